@@ -1,0 +1,18 @@
+# Compile options shared by every target of the project.
+#
+# dam_options: warnings and the floating-point contract. -ffp-contract=off keeps
+# the compiler from fusing a multiply and an add into one instruction, so the
+# network arithmetic gives the same bits on every machine and optimisation level.
+add_library(dam_options INTERFACE)
+target_compile_options(dam_options INTERFACE
+    -ffp-contract=off
+    -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+    -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual
+    $<$<BOOL:${DAM_WERROR}>:-Werror>)
+target_compile_features(dam_options INTERFACE cxx_std_20)
+
+if(DAM_SANITIZE)
+    target_compile_options(dam_options INTERFACE
+        -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+    target_link_options(dam_options INTERFACE -fsanitize=address,undefined)
+endif()

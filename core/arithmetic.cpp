@@ -1,0 +1,158 @@
+#include "core/arithmetic.h"
+
+#include <cmath>
+#include <limits>
+
+namespace core {
+
+namespace {
+
+bool isFinite(double v) {
+    return std::abs(v) <= std::numeric_limits<double>::max();
+}
+
+bool validPattern(const PublicStuff& net, int p) {
+    return net.NetworkMatchesProblem() && p >= 1 && p <= net.NumPatterns;
+}
+
+// Net inputs and errors of pattern p into the workspace, without touching the units.
+// Returns false when a value is not finite.
+bool recallIntoWorkspace(PublicStuff& net, int p) {
+    const int inputs = net.NumInputs;
+    const int outputs = net.NumOutputs;
+    const double* x = net.InputPatterns.pattern(p);
+    const double* d = net.DesiredOutputs.pattern(p);
+    double* __restrict sum = net.Work.netInput.data();
+    double* __restrict error = net.Work.error.data();
+
+    for (int j = 1; j <= outputs; ++j) {
+        sum[j] = 0.0;
+    }
+    for (int i = 1; i <= inputs; ++i) {
+        const double a = x[i];
+        const double* __restrict w = net.Weights.row(i);
+        for (int j = 1; j <= outputs; ++j) {
+            sum[j] = (w[j] * a) + sum[j];
+        }
+    }
+    // A value that overflows stays infinite or becomes NaN through every later sum, so
+    // checking the results finds any overflow on the way.
+    bool finite = true;
+    for (int j = 1; j <= outputs; ++j) {
+        error[j] = d[j] - sum[j];
+        finite &= isFinite(sum[j]) & isFinite(error[j]);
+    }
+    return finite;
+}
+
+void setInputActivations(PublicStuff& net, int p) {
+    const double* x = net.InputPatterns.pattern(p);
+    for (int i = 1; i <= net.NumInputs; ++i) {
+        net.InputUnits[static_cast<std::size_t>(i)].Activation = x[i];
+    }
+}
+
+// Change inputs of a learning step: LearningRate * input activation, per input unit.
+// Returns false when a product is not finite.
+bool fillChangeInput(PublicStuff& net, int p) {
+    const double* x = net.InputPatterns.pattern(p);
+    double* c = net.Work.changeInput.data();
+    const double rate = net.LearningRate;
+    bool finite = isFinite(rate);
+    c[0] = 0.0;
+    for (int i = 1; i <= net.NumInputs; ++i) {
+        c[i] = rate * x[i];
+        finite &= isFinite(c[i]);
+    }
+    return finite;
+}
+
+}  // namespace
+
+const char* Describe(ArithStatus status) {
+    switch (status) {
+        case ArithStatus::Ok:
+            return "no error";
+        case ArithStatus::Overflow:
+            return "a value grew beyond the range of double precision (overflow)";
+        case ArithStatus::BadArguments:
+            return "the network does not match the loaded training problem";
+    }
+    return "unknown error";
+}
+
+ArithStatus ZeroWeights(PublicStuff& net) {
+    if (!net.NetworkMatchesProblem()) {
+        return ArithStatus::BadArguments;
+    }
+    net.Weights.clear();
+    return ArithStatus::Ok;
+}
+
+ArithStatus ComputeResponses(PublicStuff& net, int p) {
+    if (!validPattern(net, p)) {
+        return ArithStatus::BadArguments;
+    }
+    if (!recallIntoWorkspace(net, p)) {
+        return ArithStatus::Overflow;
+    }
+    setInputActivations(net, p);
+    for (int j = 1; j <= net.NumOutputs; ++j) {
+        UnitRecord& unit = net.OutputUnits[static_cast<std::size_t>(j)];
+        unit.NetInput = net.Work.netInput[static_cast<std::size_t>(j)];
+        unit.Activation = unit.NetInput;
+        unit.Error = net.Work.error[static_cast<std::size_t>(j)];
+    }
+    return ArithStatus::Ok;
+}
+
+ArithStatus LearnHebb(PublicStuff& net, int p) {
+    if (!validPattern(net, p)) {
+        return ArithStatus::BadArguments;
+    }
+    if (!fillChangeInput(net, p)) {
+        return ArithStatus::Overflow;
+    }
+    const double* d = net.DesiredOutputs.pattern(p);
+    if (!net.Weights.addOuterProduct(net.Work.changeInput.data(), d)) {
+        return ArithStatus::Overflow;
+    }
+    setInputActivations(net, p);
+    for (int j = 1; j <= net.NumOutputs; ++j) {
+        net.OutputUnits[static_cast<std::size_t>(j)].Activation = d[j];
+    }
+    return ArithStatus::Ok;
+}
+
+ArithStatus LearnDelta(PublicStuff& net, int p) {
+    if (!validPattern(net, p)) {
+        return ArithStatus::BadArguments;
+    }
+    // The recall stays in the workspace until the weight update has succeeded, so a
+    // failure leaves the units as they were.
+    if (!recallIntoWorkspace(net, p) || !fillChangeInput(net, p)) {
+        return ArithStatus::Overflow;
+    }
+    if (!net.Weights.addOuterProduct(net.Work.changeInput.data(), net.Work.error.data())) {
+        return ArithStatus::Overflow;
+    }
+    setInputActivations(net, p);
+    for (int j = 1; j <= net.NumOutputs; ++j) {
+        UnitRecord& unit = net.OutputUnits[static_cast<std::size_t>(j)];
+        unit.NetInput = net.Work.netInput[static_cast<std::size_t>(j)];
+        unit.Error = net.Work.error[static_cast<std::size_t>(j)];
+        unit.Activation = unit.Error;
+    }
+    return ArithStatus::Ok;
+}
+
+double PatternSSE(const PublicStuff& net) {
+    double sum = 0.0;
+    for (int j = 1; j <= net.NumOutputs; ++j) {
+        const double e = net.OutputUnits[static_cast<std::size_t>(j)].Error;
+        sum = sum + e * e;
+    }
+    return sum;
+}
+
+}  // namespace core

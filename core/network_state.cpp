@@ -1,0 +1,143 @@
+#include "core/network_state.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace core {
+
+namespace {
+
+std::size_t extent(int count) {
+    return static_cast<std::size_t>(count) + 1;
+}
+
+bool isFinite(double v) {
+    return std::abs(v) <= std::numeric_limits<double>::max();
+}
+
+}  // namespace
+
+PatternTable::PatternTable(int units, int patterns)
+    : m_units(units),
+      m_patterns(patterns),
+      m_stride(extent(units)),
+      m_values(extent(units) * extent(patterns), 0.0) {}
+
+ConnectionMatrix::ConnectionMatrix(int outputs, int inputs)
+    : m_outputs(outputs),
+      m_inputs(inputs),
+      m_stride(extent(outputs)),
+      m_weights(extent(outputs) * extent(inputs), 0.0),
+      m_changeInput(extent(inputs), 0.0),
+      m_changeOutput(extent(outputs), 0.0) {}
+
+void ConnectionMatrix::setWeight(int j, int i, double w) {
+    m_weights[index(j, i)] = w;
+    m_weightBound = std::max(m_weightBound, std::abs(w));
+}
+
+void ConnectionMatrix::clear() {
+    std::fill(m_weights.begin(), m_weights.end(), 0.0);
+    std::fill(m_changeInput.begin(), m_changeInput.end(), 0.0);
+    std::fill(m_changeOutput.begin(), m_changeOutput.end(), 0.0);
+    m_weightBound = 0.0;
+}
+
+bool ConnectionMatrix::addOuterProduct(const double* changeInput, const double* changeOutput) {
+    // Rounding is monotonic, so |Change| <= maxIn * maxOut and |Weight + Change| <=
+    // bound + maxIn * maxOut, each as computed in doubles. When that sum is finite no
+    // operation of the step can overflow and the plain loop runs; otherwise every
+    // connection is checked before anything is written.
+    bool finite = true;
+    double maxIn = 0.0;
+    for (int i = 1; i <= m_inputs; ++i) {
+        finite &= isFinite(changeInput[i]);
+        maxIn = std::max(maxIn, std::abs(changeInput[i]));
+    }
+    double maxOut = 0.0;
+    for (int j = 1; j <= m_outputs; ++j) {
+        finite &= isFinite(changeOutput[j]);
+        maxOut = std::max(maxOut, std::abs(changeOutput[j]));
+    }
+    if (!finite) {
+        return false;
+    }
+    const double newBound = m_weightBound + maxIn * maxOut;
+    if (!isFinite(newBound)) {
+        return addOuterProductChecked(changeInput, changeOutput);
+    }
+
+    for (int i = 1; i <= m_inputs; ++i) {
+        const double in = changeInput[i];
+        double* __restrict w = row(i);
+        for (int j = 1; j <= m_outputs; ++j) {
+            w[j] = w[j] + in * changeOutput[j];
+        }
+    }
+    std::copy_n(changeInput, extent(m_inputs), m_changeInput.begin());
+    std::copy_n(changeOutput, extent(m_outputs), m_changeOutput.begin());
+    m_weightBound = newBound;
+    return true;
+}
+
+bool ConnectionMatrix::addOuterProductChecked(const double* changeInput,
+                                              const double* changeOutput) {
+    double largest = 0.0;
+    for (int i = 1; i <= m_inputs; ++i) {
+        const double in = changeInput[i];
+        const double* w = row(i);
+        bool finite = true;
+        for (int j = 1; j <= m_outputs; ++j) {
+            const double change = in * changeOutput[j];
+            const double sum = w[j] + change;
+            finite &= isFinite(change) & isFinite(sum);
+            largest = std::max(largest, std::abs(sum));
+        }
+        if (!finite) {
+            return false;
+        }
+    }
+    for (int i = 1; i <= m_inputs; ++i) {
+        const double in = changeInput[i];
+        double* __restrict w = row(i);
+        for (int j = 1; j <= m_outputs; ++j) {
+            w[j] = w[j] + in * changeOutput[j];
+        }
+    }
+    std::copy_n(changeInput, extent(m_inputs), m_changeInput.begin());
+    std::copy_n(changeOutput, extent(m_outputs), m_changeOutput.begin());
+    m_weightBound = largest;
+    return true;
+}
+
+void PublicStuff::CreateUnitsAndWeights() {
+    // Build everything first so that a failed allocation leaves the old arrays in place.
+    std::vector<UnitRecord> inputs(extent(NumInputs));
+    std::vector<UnitRecord> outputs(extent(NumOutputs));
+    ConnectionMatrix weights(NumOutputs, NumInputs);
+    Workspace work{std::vector<double>(extent(NumOutputs)), std::vector<double>(extent(NumOutputs)),
+                   std::vector<double>(extent(NumInputs))};
+    InputUnits = std::move(inputs);
+    OutputUnits = std::move(outputs);
+    Weights = std::move(weights);
+    Work = std::move(work);
+}
+
+bool PublicStuff::NetworkMatchesProblem() const {
+    return NumInputs >= 1 && NumOutputs >= 1 && NumPatterns >= 1 && NumInputs <= MaxCount &&
+           NumOutputs <= MaxCount && NumPatterns <= MaxCount &&
+           InputUnits.size() == extent(NumInputs) && OutputUnits.size() == extent(NumOutputs) &&
+           Weights.inputs() == NumInputs && Weights.outputs() == NumOutputs &&
+           InputPatterns.units() == NumInputs && InputPatterns.patterns() == NumPatterns &&
+           DesiredOutputs.units() == NumOutputs && DesiredOutputs.patterns() == NumPatterns &&
+           Work.netInput.size() == extent(NumOutputs) &&
+           Work.changeInput.size() == extent(NumInputs);
+}
+
+PublicStuff& Network() {
+    static PublicStuff instance;
+    return instance;
+}
+
+}  // namespace core

@@ -1,0 +1,169 @@
+#pragma once
+
+// The one shared network of the program: the training problem, the two layers of
+// units, the connections between them, the training parameters and the SSE history.
+//
+// Every page reads and writes this state directly, so the variables keep the names the
+// rest of the program uses for them (NumInputs, SSEHistory, ...). Units, patterns and
+// history rows are numbered from 1; element 0 of every dimension exists and is unused.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace core {
+
+// Every count of units or patterns, and every epoch and history counter, fits a 16-bit
+// signed integer; larger counts are refused before any loop runs.
+inline constexpr int MaxCount = 32767;
+inline constexpr int SSEHistoryRows = 2000;
+
+struct UnitRecord {
+    double NetInput = 0.0;
+    double Activation = 0.0;
+    double Error = 0.0;
+};
+
+struct ConnectionRecord {
+    double Weight = 0.0;
+    double Change = 0.0;
+};
+
+// Values of one kind of unit for every pattern, read as Table(unit, pattern).
+// Stored pattern by pattern, so one pattern's values are contiguous.
+class PatternTable {
+  public:
+    PatternTable() = default;
+    // Zero-filled, units 0..units and patterns 0..patterns. Throws std::bad_alloc.
+    PatternTable(int units, int patterns);
+
+    double operator()(int unit, int pattern) const { return m_values[index(unit, pattern)]; }
+    double& operator()(int unit, int pattern) { return m_values[index(unit, pattern)]; }
+    // Element 0 of pattern p; elements 1..units() follow it.
+    const double* pattern(int p) const { return m_values.data() + index(0, p); }
+
+    int units() const { return m_units; }
+    int patterns() const { return m_patterns; }
+    bool exists() const { return !m_values.empty(); }
+
+  private:
+    std::size_t index(int unit, int pattern) const {
+        return static_cast<std::size_t>(pattern) * m_stride + static_cast<std::size_t>(unit);
+    }
+
+    int m_units = 0;
+    int m_patterns = 0;
+    std::size_t m_stride = 0;
+    std::vector<double> m_values;
+};
+
+// The connections, read as Weights(output j, input i).
+//
+// Weights are stored input by input (all outputs of one input unit contiguous): the
+// recall and learning loops run over input units outside and output units inside, so
+// the inner loops walk memory in order without changing the order of any sum.
+//
+// The Change of a connection is not stored as a matrix. Every learning step sets
+// Change(j, i) = (LearningRate * input activation i) * output activation j, so the two
+// factor vectors of the last step are kept and Change() multiplies them: the same
+// double operations as storing the products, at half the memory.
+class ConnectionMatrix {
+  public:
+    ConnectionMatrix() = default;
+    // Zero-filled, outputs 0..outputs and inputs 0..inputs. Throws std::bad_alloc.
+    ConnectionMatrix(int outputs, int inputs);
+
+    int outputs() const { return m_outputs; }
+    int inputs() const { return m_inputs; }
+    bool exists() const { return !m_weights.empty(); }
+
+    double Weight(int j, int i) const { return m_weights[index(j, i)]; }
+    double Change(int j, int i) const { return m_changeInput[ui(i)] * m_changeOutput[ui(j)]; }
+    ConnectionRecord operator()(int j, int i) const { return {Weight(j, i), Change(j, i)}; }
+
+    // Sets one weight (tests and restoring a snapshot); w must be finite.
+    void setWeight(int j, int i, double w);
+    // Sets every weight and every Change to zero.
+    void clear();
+    // One learning step: Change(j, i) = changeInput[i] * changeOutput[j] and
+    // Weight(j, i) = Weight(j, i) + Change(j, i) for every connection, input units outer.
+    // changeInput has inputs()+1 and changeOutput outputs()+1 finite elements (element 0
+    // unused). Returns false, and changes nothing, when any product or sum would not be
+    // finite.
+    [[nodiscard]] bool addOuterProduct(const double* changeInput, const double* changeOutput);
+
+    // Row of input unit i: element j is Weight(j, i), for j = 0..outputs().
+    double* row(int i) { return m_weights.data() + static_cast<std::size_t>(i) * m_stride; }
+    const double* row(int i) const {
+        return m_weights.data() + static_cast<std::size_t>(i) * m_stride;
+    }
+
+  private:
+    static std::size_t ui(int k) { return static_cast<std::size_t>(k); }
+    std::size_t index(int j, int i) const { return ui(i) * m_stride + ui(j); }
+
+    int m_outputs = 0;
+    int m_inputs = 0;
+    std::size_t m_stride = 0;
+    std::vector<double> m_weights;
+    std::vector<double> m_changeInput;   // LearningRate * input activation, per input unit
+    std::vector<double> m_changeOutput;  // output activation, per output unit
+    // An upper bound on |Weight| over all connections; lets a learning step prove
+    // cheaply that no sum can overflow before it changes anything.
+    double m_weightBound = 0.0;
+
+    bool addOuterProductChecked(const double* changeInput, const double* changeOutput);
+};
+
+// Scratch vectors of the recall and learning steps, sized with the units so that the
+// steps allocate nothing. Not part of the network's meaning.
+struct Workspace {
+    std::vector<double> netInput;     // 0..NumOutputs
+    std::vector<double> error;        // 0..NumOutputs
+    std::vector<double> changeInput;  // 0..NumInputs
+};
+
+// The module of shared state. One instance lives for the whole program (Network());
+// tests make their own.
+struct PublicStuff {
+    std::string TrainingFileName;
+    std::string ReportFileName;
+
+    std::int32_t NumOutputs = 0;
+    std::int32_t SecondHeaderValue = 0;
+    std::int32_t NumInputs = 0;
+    std::int32_t NumPatterns = 0;
+
+    PatternTable InputPatterns;   // (input unit, pattern)
+    PatternTable DesiredOutputs;  // (output unit, pattern)
+
+    std::vector<UnitRecord> InputUnits;   // 0..NumInputs
+    std::vector<UnitRecord> OutputUnits;  // 0..NumOutputs
+    ConnectionMatrix Weights;             // (output unit, input unit)
+    Workspace Work;
+
+    std::string LearningRule;
+    double LearningRate = 0.0;
+    std::int16_t FreshStart = 0;
+    std::int16_t MaxSweeps = 0;
+    std::int16_t PrintSweeps = 0;
+    double MinError = 0.0;
+    std::int16_t SweepCount = 0;
+    double TotalSSE = 0.0;
+    std::int16_t SSEHistoryCount = 0;
+    // Rows 0..2000, columns 0..2: column 1 the epoch, column 2 the total SSE.
+    std::array<std::array<double, 3>, SSEHistoryRows + 1> SSEHistory{};
+
+    // Creates zero-filled unit and weight arrays at the current NumInputs and NumOutputs,
+    // dropping the earlier ones. Throws std::bad_alloc; the old arrays survive a throw.
+    void CreateUnitsAndWeights();
+    // True when units and weights exist at the sizes of the loaded problem.
+    bool NetworkMatchesProblem() const;
+};
+
+// The program's one instance.
+PublicStuff& Network();
+
+}  // namespace core

@@ -1,0 +1,260 @@
+#include "core/loader.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+// Records the largest single allocation, to show that a header's claims alone never
+// make the loader allocate.
+namespace {
+std::atomic<std::size_t> g_largestAllocation{0};
+}
+
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+    std::size_t seen = g_largestAllocation.load();
+    while (size > seen && !g_largestAllocation.compare_exchange_weak(seen, size)) {
+    }
+    if (void* p = std::malloc(size == 0 ? 1 : size))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+using core::PublicStuff;
+
+class LoaderTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() /
+                ("loader_test_" + std::to_string(::getpid()) + "_" +
+                 testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::permissions(m_dir, fs::perms::owner_all, ec);
+        fs::remove_all(m_dir, ec);
+    }
+
+    std::string write(const std::string& name, const std::string& bytes) {
+        const fs::path path = m_dir / name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path.string();
+    }
+
+    fs::path m_dir;
+};
+
+// Compares everything the loader may change.
+void expectSameProblem(const PublicStuff& a, const PublicStuff& b) {
+    ASSERT_EQ(a.NumOutputs, b.NumOutputs);
+    ASSERT_EQ(a.SecondHeaderValue, b.SecondHeaderValue);
+    ASSERT_EQ(a.NumInputs, b.NumInputs);
+    ASSERT_EQ(a.NumPatterns, b.NumPatterns);
+    for (int p = 0; p <= a.NumPatterns; ++p) {
+        for (int i = 0; i <= a.NumInputs; ++i)
+            EXPECT_EQ(a.InputPatterns(i, p), b.InputPatterns(i, p));
+        for (int j = 0; j <= a.NumOutputs; ++j)
+            EXPECT_EQ(a.DesiredOutputs(j, p), b.DesiredOutputs(j, p));
+    }
+}
+
+TEST_F(LoaderTest, LayoutsLoadIdentically) {
+    const std::vector<std::string> layouts = {
+        "2\n7\n3\n2\n1\n0\n1\n0\n1\n0\n1\n0\n0\n1\n",
+        "2 7 3 2\n1 0 1\n0 1 0\n1 0\n0 1\n",
+        "2,7,3,2,1,0,1,0,1,0,1,0,0,1",
+        "\xEF\xBB\xBF 2, 7,\t3 ,2\r\n1,,0 ,  1\r\n\r\n0\t1\t0\r\n1 0\r\n0 1",
+        "2 7 3 2 +1 0e0 1.0 .0 1. -0 10e-1 0 0 1 99 98 and trailing words",
+    };
+    PublicStuff first;
+    std::string error;
+    ASSERT_TRUE(core::LoadTrainingFile(first, write("a.net", layouts[0]), &error)) << error;
+    EXPECT_EQ(first.NumOutputs, 2);
+    EXPECT_EQ(first.SecondHeaderValue, 7);
+    EXPECT_EQ(first.NumInputs, 3);
+    EXPECT_EQ(first.NumPatterns, 2);
+    EXPECT_EQ(first.InputPatterns(1, 1), 1.0);
+    EXPECT_EQ(first.InputPatterns(2, 2), 1.0);
+    EXPECT_EQ(first.DesiredOutputs(1, 1), 1.0);
+    EXPECT_EQ(first.DesiredOutputs(2, 2), 1.0);
+    EXPECT_EQ(first.DesiredOutputs(1, 2), 0.0);
+    for (std::size_t k = 1; k < layouts.size(); ++k) {
+        SCOPED_TRACE(k);
+        PublicStuff other;
+        ASSERT_TRUE(core::LoadTrainingData(other, layouts[k], "x.net", &error)) << error;
+        expectSameProblem(first, other);
+    }
+}
+
+TEST_F(LoaderTest, ReadsInputsFirstThenOutputs) {
+    PublicStuff net;
+    std::string error;
+    // 1 output, 4 inputs, 3 patterns: 12 inputs, then 3 desired outputs.
+    ASSERT_TRUE(core::LoadTrainingData(net, "1 0 4 3  1 2 3 4  5 6 7 8  9 10 11 12  -1 -2 -3",
+                                       "x.net", &error));
+    EXPECT_EQ(net.InputPatterns(4, 1), 4);
+    EXPECT_EQ(net.InputPatterns(1, 3), 9);
+    EXPECT_EQ(net.DesiredOutputs(1, 1), -1);
+    EXPECT_EQ(net.DesiredOutputs(1, 3), -3);
+    // Numbers keep their exact values; a tiny one underflows to zero.
+    ASSERT_TRUE(
+        core::LoadTrainingData(net, "1 0 1 2  2.50E+02 1e-3 -1e-400 4.9e-324", "x.net", &error));
+    EXPECT_EQ(net.InputPatterns(1, 1), 250.0);
+    EXPECT_EQ(net.InputPatterns(1, 2), 0.001);
+    EXPECT_EQ(net.DesiredOutputs(1, 1), 0.0);
+    EXPECT_TRUE(std::signbit(net.DesiredOutputs(1, 1)));
+    EXPECT_EQ(net.DesiredOutputs(1, 2), 4.9e-324);
+}
+
+TEST_F(LoaderTest, SecondFileReplacesTheFirstCompletely) {
+    PublicStuff net;
+    std::string error;
+    ASSERT_TRUE(core::LoadTrainingData(net, "3 0 3 3 1 2 3 4 5 6 7 8 9 9 8 7 6 5 4 3 2 1", "a.net",
+                                       &error));
+    net.LearningRate = 0.5;
+    net.SweepCount = 12;
+    ASSERT_TRUE(core::LoadTrainingData(net, "1 0 1 1 5 6", "b.net", &error));
+    EXPECT_EQ(net.NumOutputs, 1);
+    EXPECT_EQ(net.NumPatterns, 1);
+    EXPECT_EQ(net.InputPatterns.units(), 1);
+    EXPECT_EQ(net.InputPatterns.patterns(), 1);
+    EXPECT_EQ(net.InputPatterns(1, 1), 5);
+    EXPECT_EQ(net.DesiredOutputs(1, 1), 6);
+    EXPECT_EQ(net.LearningRate, 0.5);  // the loader changes nothing else
+    EXPECT_EQ(net.SweepCount, 12);
+}
+
+struct BadFile {
+    const char* name;
+    std::string bytes;
+    std::string message;
+};
+
+TEST_F(LoaderTest, BadContentsAreRefusedWithThePlaceAndNothingChanges) {
+    const std::vector<BadFile> cases = {
+        {"empty", "", "ends early: the header should hold 4 numbers, but only 0 were found."},
+        {"header", "2 0\n3",
+         "ends early: the header should hold 4 numbers, but only 3 were found."},
+        {"inputs", "2 0 3 2\n1 0 1\n0",
+         "ends early: the input patterns should hold 6 numbers (2 patterns of 3 input units), "
+         "but only 4 were found."},
+        {"outputs", "2 0 3 2 1 0 1 0 1 0 1",
+         "ends early: the desired outputs should hold 4 numbers (2 patterns of 2 output units), "
+         "but only 1 was found."},
+        {"word", "1 0 2 1\n1 x1.5\n",
+         "has \"x1.5\" at line 2, column 3 (input patterns, pattern 1, unit 2), where a number "
+         "was expected."},
+        {"double dot", "1 0 1 1 1.2.3 1", "has \"1.2.3\" at line 1, column 9"},
+        {"plus minus", "1 0 1 1 +-1 1", "has \"+-1\""},
+        {"overflow", "1 0 1 1\r\n1 1e400",
+         "has \"1e400\" at line 2, column 3 (desired outputs, "
+         "pattern 1, unit 1), a number too large for double"},
+        {"inf", "1 0 1 1 inf 1",
+         "has \"inf\" at line 1, column 9 (input patterns, pattern 1, unit "
+         "1), which is not a finite number."},
+        {"nan", "1 0 1 1 1 NaN", "which is not a finite number."},
+        {"zero count", "0 0 1 1 1 1",
+         "gives \"0\" as the number of output units at line 1, column 1; it must lie between 1 "
+         "and 32767."},
+        {"too many", "1 0 32768 1", "gives \"32768\" as the number of input units"},
+        {"negative", "1 0 1 -2", "gives \"-2\" as the number of patterns"},
+        {"second", "1 3e9 1 1 1 1",
+         "as the second header value at line 1, column 3; it must lie "
+         "between -2147483648 and 2147483647."},
+        {"fraction", "1 0 2.5 1 1 1 1",
+         "gives \"2.5\" as the number of input units at line 1, column 5; it must be a whole "
+         "number."},
+        {"control bytes", "1 0 1 1 \x01\x02 1", "has \"??\""},
+    };
+    PublicStuff net;
+    std::string error;
+    ASSERT_TRUE(core::LoadTrainingData(net, "1 42 2 1 0.5 -0.5 3", "good.net", &error));
+    const PublicStuff before = net;
+    for (const BadFile& bad : cases) {
+        SCOPED_TRACE(bad.name);
+        error.clear();
+        EXPECT_FALSE(core::LoadTrainingData(net, bad.bytes, "bad.net", &error));
+        EXPECT_EQ(error.rfind("The training file \"bad.net\" ", 0), 0u) << error;
+        EXPECT_NE(error.find(bad.message), std::string::npos) << error;
+        expectSameProblem(net, before);
+    }
+}
+
+TEST_F(LoaderTest, HugeClaimsInATinyFileFailAtOnce) {
+    PublicStuff net;
+    std::string error;
+    const std::string path = write("claims.net", "32767 0 32767 32767 1 2 3 4 5\n");
+    ASSERT_LT(fs::file_size(path), 31u);
+    g_largestAllocation = 0;
+    EXPECT_FALSE(core::LoadTrainingFile(net, path, &error));
+    EXPECT_LT(g_largestAllocation.load(), 4096u);
+    EXPECT_NE(error.find("ends early: the input patterns should hold 1073676289 numbers "
+                         "(32767 patterns of 32767 input units), but only 5 were found."),
+              std::string::npos)
+        << error;
+    EXPECT_EQ(net.NumInputs, 0);
+    EXPECT_FALSE(net.InputPatterns.exists());
+}
+
+TEST_F(LoaderTest, FilesThatCannotBeReadGiveTheSystemsReason) {
+    PublicStuff net;
+    std::string error;
+    const std::string missing = (m_dir / "missing.net").string();
+    EXPECT_FALSE(core::LoadTrainingFile(net, missing, &error));
+    EXPECT_EQ(error,
+              "Cannot open the training file \"" + missing + "\": No such file or directory.");
+
+    fs::create_directory(m_dir / "folder.net");
+    EXPECT_FALSE(core::LoadTrainingFile(net, (m_dir / "folder.net").string(), &error));
+    EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
+
+    const std::string locked = write("locked.net", "1 0 1 1 1 1");
+    ::chmod(locked.c_str(), 0);
+    if (::geteuid() != 0) {  // root reads anything
+        EXPECT_FALSE(core::LoadTrainingFile(net, locked, &error));
+        EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+    }
+    EXPECT_EQ(net.NumPatterns, 0);
+}
+
+TEST_F(LoaderTest, ReadsAStreamOfUnknownSize) {
+    // A pipe reports no size, so the reader must grow its buffer: about 200 kB of text.
+    std::string text = "1 0 1 20000\n";
+    for (int p = 1; p <= 20000; ++p)
+        text += std::to_string(p) + ".25\n";
+    for (int p = 1; p <= 20000; ++p)
+        text += std::to_string(-p) + "\n";
+    const fs::path fifo = m_dir / "pipe.net";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << text; });
+    PublicStuff net;
+    std::string error;
+    const bool loaded = core::LoadTrainingFile(net, fifo.string(), &error);
+    writer.join();
+    ASSERT_TRUE(loaded) << error;
+    EXPECT_EQ(net.InputPatterns(1, 20000), 20000.25);
+    EXPECT_EQ(net.DesiredOutputs(1, 12345), -12345);
+}
+
+}  // namespace
