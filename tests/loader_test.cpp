@@ -258,3 +258,21 @@ TEST_F(LoaderTest, ReadsAStreamOfUnknownSize) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ShippedExamples, EveryExampleLoads) {
+    int loaded = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(DAM_EXAMPLES)) {
+        if (entry.path().extension() != ".net")
+            continue;
+        SCOPED_TRACE(entry.path().string());
+        core::PublicStuff net;
+        std::string error;
+        EXPECT_TRUE(core::LoadTrainingFile(net, entry.path().string(), &error)) << error;
+        ++loaded;
+    }
+    EXPECT_GE(loaded, 6);
+}
+
+}  // namespace
