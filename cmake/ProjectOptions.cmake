@@ -16,3 +16,7 @@ if(DAM_SANITIZE)
         -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(dam_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+# Qt targets: no connect() without a context object.
+add_library(dam_qt_options INTERFACE)
+target_compile_definitions(dam_qt_options INTERFACE QT_NO_CONTEXTLESS_CONNECT)

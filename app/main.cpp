@@ -1,0 +1,44 @@
+// distmem: trains and examines a distributed associative memory.
+//
+// Data flow. One shared network state (core::Network()) lives for the whole program;
+// every page reads and writes it directly and the pages pass nothing else to each other.
+// The start page loads a training file into it; the setup page re-creates the units and
+// weights and runs the training loop, which records the SSE history; the menu leads to
+// the pages that examine the trained network (probe, report, graph) or back to training.
+// Pages are loaded, shown and unloaded through one PageRuntime, which ends the program
+// when the last page is unloaded.
+
+#include <QApplication>
+
+#include <clocale>
+
+#include "core/network_state.h"
+#include "pages/menu_page.h"
+#include "pages/start_page.h"
+#include "training/setup_page.h"
+#include "ui/dialogs.h"
+#include "ui/page_runtime.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    // Qt takes the user's locale for everything; the program formats numbers itself with
+    // the locale's separators, so the C library keeps reading and writing plain numbers.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(QString::fromLatin1(ui::ProgramTitle));
+
+    ui::QtDialogs dialogs;
+    ui::PageRuntime runtime(dialogs);
+    core::PublicStuff& net = core::Network();
+    runtime.registerPage(ui::PageId::Network1,
+                         [&net](ui::PageRuntime& r) { return new pages::StartPage(r, net); });
+    runtime.registerPage(ui::PageId::DistMem,
+                         [&net](ui::PageRuntime& r) { return new training::SetupPage(r, net); });
+    runtime.registerPage(ui::PageId::TestDAM,
+                         [&net](ui::PageRuntime& r) { return new pages::MenuPage(r, net); });
+    QApplication::setQuitOnLastWindowClosed(false);  // the runtime decides when to end
+    QObject::connect(&runtime, &ui::PageRuntime::finished, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+
+    runtime.Show(ui::PageId::Network1);
+    return QApplication::exec();
+}

@@ -1,0 +1,188 @@
+#include "pages/menu_page.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include <array>
+
+#include "ui/dialogs.h"
+#include "ui/fonts.h"
+#include "ui/page_runtime.h"
+
+namespace pages {
+
+namespace {
+
+constexpr std::array<ui::ControlPlace, 7> kGeometry{{
+    {"Label5", {2742, 120, 5520, 1092}},
+    {"TestList", {2556, 1320, 5892, 1200}},
+    {"Label4", {2742, 4200, 5520, 732}},
+    {"ContinueList", {2556, 5160, 5892, 1200}},
+    {"Label1", {5082, 6720, 840, 492}},
+    {"Command2", {4527, 7560, 1950, 615}},
+    {"Label3", {0, 8520, 3132, 732}},
+}};
+
+constexpr LinePoints kLine1{240, 4080, 10680, 4080};
+
+// A list box whose double-click event fires wherever in the list the user double-clicks,
+// after the list has handled the clicks, so the handler sees the selection they made.
+class ListBox final : public QListWidget {
+    Q_OBJECT
+  public:
+    using QListWidget::QListWidget;
+
+  signals:
+    void dblClick();
+
+  protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        QListWidget::mouseDoubleClickEvent(event);
+        if (event->button() == Qt::LeftButton) {
+            emit dblClick();
+        }
+    }
+};
+
+template <class Control>
+Control* named(Control* control, const char* name) {
+    control->setObjectName(QLatin1String(name));
+    return control;
+}
+
+// Bold like every caption of the menu: the page font is.
+QLabel* centredLabel(QWidget* page, const char* name, const char* caption) {
+    QLabel* label = named(new QLabel(QString::fromLatin1(caption), page), name);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label->setWordWrap(true);
+    return label;
+}
+
+// -1 when the list has no selected item.
+int selectedIndex(const QListWidget* list) {
+    const QList<QListWidgetItem*> items = list->selectedItems();
+    return items.isEmpty() ? -1 : list->row(items.front());
+}
+
+}  // namespace
+
+MenuPage::MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net)
+    : ui::Page(runtime, ui::PageId::TestDAM,
+               QStringLiteral(
+                   "Testing The Distributed Associative Memory -- Tavrel Neural Network Code"),
+               10995, 9345),
+      m_net(net) {
+    setFont(ui::pageFont("Arial", 12, ui::Bold));
+
+    // Created from top to bottom, which is also the tab order.
+    Label5 = centredLabel(this, "Label5",
+                          "Choose A Method For Examining Network Performance By "
+                          "Double-Clicking One Of The List Items Below:");
+    auto* testList = named(new ListBox(this), "TestList");
+    testList->addItems({QStringLiteral("Probe Network Responses To Selected Patterns"),
+                        QStringLiteral("Save Summary As A Text File"),
+                        QStringLiteral("Plot SSE By Sweeps")});
+    TestList = testList;
+
+    Line1 = named(new QFrame(this), "Line1");
+    Line1->setFrameShape(QFrame::HLine);
+    Line1->setFrameShadow(QFrame::Plain);
+    Line1->setGeometry(QRect(QPoint(ui::px(kLine1.x1), ui::px(kLine1.y1)),
+                             QPoint(ui::px(kLine1.x2), ui::px(kLine1.y2))));
+
+    Label4 = centredLabel(this, "Label4",
+                          "Choose A Method For Continuing Training By Double-Clicking One Of "
+                          "The List Items Below:");
+    auto* continueList = named(new ListBox(this), "ContinueList");
+    continueList->addItems({QStringLiteral("Reset Weights And Train Again"),
+                            QStringLiteral("Keep Current Weights And Continue Training"),
+                            QStringLiteral("Train A New Network On A New Problem")});
+    ContinueList = continueList;
+
+    Label1 = centredLabel(this, "Label1", "Or....");
+    Command2 = named(new QPushButton(QStringLiteral("Exit Program"), this), "Command2");
+    Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
+    Label3 =
+        named(new QLabel(QStringLiteral("Double-click an item to choose it."), this), "Label3");
+    Label3->setFont(ui::pageFont("Arial", 8));
+    Label3->setWordWrap(true);
+
+    ui::applyGeometry(this, geometry());
+
+    connect(testList, &ListBox::dblClick, this, &MenuPage::TestList_DblClick);
+    connect(continueList, &ListBox::dblClick, this, &MenuPage::ContinueList_DblClick);
+    connect(Command2, &QPushButton::clicked, this, &MenuPage::Command2_Click);
+}
+
+std::span<const ui::ControlPlace> MenuPage::geometry() {
+    return kGeometry;
+}
+
+LinePoints MenuPage::line1() {
+    return kLine1;
+}
+
+void MenuPage::TestList_DblClick() {
+    static constexpr std::array<ui::PageId, 3> kPages{
+        ui::PageId::ProbeNetwork, ui::PageId::SaveResults, ui::PageId::PlotSSEdata};
+    const int item = selectedIndex(TestList);
+    if (item < 0) {
+        reportNoSelection();
+        return;
+    }
+    // The menu stays open beneath the page it opens.
+    showPage(kPages.at(static_cast<std::size_t>(item)));
+}
+
+void MenuPage::ContinueList_DblClick() {
+    const int item = selectedIndex(ContinueList);
+    if (item < 0) {
+        reportNoSelection();
+        return;
+    }
+    // The flag comes first: the setup page reads it while it loads.
+    ui::PageId next = ui::PageId::DistMem;
+    switch (item) {
+        case 0:
+            m_net.FreshStart = 1;
+            break;
+        case 1:
+            m_net.FreshStart = 0;
+            break;
+        default:
+            // The start page sets FreshStart itself when the user goes on from there.
+            next = ui::PageId::Network1;
+            break;
+    }
+    if (showPage(next)) {
+        runtime().Unload(ui::PageId::TestDAM);
+    }
+}
+
+void MenuPage::Command2_Click() {
+    // Only the menu closes; examining pages still open keep the program running.
+    runtime().Unload(ui::PageId::TestDAM);
+}
+
+bool MenuPage::showPage(ui::PageId id) {
+    if (runtime().Show(id) != nullptr) {
+        return true;
+    }
+    runtime().dialogs().messageBox(
+        this, QStringLiteral("This part of the program is not available yet."), ui::ProgramTitle,
+        ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+    return false;
+}
+
+void MenuPage::reportNoSelection() {
+    runtime().dialogs().messageBox(
+        this, QStringLiteral("No method for continuing has been selected!"), ui::ProgramTitle,
+        ui::Buttons::Ok, ui::Icon::None, ui::Answer::Ok);
+}
+
+}  // namespace pages
+
+#include "menu_page.moc"

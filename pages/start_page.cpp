@@ -1,0 +1,221 @@
+#include "pages/start_page.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+#include <string>
+
+#include "core/loader.h"
+#include "core/number_format.h"
+#include "ui/dialogs.h"
+#include "ui/file_lists.h"
+#include "ui/fonts.h"
+#include "ui/page_runtime.h"
+
+namespace pages {
+
+namespace {
+
+constexpr std::array<ui::ControlPlace, 17> kGeometry{{
+    {"Label1", {1440, 240, 6975, 1335}},
+    {"FileLabel", {1080, 1680, 7935, 495}},
+    {"Drive1", {1014, 2280, 2295, 315}},
+    {"Dir1", {1014, 2610, 2295, 2790}},
+    {"File1", {3480, 2280, 2295, 1845}},
+    {"NextPage", {3480, 4320, 2292, 1095}},
+    {"Label8(0)", {6360, 2880, 2415, 255}},
+    {"Label8(1)", {6060, 3360, 1335, 255}},
+    {"Label8(2)", {6060, 3720, 1335, 255}},
+    {"Label8(3)", {6060, 4080, 1335, 255}},
+    {"Label8(4)", {6060, 4440, 1335, 255}},
+    {"OutputText(0)", {7500, 3360, 1332, 288}},
+    {"OutputText(1)", {7500, 3720, 1332, 288}},
+    {"OutputText(2)", {7500, 4080, 1332, 288}},
+    {"OutputText(3)", {7500, 4440, 1332, 288}},
+    {"Command2", {7560, 7320, 1695, 615}},
+    {"Label3", {120, 7320, 3135, 735}},
+}};
+
+// A command button whose caption wraps onto several lines: the long "next page" caption
+// needs three to fit its button. text() stays the whole caption.
+class WrappingButton final : public QPushButton {
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        painter.drawItemText(rect(), Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(),
+                             text(), QPalette::ButtonText);
+    }
+};
+
+template <class Control>
+Control* named(Control* control, const QString& name) {
+    control->setObjectName(name);
+    return control;
+}
+
+QString indexed(const char* name, std::size_t index) {
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
+}
+
+}  // namespace
+
+StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
+    : ui::Page(runtime, ui::PageId::Network1,
+               QStringLiteral("Tavrel Neural Net Code -- Introductory Form"), 10665, 9135),
+      m_net(net) {
+    // Created in the order of the geometry table, which is also the tab order.
+    Label1 = named(new QLabel(this), QStringLiteral("Label1"));
+    FileLabel = named(new QLabel(this), QStringLiteral("FileLabel"));
+    Drive1 = named(new ui::DriveList(this), QStringLiteral("Drive1"));
+    Dir1 = named(new ui::FolderList(this), QStringLiteral("Dir1"));
+    File1 = named(new ui::FileList(QStringLiteral("*.net"), this), QStringLiteral("File1"));
+    NextPage = named(new WrappingButton(this), QStringLiteral("NextPage"));
+    for (std::size_t i = 0; i < Label8.size(); ++i) {
+        Label8[i] = named(new QLabel(this), indexed("Label8", i));
+    }
+    for (std::size_t i = 0; i < OutputText.size(); ++i) {
+        OutputText[i] = named(new QLineEdit(this), indexed("OutputText", i));
+    }
+    Command2 = named(new QPushButton(this), QStringLiteral("Command2"));
+    Label3 = named(new QLabel(this), QStringLiteral("Label3"));
+
+    setFont(ui::pageFont("Arial", 12, ui::Bold));
+
+    Label1->setText(QStringLiteral("Tavrel Distributed Associative Memory Program 2002 Edition"));
+    Label1->setFont(ui::pageFont("Arial", 20.25, ui::Bold | ui::Italic));
+    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Label1->setWordWrap(true);
+
+    FileLabel->setText(
+        QStringLiteral("Use \"Double Clicks\" To Choose The File To Train The Network"));
+    FileLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    FileLabel->setWordWrap(true);
+
+    NextPage->setText(QStringLiteral("Go To Next Page To Set Training Parameters"));
+    NextPage->hide();
+
+    Label8[0]->setText(QStringLiteral("Training File Information"));
+    QFont heading = ui::pageFont("Arial", 10.5, ui::Bold | ui::Underline);
+    // At this size the caption comes out a few pixels wider than its label; a fifth of a
+    // pixel less between letters lets it fit without changing the face or the size.
+    heading.setLetterSpacing(QFont::AbsoluteSpacing, -0.2);
+    Label8[0]->setFont(heading);
+    Label8[0]->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Label8[1]->setText(QStringLiteral("File Name:"));
+    Label8[2]->setText(QStringLiteral("# of Output Units:"));
+    Label8[3]->setText(QStringLiteral("# of Input Units:"));
+    Label8[4]->setText(QStringLiteral("# of Patterns:"));
+    for (std::size_t i = 1; i < Label8.size(); ++i) {
+        // The page font is far too wide for these narrow captions.
+        Label8[i]->setFont(ui::pageFont("Arial", 8));
+        Label8[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    for (QLabel* label : Label8) {
+        label->hide();
+    }
+    for (QLineEdit* box : OutputText) {
+        box->setFont(ui::pageFont("Arial", 9, ui::Bold));
+        box->setAlignment(Qt::AlignCenter);
+        box->hide();
+    }
+
+    Command2->setText(QStringLiteral("Exit"));
+    Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
+
+    Label3->setText(QStringLiteral("Double-click a training file (.net) to load it."));
+    Label3->setFont(ui::pageFont("Arial", 8));
+    Label3->setWordWrap(true);
+
+    ui::applyGeometry(this, geometry());
+
+    connect(Drive1, &ui::DriveList::driveChanged, this, &StartPage::Drive1_Change);
+    connect(Dir1, &ui::FolderList::pathChanged, this, &StartPage::Dir1_Change);
+    connect(Dir1, &ui::FolderList::unreadable, this, &StartPage::reportUnreadableFolder);
+    connect(File1, &ui::FileList::fileDoubleClicked, this, &StartPage::File1_DblClick);
+    connect(NextPage, &QPushButton::clicked, this, &StartPage::NextPage_Click);
+    connect(Command2, &QPushButton::clicked, this, &StartPage::Command2_Click);
+
+    // Every visit starts at the process's current folder (the save page may have moved it).
+    Dir1->setPath(QDir::currentPath());
+    if (Dir1->path().isEmpty()) {
+        Dir1->setPath(QDir::rootPath());
+    }
+}
+
+std::span<const ui::ControlPlace> StartPage::geometry() {
+    return kGeometry;
+}
+
+void StartPage::Drive1_Change() {
+    Dir1->setPath(Drive1->drive());
+}
+
+void StartPage::Dir1_Change() {
+    // Opening a folder on another volume moves the drive list with it.
+    Drive1->setDriveFor(Dir1->path());
+    File1->setPath(Dir1->path());
+}
+
+void StartPage::File1_DblClick() {
+    const QString name = File1->fileName();
+    if (name.isEmpty()) {
+        return;
+    }
+    const QString path = QDir(File1->path()).filePath(name);
+    std::string error;
+    // The loader changes nothing when it fails, so neither may the page.
+    if (!core::LoadTrainingFile(m_net, QFile::encodeName(path).toStdString(), &error)) {
+        runtime().dialogs().messageBox(this, QString::fromStdString(error), ui::ProgramTitle,
+                                       ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+        return;
+    }
+    m_net.TrainingFileName = name.toStdString();
+
+    OutputText[0]->setText(name);
+    OutputText[1]->setText(QString::fromStdString(core::FormatInteger(m_net.NumOutputs)));
+    OutputText[2]->setText(QString::fromStdString(core::FormatInteger(m_net.NumInputs)));
+    OutputText[3]->setText(QString::fromStdString(core::FormatInteger(m_net.NumPatterns)));
+    for (QLabel* label : Label8) {
+        label->show();
+    }
+    for (QLineEdit* box : OutputText) {
+        box->show();
+        box->setEnabled(false);
+    }
+    NextPage->show();
+}
+
+void StartPage::NextPage_Click() {
+    // The setup page reads FreshStart while it loads.
+    m_net.FreshStart = 1;
+    runtime().Show(ui::PageId::DistMem);
+    runtime().Unload(ui::PageId::Network1);
+}
+
+void StartPage::Command2_Click() {
+    runtime().End();
+}
+
+void StartPage::reportUnreadableFolder(const QString& path, const QString& reason) {
+    // The folder list stayed where it was; the drive list goes back there too.
+    Drive1->setDriveFor(Dir1->path());
+    runtime().dialogs().messageBox(
+        this,
+        QStringLiteral("Cannot open the folder \"%1\". %2 Choose another folder or drive.")
+            .arg(QDir::toNativeSeparators(path), reason),
+        ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+}
+
+}  // namespace pages

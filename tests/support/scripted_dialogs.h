@@ -1,0 +1,95 @@
+#pragma once
+
+// Message and input boxes answered from a script, for window tests. Queue the answers in
+// the order the dialogs will appear; every dialog shown is logged so tests can check its
+// exact text. A dialog that nobody scripted (or whose scripted answer does not fit it)
+// fails the running test and is answered as if the user pressed Esc.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+
+#include <deque>
+#include <variant>
+
+#include "ui/dialogs.h"
+
+namespace support {
+
+enum class DialogKind { Message, Input };
+
+struct ShownDialog {
+    DialogKind kind = DialogKind::Message;
+    QString text;  // the message, or the input box's prompt
+    QString title;
+    // Message boxes only; input boxes keep the defaults.
+    ui::Buttons buttons = ui::Buttons::Ok;
+    ui::Icon icon = ui::Icon::None;
+    ui::Answer defaultButton = ui::Answer::Ok;
+    const QWidget* parent = nullptr;  // for comparison only; may be gone by now
+};
+
+class ScriptedDialogs final : public ui::Dialogs {
+  public:
+    // The next dialog is a message box, answered with `button`.
+    void answer(ui::Answer button) { m_script.emplace_back(button); }
+    // The next dialog is an input box, answered with `text` ("" is a cancel).
+    void type(const QString& text) { m_script.emplace_back(text); }
+
+    const QList<ShownDialog>& shown() const { return m_shown; }
+    // The texts of all dialogs shown, in order: the easy thing to compare.
+    QStringList texts() const {
+        QStringList result;
+        for (const ShownDialog& d : m_shown) {
+            result << d.text;
+        }
+        return result;
+    }
+    // Answers queued but not used yet; a test that scripted a dialog expects zero.
+    int unanswered() const { return static_cast<int>(m_script.size()); }
+    QStringList errors() const { return m_errors; }
+
+    ui::Answer messageBox(QWidget* parent, const QString& text, const QString& title,
+                          ui::Buttons buttons, ui::Icon icon, ui::Answer defaultButton) override {
+        m_shown.append({DialogKind::Message, text, title, buttons, icon, defaultButton, parent});
+        if (!m_script.empty() && std::holds_alternative<ui::Answer>(m_script.front())) {
+            const ui::Answer answer = std::get<ui::Answer>(m_script.front());
+            m_script.pop_front();
+            const bool fits =
+                buttons == ui::Buttons::Ok ? answer == ui::Answer::Ok : answer != ui::Answer::Ok;
+            if (fits) {
+                return answer;
+            }
+            fail(QStringLiteral("scripted answer does not fit the buttons of message box \"%1\"")
+                     .arg(text));
+        } else {
+            fail(QStringLiteral("unscripted message box \"%1\" (title \"%2\")").arg(text, title));
+        }
+        return buttons == ui::Buttons::Ok ? ui::Answer::Ok : defaultButton;
+    }
+
+    QString inputBox(QWidget* parent, const QString& prompt, const QString& title) override {
+        m_shown.append({DialogKind::Input, prompt, title, ui::Buttons::Ok, ui::Icon::None,
+                        ui::Answer::Ok, parent});
+        if (!m_script.empty() && std::holds_alternative<QString>(m_script.front())) {
+            const QString text = std::get<QString>(m_script.front());
+            m_script.pop_front();
+            return text;
+        }
+        fail(QStringLiteral("unscripted input box \"%1\" (title \"%2\")").arg(prompt, title));
+        return {};
+    }
+
+  private:
+    void fail(const QString& message) {
+        m_errors << message;
+        QTest::qFail(qPrintable(message), __FILE__, __LINE__);
+    }
+
+    std::deque<std::variant<ui::Answer, QString>> m_script;
+    QList<ShownDialog> m_shown;
+    QStringList m_errors;
+};
+
+}  // namespace support

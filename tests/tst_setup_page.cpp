@@ -1,0 +1,298 @@
+// The setup page and the training run, driven through the real widgets.
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <cmath>
+
+#include <QToolButton>
+
+#include "core/loader.h"
+#include "core/network_state.h"
+#include "core/number_format.h"
+#include "support/scripted_dialogs.h"
+#include "training/setup_page.h"
+#include "ui/page_runtime.h"
+
+namespace {
+
+using training::SetupPage;
+using ui::PageId;
+
+class StandIn final : public ui::Page {
+  public:
+    StandIn(ui::PageRuntime& runtime, PageId id) : ui::Page(runtime, id, "Stand-in", 3000, 2000) {}
+};
+
+struct Program {
+    support::ScriptedDialogs dialogs;
+    core::PublicStuff net;
+    ui::PageRuntime runtime{dialogs};
+
+    explicit Program(const char* problem = "2 0 3 2  1 0 1  0 1 0  1 0  0 1") {
+        std::string error;
+        if (!core::LoadTrainingData(net, problem, "tiny.net", &error))
+            qFatal("%s", error.c_str());
+        net.TrainingFileName = "tiny.net";
+        net.FreshStart = 1;
+        runtime.registerPage(PageId::DistMem,
+                             [this](ui::PageRuntime& rt) { return new SetupPage(rt, net); });
+        runtime.registerPage(PageId::TestDAM,
+                             [](ui::PageRuntime& rt) { return new StandIn(rt, PageId::TestDAM); });
+    }
+    SetupPage* page() { return static_cast<SetupPage*>(runtime.Show(PageId::DistMem)); }
+};
+
+QStringList rowTexts(const SetupPage* page) {
+    QStringList texts;
+    for (const ui::TextRow* row : page->Picture1)
+        texts << row->lines().join(QLatin1Char('|'));
+    return texts;
+}
+
+class TestSetupPage : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { QLocale::setDefault(QLocale::c()); }
+
+    void loadsWithItsInitialValues() {
+        Program program;
+        program.net.LearningRule = "Delta";
+        SetupPage* page = program.page();
+        QCOMPARE(page->windowTitle(),
+                 QStringLiteral("Distributed Memory Setup Page -- Tavrel Neural Network Code"));
+        QCOMPARE(page->SweepsBox->text(), QStringLiteral("100"));
+        QCOMPARE(page->PrintSweepsBox->text(), QStringLiteral("10"));
+        QCOMPARE(page->LRateBox->text(), QStringLiteral("0.10"));
+        QCOMPARE(page->MinErrorBox->text(), QStringLiteral("0.05"));
+        QCOMPARE(page->LRateSlider->value(), 10);
+        QCOMPARE(page->MinErrorSlider->value(), 5);
+        QVERIFY(page->OptionHebb->isChecked());
+        QVERIFY(!page->OptionDelta->isChecked());
+        QCOMPARE(program.net.LearningRule, std::string("Hebb"));
+        QVERIFY(page->Check1[0]->isChecked());
+        QVERIFY(!page->Check1[1]->isChecked());
+        for (const ui::TextRow* row : page->Picture1)
+            QVERIFY(!row->isVisible());
+        QVERIFY(!page->Continue->isVisible());
+        QVERIFY(!page->TestRecall->isVisible());
+        QVERIFY(!page->Stop->isVisible());
+        QVERIFY(page->StartTraining->isVisible());
+        QCOMPARE(program.net.InputUnits.size(), 4u);
+        QCOMPARE(program.net.Weights.outputs(), 2);
+    }
+
+    void geometry_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("rect");
+        for (const ui::ControlPlace& row : SetupPage::geometry())
+            QTest::newRow(row.name) << QString::fromLatin1(row.name) << ui::toPixels(row.rect);
+    }
+    void geometry() {
+        QFETCH(QString, name);
+        QFETCH(QRect, rect);
+        Program program;
+        const QWidget* control = program.page()->findChild<QWidget*>(name);
+        QVERIFY(control);
+        QCOMPARE(control->geometry(), rect);
+    }
+
+    void keepingTheWeightsKeepsThem() {
+        Program program;
+        program.page();
+        program.net.Weights.setWeight(1, 2, 0.75);
+        program.runtime.Unload(PageId::DistMem);
+        program.net.FreshStart = 0;
+        program.page();
+        QCOMPARE(program.net.Weights.Weight(1, 2), 0.75);
+        program.runtime.Unload(PageId::DistMem);
+        program.net.FreshStart = 1;
+        program.page();
+        QCOMPARE(program.net.Weights.Weight(1, 2), 0.0);
+    }
+
+    void slidersAndUpDowns() {
+        Program program;
+        SetupPage* page = program.page();
+        page->LRateSlider->setFocus();
+        QTest::keyClick(page->LRateSlider, Qt::Key_End);
+        QCOMPARE(page->LRateBox->text(), QStringLiteral("2"));
+        QTest::keyClick(page->LRateSlider, Qt::Key_Home);
+        QCOMPARE(page->LRateBox->text(), QStringLiteral("0"));
+        QTest::keyClick(page->LRateSlider, Qt::Key_Right);
+        QTest::keyClick(page->LRateSlider, Qt::Key_PageUp);
+        QCOMPARE(page->LRateBox->text(), QStringLiteral("0.06"));
+
+        // The error box follows mouse clicks only.
+        page->MinErrorSlider->setFocus();
+        QTest::keyClick(page->MinErrorSlider, Qt::Key_Right);
+        QCOMPARE(page->MinErrorSlider->value(), 6);
+        QCOMPARE(page->MinErrorBox->text(), QStringLiteral("0.05"));
+        page->MinErrorSlider->setValue(50);
+        QTest::mouseClick(page->MinErrorSlider, Qt::LeftButton, {},
+                          page->MinErrorSlider->rect().center());
+        QCOMPARE(page->MinErrorBox->text(), QString::number(page->MinErrorSlider->value() / 100.0));
+
+        QTest::mouseClick(page->SweepsUpDown->upButton(), Qt::LeftButton, {}, QPoint(2, 2));
+        QCOMPARE(page->SweepsBox->text(), QStringLiteral("101"));
+        page->PrintSweepsBox->setText(QStringLiteral("10000"));
+        QTest::mouseClick(page->PrintSweepsUpDown->upButton(), Qt::LeftButton, {}, QPoint(2, 2));
+        QCOMPARE(page->PrintSweepsBox->text(), QStringLiteral("10000"));
+
+        QTest::mouseClick(page->OptionDelta, Qt::LeftButton);
+        QCOMPARE(program.net.LearningRule, std::string("Delta"));
+        QTest::mouseClick(page->OptionHebb, Qt::LeftButton);
+        QCOMPARE(program.net.LearningRule, std::string("Hebb"));
+    }
+
+    void startTrainingRunsAndShowsTheRows() {
+        Program program;
+        SetupPage* page = program.page();
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.net.SweepCount, 100);
+        QCOMPARE(program.net.SSEHistoryCount, 11);
+        const QStringList rows = rowTexts(page);
+        QCOMPARE(rows[0], QStringLiteral("Training: tiny.net"));
+        QCOMPARE(rows[1], QStringLiteral("Epochs: 100"));
+        QCOMPARE(rows[2], QString::fromStdString("Total SSE: " +
+                                                 core::FormatStandard(program.net.TotalSSE)));
+        QVERIFY(rows[3].startsWith("Change in SSE: "));
+        QCOMPARE(page->Picture1[2]->background(),
+                 program.net.TotalSSE < 0.05 ? QColor(0, 255, 0) : QColor(255, 0, 0));
+        QCOMPARE(page->Picture1[3]->background(), ui::TextRow::buttonFace());
+        const QList<QWidget*> frozenControls = {page->Check1[0], page->OptionDelta, page->SweepsBox,
+                                                page->LRateSlider, page->MinErrorBox};
+        for (QWidget* frozen : frozenControls)
+            QVERIFY(!frozen->isEnabled());
+        QVERIFY(page->Continue->isVisible());
+        QVERIFY(page->TestRecall->isVisible());
+        QVERIFY(!page->Stop->isVisible());
+        QCOMPARE(program.dialogs.shown().size(), 0);
+
+        // Continuing adds 100 epochs; row 0 shows the file once, as the printouts drew it.
+        QTest::mouseClick(page->Continue, Qt::LeftButton);
+        QCOMPARE(program.net.SweepCount, 200);
+        QCOMPARE(program.net.SSEHistoryCount, 21);
+        QCOMPARE(page->Picture1[0]->lines(), QStringList({"Training: tiny.net"}));
+    }
+
+    void printoutsUseTheLocaleSeparators() {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        Program program("1 0 1 1  1  80");
+        SetupPage* page = program.page();
+        page->PrintSweepsBox->setText("1");
+        page->SweepsBox->setText("1");
+        page->LRateBox->setText("0,5");
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.net.LearningRate, 0.5);
+        // Each Hebb step adds 40 to the weight: errors 40, 0, -40.
+        QCOMPARE(page->Picture1[2]->lines(), QStringList({"Total SSE: 1.600,00"}));
+        QCOMPARE(page->Picture1[3]->lines(), QStringList());
+        QCOMPARE(page->Picture1[2]->background(), QColor(255, 0, 0));
+        QTest::mouseClick(page->Continue, Qt::LeftButton);
+        QCOMPARE(page->Picture1[2]->lines(), QStringList({"Total SSE: 0,00"}));
+        QCOMPARE(page->Picture1[3]->lines(), QStringList({"Change in SSE: 1,60E+03"}));
+        QCOMPARE(page->Picture1[2]->background(), QColor(0, 255, 0));
+        QTest::mouseClick(page->Continue, Qt::LeftButton);
+        QCOMPARE(page->Picture1[3]->lines(), QStringList({"Change in SSE: -1,60E+03"}));
+    }
+
+    void negativeRateIsReplaced() {
+        Program program;
+        SetupPage* page = program.page();
+        page->LRateBox->setText("-0.5");
+        program.dialogs.answer(ui::Answer::Ok);
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.dialogs.texts(), QStringList({"Learning rate cannot be negative"}));
+        QCOMPARE(program.dialogs.shown()[0].title, QStringLiteral("Learning Rate"));
+        QCOMPARE(program.dialogs.shown()[0].icon, ui::Icon::Exclamation);
+        QCOMPARE(page->LRateBox->text(), QStringLiteral("0.10"));
+        QCOMPARE(program.net.LearningRate, 0.1);
+        QCOMPARE(program.net.SweepCount, 100);
+    }
+
+    void aBadBoxStartsNoRunAndStaysEditable() {
+        Program program;
+        SetupPage* page = program.page();
+        page->PrintSweepsBox->setText("lots");
+        program.dialogs.answer(ui::Answer::Ok);
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.dialogs.texts(),
+                 QStringList({"The number of epochs between printouts \"lots\" is not a number. "
+                              "Type a whole number up to 32767."}));
+        QCOMPARE(program.net.SSEHistoryCount, 0);
+        QVERIFY(page->PrintSweepsBox->isEnabled());
+        QVERIFY(!page->Continue->isVisible());
+        page->PrintSweepsBox->setText("20");
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.net.SSEHistoryCount, 6);
+    }
+
+    void overflowEndsTheRunWithAMessageAndTheProgramGoesOn() {
+        Program program("1 0 2 2  1e100 -3e99  2e99 1e100  1e100  -1e100");
+        SetupPage* page = program.page();
+        QTest::mouseClick(page->OptionDelta, Qt::LeftButton);
+        page->LRateBox->setText("2");
+        program.dialogs.answer(ui::Answer::Ok);
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.dialogs.shown().size(), 1);
+        QVERIFY(program.dialogs.texts()[0].contains("overflow"));
+        QVERIFY(std::isfinite(program.net.TotalSSE));
+        QCOMPARE(page->Picture1[1]->lines(),
+                 QStringList({QStringLiteral("Epochs: %1").arg(program.net.SweepCount)}));
+        QVERIFY(page->TestRecall->isVisible());
+        QTest::mouseClick(page->TestRecall, Qt::LeftButton);
+        QVERIFY(program.runtime.isLoaded(PageId::TestDAM));
+        QVERIFY(!program.runtime.isLoaded(PageId::DistMem));
+    }
+
+    void aRunNoRuleEndsIsStoppedAndLocksOtherInput() {
+        // Big enough that 32767 epochs take far longer than the first screen frame.
+        std::string problem = "32 0 32 8";
+        for (int k = 0; k < 8 * 64; ++k)
+            problem += k % 3 ? " 1" : " -1";
+        Program program(problem.c_str());
+        SetupPage* page = program.page();
+        QTest::mouseClick(page->Check1[0], Qt::LeftButton);  // no rule ticked
+        QVERIFY(!page->Check1[0]->isChecked());
+        QSignalSpy finished(&program.runtime, &ui::PageRuntime::finished);
+        bool stopWasVisible = false;
+        QTimer::singleShot(0, page, [&] {
+            stopWasVisible = page->Stop->isVisible();
+            QTest::mouseClick(page->Command2, Qt::LeftButton);  // Exit must not get through
+            page->close();                                      // nor the close box
+            QTest::mouseClick(page->Stop, Qt::LeftButton);
+        });
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QVERIFY(stopWasVisible);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(program.runtime.isLoaded(PageId::DistMem));
+        QVERIFY(program.net.SweepCount > 0);
+        QVERIFY(program.net.SweepCount < 32767);
+        QVERIFY(!page->Stop->isVisible());
+        QCOMPARE(program.dialogs.shown().size(), 0);
+
+        // Esc stops a run just as the button does.
+        QTimer::singleShot(0, page, [&] { QTest::keyClick(page, Qt::Key_Escape); });
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QVERIFY(program.net.SweepCount < 32767);
+        QVERIFY(page->Continue->isVisible());
+    }
+
+    void exitEndsTheProgram() {
+        Program program;
+        SetupPage* page = program.page();
+        QSignalSpy finished(&program.runtime, &ui::PageRuntime::finished);
+        QTest::mouseClick(page->Command2, Qt::LeftButton);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(program.runtime.loadedCount(), 0);
+    }
+};
+
+}  // namespace
+
+QTEST_MAIN(TestSetupPage)
+#include "tst_setup_page.moc"

@@ -1,0 +1,536 @@
+// The start page, driven through its real widgets on a folder of small training files.
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <string>
+
+#include "core/loader.h"
+#include "core/network_state.h"
+#include "pages/start_page.h"
+#include "support/scripted_dialogs.h"
+#include "ui/file_lists.h"
+#include "ui/page_runtime.h"
+
+namespace {
+
+using ui::PageId;
+
+// What a stand-in page saw when it was loaded.
+struct LoadRecord {
+    int loads = 0;
+    int freshStart = -1;
+    bool startPageLoaded = false;
+};
+
+// Stands in for the pages the start page leads to.
+class DummyPage final : public ui::Page {
+  public:
+    DummyPage(ui::PageRuntime& runtime, PageId id, const core::PublicStuff& net, LoadRecord& record)
+        : ui::Page(runtime, id, QStringLiteral("Stand-in"), 3000, 2000),
+          m_net(net),
+          m_record(record) {}
+
+    void Form_Load() override {
+        ++m_record.loads;
+        m_record.freshStart = m_net.FreshStart;
+        m_record.startPageLoaded = runtime().isLoaded(PageId::Network1);
+    }
+
+  private:
+    const core::PublicStuff& m_net;
+    LoadRecord& m_record;
+};
+
+// One program: dialogs, network and runtime with the start page and stand-ins.
+struct Program {
+    support::ScriptedDialogs dialogs;
+    core::PublicStuff net;
+    LoadRecord setupPage;
+    LoadRecord probePage;
+    ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
+
+    Program() {
+        runtime.registerPage(PageId::Network1,
+                             [this](ui::PageRuntime& rt) { return new pages::StartPage(rt, net); });
+        runtime.registerPage(PageId::DistMem, [this](ui::PageRuntime& rt) {
+            return new DummyPage(rt, PageId::DistMem, net, setupPage);
+        });
+        runtime.registerPage(PageId::ProbeNetwork, [this](ui::PageRuntime& rt) {
+            return new DummyPage(rt, PageId::ProbeNetwork, net, probePage);
+        });
+    }
+};
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+template <class Control>
+Control* control(const QWidget* page, const QString& name) {
+    return page->findChild<Control*>(name, Qt::FindDirectChildrenOnly);
+}
+
+QString indexed(const char* name, int index) {
+    return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
+}
+
+QStringList itemTexts(const QListWidget* list) {
+    QStringList texts;
+    for (int row = 0; row < list->count(); ++row) {
+        texts << list->item(row)->text().trimmed();
+    }
+    return texts;
+}
+
+// A click, then a double-click, on the entry of `list` whose text (without indentation)
+// is `text`: the way a user double-clicks.
+[[nodiscard]] bool doubleClickEntry(QListWidget* list, const QString& text) {
+    for (int row = 0; row < list->count(); ++row) {
+        QListWidgetItem* item = list->item(row);
+        if (item->text().trimmed() == text) {
+            list->scrollToItem(item);
+            const QPoint centre = list->visualItemRect(item).center();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The file information part of the page, as one comparable description.
+QStringList fileInformation(const QWidget* page) {
+    QStringList lines;
+    const auto* next = control<QPushButton>(page, QStringLiteral("NextPage"));
+    lines << QStringLiteral("NextPage %1").arg(next->isVisible() ? "shown" : "hidden");
+    for (int i = 0; i < 5; ++i) {
+        const auto* label = control<QLabel>(page, indexed("Label8", i));
+        lines
+            << QStringLiteral("Label8(%1) %2").arg(i).arg(label->isVisible() ? "shown" : "hidden");
+    }
+    for (int i = 0; i < 4; ++i) {
+        const auto* box = control<QLineEdit>(page, indexed("OutputText", i));
+        lines << QStringLiteral("OutputText(%1) %2 %3 \"%4\"")
+                     .arg(i)
+                     .arg(box->isVisible() ? "shown" : "hidden",
+                          box->isEnabled() ? "enabled" : "disabled", box->text());
+    }
+    return lines;
+}
+
+QStringList noFileInformation() {
+    QStringList lines{QStringLiteral("NextPage hidden")};
+    for (int i = 0; i < 5; ++i) {
+        lines << QStringLiteral("Label8(%1) hidden").arg(i);
+    }
+    for (int i = 0; i < 4; ++i) {
+        lines << QStringLiteral("OutputText(%1) hidden enabled \"\"").arg(i);
+    }
+    return lines;
+}
+
+QStringList shownFileInformation(const QStringList& boxes) {
+    QStringList lines{QStringLiteral("NextPage shown")};
+    for (int i = 0; i < 5; ++i) {
+        lines << QStringLiteral("Label8(%1) shown").arg(i);
+    }
+    for (int i = 0; i < 4; ++i) {
+        lines << QStringLiteral("OutputText(%1) shown disabled \"%2\"").arg(i).arg(boxes.at(i));
+    }
+    return lines;
+}
+
+// The loaded training set, as one comparable description.
+QStringList trainingSet(const core::PublicStuff& net) {
+    QStringList lines;
+    lines << QString::fromStdString(net.TrainingFileName)
+          << QStringLiteral("%1 %2 %3 %4")
+                 .arg(net.NumOutputs)
+                 .arg(net.SecondHeaderValue)
+                 .arg(net.NumInputs)
+                 .arg(net.NumPatterns);
+    for (int p = 1; p <= net.NumPatterns; ++p) {
+        QString line;
+        for (int u = 1; u <= net.NumInputs; ++u) {
+            line += QStringLiteral(" %1").arg(net.InputPatterns(u, p));
+        }
+        line += QStringLiteral(" |");
+        for (int u = 1; u <= net.NumOutputs; ++u) {
+            line += QStringLiteral(" %1").arg(net.DesiredOutputs(u, p));
+        }
+        lines << line;
+    }
+    return lines;
+}
+
+// 1 output, 1 input, 1200 patterns: a count that a thousands separator would spoil.
+QByteArray bigProblem() {
+    QByteArray bytes = "1 0 1 1200\n";
+    for (int k = 0; k < 2 * 1200; ++k) {
+        bytes += (k % 2 == 0) ? "1 " : "0 ";
+    }
+    return bytes;
+}
+
+}  // namespace
+
+class TestStartPage : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void cleanup();
+
+    void opensAtCurrentFolderWithoutFileInformation();
+    void doubleClickLoadsAndShowsFile_data();
+    void doubleClickLoadsAndShowsFile();
+    void singleClickLoadsNothing();
+    void secondFileReplacesFirst();
+    void failedLoadChangesNothing_data();
+    void failedLoadChangesNothing();
+    void openingSubfolderListsAndLoadsItsFiles();
+    void unreadableFolderIsReportedAndListsStayUsable();
+    void nextPageGoesToSetupWithFreshStart();
+    void exitEndsProgram();
+    void comingBackShowsNoFileInformation();
+    void controlsSitWhereTableSays_data();
+    void controlsSitWhereTableSays();
+    void captionsFitTheirControls_data();
+    void captionsFitTheirControls();
+
+  private:
+    QWidget* showStartPage();
+    [[nodiscard]] bool load(QWidget* page, const QString& fileName);
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QString m_root;  // the temporary folder, also the current folder during a test
+    QString m_previousFolder;
+    std::unique_ptr<Program> m_program;
+};
+
+void TestStartPage::init() {
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+    m_previousFolder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_folder->path()));
+    m_root = QDir::currentPath();
+
+    QVERIFY(writeFile(m_root + "/a.net", "2 0 3 2 1 0 1 0 1 0 1 0 0 1"));
+    QVERIFY(writeFile(m_root + "/b.net", "1,0,2,3\r\n1,0\r\n0,1\r\n1,1\r\n1\r\n0\r\n1\r\n"));
+    QVERIFY(writeFile(m_root + "/broken.net", "2 0 3 2 1 0 1"));
+    QVERIFY(writeFile(m_root + "/notes.txt", "2 0 3 2 1 0 1 0 1 0 1 0 0 1"));
+    QVERIFY(QDir(m_root).mkdir(QStringLiteral("more")));
+    QVERIFY(writeFile(m_root + "/more/my problem.net", bigProblem()));
+    QVERIFY(writeFile(m_root + "/more/other.net", "1 0 1 1 1 1"));
+
+    m_program = std::make_unique<Program>();
+}
+
+void TestStartPage::cleanup() {
+    if (m_program) {
+        QCOMPARE(m_program->dialogs.unanswered(), 0);
+    }
+    m_program.reset();
+    QDir::setCurrent(m_previousFolder);
+    m_folder.reset();
+}
+
+QWidget* TestStartPage::showStartPage() {
+    QWidget* page = m_program->runtime.Show(PageId::Network1);
+    if (page != nullptr && !QTest::qWaitForWindowExposed(page)) {
+        return nullptr;
+    }
+    return page;
+}
+
+bool TestStartPage::load(QWidget* page, const QString& fileName) {
+    return doubleClickEntry(control<ui::FileList>(page, QStringLiteral("File1")), fileName);
+}
+
+void TestStartPage::opensAtCurrentFolderWithoutFileInformation() {
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+
+    QCOMPARE(fileInformation(page), noFileInformation());
+    for (const char* name :
+         {"Label1", "FileLabel", "Drive1", "Dir1", "File1", "Command2", "Label3"}) {
+        QVERIFY2(control<QWidget>(page, QLatin1String(name))->isVisible(), name);
+    }
+
+    const auto* folders = control<ui::FolderList>(page, QStringLiteral("Dir1"));
+    const auto* files = control<ui::FileList>(page, QStringLiteral("File1"));
+    QCOMPARE(folders->path(), m_root);
+    QCOMPARE(files->path(), m_root);
+    QCOMPARE(itemTexts(files), (QStringList{"a.net", "b.net", "broken.net"}));
+    QVERIFY(itemTexts(folders).contains(QStringLiteral("more")));
+    QVERIFY(m_program->dialogs.shown().isEmpty());
+}
+
+void TestStartPage::doubleClickLoadsAndShowsFile_data() {
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<int>("outputs");
+    QTest::addColumn<int>("inputs");
+    QTest::addColumn<int>("patterns");
+
+    QTest::newRow("blanks") << "a.net" << QStringList{"a.net", "2", "3", "2"} << 2 << 3 << 2;
+    QTest::newRow("commas and CR LF")
+        << "b.net" << QStringList{"b.net", "1", "2", "3"} << 1 << 2 << 3;
+}
+
+void TestStartPage::doubleClickLoadsAndShowsFile() {
+    QFETCH(QString, fileName);
+    QFETCH(QStringList, boxes);
+    QFETCH(int, outputs);
+    QFETCH(int, inputs);
+    QFETCH(int, patterns);
+
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+    QVERIFY(load(page, fileName));
+
+    QCOMPARE(fileInformation(page), shownFileInformation(boxes));
+    const core::PublicStuff& net = m_program->net;
+    QCOMPARE(QString::fromStdString(net.TrainingFileName), fileName);
+    QCOMPARE(net.NumOutputs, outputs);
+    QCOMPARE(net.NumInputs, inputs);
+    QCOMPARE(net.NumPatterns, patterns);
+    QVERIFY(m_program->dialogs.shown().isEmpty());
+}
+
+void TestStartPage::singleClickLoadsNothing() {
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+    auto* files = control<ui::FileList>(page, QStringLiteral("File1"));
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
+                      files->visualItemRect(files->item(0)).center());
+
+    QCOMPARE(files->fileName(), QStringLiteral("a.net"));
+    QCOMPARE(fileInformation(page), noFileInformation());
+    QCOMPARE(m_program->net.NumPatterns, 0);
+    QVERIFY(m_program->net.TrainingFileName.empty());
+}
+
+void TestStartPage::secondFileReplacesFirst() {
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+    QVERIFY(load(page, "a.net"));
+    QVERIFY(load(page, "b.net"));
+
+    QCOMPARE(fileInformation(page), shownFileInformation({"b.net", "1", "2", "3"}));
+    QCOMPARE(trainingSet(m_program->net),
+             (QStringList{"b.net", "1 0 2 3", " 1 0 | 1", " 0 1 | 0", " 1 1 | 1"}));
+}
+
+void TestStartPage::failedLoadChangesNothing_data() {
+    QTest::addColumn<QString>("loadedBefore");  // empty: nothing loaded in this visit
+    QTest::addColumn<QString>("badFile");
+    QTest::addColumn<bool>("vanishes");  // deleted after it was listed
+
+    QTest::newRow("ends early, first file") << ""
+                                            << "broken.net" << false;
+    QTest::newRow("ends early, after a good file") << "a.net"
+                                                   << "broken.net" << false;
+    QTest::newRow("deleted after listing") << "b.net"
+                                           << "a.net" << true;
+}
+
+void TestStartPage::failedLoadChangesNothing() {
+    QFETCH(QString, loadedBefore);
+    QFETCH(QString, badFile);
+    QFETCH(bool, vanishes);
+
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+    if (!loadedBefore.isEmpty()) {
+        QVERIFY(load(page, loadedBefore));
+    }
+    const QStringList informationBefore = fileInformation(page);
+    const QStringList setBefore = trainingSet(m_program->net);
+
+    const QString path = m_root + "/" + badFile;
+    if (vanishes) {
+        QVERIFY(QFile::remove(path));
+    }
+    core::PublicStuff scratch;
+    std::string expected;
+    QVERIFY(!core::LoadTrainingFile(scratch, path.toStdString(), &expected));
+
+    m_program->dialogs.answer(ui::Answer::Ok);
+    QVERIFY(load(page, badFile));
+
+    QCOMPARE(m_program->dialogs.shown().size(), 1);
+    const support::ShownDialog& shown = m_program->dialogs.shown().front();
+    QCOMPARE(shown.text, QString::fromStdString(expected));
+    QCOMPARE(shown.title, QString::fromUtf8(ui::ProgramTitle));
+    QCOMPARE(shown.buttons, ui::Buttons::Ok);
+    QCOMPARE(shown.icon, ui::Icon::Exclamation);
+    QCOMPARE(fileInformation(page), informationBefore);
+    QCOMPARE(trainingSet(m_program->net), setBefore);
+
+    // The page stays usable.
+    QVERIFY(load(page, "b.net"));
+    QCOMPARE(fileInformation(page), shownFileInformation({"b.net", "1", "2", "3"}));
+}
+
+void TestStartPage::openingSubfolderListsAndLoadsItsFiles() {
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+    auto* folders = control<ui::FolderList>(page, QStringLiteral("Dir1"));
+    auto* files = control<ui::FileList>(page, QStringLiteral("File1"));
+    QVERIFY(doubleClickEntry(folders, "more"));
+
+    QCOMPARE(folders->path(), m_root + "/more");
+    QCOMPARE(files->path(), m_root + "/more");
+    QCOMPARE(itemTexts(files), (QStringList{"my problem.net", "other.net"}));
+
+    // Loading takes the file from the opened folder, not the current one.
+    QVERIFY(load(page, "my problem.net"));
+    QCOMPARE(fileInformation(page), shownFileInformation({"my problem.net", "1", "1", "1200"}));
+    QCOMPARE(m_program->net.NumPatterns, 1200);
+    QVERIFY(m_program->dialogs.shown().isEmpty());
+}
+
+void TestStartPage::unreadableFolderIsReportedAndListsStayUsable() {
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+    auto* folders = control<ui::FolderList>(page, QStringLiteral("Dir1"));
+    auto* files = control<ui::FileList>(page, QStringLiteral("File1"));
+    QVERIFY(QDir(m_root + "/more").removeRecursively());
+
+    m_program->dialogs.answer(ui::Answer::Ok);
+    QVERIFY(doubleClickEntry(folders, "more"));
+
+    QCOMPARE(m_program->dialogs.shown().size(), 1);
+    const support::ShownDialog& shown = m_program->dialogs.shown().front();
+    QVERIFY2(shown.text.contains(m_root + "/more"), qPrintable(shown.text));
+    QCOMPARE(shown.title, QString::fromUtf8(ui::ProgramTitle));
+    QCOMPARE(shown.icon, ui::Icon::Exclamation);
+    QCOMPARE(folders->path(), m_root);
+    QCOMPARE(files->path(), m_root);
+    QVERIFY(load(page, "a.net"));
+    QCOMPARE(fileInformation(page), shownFileInformation({"a.net", "2", "3", "2"}));
+}
+
+void TestStartPage::nextPageGoesToSetupWithFreshStart() {
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+    QPointer<QWidget> startPage = page;
+    QSignalSpy finished(&m_program->runtime, &ui::PageRuntime::finished);
+    QVERIFY(load(page, "a.net"));
+    QCOMPARE(m_program->net.FreshStart, 0);
+
+    QTest::mouseClick(control<QPushButton>(page, QStringLiteral("NextPage")), Qt::LeftButton);
+
+    QCOMPARE(m_program->setupPage.loads, 1);
+    QCOMPARE(m_program->setupPage.freshStart, 1);
+    QVERIFY(m_program->setupPage.startPageLoaded);  // shown before the start page goes
+    QVERIFY(m_program->runtime.find(PageId::DistMem)->isVisible());
+    QVERIFY(!m_program->runtime.isLoaded(PageId::Network1));
+    QTRY_VERIFY(startPage.isNull());
+    QCOMPARE(finished.count(), 0);
+}
+
+void TestStartPage::exitEndsProgram() {
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+    QVERIFY(m_program->runtime.Show(PageId::ProbeNetwork));
+    QSignalSpy finished(&m_program->runtime, &ui::PageRuntime::finished);
+
+    QTest::mouseClick(control<QPushButton>(page, QStringLiteral("Command2")), Qt::LeftButton);
+
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(m_program->runtime.loadedCount(), 0);
+    QVERIFY(m_program->dialogs.shown().isEmpty());
+}
+
+void TestStartPage::comingBackShowsNoFileInformation() {
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+    QVERIFY(load(page, "a.net"));
+    QTest::mouseClick(control<QPushButton>(page, QStringLiteral("NextPage")), Qt::LeftButton);
+    QTRY_VERIFY(!m_program->runtime.isLoaded(PageId::Network1));
+    const QStringList setBefore = trainingSet(m_program->net);
+
+    // Meanwhile another folder became the current one (as the save page does).
+    QVERIFY(QDir::setCurrent(m_root + "/more"));
+    page = showStartPage();
+    QVERIFY(page);
+
+    QCOMPARE(fileInformation(page), noFileInformation());
+    QCOMPARE(trainingSet(m_program->net), setBefore);
+    QCOMPARE(control<ui::FileList>(page, QStringLiteral("File1"))->path(), m_root + "/more");
+    QCOMPARE(control<ui::FolderList>(page, QStringLiteral("Dir1"))->path(), m_root + "/more");
+}
+
+void TestStartPage::controlsSitWhereTableSays_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("expected");
+    for (const ui::ControlPlace& row : pages::StartPage::geometry()) {
+        QTest::newRow(row.name) << QString::fromUtf8(row.name) << ui::toPixels(row.rect);
+    }
+}
+
+void TestStartPage::controlsSitWhereTableSays() {
+    QFETCH(QString, name);
+    QFETCH(QRect, expected);
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+    const QList<QWidget*> found = page->findChildren<QWidget*>(name, Qt::FindDirectChildrenOnly);
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found.front()->geometry(), expected);
+}
+
+void TestStartPage::captionsFitTheirControls_data() {
+    QTest::addColumn<QString>("name");
+    for (const char* name : {"Label1", "FileLabel", "Label8(0)", "Label8(1)", "Label8(2)",
+                             "Label8(3)", "Label8(4)", "Label3", "NextPage", "Command2"}) {
+        QTest::newRow(name) << QString::fromLatin1(name);
+    }
+}
+
+// Clipped captions are easy to miss by eye on one machine and glaring on another.
+void TestStartPage::captionsFitTheirControls() {
+    QFETCH(QString, name);
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+    QWidget* widget = control<QWidget>(page, name);
+    QVERIFY(widget);
+
+    QRect room;
+    QString text;
+    int flags = Qt::AlignCenter;
+    if (const auto* label = qobject_cast<QLabel*>(widget)) {
+        room = label->contentsRect();
+        text = label->text();
+        flags = label->alignment().toInt() | (label->wordWrap() ? Qt::TextWordWrap : 0);
+    } else {
+        const auto* button = qobject_cast<QPushButton*>(widget);
+        QVERIFY(button);
+        // Leave room for the button's bevel.
+        room = button->rect().adjusted(3, 3, -3, -3);
+        text = button->text();
+        flags |= Qt::TextWordWrap;
+    }
+    const QRect needed = QFontMetrics(widget->font()).boundingRect(room, flags, text);
+    QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
+             qPrintable(QStringLiteral("\"%1\" needs %2x%3 pixels, has %4x%5")
+                            .arg(text)
+                            .arg(needed.width())
+                            .arg(needed.height())
+                            .arg(room.width())
+                            .arg(room.height())));
+}
+
+QTEST_MAIN(TestStartPage)
+#include "tst_start_page.moc"

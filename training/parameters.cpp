@@ -1,0 +1,109 @@
+#include "training/parameters.h"
+
+#include "core/number_text.h"
+
+namespace training {
+
+namespace {
+
+using core::NumberTextError;
+
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+ParameterProblem problem(const char* box, const char* what, const std::string& text,
+                         NumberTextError error, const char* wanted) {
+    std::string message = std::string("The ") + what + " ";
+    if (error == NumberTextError::Empty) {
+        message += "is empty.";
+    } else {
+        message += quoted(text) + " " + core::Describe(error) + ".";
+    }
+    return {box, message + " " + wanted};
+}
+
+constexpr const char* kEpochs = "maximum number of epochs";
+constexpr const char* kEpochsWanted = "Type a whole number of epochs up to 32767.";
+
+// MaxSweeps = box value + base, as a 16-bit count.
+std::optional<ParameterProblem> sweepsPlus(double base, const std::string& text,
+                                           const core::NumberSeparators& separators,
+                                           std::int16_t& result) {
+    const core::ParsedNumber number = core::ParseNumber(text, separators);
+    if (number.error != NumberTextError::None) {
+        return problem("SweepsBox", kEpochs, text, number.error, kEpochsWanted);
+    }
+    const core::ParsedInt16 count = core::ToInt16(number.value + base);
+    if (count.error != NumberTextError::None) {
+        if (base != 0.0) {
+            return ParameterProblem{
+                "SweepsBox", "Training on for " + quoted(text) + " more epochs would pass epoch " +
+                                 "32767, the most this program counts. Choose fewer epochs."};
+        }
+        return problem("SweepsBox", kEpochs, text, count.error, kEpochsWanted);
+    }
+    result = count.value;
+    return std::nullopt;
+}
+
+}  // namespace
+
+ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterBoxes& boxes,
+                                        const core::NumberSeparators& separators) {
+    ParameterOutcome outcome;
+    std::int16_t maxSweeps = net.MaxSweeps;
+    if (boxes.maxEpochsTicked) {
+        const double base = net.FreshStart == 1 ? 0.0 : net.MaxSweeps;
+        if (auto bad = sweepsPlus(base, boxes.SweepsBox, separators, maxSweeps)) {
+            outcome.problem = std::move(bad);
+            return outcome;
+        }
+    }
+
+    const core::ParsedNumber rate = core::ParseNumber(boxes.LRateBox, separators);
+    if (rate.error != NumberTextError::None) {
+        outcome.problem = problem("LRateBox", "learning rate", boxes.LRateBox, rate.error,
+                                  "Type a number of 0 or more, such as 0.1.");
+        return outcome;
+    }
+
+    const core::ParsedInt16 print = core::ParseInt16(boxes.PrintSweepsBox, separators);
+    if (print.error != NumberTextError::None) {
+        outcome.problem =
+            problem("PrintSweepsBox", "number of epochs between printouts", boxes.PrintSweepsBox,
+                    print.error, "Type a whole number up to 32767.");
+        return outcome;
+    }
+
+    double minError = net.MinError;
+    if (!boxes.MinErrorBox.empty()) {
+        const core::ParsedNumber error = core::ParseNumber(boxes.MinErrorBox, separators);
+        if (error.error != NumberTextError::None) {
+            outcome.problem = problem("MinErrorBox", "minimum level of error", boxes.MinErrorBox,
+                                      error.error, "Type a number such as 0.05.");
+            return outcome;
+        }
+        minError = error.value;
+    }
+
+    net.MaxSweeps = maxSweeps;
+    outcome.negativeRate = rate.value < 0.0;
+    net.LearningRate = outcome.negativeRate ? ReplacementRate : rate.value;
+    net.PrintSweeps = print.value;
+    net.MinError = minError;
+    return outcome;
+}
+
+std::optional<ParameterProblem> ContinueMaxSweeps(core::PublicStuff& net,
+                                                  const std::string& sweepsBox,
+                                                  const core::NumberSeparators& separators) {
+    std::int16_t maxSweeps = 0;
+    if (auto bad = sweepsPlus(net.SweepCount, sweepsBox, separators, maxSweeps)) {
+        return bad;
+    }
+    net.MaxSweeps = maxSweeps;
+    return std::nullopt;
+}
+
+}  // namespace training

@@ -1,0 +1,50 @@
+#pragma once
+
+// Reading the setup page's parameter boxes into the network's training parameters.
+// Every box is checked before anything changes, so a bad box starts no run and leaves
+// the parameters as they were.
+
+#include <optional>
+#include <string>
+
+#include "core/network_state.h"
+#include "core/number_format.h"
+
+namespace training {
+
+// The texts of the boxes as the user left them.
+struct ParameterBoxes {
+    std::string SweepsBox;
+    std::string PrintSweepsBox;
+    std::string LRateBox;
+    std::string MinErrorBox;
+    bool maxEpochsTicked = true;  // Check1(0)
+};
+
+struct ParameterProblem {
+    std::string box;      // object name of the box, e.g. "SweepsBox"
+    std::string message;  // for a message box
+};
+
+struct ParameterOutcome {
+    std::optional<ParameterProblem> problem;  // set: nothing was changed, no run may start
+    bool negativeRate = false;                // the rate was negative and 0.1 was used instead
+};
+
+// Sets MaxSweeps (when the maximum-epochs rule is ticked: the box, or the box plus the
+// current MaxSweeps when FreshStart is 0), LearningRate, PrintSweeps and MinError (kept
+// when its box is empty). Numbers are read with the user's decimal separator or a point;
+// counts round to the nearest whole number, ties to even, and must fit 16 bits.
+ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterBoxes& boxes,
+                                        const core::NumberSeparators& separators);
+
+// "Continue Training": MaxSweeps = the sweeps box plus SweepCount.
+std::optional<ParameterProblem> ContinueMaxSweeps(core::PublicStuff& net,
+                                                  const std::string& sweepsBox,
+                                                  const core::NumberSeparators& separators);
+
+// The text the learning-rate box shows after a negative rate was replaced.
+inline constexpr const char* ReplacementRateText = "0.10";
+inline constexpr double ReplacementRate = 0.1;
+
+}  // namespace training

@@ -1,0 +1,31 @@
+#pragma once
+
+// Texts and colours of the four progress rows of a training run.
+
+#include <cstdint>
+#include <string>
+
+#include "core/number_format.h"
+
+namespace training {
+
+enum class RowColour { Red, Green, ButtonFace };
+
+std::string TrainingLine(const std::string& trainingFileName);  // "Training: tiny.net"
+std::string EpochsLine(std::int16_t sweepCount);                // "Epochs: 100"
+// "Total SSE: 1,234.50" (Standard format)
+std::string TotalSSELine(double totalSSE, const core::NumberSeparators& separators);
+// "Change in SSE: -4.50E+00" (Scientific format)
+std::string ChangeLine(double change, const core::NumberSeparators& separators);
+
+// Green while the error falls or stays, red when it rises.
+inline RowColour ChangeColour(double change) {
+    return change >= 0.0 ? RowColour::Green : RowColour::Red;
+}
+// At the end of a run: green when the total is below the minimum error, whether or not
+// that stopping rule was chosen.
+inline RowColour FinalSSEColour(double totalSSE, double minError) {
+    return totalSSE < minError ? RowColour::Green : RowColour::Red;
+}
+
+}  // namespace training

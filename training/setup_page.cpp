@@ -1,0 +1,404 @@
+#include "training/setup_page.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "core/arithmetic.h"
+#include "core/number_format.h"
+#include "core/number_text.h"
+#include "training/parameters.h"
+#include "training/progress_rows.h"
+#include "ui/fonts.h"
+#include "ui/locale_separators.h"
+#include "ui/page_runtime.h"
+
+namespace training {
+
+namespace {
+
+constexpr std::array<ui::ControlPlace, 29> kGeometry = {{
+    {"Label1", {1380, 0, 6972, 1332}},
+    {"Frame1", {240, 1680, 3012, 1332}},
+    {"OptionHebb", {120, 360, 1572, 495}},
+    {"OptionDelta", {120, 720, 1572, 495}},
+    {"ConvergenceFrame", {3660, 1680, 6135, 1332}},
+    {"Check1(0)", {3840, 2160, 5775, 375}},
+    {"Check1(1)", {3840, 2520, 5775, 375}},
+    {"SweepsBox", {360, 3360, 1050, 372}},
+    {"SweepsUpDown", {1440, 3360, 240, 375}},
+    {"MaxSweepsLabel", {1800, 3360, 5055, 375}},
+    {"PrintSweepsBox", {360, 3901, 1050, 372}},
+    {"PrintSweepsUpDown", {1440, 3900, 240, 375}},
+    {"PrintSweepsLabel", {1800, 3960, 7335, 375}},
+    {"LRateBox", {360, 4440, 1050, 372}},
+    {"LRateSlider", {1440, 4440, 2535, 375}},
+    {"RateLabel", {4080, 4440, 3495, 375}},
+    {"MinErrorBox", {360, 4920, 1050, 372}},
+    {"MinErrorSlider", {1440, 4920, 2535, 375}},
+    {"MinErrorLabel", {4080, 4920, 5655, 375}},
+    {"StartTraining", {360, 5880, 1695, 615}},
+    {"Picture1(0)", {2460, 5880, 3420, 480}},
+    {"Picture1(1)", {2460, 6360, 3420, 480}},
+    {"Picture1(2)", {2460, 6720, 3420, 480}},
+    {"Picture1(3)", {2460, 7080, 3420, 480}},
+    {"Continue", {6240, 5880, 1695, 615}},
+    {"TestRecall", {7080, 6720, 1695, 615}},
+    {"Command2", {7920, 7560, 1695, 615}},
+    {"Label3", {0, 7560, 3132, 732}},
+    {"Stop", {360, 6600, 1695, 615}},  // shown only while a run goes on
+}};
+
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 255, 0);
+
+QColor colourOf(RowColour colour) {
+    switch (colour) {
+        case RowColour::Red:
+            return kRed;
+        case RowColour::Green:
+            return kGreen;
+        case RowColour::ButtonFace:
+            break;
+    }
+    return ui::TextRow::buttonFace();
+}
+
+core::NumberSeparators separators() {
+    const ui::LocaleSeparators s = ui::localeSeparators();
+    return {s.decimal, s.grouping};
+}
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+template <typename T>
+T* named(T* control, const char* name) {
+    control->setObjectName(QString::fromLatin1(name));
+    return control;
+}
+
+// Slider position of a box's number: value * 100, rounded half to even.
+int sliderPosition(const QLineEdit* box) {
+    const core::ParsedNumber n = core::ParseNumber(box->text().toStdString(), separators());
+    return n.error == core::NumberTextError::None
+               ? static_cast<int>(std::nearbyint(n.value * 100.0))
+               : 0;
+}
+
+}  // namespace
+
+// Receives printouts from the epoch loop and draws the latest one at most once per screen
+// frame; between frames it only remembers it. A ticker thread raises a flag every frame so
+// that the loop's per-epoch poll costs one atomic load.
+class SetupPage::ProgressDisplay final : public RunObserver {
+  public:
+    explicit ProgressDisplay(SetupPage& page) : m_page(page), m_separators(separators()) {
+        m_ticker = std::jthread([this](const std::stop_token& stop) {
+            std::mutex mutex;
+            std::condition_variable_any wake;
+            std::unique_lock lock(mutex);
+            // Waking on the stop request lets a short run end without waiting a frame.
+            while (
+                !wake.wait_for(lock, stop, std::chrono::milliseconds(16), [] { return false; })) {
+                if (stop.stop_requested()) {
+                    break;
+                }
+                m_frameDue.store(true, std::memory_order_relaxed);
+            }
+        });
+    }
+
+    void printout(const Printout& printout) override {
+        m_latest = printout;
+        m_pending = true;
+    }
+
+    bool keepGoing() override {
+        if (m_frameDue.load(std::memory_order_relaxed)) {
+            m_frameDue.store(false, std::memory_order_relaxed);
+            drawPending();
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        }
+        return !m_stopRequested;
+    }
+
+    void requestStop() { m_stopRequested = true; }
+
+    // Draws the last printout if it has not been drawn yet, as the run drew it.
+    void drawPending() {
+        if (!m_pending) {
+            return;
+        }
+        m_pending = false;
+        auto& rows = m_page.Picture1;
+        for (ui::TextRow* row : rows) {
+            row->clear();
+        }
+        rows[0]->printLine(qs(TrainingLine(m_page.m_net.TrainingFileName)));
+        rows[1]->printLine(qs(EpochsLine(m_latest.SweepCount)));
+        rows[2]->printLine(qs(TotalSSELine(m_latest.TotalSSE, m_separators)));
+        if (m_latest.hasChange) {
+            rows[3]->setBackground(colourOf(ChangeColour(m_latest.SSEChange)));
+            rows[3]->printLine(qs(ChangeLine(m_latest.SSEChange, m_separators)));
+        }
+    }
+
+  private:
+    SetupPage& m_page;
+    core::NumberSeparators m_separators;
+    Printout m_latest;
+    bool m_pending = false;
+    bool m_stopRequested = false;
+    std::atomic<bool> m_frameDue{false};
+    std::jthread m_ticker;
+};
+
+SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
+    : ui::Page(runtime, ui::PageId::DistMem,
+               QStringLiteral("Distributed Memory Setup Page -- Tavrel Neural Network Code"), 10740,
+               9000),
+      m_net(net) {
+    setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+
+    Label1 = named(new QLabel(QStringLiteral("Tavrel Distributed Associative Memory Program 2002 "
+                                             "Edition"),
+                              this),
+                   "Label1");
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setWordWrap(true);
+    Label1->setFont(ui::pageFont("Arial", 20.25, ui::Bold | ui::Italic));
+
+    Frame1 = named(new QGroupBox(QStringLiteral("Choose A Learning Rule"), this), "Frame1");
+    OptionHebb = named(new QRadioButton(QStringLiteral("Hebb Rule"), Frame1), "OptionHebb");
+    OptionDelta = named(new QRadioButton(QStringLiteral("Delta Rule"), Frame1), "OptionDelta");
+    OptionHebb->setChecked(true);
+
+    ConvergenceFrame =
+        named(new QGroupBox(QStringLiteral("Choose Method(s) For Ending Training"), this),
+              "ConvergenceFrame");
+    Check1[0] =
+        named(new QCheckBox(QStringLiteral("End After A Maximum Number Of Training Epochs"), this),
+              "Check1(0)");
+    Check1[1] = named(
+        new QCheckBox(QStringLiteral("End When A Minimum Level Of Error Has Been Reached"), this),
+        "Check1(1)");
+    Check1[0]->setChecked(true);
+
+    auto box = [this](const char* text, const char* name) {
+        auto* edit = named(new QLineEdit(QString::fromLatin1(text), this), name);
+        edit->setAlignment(Qt::AlignCenter);
+        return edit;
+    };
+    auto label = [this](const char* text, const char* name) {
+        return named(new QLabel(QString::fromLatin1(text), this), name);
+    };
+    SweepsBox = box("100", "SweepsBox");
+    SweepsUpDown = named(new ui::UpDown(SweepsBox, 100, 1, 50000, this), "SweepsUpDown");
+    MaxSweepsLabel = label("Choose The Maximum Number Of Epochs", "MaxSweepsLabel");
+    PrintSweepsBox = box("10", "PrintSweepsBox");
+    PrintSweepsUpDown =
+        named(new ui::UpDown(PrintSweepsBox, 10, 1, 10000, this), "PrintSweepsUpDown");
+    PrintSweepsLabel =
+        label("Choose The Number Of Epochs Between Printouts Of Training Information",
+              "PrintSweepsLabel");
+    LRateBox = box("0.10", "LRateBox");
+    LRateSlider = named(new ui::Slider(0, 200, this), "LRateSlider");
+    RateLabel = label("Choose A Learning Rate", "RateLabel");
+    MinErrorBox = box("0.05", "MinErrorBox");
+    MinErrorSlider = named(new ui::Slider(0, 100, this), "MinErrorSlider");
+    MinErrorLabel =
+        label("Set The Minimum Level Of Error (SSE)  To Stop Training", "MinErrorLabel");
+
+    StartTraining = named(new QPushButton(QStringLiteral("Start Training"), this), "StartTraining");
+    for (std::size_t k = 0; k < Picture1.size(); ++k) {
+        Picture1[k] = new ui::TextRow(this);
+        Picture1[k]->setObjectName(QStringLiteral("Picture1(%1)").arg(k));
+        Picture1[k]->hide();
+    }
+    Continue = named(new QPushButton(QStringLiteral("Continue Training"), this), "Continue");
+    TestRecall = named(new QPushButton(QStringLiteral("Test Recall"), this), "TestRecall");
+    Continue->hide();
+    TestRecall->hide();
+    Command2 = named(new QPushButton(QStringLiteral("Exit"), this), "Command2");
+    Command2->setFont(ui::pageFont("Arial", 9.75, ui::Bold | ui::Italic));
+    Label3 = label("Choose a rule, a rate and when to stop, then start training.", "Label3");
+    Label3->setWordWrap(true);
+    Label3->setFont(ui::pageFont("Arial", 8.25, ui::Italic));
+    Stop = named(new QPushButton(QStringLiteral("Stop"), this), "Stop");
+    Stop->setToolTip(QStringLiteral("Ends training after the current epoch (Esc)"));
+    Stop->hide();
+
+    ui::applyGeometry(this, geometry());
+    // The check boxes stand over their frame's area but belong to the page.
+    Check1[0]->raise();
+    Check1[1]->raise();
+
+    connect(OptionHebb, &QRadioButton::clicked, this, &SetupPage::OptionHebb_Click);
+    connect(OptionDelta, &QRadioButton::clicked, this, &SetupPage::OptionDelta_Click);
+    connect(LRateSlider, &ui::Slider::scrolled, this, &SetupPage::LRateSlider_Scroll);
+    connect(MinErrorSlider, &ui::Slider::clicked, this, &SetupPage::MinErrorSlider_Click);
+    connect(StartTraining, &QPushButton::clicked, this, &SetupPage::StartTraining_Click);
+    connect(Continue, &QPushButton::clicked, this, &SetupPage::Continue_Click);
+    connect(TestRecall, &QPushButton::clicked, this, &SetupPage::TestRecall_Click);
+    connect(Command2, &QPushButton::clicked, this, &SetupPage::Command2_Click);
+}
+
+std::span<const ui::ControlPlace> SetupPage::geometry() {
+    return kGeometry;
+}
+
+void SetupPage::Form_Load() {
+    if (m_net.FreshStart == 1) {
+        try {
+            m_net.CreateUnitsAndWeights();
+        } catch (const std::bad_alloc&) {
+            runtime().dialogs().messageBox(
+                this,
+                QStringLiteral("There is not enough memory for the units and weights of this "
+                               "training problem. Choose a smaller problem."),
+                QString::fromLatin1(ui::ProgramTitle), ui::Buttons::Ok, ui::Icon::Exclamation,
+                ui::Answer::Ok);
+        }
+    }
+    OptionDelta->setChecked(false);
+    OptionHebb->setChecked(true);
+    m_net.LearningRule = "Hebb";
+    LRateSlider->setValue(sliderPosition(LRateBox));
+    MinErrorSlider->setValue(sliderPosition(MinErrorBox));
+}
+
+void SetupPage::OptionHebb_Click() {
+    m_net.LearningRule = "Hebb";
+}
+void SetupPage::OptionDelta_Click() {
+    m_net.LearningRule = "Delta";
+}
+
+void SetupPage::LRateSlider_Scroll() {
+    LRateBox->setText(qs(core::FormatGeneral(LRateSlider->value() / 100.0, separators())));
+}
+
+void SetupPage::MinErrorSlider_Click() {
+    MinErrorBox->setText(qs(core::FormatGeneral(MinErrorSlider->value() / 100.0, separators())));
+}
+
+void SetupPage::showProblem(QLineEdit* box, const QString& message, const QString& title) {
+    runtime().dialogs().messageBox(this, message, title, ui::Buttons::Ok, ui::Icon::Exclamation,
+                                   ui::Answer::Ok);
+    if (box != nullptr && box->isEnabled()) {
+        box->setFocus();
+        box->selectAll();
+    }
+}
+
+void SetupPage::freezeParameters() {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             Check1[0], Check1[1], OptionHebb, OptionDelta, PrintSweepsBox, PrintSweepsUpDown,
+             SweepsBox, SweepsUpDown, LRateBox, LRateSlider, MinErrorBox, MinErrorSlider}) {
+        control->setEnabled(false);
+    }
+}
+
+bool SetupPage::ReadTrainingParameters() {
+    const ParameterBoxes boxes{SweepsBox->text().toStdString(),
+                               PrintSweepsBox->text().toStdString(), LRateBox->text().toStdString(),
+                               MinErrorBox->text().toStdString(), Check1[0]->isChecked()};
+    const ParameterOutcome outcome = training::ReadTrainingParameters(m_net, boxes, separators());
+    if (outcome.problem) {
+        showProblem(findChild<QLineEdit*>(qs(outcome.problem->box)), qs(outcome.problem->message),
+                    QStringLiteral("Training Parameters"));
+        return false;
+    }
+    if (outcome.negativeRate) {
+        runtime().dialogs().messageBox(this, QStringLiteral("Learning rate cannot be negative"),
+                                       QStringLiteral("Learning Rate"), ui::Buttons::Ok,
+                                       ui::Icon::Exclamation, ui::Answer::Ok);
+        LRateBox->setText(QString::fromLatin1(ReplacementRateText));
+    }
+    return true;
+}
+
+void SetupPage::StartTraining_Click() {
+    // The boxes are read before anything is frozen, so a box the student mistyped can
+    // still be corrected.
+    if (!ReadTrainingParameters()) {
+        return;
+    }
+    if (m_net.FreshStart == 1) {
+        (void)core::ZeroWeights(m_net);  // a mismatch is reported by the run itself
+    }
+    freezeParameters();
+    RunTraining();
+}
+
+void SetupPage::Continue_Click() {
+    m_net.FreshStart = 0;
+    if (auto problem = ContinueMaxSweeps(m_net, SweepsBox->text().toStdString(), separators())) {
+        showProblem(nullptr, qs(problem->message), QStringLiteral("Training Parameters"));
+        return;
+    }
+    TestRecall->hide();
+    Continue->hide();
+    RunTraining();
+}
+
+void SetupPage::RunTraining() {
+    for (ui::TextRow* row : Picture1) {
+        row->show();
+    }
+    Picture1[0]->printLine(qs(TrainingLine(m_net.TrainingFileName)));
+
+    ProgressDisplay display(*this);
+    auto stopConnection =
+        connect(Stop, &QPushButton::clicked, this, [&display] { display.requestStop(); });
+    Stop->show();
+    runtime().lockInput(Stop);
+    const RunResult result =
+        training::RunTraining(m_net, {Check1[0]->isChecked(), Check1[1]->isChecked()}, display);
+    runtime().unlockInput();
+    disconnect(stopConnection);
+    Stop->hide();
+
+    display.drawPending();
+    finalDisplay(result);
+    TestRecall->show();
+    Continue->show();
+
+    if (!result.message.empty()) {
+        runtime().dialogs().messageBox(this, qs(result.message), QStringLiteral("Training"),
+                                       ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+    }
+}
+
+void SetupPage::finalDisplay(const RunResult& result) {
+    const core::NumberSeparators seps = separators();
+    for (std::size_t k = 1; k < Picture1.size(); ++k) {
+        Picture1[k]->clear();
+    }
+    Picture1[1]->printLine(qs(EpochsLine(m_net.SweepCount)));
+    Picture1[2]->setBackground(colourOf(FinalSSEColour(m_net.TotalSSE, m_net.MinError)));
+    Picture1[3]->setBackground(ui::TextRow::buttonFace());
+    Picture1[2]->printLine(qs(TotalSSELine(m_net.TotalSSE, seps)));
+    if (m_net.SweepCount != 1 && result.hasChange) {
+        Picture1[3]->printLine(qs(ChangeLine(result.SSEChange, seps)));
+    }
+}
+
+void SetupPage::TestRecall_Click() {
+    runtime().Show(ui::PageId::TestDAM);
+    runtime().Unload(ui::PageId::DistMem);
+}
+
+void SetupPage::Command2_Click() {
+    runtime().End();
+}
+
+}  // namespace training

@@ -1,0 +1,89 @@
+#pragma once
+
+// The setup page (DistMem): the learning rule, rate and stopping rules are chosen here,
+// and the training run happens here, drawing its progress into four text rows.
+//
+// A run executes inside the click handler of "Start Training" or "Continue Training".
+// While it runs, input to every page is locked except for the "Stop" button (and Esc),
+// and the windows keep repainting: printouts are drawn at most once per screen frame.
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <array>
+#include <span>
+
+#include "core/network_state.h"
+#include "training/training_run.h"
+#include "ui/geometry.h"
+#include "ui/page.h"
+#include "ui/slider.h"
+#include "ui/text_row.h"
+#include "ui/up_down.h"
+
+namespace training {
+
+class SetupPage : public ui::Page {
+    Q_OBJECT
+  public:
+    SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net);
+
+    void Form_Load() override;
+
+    // The layout, one row per control in design order (plus the Stop button).
+    static std::span<const ui::ControlPlace> geometry();
+
+    // Handlers, public so that tests can call them as the events would.
+    void StartTraining_Click();
+    void Continue_Click();
+    void TestRecall_Click();
+    void Command2_Click();
+    void OptionHebb_Click();
+    void OptionDelta_Click();
+    void LRateSlider_Scroll();
+    void MinErrorSlider_Click();
+
+    // Controls, named as in the design.
+    QLabel* Label1;
+    QGroupBox* Frame1;
+    QRadioButton* OptionHebb;
+    QRadioButton* OptionDelta;
+    QGroupBox* ConvergenceFrame;
+    std::array<QCheckBox*, 2> Check1;
+    QLineEdit* SweepsBox;
+    ui::UpDown* SweepsUpDown;
+    QLabel* MaxSweepsLabel;
+    QLineEdit* PrintSweepsBox;
+    ui::UpDown* PrintSweepsUpDown;
+    QLabel* PrintSweepsLabel;
+    QLineEdit* LRateBox;
+    ui::Slider* LRateSlider;
+    QLabel* RateLabel;
+    QLineEdit* MinErrorBox;
+    ui::Slider* MinErrorSlider;
+    QLabel* MinErrorLabel;
+    QPushButton* StartTraining;
+    std::array<ui::TextRow*, 4> Picture1;
+    QPushButton* Continue;
+    QPushButton* TestRecall;
+    QPushButton* Command2;
+    QLabel* Label3;
+    QPushButton* Stop;  // ends a run after the current epoch
+
+  private:
+    class ProgressDisplay;
+
+    bool ReadTrainingParameters();
+    void RunTraining();
+    void freezeParameters();
+    void showProblem(QLineEdit* box, const QString& message, const QString& title);
+    void finalDisplay(const RunResult& result);
+
+    core::PublicStuff& m_net;
+};
+
+}  // namespace training

@@ -1,0 +1,70 @@
+#include "ui/dialogs.h"
+
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace ui {
+
+namespace {
+
+QString titleOr(const QString& title) {
+    return title.isEmpty() ? QString::fromUtf8(ProgramTitle) : title;
+}
+
+QMessageBox::Icon qtIcon(Icon icon) {
+    switch (icon) {
+        case Icon::Information:
+            return QMessageBox::Information;
+        case Icon::Exclamation:
+            return QMessageBox::Warning;
+        case Icon::Question:
+            return QMessageBox::Question;
+        case Icon::Critical:
+            return QMessageBox::Critical;
+        case Icon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+Answer QtDialogs::messageBox(QWidget* parent, const QString& text, const QString& title,
+                             Buttons buttons, Icon icon, Answer defaultButton) {
+    QMessageBox box(parent);
+    box.setWindowTitle(titleOr(title));
+    box.setTextFormat(Qt::PlainText);  // texts may hold '<' and file names
+    box.setText(text);
+    box.setIcon(qtIcon(icon));
+
+    if (buttons == Buttons::Ok) {
+        QPushButton* ok = box.addButton(QMessageBox::Ok);
+        box.setDefaultButton(ok);
+        box.setEscapeButton(ok);
+        box.exec();
+        return Answer::Ok;
+    }
+
+    QPushButton* yes = box.addButton(QMessageBox::Yes);
+    QPushButton* no = box.addButton(QMessageBox::No);
+    QPushButton* preferred = defaultButton == Answer::No ? no : yes;
+    box.setDefaultButton(preferred);
+    // Esc and the close box give the default answer, as the interface promises.
+    box.setEscapeButton(preferred);
+    box.exec();
+    const QAbstractButton* clicked = box.clickedButton();
+    if (clicked == nullptr) {
+        clicked = preferred;
+    }
+    return clicked == no ? Answer::No : Answer::Yes;
+}
+
+QString QtDialogs::inputBox(QWidget* parent, const QString& prompt, const QString& title) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent, titleOr(title), prompt, QLineEdit::Normal, QString(), &ok);
+    return ok ? text : QString();
+}
+
+}  // namespace ui

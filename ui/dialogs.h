@@ -1,0 +1,37 @@
+#pragma once
+
+// Message box and input box, behind an interface so that tests can answer them.
+
+#include <QString>
+
+class QWidget;
+
+namespace ui {
+
+enum class Buttons { Ok, YesNo };
+enum class Icon { None, Information, Exclamation, Question, Critical };
+enum class Answer { Ok, Yes, No };
+
+class Dialogs {
+  public:
+    virtual ~Dialogs() = default;
+    // Shows a modal message; returns the button pressed (Ok for an OK-only box; the
+    // default button when the box is closed some other way).
+    virtual Answer messageBox(QWidget* parent, const QString& text, const QString& title,
+                              Buttons buttons, Icon icon, Answer defaultButton) = 0;
+    // Asks for one line of text with an empty default; returns "" when cancelled.
+    virtual QString inputBox(QWidget* parent, const QString& prompt, const QString& title) = 0;
+};
+
+// The real dialogs, with Qt's QMessageBox and QInputDialog.
+class QtDialogs final : public Dialogs {
+  public:
+    Answer messageBox(QWidget* parent, const QString& text, const QString& title, Buttons buttons,
+                      Icon icon, Answer defaultButton) override;
+    QString inputBox(QWidget* parent, const QString& prompt, const QString& title) override;
+};
+
+// The title of message boxes that have no title of their own.
+inline constexpr const char* ProgramTitle = "Distributed Associative Memory";
+
+}  // namespace ui

@@ -1,0 +1,25 @@
+#pragma once
+
+// Each page keeps its layout as one table of control names and twip rectangles, in the
+// order the page's design lists them. The same table places the controls and lets a test
+// check that every control sits where the table says.
+
+#include <QStringList>
+
+#include <span>
+
+#include "ui/twips.h"
+
+class QWidget;
+
+namespace ui {
+
+struct ControlPlace {
+    const char* name;  // the control's objectName, e.g. "NextPage" or "Label8(2)"
+    TwipRect rect;
+};
+
+// Places every named control of `page`. Returns the names not found (empty when all are).
+QStringList applyGeometry(QWidget* page, std::span<const ControlPlace> table);
+
+}  // namespace ui

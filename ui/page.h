@@ -1,0 +1,41 @@
+#pragma once
+
+// Pages are the program's windows. A page is loaded (created with its designed control
+// values, then Form_Load runs), shown (never modal), and unloaded (destroyed, also by the
+// window's close box). PageRuntime keeps at most one loaded instance of each page.
+
+#include <QWidget>
+
+#include "ui/twips.h"
+
+namespace ui {
+
+class PageRuntime;
+
+enum class PageId { Network1, DistMem, TestDAM, ProbeNetwork, SaveResults, PlotSSEdata };
+
+class Page : public QWidget {
+    Q_OBJECT
+  public:
+    // Caption and client-area size in twips; the page is a top-level window.
+    Page(PageRuntime& runtime, PageId id, const QString& caption, int widthTwips, int heightTwips);
+
+    PageId id() const { return m_id; }
+    PageRuntime& runtime() const { return m_runtime; }
+
+    // Runs once when the page is loaded, before it is first shown.
+    virtual void Form_Load() {}
+
+  protected:
+    // The close box unloads the page, unless input is locked during a training run.
+    void closeEvent(QCloseEvent* event) override;
+
+    // Places a control at a position given in twips.
+    static void place(QWidget* control, const TwipRect& r) { control->setGeometry(toPixels(r)); }
+
+  private:
+    PageRuntime& m_runtime;
+    PageId m_id;
+};
+
+}  // namespace ui

@@ -1,0 +1,71 @@
+#pragma once
+
+// Page lifecycle: load, show, unload and end, the way every page of the program uses it.
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "ui/dialogs.h"
+#include "ui/page.h"
+
+namespace ui {
+
+class PageRuntime : public QObject {
+    Q_OBJECT
+  public:
+    using Factory = std::function<Page*(PageRuntime&)>;
+
+    // Uses `dialogs` for every message and input box of every page; not owned.
+    explicit PageRuntime(Dialogs& dialogs);
+    ~PageRuntime() override;
+
+    void registerPage(PageId id, Factory factory);
+
+    // Creates the page and runs its Form_Load, unless it is loaded already; returns it.
+    // Returns nullptr when no page is registered under `id` (the caller reports it).
+    Page* Load(PageId id);
+    // Loads the page if need be, makes it visible and brings it to the front.
+    Page* Show(PageId id);
+    // Destroys the page (its window closes, its control values are gone). Safe to call
+    // from the page's own handlers: deletion is deferred to the event loop.
+    void Unload(PageId id);
+    // Unloads every page at once and ends the program, asking nothing.
+    void End();
+
+    Page* find(PageId id) const;
+    bool isLoaded(PageId id) const { return find(id) != nullptr; }
+    int loadedCount() const { return static_cast<int>(m_loaded.size()); }
+
+    Dialogs& dialogs() const { return m_dialogs; }
+
+    // While locked (a training run goes on), only `allowed` and its children take mouse or
+    // key input, Esc presses `allowed`, close boxes are refused; windows still repaint and
+    // a modal dialog opened meanwhile takes input as usual (it could not be closed otherwise).
+    void lockInput(QWidget* allowed);
+    void unlockInput();
+    bool inputLocked() const { return m_locked; }
+
+  signals:
+    // The last page was unloaded, or End() was called: the program should quit.
+    void finished();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void forget(PageId id, const Page* page);
+    void unloadPage(PageId id);
+
+    Dialogs& m_dialogs;
+    std::map<PageId, Factory> m_factories;
+    std::map<PageId, Page*> m_loaded;
+    std::vector<QPointer<Page>> m_unloaded;  // hidden, deletion still pending
+    bool m_locked = false;
+    QPointer<QWidget> m_lockAllowed;
+};
+
+}  // namespace ui
