@@ -21,6 +21,8 @@ class PageRuntime : public QObject {
 
     // Uses `dialogs` for every message and input box of every page; not owned.
     explicit PageRuntime(Dialogs& dialogs);
+    // Deletes the pages still loaded and those unloaded but not yet deleted: pages refer
+    // to their runtime and must not outlive it.
     ~PageRuntime() override;
 
     void registerPage(PageId id, Factory factory);

@@ -1,0 +1,87 @@
+// Writes a screenshot of every page state to a folder, for reviewers:
+//   page_screenshots OUTPUT_FOLDER
+// Drives the real pages on the shipped tiny.net example.
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdio>
+
+#include "core/network_state.h"
+#include "pages/menu_page.h"
+#include "pages/start_page.h"
+#include "support/scripted_dialogs.h"
+#include "training/setup_page.h"
+#include "ui/file_lists.h"
+#include "ui/page_runtime.h"
+
+namespace {
+
+bool save(QWidget* page, const QDir& folder, const char* name) {
+    QCoreApplication::processEvents();
+    const QString path = folder.filePath(QString::fromLatin1(name) + ".png");
+    if (!page->grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: page_screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "cannot create %s\n", argv[1]);
+        return 1;
+    }
+    QDir::setCurrent(QStringLiteral(DAM_EXAMPLES));
+
+    support::ScriptedDialogs dialogs;
+    ui::PageRuntime runtime(dialogs);
+    core::PublicStuff net;
+    runtime.registerPage(ui::PageId::Network1,
+                         [&net](ui::PageRuntime& r) { return new pages::StartPage(r, net); });
+    runtime.registerPage(ui::PageId::DistMem,
+                         [&net](ui::PageRuntime& r) { return new training::SetupPage(r, net); });
+    runtime.registerPage(ui::PageId::TestDAM,
+                         [&net](ui::PageRuntime& r) { return new pages::MenuPage(r, net); });
+
+    bool ok = true;
+    QWidget* start = runtime.Show(ui::PageId::Network1);
+    ok &= save(start, folder, "1-start");
+    auto* files = start->findChild<ui::FileList*>(QStringLiteral("File1"));
+    const auto items = files->findItems(QStringLiteral("tiny.net"), Qt::MatchExactly);
+    if (items.isEmpty()) {
+        std::fprintf(stderr, "tiny.net is not listed\n");
+        return 1;
+    }
+    const QPoint at = files->visualItemRect(items.front()).center();
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
+    ok &= save(start, folder, "2-start-file-loaded");
+
+    QTest::mouseClick(start->findChild<QPushButton*>(QStringLiteral("NextPage")), Qt::LeftButton);
+    auto* setup = static_cast<training::SetupPage*>(runtime.find(ui::PageId::DistMem));
+    ok &= save(setup, folder, "3-setup-before-run");
+    QTest::mouseClick(setup->OptionDelta, Qt::LeftButton);
+    QTest::mouseClick(setup->StartTraining, Qt::LeftButton);
+    ok &= save(setup, folder, "4-setup-after-run");
+
+    QTest::mouseClick(setup->TestRecall, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QWidget* menu = runtime.find(ui::PageId::TestDAM);
+    ok &= save(menu, folder, "5-menu");
+    return ok && dialogs.shown().isEmpty() ? 0 : 1;
+}
