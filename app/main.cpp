@@ -13,9 +13,7 @@
 #include <clocale>
 
 #include "core/network_state.h"
-#include "pages/menu_page.h"
-#include "pages/start_page.h"
-#include "training/setup_page.h"
+#include "pages/program_pages.h"
 #include "ui/dialogs.h"
 #include "ui/page_runtime.h"
 
@@ -28,13 +26,7 @@ int main(int argc, char* argv[]) {
 
     ui::QtDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
-    core::PublicStuff& net = core::Network();
-    runtime.registerPage(ui::PageId::Network1,
-                         [&net](ui::PageRuntime& r) { return new pages::StartPage(r, net); });
-    runtime.registerPage(ui::PageId::DistMem,
-                         [&net](ui::PageRuntime& r) { return new training::SetupPage(r, net); });
-    runtime.registerPage(ui::PageId::TestDAM,
-                         [&net](ui::PageRuntime& r) { return new pages::MenuPage(r, net); });
+    pages::registerProgramPages(runtime, core::Network());
     QApplication::setQuitOnLastWindowClosed(false);  // the runtime decides when to end
     QObject::connect(&runtime, &ui::PageRuntime::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);

@@ -13,6 +13,7 @@
 
 #include "core/network_state.h"
 #include "pages/menu_page.h"
+#include "pages/program_pages.h"
 #include "pages/start_page.h"
 #include "support/scripted_dialogs.h"
 #include "training/setup_page.h"
@@ -51,12 +52,7 @@ int main(int argc, char* argv[]) {
     support::ScriptedDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
     core::PublicStuff net;
-    runtime.registerPage(ui::PageId::Network1,
-                         [&net](ui::PageRuntime& r) { return new pages::StartPage(r, net); });
-    runtime.registerPage(ui::PageId::DistMem,
-                         [&net](ui::PageRuntime& r) { return new training::SetupPage(r, net); });
-    runtime.registerPage(ui::PageId::TestDAM,
-                         [&net](ui::PageRuntime& r) { return new pages::MenuPage(r, net); });
+    pages::registerProgramPages(runtime, net);
 
     bool ok = true;
     QWidget* start = runtime.Show(ui::PageId::Network1);

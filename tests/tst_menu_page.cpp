@@ -16,37 +16,14 @@
 #include "core/network_state.h"
 #include "pages/menu_page.h"
 #include "support/scripted_dialogs.h"
+#include "support/stand_in_page.h"
 #include "ui/page_runtime.h"
 
 namespace {
 
 using ui::PageId;
 
-// What a stand-in page saw each time it was loaded.
-struct LoadRecord {
-    int loads = 0;
-    int freshStart = -1;
-    bool menuLoaded = false;
-};
-
-// Stands in for the pages the menu leads to.
-class DummyPage final : public ui::Page {
-  public:
-    DummyPage(ui::PageRuntime& runtime, PageId id, const core::PublicStuff& net, LoadRecord& record)
-        : ui::Page(runtime, id, QStringLiteral("Stand-in"), 3000, 2000),
-          m_net(net),
-          m_record(record) {}
-
-    void Form_Load() override {
-        ++m_record.loads;
-        m_record.freshStart = m_net.FreshStart;
-        m_record.menuLoaded = runtime().isLoaded(PageId::TestDAM);
-    }
-
-  private:
-    const core::PublicStuff& m_net;
-    LoadRecord& m_record;
-};
+using support::LoadRecord;
 
 const std::set<PageId> kOtherPages{PageId::Network1, PageId::DistMem, PageId::ProbeNetwork,
                                    PageId::SaveResults, PageId::PlotSSEdata};
@@ -63,7 +40,7 @@ struct Program {
                              [this](ui::PageRuntime& rt) { return new pages::MenuPage(rt, net); });
         for (const PageId id : built) {
             runtime.registerPage(id, [this, id](ui::PageRuntime& rt) {
-                return new DummyPage(rt, id, net, records[id]);
+                return new support::StandInPage(rt, id, net, records[id]);
             });
         }
     }
@@ -262,7 +239,7 @@ void TestMenuPage::continuingItemSetsFlagAndLeavesMenu() {
     const LoadRecord& record = m_program->records[next];
     QCOMPARE(record.loads, 1);
     QCOMPARE(record.freshStart, flagAfter);
-    QVERIFY(record.menuLoaded);
+    QVERIFY(record.wasLoaded(PageId::TestDAM));
     QCOMPARE(m_program->net.FreshStart, flagAfter);
     QVERIFY(m_program->runtime.find(next)->isVisible());
     QCOMPARE(m_program->runtime.loadedCount(), 1);

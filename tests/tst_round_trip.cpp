@@ -9,6 +9,7 @@
 #include "core/network_state.h"
 #include "core/number_format.h"
 #include "pages/menu_page.h"
+#include "pages/program_pages.h"
 #include "pages/start_page.h"
 #include "support/scripted_dialogs.h"
 #include "training/setup_page.h"
@@ -49,13 +50,7 @@ class TestRoundTrip : public QObject {
         support::ScriptedDialogs dialogs;
         core::PublicStuff net;
         ui::PageRuntime runtime(dialogs);
-        runtime.registerPage(PageId::Network1,
-                             [&net](ui::PageRuntime& r) { return new pages::StartPage(r, net); });
-        runtime.registerPage(PageId::DistMem, [&net](ui::PageRuntime& r) {
-            return new training::SetupPage(r, net);
-        });
-        runtime.registerPage(PageId::TestDAM,
-                             [&net](ui::PageRuntime& r) { return new pages::MenuPage(r, net); });
+        pages::registerProgramPages(runtime, net);
 
         // Load tiny.net and go on.
         QWidget* start = runtime.Show(PageId::Network1);

@@ -17,6 +17,7 @@
 #include "core/network_state.h"
 #include "pages/start_page.h"
 #include "support/scripted_dialogs.h"
+#include "support/stand_in_page.h"
 #include "ui/file_lists.h"
 #include "ui/page_runtime.h"
 
@@ -24,31 +25,7 @@ namespace {
 
 using ui::PageId;
 
-// What a stand-in page saw when it was loaded.
-struct LoadRecord {
-    int loads = 0;
-    int freshStart = -1;
-    bool startPageLoaded = false;
-};
-
-// Stands in for the pages the start page leads to.
-class DummyPage final : public ui::Page {
-  public:
-    DummyPage(ui::PageRuntime& runtime, PageId id, const core::PublicStuff& net, LoadRecord& record)
-        : ui::Page(runtime, id, QStringLiteral("Stand-in"), 3000, 2000),
-          m_net(net),
-          m_record(record) {}
-
-    void Form_Load() override {
-        ++m_record.loads;
-        m_record.freshStart = m_net.FreshStart;
-        m_record.startPageLoaded = runtime().isLoaded(PageId::Network1);
-    }
-
-  private:
-    const core::PublicStuff& m_net;
-    LoadRecord& m_record;
-};
+using support::LoadRecord;
 
 // One program: dialogs, network and runtime with the start page and stand-ins.
 struct Program {
@@ -62,10 +39,10 @@ struct Program {
         runtime.registerPage(PageId::Network1,
                              [this](ui::PageRuntime& rt) { return new pages::StartPage(rt, net); });
         runtime.registerPage(PageId::DistMem, [this](ui::PageRuntime& rt) {
-            return new DummyPage(rt, PageId::DistMem, net, setupPage);
+            return new support::StandInPage(rt, PageId::DistMem, net, setupPage);
         });
         runtime.registerPage(PageId::ProbeNetwork, [this](ui::PageRuntime& rt) {
-            return new DummyPage(rt, PageId::ProbeNetwork, net, probePage);
+            return new support::StandInPage(rt, PageId::ProbeNetwork, net, probePage);
         });
     }
 };
@@ -434,7 +411,7 @@ void TestStartPage::nextPageGoesToSetupWithFreshStart() {
 
     QCOMPARE(m_program->setupPage.loads, 1);
     QCOMPARE(m_program->setupPage.freshStart, 1);
-    QVERIFY(m_program->setupPage.startPageLoaded);  // shown before the start page goes
+    QVERIFY(m_program->setupPage.wasLoaded(PageId::Network1));  // shown before the start page goes
     QVERIFY(m_program->runtime.find(PageId::DistMem)->isVisible());
     QVERIFY(!m_program->runtime.isLoaded(PageId::Network1));
     QTRY_VERIFY(startPage.isNull());

@@ -1,0 +1,12 @@
+#pragma once
+
+// Registers every page of the program with the runtime, all working on `net`.
+
+#include "core/network_state.h"
+#include "ui/page_runtime.h"
+
+namespace pages {
+
+void registerProgramPages(ui::PageRuntime& runtime, core::PublicStuff& net);
+
+}  // namespace pages
