@@ -17,6 +17,15 @@ if(DAM_SANITIZE)
     target_link_options(dam_options INTERFACE -fsanitize=address,undefined)
 endif()
 
+# Fuzzing (clang only): every library gets the fuzzer's coverage instrumentation and the
+# sanitizers; the fuzz targets themselves link libFuzzer's main (tests/fuzz).
+if(DAM_FUZZ)
+    target_compile_options(dam_options INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+        -fno-omit-frame-pointer)
+    target_link_options(dam_options INTERFACE -fsanitize=address,undefined)
+endif()
+
 # Qt targets: no connect() without a context object.
 add_library(dam_qt_options INTERFACE)
 target_compile_definitions(dam_qt_options INTERFACE QT_NO_CONTEXTLESS_CONNECT)

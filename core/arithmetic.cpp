@@ -1,5 +1,6 @@
 #include "core/arithmetic.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -25,15 +26,18 @@ bool recallIntoWorkspace(PublicStuff& net, int p) {
     double* __restrict sum = net.Work.netInput.data();
     double* __restrict error = net.Work.error.data();
 
-    for (int j = 1; j <= outputs; ++j) {
-        sum[j] = 0.0;
-    }
-    for (int i = 1; i <= inputs; ++i) {
-        const double a = x[i];
-        const double* __restrict w = net.Weights.row(i);
-        for (int j = 1; j <= outputs; ++j) {
-            sum[j] = (w[j] * a) + sum[j];
+    for (int b = 0; b < net.Weights.blocks(); ++b) {
+        double lanes[core::ConnectionMatrix::Lanes] = {};
+        const core::ConnectionMatrix::Block* w = net.Weights.block(b);
+        for (int i = 1; i <= inputs; ++i) {
+            const double a = x[i];
+            for (int k = 0; k < core::ConnectionMatrix::Lanes; ++k) {
+                lanes[k] = (w[i - 1].lane[k] * a) + lanes[k];
+            }
         }
+        const int first = b * core::ConnectionMatrix::Lanes + 1;
+        const int count = std::min(core::ConnectionMatrix::Lanes, outputs - first + 1);
+        std::copy_n(lanes, count, sum + first);
     }
     // A value that overflows stays infinite or becomes NaN through every later sum, so
     // checking the results finds any overflow on the way.

@@ -27,21 +27,43 @@ PatternTable::PatternTable(int units, int patterns)
 ConnectionMatrix::ConnectionMatrix(int outputs, int inputs)
     : m_outputs(outputs),
       m_inputs(inputs),
-      m_stride(extent(outputs)),
-      m_weights(extent(outputs) * extent(inputs), 0.0),
+      m_blocks((outputs + Lanes - 1) / Lanes),
+      m_weights(ui(m_blocks) * ui(inputs), Block{}),
       m_changeInput(extent(inputs), 0.0),
       m_changeOutput(extent(outputs), 0.0) {}
 
 void ConnectionMatrix::setWeight(int j, int i, double w) {
-    m_weights[index(j, i)] = w;
+    m_weights[index(j, i)].lane[(j - 1) % Lanes] = w;
     m_weightBound = std::max(m_weightBound, std::abs(w));
 }
 
 void ConnectionMatrix::clear() {
-    std::fill(m_weights.begin(), m_weights.end(), 0.0);
+    std::fill(m_weights.begin(), m_weights.end(), Block{});
     std::fill(m_changeInput.begin(), m_changeInput.end(), 0.0);
     std::fill(m_changeOutput.begin(), m_changeOutput.end(), 0.0);
     m_weightBound = 0.0;
+}
+
+void ConnectionMatrix::setChangeFactors(const double* changeInput, const double* changeOutput) {
+    std::copy_n(changeInput, extent(m_inputs), m_changeInput.begin());
+    std::copy_n(changeOutput, extent(m_outputs), m_changeOutput.begin());
+}
+
+void ConnectionMatrix::applyOuterProduct(const double* changeInput, const double* changeOutput) {
+    for (int b = 0; b < m_blocks; ++b) {
+        double out[Lanes] = {};
+        const int first = b * Lanes + 1;
+        const int count = std::min(Lanes, m_outputs - first + 1);
+        std::copy_n(changeOutput + first, count, out);
+        Block* w = block(b);
+        for (int i = 1; i <= m_inputs; ++i) {
+            const double in = changeInput[i];
+            for (int k = 0; k < Lanes; ++k) {
+                w[i - 1].lane[k] = w[i - 1].lane[k] + in * out[k];
+            }
+        }
+    }
+    setChangeFactors(changeInput, changeOutput);
 }
 
 bool ConnectionMatrix::addOuterProduct(const double* changeInput, const double* changeOutput) {
@@ -67,16 +89,7 @@ bool ConnectionMatrix::addOuterProduct(const double* changeInput, const double* 
     if (!isFinite(newBound)) {
         return addOuterProductChecked(changeInput, changeOutput);
     }
-
-    for (int i = 1; i <= m_inputs; ++i) {
-        const double in = changeInput[i];
-        double* __restrict w = row(i);
-        for (int j = 1; j <= m_outputs; ++j) {
-            w[j] = w[j] + in * changeOutput[j];
-        }
-    }
-    std::copy_n(changeInput, extent(m_inputs), m_changeInput.begin());
-    std::copy_n(changeOutput, extent(m_outputs), m_changeOutput.begin());
+    applyOuterProduct(changeInput, changeOutput);
     m_weightBound = newBound;
     return true;
 }
@@ -86,11 +99,10 @@ bool ConnectionMatrix::addOuterProductChecked(const double* changeInput,
     double largest = 0.0;
     for (int i = 1; i <= m_inputs; ++i) {
         const double in = changeInput[i];
-        const double* w = row(i);
         bool finite = true;
         for (int j = 1; j <= m_outputs; ++j) {
             const double change = in * changeOutput[j];
-            const double sum = w[j] + change;
+            const double sum = Weight(j, i) + change;
             finite &= isFinite(change) & isFinite(sum);
             largest = std::max(largest, std::abs(sum));
         }
@@ -98,15 +110,7 @@ bool ConnectionMatrix::addOuterProductChecked(const double* changeInput,
             return false;
         }
     }
-    for (int i = 1; i <= m_inputs; ++i) {
-        const double in = changeInput[i];
-        double* __restrict w = row(i);
-        for (int j = 1; j <= m_outputs; ++j) {
-            w[j] = w[j] + in * changeOutput[j];
-        }
-    }
-    std::copy_n(changeInput, extent(m_inputs), m_changeInput.begin());
-    std::copy_n(changeOutput, extent(m_outputs), m_changeOutput.begin());
+    applyOuterProduct(changeInput, changeOutput);
     m_weightBound = largest;
     return true;
 }

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -61,9 +62,13 @@ class PatternTable {
 
 // The connections, read as Weights(output j, input i).
 //
-// Weights are stored input by input (all outputs of one input unit contiguous): the
-// recall and learning loops run over input units outside and output units inside, so
-// the inner loops walk memory in order without changing the order of any sum.
+// Storage is in blocks of eight output units: block b holds, input by input, the weights
+// from input i to outputs 8b+1..8b+8 side by side (unused lanes past the last output stay
+// zero). The recall and learning loops run over input units outside and output units
+// inside, so a block's eight sums advance together in one vector register, each over the
+// input units in increasing order exactly as a plain loop would add them; and a block is
+// a small contiguous panel that stays in cache while all patterns pass through it.
+// Element 0 of either dimension is not stored and reads as zero.
 //
 // The Change of a connection is not stored as a matrix. Every learning step sets
 // Change(j, i) = (LearningRate * input activation i) * output activation j, so the two
@@ -71,15 +76,23 @@ class PatternTable {
 // double operations as storing the products, at half the memory.
 class ConnectionMatrix {
   public:
+    static constexpr int Lanes = 8;
+    struct alignas(64) Block {
+        double lane[Lanes];
+    };
+
     ConnectionMatrix() = default;
-    // Zero-filled, outputs 0..outputs and inputs 0..inputs. Throws std::bad_alloc.
+    // Zero-filled. Throws std::bad_alloc.
     ConnectionMatrix(int outputs, int inputs);
 
     int outputs() const { return m_outputs; }
     int inputs() const { return m_inputs; }
-    bool exists() const { return !m_weights.empty(); }
+    int blocks() const { return m_blocks; }
+    bool exists() const { return m_outputs > 0 && m_inputs > 0; }
 
-    double Weight(int j, int i) const { return m_weights[index(j, i)]; }
+    double Weight(int j, int i) const {
+        return j < 1 || i < 1 ? 0.0 : m_weights[index(j, i)].lane[(j - 1) % Lanes];
+    }
     double Change(int j, int i) const { return m_changeInput[ui(i)] * m_changeOutput[ui(j)]; }
     ConnectionRecord operator()(int j, int i) const { return {Weight(j, i), Change(j, i)}; }
 
@@ -94,20 +107,23 @@ class ConnectionMatrix {
     // finite.
     [[nodiscard]] bool addOuterProduct(const double* changeInput, const double* changeOutput);
 
-    // Row of input unit i: element j is Weight(j, i), for j = 0..outputs().
-    double* row(int i) { return m_weights.data() + static_cast<std::size_t>(i) * m_stride; }
-    const double* row(int i) const {
-        return m_weights.data() + static_cast<std::size_t>(i) * m_stride;
-    }
+    // The weights of block b, input unit 1 first: inputs() entries.
+    Block* block(int b) { return m_weights.data() + ui(b) * ui(m_inputs); }
+    const Block* block(int b) const { return m_weights.data() + ui(b) * ui(m_inputs); }
+
+    // For the epoch kernel, which updates the blocks itself: the Change factors of the
+    // last step (inputs()+1 and outputs()+1 elements), and forgetting the weight bound.
+    void setChangeFactors(const double* changeInput, const double* changeOutput);
+    void forgetBound() { m_weightBound = std::numeric_limits<double>::infinity(); }
 
   private:
     static std::size_t ui(int k) { return static_cast<std::size_t>(k); }
-    std::size_t index(int j, int i) const { return ui(i) * m_stride + ui(j); }
+    std::size_t index(int j, int i) const { return ui((j - 1) / Lanes) * ui(m_inputs) + ui(i - 1); }
 
     int m_outputs = 0;
     int m_inputs = 0;
-    std::size_t m_stride = 0;
-    std::vector<double> m_weights;
+    int m_blocks = 0;
+    std::vector<Block> m_weights;
     std::vector<double> m_changeInput;   // LearningRate * input activation, per input unit
     std::vector<double> m_changeOutput;  // output activation, per output unit
     // An upper bound on |Weight| over all connections; lets a learning step prove
@@ -115,6 +131,7 @@ class ConnectionMatrix {
     double m_weightBound = 0.0;
 
     bool addOuterProductChecked(const double* changeInput, const double* changeOutput);
+    void applyOuterProduct(const double* changeInput, const double* changeOutput);
 };
 
 // Scratch vectors of the recall and learning steps, sized with the units so that the
@@ -129,6 +146,7 @@ struct Workspace {
 // tests make their own.
 struct PublicStuff {
     std::string TrainingFileName;
+    std::string TrainingFolder;  // UTF-8, the folder TrainingFileName was loaded from
     std::string ReportFileName;
 
     std::int32_t NumOutputs = 0;

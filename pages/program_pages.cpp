@@ -1,7 +1,10 @@
 #include "pages/program_pages.h"
 
+#include "pages/graph_page.h"
 #include "pages/menu_page.h"
+#include "pages/probe_page.h"
 #include "pages/start_page.h"
+#include "report/save_page.h"
 #include "training/setup_page.h"
 
 namespace pages {
@@ -13,6 +16,14 @@ void registerProgramPages(ui::PageRuntime& runtime, core::PublicStuff& net) {
                          [&net](ui::PageRuntime& r) { return new training::SetupPage(r, net); });
     runtime.registerPage(ui::PageId::TestDAM,
                          [&net](ui::PageRuntime& r) { return new MenuPage(r, net); });
+    runtime.registerPage(ui::PageId::SaveResults,
+                         [&net](ui::PageRuntime& r) { return new report::SavePage(r, net); });
+    runtime.registerPage(ui::PageId::ProbeNetwork, [&net](ui::PageRuntime& r) {
+        return new ProbePage(r, net, ui::systemPrinter());
+    });
+    runtime.registerPage(ui::PageId::PlotSSEdata, [&net](ui::PageRuntime& r) {
+        return new GraphPage(r, net, ui::systemPrinter());
+    });
 }
 
 }  // namespace pages

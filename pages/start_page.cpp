@@ -182,6 +182,7 @@ void StartPage::File1_DblClick() {
         return;
     }
     m_net.TrainingFileName = name.toStdString();
+    m_net.TrainingFolder = File1->path().toStdString();
 
     OutputText[0]->setText(name);
     OutputText[1]->setText(QString::fromStdString(core::FormatInteger(m_net.NumOutputs)));

@@ -8,11 +8,13 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 #include <cstdio>
 
 #include "core/network_state.h"
 #include "pages/menu_page.h"
+#include "pages/probe_page.h"
 #include "pages/program_pages.h"
 #include "pages/start_page.h"
 #include "support/scripted_dialogs.h"
@@ -79,5 +81,24 @@ int main(int argc, char* argv[]) {
     QCoreApplication::processEvents();
     QWidget* menu = runtime.find(ui::PageId::TestDAM);
     ok &= save(menu, folder, "5-menu");
+
+    auto* tests = menu->findChild<QListWidget*>(QStringLiteral("TestList"));
+    const auto openFromMenu = [tests](const QString& item) {
+        const QPoint centre =
+            tests->visualItemRect(tests->findItems(item, Qt::MatchExactly).front()).center();
+        QTest::mouseClick(tests->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(tests->viewport(), Qt::LeftButton, {}, centre);
+        QCoreApplication::processEvents();
+    };
+    openFromMenu(QStringLiteral("Probe Network Responses To Selected Patterns"));
+    auto* probe = static_cast<pages::ProbePage*>(runtime.find(ui::PageId::ProbeNetwork));
+    QTest::mouseClick(probe->PatternOK, Qt::LeftButton);
+    QTest::mouseClick(probe->PatternUpDown->upButton(), Qt::LeftButton);
+    QTest::mouseClick(probe->PatternOK, Qt::LeftButton);
+    ok &= save(probe, folder, "6-probe-two-patterns");
+
+    openFromMenu(QStringLiteral("Plot SSE By Sweeps"));
+    QWidget* graph = runtime.find(ui::PageId::PlotSSEdata);
+    ok &= save(graph, folder, "7-graph");
     return ok && dialogs.shown().isEmpty() ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/epoch_kernel.h"
 #include "core/number_format.h"
 
 namespace training {
@@ -13,28 +14,6 @@ using core::ArithStatus;
 bool isFinite(double v) {
     return std::isfinite(v);
 }
-
-// What an undone epoch must put back. Buffers are reused, so taking a snapshot after the
-// first allocates nothing.
-struct EpochSnapshot {
-    core::ConnectionMatrix weights;
-    std::vector<core::UnitRecord> inputs;
-    std::vector<core::UnitRecord> outputs;
-    double totalSSE = 0.0;
-
-    void take(const core::PublicStuff& net) {
-        weights = net.Weights;
-        inputs = net.InputUnits;
-        outputs = net.OutputUnits;
-        totalSSE = net.TotalSSE;
-    }
-    void restore(core::PublicStuff& net) const {
-        net.Weights = weights;
-        net.InputUnits = inputs;
-        net.OutputUnits = outputs;
-        net.TotalSSE = totalSSE;
-    }
-};
 
 std::string failureMessage(const char* when, int epoch, ArithStatus status) {
     std::string text = std::string("Training stopped ") + when;
@@ -55,26 +34,6 @@ ArithStatus errorBeforeTraining(core::PublicStuff& net, double& sse) {
         }
         sse = sse + core::PatternSSE(net);
         if (!isFinite(sse)) {
-            return ArithStatus::Overflow;
-        }
-    }
-    return ArithStatus::Ok;
-}
-
-// One epoch: for each pattern a learning step, a recall with the changed weights, and
-// its squared error added to TotalSSE.
-ArithStatus trainEpoch(core::PublicStuff& net, bool hebb) {
-    net.TotalSSE = 0.0;
-    for (int p = 1; p <= net.NumPatterns; ++p) {
-        ArithStatus status = hebb ? core::LearnHebb(net, p) : core::LearnDelta(net, p);
-        if (status == ArithStatus::Ok) {
-            status = core::ComputeResponses(net, p);
-        }
-        if (status != ArithStatus::Ok) {
-            return status;
-        }
-        net.TotalSSE = net.TotalSSE + core::PatternSSE(net);
-        if (!isFinite(net.TotalSSE)) {
             return ArithStatus::Overflow;
         }
     }
@@ -116,7 +75,8 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
 
     // A continued call measures its first change against the total it starts from.
     double previousSSE = net.TotalSSE;
-    EpochSnapshot snapshot;
+    // One kernel per run: it keeps the recall that starts the next epoch.
+    core::EpochKernel kernel;
     bool done = false;
     while (!done) {
         if (net.SweepCount == core::MaxCount) {
@@ -126,10 +86,9 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
                 "counts. Reset the weights to train again from epoch 0.";
             return result;
         }
-        snapshot.take(net);
-        const ArithStatus status = trainEpoch(net, hebb);
+        // On failure the kernel leaves the network as it was before the epoch.
+        const ArithStatus status = kernel.trainEpoch(net, hebb);
         if (status != ArithStatus::Ok) {
-            snapshot.restore(net);
             result.end = RunEnd::ArithmeticFailure;
             result.message = failureMessage("during epoch", net.SweepCount + 1, status) +
                              " The network is shown as it was after the last complete epoch.";

@@ -1,0 +1,200 @@
+// distmem-batch: trains a training file without windows and writes the summary report,
+// through the same parameter reading, epoch loop and report writer as the program's pages.
+//
+//   distmem-batch FILE.net [--rule Hebb|Delta] [--rate R] [--epochs N] [--print K]
+//                 [--min-error E] [--no-max-epochs] [--continue TIMES]
+//                 [--report OUT.txt] [--sections 1234] [--date TEXT] [--time TEXT]
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/arithmetic.h"
+#include "core/loader.h"
+#include "core/network_state.h"
+#include "report/report_writer.h"
+#include "training/parameters.h"
+#include "training/training_run.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: distmem-batch FILE.net [--rule Hebb|Delta] [--rate R] [--epochs N] [--print K]\n"
+    "                     [--min-error E] [--no-max-epochs] [--continue TIMES]\n"
+    "                     [--report OUT.txt] [--sections 0123456] [--date TEXT] [--time TEXT]\n"
+    "Trains FILE.net as the setup page does (defaults: Hebb, rate 0.10, 100 epochs, a printout\n"
+    "every 10) and writes the summary report with the given sections (default 1234).\n";
+
+struct Options {
+    std::string file;
+    std::string rule = "Hebb";
+    training::ParameterBoxes boxes{"100", "10", "0.10", "0.05", true};
+    bool minErrorRule = false;
+    int continueTimes = 0;
+    std::string reportPath;
+    report::SectionFlags sections = report::DefaultSections;
+    std::string date;
+    std::string time;
+};
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "distmem-batch: %s\n%s", message.c_str(), kUsage);
+    return 2;
+}
+
+// Reads the arguments; returns an error message, or "" when they are fine.
+std::string parse(const std::vector<std::string_view>& args, Options& options) {
+    for (std::size_t k = 0; k < args.size(); ++k) {
+        const std::string_view arg = args[k];
+        auto value = [&](std::string& out) {
+            if (k + 1 >= args.size()) {
+                return false;
+            }
+            out = std::string(args[++k]);
+            return true;
+        };
+        std::string text;
+        if (arg == "--no-max-epochs") {
+            options.boxes.maxEpochsTicked = false;
+        } else if (arg == "--rule" || arg == "--rate" || arg == "--epochs" || arg == "--print" ||
+                   arg == "--min-error" || arg == "--continue" || arg == "--report" ||
+                   arg == "--sections" || arg == "--date" || arg == "--time") {
+            if (!value(text)) {
+                return std::string(arg) + " needs a value";
+            }
+            if (arg == "--rule") {
+                if (text != "Hebb" && text != "Delta") {
+                    return "--rule takes Hebb or Delta, not \"" + text + "\"";
+                }
+                options.rule = text;
+            } else if (arg == "--rate") {
+                options.boxes.LRateBox = text;
+            } else if (arg == "--epochs") {
+                options.boxes.SweepsBox = text;
+            } else if (arg == "--print") {
+                options.boxes.PrintSweepsBox = text;
+            } else if (arg == "--min-error") {
+                options.boxes.MinErrorBox = text;
+                options.minErrorRule = true;
+            } else if (arg == "--continue") {
+                if (text.empty() || text.size() > 5 ||
+                    text.find_first_not_of("0123456789") != std::string::npos) {
+                    return "--continue takes a whole number of times, not \"" + text + "\"";
+                }
+                options.continueTimes = std::stoi(text);
+            } else if (arg == "--report") {
+                options.reportPath = text;
+            } else if (arg == "--sections") {
+                options.sections = {};
+                for (const char c : text) {
+                    if (c < '0' || c > '6') {
+                        return "--sections takes digits 0 to 6, not \"" + text + "\"";
+                    }
+                    options.sections[static_cast<std::size_t>(c - '0')] = true;
+                }
+            } else if (arg == "--date") {
+                options.date = text;
+            } else {
+                options.time = text;
+            }
+        } else if (arg.starts_with("--")) {
+            return "unknown option " + std::string(arg);
+        } else if (options.file.empty()) {
+            options.file = std::string(arg);
+        } else {
+            return "more than one training file given";
+        }
+    }
+    if (options.file.empty()) {
+        return "no training file given";
+    }
+    return "";
+}
+
+struct Quiet final : training::RunObserver {
+    void printout(const training::Printout&) override {}
+    bool keepGoing() override { return true; }
+};
+
+std::string now(const char* format) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[64];
+    return std::string(text, std::strftime(text, sizeof text, format, &local));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    Options options;
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (const std::string problem = parse(args, options); !problem.empty()) {
+        return usageError(problem);
+    }
+
+    core::PublicStuff net;
+    std::string error;
+    if (!core::LoadTrainingFile(net, options.file, &error)) {
+        std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
+        return 1;
+    }
+    const std::size_t slash = options.file.rfind('/');
+    net.TrainingFileName =
+        slash == std::string::npos ? options.file : options.file.substr(slash + 1);
+    net.FreshStart = 1;
+    try {
+        net.CreateUnitsAndWeights();
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "distmem-batch: not enough memory for the units and weights.\n");
+        return 1;
+    }
+    net.LearningRule = options.rule;
+
+    // As "Start Training" does: read the boxes, zero the weights of a fresh start, train.
+    const training::ParameterOutcome outcome =
+        training::ReadTrainingParameters(net, options.boxes, {});
+    if (outcome.problem) {
+        std::fprintf(stderr, "distmem-batch: %s\n", outcome.problem->message.c_str());
+        return 2;
+    }
+    if (outcome.negativeRate) {
+        std::fprintf(stderr, "distmem-batch: Learning rate cannot be negative; using 0.1.\n");
+    }
+    (void)core::ZeroWeights(net);
+    const training::StoppingRules rules{options.boxes.maxEpochsTicked, options.minErrorRule};
+    Quiet quiet;
+    training::RunResult result = training::RunTraining(net, rules, quiet);
+    // As "Continue Training" does, as often as asked.
+    for (int k = 0; k < options.continueTimes && result.message.empty(); ++k) {
+        net.FreshStart = 0;
+        if (auto problem = training::ContinueMaxSweeps(net, options.boxes.SweepsBox, {})) {
+            std::fprintf(stderr, "distmem-batch: %s\n", problem->message.c_str());
+            return 1;
+        }
+        result = training::RunTraining(net, rules, quiet);
+    }
+    std::printf("%s: %s rule, rate %g, %d epochs, total SSE %.17g\n", net.TrainingFileName.c_str(),
+                net.LearningRule.c_str(), net.LearningRate, net.SweepCount, net.TotalSSE);
+    if (!result.message.empty()) {
+        std::fprintf(stderr, "distmem-batch: %s\n", result.message.c_str());
+    }
+
+    if (!options.reportPath.empty()) {
+        report::ReportContext context;
+        context.date = [&] { return options.date.empty() ? now("%x") : options.date; };
+        context.time = [&] { return options.time.empty() ? now("%X") : options.time; };
+        if (!report::WriteReport(net, options.reportPath, options.sections, context, &error)) {
+            std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    return result.message.empty() ? 0 : 1;
+}

@@ -1,0 +1,139 @@
+// Training speed: connections updated per second for one epoch (a learning step, a recall
+// and the pattern's squared error per pattern), production loop against the literal
+// arithmetic, on inputs x outputs x patterns.
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "../tests/literal_reference.h"
+#include "core/epoch_kernel.h"
+#include "core/network_state.h"
+#include "training/training_run.h"
+
+namespace {
+
+struct Quiet final : training::RunObserver {
+    void printout(const training::Printout&) override {}
+    bool keepGoing() override { return true; }
+};
+
+// Bipolar inputs scaled to unit length and small real targets: stable under both rules.
+void fill(int inputs, int outputs, int patterns, core::PublicStuff& net, reference::Net* ref) {
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> target(-1.0, 1.0);
+    const double scale = 1.0 / std::sqrt(static_cast<double>(inputs));
+    net.NumInputs = inputs;
+    net.NumOutputs = outputs;
+    net.NumPatterns = patterns;
+    net.InputPatterns = core::PatternTable(inputs, patterns);
+    net.DesiredOutputs = core::PatternTable(outputs, patterns);
+    for (int p = 1; p <= patterns; ++p) {
+        for (int i = 1; i <= inputs; ++i) {
+            net.InputPatterns(i, p) = (rng() & 1 ? scale : -scale);
+            if (ref)
+                ref->x[p][i] = net.InputPatterns(i, p);
+        }
+        for (int j = 1; j <= outputs; ++j) {
+            net.DesiredOutputs(j, p) = target(rng);
+            if (ref)
+                ref->d[p][j] = net.DesiredOutputs(j, p);
+        }
+    }
+    net.CreateUnitsAndWeights();
+    net.LearningRate = 0.1;
+}
+
+void setCounters(benchmark::State& state, int inputs, int outputs, int patterns) {
+    state.counters["connections/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * inputs * outputs * patterns,
+                           benchmark::Counter::kIsRate);
+}
+
+void BM_Production(benchmark::State& state) {
+    const int in = static_cast<int>(state.range(0)), out = static_cast<int>(state.range(1)),
+              pats = static_cast<int>(state.range(2));
+    core::PublicStuff net;
+    fill(in, out, pats, net, nullptr);
+    net.LearningRule = state.range(3) ? "Hebb" : "Delta";
+    net.PrintSweeps = 0;
+    net.FreshStart = 1;
+    Quiet quiet;
+    net.MaxSweeps = 1;
+    training::RunTraining(net, {true, false}, quiet);  // the error before training, untimed
+    net.FreshStart = 0;
+    for (auto _ : state) {
+        if (net.SweepCount >= 32000)
+            net.SweepCount = 1;
+        net.MaxSweeps = static_cast<std::int16_t>(net.SweepCount + 1);
+        training::RunTraining(net, {true, false}, quiet);
+    }
+    setCounters(state, in, out, pats);
+}
+
+// The epoch kernel alone with a fixed thread count (range 4).
+void BM_Kernel(benchmark::State& state) {
+    const int in = static_cast<int>(state.range(0)), out = static_cast<int>(state.range(1)),
+              pats = static_cast<int>(state.range(2));
+    core::PublicStuff net;
+    fill(in, out, pats, net, nullptr);
+    const bool hebb = state.range(3) != 0;
+    core::EpochKernel kernel(static_cast<int>(state.range(4)));
+    for (auto _ : state) {
+        if (kernel.trainEpoch(net, hebb) != core::ArithStatus::Ok) {
+            state.SkipWithError("overflow");
+            break;
+        }
+    }
+    setCounters(state, in, out, pats);
+}
+
+void BM_Literal(benchmark::State& state) {
+    const int in = static_cast<int>(state.range(0)), out = static_cast<int>(state.range(1)),
+              pats = static_cast<int>(state.range(2));
+    core::PublicStuff net;
+    reference::Net ref(in, out, pats);
+    fill(in, out, pats, net, &ref);
+    ref.rate = 0.1;
+    const bool hebb = state.range(3) != 0;
+    for (auto _ : state) {
+        double total = 0;
+        for (int p = 1; p <= pats; ++p) {
+            hebb ? ref.LearnHebb(p) : ref.LearnDelta(p);
+            ref.ComputeResponses(p);
+            total = total + ref.PatternSSE();
+        }
+        benchmark::DoNotOptimize(total);
+    }
+    setCounters(state, in, out, pats);
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+    for (int hebb : {0, 1}) {
+        b->Args({8, 8, 4, hebb});
+        b->Args({64, 64, 32, hebb});
+        b->Args({256, 256, 100, hebb});
+        b->Args({1024, 1024, 100, hebb});
+    }
+    b->ArgNames({"in", "out", "pat", "hebb"});
+}
+
+void kernelSizes(benchmark::internal::Benchmark* b) {
+    for (int hebb : {0, 1}) {
+        for (int threads : {1, 2}) {
+            b->Args({8, 8, 4, hebb, threads});
+            b->Args({64, 64, 32, hebb, threads});
+            b->Args({256, 256, 100, hebb, threads});
+            b->Args({1024, 1024, 100, hebb, threads});
+            b->Args({4096, 4096, 20, hebb, threads});
+        }
+    }
+    b->ArgNames({"in", "out", "pat", "hebb", "threads"});
+}
+
+BENCHMARK(BM_Production)->Apply(sizes)->UseRealTime();
+BENCHMARK(BM_Kernel)->Apply(kernelSizes)->UseRealTime();
+BENCHMARK(BM_Literal)->Apply(sizes);
+
+}  // namespace
+
+BENCHMARK_MAIN();

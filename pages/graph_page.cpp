@@ -1,0 +1,110 @@
+#include "pages/graph_page.h"
+
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+
+#include <array>
+
+#include "core/sse_chart_rows.h"
+#include "pages/sse_chart.h"
+#include "ui/fonts.h"
+#include "ui/page_runtime.h"
+
+namespace pages {
+
+namespace {
+
+constexpr std::array<ui::ControlPlace, 4> kGeometry{{
+    {"Label1", {960, 240, 8655, 735}},
+    {"SSEgraph", {960, 1080, 8535, 6135}},
+    {"PrintThisGraph", {1440, 7560, 2292, 732}},
+    {"CloseThisForm", {6960, 7560, 2292, 732}},
+}};
+
+template <class Control>
+Control* named(Control* control, const char* name) {
+    control->setObjectName(QLatin1String(name));
+    return control;
+}
+
+}  // namespace
+
+GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui::Printer& printer)
+    : ui::Page(runtime, ui::PageId::PlotSSEdata,
+               QStringLiteral("Graph of SSE as a function of sweeps of training"), 10620, 9195),
+      m_net(net),
+      m_printer(printer) {
+    setFont(ui::pageFont("MS Sans Serif", 8));
+
+    Label1 = named(
+        new QLabel(QStringLiteral("To work with this graph electronically, return to the previous "
+                                  "page and create an Excel spreadsheet.  The data used to create "
+                                  "this graph is saved on one of the worksheets in the spreadsheet "
+                                  "that is created, and can be used to create a chart that could "
+                                  "be imported into other software packages, such as a word "
+                                  "processor."),
+                   this),
+        "Label1");
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setWordWrap(true);
+
+    SSEgraph = named(new QChartView(this), "SSEgraph");
+    SSEgraph->setFrameShape(QFrame::NoFrame);
+    // Narrow bars blend into the plot instead of turning it black.
+    SSEgraph->setRenderHint(QPainter::Antialiasing);
+
+    PrintThisGraph =
+        named(new QPushButton(QStringLiteral("Print The Graph"), this), "PrintThisGraph");
+    PrintThisGraph->setFont(ui::pageFont("Arial", 12, ui::Bold));
+    CloseThisForm = named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
+    CloseThisForm->setFont(ui::pageFont("Arial", 12, ui::Bold));
+
+    ui::applyGeometry(this, geometry());
+
+    connect(PrintThisGraph, &QPushButton::clicked, this, &GraphPage::PrintThisGraph_Click);
+    connect(CloseThisForm, &QPushButton::clicked, this, &GraphPage::CloseThisForm_Click);
+}
+
+std::span<const ui::ControlPlace> GraphPage::geometry() {
+    return kGeometry;
+}
+
+void GraphPage::Form_Load() {
+    // The view takes the chart and deletes the empty one it started with.
+    QChart* empty = SSEgraph->chart();
+    m_chart = new SSEChart(core::SSEChartRows(m_net));
+    SSEgraph->setChart(m_chart);
+    delete empty;
+}
+
+void GraphPage::PrintThisGraph_Click() {
+    const QImage picture = SSEgraph->grab().toImage();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setImage(picture);
+
+    ui::PrintJob job;
+    job.printLine(QStringLiteral(" "));
+    QImage printed = clipboard->image();
+    if (printed.isNull()) {
+        // Another program may have taken the clipboard over already.
+        printed = picture;
+    }
+    job.drawPicture(QPoint(0, 0), printed);
+
+    const QString base =
+        QFileInfo(QString::fromStdString(m_net.TrainingFileName)).completeBaseName();
+    const QString name =
+        (base.isEmpty() ? QStringLiteral("network") : base) + QStringLiteral("-graph");
+    ui::printOrOfferPdf(m_printer, runtime().dialogs(), this, job, name,
+                        QString::fromStdString(m_net.TrainingFolder), name);
+}
+
+void GraphPage::CloseThisForm_Click() {
+    runtime().Unload(ui::PageId::PlotSSEdata);
+}
+
+}  // namespace pages

@@ -1,0 +1,212 @@
+#include "pages/probe_page.h"
+
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "core/probe_block.h"
+#include "ui/dialogs.h"
+#include "ui/fonts.h"
+#include "ui/locale_separators.h"
+#include "ui/page_runtime.h"
+
+namespace pages {
+
+namespace {
+
+constexpr std::array<ui::ControlPlace, 9> kGeometry{{
+    {"Label2", {1002, 720, 8640, 492}},
+    {"PatternLabel", {840, 1440, 5892, 612}},
+    {"PatternBox", {7416, 1500, 756, 372}},
+    {"PatternUpDown", {8173, 1500, 156, 372}},
+    {"PatternOK", {8760, 1440, 492, 492}},
+    {"ResultsText", {396, 2280, 9852, 2175}},
+    {"ClearText", {4296, 4680, 2052, 612}},
+    {"PrintResults", {4296, 5520, 2052, 612}},
+    {"Command2", {8760, 8280, 1695, 615}},
+}};
+
+constexpr int kTabColumns = 8;
+
+// A command button whose caption wraps: the two long captions need two lines to fit.
+// text() stays the whole caption.
+class WrappingButton final : public QPushButton {
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text.clear();
+        painter.drawControl(QStyle::CE_PushButton, option);
+        painter.drawItemText(rect(), Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(),
+                             text(), QPalette::ButtonText);
+    }
+};
+
+template <class Control>
+Control* named(Control* control, const char* name) {
+    control->setObjectName(QLatin1String(name));
+    return control;
+}
+
+core::NumberSeparators separators() {
+    const ui::LocaleSeparators s = ui::localeSeparators();
+    return {s.decimal, s.grouping};
+}
+
+}  // namespace
+
+ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Printer& printer)
+    : ui::Page(runtime, ui::PageId::ProbeNetwork,
+               QStringLiteral(
+                   "Distributed Memory Program -- Probe Network Responses To Selected Patterns"),
+               10650, 9090),
+      m_net(net),
+      m_printer(printer) {
+    // Created in the order of the geometry table, which is also the tab order.
+    Label2 = named(
+        new QLabel(QStringLiteral("Examine The Network's Responses To Individual Patterns"), this),
+        "Label2");
+    Label2->setFont(ui::pageFont("Arial", 14.25, ui::Bold));
+    Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+
+    PatternLabel = named(new QLabel(QStringLiteral("Use the control to the left to choose a "
+                                                   "pattern to present to the network.  The "
+                                                   "results will be added to the text in the "
+                                                   "textbox below."),
+                                    this),
+                         "PatternLabel");
+    PatternLabel->setFont(ui::pageFont("Arial", 9, ui::Bold));
+    PatternLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    PatternLabel->setWordWrap(true);
+
+    PatternBox = named(new QLineEdit(QStringLiteral("1"), this), "PatternBox");
+    PatternBox->setFont(ui::pageFont("Arial", 10.5));
+    PatternBox->setAlignment(Qt::AlignCenter);
+    // The highest value comes from the network in Form_Load.
+    PatternUpDown = named(new ui::UpDown(PatternBox, 1, 1, 1, this), "PatternUpDown");
+
+    PatternOK = named(new QPushButton(QStringLiteral("Ok"), this), "PatternOK");
+    PatternOK->setFont(ui::pageFont("Arial", 10.5, ui::Bold));
+
+    ResultsText = named(new QPlainTextEdit(this), "ResultsText");
+    ResultsText->setFont(ui::pageFont("Courier", 9.75));
+    ResultsText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ResultsText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ResultsText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Stops every 8 characters line the value columns up under each other.
+    ResultsText->setTabStopDistance(
+        kTabColumns * QFontMetricsF(ResultsText->font()).horizontalAdvance(QLatin1Char(' ')));
+
+    ClearText = named(new WrappingButton(QStringLiteral("Clear The Text In The Window"), this),
+                      "ClearText");
+    ClearText->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+    PrintResults = named(new WrappingButton(QStringLiteral("Print The Text In The Window"), this),
+                         "PrintResults");
+    PrintResults->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+
+    Command2 = named(new QPushButton(QStringLiteral("Close Form"), this), "Command2");
+    Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
+
+    ui::applyGeometry(this, geometry());
+
+    connect(PatternOK, &QPushButton::clicked, this, &ProbePage::PatternOK_Click);
+    connect(ClearText, &QPushButton::clicked, this, &ProbePage::ClearText_Click);
+    connect(PrintResults, &QPushButton::clicked, this, &ProbePage::PrintResults_Click);
+    connect(Command2, &QPushButton::clicked, this, &ProbePage::Command2_Click);
+}
+
+std::span<const ui::ControlPlace> ProbePage::geometry() {
+    return kGeometry;
+}
+
+void ProbePage::Form_Load() {
+    // Only here: training on while the page is open does not move the range.
+    PatternUpDown->setMaximum(m_net.NumPatterns);
+}
+
+QString ProbePage::resultsText() const {
+    // The text control keeps paragraphs, not line-end characters.
+    QString text = ResultsText->toPlainText();
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    return text;
+}
+
+void ProbePage::PatternOK_Click() {
+    const QString shown = PatternBox->text();
+    const core::NumberSeparators seps = separators();
+    const std::optional<int> p =
+        core::ParsePatternNumber(shown.toStdString(), m_net.NumPatterns, seps);
+    if (!p) {
+        runtime().dialogs().messageBox(
+            this,
+            QStringLiteral("\"%1\" is not a pattern number. Type a whole number from 1 to %2 "
+                           "into the box, then press Ok.")
+                .arg(shown)
+                .arg(m_net.NumPatterns),
+            ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+        return;
+    }
+    std::string block;
+    const core::ArithStatus status =
+        core::ProbePattern(m_net, *p, shown.toStdString(), seps, &block);
+    if (status != core::ArithStatus::Ok) {
+        runtime().dialogs().messageBox(
+            this,
+            QStringLiteral("Pattern %1 could not be probed: %2. Reset the weights and train "
+                           "again, perhaps with a smaller learning rate.")
+                .arg(*p)
+                .arg(QString::fromUtf8(core::Describe(status))),
+            ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+        return;
+    }
+    // Newest first. Inserting rather than replacing leaves whatever the student wrote
+    // into the window as it was, and undoable.
+    QTextCursor top(ResultsText->document());
+    top.insertText(
+        QString::fromStdString(block).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    ResultsText->moveCursor(QTextCursor::Start);
+    ResultsText->ensureCursorVisible();
+}
+
+void ProbePage::ClearText_Click() {
+    ResultsText->clear();
+}
+
+void ProbePage::PrintResults_Click() {
+    const QString fileName = QString::fromStdString(m_net.TrainingFileName);
+    ui::PrintJob job;
+    job.printLine(QString());
+    job.setFont("Courier", 10);
+    job.setBold(true);
+    job.printLine(QStringLiteral("Results Of Testing Distributed Memory On ") + fileName);
+    job.setBold(false);
+    job.printLine(QString());
+    job.printText(resultsText());
+
+    // Named after the training file: the print queue and a PDF written instead show it.
+    const QString base = QFileInfo(fileName).completeBaseName();
+    const QString name =
+        (base.isEmpty() ? QStringLiteral("network") : base) + QStringLiteral("-probe");
+    ui::printOrOfferPdf(m_printer, runtime().dialogs(), this, job, name,
+                        QString::fromStdString(m_net.TrainingFolder), name);
+}
+
+void ProbePage::Command2_Click() {
+    runtime().Unload(ui::PageId::ProbeNetwork);
+}
+
+}  // namespace pages

@@ -1,0 +1,62 @@
+#pragma once
+
+// The probe page (ProbeNetwork): the student picks a pattern, presses "Ok", and the
+// network's response to it goes on top of the results window as a block of six lines
+// (inputs, response, desired output, error). The window's text can be edited, cleared and
+// printed. A probe changes nothing of the network but what a recall writes into the units.
+
+#include <QPlainTextEdit>
+
+#include <span>
+
+#include "core/network_state.h"
+#include "ui/geometry.h"
+#include "ui/page.h"
+#include "ui/printer.h"
+#include "ui/up_down.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace pages {
+
+class ProbePage final : public ui::Page {
+    Q_OBJECT
+  public:
+    // `net` is the trained network and `printer` where "Print" goes; both must outlive the
+    // page.
+    ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Printer& printer);
+
+    void Form_Load() override;
+
+    // Where every control sits, in the design's order.
+    static std::span<const ui::ControlPlace> geometry();
+
+    // The text of ResultsText with CR LF line ends, as a probe block writes them; a line
+    // break the student typed counts as CR LF too.
+    QString resultsText() const;
+
+    // Handlers, public so that tests can call them as the events would.
+    void PatternOK_Click();
+    void ClearText_Click();
+    void PrintResults_Click();
+    void Command2_Click();
+
+    // Controls, named as in the design.
+    QLabel* Label2 = nullptr;
+    QLabel* PatternLabel = nullptr;
+    QLineEdit* PatternBox = nullptr;
+    ui::UpDown* PatternUpDown = nullptr;
+    QPushButton* PatternOK = nullptr;
+    QPlainTextEdit* ResultsText = nullptr;
+    QPushButton* ClearText = nullptr;
+    QPushButton* PrintResults = nullptr;
+    QPushButton* Command2 = nullptr;
+
+  private:
+    core::PublicStuff& m_net;
+    ui::Printer& m_printer;
+};
+
+}  // namespace pages

@@ -1,0 +1,249 @@
+#include "report/report_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "core/arithmetic.h"
+
+namespace report {
+
+namespace {
+
+constexpr const char* kLineEnd = "\r\r\n";
+constexpr const char* kRowEnd = "\r\n";  // SSE-history data rows only
+constexpr const char* kSectionRule = "=============================================";
+constexpr const char* kSubRule = "---------------";
+
+class Writer {
+  public:
+    Writer(std::string& out, const core::NumberSeparators& separators)
+        : m_out(out), m_separators(separators) {}
+
+    void line(const std::string& text) {
+        m_out += text;
+        m_out += kLineEnd;
+    }
+    void text(const std::string& text) { m_out += text; }
+    void value(double v) {
+        m_out += core::FormatSigned2(v, m_separators);
+        m_out += '\t';
+    }
+    void endLine() { m_out += kLineEnd; }
+    void endHistoryRow() { m_out += kRowEnd; }
+
+    const core::NumberSeparators& separators() const { return m_separators; }
+
+  private:
+    std::string& m_out;
+    const core::NumberSeparators& m_separators;
+};
+
+std::string number(long long n) {
+    return core::FormatInteger(n);
+}
+
+// "Pattern p", TAB, then the recall's field of every output unit: the rows of the
+// responses and errors sections.
+bool recallRows(core::PublicStuff& net, Writer& out, double core::UnitRecord::*field,
+                std::string* error) {
+    for (int p = 1; p <= net.NumPatterns; ++p) {
+        out.text("Pattern " + number(p) + "\t");
+        const core::ArithStatus status = core::ComputeResponses(net, p);
+        if (status != core::ArithStatus::Ok) {
+            *error = "The report cannot be written: recalling pattern " + number(p) + " failed (" +
+                     core::Describe(status) + ").";
+            return false;
+        }
+        for (int j = 1; j <= net.NumOutputs; ++j) {
+            out.value(net.OutputUnits[static_cast<std::size_t>(j)].*field);
+        }
+        out.endLine();
+    }
+    return true;
+}
+
+void patternRows(const core::PatternTable& table, int units, int patterns, Writer& out) {
+    for (int p = 1; p <= patterns; ++p) {
+        out.text("Pattern " + number(p) + "\t");
+        for (int u = 1; u <= units; ++u) {
+            out.value(table(u, p));
+        }
+        out.endLine();
+    }
+}
+
+std::string systemReason(int code) {
+    return std::strerror(code);
+}
+
+}  // namespace
+
+bool ReportText(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
+                std::string* text, std::string* error) {
+    std::string problem;
+    std::string* message = error != nullptr ? error : &problem;
+    if (!net.NetworkMatchesProblem()) {
+        *message = "The report cannot be written: " +
+                   std::string(core::Describe(core::ArithStatus::BadArguments)) + ".";
+        return false;
+    }
+    std::string out;
+    Writer w(out, context.separators);
+
+    w.line("Distributed Associative Memory Program");
+    w.line(kSectionRule);
+    w.line("");
+    w.line("Results Of Training With File: " + net.TrainingFileName);
+    w.line("Date Of Analysis: " + context.date());
+    w.line("Time Of Analysis: " + context.time());
+    w.line(kSectionRule);
+
+    if (flags[GeneralSection]) {
+        w.line("Learning rule: " + net.LearningRule);
+        w.line("Learning rate: " + core::FormatGeneral(net.LearningRate, w.separators()));
+        w.line("Training completed after " + number(net.SweepCount) + " epochs");
+        w.line(kSectionRule);
+    }
+    if (flags[ResponsesSection]) {
+        w.line("Network Responses To Each Input Pattern:");
+        w.line(kSubRule);
+        if (!recallRows(net, w, &core::UnitRecord::Activation, message)) {
+            return false;
+        }
+        w.line(kSectionRule);
+    }
+    if (flags[ErrorsSection]) {
+        w.line("After training, sum of squared error was: " +
+               core::FormatGeneral(net.TotalSSE, w.separators()));
+        w.line("Network Response Errors To Each Input Pattern:");
+        w.line(kSubRule);
+        if (!recallRows(net, w, &core::UnitRecord::Error, message)) {
+            return false;
+        }
+        w.line(kSectionRule);
+    }
+    if (flags[WeightsSection]) {
+        w.line("Connection weights from input units (rows) to output units (columns):");
+        w.line(kSubRule);
+        w.text("\t");
+        for (int j = 1; j <= net.NumOutputs; ++j) {
+            w.text("Out " + number(j) + "\t");
+        }
+        w.endLine();
+        for (int i = 1; i <= net.NumInputs; ++i) {
+            w.text("INP " + number(i) + "\t");
+            for (int j = 1; j <= net.NumOutputs; ++j) {
+                w.value(net.Weights.Weight(j, i));
+            }
+            w.endLine();
+        }
+        w.line(kSectionRule);
+    }
+    if (flags[InputPatternsSection]) {
+        w.line("The set of input patterns was:");
+        w.line(kSubRule);
+        patternRows(net.InputPatterns, net.NumInputs, net.NumPatterns, w);
+        w.line(kSectionRule);
+    }
+    if (flags[DesiredOutputsSection]) {
+        w.line("The set of desired outputs was:");
+        w.line(kSubRule);
+        patternRows(net.DesiredOutputs, net.NumOutputs, net.NumPatterns, w);
+        w.line(kSectionRule);
+    }
+    if (flags[SSEHistorySection]) {
+        w.line("Network SSE as a function of sweeps of training was:");
+        w.line(kSubRule);
+        w.line("Sweeps\tNetwork SSE");
+        const int rows = std::min<int>(net.SSEHistoryCount, core::SSEHistoryRows);
+        for (int k = 1; k <= rows; ++k) {
+            const auto& row = net.SSEHistory[static_cast<std::size_t>(k)];
+            w.text(core::FormatStandard(row[1], w.separators()) + "\t" +
+                   core::FormatScientific(row[2], w.separators()));
+            w.endHistoryRow();
+        }
+        w.line(kSectionRule);
+    }
+    *text = std::move(out);
+    return true;
+}
+
+bool WriteReport(core::PublicStuff& net, const std::string& path, const SectionFlags& flags,
+                 const ReportContext& context, std::string* error) {
+    std::string problem;
+    std::string* message = error != nullptr ? error : &problem;
+    std::string text;
+    if (!ReportText(net, flags, context, &text, message)) {
+        return false;
+    }
+    auto fail = [&](const char* what, int code) {
+        *message = std::string(what) + " \"" + path + "\": " + systemReason(code) + ".";
+        return false;
+    };
+
+    struct stat target {};
+    const bool exists = ::stat(path.c_str(), &target) == 0;
+    if (exists && S_ISDIR(target.st_mode)) {
+        return fail("Cannot write the report", EISDIR);
+    }
+
+    // Write beside the target and rename over it, so the report appears whole or not at
+    // all and an existing file is never left truncated.
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temporary = (slash == std::string::npos ? "" : folder) + "." + name + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        return fail("Cannot write the report", errno);
+    }
+    auto discard = [&](int code) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return fail("Cannot write the report", code);
+    };
+
+    const char* data = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return discard(errno);
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    // The file keeps the permissions of the one it replaces, or the usual ones for a new
+    // file (mkstemp makes it private to the owner).
+    mode_t mode = 0;
+    if (exists) {
+        mode = target.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
+        return discard(errno);
+    }
+    if (::close(fd) != 0) {
+        const int code = errno;
+        ::unlink(temporary.c_str());
+        return fail("Cannot write the report", code);
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int code = errno;
+        ::unlink(temporary.c_str());
+        return fail("Cannot write the report", code);
+    }
+    return true;
+}
+
+}  // namespace report

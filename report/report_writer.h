@@ -1,0 +1,55 @@
+#pragma once
+
+// The plain-text summary report of a training run.
+//
+// Layout: a fixed header, then up to seven sections in a fixed order (flags 1, 2, 3, 4,
+// 0, 5, 6). Values are followed by a TAB each; every line ends CR CR LF except the data
+// rows of the SSE history, which end CR LF. The responses and errors sections recall each
+// pattern with the current weights before writing its row.
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include "core/network_state.h"
+#include "core/number_format.h"
+
+namespace report {
+
+// Section flags, indexed like the save page's check boxes.
+using SectionFlags = std::array<bool, 7>;
+inline constexpr SectionFlags DefaultSections = {false, true, true, true, true, false, false};
+
+enum Section {
+    InputPatternsSection = 0,
+    GeneralSection = 1,
+    ResponsesSection = 2,
+    ErrorsSection = 3,
+    WeightsSection = 4,
+    DesiredOutputsSection = 5,
+    SSEHistorySection = 6,
+};
+
+struct ReportContext {
+    core::NumberSeparators separators;
+    // The current date and time as the user's short-date and time texts. The time is read
+    // after the date line has been written.
+    std::function<std::string()> date;
+    std::function<std::string()> time;
+};
+
+// The whole report as bytes. Changes nothing in `net` but the unit records the recall
+// sets. Returns false, with a message in *error, when a recall overflows or the counts
+// are outside 1..32767; nothing is produced then.
+[[nodiscard]] bool ReportText(core::PublicStuff& net, const SectionFlags& flags,
+                              const ReportContext& context, std::string* text, std::string* error);
+
+// Writes the report to `path`, all or nothing: the text goes to a temporary file in the
+// same folder, which replaces `path` only once it is completely written and flushed. On
+// failure `path` is untouched and *error says what failed, naming the path and the
+// system's reason.
+[[nodiscard]] bool WriteReport(core::PublicStuff& net, const std::string& path,
+                               const SectionFlags& flags, const ReportContext& context,
+                               std::string* error);
+
+}  // namespace report

@@ -1,0 +1,154 @@
+#include "core/epoch_kernel.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <random>
+
+#include "literal_reference.h"
+
+namespace {
+
+using core::ArithStatus;
+
+std::uint64_t bits(double v) {
+    return std::bit_cast<std::uint64_t>(v);
+}
+
+enum class Kind { Binary, Bipolar, Real, Sparse, SignedZeros };
+
+struct Problem {
+    core::PublicStuff net;
+    reference::Net ref;
+    Problem(int in, int out, int patterns, Kind kind, double rate, std::uint64_t seed)
+        : ref(in, out, patterns) {
+        std::mt19937_64 rng(seed);
+        std::uniform_real_distribution<double> real(-2.0, 2.0);
+        auto value = [&]() -> double {
+            switch (kind) {
+                case Kind::Binary:
+                    return static_cast<double>(rng() & 1);
+                case Kind::Bipolar:
+                    return (rng() & 1) ? 1.0 : -1.0;
+                case Kind::Real:
+                    return real(rng) / std::sqrt(static_cast<double>(in));
+                case Kind::Sparse:
+                    return rng() % 5 == 0 ? real(rng) : 0.0;
+                case Kind::SignedZeros:
+                    return rng() % 3 == 0 ? -0.0 : (rng() % 2 ? 0.0 : 0.5);
+            }
+            return 0.0;
+        };
+        net.NumInputs = in;
+        net.NumOutputs = out;
+        net.NumPatterns = patterns;
+        net.InputPatterns = core::PatternTable(in, patterns);
+        net.DesiredOutputs = core::PatternTable(out, patterns);
+        for (int p = 1; p <= patterns; ++p) {
+            for (int i = 1; i <= in; ++i)
+                ref.x[p][i] = net.InputPatterns(i, p) = value();
+            for (int j = 1; j <= out; ++j)
+                ref.d[p][j] = net.DesiredOutputs(j, p) = value();
+        }
+        net.CreateUnitsAndWeights();
+        net.LearningRate = ref.rate = rate;
+    }
+
+    // One epoch of the literal arithmetic; returns its total SSE.
+    double referenceEpoch(bool hebb) {
+        double total = 0.0;
+        for (int p = 1; p <= net.NumPatterns; ++p) {
+            hebb ? ref.LearnHebb(p) : ref.LearnDelta(p);
+            ref.ComputeResponses(p);
+            total = total + ref.PatternSSE();
+        }
+        return total;
+    }
+
+    void expectSameNetwork() const {
+        for (int i = 1; i <= net.NumInputs; ++i) {
+            ASSERT_EQ(bits(net.InputUnits[i].Activation), bits(ref.inUnits[i].Activation));
+            for (int j = 1; j <= net.NumOutputs; ++j) {
+                ASSERT_EQ(bits(net.Weights.Weight(j, i)), bits(ref.w[j][i].Weight))
+                    << j << "," << i;
+                ASSERT_EQ(bits(net.Weights.Change(j, i)), bits(ref.w[j][i].Change))
+                    << j << "," << i;
+            }
+        }
+        for (int j = 1; j <= net.NumOutputs; ++j) {
+            ASSERT_EQ(bits(net.OutputUnits[j].NetInput), bits(ref.outUnits[j].NetInput));
+            ASSERT_EQ(bits(net.OutputUnits[j].Activation), bits(ref.outUnits[j].NetInput));
+            ASSERT_EQ(bits(net.OutputUnits[j].Error), bits(ref.outUnits[j].Error));
+        }
+    }
+};
+
+TEST(EpochKernel, MatchesTheLiteralArithmeticBitForBit) {
+    // Output counts around the block of eight and the group of four blocks; 96 x 80 x 560
+    // is large enough for the kernel to use threads.
+    const int sizes[][3] = {{1, 1, 1},   {3, 7, 2},  {5, 8, 3},   {9, 9, 4},
+                            {17, 33, 5}, {4, 40, 1}, {31, 65, 7}, {96, 80, 560}};
+    std::uint64_t seed = 1;
+    for (const auto& size : sizes) {
+        for (Kind kind :
+             {Kind::Binary, Kind::Bipolar, Kind::Real, Kind::Sparse, Kind::SignedZeros}) {
+            for (double rate : {0.0, 0.05, 0.3, -0.0}) {
+                for (bool hebb : {false, true}) {
+                    for (int threads : {1, 2}) {
+                        if (size[2] > 100 && (kind == Kind::SignedZeros || rate != 0.05))
+                            continue;
+                        SCOPED_TRACE(testing::Message()
+                                     << size[0] << "x" << size[1] << "x" << size[2] << " kind "
+                                     << static_cast<int>(kind) << " rate " << rate
+                                     << (hebb ? " Hebb" : " Delta") << " threads " << threads);
+                        Problem problem(size[0], size[1], size[2], kind, rate, ++seed);
+                        core::EpochKernel kernel(threads);
+                        for (int epoch = 0; epoch < 3; ++epoch) {
+                            ASSERT_EQ(kernel.trainEpoch(problem.net, hebb), ArithStatus::Ok);
+                            ASSERT_EQ(bits(problem.net.TotalSSE),
+                                      bits(problem.referenceEpoch(hebb)));
+                        }
+                        problem.expectSameNetwork();
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(EpochKernel, OverflowRestoresTheEpochStart) {
+    for (int threads : {1, 2}) {
+        // Delta with rate 2 on large values diverges; 40 outputs span several blocks.
+        Problem problem(30, 40, 4, Kind::Bipolar, 2.0, 99);
+        for (int p = 1; p <= 4; ++p)
+            for (int i = 1; i <= 30; ++i)
+                problem.net.InputPatterns(i, p) *= 1e60;
+        core::EpochKernel kernel(threads);
+        ArithStatus status = ArithStatus::Ok;
+        int epochs = 0;
+        core::PublicStuff before;
+        while (status == ArithStatus::Ok && epochs < 100) {
+            before = problem.net;
+            status = kernel.trainEpoch(problem.net, false);
+            ++epochs;
+        }
+        ASSERT_EQ(status, ArithStatus::Overflow);
+        EXPECT_EQ(bits(problem.net.TotalSSE), bits(before.TotalSSE));
+        for (int i = 1; i <= 30; ++i) {
+            EXPECT_EQ(problem.net.InputUnits[i].Activation, before.InputUnits[i].Activation);
+            for (int j = 1; j <= 40; ++j) {
+                ASSERT_EQ(bits(problem.net.Weights.Weight(j, i)),
+                          bits(before.Weights.Weight(j, i)));
+                ASSERT_EQ(bits(problem.net.Weights.Change(j, i)),
+                          bits(before.Weights.Change(j, i)));
+                ASSERT_TRUE(std::isfinite(problem.net.Weights.Weight(j, i)));
+            }
+        }
+        for (int j = 1; j <= 40; ++j)
+            EXPECT_EQ(bits(problem.net.OutputUnits[j].Error), bits(before.OutputUnits[j].Error));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+#include "ui/printer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QRectF>
+
+#include "ui/dialogs.h"
+#include "ui/fonts.h"
+
+namespace ui {
+
+namespace {
+
+constexpr int kTabColumns = 8;
+constexpr double kTwipsPerInch = 1440.0;
+constexpr double kMetresPerInch = 0.0254;
+constexpr double kScreenDpi = 96.0;
+
+// TABs to blanks up to the next stop; with a fixed-pitch font this lines columns up.
+QString expandTabs(const QString& text) {
+    if (!text.contains(QLatin1Char('\t'))) {
+        return text;
+    }
+    QString out;
+    out.reserve(text.size() + kTabColumns);
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\t')) {
+            out += QString(kTabColumns - out.size() % kTabColumns, QLatin1Char(' '));
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The picture's size in inches at the resolution it was made for (a screen grab: the
+// screen's dots per inch).
+QSizeF inches(const QImage& picture) {
+    const double dpiX = picture.dotsPerMeterX() * kMetresPerInch;
+    const double dpiY = picture.dotsPerMeterY() * kMetresPerInch;
+    const QSizeF size = picture.deviceIndependentSize();
+    return {size.width() / (dpiX > 0 ? dpiX : kScreenDpi),
+            size.height() / (dpiY > 0 ? dpiY : kScreenDpi)};
+}
+
+}  // namespace
+
+PrintJob::PrintJob() : m_font(pageFont("Arial", 10)) {}
+
+void PrintJob::setFont(const char* family, double points) {
+    const bool bold = m_font.bold();
+    m_font = pageFont(family, points, bold ? Bold : Regular);
+}
+
+void PrintJob::setBold(bool bold) {
+    m_font.setBold(bold);
+}
+
+void PrintJob::printLine(const QString& text) {
+    Item item;
+    item.kind = Item::Kind::Line;
+    item.font = m_font;
+    item.text = text;
+    m_items.push_back(std::move(item));
+}
+
+void PrintJob::printText(const QString& text) {
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    for (const QString& line : lines.split(QLatin1Char('\n'))) {
+        printLine(line);
+    }
+}
+
+void PrintJob::drawPicture(QPoint atTwips, const QImage& picture) {
+    Item item;
+    item.kind = Item::Kind::Picture;
+    item.at = atTwips;
+    item.picture = picture;
+    m_items.push_back(std::move(item));
+}
+
+void PrintJob::render(QPainter& painter, QPrinter& printer) const {
+    // Painter coordinates are device pixels from the top-left of the printable area.
+    const double dpiX = printer.logicalDpiX();
+    const double dpiY = printer.logicalDpiY();
+    const double pageHeight = printer.height();
+    double y = 0.0;
+    for (const Item& item : m_items) {
+        if (item.kind == Item::Kind::Picture) {
+            const QSizeF size = inches(item.picture);
+            const QRectF target(item.at.x() / kTwipsPerInch * dpiX,
+                                item.at.y() / kTwipsPerInch * dpiY, size.width() * dpiX,
+                                size.height() * dpiY);
+            painter.drawImage(target, item.picture);
+            continue;
+        }
+        painter.setFont(item.font);
+        const QFontMetricsF metrics(item.font, &printer);
+        const double height = metrics.lineSpacing();
+        if (y > 0.0 && y + height > pageHeight) {
+            printer.newPage();
+            y = 0.0;
+        }
+        painter.drawText(QPointF(0.0, y + metrics.ascent()), expandTabs(item.text));
+        y += height;
+    }
+}
+
+bool SystemPrinter::print(const PrintJob& job, const QString& title, QString* error) {
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) {
+        *error = QStringLiteral("There is no printer to print on.");
+        return false;
+    }
+    QPrinter printer(info, QPrinter::HighResolution);
+    printer.setDocName(title);
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        *error = QStringLiteral("The printer \"%1\" could not start the print job.")
+                     .arg(info.printerName());
+        return false;
+    }
+    job.render(painter, printer);
+    if (!painter.end() || printer.printerState() == QPrinter::Error) {
+        *error = QStringLiteral("The printer \"%1\" did not take the print job.")
+                     .arg(info.printerName());
+        return false;
+    }
+    return true;
+}
+
+Printer& systemPrinter() {
+    static SystemPrinter printer;
+    return printer;
+}
+
+bool writePdf(const PrintJob& job, const QString& path, const QString& title, QString* error) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printer.setDocName(title);
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        *error = QStringLiteral("the file cannot be created there");
+        return false;
+    }
+    job.render(painter, printer);
+    if (!painter.end() || !QFileInfo::exists(path)) {
+        *error = QStringLiteral("writing the file failed");
+        return false;
+    }
+    return true;
+}
+
+QString freePdfPath(const QString& folder, const QString& baseName) {
+    const QDir dir(folder);
+    QString path = dir.absoluteFilePath(baseName + QStringLiteral(".pdf"));
+    for (int n = 2; QFileInfo::exists(path); ++n) {
+        path = dir.absoluteFilePath(QStringLiteral("%1-%2.pdf").arg(baseName).arg(n));
+    }
+    return path;
+}
+
+void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const PrintJob& job,
+                     const QString& title, const QString& pdfFolder, const QString& pdfBaseName) {
+    QString reason;
+    if (printer.print(job, title, &reason)) {
+        return;
+    }
+    const QString path =
+        freePdfPath(pdfFolder.isEmpty() ? QDir::homePath() : pdfFolder, pdfBaseName);
+    const QString shown = QDir::toNativeSeparators(path);
+    const QString question =
+        QStringLiteral("%1\n\nWrite the pages to the PDF file \"%2\" instead?").arg(reason, shown);
+    if (dialogs.messageBox(parent, question, QString::fromUtf8(ProgramTitle), Buttons::YesNo,
+                           Icon::Question, Answer::Yes) != Answer::Yes) {
+        return;
+    }
+    QString error;
+    if (!writePdf(job, path, title, &error)) {
+        dialogs.messageBox(
+            parent,
+            QStringLiteral("The PDF file \"%1\" could not be written: %2. Check that the folder "
+                           "exists and that you may write to it.")
+                .arg(shown, error),
+            QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Exclamation, Answer::Ok);
+        return;
+    }
+    dialogs.messageBox(parent, QStringLiteral("The pages were written to \"%1\".").arg(shown),
+                       QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Information, Answer::Ok);
+}
+
+}  // namespace ui

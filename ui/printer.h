@@ -1,0 +1,96 @@
+#pragma once
+
+// Printing. A page first records its print job (text lines in a chosen font, pictures at a
+// position), then hands it to a Printer, which sends it to the system's default printer
+// without a dialog. Recording first lets the very same pages go to a PDF file instead when
+// no printer can take them, and lets tests read what a page printed.
+
+#include <QFont>
+#include <QImage>
+#include <QPoint>
+#include <QString>
+
+#include <vector>
+
+class QPainter;
+class QPrinter;
+class QWidget;
+
+namespace ui {
+
+class Dialogs;
+
+class PrintJob {
+  public:
+    struct Item {
+        enum class Kind { Line, Picture };
+        Kind kind = Kind::Line;
+        QFont font;      // Line: the font it is printed in
+        QString text;    // Line: no line breaks; a TAB advances to the next 8th column
+        QPoint at;       // Picture: its top-left corner, in twips from the page origin
+        QImage picture;  // Picture: drawn at its own size (its pixels at its dots per inch)
+    };
+
+    // Lines are printed in the printer's default font, Arial 10, until setFont.
+    PrintJob();
+
+    // The font of the lines that follow; `family` as ui::pageFont takes it. Bold stays as
+    // it was.
+    void setFont(const char* family, double points);
+    void setBold(bool bold);
+
+    // One line below the last; a page that is full goes on on the next one.
+    void printLine(const QString& text);
+    // Each piece of `text` between line breaks (CR LF or LF) as a line of its own, then a
+    // line break: "a\r\nb" prints "a" and "b", "a\r\n" prints "a" and an empty line, and ""
+    // prints one empty line.
+    void printText(const QString& text);
+    // Draws `picture` on the current page; the next line is printed where it would have
+    // been without the picture.
+    void drawPicture(QPoint atTwips, const QImage& picture);
+
+    const std::vector<Item>& items() const { return m_items; }
+
+    // Draws every page onto `printer`, on which `painter` is active.
+    void render(QPainter& painter, QPrinter& printer) const;
+
+  private:
+    QFont m_font;
+    std::vector<Item> m_items;
+};
+
+class Printer {
+  public:
+    virtual ~Printer() = default;
+    // Sends `job` to the default printer as one document named `title`. Returns false, with
+    // a sentence saying why in *error, when there is no default printer or it does not take
+    // the job. A job handed over to the print system is not followed further.
+    virtual bool print(const PrintJob& job, const QString& title, QString* error) = 0;
+};
+
+// Qt's print support. The default printer is looked up at every job, so one that was
+// removed or added while a page was open is seen.
+class SystemPrinter final : public Printer {
+  public:
+    bool print(const PrintJob& job, const QString& title, QString* error) override;
+};
+
+// The program's one system printer.
+Printer& systemPrinter();
+
+// Writes the pages of `job` to a PDF file at `path` (replacing it). Returns false, with the
+// reason in *error, when the file cannot be written.
+bool writePdf(const PrintJob& job, const QString& path, const QString& title, QString* error);
+
+// The absolute path `folder`/`baseName`.pdf, or, when that file exists, the first of
+// `baseName`-2.pdf, `baseName`-3.pdf, ... that does not.
+QString freePdfPath(const QString& folder, const QString& baseName);
+
+// Prints `job` on the default printer. When that fails, says why and asks whether to write
+// the pages to a PDF file in `pdfFolder` (the home folder when empty), named after
+// `pdfBaseName` without replacing any file; then says where the file was written, or why it
+// could not be. Never fails silently.
+void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const PrintJob& job,
+                     const QString& title, const QString& pdfFolder, const QString& pdfBaseName);
+
+}  // namespace ui
