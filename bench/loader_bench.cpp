@@ -2,6 +2,8 @@
 #include <benchmark/benchmark.h>
 
 #include <charconv>
+#include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <string>
 
@@ -47,6 +49,27 @@ void BM_LoadTrainingData(benchmark::State& state) {
                             static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_LoadTrainingData)->Arg(1)->Arg(50)->Unit(benchmark::kMillisecond);
+
+// The whole file path, reading included, on a file named by DAM_LOADER_FILE (bench/run.sh
+// writes one that numpy.loadtxt reads too).
+void BM_LoadTrainingFile(benchmark::State& state) {
+    const char* path = std::getenv("DAM_LOADER_FILE");
+    if (path == nullptr) {
+        state.SkipWithError("DAM_LOADER_FILE is not set");
+        return;
+    }
+    core::PublicStuff net;
+    std::string error;
+    for (auto _ : state) {
+        if (!core::LoadTrainingFile(net, path, &error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(std::filesystem::file_size(path)));
+}
+BENCHMARK(BM_LoadTrainingFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

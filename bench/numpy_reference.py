@@ -39,7 +39,23 @@ def measure(inputs, outputs, patterns, hebb, seconds):
     return rate, len(times)
 
 
+def loadtxt(path):
+    """numpy.loadtxt on a training file laid out one pattern per line after the header."""
+    import os
+    times = []
+    for _ in range(3):
+        t0 = time.perf_counter()
+        np.loadtxt(path, skiprows=1)
+        times.append(time.perf_counter() - t0)
+    times.sort()
+    size = os.path.getsize(path)
+    print(f"numpy.loadtxt {size / times[1] / 1e6:.1f} MB/s (median of 3, {size / 1e6:.1f} MB)")
+
+
 def main(argv):
+    if len(argv) > 2 and argv[1] == "--loadtxt":
+        loadtxt(argv[2])
+        return
     seconds = 1.0
     if len(argv) > 1 and argv[1] == "--seconds":
         seconds = float(argv[2])

@@ -107,12 +107,63 @@ void BM_Literal(benchmark::State& state) {
     setCounters(state, in, out, pats);
 }
 
+// Ceilings of this machine, in the same unit. Compute: the kernel's mix per connection
+// (three multiplies and three adds on eight lanes, as in a Delta pass) with every value in
+// registers and enough independent chains to hide latency.
+typedef double V8 __attribute__((vector_size(64)));
+[[gnu::target_clones("avx512f", "avx2", "default")]] double mixInRegisters(long rounds) {
+    V8 w[4] = {}, a[4] = {}, b[4] = {};
+    const V8 c = V8{} + 1e-9, x = V8{} + 0.5, y = V8{} + 0.25;
+    for (long r = 0; r < rounds; ++r) {
+#pragma GCC unroll 4
+        for (int g = 0; g < 4; ++g) {
+            w[g] = w[g] + c * x;
+            a[g] = (w[g] * x) + a[g];
+            b[g] = (w[g] * y) + b[g];
+        }
+    }
+    double sum = 0;
+    for (int g = 0; g < 4; ++g)
+        sum += a[g][0] + b[g][7];
+    return sum;
+}
+
+void BM_CeilingCompute(benchmark::State& state) {
+    const long rounds = 1 << 20;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(mixInRegisters(rounds));
+    state.counters["connections/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * rounds * 32, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CeilingCompute)->UseRealTime();
+
+// Memory: one read and one write of every weight per pattern, weights as large as the
+// problem's (range 0 = connections).
+void BM_CeilingStream(benchmark::State& state) {
+    std::vector<double> w(static_cast<std::size_t>(state.range(0)), 0.5);
+    for (auto _ : state) {
+        for (double& v : w)
+            v = v + 1e-9;
+        benchmark::DoNotOptimize(w.data());
+    }
+    state.counters["connections/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(w.size()),
+                           benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CeilingStream)
+    ->Arg(64 * 64)
+    ->Arg(256 * 256)
+    ->Arg(1024 * 1024)
+    ->Arg(4096 * 4096)
+    ->UseRealTime();
+
 void sizes(benchmark::internal::Benchmark* b) {
     for (int hebb : {0, 1}) {
         b->Args({8, 8, 4, hebb});
         b->Args({64, 64, 32, hebb});
         b->Args({256, 256, 100, hebb});
         b->Args({1024, 1024, 100, hebb});
+        b->Args({4096, 4096, 20, hebb});
     }
     b->ArgNames({"in", "out", "pat", "hebb"});
 }

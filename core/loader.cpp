@@ -94,9 +94,51 @@ long long roughExponent(std::string_view text) {
     return integerDigits > 0 ? exponent + integerDigits - 1 : exponent - fractionZeros - 1;
 }
 
+// The common short field, such as "-0.25" or "1": at most 15 digits and no exponent, so
+// the digits form an integer below 2^53 and the scale is a power of ten up to 10^22, both
+// exact doubles; one correctly rounded division then gives the same double as any
+// correct conversion. Returns false for anything else.
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+bool parseShortDecimal(std::string_view text, double& value) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const bool negative = p != end && *p == '-';
+    if (p != end && (*p == '-' || *p == '+')) {
+        ++p;
+    }
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int decimals = 0;
+    bool point = false;
+    for (; p != end; ++p) {
+        const char c = *p;
+        if (c >= '0' && c <= '9') {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            ++digits;
+            decimals += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || digits > 15) {
+        return false;
+    }
+    const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[decimals];
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 // Reads one whole field as a decimal number: optional sign, digits with an optional
 // decimal point, optional exponent. Underflow gives a signed zero.
 Field parseField(std::string_view text, double& value) {
+    if (parseShortDecimal(text, value)) {
+        return Field::Ok;
+    }
     std::string_view digits = text;
     if (!digits.empty() && digits.front() == '+') {
         digits.remove_prefix(1);
@@ -150,6 +192,44 @@ class Parser {
         }
         m_fieldStart = start;
         return m_bytes.substr(start, m_pos - start);
+    }
+
+    // The next field when it is a short plain decimal (see parseShortDecimal), read in the
+    // same sweep that finds its end; false, with nothing consumed but separators, for
+    // anything else, which next() and parseField() then read the careful way.
+    bool nextShortDecimal(double& value) {
+        const std::size_t size = m_bytes.size();
+        while (m_pos < size && isSeparator(m_bytes[m_pos])) {
+            ++m_pos;
+        }
+        std::size_t k = m_pos;
+        const bool negative = k < size && m_bytes[k] == '-';
+        k += negative ? 1 : 0;
+        std::uint64_t mantissa = 0;
+        int digits = 0;
+        int decimals = 0;
+        bool point = false;
+        for (; k < size; ++k) {
+            const auto c = static_cast<unsigned char>(m_bytes[k]);
+            const unsigned digit = c - static_cast<unsigned char>('0');
+            if (digit < 10) {
+                mantissa = mantissa * 10 + digit;
+                ++digits;
+                decimals += point ? 1 : 0;
+            } else if (c == '.' && !point) {
+                point = true;
+            } else {
+                break;
+            }
+        }
+        if (digits == 0 || digits > 15 || (k < size && !isSeparator(m_bytes[k]))) {
+            return false;
+        }
+        const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[decimals];
+        value = negative ? -magnitude : magnitude;
+        m_fieldStart = m_pos;
+        m_pos = k;
+        return true;
     }
 
     // Number of fields from here to the end of the file.
@@ -298,6 +378,9 @@ bool LoadTrainingData(PublicStuff& net, std::string_view bytes, std::string_view
         long long read = 0;
         for (int p = 1; p <= patterns; ++p) {
             for (int u = 1; u <= units; ++u, ++read) {
+                if (parser.nextShortDecimal(table(u, p))) {
+                    continue;
+                }
                 const auto field = parser.next();
                 if (!field) {
                     *message = endsEarly(parser, block, announced,

@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -273,6 +276,62 @@ TEST(ShippedExamples, EveryExampleLoads) {
         ++loaded;
     }
     EXPECT_GE(loaded, 6);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LoaderNumbers, EveryValueEqualsTheStandardConversion) {
+    // Short decimals take a quick path; every value must still be exactly what
+    // std::from_chars gives, including near ties, long fractions and signed zeros.
+    std::mt19937_64 rng(11);
+    std::vector<std::string> fields = {"0",
+                                       "-0",
+                                       "+0.0",
+                                       "-.0",
+                                       "5.",
+                                       ".5",
+                                       "1e0",
+                                       "1E-3",
+                                       "2.50E+02",
+                                       "123456789012345",
+                                       "1234567890123456",
+                                       "0.1",
+                                       "0.3",
+                                       "9007199254740993",
+                                       "0.000000000000000000000001",
+                                       "4.9e-324"};
+    for (int k = 0; k < 20000; ++k) {
+        std::string field = (rng() & 1) ? "-" : "";
+        const int whole = static_cast<int>(rng() % 9);
+        const int fraction = static_cast<int>(rng() % 18);
+        for (int d = 0; d < whole; ++d)
+            field += static_cast<char>('0' + rng() % 10);
+        if (fraction > 0 || whole == 0) {
+            field += '.';
+            for (int d = 0; d < std::max(fraction, 1); ++d)
+                field += static_cast<char>('0' + rng() % 10);
+        }
+        fields.push_back(field);
+    }
+    std::string text = "1 0 1 " + std::to_string(fields.size()) + "\n";
+    for (const std::string& field : fields)
+        text += field + "\n";
+    for (std::size_t k = 0; k < fields.size(); ++k)
+        text += "0\n";
+    core::PublicStuff net;
+    std::string error;
+    ASSERT_TRUE(core::LoadTrainingData(net, text, "numbers.net", &error)) << error;
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        const std::string& field = fields[k];
+        const char* first = field.data() + (field[0] == '+' ? 1 : 0);
+        double expected = 0.0;
+        std::from_chars(first, field.data() + field.size(), expected);
+        const double loaded = net.InputPatterns(1, static_cast<int>(k) + 1);
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(loaded), std::bit_cast<std::uint64_t>(expected))
+            << field;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Prints every speed figure in one run: training kernels against the literal arithmetic
+# and numpy with the machine's ceilings, loading against numpy.loadtxt, the chart and the
+# cost of printouts. Uses the release build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh >/dev/null
+cmake --preset release -DDAM_BUILD_BENCH=ON >/dev/null
+cmake --build --preset release --target train_bench loader_bench chart_bench printout_bench >/dev/null
+out=build/release/bench
+data=$(mktemp -d)
+trap 'rm -rf "$data"' EXIT
+
+echo "== Training: connections per second (inputs x outputs x patterns per epoch) =="
+"$out/train_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    --benchmark_min_time=0.5 2>/dev/null | grep -E '_(median|min|max) ' || true
+/usr/bin/python3 bench/numpy_reference.py --seconds 2
+
+echo "== Loading a 50 MB training file =="
+/usr/bin/python3 - "$data/bench.net" <<'PY'
+import sys, numpy as np
+rng = np.random.default_rng(7)
+units, patterns = 100, 25000
+with open(sys.argv[1], "w") as f:
+    f.write(f"{units} 0 {units} {patterns}\n")
+    np.savetxt(f, rng.uniform(-10, 10, (2 * patterns, units)), fmt="%.6f")
+PY
+DAM_LOADER_FILE="$data/bench.net" "$out/loader_bench" --benchmark_repetitions=3 \
+    --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '_median ' || true
+/usr/bin/python3 bench/numpy_reference.py --loadtxt "$data/bench.net"
+
+echo "== Chart with 2000 bars, and printouts during a run =="
+QT_QPA_PLATFORM=offscreen "$out/chart_bench" 2>/dev/null | grep -E '^BM_' || true
+QT_QPA_PLATFORM=offscreen "$out/printout_bench" 2>/dev/null | grep -E '^BM_' || true
