@@ -5,9 +5,6 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release
-if [ -x build/release/distmem ]; then
-    cd examples && exec ../build/release/distmem
-else
-    echo "start: the core library is built; the program's windows are not part of this build yet."
-fi
+cmake --build --preset release --target distmem distmem-batch
+cd examples
+exec ../build/release/app/distmem
