@@ -8,7 +8,9 @@ target_compile_options(dam_options INTERFACE
     -ffp-contract=off
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion
     -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual
-    $<$<BOOL:${DAM_WERROR}>:-Werror>)
+    $<$<BOOL:${DAM_WERROR}>:-Werror>
+    # Branch-free guards use & on bools on purpose; clang would have them be &&.
+    $<$<CXX_COMPILER_ID:Clang>:-Wno-bitwise-instead-of-logical>)
 target_compile_features(dam_options INTERFACE cxx_std_20)
 
 if(DAM_SANITIZE)

@@ -103,7 +103,7 @@ void pass(int count, Block* const* w, int n, const double* c, const double* x, c
         group(w, n, c, x, xn, out, a, b);
     } else {
         for (int g = 0; g < count; ++g) {
-            one(w + g, n, c, x, xn, out + g * L, a + g * L, b + g * L);
+            one(w + g, n, c, x, xn, out + g * L, a + g * L, b == nullptr ? nullptr : b + g * L);
         }
     }
 }

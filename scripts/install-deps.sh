@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-charts-dev libqt6printsupport6 qt6-qpa-plugins
     fonts-liberation locales

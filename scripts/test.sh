@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the dev preset and runs every test.
+# Installs what is missing, builds the dev preset and runs every test; then runs every test
+# again under the sanitizers, and fuzzes the training-file loader for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,3 +11,13 @@ cmake --build --preset dev
 scripts/cups-pdf-printer.sh
 export DAM_REQUIRE_PDF_PRINTER=1
 ctest --preset dev -j2
+
+# Every test again under AddressSanitizer (leaks included) and UBSan.
+export ASAN_OPTIONS=detect_leaks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan -j2
+
+# A bounded fuzz run (clang): fails on any crash, leak, timeout or out-of-memory.
+scripts/fuzz.sh 60

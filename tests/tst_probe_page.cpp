@@ -908,7 +908,7 @@ void TestProbePage::unwritablePdfFolderIsReported() {
                           "pages to the PDF file \"/nonexistent/folder/example-probe.pdf\" "
                           "instead?",
                           "The PDF file \"/nonexistent/folder/example-probe.pdf\" could not be "
-                          "written: the file cannot be created there. Check that the folder "
+                          "written: No such file or directory. Check that the folder "
                           "exists and that you may write to it."}));
     QCOMPARE(m_program->dialogs.shown().back().icon, ui::Icon::Exclamation);
 }

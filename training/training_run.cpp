@@ -71,6 +71,9 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
         net.SSEHistoryCount = 1;
         net.SSEHistory[1][1] = 0.0;
         net.SSEHistory[1][2] = before;
+        // Until an epoch is trained, the network's total is its error before training;
+        // an overflow in the first epoch leaves exactly that, not an earlier run's total.
+        net.TotalSSE = before;
     }
 
     // A continued call measures its first change against the total it starts from.

@@ -56,7 +56,8 @@ struct RunResult {
 // least one epoch unless a failure stops it first.
 //
 // On an arithmetic failure the failing epoch is undone: weights, units, SweepCount and
-// TotalSSE are those of the last completed epoch, and no value is infinite or NaN.
+// TotalSSE are those of the last completed epoch (for epoch 0, TotalSSE is the error
+// before training), and no value is infinite or NaN.
 // The first epoch of a continued call reports its change against the TotalSSE the
 // network held when the call began.
 RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObserver& observer);

@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QBuffer>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRectF>
@@ -84,7 +87,7 @@ void PrintJob::drawPicture(QPoint atTwips, const QImage& picture) {
     m_items.push_back(std::move(item));
 }
 
-void PrintJob::render(QPainter& painter, QPrinter& printer) const {
+void PrintJob::render(QPainter& painter, QPagedPaintDevice& printer) const {
     // Painter coordinates are device pixels from the top-left of the printable area.
     const double dpiX = printer.logicalDpiX();
     const double dpiY = printer.logicalDpiY();
@@ -140,18 +143,27 @@ Printer& systemPrinter() {
 }
 
 bool writePdf(const PrintJob& job, const QString& path, const QString& title, QString* error) {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
-    printer.setDocName(title);
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        *error = QStringLiteral("the file cannot be created there");
-        return false;
+    // The pages are made in memory and saved through QSaveFile, which notices a failed
+    // write (a full disk) and never leaves a partial file behind.
+    QBuffer pages;
+    pages.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&pages);
+        writer.setResolution(1200);
+        writer.setTitle(title);
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            *error = QStringLiteral("the pages could not be made");
+            return false;
+        }
+        job.render(painter, writer);
+        painter.end();
     }
-    job.render(painter, printer);
-    if (!painter.end() || !QFileInfo::exists(path)) {
-        *error = QStringLiteral("writing the file failed");
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(pages.data()) != pages.data().size() ||
+        !file.commit()) {
+        *error = file.errorString();
         return false;
     }
     return true;

@@ -12,7 +12,9 @@
 
 #include <vector>
 
+class QPagedPaintDevice;
 class QPainter;
+
 class QPrinter;
 class QWidget;
 
@@ -52,7 +54,7 @@ class PrintJob {
     const std::vector<Item>& items() const { return m_items; }
 
     // Draws every page onto `printer`, on which `painter` is active.
-    void render(QPainter& painter, QPrinter& printer) const;
+    void render(QPainter& painter, QPagedPaintDevice& printer) const;
 
   private:
     QFont m_font;

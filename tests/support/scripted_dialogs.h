@@ -4,6 +4,9 @@
 // the order the dialogs will appear; every dialog shown is logged so tests can check its
 // exact text. A dialog that nobody scripted (or whose scripted answer does not fit it)
 // fails the running test and is answered as if the user pressed Esc.
+//
+// beforeAnswer lets a test change the world while a dialog is open (a file replaced
+// while the overwrite question waits for its answer, say).
 
 #include <QList>
 #include <QString>
@@ -11,6 +14,8 @@
 #include <QTest>
 
 #include <deque>
+#include <functional>
+#include <utility>
 #include <variant>
 
 #include "ui/dialogs.h"
@@ -32,6 +37,9 @@ struct ShownDialog {
 
 class ScriptedDialogs final : public ui::Dialogs {
   public:
+    // Runs once, when the next dialog appears and before it is answered; then it is cleared.
+    std::function<void()> beforeAnswer;
+
     // The next dialog is a message box, answered with `button`.
     void answer(ui::Answer button) { m_script.emplace_back(button); }
     // The next dialog is an input box, answered with `text` ("" is a cancel).
@@ -53,6 +61,7 @@ class ScriptedDialogs final : public ui::Dialogs {
     ui::Answer messageBox(QWidget* parent, const QString& text, const QString& title,
                           ui::Buttons buttons, ui::Icon icon, ui::Answer defaultButton) override {
         m_shown.append({DialogKind::Message, text, title, buttons, icon, defaultButton, parent});
+        runBeforeAnswer();
         if (!m_script.empty() && std::holds_alternative<ui::Answer>(m_script.front())) {
             const ui::Answer answer = std::get<ui::Answer>(m_script.front());
             m_script.pop_front();
@@ -72,6 +81,7 @@ class ScriptedDialogs final : public ui::Dialogs {
     QString inputBox(QWidget* parent, const QString& prompt, const QString& title) override {
         m_shown.append({DialogKind::Input, prompt, title, ui::Buttons::Ok, ui::Icon::None,
                         ui::Answer::Ok, parent});
+        runBeforeAnswer();
         if (!m_script.empty() && std::holds_alternative<QString>(m_script.front())) {
             const QString text = std::get<QString>(m_script.front());
             m_script.pop_front();
@@ -82,6 +92,13 @@ class ScriptedDialogs final : public ui::Dialogs {
     }
 
   private:
+    void runBeforeAnswer() {
+        if (beforeAnswer) {
+            // Cleared first, so that the action may set up the next one.
+            std::exchange(beforeAnswer, nullptr)();
+        }
+    }
+
     void fail(const QString& message) {
         m_errors << message;
         QTest::qFail(qPrintable(message), __FILE__, __LINE__);
