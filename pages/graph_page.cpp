@@ -25,12 +25,6 @@ constexpr std::array<ui::ControlPlace, 4> kGeometry{{
     {"CloseThisForm", {6960, 7560, 2292, 732}},
 }};
 
-template <class Control>
-Control* named(Control* control, const char* name) {
-    control->setObjectName(QLatin1String(name));
-    return control;
-}
-
 }  // namespace
 
 GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui::Printer& printer)
@@ -40,7 +34,7 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui:
       m_printer(printer) {
     setFont(ui::pageFont("MS Sans Serif", 8));
 
-    Label1 = named(
+    Label1 = ui::named(
         new QLabel(QStringLiteral("To work with this graph electronically, return to the previous "
                                   "page and create an Excel spreadsheet.  The data used to create "
                                   "this graph is saved on one of the worksheets in the spreadsheet "
@@ -52,15 +46,16 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui:
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setWordWrap(true);
 
-    SSEgraph = named(new QChartView(this), "SSEgraph");
+    SSEgraph = ui::named(new QChartView(this), "SSEgraph");
     SSEgraph->setFrameShape(QFrame::NoFrame);
     // Narrow bars blend into the plot instead of turning it black.
     SSEgraph->setRenderHint(QPainter::Antialiasing);
 
     PrintThisGraph =
-        named(new QPushButton(QStringLiteral("Print The Graph"), this), "PrintThisGraph");
+        ui::named(new QPushButton(QStringLiteral("Print The Graph"), this), "PrintThisGraph");
     PrintThisGraph->setFont(ui::pageFont("Arial", 12, ui::Bold));
-    CloseThisForm = named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
+    CloseThisForm =
+        ui::named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
     CloseThisForm->setFont(ui::pageFont("Arial", 12, ui::Bold));
 
     ui::applyGeometry(this, geometry());

@@ -47,15 +47,9 @@ class ListBox final : public QListWidget {
     }
 };
 
-template <class Control>
-Control* named(Control* control, const char* name) {
-    control->setObjectName(QLatin1String(name));
-    return control;
-}
-
 // Bold like every caption of the menu: the page font is.
 QLabel* centredLabel(QWidget* page, const char* name, const char* caption) {
-    QLabel* label = named(new QLabel(QString::fromLatin1(caption), page), name);
+    QLabel* label = ui::named(new QLabel(QString::fromLatin1(caption), page), name);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setWordWrap(true);
     return label;
@@ -81,13 +75,13 @@ MenuPage::MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     Label5 = centredLabel(this, "Label5",
                           "Choose A Method For Examining Network Performance By "
                           "Double-Clicking One Of The List Items Below:");
-    auto* testList = named(new ListBox(this), "TestList");
+    auto* testList = ui::named(new ListBox(this), "TestList");
     testList->addItems({QStringLiteral("Probe Network Responses To Selected Patterns"),
                         QStringLiteral("Save Summary As A Text File"),
                         QStringLiteral("Plot SSE By Sweeps")});
     TestList = testList;
 
-    Line1 = named(new QFrame(this), "Line1");
+    Line1 = ui::named(new QFrame(this), "Line1");
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Plain);
     Line1->setGeometry(QRect(QPoint(ui::px(kLine1.x1), ui::px(kLine1.y1)),
@@ -96,17 +90,17 @@ MenuPage::MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     Label4 = centredLabel(this, "Label4",
                           "Choose A Method For Continuing Training By Double-Clicking One Of "
                           "The List Items Below:");
-    auto* continueList = named(new ListBox(this), "ContinueList");
+    auto* continueList = ui::named(new ListBox(this), "ContinueList");
     continueList->addItems({QStringLiteral("Reset Weights And Train Again"),
                             QStringLiteral("Keep Current Weights And Continue Training"),
                             QStringLiteral("Train A New Network On A New Problem")});
     ContinueList = continueList;
 
     Label1 = centredLabel(this, "Label1", "Or....");
-    Command2 = named(new QPushButton(QStringLiteral("Exit Program"), this), "Command2");
+    Command2 = ui::named(new QPushButton(QStringLiteral("Exit Program"), this), "Command2");
     Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
     Label3 =
-        named(new QLabel(QStringLiteral("Double-click an item to choose it."), this), "Label3");
+        ui::named(new QLabel(QStringLiteral("Double-click an item to choose it."), this), "Label3");
     Label3->setFont(ui::pageFont("Arial", 8));
     Label3->setWordWrap(true);
 

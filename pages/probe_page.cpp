@@ -5,8 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyleOptionButton>
-#include <QStylePainter>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -19,6 +17,7 @@
 #include "ui/fonts.h"
 #include "ui/locale_separators.h"
 #include "ui/page_runtime.h"
+#include "ui/wrapping_button.h"
 
 namespace pages {
 
@@ -38,30 +37,6 @@ constexpr std::array<ui::ControlPlace, 9> kGeometry{{
 
 constexpr int kTabColumns = 8;
 
-// A command button whose caption wraps: the two long captions need two lines to fit.
-// text() stays the whole caption.
-class WrappingButton final : public QPushButton {
-  public:
-    using QPushButton::QPushButton;
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QStylePainter painter(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        option.text.clear();
-        painter.drawControl(QStyle::CE_PushButton, option);
-        painter.drawItemText(rect(), Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(),
-                             text(), QPalette::ButtonText);
-    }
-};
-
-template <class Control>
-Control* named(Control* control, const char* name) {
-    control->setObjectName(QLatin1String(name));
-    return control;
-}
-
 core::NumberSeparators separators() {
     const ui::LocaleSeparators s = ui::localeSeparators();
     return {s.decimal, s.grouping};
@@ -77,32 +52,32 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Print
       m_net(net),
       m_printer(printer) {
     // Created in the order of the geometry table, which is also the tab order.
-    Label2 = named(
+    Label2 = ui::named(
         new QLabel(QStringLiteral("Examine The Network's Responses To Individual Patterns"), this),
         "Label2");
     Label2->setFont(ui::pageFont("Arial", 14.25, ui::Bold));
     Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-    PatternLabel = named(new QLabel(QStringLiteral("Use the control to the left to choose a "
-                                                   "pattern to present to the network.  The "
-                                                   "results will be added to the text in the "
-                                                   "textbox below."),
-                                    this),
-                         "PatternLabel");
+    PatternLabel = ui::named(new QLabel(QStringLiteral("Use the control to the left to choose a "
+                                                       "pattern to present to the network.  The "
+                                                       "results will be added to the text in the "
+                                                       "textbox below."),
+                                        this),
+                             "PatternLabel");
     PatternLabel->setFont(ui::pageFont("Arial", 9, ui::Bold));
     PatternLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     PatternLabel->setWordWrap(true);
 
-    PatternBox = named(new QLineEdit(QStringLiteral("1"), this), "PatternBox");
+    PatternBox = ui::named(new QLineEdit(QStringLiteral("1"), this), "PatternBox");
     PatternBox->setFont(ui::pageFont("Arial", 10.5));
     PatternBox->setAlignment(Qt::AlignCenter);
     // The highest value comes from the network in Form_Load.
-    PatternUpDown = named(new ui::UpDown(PatternBox, 1, 1, 1, this), "PatternUpDown");
+    PatternUpDown = ui::named(new ui::UpDown(PatternBox, 1, 1, 1, this), "PatternUpDown");
 
-    PatternOK = named(new QPushButton(QStringLiteral("Ok"), this), "PatternOK");
+    PatternOK = ui::named(new QPushButton(QStringLiteral("Ok"), this), "PatternOK");
     PatternOK->setFont(ui::pageFont("Arial", 10.5, ui::Bold));
 
-    ResultsText = named(new QPlainTextEdit(this), "ResultsText");
+    ResultsText = ui::named(new QPlainTextEdit(this), "ResultsText");
     ResultsText->setFont(ui::pageFont("Courier", 9.75));
     ResultsText->setLineWrapMode(QPlainTextEdit::NoWrap);
     ResultsText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -111,14 +86,15 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Print
     ResultsText->setTabStopDistance(
         kTabColumns * QFontMetricsF(ResultsText->font()).horizontalAdvance(QLatin1Char(' ')));
 
-    ClearText = named(new WrappingButton(QStringLiteral("Clear The Text In The Window"), this),
-                      "ClearText");
+    ClearText = ui::named(
+        new ui::WrappingButton(QStringLiteral("Clear The Text In The Window"), this), "ClearText");
     ClearText->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
-    PrintResults = named(new WrappingButton(QStringLiteral("Print The Text In The Window"), this),
-                         "PrintResults");
+    PrintResults =
+        ui::named(new ui::WrappingButton(QStringLiteral("Print The Text In The Window"), this),
+                  "PrintResults");
     PrintResults->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
 
-    Command2 = named(new QPushButton(QStringLiteral("Close Form"), this), "Command2");
+    Command2 = ui::named(new QPushButton(QStringLiteral("Close Form"), this), "Command2");
     Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
 
     ui::applyGeometry(this, geometry());

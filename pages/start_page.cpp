@@ -5,8 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyleOptionButton>
-#include <QStylePainter>
 
 #include <string>
 
@@ -16,6 +14,7 @@
 #include "ui/file_lists.h"
 #include "ui/fonts.h"
 #include "ui/page_runtime.h"
+#include "ui/wrapping_button.h"
 
 namespace pages {
 
@@ -41,30 +40,6 @@ constexpr std::array<ui::ControlPlace, 17> kGeometry{{
     {"Label3", {120, 7320, 3135, 735}},
 }};
 
-// A command button whose caption wraps onto several lines: the long "next page" caption
-// needs three to fit its button. text() stays the whole caption.
-class WrappingButton final : public QPushButton {
-  public:
-    using QPushButton::QPushButton;
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QStylePainter painter(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        option.text.clear();
-        painter.drawControl(QStyle::CE_PushButton, option);
-        painter.drawItemText(rect(), Qt::AlignCenter | Qt::TextWordWrap, palette(), isEnabled(),
-                             text(), QPalette::ButtonText);
-    }
-};
-
-template <class Control>
-Control* named(Control* control, const QString& name) {
-    control->setObjectName(name);
-    return control;
-}
-
 QString indexed(const char* name, std::size_t index) {
     return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(index);
 }
@@ -76,20 +51,20 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
                QStringLiteral("Tavrel Neural Net Code -- Introductory Form"), 10665, 9135),
       m_net(net) {
     // Created in the order of the geometry table, which is also the tab order.
-    Label1 = named(new QLabel(this), QStringLiteral("Label1"));
-    FileLabel = named(new QLabel(this), QStringLiteral("FileLabel"));
-    Drive1 = named(new ui::DriveList(this), QStringLiteral("Drive1"));
-    Dir1 = named(new ui::FolderList(this), QStringLiteral("Dir1"));
-    File1 = named(new ui::FileList(QStringLiteral("*.net"), this), QStringLiteral("File1"));
-    NextPage = named(new WrappingButton(this), QStringLiteral("NextPage"));
+    Label1 = ui::named(new QLabel(this), QStringLiteral("Label1"));
+    FileLabel = ui::named(new QLabel(this), QStringLiteral("FileLabel"));
+    Drive1 = ui::named(new ui::DriveList(this), QStringLiteral("Drive1"));
+    Dir1 = ui::named(new ui::FolderList(this), QStringLiteral("Dir1"));
+    File1 = ui::named(new ui::FileList(QStringLiteral("*.net"), this), QStringLiteral("File1"));
+    NextPage = ui::named(new ui::WrappingButton(this), QStringLiteral("NextPage"));
     for (std::size_t i = 0; i < Label8.size(); ++i) {
-        Label8[i] = named(new QLabel(this), indexed("Label8", i));
+        Label8[i] = ui::named(new QLabel(this), indexed("Label8", i));
     }
     for (std::size_t i = 0; i < OutputText.size(); ++i) {
-        OutputText[i] = named(new QLineEdit(this), indexed("OutputText", i));
+        OutputText[i] = ui::named(new QLineEdit(this), indexed("OutputText", i));
     }
-    Command2 = named(new QPushButton(this), QStringLiteral("Command2"));
-    Label3 = named(new QLabel(this), QStringLiteral("Label3"));
+    Command2 = ui::named(new QPushButton(this), QStringLiteral("Command2"));
+    Label3 = ui::named(new QLabel(this), QStringLiteral("Label3"));
 
     setFont(ui::pageFont("Arial", 12, ui::Bold));
 

@@ -61,14 +61,8 @@ const QString kNameFileTitle = QStringLiteral("Name File");
 const QString kCreateDirectoryTitle = QStringLiteral("Create Directory");
 const QString kSaveTitle = QStringLiteral("Save The File");
 
-template <class Control>
-Control* named(Control* control, const QString& name) {
-    control->setObjectName(name);
-    return control;
-}
-
 QLabel* centredLabel(QWidget* page, const char* name, const char* caption, const QFont& font) {
-    QLabel* label = named(new QLabel(QString::fromLatin1(caption), page), QLatin1String(name));
+    QLabel* label = ui::named(new QLabel(QString::fromLatin1(caption), page), QLatin1String(name));
     label->setFont(font);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setWordWrap(true);
@@ -77,7 +71,7 @@ QLabel* centredLabel(QWidget* page, const char* name, const char* caption, const
 
 QPushButton* button(QWidget* page, const char* name, const char* caption, const QFont& font) {
     QPushButton* b =
-        named(new QPushButton(QString::fromLatin1(caption), page), QLatin1String(name));
+        ui::named(new QPushButton(QString::fromLatin1(caption), page), QLatin1String(name));
     b->setFont(font);
     return b;
 }
@@ -147,14 +141,14 @@ SavePage::SavePage(ui::PageRuntime& runtime, core::PublicStuff& net)
     Label2 = centredLabel(this, "Label2", "Choose The Name Of The File To Be Saved", heading);
     PropertyLabel =
         centredLabel(this, "PropertyLabel", "Choose The Properties To Save In The File", heading);
-    Drive1 = named(new ui::DriveList(this), QStringLiteral("Drive1"));
-    Dir1 = named(new ui::FolderList(this), QStringLiteral("Dir1"));
+    Drive1 = ui::named(new ui::DriveList(this), QStringLiteral("Drive1"));
+    Dir1 = ui::named(new ui::FolderList(this), QStringLiteral("Dir1"));
     DirButton = button(this, "DirButton", "Create A New Directory", smallBold);
     FileButton = button(this, "FileButton", "Create A New Filename", smallBold);
-    File1 = named(new ui::FileList(QStringLiteral("*.txt"), this), QStringLiteral("File1"));
+    File1 = ui::named(new ui::FileList(QStringLiteral("*.txt"), this), QStringLiteral("File1"));
     for (const SectionBox& box : kSectionBoxes) {
-        QCheckBox* check = named(new QCheckBox(QString::fromLatin1(box.caption), this),
-                                 QStringLiteral("Check1(%1)").arg(box.index));
+        QCheckBox* check = ui::named(new QCheckBox(QString::fromLatin1(box.caption), this),
+                                     QStringLiteral("Check1(%1)").arg(box.index));
         check->setChecked(box.ticked);
         Check1.at(box.index) = check;
     }
@@ -164,8 +158,9 @@ SavePage::SavePage(ui::PageRuntime& runtime, core::PublicStuff& net)
         centredLabel(this, "FileNameLabel", "", ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
     SaveFile = button(this, "SaveFile", "Save The File", ui::pageFont("Arial", 12, ui::Bold));
     Command2 = button(this, "Command2", "Close", ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
-    Label3 = named(new QLabel(QStringLiteral("Tick the sections, pick a file, then save."), this),
-                   QStringLiteral("Label3"));
+    Label3 =
+        ui::named(new QLabel(QStringLiteral("Tick the sections, pick a file, then save."), this),
+                  QStringLiteral("Label3"));
     Label3->setFont(ui::pageFont("Arial", 8.25, ui::Italic));
     Label3->setWordWrap(true);
 

@@ -79,12 +79,6 @@ QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-template <typename T>
-T* named(T* control, const char* name) {
-    control->setObjectName(QString::fromLatin1(name));
-    return control;
-}
-
 // Slider position of a box's number: value * 100, rounded half to even.
 int sliderPosition(const QLineEdit* box) {
     const core::ParsedNumber n = core::ParseNumber(box->text().toStdString(), separators());
@@ -168,71 +162,73 @@ SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
       m_net(net) {
     setFont(ui::pageFont("Arial", 9.75, ui::Bold));
 
-    Label1 = named(new QLabel(QStringLiteral("Tavrel Distributed Associative Memory Program 2002 "
-                                             "Edition"),
-                              this),
-                   "Label1");
+    Label1 =
+        ui::named(new QLabel(QStringLiteral("Tavrel Distributed Associative Memory Program 2002 "
+                                            "Edition"),
+                             this),
+                  "Label1");
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setWordWrap(true);
     Label1->setFont(ui::pageFont("Arial", 20.25, ui::Bold | ui::Italic));
 
-    Frame1 = named(new QGroupBox(QStringLiteral("Choose A Learning Rule"), this), "Frame1");
-    OptionHebb = named(new QRadioButton(QStringLiteral("Hebb Rule"), Frame1), "OptionHebb");
-    OptionDelta = named(new QRadioButton(QStringLiteral("Delta Rule"), Frame1), "OptionDelta");
+    Frame1 = ui::named(new QGroupBox(QStringLiteral("Choose A Learning Rule"), this), "Frame1");
+    OptionHebb = ui::named(new QRadioButton(QStringLiteral("Hebb Rule"), Frame1), "OptionHebb");
+    OptionDelta = ui::named(new QRadioButton(QStringLiteral("Delta Rule"), Frame1), "OptionDelta");
     OptionHebb->setChecked(true);
 
     ConvergenceFrame =
-        named(new QGroupBox(QStringLiteral("Choose Method(s) For Ending Training"), this),
-              "ConvergenceFrame");
-    Check1[0] =
-        named(new QCheckBox(QStringLiteral("End After A Maximum Number Of Training Epochs"), this),
-              "Check1(0)");
-    Check1[1] = named(
+        ui::named(new QGroupBox(QStringLiteral("Choose Method(s) For Ending Training"), this),
+                  "ConvergenceFrame");
+    Check1[0] = ui::named(
+        new QCheckBox(QStringLiteral("End After A Maximum Number Of Training Epochs"), this),
+        "Check1(0)");
+    Check1[1] = ui::named(
         new QCheckBox(QStringLiteral("End When A Minimum Level Of Error Has Been Reached"), this),
         "Check1(1)");
     Check1[0]->setChecked(true);
 
     auto box = [this](const char* text, const char* name) {
-        auto* edit = named(new QLineEdit(QString::fromLatin1(text), this), name);
+        auto* edit = ui::named(new QLineEdit(QString::fromLatin1(text), this), name);
         edit->setAlignment(Qt::AlignCenter);
         return edit;
     };
     auto label = [this](const char* text, const char* name) {
-        return named(new QLabel(QString::fromLatin1(text), this), name);
+        return ui::named(new QLabel(QString::fromLatin1(text), this), name);
     };
     SweepsBox = box("100", "SweepsBox");
-    SweepsUpDown = named(new ui::UpDown(SweepsBox, 100, 1, 50000, this), "SweepsUpDown");
+    SweepsUpDown = ui::named(new ui::UpDown(SweepsBox, 100, 1, 50000, this), "SweepsUpDown");
     MaxSweepsLabel = label("Choose The Maximum Number Of Epochs", "MaxSweepsLabel");
     PrintSweepsBox = box("10", "PrintSweepsBox");
     PrintSweepsUpDown =
-        named(new ui::UpDown(PrintSweepsBox, 10, 1, 10000, this), "PrintSweepsUpDown");
+        ui::named(new ui::UpDown(PrintSweepsBox, 10, 1, 10000, this), "PrintSweepsUpDown");
     PrintSweepsLabel =
         label("Choose The Number Of Epochs Between Printouts Of Training Information",
               "PrintSweepsLabel");
     LRateBox = box("0.10", "LRateBox");
-    LRateSlider = named(new ui::Slider(0, 200, this), "LRateSlider");
+    LRateSlider = ui::named(new ui::Slider(0, 200, this), "LRateSlider");
     RateLabel = label("Choose A Learning Rate", "RateLabel");
     MinErrorBox = box("0.05", "MinErrorBox");
-    MinErrorSlider = named(new ui::Slider(0, 100, this), "MinErrorSlider");
+    MinErrorSlider = ui::named(new ui::Slider(0, 100, this), "MinErrorSlider");
     MinErrorLabel =
         label("Set The Minimum Level Of Error (SSE)  To Stop Training", "MinErrorLabel");
 
-    StartTraining = named(new QPushButton(QStringLiteral("Start Training"), this), "StartTraining");
+    StartTraining =
+        ui::named(new QPushButton(QStringLiteral("Start Training"), this), "StartTraining");
     for (std::size_t k = 0; k < Picture1.size(); ++k) {
         Picture1[k] = new ui::TextRow(this);
         Picture1[k]->setObjectName(QStringLiteral("Picture1(%1)").arg(k));
         Picture1[k]->hide();
     }
-    Continue = named(new QPushButton(QStringLiteral("Continue Training"), this), "Continue");
-    TestRecall = named(new QPushButton(QStringLiteral("Test Recall"), this), "TestRecall");
+    Continue = ui::named(new QPushButton(QStringLiteral("Continue Training"), this), "Continue");
+    TestRecall = ui::named(new QPushButton(QStringLiteral("Test Recall"), this), "TestRecall");
     Continue->hide();
     TestRecall->hide();
-    Command2 = named(new QPushButton(QStringLiteral("Exit"), this), "Command2");
+    Command2 = ui::named(new QPushButton(QStringLiteral("Exit"), this), "Command2");
     Command2->setFont(ui::pageFont("Arial", 9.75, ui::Bold | ui::Italic));
     Label3 = label("Choose a rule, a rate and when to stop, then start training.", "Label3");
     Label3->setWordWrap(true);
     Label3->setFont(ui::pageFont("Arial", 8.25, ui::Italic));
-    Stop = named(new QPushButton(QStringLiteral("Stop"), this), "Stop");
+    Stop = ui::named(new QPushButton(QStringLiteral("Stop"), this), "Stop");
     Stop->setToolTip(QStringLiteral("Ends training after the current epoch (Esc)"));
     Stop->hide();
 

@@ -19,6 +19,14 @@ struct ControlPlace {
     TwipRect rect;
 };
 
+// Gives a control its design name (e.g. "Label8(2)") and returns it, so that pages can
+// create and name a control in one expression.
+template <class Control>
+Control* named(Control* control, const QString& name) {
+    control->setObjectName(name);
+    return control;
+}
+
 // Places every named control of `page`. Returns the names not found (empty when all are).
 QStringList applyGeometry(QWidget* page, std::span<const ControlPlace> table);
 
