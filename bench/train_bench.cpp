@@ -115,15 +115,21 @@ void BM_Literal(benchmark::State& state) {
 // (three multiplies and three adds on eight lanes, as in a Delta pass) with every value in
 // registers and enough independent chains to hide latency.
 typedef double V8 __attribute__((vector_size(64)));
-[[gnu::target_clones("avx512f", "avx2", "default")]] double mixInRegisters(long rounds) {
+[[gnu::target_clones("avx512f", "avx2", "default")]] double mixInRegisters(long rounds,
+                                                                           const double* c,
+                                                                           const double* x,
+                                                                           const double* y) {
+    // Per round and block, as a Delta pass does per input: three broadcast factors that
+    // change every round (so nothing can be hoisted), three multiplies and three adds.
     V8 w[4] = {}, a[4] = {}, b[4] = {};
-    const V8 c = V8{} + 1e-9, x = V8{} + 0.5, y = V8{} + 0.25;
+    const V8 e = V8{} + 1e-3;
     for (long r = 0; r < rounds; ++r) {
+        const double ci = c[r & 63], xi = x[r & 63], yi = y[r & 63];
 #pragma GCC unroll 4
         for (int g = 0; g < 4; ++g) {
-            w[g] = w[g] + c * x;
-            a[g] = (w[g] * x) + a[g];
-            b[g] = (w[g] * y) + b[g];
+            w[g] = w[g] + ci * e;
+            a[g] = (w[g] * xi) + a[g];
+            b[g] = (w[g] * yi) + b[g];
         }
     }
     double sum = 0;
@@ -134,8 +140,14 @@ typedef double V8 __attribute__((vector_size(64)));
 
 void BM_CeilingCompute(benchmark::State& state) {
     const long rounds = 1 << 20;
+    std::vector<double> c(64), x(64), y(64);
+    for (int k = 0; k < 64; ++k) {
+        c[static_cast<std::size_t>(k)] = 1e-6 * k;
+        x[static_cast<std::size_t>(k)] = 0.5 + 1e-3 * k;
+        y[static_cast<std::size_t>(k)] = 0.25 - 1e-3 * k;
+    }
     for (auto _ : state)
-        benchmark::DoNotOptimize(mixInRegisters(rounds));
+        benchmark::DoNotOptimize(mixInRegisters(rounds, c.data(), x.data(), y.data()));
     state.counters["connections/s"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * rounds * 32, benchmark::Counter::kIsRate);
 }
