@@ -36,9 +36,9 @@ inline void store(double* p, V8 v) {
 //   b[k] = (w * xn[i]) + b[k]      (the recall of the next pattern, when Next)
 // a and b start at zero. The sums live in registers; the loops over g unroll fully.
 template <int G, bool Learn, bool Next>
-[[gnu::always_inline]] inline void passBody(Block* const* w, int n, const double* c,
-                                            const double* x, const double* xn, const double* out,
-                                            double* a, double* b) {
+[[gnu::always_inline]] inline void passBody(Block* w, int n, const double* c, const double* x,
+                                            const double* xn, const double* out, double* a,
+                                            double* b) {
     V8 o[G];
     V8 sa[G];
     V8 sb[G];
@@ -54,10 +54,11 @@ template <int G, bool Learn, bool Next>
         [[maybe_unused]] const double xni = Next ? xn[i] : 0.0;
 #pragma GCC unroll 8
         for (int g = 0; g < G; ++g) {
-            V8 wi = load(w[g][i].lane);
+            Block& block = w[static_cast<std::ptrdiff_t>(g) * n + i];
+            V8 wi = load(block.lane);
             if constexpr (Learn) {
                 wi = wi + ci * o[g];
-                store(w[g][i].lane, wi);
+                store(block.lane, wi);
             }
             sa[g] = (wi * xi) + sa[g];
             if constexpr (Next) {
@@ -74,16 +75,16 @@ template <int G, bool Learn, bool Next>
     }
 }
 
-using PassFunction = void (*)(Block* const*, int, const double*, const double*, const double*,
+using PassFunction = void (*)(Block*, int, const double*, const double*, const double*,
                               const double*, double*, double*);
 
 // Each variant is compiled for AVX-512, AVX2 and plain x86-64, picked when the program
 // starts; none fuses a multiply with an add, so all give the same bits.
-#define DAM_PASS(name, G, Learn, Next)                                              \
-    [[gnu::target_clones("avx512f", "avx2", "default")]] void name(                 \
-        Block* const* w, int n, const double* c, const double* x, const double* xn, \
-        const double* out, double* a, double* b) {                                  \
-        passBody<G, Learn, Next>(w, n, c, x, xn, out, a, b);                        \
+#define DAM_PASS(name, G, Learn, Next)                                                          \
+    [[gnu::target_clones("avx512f", "avx2", "default")]] void name(                             \
+        Block* w, int n, const double* c, const double* x, const double* xn, const double* out, \
+        double* a, double* b) {                                                                 \
+        passBody<G, Learn, Next>(w, n, c, x, xn, out, a, b);                                    \
     }
 DAM_PASS(deltaGroup, Group, true, true)
 DAM_PASS(deltaOne, 1, true, true)
@@ -95,7 +96,7 @@ DAM_PASS(recallOne, 1, false, false)
 
 // Runs `count` blocks (at most Group) through one pass; c null means recall only, xn null
 // means no recall of a next pattern.
-void pass(int count, Block* const* w, int n, const double* c, const double* x, const double* xn,
+void pass(int count, Block* w, int n, const double* c, const double* x, const double* xn,
           const double* out, double* a, double* b) {
     const PassFunction group = c == nullptr ? recallGroup : xn == nullptr ? hebbGroup : deltaGroup;
     const PassFunction one = c == nullptr ? recallOne : xn == nullptr ? hebbOne : deltaOne;
@@ -103,7 +104,8 @@ void pass(int count, Block* const* w, int n, const double* c, const double* x, c
         group(w, n, c, x, xn, out, a, b);
     } else {
         for (int g = 0; g < count; ++g) {
-            one(w + g, n, c, x, xn, out + g * L, a + g * L, b == nullptr ? nullptr : b + g * L);
+            one(w + static_cast<std::ptrdiff_t>(g) * n, n, c, x, xn, out + g * L, a + g * L,
+                b == nullptr ? nullptr : b + g * L);
         }
     }
 }
@@ -174,11 +176,10 @@ bool EpochKernel::runBlocks(PublicStuff& net, bool hebb, int firstBlock, int end
 
     for (int b0 = firstBlock; b0 < endBlock; b0 += Group) {
         const int count = std::min(Group, endBlock - b0);
-        Block* blocks[Group] = {};
-        for (int g = 0; g < count; ++g) {
-            blocks[g] = weights.block(b0 + g);
-            std::copy_n(blocks[g], n, m_snapshot.data() + ui(b0 + g) * ui(n));
-        }
+        // The group's blocks lie one after another: block b0 + g starts g * n entries on.
+        Block* blocks = weights.block(b0);
+        std::copy_n(blocks, static_cast<std::size_t>(count) * ui(n),
+                    m_snapshot.data() + ui(b0) * ui(n));
         const std::size_t lane0 = ui(b0) * L;
         const int firstOutput = b0 * L + 1;
         const int lanes = std::min(count * L, m - firstOutput + 1);  // real outputs here
