@@ -28,6 +28,7 @@
 #include "core/network_state.h"
 #include "pages/graph_page.h"
 #include "pages/sse_chart.h"
+#include "support/layout_checks.h"
 #include "support/pdf_printouts.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_printer.h"
@@ -426,11 +427,7 @@ void TestGraphPage::pageAsDesigned() {
 }
 
 void TestGraphPage::controlsSitWhereTableSays_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("expected");
-    for (const ui::ControlPlace& row : pages::GraphPage::geometry()) {
-        QTest::newRow(row.name) << QString::fromUtf8(row.name) << ui::toPixels(row.rect);
-    }
+    support::addPlacementRows(pages::GraphPage::geometry());
 }
 
 void TestGraphPage::controlsSitWhereTableSays() {
@@ -439,9 +436,7 @@ void TestGraphPage::controlsSitWhereTableSays() {
     m_program->recordFalling(3);
     pages::GraphPage* page = m_program->open();
     QVERIFY(page);
-    const QList<QWidget*> found = page->findChildren<QWidget*>(name, Qt::FindDirectChildrenOnly);
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found.front()->geometry(), expected);
+    support::checkPlacement(page, name, expected);
 }
 
 void TestGraphPage::printCopiesThePictureAndPrintsIt() {

@@ -15,6 +15,7 @@
 
 #include "core/network_state.h"
 #include "pages/menu_page.h"
+#include "support/layout_checks.h"
 #include "support/scripted_dialogs.h"
 #include "support/stand_in_page.h"
 #include "ui/page_runtime.h"
@@ -288,11 +289,7 @@ void TestMenuPage::exitProgramUnloadsOnlyMenu() {
 }
 
 void TestMenuPage::controlsSitWhereTableSays_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("expected");
-    for (const ui::ControlPlace& row : pages::MenuPage::geometry()) {
-        QTest::newRow(row.name) << QString::fromUtf8(row.name) << ui::toPixels(row.rect);
-    }
+    support::addPlacementRows(pages::MenuPage::geometry());
 }
 
 void TestMenuPage::controlsSitWhereTableSays() {
@@ -300,9 +297,7 @@ void TestMenuPage::controlsSitWhereTableSays() {
     QFETCH(QRect, expected);
     QWidget* menu = showMenu();
     QVERIFY(menu);
-    const QList<QWidget*> found = menu->findChildren<QWidget*>(name, Qt::FindDirectChildrenOnly);
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found.front()->geometry(), expected);
+    support::checkPlacement(menu, name, expected);
 }
 
 // The line is drawn from one end point to the other, and nowhere else on its row.

@@ -25,6 +25,7 @@
 #include "core/network_state.h"
 #include "pages/probe_page.h"
 #include "pages/program_pages.h"
+#include "support/layout_checks.h"
 #include "support/pdf_printouts.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_printer.h"
@@ -564,11 +565,7 @@ void TestProbePage::controlsAsDesigned() {
 }
 
 void TestProbePage::controlsSitWhereTableSays_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("expected");
-    for (const ui::ControlPlace& row : pages::ProbePage::geometry()) {
-        QTest::newRow(row.name) << QString::fromUtf8(row.name) << ui::toPixels(row.rect);
-    }
+    support::addPlacementRows(pages::ProbePage::geometry());
 }
 
 void TestProbePage::controlsSitWhereTableSays() {
@@ -576,9 +573,7 @@ void TestProbePage::controlsSitWhereTableSays() {
     QFETCH(QRect, expected);
     QVERIFY(m_program->load(kExample, kExampleWeights));
     pages::ProbePage* page = m_program->open();
-    const QList<QWidget*> found = page->findChildren<QWidget*>(name, Qt::FindDirectChildrenOnly);
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found.front()->geometry(), expected);
+    support::checkPlacement(page, name, expected);
 }
 
 void TestProbePage::captionsFitTheirControls_data() {
@@ -589,38 +584,12 @@ void TestProbePage::captionsFitTheirControls_data() {
     }
 }
 
-// Clipped captions are easy to miss by eye on one machine and glaring on another.
 void TestProbePage::captionsFitTheirControls() {
     QFETCH(QString, name);
     QVERIFY(m_program->load(kExample, kExampleWeights));
     pages::ProbePage* page = m_program->open();
     QWidget* widget = page->findChild<QWidget*>(name);
-    QVERIFY(widget);
-
-    QRect room;
-    QString text;
-    int flags = Qt::AlignCenter;
-    if (const auto* label = qobject_cast<QLabel*>(widget)) {
-        room = label->contentsRect();
-        text = label->text();
-        flags = label->alignment().toInt() |
-                (label->wordWrap() ? static_cast<int>(Qt::TextWordWrap) : 0);
-    } else {
-        const auto* button = qobject_cast<QPushButton*>(widget);
-        QVERIFY(button);
-        // Leave room for the button's bevel.
-        room = button->rect().adjusted(3, 3, -3, -3);
-        text = button->text();
-        flags |= Qt::TextWordWrap;
-    }
-    const QRect needed = QFontMetrics(widget->font()).boundingRect(room, flags, text);
-    QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
-             qPrintable(QStringLiteral("\"%1\" needs %2x%3 pixels, has %4x%5")
-                            .arg(text)
-                            .arg(needed.width())
-                            .arg(needed.height())
-                            .arg(room.width())
-                            .arg(room.height())));
+    support::checkCaptionFits(widget);
 }
 
 void TestProbePage::valueColumnsLineUp() {

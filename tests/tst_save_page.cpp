@@ -25,6 +25,7 @@
 #include "pages/program_pages.h"
 #include "report/report_writer.h"
 #include "report/save_page.h"
+#include "support/layout_checks.h"
 #include "support/scripted_dialogs.h"
 #include "ui/file_lists.h"
 #include "ui/page_runtime.h"
@@ -736,11 +737,7 @@ void TestSavePage::programOpensThisPage() {
 }
 
 void TestSavePage::controlsSitWhereTableSays_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("expected");
-    for (const ui::ControlPlace& row : report::SavePage::geometry()) {
-        QTest::newRow(row.name) << QString::fromUtf8(row.name) << ui::toPixels(row.rect);
-    }
+    support::addPlacementRows(report::SavePage::geometry());
 }
 
 void TestSavePage::controlsSitWhereTableSays() {
@@ -748,9 +745,7 @@ void TestSavePage::controlsSitWhereTableSays() {
     QFETCH(QRect, expected);
     QWidget* page = showSavePage();
     QVERIFY(page);
-    const QList<QWidget*> found = page->findChildren<QWidget*>(name, Qt::FindDirectChildrenOnly);
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found.front()->geometry(), expected);
+    support::checkPlacement(page, name, expected);
 }
 
 void TestSavePage::captionsFitTheirControls_data() {
@@ -763,43 +758,12 @@ void TestSavePage::captionsFitTheirControls_data() {
     }
 }
 
-// Clipped captions are easy to miss by eye on one machine and glaring on another.
 void TestSavePage::captionsFitTheirControls() {
     QFETCH(QString, name);
     QWidget* page = showSavePage();
     QVERIFY(page);
     QWidget* widget = control<QWidget>(page, name);
-    QVERIFY(widget);
-
-    if (const auto* box = qobject_cast<QCheckBox*>(widget)) {
-        QVERIFY2(box->sizeHint().width() <= box->width(),
-                 qPrintable(QStringLiteral("needs %1 pixels, has %2")
-                                .arg(box->sizeHint().width())
-                                .arg(box->width())));
-        return;
-    }
-    QRect room;
-    QString text;
-    int flags = Qt::AlignCenter;
-    if (const auto* label = qobject_cast<QLabel*>(widget)) {
-        room = label->contentsRect();
-        text = label->text();
-        flags = label->alignment().toInt() | (label->wordWrap() ? Qt::TextWordWrap : 0);
-    } else {
-        const auto* button = qobject_cast<QPushButton*>(widget);
-        QVERIFY(button);
-        // Leave room for the button's bevel; button captions stay on one line.
-        room = button->rect().adjusted(3, 3, -3, -3);
-        text = button->text();
-    }
-    const QRect needed = QFontMetrics(widget->font()).boundingRect(room, flags, text);
-    QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
-             qPrintable(QStringLiteral("\"%1\" needs %2x%3 pixels, has %4x%5")
-                            .arg(text)
-                            .arg(needed.width())
-                            .arg(needed.height())
-                            .arg(room.width())
-                            .arg(room.height())));
+    support::checkCaptionFits(widget);
 }
 
 QTEST_MAIN(TestSavePage)

@@ -13,6 +13,7 @@
 #include "core/loader.h"
 #include "core/network_state.h"
 #include "core/number_format.h"
+#include "support/layout_checks.h"
 #include "support/scripted_dialogs.h"
 #include "training/setup_page.h"
 #include "ui/page_runtime.h"
@@ -85,19 +86,12 @@ class TestSetupPage : public QObject {
         QCOMPARE(program.net.Weights.outputs(), 2);
     }
 
-    void geometry_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("rect");
-        for (const ui::ControlPlace& row : SetupPage::geometry())
-            QTest::newRow(row.name) << QString::fromLatin1(row.name) << ui::toPixels(row.rect);
-    }
+    void geometry_data() { support::addPlacementRows(SetupPage::geometry()); }
     void geometry() {
         QFETCH(QString, name);
-        QFETCH(QRect, rect);
+        QFETCH(QRect, expected);
         Program program;
-        const QWidget* control = program.page()->findChild<QWidget*>(name);
-        QVERIFY(control);
-        QCOMPARE(control->geometry(), rect);
+        support::checkPlacement(program.page(), name, expected);
     }
 
     void keepingTheWeightsKeepsThem() {

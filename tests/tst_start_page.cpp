@@ -16,6 +16,7 @@
 #include "core/loader.h"
 #include "core/network_state.h"
 #include "pages/start_page.h"
+#include "support/layout_checks.h"
 #include "support/scripted_dialogs.h"
 #include "support/stand_in_page.h"
 #include "ui/file_lists.h"
@@ -451,11 +452,7 @@ void TestStartPage::comingBackShowsNoFileInformation() {
 }
 
 void TestStartPage::controlsSitWhereTableSays_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("expected");
-    for (const ui::ControlPlace& row : pages::StartPage::geometry()) {
-        QTest::newRow(row.name) << QString::fromUtf8(row.name) << ui::toPixels(row.rect);
-    }
+    support::addPlacementRows(pages::StartPage::geometry());
 }
 
 void TestStartPage::controlsSitWhereTableSays() {
@@ -463,9 +460,7 @@ void TestStartPage::controlsSitWhereTableSays() {
     QFETCH(QRect, expected);
     QWidget* page = showStartPage();
     QVERIFY(page);
-    const QList<QWidget*> found = page->findChildren<QWidget*>(name, Qt::FindDirectChildrenOnly);
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found.front()->geometry(), expected);
+    support::checkPlacement(page, name, expected);
 }
 
 void TestStartPage::captionsFitTheirControls_data() {
@@ -476,37 +471,12 @@ void TestStartPage::captionsFitTheirControls_data() {
     }
 }
 
-// Clipped captions are easy to miss by eye on one machine and glaring on another.
 void TestStartPage::captionsFitTheirControls() {
     QFETCH(QString, name);
     QWidget* page = showStartPage();
     QVERIFY(page);
     QWidget* widget = control<QWidget>(page, name);
-    QVERIFY(widget);
-
-    QRect room;
-    QString text;
-    int flags = Qt::AlignCenter;
-    if (const auto* label = qobject_cast<QLabel*>(widget)) {
-        room = label->contentsRect();
-        text = label->text();
-        flags = label->alignment().toInt() | (label->wordWrap() ? Qt::TextWordWrap : 0);
-    } else {
-        const auto* button = qobject_cast<QPushButton*>(widget);
-        QVERIFY(button);
-        // Leave room for the button's bevel.
-        room = button->rect().adjusted(3, 3, -3, -3);
-        text = button->text();
-        flags |= Qt::TextWordWrap;
-    }
-    const QRect needed = QFontMetrics(widget->font()).boundingRect(room, flags, text);
-    QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
-             qPrintable(QStringLiteral("\"%1\" needs %2x%3 pixels, has %4x%5")
-                            .arg(text)
-                            .arg(needed.width())
-                            .arg(needed.height())
-                            .arg(room.width())
-                            .arg(room.height())));
+    support::checkCaptionFits(widget);
 }
 
 QTEST_MAIN(TestStartPage)
