@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev qt6-charts-dev libqt6printsupport6 qt6-qpa-plugins
+    qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqt6printsupport6 qt6-qpa-plugins
     fonts-liberation locales
     xvfb xdotool xclip imagemagick poppler-utils
     cups printer-driver-cups-pdf
