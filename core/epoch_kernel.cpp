@@ -2,147 +2,96 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <thread>
 
-// The vector helpers below are always inlined, so their argument passing never crosses
-// between the builds for different instruction sets.
-#pragma GCC diagnostic ignored "-Wpsabi"
+#include <unistd.h>
+
+#include "core/epoch_group.h"
 
 namespace core {
 
 namespace {
 
-constexpr int L = ConnectionMatrix::Lanes;
 using Block = ConnectionMatrix::Block;
-typedef double V8 __attribute__((vector_size(L * sizeof(double))));
-
-// Blocks handled together in one pass: their sums are independent chains, which keeps
-// the floating-point units busy while each chain waits for its previous addition.
-constexpr int Group = 4;
-
-inline V8 load(const double* p) {
-    V8 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void store(double* p, V8 v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-// One pattern's pass over G blocks of n inputs. For every input i and lane k:
-//   w = w + c[i] * out[k]          (the learning step, when Learn)
-//   a[k] = (w * x[i]) + a[k]       (the recall after the step)
-//   b[k] = (w * xn[i]) + b[k]      (the recall of the next pattern, when Next)
-// a and b start at zero. The sums live in registers; the loops over g unroll fully.
-template <int G, bool Learn, bool Next>
-[[gnu::always_inline]] inline void passBody(Block* w, int n, const double* c, const double* x,
-                                            const double* xn, const double* out, double* a,
-                                            double* b) {
-    V8 o[G];
-    V8 sa[G];
-    V8 sb[G];
-#pragma GCC unroll 8
-    for (int g = 0; g < G; ++g) {
-        o[g] = load(out + g * L);
-        sa[g] = V8{};
-        sb[g] = V8{};
-    }
-    for (int i = 0; i < n; ++i) {
-        const double xi = x[i];
-        [[maybe_unused]] const double ci = Learn ? c[i] : 0.0;
-        [[maybe_unused]] const double xni = Next ? xn[i] : 0.0;
-#pragma GCC unroll 8
-        for (int g = 0; g < G; ++g) {
-            Block& block = w[static_cast<std::ptrdiff_t>(g) * n + i];
-            V8 wi = load(block.lane);
-            if constexpr (Learn) {
-                wi = wi + ci * o[g];
-                store(block.lane, wi);
-            }
-            sa[g] = (wi * xi) + sa[g];
-            if constexpr (Next) {
-                sb[g] = (wi * xni) + sb[g];
-            }
-        }
-    }
-#pragma GCC unroll 8
-    for (int g = 0; g < G; ++g) {
-        store(a + g * L, sa[g]);
-        if constexpr (Next) {
-            store(b + g * L, sb[g]);
-        }
-    }
-}
-
-using PassFunction = void (*)(Block*, int, const double*, const double*, const double*,
-                              const double*, double*, double*);
-
-// Each variant is compiled for AVX-512, AVX2 and plain x86-64, picked when the program
-// starts; none fuses a multiply with an add, so all give the same bits.
-#define DAM_PASS(name, G, Learn, Next)                                                          \
-    [[gnu::target_clones("avx512f", "avx2", "default")]] void name(                             \
-        Block* w, int n, const double* c, const double* x, const double* xn, const double* out, \
-        double* a, double* b) {                                                                 \
-        passBody<G, Learn, Next>(w, n, c, x, xn, out, a, b);                                    \
-    }
-DAM_PASS(deltaGroup, Group, true, true)
-DAM_PASS(deltaOne, 1, true, true)
-DAM_PASS(hebbGroup, Group, true, false)
-DAM_PASS(hebbOne, 1, true, false)
-DAM_PASS(recallGroup, Group, false, false)
-DAM_PASS(recallOne, 1, false, false)
-#undef DAM_PASS
-
-// Runs `count` blocks (at most Group) through one pass; c null means recall only, xn null
-// means no recall of a next pattern.
-void pass(int count, Block* w, int n, const double* c, const double* x, const double* xn,
-          const double* out, double* a, double* b) {
-    const PassFunction group = c == nullptr ? recallGroup : xn == nullptr ? hebbGroup : deltaGroup;
-    const PassFunction one = c == nullptr ? recallOne : xn == nullptr ? hebbOne : deltaOne;
-    if (count == Group) {
-        group(w, n, c, x, xn, out, a, b);
-    } else {
-        for (int g = 0; g < count; ++g) {
-            one(w + static_cast<std::ptrdiff_t>(g) * n, n, c, x, xn, out + g * L, a + g * L,
-                b == nullptr ? nullptr : b + g * L);
-        }
-    }
-}
+using epoch::GroupLanes;
+using epoch::Lanes;
 
 std::size_t ui(int k) {
     return static_cast<std::size_t>(k);
 }
 
+// Errors of every group and pattern are kept for parallel runs up to this size; larger
+// problems run their groups one after another on one thread.
+constexpr std::size_t MaxErrorBytes = std::size_t{64} << 20;
+
+// Epochs with fewer connection-patterns than this are too short to pay for threads.
+constexpr double MinThreadedWork = double(1 << 22);
+
+// Bytes of weights a group may hold and still stay in the first-level data cache beside
+// the pattern rows a pass reads: two thirds of that cache.
+std::size_t L1Budget() {
+    static const std::size_t budget = [] {
+        const long size = sysconf(_SC_LEVEL1_DCACHE_SIZE);
+        return (size > 0 ? static_cast<std::size_t>(size) : std::size_t{32} << 10) * 2 / 3;
+    }();
+    return budget;
+}
+
+// Blocks per group. A group whose weights stay in the first-level cache runs at the
+// speed of its arithmetic, and more blocks per group keep more independent sums going;
+// a group too large for that cache streams from the next level, where four blocks side
+// by side do best.
+int groupBlocksFor(int inputs) {
+    const std::size_t blockBytes = ui(inputs) * sizeof(Block);
+    int blocks = epoch::GroupBlocks;
+    while (blocks > 1 && ui(blocks) * blockBytes > L1Budget()) {
+        blocks /= 2;
+    }
+    return blockBytes > L1Budget() ? epoch::GroupBlocks : blocks;
+}
+
 }  // namespace
 
-EpochKernel::EpochKernel(int threads)
+EpochKernel::EpochKernel(int threads) : EpochKernel(threads, epoch::kernels(), 0) {}
+
+EpochKernel::EpochKernel(int threads, const epoch::Kernels& kernels, int groupBlocks)
     : m_threads(threads > 0 ? threads
-                            : std::max(1, static_cast<int>(std::thread::hardware_concurrency()))) {}
+                            : std::max(1, static_cast<int>(std::thread::hardware_concurrency()))),
+      m_kernels(&kernels),
+      m_fixedGroupBlocks(std::clamp(groupBlocks, 0, epoch::GroupBlocks)) {}
 
 void EpochKernel::prepare(const PublicStuff& net) {
     const int n = net.NumInputs;
     const int m = net.NumOutputs;
     const int patterns = net.NumPatterns;
+    const int blocks = net.Weights.blocks();
     const bool resized = n != m_inputs || m != m_outputs || patterns != m_patterns;
     if (resized) {
+        m_groupBlocks = m_fixedGroupBlocks > 0 ? m_fixedGroupBlocks : groupBlocksFor(n);
+        const int groups = (blocks + m_groupBlocks - 1) / m_groupBlocks;
+        m_groups = groups;
         m_changeInput.assign(ui(patterns) * ui(n), 0.0);
-        m_snapshot.assign(ui(net.Weights.blocks()) * ui(n), Block{});
+        m_snapshot.assign(ui(blocks) * ui(n), Block{});
         m_patternSSE.assign(ui(patterns) + 1, 0.0);
-        const std::size_t padded = ui(net.Weights.blocks()) * L;
-        m_nextNet.assign(padded, 0.0);
-        m_newNextNet.assign(padded, 0.0);
-        m_lastNet.assign(padded, 0.0);
+        const std::size_t padded = ui(groups) * GroupLanes;
+        m_recallNext.assign(padded, 0.0);
+        m_newRecallNext.assign(padded, 0.0);
+        m_lastRecall.assign(padded, 0.0);
         m_lastError.assign(padded, 0.0);
         m_lastOutput.assign(padded, 0.0);
-        // Errors of every pattern and output, for folding in order after parallel blocks;
-        // large problems with many patterns run on one thread instead.
-        const std::size_t errors = ui(patterns) * padded;
-        m_errors.clear();
-        if (m_threads > 1 && errors <= (std::size_t{64} << 20) / sizeof(double)) {
-            m_errors.assign(errors, 0.0);
+        const std::size_t slot = ui(patterns) * GroupLanes;
+        m_slotPerGroup =
+            m_threads > 1 && groups > 1 && ui(groups) * slot <= MaxErrorBytes / sizeof(double);
+        m_errors.assign(m_slotPerGroup ? ui(groups) * slot : slot, 0.0);
+        // The last group's targets, padded with zeros to whole blocks.
+        const int firstOutput = (groups - 1) * m_groupBlocks * Lanes + 1;
+        m_desiredTail.assign(slot, 0.0);
+        for (int p = 1; p <= patterns; ++p) {
+            std::copy_n(
+                net.DesiredOutputs.pattern(p) + firstOutput, m - firstOutput + 1,
+                m_desiredTail.begin() + static_cast<std::ptrdiff_t>(ui(p - 1) * GroupLanes));
         }
-        m_nextNetValid = false;
+        m_recallNextValid = false;
     }
     if (resized || net.LearningRate != m_rate ||
         std::signbit(net.LearningRate) != std::signbit(m_rate)) {
@@ -161,89 +110,70 @@ void EpochKernel::prepare(const PublicStuff& net) {
     m_patterns = patterns;
 }
 
-// Runs blocks [firstBlock, endBlock) through every pattern. With `fold` the squared
-// errors go straight into m_patternSSE (blocks in increasing order keep the order of the
-// sum); otherwise the errors are stored for folding later. Returns false when any value
-// was not finite.
-bool EpochKernel::runBlocks(PublicStuff& net, bool hebb, int firstBlock, int endBlock, bool fold) {
+// Adds the squared errors of one group's outputs to each pattern's sum: outputs in
+// increasing order, groups in increasing order, as the plain sum runs.
+void EpochKernel::foldErrors(int group, const double* errors, int outputs, int patterns) {
+    const int groupLanes = m_groupBlocks * Lanes;
+    const int lanes = std::min(groupLanes, outputs - group * groupLanes);
+    for (int p = 0; p < patterns; ++p) {
+        const double* e = errors + ui(p) * GroupLanes;
+        double sse = m_patternSSE[ui(p) + 1];
+        for (int k = 0; k < lanes; ++k) {
+            sse = sse + e[k] * e[k];
+        }
+        m_patternSSE[ui(p) + 1] = sse;
+    }
+}
+
+// Runs groups [firstGroup, endGroup) through every pattern. Returns false when any value
+// was not finite; every group still runs, so the snapshot covers all of them.
+bool EpochKernel::runGroups(PublicStuff& net, bool hebb, int firstGroup, int endGroup) {
+    const epoch::Kernels& kernels = *m_kernels;
     const int n = net.NumInputs;
     const int m = net.NumOutputs;
     const int patterns = net.NumPatterns;
-    const std::size_t padded = m_nextNet.size();
-    ConnectionMatrix& weights = net.Weights;
-    // Stays zero while every sum is finite: x - x is NaN for an infinity or a NaN.
-    V8 trouble{};
+    const int blocks = net.Weights.blocks();
+    bool finite = true;
+    for (int group = firstGroup; group < endGroup; ++group) {
+        const int b0 = group * m_groupBlocks;
+        const int count = std::min(m_groupBlocks, blocks - b0);
+        Block* weights = net.Weights.block(b0);
+        std::copy_n(weights, ui(count) * ui(n), m_snapshot.data() + ui(b0) * ui(n));
+        const std::size_t lane0 = ui(b0) * Lanes;
+        const int firstOutput = b0 * Lanes + 1;
+        const bool whole = m - firstOutput + 1 >= count * Lanes;
+        double* errors =
+            m_errors.data() + (m_slotPerGroup ? ui(group) * ui(patterns) * GroupLanes : 0);
 
-    for (int b0 = firstBlock; b0 < endBlock; b0 += Group) {
-        const int count = std::min(Group, endBlock - b0);
-        // The group's blocks lie one after another: block b0 + g starts g * n entries on.
-        Block* blocks = weights.block(b0);
-        std::copy_n(blocks, static_cast<std::size_t>(count) * ui(n),
-                    m_snapshot.data() + ui(b0) * ui(n));
-        const std::size_t lane0 = ui(b0) * L;
-        const int firstOutput = b0 * L + 1;
-        const int lanes = std::min(count * L, m - firstOutput + 1);  // real outputs here
-
-        alignas(64) double desired[Group * L];
-        alignas(64) double output[Group * L];
-        alignas(64) double sumAfter[Group * L];
-        alignas(64) double sumNext[Group * L];
+        epoch::GroupJob job{};
+        job.weights = weights;
+        job.blocks = count;
+        job.inputs = n;
+        job.patterns = patterns;
+        job.changeInput = m_changeInput.data();
+        job.input = net.InputPatterns.pattern(1) + 1;
+        job.inputStride = net.InputPatterns.stride();
+        job.desired = whole ? net.DesiredOutputs.pattern(1) + firstOutput : m_desiredTail.data();
+        job.desiredStride = whole ? net.DesiredOutputs.stride() : GroupLanes;
+        job.recallNext = m_newRecallNext.data() + lane0;
+        job.errors = errors;
+        job.lastRecall = m_lastRecall.data() + lane0;
+        job.lastOutput = m_lastOutput.data() + lane0;
         if (!hebb) {
-            if (m_nextNetValid) {
-                std::copy_n(m_nextNet.data() + lane0, count * L, sumNext);
+            if (m_recallNextValid) {
+                std::copy_n(m_recallNext.data() + lane0, count * Lanes, job.recallNext);
             } else {
-                pass(count, blocks, n, nullptr, net.InputPatterns.pattern(1) + 1, nullptr, sumNext,
-                     sumNext, nullptr);
+                kernels.recall[count - 1](weights, n, job.input, job.recallNext);
             }
         }
-        for (int p = 1; p <= patterns; ++p) {
-            std::fill_n(desired, Group * L, 0.0);
-            std::copy_n(net.DesiredOutputs.pattern(p) + firstOutput, lanes, desired);
-            if (hebb) {
-                std::copy_n(desired, Group * L, output);
-            } else {
-                for (int k = 0; k < count * L; ++k) {
-                    output[k] = desired[k] - sumNext[k];
-                }
-            }
-            const double* x = net.InputPatterns.pattern(p) + 1;
-            const double* xn = hebb ? nullptr : net.InputPatterns.pattern(p % patterns + 1) + 1;
-            pass(count, blocks, n, m_changeInput.data() + ui(p - 1) * ui(n), x, xn, output,
-                 sumAfter, sumNext);
-
-            double* errors = fold ? nullptr : m_errors.data() + ui(p - 1) * padded + lane0;
-            double sse = m_patternSSE[ui(p)];
-            for (int k = 0; k < count * L; ++k) {
-                const double e = desired[k] - sumAfter[k];
-                trouble[k % L] +=
-                    (sumAfter[k] - sumAfter[k]) + (e - e) + (hebb ? 0.0 : sumNext[k] - sumNext[k]);
-                if (k < lanes) {
-                    if (fold) {
-                        sse = sse + e * e;
-                    } else {
-                        errors[k] = e;
-                    }
-                }
-                if (p == patterns) {
-                    m_lastNet[lane0 + ui(k)] = sumAfter[k];
-                    m_lastError[lane0 + ui(k)] = e;
-                    m_lastOutput[lane0 + ui(k)] = output[k];
-                }
-            }
-            if (fold) {
-                m_patternSSE[ui(p)] = sse;
-            }
-        }
-        if (!hebb) {
-            std::copy_n(sumNext, count * L, m_newNextNet.data() + lane0);
+        finite = kernels.epoch[hebb ? 1 : 0][count - 1](job) && finite;
+        std::copy_n(errors + ui(patterns - 1) * GroupLanes, count * Lanes,
+                    m_lastError.data() + lane0);
+        if (!m_slotPerGroup) {
+            foldErrors(group, errors, m, patterns);
         }
     }
-    for (int k = 0; k < L; ++k) {
-        if (trouble[k] != 0.0) {
-            return false;
-        }
-    }
-    return true;
+    return finite;
 }
 
 ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
@@ -251,42 +181,37 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
         return ArithStatus::BadArguments;
     }
     prepare(net);
-    const int blocks = net.Weights.blocks();
+    const int groups = m_groups;
     std::fill(m_patternSSE.begin(), m_patternSSE.end(), 0.0);
 
-    // Threads pay off only for big epochs, and need room to keep every error.
     const double work = static_cast<double>(net.NumInputs) * net.NumOutputs * net.NumPatterns;
-    const int threads = m_errors.empty() || work < double(1 << 22)
-                            ? 1
-                            : std::min(m_threads, (blocks + Group - 1) / Group);
+    const int threads = !m_slotPerGroup || work < MinThreadedWork ? 1 : std::min(m_threads, groups);
     bool finite = true;
     if (threads == 1) {
-        finite = runBlocks(net, hebb, 0, blocks, true);
+        finite = runGroups(net, hebb, 0, groups);
+        if (m_slotPerGroup) {
+            for (int g = 0; g < groups; ++g) {
+                foldErrors(g, m_errors.data() + ui(g) * ui(net.NumPatterns) * GroupLanes,
+                           net.NumOutputs, net.NumPatterns);
+            }
+        }
     } else {
-        // Contiguous ranges of whole groups; each thread writes only its own blocks.
-        const int groups = (blocks + Group - 1) / Group;
+        // Contiguous ranges of groups; each thread writes only its own groups' data.
         std::vector<char> ok(ui(threads), 1);
         {
             std::vector<std::jthread> workers;
             for (int t = 0; t < threads; ++t) {
-                const int first = std::min(blocks, groups * t / threads * Group);
-                const int end = std::min(blocks, groups * (t + 1) / threads * Group);
+                const int first = groups * t / threads;
+                const int end = groups * (t + 1) / threads;
                 workers.emplace_back([this, &net, hebb, first, end, &ok, t] {
-                    ok[ui(t)] = runBlocks(net, hebb, first, end, false) ? 1 : 0;
+                    ok[ui(t)] = runGroups(net, hebb, first, end) ? 1 : 0;
                 });
             }
         }
         finite = std::all_of(ok.begin(), ok.end(), [](char v) { return v != 0; });
-        if (finite) {
-            const std::size_t padded = m_nextNet.size();
-            for (int p = 1; p <= net.NumPatterns; ++p) {
-                const double* e = m_errors.data() + ui(p - 1) * padded;
-                double sse = 0.0;
-                for (int j = 0; j < net.NumOutputs; ++j) {
-                    sse = sse + e[j] * e[j];
-                }
-                m_patternSSE[ui(p)] = sse;
-            }
+        for (int g = 0; finite && g < groups; ++g) {
+            foldErrors(g, m_errors.data() + ui(g) * ui(net.NumPatterns) * GroupLanes,
+                       net.NumOutputs, net.NumPatterns);
         }
     }
 
@@ -296,10 +221,7 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
         finite = std::isfinite(total);
     }
     if (!finite) {
-        for (int b = 0; b < blocks; ++b) {
-            std::copy_n(m_snapshot.data() + ui(b) * ui(net.NumInputs), net.NumInputs,
-                        net.Weights.block(b));
-        }
+        std::copy(m_snapshot.begin(), m_snapshot.end(), net.Weights.block(0));
         return ArithStatus::Overflow;
     }
 
@@ -312,24 +234,23 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
     }
     for (int j = 1; j <= net.NumOutputs; ++j) {
         UnitRecord& unit = net.OutputUnits[ui(j)];
-        unit.NetInput = m_lastNet[ui(j - 1)];
+        unit.NetInput = m_lastRecall[ui(j - 1)];
         unit.Activation = unit.NetInput;
         unit.Error = m_lastError[ui(j - 1)];
     }
     // Change factors: element 0 first, as the matrix keeps them.
-    double* changeOutput = m_lastOutput.data();
     std::vector<double>& in = net.Work.changeInput;
     const double* c = m_changeInput.data() + ui(last - 1) * ui(net.NumInputs);
     in[0] = 0.0;
     std::copy_n(c, net.NumInputs, in.begin() + 1);
     std::vector<double>& out = net.Work.netInput;  // scratch of the right size
     out[0] = 0.0;
-    std::copy_n(changeOutput, net.NumOutputs, out.begin() + 1);
+    std::copy_n(m_lastOutput.data(), net.NumOutputs, out.begin() + 1);
     net.Weights.setChangeFactors(in.data(), out.data());
     net.Weights.forgetBound();
     if (!hebb) {
-        m_nextNet.swap(m_newNextNet);
-        m_nextNetValid = true;
+        m_recallNext.swap(m_newRecallNext);
+        m_recallNextValid = true;
     }
     net.TotalSSE = total;
     return ArithStatus::Ok;

@@ -19,41 +19,58 @@
 
 namespace core {
 
+namespace epoch {
+struct Kernels;
+}
+
 class EpochKernel {
   public:
     // Threads to use for large problems; 0 means one per processor.
     explicit EpochKernel(int threads = 0);
+    // With a given set of kernels and blocks per group (1..4; 0 picks by size), so that
+    // tests can run every variant on any problem.
+    EpochKernel(int threads, const epoch::Kernels& kernels, int groupBlocks);
 
     // One epoch over all patterns in order. On success the weights, units and Change
     // factors are those the plain steps leave and net.TotalSSE is the epoch's total. On
     // Overflow the network (TotalSSE included) is exactly as before the call.
-    // Allocates only on the first call for a network of new sizes.
+    // Allocates only on the first call for a network of new sizes. The patterns must not
+    // change between calls: make one kernel per training run.
     [[nodiscard]] ArithStatus trainEpoch(PublicStuff& net, bool hebb);
 
   private:
     void prepare(const PublicStuff& net);
-    bool runBlocks(PublicStuff& net, bool hebb, int firstBlock, int endBlock, bool fold);
+    bool runGroups(PublicStuff& net, bool hebb, int firstGroup, int endGroup);
+    void foldErrors(int group, const double* errors, int outputs, int patterns);
 
     int m_threads;
+    const epoch::Kernels* m_kernels;
+    int m_fixedGroupBlocks = 0;
     // Sizes the buffers were made for.
     int m_inputs = -1;
     int m_outputs = -1;
     int m_patterns = -1;
     double m_rate = 0.0;
+    int m_groupBlocks = 1;  // weight blocks run together through the patterns
+    int m_groups = 0;
     std::vector<double> m_changeInput;                // LearningRate * x(i, p), pattern by pattern
+    std::vector<double> m_desiredTail;                // the last group's targets, zero-padded
     std::vector<ConnectionMatrix::Block> m_snapshot;  // the weights at the epoch's start
     std::vector<double> m_patternSSE;                 // per pattern
-    std::vector<double> m_errors;  // per pattern and output, when several threads run
+    // Errors per pattern and output of a group: one slot per group when several threads
+    // run (folded in order after they finish), else one slot folded after each group.
+    std::vector<double> m_errors;
+    bool m_slotPerGroup = false;
     // Recall of pattern 1 under the current weights, left by the last epoch (Delta). Valid
     // while nothing else changes the weights, i.e. within one training run: make one
     // kernel per run.
-    std::vector<double> m_nextNet;
-    bool m_nextNetValid = false;
-    // Results of the last pattern, committed when the epoch succeeds.
-    std::vector<double> m_lastNet;
+    std::vector<double> m_recallNext;
+    bool m_recallNextValid = false;
+    // This epoch's results, committed when it succeeds.
+    std::vector<double> m_newRecallNext;
+    std::vector<double> m_lastRecall;
     std::vector<double> m_lastError;
     std::vector<double> m_lastOutput;  // the output activation the last step used
-    std::vector<double> m_newNextNet;
 };
 
 }  // namespace core

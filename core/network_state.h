@@ -47,6 +47,8 @@ class PatternTable {
 
     int units() const { return m_units; }
     int patterns() const { return m_patterns; }
+    // Distance from one pattern's element 0 to the next one's.
+    std::size_t stride() const { return m_stride; }
     bool exists() const { return !m_values.empty(); }
 
   private:

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <random>
 
+#include "core/epoch_group.h"
 #include "literal_reference.h"
 
 namespace {
@@ -105,6 +106,37 @@ TEST(EpochKernel, MatchesTheLiteralArithmeticBitForBit) {
                                      << (hebb ? " Hebb" : " Delta") << " threads " << threads);
                         Problem problem(size[0], size[1], size[2], kind, rate, ++seed);
                         core::EpochKernel kernel(threads);
+                        for (int epoch = 0; epoch < 3; ++epoch) {
+                            ASSERT_EQ(kernel.trainEpoch(problem.net, hebb), ArithStatus::Ok);
+                            ASSERT_EQ(bits(problem.net.TotalSSE),
+                                      bits(problem.referenceEpoch(hebb)));
+                        }
+                        problem.expectSameNetwork();
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(EpochKernel, EveryInstructionSetAndGroupSizeGivesTheSameBits) {
+    // 70 outputs are nine blocks: every group size leaves a different partial group.
+    const int sizes[][3] = {{13, 20, 5}, {40, 70, 6}, {96, 80, 560}};
+    std::uint64_t seed = 500;
+    for (const core::epoch::Kernels* kernels : core::epoch::supportedKernels()) {
+        for (int groupBlocks = 1; groupBlocks <= core::epoch::GroupBlocks; ++groupBlocks) {
+            for (const auto& size : sizes) {
+                for (Kind kind : {Kind::Real, Kind::SignedZeros}) {
+                    for (bool hebb : {false, true}) {
+                        const bool large = size[2] > 100;
+                        if (large && kind != Kind::Real)
+                            continue;
+                        SCOPED_TRACE(testing::Message()
+                                     << kernels->instructionSet << " blocks " << groupBlocks << " "
+                                     << size[0] << "x" << size[1] << "x" << size[2] << " kind "
+                                     << static_cast<int>(kind) << (hebb ? " Hebb" : " Delta"));
+                        Problem problem(size[0], size[1], size[2], kind, 0.05, ++seed);
+                        core::EpochKernel kernel(large ? 2 : 1, *kernels, groupBlocks);
                         for (int epoch = 0; epoch < 3; ++epoch) {
                             ASSERT_EQ(kernel.trainEpoch(problem.net, hebb), ArithStatus::Ok);
                             ASSERT_EQ(bits(problem.net.TotalSSE),

@@ -634,9 +634,9 @@ void TestFaults::keptWeightsUnderAnOldMaximumRunToTheEpochLimit() {
 
 void TestFaults::runWhoseMaximumCannotBeMetIsStopped() {
     ProgramDriver& program = *m_program;
-    // Big enough that 32767 epochs take far longer than the first screen frame.
-    QByteArray problem = "32 0 32 8";
-    for (int k = 0; k < 8 * 64; ++k) {
+    // Big enough that 32767 epochs take far longer than the first screen frame (seconds).
+    QByteArray problem = "128 0 128 8";
+    for (int k = 0; k < 8 * 256; ++k) {
         problem += k % 3 != 0 ? " 1" : " -1";
     }
     QVERIFY(support::writeFile(path("wide.net"), problem));

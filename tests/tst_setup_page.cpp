@@ -244,9 +244,9 @@ class TestSetupPage : public QObject {
     }
 
     void aRunNoRuleEndsIsStoppedAndLocksOtherInput() {
-        // Big enough that 32767 epochs take far longer than the first screen frame.
-        std::string problem = "32 0 32 8";
-        for (int k = 0; k < 8 * 64; ++k)
+        // Big enough that 32767 epochs take far longer than the first screen frame (seconds).
+        std::string problem = "128 0 128 8";
+        for (int k = 0; k < 8 * 256; ++k)
             problem += k % 3 ? " 1" : " -1";
         Program program(problem.c_str());
         SetupPage* page = program.page();

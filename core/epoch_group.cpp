@@ -1,0 +1,110 @@
+#include "core/epoch_group.h"
+
+#include <immintrin.h>
+
+#include <cstring>
+
+// Vectors pass between always-inlined helpers only, never across builds for different
+// instruction sets.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// Compiles the functions between BEGIN and END for one instruction set.
+#if defined(__clang__)
+#define DAM_AVX512_BEGIN \
+    _Pragma("clang attribute push(__attribute__((target(\"avx512f\"))), apply_to = function)")
+#define DAM_AVX2_BEGIN \
+    _Pragma("clang attribute push(__attribute__((target(\"avx2\"))), apply_to = function)")
+#define DAM_TARGET_END _Pragma("clang attribute pop")
+#else
+#define DAM_AVX512_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx512f\")")
+#define DAM_AVX2_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2\")")
+#define DAM_TARGET_END _Pragma("GCC pop_options")
+#endif
+
+namespace core::epoch {
+
+// AVX-512: one register per block. Written with intrinsics so that each factor of a pass
+// is broadcast straight from memory, which keeps the shuffle port free for arithmetic.
+DAM_AVX512_BEGIN
+namespace avx512 {
+struct Ops {
+    using V = __m512d;
+    [[gnu::always_inline]] static V zero() { return _mm512_setzero_pd(); }
+    [[gnu::always_inline]] static V splat(const double* p) { return _mm512_set1_pd(*p); }
+    [[gnu::always_inline]] static V load(const double* p) { return _mm512_load_pd(p); }
+    [[gnu::always_inline]] static void store(double* p, V v) { _mm512_store_pd(p, v); }
+    [[gnu::always_inline]] static V loadu(const double* p) { return _mm512_loadu_pd(p); }
+    [[gnu::always_inline]] static void storeu(double* p, V v) { _mm512_storeu_pd(p, v); }
+    [[gnu::always_inline]] static V add(V a, V b) { return _mm512_add_pd(a, b); }
+    [[gnu::always_inline]] static V sub(V a, V b) { return _mm512_sub_pd(a, b); }
+    [[gnu::always_inline]] static V mul(V a, V b) { return _mm512_mul_pd(a, b); }
+    [[gnu::always_inline]] static bool allZero(V v) {
+        return _mm512_cmp_pd_mask(v, _mm512_setzero_pd(), _CMP_NEQ_UQ) == 0;
+    }
+};
+#include "core/epoch_group_body.inc"
+}  // namespace avx512
+DAM_TARGET_END
+
+// Other processors: the compiler's generic vectors, split into the widest registers the
+// target has.
+#define DAM_VECTOR_OPS                                                         \
+    struct Ops {                                                               \
+        typedef double V __attribute__((vector_size(Lanes * sizeof(double)))); \
+        static V zero() { return V{}; }                                        \
+        static V splat(const double* p) { return *p - V{}; }                   \
+        static V load(const double* p) {                                       \
+            V v;                                                               \
+            std::memcpy(&v, p, sizeof v);                                      \
+            return v;                                                          \
+        }                                                                      \
+        static void store(double* p, V v) { std::memcpy(p, &v, sizeof v); }    \
+        static V loadu(const double* p) { return load(p); }                    \
+        static void storeu(double* p, V v) { store(p, v); }                    \
+        static V add(V a, V b) { return a + b; }                               \
+        static V sub(V a, V b) { return a - b; }                               \
+        static V mul(V a, V b) { return a * b; }                               \
+        static bool allZero(V v) {                                             \
+            bool zero = true;                                                  \
+            for (int k = 0; k < Lanes; ++k) {                                  \
+                zero = zero && v[k] == 0.0;                                    \
+            }                                                                  \
+            return zero;                                                       \
+        }                                                                      \
+    };
+
+DAM_AVX2_BEGIN
+namespace avx2 {
+DAM_VECTOR_OPS
+#include "core/epoch_group_body.inc"
+}  // namespace avx2
+DAM_TARGET_END
+
+namespace baseline {
+DAM_VECTOR_OPS
+#include "core/epoch_group_body.inc"
+}  // namespace baseline
+#undef DAM_VECTOR_OPS
+
+std::vector<const Kernels*> supportedKernels() {
+    static const Kernels avx512Table = avx512::table("AVX-512");
+    static const Kernels avx2Table = avx2::table("AVX2");
+    static const Kernels baselineTable = baseline::table("x86-64");
+    __builtin_cpu_init();
+    std::vector<const Kernels*> supported;
+    if (__builtin_cpu_supports("avx512f")) {
+        supported.push_back(&avx512Table);
+    }
+    if (__builtin_cpu_supports("avx2")) {
+        supported.push_back(&avx2Table);
+    }
+    supported.push_back(&baselineTable);
+    return supported;
+}
+
+const Kernels& kernels() {
+    static const Kernels* const best = supportedKernels().front();
+    return *best;
+}
+
+}  // namespace core::epoch

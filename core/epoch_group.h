@@ -1,0 +1,52 @@
+#pragma once
+
+// The inner loops of a training epoch for one group of up to four weight blocks (32
+// output units), compiled once per instruction set; the best set the processor has is
+// picked when the program starts. None fuses a multiply with an add, so every build
+// gives the same bits.
+
+#include <cstddef>
+#include <vector>
+
+#include "core/network_state.h"
+
+namespace core::epoch {
+
+constexpr int Lanes = ConnectionMatrix::Lanes;
+constexpr int GroupBlocks = 4;
+constexpr int GroupLanes = GroupBlocks * Lanes;
+
+// One group's run through every pattern of an epoch. Patterns are counted from 0 here.
+struct GroupJob {
+    ConnectionMatrix::Block* weights;  // the group's first block; the others follow it
+    int blocks;                        // 1..GroupBlocks
+    int inputs;
+    int patterns;
+    const double* changeInput;  // LearningRate * x: pattern p at changeInput + p * inputs
+    const double* input;        // x: input i (from 0) of pattern p at input[p * inputStride + i]
+    std::size_t inputStride;
+    const double* desired;  // pattern p at desired + p * desiredStride: blocks * Lanes values
+    std::size_t desiredStride;
+    // Delta rule: on entry the recall of pattern 0 under the current weights, on return
+    // that recall under the new weights (blocks * Lanes values).
+    double* recallNext;
+    double* errors;      // out: desired - recall after each step, pattern by pattern
+    double* lastRecall;  // out: the recall after the last step
+    double* lastOutput;  // out: the output activation the last step learned from
+};
+
+struct Kernels {
+    // Runs a GroupJob; false when any value was not finite (the weights are then spoilt).
+    bool (*epoch[2][GroupBlocks])(const GroupJob& job);  // [hebb][blocks - 1]
+    // sums = recall of input vector x (inputs values) through `blocks` blocks.
+    void (*recall[GroupBlocks])(const ConnectionMatrix::Block* weights, int inputs, const double* x,
+                                double* sums);
+    const char* instructionSet;
+};
+
+// The kernels for this processor.
+const Kernels& kernels();
+// Every set of kernels this processor can run, best first.
+std::vector<const Kernels*> supportedKernels();
+
+}  // namespace core::epoch
