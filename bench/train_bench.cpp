@@ -3,6 +3,7 @@
 // arithmetic, on inputs x outputs x patterns.
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <random>
 
 #include "../tests/literal_reference.h"
@@ -115,39 +116,50 @@ void BM_Literal(benchmark::State& state) {
 // (three multiplies and three adds on eight lanes, as in a Delta pass) with every value in
 // registers and enough independent chains to hide latency.
 typedef double V8 __attribute__((vector_size(64)));
-[[gnu::target_clones("avx512f", "avx2", "default")]] double mixInRegisters(long rounds,
-                                                                           const double* c,
-                                                                           const double* x,
-                                                                           const double* y) {
+[[gnu::target_clones("avx512f", "avx2", "default")]] double mixInRegisters(
+    long rounds, const double* c, const double* x, const double* y, const double* start) {
     // Per round and block, as a Delta pass does per input: three broadcast factors that
-    // change every round (so nothing can be hoisted), three multiplies and three adds.
-    V8 w[4] = {}, a[4] = {}, b[4] = {};
-    const V8 e = V8{} + 1e-3;
+    // change every round, and per block its own weights and output factor, so no two
+    // chains compute the same thing: three multiplies and three adds per lane.
+    V8 w[4], a[4], b[4], e[4];
+#pragma GCC unroll 4
+    for (int g = 0; g < 4; ++g) {
+        std::memcpy(&w[g], start + 8 * g, sizeof(V8));
+        std::memcpy(&e[g], start + 32 + 8 * g, sizeof(V8));
+        a[g] = V8{};
+        b[g] = V8{};
+    }
     for (long r = 0; r < rounds; ++r) {
         const double ci = c[r & 63], xi = x[r & 63], yi = y[r & 63];
 #pragma GCC unroll 4
         for (int g = 0; g < 4; ++g) {
-            w[g] = w[g] + ci * e;
+            w[g] = w[g] + ci * e[g];
             a[g] = (w[g] * xi) + a[g];
             b[g] = (w[g] * yi) + b[g];
         }
     }
-    double sum = 0;
+    // Every lane of every chain reaches the result, so none can be left out.
+    V8 sum{};
     for (int g = 0; g < 4; ++g)
-        sum += a[g][0] + b[g][7];
-    return sum;
+        sum = sum + a[g] + b[g] + w[g];
+    double total = 0;
+    for (int k = 0; k < 8; ++k)
+        total += sum[k];
+    return total;
 }
 
 void BM_CeilingCompute(benchmark::State& state) {
     const long rounds = 1 << 20;
-    std::vector<double> c(64), x(64), y(64);
+    std::vector<double> c(64), x(64), y(64), start(64);
     for (int k = 0; k < 64; ++k) {
+        start[static_cast<std::size_t>(k)] = 1e-3 * (k + 1);
         c[static_cast<std::size_t>(k)] = 1e-6 * k;
         x[static_cast<std::size_t>(k)] = 0.5 + 1e-3 * k;
         y[static_cast<std::size_t>(k)] = 0.25 - 1e-3 * k;
     }
     for (auto _ : state)
-        benchmark::DoNotOptimize(mixInRegisters(rounds, c.data(), x.data(), y.data()));
+        benchmark::DoNotOptimize(
+            mixInRegisters(rounds, c.data(), x.data(), y.data(), start.data()));
     state.counters["connections/s"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * rounds * 32, benchmark::Counter::kIsRate);
 }
