@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -15,26 +17,12 @@
 #include <new>
 #include <optional>
 
+#include "core/field_scanner.h"
 #include "core/number_format.h"
 
 namespace core {
 
 namespace {
-
-constexpr std::array<bool, 256> makeSeparatorTable() {
-    std::array<bool, 256> table{};
-    table[static_cast<unsigned char>(' ')] = true;
-    table[static_cast<unsigned char>(',')] = true;
-    table[static_cast<unsigned char>('\t')] = true;
-    table[static_cast<unsigned char>('\r')] = true;
-    table[static_cast<unsigned char>('\n')] = true;
-    return table;
-}
-constexpr std::array<bool, 256> kSeparator = makeSeparatorTable();
-
-bool isSeparator(char c) {
-    return kSeparator[static_cast<unsigned char>(c)];
-}
 
 std::string quoted(std::string_view s) {
     return "\"" + std::string(s) + "\"";
@@ -101,6 +89,8 @@ long long roughExponent(std::string_view text) {
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+constexpr std::uint64_t kPowersOfTenInt[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
 
 bool parseShortDecimal(std::string_view text, double& value) {
     const char* p = text.data();
@@ -179,57 +169,57 @@ class Parser {
 
     // The next field, or nullopt at the end of the file.
     std::optional<std::string_view> next() {
-        const std::size_t size = m_bytes.size();
-        while (m_pos < size && isSeparator(m_bytes[m_pos])) {
-            ++m_pos;
-        }
-        if (m_pos == size) {
+        const FieldScanner::Span field = m_scanner.find(m_pos);
+        m_pos = field.end;
+        if (field.start == m_bytes.size()) {
             return std::nullopt;
         }
-        const std::size_t start = m_pos;
-        while (m_pos < size && !isSeparator(m_bytes[m_pos])) {
-            ++m_pos;
-        }
-        m_fieldStart = start;
-        return m_bytes.substr(start, m_pos - start);
+        m_fieldStart = field.start;
+        return m_bytes.substr(field.start, field.end - field.start);
     }
 
-    // The next field when it is a short plain decimal (see parseShortDecimal), read in the
-    // same sweep that finds its end; false, with nothing consumed but separators, for
-    // anything else, which next() and parseField() then read the careful way.
-    bool nextShortDecimal(double& value) {
+    // Reads up to `count` fields that are short plain decimals (see parseShortDecimal),
+    // passing each value to `sink`, and stops before the first field of any other kind,
+    // which next() and parseField() then read the careful way. Returns how many it read.
+    // The fields are found 64 bytes at a time, so no field waits for the one before it.
+    template <class Sink>
+    long long readShortDecimals(long long count, Sink&& sink) {
+        constexpr std::size_t window = FieldScanner::Window;
         const std::size_t size = m_bytes.size();
-        while (m_pos < size && isSeparator(m_bytes[m_pos])) {
-            ++m_pos;
-        }
-        std::size_t k = m_pos;
-        const bool negative = k < size && m_bytes[k] == '-';
-        k += negative ? 1 : 0;
-        std::uint64_t mantissa = 0;
-        int digits = 0;
-        int decimals = 0;
-        bool point = false;
-        for (; k < size; ++k) {
-            const auto c = static_cast<unsigned char>(m_bytes[k]);
-            const unsigned digit = c - static_cast<unsigned char>('0');
-            if (digit < 10) {
-                mantissa = mantissa * 10 + digit;
-                ++digits;
-                decimals += point ? 1 : 0;
-            } else if (c == '.' && !point) {
-                point = true;
-            } else {
-                break;
+        long long done = 0;
+        std::size_t pos = m_pos;
+        while (done < count && pos < size) {
+            const std::size_t base = pos & ~(window - 1);
+            const std::uint64_t separators = FieldScanner::separatorBits(m_bytes, base);
+            const std::uint64_t later = FieldScanner::separatorBits(m_bytes, base + window);
+            // `pos` is never inside a field, so the byte before it counts as a separator.
+            const std::uint64_t from = ~std::uint64_t{0} << (pos - base);
+            std::uint64_t starts = ~separators & ((separators << 1) | (from & -from)) & from;
+            pos = base + window;
+            for (; starts != 0 && done < count; starts &= starts - 1) {
+                const auto startBit = static_cast<unsigned>(std::countr_zero(starts));
+                const std::size_t start = base + startBit;
+                // The next separator, here or in the next window (64 when there is none);
+                // a field longer than that is no short decimal, and is refused below.
+                const auto here = static_cast<unsigned>(std::countr_zero(separators >> startBit));
+                const auto there = static_cast<unsigned>(std::countr_zero(later));
+                const std::size_t end = start + (here != 64 ? here : window - startBit + there);
+                double value = 0.0;
+                if (!readShortDecimal(start, end, value)) {
+                    m_pos = start;
+                    return done;
+                }
+                sink(value);
+                ++done;
+                m_fieldStart = start;
+                pos = std::max(pos, end);
+                if (done == count) {
+                    pos = end;
+                }
             }
         }
-        if (digits == 0 || digits > 15 || (k < size && !isSeparator(m_bytes[k]))) {
-            return false;
-        }
-        const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[decimals];
-        value = negative ? -magnitude : magnitude;
-        m_fieldStart = m_pos;
-        m_pos = k;
-        return true;
+        m_pos = std::min(pos, size);
+        return done;
     }
 
     // Number of fields from here to the end of the file.
@@ -258,14 +248,125 @@ class Parser {
             }
         }
         return "line " + FormatInteger(line) + ", column " +
-               FormatInteger(static_cast<long long>(m_fieldStart - lineStart + 1));
+               FormatInteger(static_cast<long long>(m_fieldStart - lineStart) + 1);
     }
 
     std::string prefix() const { return "The training file " + quoted(m_name) + " "; }
 
   private:
+    // The field [start, end) when it is a short plain decimal.
+    bool readShortDecimal(std::size_t start, std::size_t end, double& value) const {
+        const bool negative = m_bytes[start] == '-';
+        const std::size_t first = start + (negative ? 1 : 0);
+        // Eight bytes at a time where that cannot read past the end of the text.
+        const std::optional<Digits> read = first + std::size_t{16} <= m_bytes.size()
+                                               ? readDigitsEightWide(first, end)
+                                               : readDigitsOneByOne(first, end);
+        if (!read) {
+            return false;
+        }
+        const double magnitude = static_cast<double>(read->mantissa) / kPowersOfTen[read->decimals];
+        // The sign bit set without a branch: signs of data are as good as random.
+        value = std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) |
+                                      (static_cast<std::uint64_t>(negative) << 63));
+        return true;
+    }
+
+    // A short plain decimal's digits as one integer, and the count of digits after its
+    // point.
+    struct Digits {
+        std::uint64_t mantissa;
+        int decimals;
+    };
+
+    // The bytes [k, end) as digits with an optional point among them: at most 15 digits,
+    // at least one; nullopt otherwise.
+    std::optional<Digits> readDigitsOneByOne(std::size_t k, std::size_t end) const {
+        std::uint64_t mantissa = 0;
+        int digits = 0;
+        int decimals = 0;
+        bool point = false;
+        for (; k < end; ++k) {
+            const auto c = static_cast<unsigned char>(m_bytes[k]);
+            const unsigned digit = c - static_cast<unsigned char>('0');
+            if (digit < 10) {
+                mantissa = mantissa * 10 + digit;
+                ++digits;
+                decimals += point ? 1 : 0;
+            } else if (c == '.' && !point) {
+                point = true;
+            } else {
+                return std::nullopt;
+            }
+        }
+        if (digits == 0 || digits > 15) {
+            return std::nullopt;
+        }
+        return Digits{mantissa, decimals};
+    }
+
+    // The same, eight bytes at a time, for at most seven digits before and seven after
+    // the point; longer runs go one byte at a time. Needs 16 bytes of text from `k` on.
+    std::optional<Digits> readDigitsEightWide(std::size_t k, std::size_t end) const {
+        const char* p = m_bytes.data() + k;
+        const std::uint64_t whole = loadEight(p);
+        const int wholeDigits = leadingDigits(whole);
+        if (wholeDigits == 8) {
+            return readDigitsOneByOne(k, end);
+        }
+        std::uint64_t mantissa = digitValue(whole, wholeDigits);
+        int decimals = 0;
+        std::size_t after = k + static_cast<std::size_t>(wholeDigits);
+        if (after < end && p[wholeDigits] == '.') {
+            const std::uint64_t fraction = loadEight(p + wholeDigits + 1);
+            decimals = leadingDigits(fraction);
+            if (decimals == 8) {
+                return readDigitsOneByOne(k, end);
+            }
+            mantissa = mantissa * kPowersOfTenInt[decimals] + digitValue(fraction, decimals);
+            after += 1 + static_cast<std::size_t>(decimals);
+        }
+        if (after != end || wholeDigits + decimals == 0) {
+            return std::nullopt;
+        }
+        return Digits{mantissa, decimals};
+    }
+
+    static std::uint64_t loadEight(const char* p) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, sizeof word);
+        if constexpr (std::endian::native == std::endian::big) {
+            word = __builtin_bswap64(word);
+        }
+        return word;  // the first character in the lowest byte
+    }
+
+    // How many of the eight characters, first one first, are digits before another byte.
+    static int leadingDigits(std::uint64_t word) {
+        constexpr std::uint64_t ones = 0x0101010101010101;
+        // A byte's top bit ends up set when it is below '0' or above '9' (or not ASCII).
+        const std::uint64_t notDigit =
+            ((word + ones * (0x80 - 10 - '0')) | (word - ones * '0') | word) & (ones * 0x80);
+        return notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
+    }
+
+    // The value of the first `count` (0..7) digits of the word.
+    static std::uint64_t digitValue(std::uint64_t word, int count) {
+        if (count == 0) {
+            return 0;
+        }
+        constexpr std::uint64_t ones = 0x0101010101010101;
+        // Digit values, the last digit in the top byte and zeros before the first.
+        std::uint64_t v = (word - ones * '0') << (8 * (8 - count));
+        v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FF;
+        v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFF;
+        v = (v * 10000 + (v >> 32)) & 0x00000000FFFFFFFF;
+        return v;
+    }
+
     std::string_view m_bytes;
     std::string_view m_name;
+    FieldScanner m_scanner{m_bytes};
     std::size_t m_pos = 0;
     std::size_t m_fieldStart = 0;
 };
@@ -376,25 +477,42 @@ bool LoadTrainingData(PublicStuff& net, std::string_view bytes, std::string_view
                          std::string* message) {
         const long long announced = static_cast<long long>(patterns) * units;
         long long read = 0;
-        for (int p = 1; p <= patterns; ++p) {
-            for (int u = 1; u <= units; ++u, ++read) {
-                if (parser.nextShortDecimal(table(u, p))) {
-                    continue;
-                }
-                const auto field = parser.next();
-                if (!field) {
-                    *message = endsEarly(parser, block, announced,
-                                         countsOf(patterns, units, unitName), read);
-                    return false;
-                }
-                const Field problem = parseField(*field, table(u, p));
-                if (problem != Field::Ok) {
-                    *message = fieldProblem(problem, parser, *field,
-                                            std::string(block) + ", pattern " + FormatInteger(p) +
-                                                ", unit " + FormatInteger(u));
-                    return false;
-                }
+        int p = 1;
+        int u = 1;
+        // Values go to the table pattern by pattern, skipping each pattern's element 0.
+        double* out = &table(1, 1);
+        auto store = [&](double value) {
+            *out = value;
+            if (++u > units) {
+                u = 1;
+                ++p;
+                out += 2;
+            } else {
+                ++out;
             }
+        };
+        while (read < announced) {
+            read += parser.readShortDecimals(announced - read, store);
+            if (read == announced) {
+                break;
+            }
+            // A field of any other kind, read the careful way.
+            const auto field = parser.next();
+            if (!field) {
+                *message =
+                    endsEarly(parser, block, announced, countsOf(patterns, units, unitName), read);
+                return false;
+            }
+            double value = 0.0;
+            const Field problem = parseField(*field, value);
+            if (problem != Field::Ok) {
+                *message = fieldProblem(problem, parser, *field,
+                                        std::string(block) + ", pattern " + FormatInteger(p) +
+                                            ", unit " + FormatInteger(u));
+                return false;
+            }
+            store(value);
+            ++read;
         }
         return true;
     };

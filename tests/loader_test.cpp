@@ -189,6 +189,16 @@ TEST_F(LoaderTest, BadContentsAreRefusedWithThePlaceAndNothingChanges) {
          "gives \"2.5\" as the number of input units at line 1, column 5; it must be a whole "
          "number."},
         {"control bytes", "1 0 1 1 \x01\x02 1", "has \"??\""},
+        // The same faults with enough text after them for the eight-bytes-at-a-time reader.
+        {"double dot, long file", "1 0 1 1 1.2.3 1                    ",
+         "has \"1.2.3\" at line 1, column 9"},
+        {"letter after digits, long file", "1 0 1 1\n12x 1                    ",
+         "has \"12x\" at line 2, column 1"},
+        {"letter after fraction, long file", "1 0 1 1\n-1.25e 1                    ",
+         "has \"-1.25e\" at line 2, column 1"},
+        {"non-ASCII after digits, long file", "1 0 1 1\n5\xC3\xA9 1                    ",
+         "has \"5\xC3\xA9\" at line 2, column 1"},
+        {"lone minus, long file", "1 0 1 1\n- 1                    ", "has \"-\" at line 2"},
     };
     PublicStuff net;
     std::string error;
@@ -315,9 +325,11 @@ TEST(LoaderNumbers, EveryValueEqualsTheStandardConversion) {
         }
         fields.push_back(field);
     }
+    // Every kind of separator, so fields end at each of them.
+    const char* separators[] = {"\n", " ", ",", "\t", "\r\n", " ,  "};
     std::string text = "1 0 1 " + std::to_string(fields.size()) + "\n";
     for (const std::string& field : fields)
-        text += field + "\n";
+        text += field + separators[rng() % std::size(separators)];
     for (std::size_t k = 0; k < fields.size(); ++k)
         text += "0\n";
     core::PublicStuff net;
