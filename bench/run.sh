@@ -11,12 +11,11 @@ out=build/release/bench
 data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
 
-echo "== Training: connections per second (inputs x outputs x patterns per epoch) =="
-"$out/train_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
-    --benchmark_min_time=0.5 2>/dev/null | grep -E '_(median|min|max) ' || true
-/usr/bin/python3 bench/numpy_reference.py --seconds 2
+echo "== Training and loading (takes a few minutes) =="
+"$out/train_bench" --benchmark_repetitions=3 --benchmark_min_time=0.5 \
+    --benchmark_out="$data/train.json" --benchmark_out_format=json >/dev/null 2>&1
+/usr/bin/python3 bench/numpy_reference.py --seconds 2 >"$data/numpy.txt"
 
-echo "== Loading a 50 MB training file =="
 /usr/bin/python3 - "$data/bench.net" <<'PY'
 import sys, numpy as np
 rng = np.random.default_rng(7)
@@ -26,8 +25,11 @@ with open(sys.argv[1], "w") as f:
     np.savetxt(f, rng.uniform(-10, 10, (2 * patterns, units)), fmt="%.6f")
 PY
 DAM_LOADER_FILE="$data/bench.net" "$out/loader_bench" --benchmark_repetitions=3 \
-    --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '_median ' || true
-/usr/bin/python3 bench/numpy_reference.py --loadtxt "$data/bench.net"
+    --benchmark_out="$data/loader.json" --benchmark_out_format=json >/dev/null 2>&1
+/usr/bin/python3 bench/numpy_reference.py --loadtxt "$data/bench.net" >"$data/loadtxt.txt"
+/usr/bin/python3 bench/summarize.py "$data/train.json" "$data/numpy.txt" "$data/loader.json" \
+    "$data/loadtxt.txt"
+echo
 
 echo "== Chart with 2000 bars, and printouts during a run =="
 QT_QPA_PLATFORM=offscreen "$out/chart_bench" 2>/dev/null | grep -E '^BM_' || true

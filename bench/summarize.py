@@ -1,0 +1,114 @@
+#!/usr/bin/python3
+"""Prints the speed table from one bench/run.sh run.
+
+Usage: summarize.py TRAIN_JSON NUMPY_TXT LOADER_JSON LOADTXT_TXT
+Rates are connections per second (inputs x outputs x patterns per epoch) as median
+(min-max) over the repetitions; ratios compare medians measured in the same run.
+"""
+import json
+import re
+import statistics
+import sys
+
+SIZES = [(8, 8, 4), (64, 64, 32), (256, 256, 100), (1024, 1024, 100), (4096, 4096, 20)]
+
+
+def runs(path):
+    """Name -> list of per-repetition results (counters included)."""
+    with open(path) as f:
+        data = json.load(f)
+    by_name = {}
+    for b in data["benchmarks"]:
+        if b.get("run_type") == "iteration" and "error_occurred" not in b:
+            by_name.setdefault(b["run_name"], []).append(b)
+    return by_name
+
+
+def spread(values):
+    return statistics.median(values), min(values), max(values)
+
+
+def rate(by_name, name, counter="connections/s"):
+    values = [r[counter] for r in by_name.get(name, []) if counter in r]
+    return spread(values) if values else None
+
+
+def giga(stats):
+    if stats is None:
+        return "—"
+    med, lo, hi = stats
+    if lo == hi:
+        return f"{med / 1e9:.2f} G"
+    return f"{med / 1e9:.2f} G ({lo / 1e9:.2f}–{hi / 1e9:.2f})"
+
+
+def ratio(a, b):
+    if a is None or b is None or b == 0:
+        return "—"
+    return f"{a / b:.1f}×"
+
+
+def main(train_json, numpy_txt, loader_json, loadtxt_txt):
+    train = runs(train_json)
+    numpy = {}
+    with open(numpy_txt) as f:
+        for line in f:
+            m = re.match(r"numpy/(\S+) connections/s=([0-9.]+)G/s", line)
+            if m:
+                numpy[m.group(1)] = float(m.group(2)) * 1e9
+
+    compute = rate(train, "BM_CeilingCompute/real_time")
+    ceiling = compute[0] if compute else None
+    print(f"Compute ceiling (the Delta pass's multiplies and adds, in registers): {giga(compute)}")
+    stream = {}
+    for n, _, _ in SIZES:
+        if n >= 64:
+            stream[n] = rate(train, f"BM_CeilingStream/{n * n}/real_time")
+    print("Memory ceiling (read and write every weight once): " +
+          ", ".join(f"{n}x{n}: {giga(s)}" for n, s in stream.items()))
+    print()
+
+    for hebb, rule in ((0, "Delta"), (1, "Hebb")):
+        print(f"{rule} rule, connections per second, median (min–max)")
+        print("| size | kernel, 1 thread | kernel, all cores | all cores / 1 | training loop "
+              "| literal | numpy | kernel / literal | kernel / numpy | share of compute ceiling "
+              "| kernel / memory ceiling |")
+        print("|---|---|---|---|---|---|---|---|---|---|---|")
+        for n, m, p in SIZES:
+            args = f"in:{n}/out:{m}/pat:{p}/hebb:{hebb}"
+            one = rate(train, f"BM_Kernel/{args}/threads:1/real_time")
+            two = rate(train, f"BM_Kernel/{args}/threads:2/real_time")
+            loop = rate(train, f"BM_Production/{args}/real_time")
+            literal = rate(train, f"BM_Literal/{args}")
+            np_rate = numpy.get(args)
+            one_med = one[0] if one else None
+            share = f"{one_med / ceiling:.2f}" if one_med and ceiling else "—"
+            mem = stream.get(n)
+            print(f"| {n}×{m}×{p} | {giga(one)} | {giga(two)} "
+                  f"| {ratio(two[0] if two else None, one_med)} | {giga(loop)} | {giga(literal)} "
+                  f"| {np_rate / 1e9 if np_rate else 0:.3f} G "
+                  f"| {ratio(one_med, literal[0] if literal else None)} "
+                  f"| {ratio(one_med, np_rate)} | {share} "
+                  f"| {ratio(one_med, mem[0] if mem else None)} |")
+        print()
+
+    loader = runs(loader_json)
+    data50 = rate(loader, "BM_LoadTrainingData/50", "bytes_per_second")
+    whole = rate(loader, "BM_LoadTrainingFile", "bytes_per_second")
+    with open(loadtxt_txt) as f:
+        m = re.search(r"numpy.loadtxt ([0-9.]+) MB/s", f.read())
+    loadtxt = float(m.group(1)) * 1e6 if m else None
+    print("Loading a 50 MB training file, MB/s median (min–max)")
+    print("| reader | MB/s | / numpy.loadtxt |")
+    print("|---|---|---|")
+    for label, stats in (("from memory", data50), ("from the file (page cache)", whole)):
+        if stats:
+            med, lo, hi = stats
+            print(f"| {label} | {med / 1e6:.0f} ({lo / 1e6:.0f}–{hi / 1e6:.0f}) "
+                  f"| {ratio(med, loadtxt)} |")
+    if loadtxt:
+        print(f"| numpy.loadtxt | {loadtxt / 1e6:.0f} | 1.0× |")
+
+
+if __name__ == "__main__":
+    main(*sys.argv[1:5])
