@@ -90,8 +90,6 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-constexpr std::uint64_t kPowersOfTenInt[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
-
 bool parseShortDecimal(std::string_view text, double& value) {
     const char* p = text.data();
     const char* const end = p + text.size();
@@ -188,10 +186,14 @@ class Parser {
         const std::size_t size = m_bytes.size();
         long long done = 0;
         std::size_t pos = m_pos;
+        std::size_t laterBase = size;  // the window `later` describes, when one does
+        std::uint64_t later = 0;
         while (done < count && pos < size) {
             const std::size_t base = pos & ~(window - 1);
-            const std::uint64_t separators = FieldScanner::separatorBits(m_bytes, base);
-            const std::uint64_t later = FieldScanner::separatorBits(m_bytes, base + window);
+            const std::uint64_t separators =
+                base == laterBase ? later : FieldScanner::separatorBits(m_bytes, base);
+            laterBase = base + window;
+            later = FieldScanner::separatorBits(m_bytes, laterBase);
             // `pos` is never inside a field, so the byte before it counts as a separator.
             const std::uint64_t from = ~std::uint64_t{0} << (pos - base);
             std::uint64_t starts = ~separators & ((separators << 1) | (from & -from)) & from;
@@ -305,31 +307,38 @@ class Parser {
         return Digits{mantissa, decimals};
     }
 
-    // The same, eight bytes at a time, for at most seven digits before and seven after
-    // the point; longer runs go one byte at a time. Needs 16 bytes of text from `k` on.
+    // The same, eight bytes at a time, for at most eight digits; longer runs go one byte at
+    // a time. Needs 16 bytes of text from `k` on.
     std::optional<Digits> readDigitsEightWide(std::size_t k, std::size_t end) const {
         const char* p = m_bytes.data() + k;
-        const std::uint64_t whole = loadEight(p);
-        const int wholeDigits = leadingDigits(whole);
+        const std::size_t length = end - k;
+        const std::uint64_t head = loadEight(p);
+        const int wholeDigits = leadingDigits(head);
+        if (static_cast<std::size_t>(wholeDigits) == length) {
+            if (wholeDigits == 0) {
+                return std::nullopt;
+            }
+            return Digits{digitValue(head, wholeDigits), 0};
+        }
         if (wholeDigits == 8) {
             return readDigitsOneByOne(k, end);
         }
-        std::uint64_t mantissa = digitValue(whole, wholeDigits);
-        int decimals = 0;
-        std::size_t after = k + static_cast<std::size_t>(wholeDigits);
-        if (after < end && p[wholeDigits] == '.') {
-            const std::uint64_t fraction = loadEight(p + wholeDigits + 1);
-            decimals = leadingDigits(fraction);
-            if (decimals == 8) {
-                return readDigitsOneByOne(k, end);
-            }
-            mantissa = mantissa * kPowersOfTenInt[decimals] + digitValue(fraction, decimals);
-            after += 1 + static_cast<std::size_t>(decimals);
-        }
-        if (after != end || wholeDigits + decimals == 0) {
+        if (p[wholeDigits] != '.') {
             return std::nullopt;
         }
-        return Digits{mantissa, decimals};
+        // The digits with the point taken out: those before it, then those after it.
+        const std::uint64_t before = (std::uint64_t{1} << (8 * wholeDigits)) - 1;
+        const std::uint64_t digits = (head & before) | (loadEight(p + 1) & ~before);
+        const int count = leadingDigits(digits);
+        if (static_cast<std::size_t>(count) + 1 != length) {
+            // Eight digits and more to come go one byte at a time; anything else after
+            // the digits is no short decimal.
+            return count == 8 ? readDigitsOneByOne(k, end) : std::nullopt;
+        }
+        if (count == 0) {
+            return std::nullopt;
+        }
+        return Digits{digitValue(digits, count), count - wholeDigits};
     }
 
     static std::uint64_t loadEight(const char* p) {
@@ -350,7 +359,7 @@ class Parser {
         return notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
     }
 
-    // The value of the first `count` (0..7) digits of the word.
+    // The value of the first `count` (0..8) digits of the word.
     static std::uint64_t digitValue(std::uint64_t word, int count) {
         if (count == 0) {
             return 0;
@@ -559,18 +568,30 @@ bool LoadTrainingFile(PublicStuff& net, const std::string& path, std::string* er
     // Read the whole file at once; its size may change while it is read, so read on to
     // the end of the file whatever fstat said.
     std::size_t capacity = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 65536;
-    std::unique_ptr<char[]> buffer;
+    LargePageAllocator<char> allocator;
+    struct Buffer {
+        LargePageAllocator<char>& allocator;
+        char* bytes;
+        std::size_t capacity;
+        ~Buffer() {
+            if (bytes != nullptr) {
+                allocator.deallocate(bytes, capacity);
+            }
+        }
+    } buffer{allocator, nullptr, 0};
     std::size_t size = 0;
     try {
-        buffer = std::make_unique_for_overwrite<char[]>(capacity);
+        buffer.bytes = allocator.allocate(capacity);
+        buffer.capacity = capacity;
         for (;;) {
-            if (size == capacity) {
-                auto bigger = std::make_unique_for_overwrite<char[]>(capacity * 2);
-                std::memcpy(bigger.get(), buffer.get(), size);
-                buffer = std::move(bigger);
-                capacity *= 2;
+            if (size == buffer.capacity) {
+                char* bigger = allocator.allocate(buffer.capacity * 2);
+                std::memcpy(bigger, buffer.bytes, size);
+                allocator.deallocate(buffer.bytes, buffer.capacity);
+                buffer.bytes = bigger;
+                buffer.capacity *= 2;
             }
-            const ssize_t got = ::read(fd, buffer.get() + size, capacity - size);
+            const ssize_t got = ::read(fd, buffer.bytes + size, buffer.capacity - size);
             if (got < 0) {
                 if (errno == EINTR) {
                     continue;
@@ -585,7 +606,7 @@ bool LoadTrainingFile(PublicStuff& net, const std::string& path, std::string* er
     } catch (const std::bad_alloc&) {
         return fail("Cannot read", ENOMEM);
     }
-    return LoadTrainingData(net, std::string_view(buffer.get(), size), path, error);
+    return LoadTrainingData(net, std::string_view(buffer.bytes, size), path, error);
 }
 
 }  // namespace core

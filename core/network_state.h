@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "core/large_page_allocator.h"
+
 namespace core {
 
 // Every count of units or patterns, and every epoch and history counter, fits a 16-bit
@@ -59,7 +61,7 @@ class PatternTable {
     int m_units = 0;
     int m_patterns = 0;
     std::size_t m_stride = 0;
-    std::vector<double> m_values;
+    std::vector<double, LargePageAllocator<double>> m_values;
 };
 
 // The connections, read as Weights(output j, input i).
