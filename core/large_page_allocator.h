@@ -31,17 +31,16 @@ inline void* map(std::size_t bytes) {
     if (raw == MAP_FAILED) {
         throw std::bad_alloc();
     }
-    const auto start = reinterpret_cast<std::uintptr_t>(raw);
-    const std::uintptr_t aligned = (start + HugePage - 1) & ~(std::uintptr_t{HugePage} - 1);
-    if (aligned > start) {
-        ::munmap(raw, aligned - start);
+    char* const start = static_cast<char*>(raw);
+    const std::size_t skip =
+        (HugePage - reinterpret_cast<std::uintptr_t>(raw) % HugePage) % HugePage;
+    char* const array = start + skip;
+    if (skip > 0) {
+        ::munmap(start, skip);
     }
-    const std::uintptr_t tail = aligned + size;
-    const std::uintptr_t mappedEnd = start + size + HugePage;
-    if (mappedEnd > tail) {
-        ::munmap(reinterpret_cast<void*>(tail), mappedEnd - tail);
+    if (skip < HugePage) {
+        ::munmap(array + size, HugePage - skip);
     }
-    void* array = reinterpret_cast<void*>(aligned);
 #if defined(MADV_HUGEPAGE)
     ::madvise(array, size, MADV_HUGEPAGE);  // advice only: without it, ordinary pages
 #endif

@@ -19,12 +19,14 @@ TEST(LargePageAllocator, BigArraysStartOnHugePageBoundariesAndHoldTheirValues) {
             EXPECT_EQ(reinterpret_cast<std::uintptr_t>(values.data()) % core::large_pages::HugePage,
                       0u);
         }
-        for (std::size_t k = 0; k < count; ++k)
+        for (std::size_t k = 0; k < count; ++k) {
             values[k] = static_cast<double>(k);
+        }
         auto copy = values;
         values.assign(count, -1.0);
-        for (std::size_t k = 0; k < count; k += 4099)
+        for (std::size_t k = 0; k < count; k += 4099) {
             ASSERT_EQ(copy[k], static_cast<double>(k));
+        }
         EXPECT_EQ(copy.back(), static_cast<double>(count - 1));
     }
 }
