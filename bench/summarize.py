@@ -57,9 +57,9 @@ def main(train_json, numpy_txt, loader_json, loadtxt_txt):
             if m:
                 numpy[m.group(1)] = float(m.group(2)) * 1e9
 
-    compute = rate(train, "BM_CeilingCompute/real_time")
-    ceiling = compute[0] if compute else None
-    print(f"Compute ceiling (the Delta pass's multiplies and adds, in registers): {giga(compute)}")
+    compute = {hebb: rate(train, f"BM_CeilingCompute/hebb:{hebb}/real_time") for hebb in (0, 1)}
+    print("Compute ceiling (a pass's multiplies and adds, in registers): "
+          f"Delta {giga(compute[0])}, Hebb {giga(compute[1])}")
     stream = {}
     for n, _, _ in SIZES:
         if n >= 64:
@@ -74,6 +74,7 @@ def main(train_json, numpy_txt, loader_json, loadtxt_txt):
               "| literal | numpy | kernel / literal | kernel / numpy | share of compute ceiling "
               "| kernel / memory ceiling |")
         print("|---|---|---|---|---|---|---|---|---|---|---|")
+        ceiling = compute[hebb][0] if compute[hebb] else None
         for n, m, p in SIZES:
             args = f"in:{n}/out:{m}/pat:{p}/hebb:{hebb}"
             one = rate(train, f"BM_Kernel/{args}/threads:1/real_time")

@@ -113,14 +113,15 @@ void BM_Literal(benchmark::State& state) {
 }
 
 // Ceilings of this machine, in the same unit. Compute: the kernel's mix per connection
-// (three multiplies and three adds on eight lanes, as in a Delta pass) with every value in
-// registers and enough independent chains to hide latency.
+// with every value in registers and enough independent chains to hide latency: three
+// multiplies and three adds on eight lanes for a Delta pass, two and two for Hebb.
 typedef double V8 __attribute__((vector_size(64)));
-[[gnu::target_clones("avx512f", "avx2", "default")]] double mixInRegisters(
-    long rounds, const double* c, const double* x, const double* y, const double* start) {
-    // Per round and block, as a Delta pass does per input: three broadcast factors that
-    // change every round, and per block its own weights and output factor, so no two
-    // chains compute the same thing: three multiplies and three adds per lane.
+template <bool Delta>
+[[gnu::always_inline]] inline double mix(long rounds, const double* c, const double* x,
+                                         const double* y, const double* start) {
+    // Per round and block, as a pass does per input: broadcast factors that change every
+    // round, and per block its own weights and output factor, so no two chains compute
+    // the same thing.
     V8 w[4], a[4], b[4], e[4];
 #pragma GCC unroll 4
     for (int g = 0; g < 4; ++g) {
@@ -135,7 +136,8 @@ typedef double V8 __attribute__((vector_size(64)));
         for (int g = 0; g < 4; ++g) {
             w[g] = w[g] + ci * e[g];
             a[g] = (w[g] * xi) + a[g];
-            b[g] = (w[g] * yi) + b[g];
+            if constexpr (Delta)
+                b[g] = (w[g] * yi) + b[g];
         }
     }
     // Every lane of every chain reaches the result, so none can be left out.
@@ -147,6 +149,18 @@ typedef double V8 __attribute__((vector_size(64)));
         total += sum[k];
     return total;
 }
+[[gnu::target_clones("avx512f", "avx2", "default")]] double deltaMix(long rounds, const double* c,
+                                                                     const double* x,
+                                                                     const double* y,
+                                                                     const double* start) {
+    return mix<true>(rounds, c, x, y, start);
+}
+[[gnu::target_clones("avx512f", "avx2", "default")]] double hebbMix(long rounds, const double* c,
+                                                                    const double* x,
+                                                                    const double* y,
+                                                                    const double* start) {
+    return mix<false>(rounds, c, x, y, start);
+}
 
 void BM_CeilingCompute(benchmark::State& state) {
     const long rounds = 1 << 20;
@@ -157,13 +171,13 @@ void BM_CeilingCompute(benchmark::State& state) {
         x[static_cast<std::size_t>(k)] = 0.5 + 1e-3 * k;
         y[static_cast<std::size_t>(k)] = 0.25 - 1e-3 * k;
     }
+    const auto run = state.range(0) ? hebbMix : deltaMix;
     for (auto _ : state)
-        benchmark::DoNotOptimize(
-            mixInRegisters(rounds, c.data(), x.data(), y.data(), start.data()));
+        benchmark::DoNotOptimize(run(rounds, c.data(), x.data(), y.data(), start.data()));
     state.counters["connections/s"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * rounds * 32, benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_CeilingCompute)->UseRealTime();
+BENCHMARK(BM_CeilingCompute)->ArgName("hebb")->Arg(0)->Arg(1)->UseRealTime();
 
 // Memory: one read and one write of every weight per pattern, weights as large as the
 // problem's (range 0 = connections).
