@@ -93,6 +93,20 @@ def main(train_json, numpy_txt, loader_json, loadtxt_txt):
                   f"| {ratio(one_med, mem[0] if mem else None)} |")
         print()
 
+    print("Binary inputs, 256×256×100, kernel 1 thread (passes skip inputs that are zero), "
+          "against bipolar inputs (no zeros)")
+    print("| ones | Delta | Hebb |")
+    print("|---|---|---|")
+    for ones in (10, 50):
+        cells = []
+        for hebb in (0, 1):
+            stats = rate(train, f"BM_KernelBinary/in:256/out:256/pat:100/ones%:{ones}/hebb:{hebb}"
+                         "/real_time")
+            dense = rate(train, f"BM_Kernel/in:256/out:256/pat:100/hebb:{hebb}/threads:1/real_time")
+            cells.append(f"{giga(stats)} ({ratio(stats[0] if stats else None, dense[0] if dense else None)})")
+        print(f"| {ones}% | {cells[0]} | {cells[1]} |")
+    print()
+
     loader = runs(loader_json)
     data50 = rate(loader, "BM_LoadTrainingData/50", "bytes_per_second")
     whole = rate(loader, "BM_LoadTrainingFile", "bytes_per_second")

@@ -19,10 +19,13 @@ struct Quiet final : training::RunObserver {
 };
 
 // Bipolar inputs scaled to unit length and small real targets: stable under both rules.
-void fill(int inputs, int outputs, int patterns, core::PublicStuff& net, reference::Net* ref) {
+// With `onesPercent` the inputs are binary instead: that share of them on, the rest 0.
+void fill(int inputs, int outputs, int patterns, core::PublicStuff& net, reference::Net* ref,
+          int onesPercent = 0) {
     std::mt19937_64 rng(5);
     std::uniform_real_distribution<double> target(-1.0, 1.0);
-    const double scale = 1.0 / std::sqrt(static_cast<double>(inputs));
+    const double on = onesPercent > 0 ? inputs * onesPercent / 100.0 : inputs;
+    const double scale = 1.0 / std::sqrt(on);
     net.NumInputs = inputs;
     net.NumOutputs = outputs;
     net.NumPatterns = patterns;
@@ -30,7 +33,9 @@ void fill(int inputs, int outputs, int patterns, core::PublicStuff& net, referen
     net.DesiredOutputs = core::PatternTable(outputs, patterns);
     for (int p = 1; p <= patterns; ++p) {
         for (int i = 1; i <= inputs; ++i) {
-            net.InputPatterns(i, p) = (rng() & 1 ? scale : -scale);
+            net.InputPatterns(i, p) =
+                onesPercent > 0 ? (static_cast<int>(rng() % 100) < onesPercent ? scale : 0.0)
+                                : (rng() & 1 ? scale : -scale);
             if (ref)
                 ref->x[p][i] = net.InputPatterns(i, p);
         }
@@ -222,6 +227,28 @@ void kernelSizes(benchmark::internal::Benchmark* b) {
     }
     b->ArgNames({"in", "out", "pat", "hebb", "threads"});
 }
+
+// The kernel on binary inputs with a given share of ones (range 3), 1 thread: passes skip
+// inputs that are zero in a pattern and, for Delta, in the next one.
+void BM_KernelBinary(benchmark::State& state) {
+    const int in = static_cast<int>(state.range(0)), out = static_cast<int>(state.range(1)),
+              pats = static_cast<int>(state.range(2));
+    core::PublicStuff net;
+    fill(in, out, pats, net, nullptr, static_cast<int>(state.range(3)));
+    const bool hebb = state.range(4) != 0;
+    core::EpochKernel kernel(1);
+    for (auto _ : state) {
+        if (kernel.trainEpoch(net, hebb) != core::ArithStatus::Ok) {
+            state.SkipWithError("overflow");
+            break;
+        }
+    }
+    setCounters(state, in, out, pats);
+}
+BENCHMARK(BM_KernelBinary)
+    ->ArgNames({"in", "out", "pat", "ones%", "hebb"})
+    ->ArgsProduct({{256}, {256}, {100}, {10, 50}, {0, 1}})
+    ->UseRealTime();
 
 BENCHMARK(BM_Production)->Apply(sizes)->UseRealTime();
 BENCHMARK(BM_Kernel)->Apply(kernelSizes)->UseRealTime();

@@ -6,6 +6,7 @@
 // gives the same bits.
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "core/network_state.h"
@@ -30,6 +31,12 @@ struct GroupJob {
     // Delta rule: on entry the recall of pattern 0 under the current weights, on return
     // that recall under the new weights (blocks * Lanes values).
     double* recallNext;
+    // Inputs a pass may skip, or null for none: pattern p's pass visits only inputs
+    // active[activeStart[p]] .. active[activeStart[p + 1] - 1] (from 0, increasing). An
+    // input that is zero in the pattern (and, for Delta, in the next one) changes no
+    // weight and adds only zeros, which leave every sum as it is while no weight is -0.
+    const std::int32_t* active;
+    const std::size_t* activeStart;
     double* errors;      // out: desired - recall after each step, pattern by pattern
     double* lastRecall;  // out: the recall after the last step
     double* lastOutput;  // out: the output activation the last step learned from

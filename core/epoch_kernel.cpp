@@ -66,7 +66,21 @@ void EpochKernel::prepare(const PublicStuff& net) {
     const int patterns = net.NumPatterns;
     const int blocks = net.Weights.blocks();
     const bool resized = n != m_inputs || m != m_outputs || patterns != m_patterns;
+    if (m_inputs < 0) {
+        // Skipping zero inputs leaves every weight as the step would only while no weight
+        // is -0 (-0 + +0 is +0). Training never makes one, so this holds for a run that
+        // starts without.
+        for (int b = 0; b < net.Weights.blocks() && m_skipZeroInputs; ++b) {
+            const Block* w = net.Weights.block(b);
+            for (int i = 0; i < n && m_skipZeroInputs; ++i) {
+                for (const double v : w[i].lane) {
+                    m_skipZeroInputs = m_skipZeroInputs && !(v == 0.0 && std::signbit(v));
+                }
+            }
+        }
+    }
     if (resized) {
+        m_activeListedFor = -1;
         m_groupBlocks = m_fixedGroupBlocks > 0 ? m_fixedGroupBlocks : groupBlocksFor(n);
         const int groups = (blocks + m_groupBlocks - 1) / m_groupBlocks;
         m_groups = groups;
@@ -108,6 +122,45 @@ void EpochKernel::prepare(const PublicStuff& net) {
     m_inputs = n;
     m_outputs = m;
     m_patterns = patterns;
+}
+
+// Lists, pattern by pattern, the inputs a pass must visit: those not zero in the pattern
+// or, for the Delta rule, in the next one (whose recall the pass also forms). Keeps no
+// list when fewer than a tenth of the visits could be skipped.
+void EpochKernel::listActiveInputs(const PublicStuff& net, bool hebb) {
+    m_activeListedFor = hebb ? 1 : 0;
+    m_active.clear();
+    m_activeStart.clear();
+    if (!m_skipZeroInputs) {
+        return;
+    }
+    const int n = net.NumInputs;
+    const int patterns = net.NumPatterns;
+    auto active = [&](int p, int i) {  // p from 0, i from 0
+        const int next = p + 1 == patterns ? 0 : p + 1;
+        return net.InputPatterns(i + 1, p + 1) != 0.0 ||
+               (!hebb && net.InputPatterns(i + 1, next + 1) != 0.0);
+    };
+    std::size_t total = 0;
+    for (int p = 0; p < patterns; ++p) {
+        for (int i = 0; i < n; ++i) {
+            total += active(p, i) ? 1 : 0;
+        }
+    }
+    if (total * 10 > ui(patterns) * ui(n) * 9) {
+        return;
+    }
+    m_active.reserve(total);
+    m_activeStart.reserve(ui(patterns) + 1);
+    for (int p = 0; p < patterns; ++p) {
+        m_activeStart.push_back(m_active.size());
+        for (int i = 0; i < n; ++i) {
+            if (active(p, i)) {
+                m_active.push_back(i);
+            }
+        }
+    }
+    m_activeStart.push_back(m_active.size());
 }
 
 // Adds the squared errors of one group's outputs to each pattern's sum: outputs in
@@ -156,6 +209,8 @@ bool EpochKernel::runGroups(PublicStuff& net, bool hebb, int firstGroup, int end
         job.desired = whole ? net.DesiredOutputs.pattern(1) + firstOutput : m_desiredTail.data();
         job.desiredStride = whole ? net.DesiredOutputs.stride() : GroupLanes;
         job.recallNext = m_newRecallNext.data() + lane0;
+        job.active = m_active.empty() ? nullptr : m_active.data();
+        job.activeStart = m_activeStart.empty() ? nullptr : m_activeStart.data();
         job.errors = errors;
         job.lastRecall = m_lastRecall.data() + lane0;
         job.lastOutput = m_lastOutput.data() + lane0;
@@ -181,6 +236,9 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
         return ArithStatus::BadArguments;
     }
     prepare(net);
+    if (m_activeListedFor != (hebb ? 1 : 0)) {
+        listActiveInputs(net, hebb);
+    }
     const int groups = m_groups;
     std::fill(m_patternSSE.begin(), m_patternSSE.end(), 0.0);
 

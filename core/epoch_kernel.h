@@ -12,6 +12,7 @@
 // identical to the bit, for any thread count.
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "core/arithmetic.h"
@@ -40,6 +41,7 @@ class EpochKernel {
 
   private:
     void prepare(const PublicStuff& net);
+    void listActiveInputs(const PublicStuff& net, bool hebb);
     bool runGroups(PublicStuff& net, bool hebb, int firstGroup, int endGroup);
     void foldErrors(int group, const double* errors, int outputs, int patterns);
 
@@ -53,8 +55,14 @@ class EpochKernel {
     double m_rate = 0.0;
     int m_groupBlocks = 1;  // weight blocks run together through the patterns
     int m_groups = 0;
-    std::vector<double> m_changeInput;                // LearningRate * x(i, p), pattern by pattern
-    std::vector<double> m_desiredTail;                // the last group's targets, zero-padded
+    std::vector<double> m_changeInput;  // LearningRate * x(i, p), pattern by pattern
+    std::vector<double> m_desiredTail;  // the last group's targets, zero-padded
+    // Inputs each pass must visit, when enough are zero to be worth skipping (see
+    // epoch::GroupJob::active), for the rule they were listed for.
+    std::vector<std::int32_t> m_active;
+    std::vector<std::size_t> m_activeStart;
+    int m_activeListedFor = -1;  // 0 Delta, 1 Hebb, -1 not yet
+    bool m_skipZeroInputs = true;
     std::vector<ConnectionMatrix::Block> m_snapshot;  // the weights at the epoch's start
     std::vector<double> m_patternSSE;                 // per pattern
     // Errors per pattern and output of a group: one slot per group when several threads

@@ -150,6 +150,27 @@ TEST(EpochKernel, EveryInstructionSetAndGroupSizeGivesTheSameBits) {
     }
 }
 
+TEST(EpochKernel, SkippedZeroInputsLeaveNegativeZeroWeightsAsThePlainStepDoes) {
+    // Passes skip inputs that are zero, which is exact only while no weight is -0: a
+    // plain step turns -0 + 0 * out into +0. Weights that start at -0 must get that.
+    for (bool hebb : {false, true}) {
+        SCOPED_TRACE(hebb ? "Hebb" : "Delta");
+        Problem problem(24, 10, 6, Kind::Sparse, 0.05, 77);
+        for (int j = 1; j <= 10; ++j) {
+            for (int i = 1; i <= 24; i += 2) {
+                problem.net.Weights.setWeight(j, i, -0.0);
+                problem.ref.w[j][i].Weight = -0.0;
+            }
+        }
+        core::EpochKernel kernel(1);
+        for (int epoch = 0; epoch < 2; ++epoch) {
+            ASSERT_EQ(kernel.trainEpoch(problem.net, hebb), ArithStatus::Ok);
+            ASSERT_EQ(bits(problem.net.TotalSSE), bits(problem.referenceEpoch(hebb)));
+        }
+        problem.expectSameNetwork();
+    }
+}
+
 TEST(EpochKernel, OverflowRestoresTheEpochStart) {
     for (int threads : {1, 2}) {
         // Delta with rate 2 on large values diverges; 40 outputs span several blocks.
