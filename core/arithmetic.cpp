@@ -81,6 +81,8 @@ const char* Describe(ArithStatus status) {
             return "a value grew beyond the range of double precision (overflow)";
         case ArithStatus::BadArguments:
             return "the network does not match the loaded training problem";
+        case ArithStatus::OutOfMemory:
+            return "there is not enough memory for the arrays training needs";
     }
     return "unknown error";
 }

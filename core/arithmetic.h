@@ -18,6 +18,7 @@ enum class ArithStatus {
     Ok,
     Overflow,      // a product or sum went beyond the range of double precision
     BadArguments,  // counts outside 1..32767, a pattern outside 1..NumPatterns, or no arrays
+    OutOfMemory,   // the working arrays of a step could not be allocated
 };
 
 // A sentence for a message box, e.g. "a value grew beyond the range of double precision".

@@ -2,6 +2,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 // Vectors pass between always-inlined helpers only, never across builds for different
@@ -41,6 +43,15 @@ struct Ops {
     [[gnu::always_inline]] static bool allZero(V v) {
         return _mm512_cmp_pd_mask(v, _mm512_setzero_pd(), _CMP_NEQ_UQ) == 0;
     }
+    [[gnu::always_inline]] static double largestMagnitude(V v) {
+        alignas(64) double lanes[Lanes];
+        _mm512_store_pd(lanes, _mm512_abs_pd(v));
+        double largest = 0.0;
+        for (const double lane : lanes) {
+            largest = std::max(largest, lane);
+        }
+        return largest;
+    }
 };
 #include "core/epoch_group_body.inc"
 }  // namespace avx512
@@ -70,6 +81,13 @@ DAM_TARGET_END
                 zero = zero && v[k] == 0.0;                                    \
             }                                                                  \
             return zero;                                                       \
+        }                                                                      \
+        static double largestMagnitude(V v) {                                  \
+            double largest = 0.0;                                              \
+            for (int k = 0; k < Lanes; ++k) {                                  \
+                largest = std::max(largest, std::abs(v[k]));                   \
+            }                                                                  \
+            return largest;                                                    \
         }                                                                      \
     };
 

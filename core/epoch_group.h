@@ -38,6 +38,7 @@ struct GroupJob {
     const std::int32_t* active;
     const std::size_t* activeStart;
     double* errors;      // out: desired - recall after each step, pattern by pattern
+    double* outputMax;   // out: per pattern, the largest |output activation| learned from
     double* lastRecall;  // out: the recall after the last step
     double* lastOutput;  // out: the output activation the last step learned from
 };

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <thread>
 
 #include <unistd.h>
 
 #include "core/epoch_group.h"
+#include "core/overflow_bound.h"
 
 namespace core {
 
@@ -85,8 +87,10 @@ void EpochKernel::prepare(const PublicStuff& net) {
         const int groups = (blocks + m_groupBlocks - 1) / m_groupBlocks;
         m_groups = groups;
         m_changeInput.assign(ui(patterns) * ui(n), 0.0);
-        m_snapshot.assign(ui(blocks) * ui(n), Block{});
+        m_snapshot.clear();  // made when an epoch first needs one
+        m_snapshot.shrink_to_fit();
         m_patternSSE.assign(ui(patterns) + 1, 0.0);
+        m_patternOutputMax.assign(ui(patterns), 0.0);
         const std::size_t padded = ui(groups) * GroupLanes;
         m_recallNext.assign(padded, 0.0);
         m_newRecallNext.assign(padded, 0.0);
@@ -97,6 +101,7 @@ void EpochKernel::prepare(const PublicStuff& net) {
         m_slotPerGroup =
             m_threads > 1 && groups > 1 && ui(groups) * slot <= MaxErrorBytes / sizeof(double);
         m_errors.assign(m_slotPerGroup ? ui(groups) * slot : slot, 0.0);
+        m_outputMax.assign((m_slotPerGroup ? ui(groups) : 1) * ui(patterns), 0.0);
         // The last group's targets, padded with zeros to whole blocks.
         const int firstOutput = (groups - 1) * m_groupBlocks * Lanes + 1;
         m_desiredTail.assign(slot, 0.0);
@@ -118,6 +123,7 @@ void EpochKernel::prepare(const PublicStuff& net) {
             }
         }
         m_rate = net.LearningRate;
+        m_bound.prepare(net, m_changeInput.data());
     }
     m_inputs = n;
     m_outputs = m;
@@ -163,12 +169,16 @@ void EpochKernel::listActiveInputs(const PublicStuff& net, bool hebb) {
     m_activeStart.push_back(m_active.size());
 }
 
-// Adds the squared errors of one group's outputs to each pattern's sum: outputs in
-// increasing order, groups in increasing order, as the plain sum runs.
-void EpochKernel::foldErrors(int group, const double* errors, int outputs, int patterns) {
+// Adds the squared errors of one group's outputs (in slot `slot`) to each pattern's sum:
+// outputs in increasing order, groups in increasing order, as the plain sum runs; and
+// keeps each pattern's largest |output activation|.
+void EpochKernel::foldGroup(int group, int slot, int outputs, int patterns) {
     const int groupLanes = m_groupBlocks * Lanes;
     const int lanes = std::min(groupLanes, outputs - group * groupLanes);
+    const double* errors = m_errors.data() + ui(slot) * ui(patterns) * GroupLanes;
+    const double* outputMax = m_outputMax.data() + ui(slot) * ui(patterns);
     for (int p = 0; p < patterns; ++p) {
+        m_patternOutputMax[ui(p)] = std::max(m_patternOutputMax[ui(p)], outputMax[p]);
         const double* e = errors + ui(p) * GroupLanes;
         double sse = m_patternSSE[ui(p) + 1];
         for (int k = 0; k < lanes; ++k) {
@@ -176,6 +186,20 @@ void EpochKernel::foldErrors(int group, const double* errors, int outputs, int p
         }
         m_patternSSE[ui(p) + 1] = sse;
     }
+}
+
+// Whether the coming epoch provably keeps every value finite, so that it needs no
+// snapshot. The bound carried from the last epoch grows with every epoch; when it no
+// longer proves anything, the weights themselves give a fresh one.
+bool EpochKernel::provenSafe(const PublicStuff& net, bool hebb) {
+    if (m_weightBound < 0.0) {
+        m_weightBound = OverflowBound::largestWeight(net.Weights);
+    }
+    if (m_bound.provesSafe(m_weightBound, hebb)) {
+        return true;
+    }
+    m_weightBound = OverflowBound::largestWeight(net.Weights);
+    return m_bound.provesSafe(m_weightBound, hebb);
 }
 
 // Runs groups [firstGroup, endGroup) through every pattern. Returns false when any value
@@ -191,12 +215,14 @@ bool EpochKernel::runGroups(PublicStuff& net, bool hebb, int firstGroup, int end
         const int b0 = group * m_groupBlocks;
         const int count = std::min(m_groupBlocks, blocks - b0);
         Block* weights = net.Weights.block(b0);
-        std::copy_n(weights, ui(count) * ui(n), m_snapshot.data() + ui(b0) * ui(n));
+        if (m_takeSnapshot) {
+            std::copy_n(weights, ui(count) * ui(n), m_snapshot.data() + ui(b0) * ui(n));
+        }
         const std::size_t lane0 = ui(b0) * Lanes;
         const int firstOutput = b0 * Lanes + 1;
         const bool whole = m - firstOutput + 1 >= count * Lanes;
-        double* errors =
-            m_errors.data() + (m_slotPerGroup ? ui(group) * ui(patterns) * GroupLanes : 0);
+        const int slot = m_slotPerGroup ? group : 0;
+        double* errors = m_errors.data() + ui(slot) * ui(patterns) * GroupLanes;
 
         epoch::GroupJob job{};
         job.weights = weights;
@@ -212,6 +238,7 @@ bool EpochKernel::runGroups(PublicStuff& net, bool hebb, int firstGroup, int end
         job.active = m_active.empty() ? nullptr : m_active.data();
         job.activeStart = m_activeStart.empty() ? nullptr : m_activeStart.data();
         job.errors = errors;
+        job.outputMax = m_outputMax.data() + ui(slot) * ui(patterns);
         job.lastRecall = m_lastRecall.data() + lane0;
         job.lastOutput = m_lastOutput.data() + lane0;
         if (!hebb) {
@@ -225,7 +252,7 @@ bool EpochKernel::runGroups(PublicStuff& net, bool hebb, int firstGroup, int end
         std::copy_n(errors + ui(patterns - 1) * GroupLanes, count * Lanes,
                     m_lastError.data() + lane0);
         if (!m_slotPerGroup) {
-            foldErrors(group, errors, m, patterns);
+            foldGroup(group, 0, m, patterns);
         }
     }
     return finite;
@@ -235,12 +262,25 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
     if (!net.NetworkMatchesProblem()) {
         return ArithStatus::BadArguments;
     }
-    prepare(net);
-    if (m_activeListedFor != (hebb ? 1 : 0)) {
-        listActiveInputs(net, hebb);
+    try {
+        prepare(net);
+        if (m_activeListedFor != (hebb ? 1 : 0)) {
+            listActiveInputs(net, hebb);
+        }
+        m_takeSnapshot = !provenSafe(net, hebb);
+        if (m_takeSnapshot && m_snapshot.empty()) {
+            m_snapshot.assign(ui(net.Weights.blocks()) * ui(net.NumInputs), Block{});
+        }
+    } catch (const std::bad_alloc&) {
+        m_inputs = -1;  // start afresh next time
+        m_outputs = -1;
+        m_patterns = -1;
+        m_activeListedFor = -1;
+        return ArithStatus::OutOfMemory;
     }
     const int groups = m_groups;
     std::fill(m_patternSSE.begin(), m_patternSSE.end(), 0.0);
+    std::fill(m_patternOutputMax.begin(), m_patternOutputMax.end(), 0.0);
 
     const double work = static_cast<double>(net.NumInputs) * net.NumOutputs * net.NumPatterns;
     const int threads = !m_slotPerGroup || work < MinThreadedWork ? 1 : std::min(m_threads, groups);
@@ -249,8 +289,7 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
         finite = runGroups(net, hebb, 0, groups);
         if (m_slotPerGroup) {
             for (int g = 0; g < groups; ++g) {
-                foldErrors(g, m_errors.data() + ui(g) * ui(net.NumPatterns) * GroupLanes,
-                           net.NumOutputs, net.NumPatterns);
+                foldGroup(g, g, net.NumOutputs, net.NumPatterns);
             }
         }
     } else {
@@ -268,8 +307,7 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
         }
         finite = std::all_of(ok.begin(), ok.end(), [](char v) { return v != 0; });
         for (int g = 0; finite && g < groups; ++g) {
-            foldErrors(g, m_errors.data() + ui(g) * ui(net.NumPatterns) * GroupLanes,
-                       net.NumOutputs, net.NumPatterns);
+            foldGroup(g, g, net.NumOutputs, net.NumPatterns);
         }
     }
 
@@ -279,9 +317,11 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
         finite = std::isfinite(total);
     }
     if (!finite) {
+        // Only an epoch that was not proven safe can get here, and it took a snapshot.
         std::copy(m_snapshot.begin(), m_snapshot.end(), net.Weights.block(0));
         return ArithStatus::Overflow;
     }
+    m_weightBound = m_bound.after(m_weightBound, m_patternOutputMax);
 
     // Commit what the plain steps would have left: the last pattern's activations, its
     // recall, and the Change factors of its learning step.

@@ -17,6 +17,7 @@
 
 #include "core/arithmetic.h"
 #include "core/network_state.h"
+#include "core/overflow_bound.h"
 
 namespace core {
 
@@ -34,16 +35,25 @@ class EpochKernel {
 
     // One epoch over all patterns in order. On success the weights, units and Change
     // factors are those the plain steps leave and net.TotalSSE is the epoch's total. On
-    // Overflow the network (TotalSSE included) is exactly as before the call.
+    // Overflow or OutOfMemory the network (TotalSSE included) is exactly as before the
+    // call. An epoch that provably cannot overflow runs without copying the weights.
     // Allocates only on the first call for a network of new sizes. The patterns must not
     // change between calls: make one kernel per training run.
     [[nodiscard]] ArithStatus trainEpoch(PublicStuff& net, bool hebb);
+
+    // Whether the last epoch was proven free of overflow (and so ran without a snapshot),
+    // and the bytes the snapshot holds now.
+    bool lastEpochProvenSafe() const { return !m_takeSnapshot; }
+    std::size_t snapshotBytes() const {
+        return m_snapshot.size() * sizeof(ConnectionMatrix::Block);
+    }
 
   private:
     void prepare(const PublicStuff& net);
     void listActiveInputs(const PublicStuff& net, bool hebb);
     bool runGroups(PublicStuff& net, bool hebb, int firstGroup, int endGroup);
-    void foldErrors(int group, const double* errors, int outputs, int patterns);
+    void foldGroup(int group, int slot, int outputs, int patterns);
+    bool provenSafe(const PublicStuff& net, bool hebb);
 
     int m_threads;
     const epoch::Kernels* m_kernels;
@@ -63,8 +73,15 @@ class EpochKernel {
     std::vector<std::size_t> m_activeStart;
     int m_activeListedFor = -1;  // 0 Delta, 1 Hebb, -1 not yet
     bool m_skipZeroInputs = true;
-    std::vector<ConnectionMatrix::Block> m_snapshot;  // the weights at the epoch's start
-    std::vector<double> m_patternSSE;                 // per pattern
+    // Weights at the epoch's start, copied only when the epoch cannot be proven free of
+    // overflow (made on first need).
+    std::vector<ConnectionMatrix::Block> m_snapshot;
+    bool m_takeSnapshot = true;
+    OverflowBound m_bound;
+    double m_weightBound = -1.0;             // bounds |weight| now; -1 until first read
+    std::vector<double> m_outputMax;         // per group slot and pattern, from the kernel
+    std::vector<double> m_patternOutputMax;  // per pattern, over all groups
+    std::vector<double> m_patternSSE;        // per pattern
     // Errors per pattern and output of a group: one slot per group when several threads
     // run (folded in order after they finish), else one slot folded after each group.
     std::vector<double> m_errors;

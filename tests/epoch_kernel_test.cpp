@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -168,6 +169,69 @@ TEST(EpochKernel, SkippedZeroInputsLeaveNegativeZeroWeightsAsThePlainStepDoes) {
             ASSERT_EQ(bits(problem.net.TotalSSE), bits(problem.referenceEpoch(hebb)));
         }
         problem.expectSameNetwork();
+    }
+}
+
+TEST(EpochKernel, EpochsProvenSafeNeverOverflowAndOthersUndoExactly) {
+    // Values from ordinary to 1e150 and rates up to 2 put epochs on both sides of the
+    // limit of double precision. An epoch the kernel proved safe must not overflow (it
+    // keeps no snapshot to undo one); every other overflow must leave the network as it
+    // was; every completed epoch must equal the literal arithmetic.
+    std::mt19937_64 rng(2024);
+    int proven = 0;
+    int overflows = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+        const bool hebb = trial % 2 == 1;
+        const double rate = std::array{0.01, 0.3, 2.0}[rng() % 3];
+        const double inputScale = std::pow(10.0, static_cast<double>(rng() % 160));
+        const double desiredScale = std::pow(10.0, static_cast<double>(rng() % 160));
+        SCOPED_TRACE(testing::Message() << "trial " << trial << " rate " << rate << " inputs "
+                                        << inputScale << " desired " << desiredScale);
+        Problem problem(5, 9, 4, Kind::Real, rate, 900 + static_cast<std::uint64_t>(trial));
+        for (int p = 1; p <= 4; ++p) {
+            for (int i = 1; i <= 5; ++i)
+                problem.ref.x[p][i] = problem.net.InputPatterns(i, p) *= inputScale;
+            for (int j = 1; j <= 9; ++j)
+                problem.ref.d[p][j] = problem.net.DesiredOutputs(j, p) *= desiredScale;
+        }
+        core::EpochKernel kernel(1);
+        for (int epoch = 0; epoch < 12; ++epoch) {
+            const core::PublicStuff before = problem.net;
+            const ArithStatus status = kernel.trainEpoch(problem.net, hebb);
+            if (status == ArithStatus::Overflow) {
+                ASSERT_FALSE(kernel.lastEpochProvenSafe());
+                ++overflows;
+                ASSERT_EQ(bits(problem.net.TotalSSE), bits(before.TotalSSE));
+                for (int j = 1; j <= 9; ++j)
+                    for (int i = 1; i <= 5; ++i)
+                        ASSERT_EQ(bits(problem.net.Weights.Weight(j, i)),
+                                  bits(before.Weights.Weight(j, i)));
+                break;
+            }
+            ASSERT_EQ(status, ArithStatus::Ok);
+            proven += kernel.lastEpochProvenSafe() ? 1 : 0;
+            ASSERT_EQ(bits(problem.net.TotalSSE), bits(problem.referenceEpoch(hebb)));
+        }
+    }
+    // Both sides were reached.
+    EXPECT_GT(proven, 100);
+    EXPECT_GT(overflows, 10);
+}
+
+TEST(EpochKernel, OrdinaryTrainingKeepsNoSnapshot) {
+    // Bipolar inputs of unit length, targets within 1, a common rate: every epoch is
+    // proven safe, so the kernel holds no copy of the weights.
+    for (bool hebb : {false, true}) {
+        Problem problem(64, 48, 20, Kind::Bipolar, 0.1, 31);
+        for (int p = 1; p <= 20; ++p)
+            for (int i = 1; i <= 64; ++i)
+                problem.net.InputPatterns(i, p) /= 8.0;
+        core::EpochKernel kernel(1);
+        for (int epoch = 0; epoch < 50; ++epoch) {
+            ASSERT_EQ(kernel.trainEpoch(problem.net, hebb), ArithStatus::Ok);
+            ASSERT_TRUE(kernel.lastEpochProvenSafe()) << epoch;
+        }
+        EXPECT_EQ(kernel.snapshotBytes(), 0u);
     }
 }
 
