@@ -197,14 +197,14 @@ class Parser {
             // `pos` is never inside a field, so the byte before it counts as a separator.
             const std::uint64_t from = ~std::uint64_t{0} << (pos - base);
             std::uint64_t starts = ~separators & ((separators << 1) | (from & -from)) & from;
-            pos = base + window;
+            const auto there = static_cast<unsigned>(std::countr_zero(later));
+            std::size_t lastEnd = base + window;
             for (; starts != 0 && done < count; starts &= starts - 1) {
-                const auto startBit = static_cast<unsigned>(std::countr_zero(starts));
+                const auto startBit = static_cast<unsigned>(__builtin_ctzll(starts));
                 const std::size_t start = base + startBit;
                 // The next separator, here or in the next window (64 when there is none);
                 // a field longer than that is no short decimal, and is refused below.
                 const auto here = static_cast<unsigned>(std::countr_zero(separators >> startBit));
-                const auto there = static_cast<unsigned>(std::countr_zero(later));
                 const std::size_t end = start + (here != 64 ? here : window - startBit + there);
                 double value = 0.0;
                 if (!readShortDecimal(start, end, value)) {
@@ -214,11 +214,11 @@ class Parser {
                 sink(value);
                 ++done;
                 m_fieldStart = start;
-                pos = std::max(pos, end);
-                if (done == count) {
-                    pos = end;
-                }
+                lastEnd = end;
             }
+            // On past this window, or past its last field when that runs into the next;
+            // exactly past the last field when enough were read.
+            pos = done == count ? lastEnd : std::max(base + window, lastEnd);
         }
         m_pos = std::min(pos, size);
         return done;
@@ -267,7 +267,9 @@ class Parser {
         if (!read) {
             return false;
         }
-        const double magnitude = static_cast<double>(read->mantissa) / kPowersOfTen[read->decimals];
+        // Below 2^53, so the signed conversion is exact and needs no care for large values.
+        const double magnitude = static_cast<double>(static_cast<std::int64_t>(read->mantissa)) /
+                                 kPowersOfTen[read->decimals];
         // The sign bit set without a branch: signs of data are as good as random.
         value = std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) |
                                       (static_cast<std::uint64_t>(negative) << 63));
@@ -356,7 +358,7 @@ class Parser {
         // A byte's top bit ends up set when it is below '0' or above '9' (or not ASCII).
         const std::uint64_t notDigit =
             ((word + ones * (0x80 - 10 - '0')) | (word - ones * '0') | word) & (ones * 0x80);
-        return notDigit == 0 ? 8 : std::countr_zero(notDigit) / 8;
+        return notDigit == 0 ? 8 : __builtin_ctzll(notDigit) / 8;
     }
 
     // The value of the first `count` (0..8) digits of the word.
