@@ -124,6 +124,7 @@ void EpochKernel::prepare(const PublicStuff& net) {
         }
         m_rate = net.LearningRate;
         m_bound.prepare(net, m_changeInput.data());
+        m_provenRule = -1;
     }
     m_inputs = n;
     m_outputs = m;
@@ -190,16 +191,28 @@ void EpochKernel::foldGroup(int group, int slot, int outputs, int patterns) {
 
 // Whether the coming epoch provably keeps every value finite, so that it needs no
 // snapshot. The bound carried from the last epoch grows with every epoch; when it no
-// longer proves anything, the weights themselves give a fresh one.
+// longer proves anything, the weights themselves give a fresh one. Every bound of the
+// proof grows with the weight bound, so a proof for twice the bound covers the epochs
+// until the bound has doubled, and most epochs need no proof of their own.
 bool EpochKernel::provenSafe(const PublicStuff& net, bool hebb) {
+    const int rule = hebb ? 1 : 0;
     if (m_weightBound < 0.0) {
         m_weightBound = OverflowBound::largestWeight(net.Weights);
     }
-    if (m_bound.provesSafe(m_weightBound, hebb)) {
+    if (m_provenRule == rule && m_weightBound <= m_provenBound) {
         return true;
     }
-    m_weightBound = OverflowBound::largestWeight(net.Weights);
-    return m_bound.provesSafe(m_weightBound, hebb);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        for (const double bound : {2.0 * m_weightBound, m_weightBound}) {
+            if (m_bound.provesSafe(bound, hebb)) {
+                m_provenBound = bound;
+                m_provenRule = rule;
+                return true;
+            }
+        }
+        m_weightBound = OverflowBound::largestWeight(net.Weights);
+    }
+    return false;
 }
 
 // Runs groups [firstGroup, endGroup) through every pattern. Returns false when any value

@@ -79,6 +79,8 @@ class EpochKernel {
     bool m_takeSnapshot = true;
     OverflowBound m_bound;
     double m_weightBound = -1.0;             // bounds |weight| now; -1 until first read
+    double m_provenBound = -1.0;             // epochs are proven safe from weights up to this bound
+    int m_provenRule = -1;                   // for this rule (0 Delta, 1 Hebb), -1 for none
     std::vector<double> m_outputMax;         // per group slot and pattern, from the kernel
     std::vector<double> m_patternOutputMax;  // per pattern, over all groups
     std::vector<double> m_patternSSE;        // per pattern
