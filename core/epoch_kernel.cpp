@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <new>
 #include <thread>
 
@@ -280,6 +281,10 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
         if (m_activeListedFor != (hebb ? 1 : 0)) {
             listActiveInputs(net, hebb);
         }
+        if (m_slotPerGroup && m_pool == nullptr) {
+            m_pool = std::make_unique<WorkerPool>(m_threads);
+            m_threadFinite.assign(ui(m_pool->size()), 1);
+        }
         m_takeSnapshot = !provenSafe(net, hebb);
         if (m_takeSnapshot && m_snapshot.empty()) {
             m_snapshot.assign(ui(net.Weights.blocks()) * ui(net.NumInputs), Block{});
@@ -296,7 +301,8 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
     std::fill(m_patternOutputMax.begin(), m_patternOutputMax.end(), 0.0);
 
     const double work = static_cast<double>(net.NumInputs) * net.NumOutputs * net.NumPatterns;
-    const int threads = !m_slotPerGroup || work < MinThreadedWork ? 1 : std::min(m_threads, groups);
+    const int threads =
+        !m_slotPerGroup || work < MinThreadedWork || !m_pool ? 1 : std::min(m_pool->size(), groups);
     bool finite = true;
     if (threads == 1) {
         finite = runGroups(net, hebb, 0, groups);
@@ -307,18 +313,16 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
         }
     } else {
         // Contiguous ranges of groups; each thread writes only its own groups' data.
-        std::vector<char> ok(ui(threads), 1);
-        {
-            std::vector<std::jthread> workers;
-            for (int t = 0; t < threads; ++t) {
+        std::fill(m_threadFinite.begin(), m_threadFinite.end(), 1);
+        m_pool->run([this, &net, hebb, groups, threads](int t) {
+            if (t < threads) {
                 const int first = groups * t / threads;
                 const int end = groups * (t + 1) / threads;
-                workers.emplace_back([this, &net, hebb, first, end, &ok, t] {
-                    ok[ui(t)] = runGroups(net, hebb, first, end) ? 1 : 0;
-                });
+                m_threadFinite[ui(t)] = runGroups(net, hebb, first, end) ? 1 : 0;
             }
-        }
-        finite = std::all_of(ok.begin(), ok.end(), [](char v) { return v != 0; });
+        });
+        finite = std::all_of(m_threadFinite.begin(), m_threadFinite.end(),
+                             [](char v) { return v != 0; });
         for (int g = 0; finite && g < groups; ++g) {
             foldGroup(g, g, net.NumOutputs, net.NumPatterns);
         }

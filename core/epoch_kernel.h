@@ -13,11 +13,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/arithmetic.h"
 #include "core/network_state.h"
 #include "core/overflow_bound.h"
+#include "core/worker_pool.h"
 
 namespace core {
 
@@ -56,6 +58,8 @@ class EpochKernel {
     bool provenSafe(const PublicStuff& net, bool hebb);
 
     int m_threads;
+    std::unique_ptr<WorkerPool> m_pool;  // started by the first epoch that can use it
+    std::vector<char> m_threadFinite;    // per thread of the pool
     const epoch::Kernels* m_kernels;
     int m_fixedGroupBlocks = 0;
     // Sizes the buffers were made for.
