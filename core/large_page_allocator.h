@@ -11,7 +11,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <new>
+#include <utility>
 
 namespace core {
 
@@ -86,6 +89,63 @@ struct LargePageAllocator {
     bool operator==(const LargePageAllocator<U>& /*other*/) const {
         return true;
     }
+};
+
+// An array of doubles that starts zero without a pass to clear it: big arrays are fresh
+// mappings, which the system hands out zeroed, and small ones come from calloc. Filling
+// a big table once (the loader does) then touches each page only once.
+class ZeroedDoubles {
+  public:
+    ZeroedDoubles() = default;
+    // Throws std::bad_alloc.
+    explicit ZeroedDoubles(std::size_t count) : m_size(count) {
+        if (count > static_cast<std::size_t>(PTRDIFF_MAX) / sizeof(double)) {
+            throw std::bad_alloc();
+        }
+        if (bytes() >= large_pages::HugePage) {
+            m_data = static_cast<double*>(large_pages::map(bytes()));
+        } else if (count > 0) {
+            m_data = static_cast<double*>(std::calloc(count, sizeof(double)));
+            if (m_data == nullptr) {
+                throw std::bad_alloc();
+            }
+        }
+    }
+    ZeroedDoubles(const ZeroedDoubles& other) : ZeroedDoubles(other.m_size) {
+        if (m_size > 0) {
+            std::memcpy(m_data, other.m_data, bytes());
+        }
+    }
+    ZeroedDoubles(ZeroedDoubles&& other) noexcept
+        : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)) {}
+    ZeroedDoubles& operator=(ZeroedDoubles other) noexcept {
+        std::swap(m_data, other.m_data);
+        std::swap(m_size, other.m_size);
+        return *this;
+    }
+    ~ZeroedDoubles() {
+        if (m_data == nullptr) {
+            return;
+        }
+        if (bytes() >= large_pages::HugePage) {
+            large_pages::unmap(m_data, bytes());
+        } else {
+            std::free(m_data);
+        }
+    }
+
+    double* data() { return m_data; }
+    const double* data() const { return m_data; }
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    double& operator[](std::size_t k) { return m_data[k]; }
+    const double& operator[](std::size_t k) const { return m_data[k]; }
+
+  private:
+    std::size_t bytes() const { return m_size * sizeof(double); }
+
+    double* m_data = nullptr;
+    std::size_t m_size = 0;
 };
 
 }  // namespace core

@@ -22,7 +22,7 @@ PatternTable::PatternTable(int units, int patterns)
     : m_units(units),
       m_patterns(patterns),
       m_stride(extent(units)),
-      m_values(extent(units) * extent(patterns), 0.0) {}
+      m_values(extent(units) * extent(patterns)) {}
 
 ConnectionMatrix::ConnectionMatrix(int outputs, int inputs)
     : m_outputs(outputs),

@@ -61,7 +61,7 @@ class PatternTable {
     int m_units = 0;
     int m_patterns = 0;
     std::size_t m_stride = 0;
-    std::vector<double, LargePageAllocator<double>> m_values;
+    ZeroedDoubles m_values;
 };
 
 // The connections, read as Weights(output j, input i).

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,10 +32,36 @@ TEST(LargePageAllocator, BigArraysStartOnHugePageBoundariesAndHoldTheirValues) {
     }
 }
 
+TEST(ZeroedDoubles, StartZeroAndCopyAndMoveTheirValues) {
+    for (std::size_t count : {std::size_t{0}, std::size_t{17}, std::size_t{1} << 20}) {
+        SCOPED_TRACE(count);
+        core::ZeroedDoubles values(count);
+        ASSERT_EQ(values.size(), count);
+        for (std::size_t k = 0; k < count; ++k) {
+            ASSERT_EQ(values[k], 0.0);
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            values[k] = static_cast<double>(k) + 0.5;
+        }
+        core::ZeroedDoubles copy = values;
+        values = core::ZeroedDoubles(3);  // the copy keeps its own values
+        ASSERT_EQ(copy.size(), count);
+        for (std::size_t k = 0; k < count; k += 997) {
+            ASSERT_EQ(copy[k], static_cast<double>(k) + 0.5);
+        }
+        const core::ZeroedDoubles moved = std::move(copy);
+        EXPECT_EQ(moved.size(), count);
+        EXPECT_TRUE(copy.empty());  // NOLINT(bugprone-use-after-move): moved-from is empty
+        EXPECT_EQ(values.size(), 3u);
+        EXPECT_EQ(values[2], 0.0);
+    }
+}
+
 TEST(LargePageAllocator, ImpossibleSizesThrowBadAlloc) {
     core::LargePageAllocator<double> allocator;
     EXPECT_THROW((void)allocator.allocate(std::size_t{1} << 61), std::bad_alloc);
     EXPECT_THROW((void)allocator.allocate(std::size_t{1} << 44), std::bad_alloc);  // 128 TB
+    EXPECT_THROW(core::ZeroedDoubles(std::size_t{1} << 44), std::bad_alloc);
 }
 
 }  // namespace
