@@ -69,6 +69,16 @@ struct Problem {
         return total;
     }
 
+    // Trains `epochs` epochs with the kernel and the literal arithmetic side by side: each
+    // epoch's total must match, and the whole network after the last.
+    void expectSameTraining(core::EpochKernel& kernel, bool hebb, int epochs) {
+        for (int epoch = 0; epoch < epochs; ++epoch) {
+            ASSERT_EQ(kernel.trainEpoch(net, hebb), ArithStatus::Ok);
+            ASSERT_EQ(bits(net.TotalSSE), bits(referenceEpoch(hebb)));
+        }
+        expectSameNetwork();
+    }
+
     void expectSameNetwork() const {
         for (int i = 1; i <= net.NumInputs; ++i) {
             ASSERT_EQ(bits(net.InputUnits[i].Activation), bits(ref.inUnits[i].Activation));
@@ -107,12 +117,7 @@ TEST(EpochKernel, MatchesTheLiteralArithmeticBitForBit) {
                                      << (hebb ? " Hebb" : " Delta") << " threads " << threads);
                         Problem problem(size[0], size[1], size[2], kind, rate, ++seed);
                         core::EpochKernel kernel(threads);
-                        for (int epoch = 0; epoch < 3; ++epoch) {
-                            ASSERT_EQ(kernel.trainEpoch(problem.net, hebb), ArithStatus::Ok);
-                            ASSERT_EQ(bits(problem.net.TotalSSE),
-                                      bits(problem.referenceEpoch(hebb)));
-                        }
-                        problem.expectSameNetwork();
+                        problem.expectSameTraining(kernel, hebb, 3);
                     }
                 }
             }
@@ -138,12 +143,7 @@ TEST(EpochKernel, EveryInstructionSetAndGroupSizeGivesTheSameBits) {
                                      << static_cast<int>(kind) << (hebb ? " Hebb" : " Delta"));
                         Problem problem(size[0], size[1], size[2], kind, 0.05, ++seed);
                         core::EpochKernel kernel(large ? 2 : 1, *kernels, groupBlocks);
-                        for (int epoch = 0; epoch < 3; ++epoch) {
-                            ASSERT_EQ(kernel.trainEpoch(problem.net, hebb), ArithStatus::Ok);
-                            ASSERT_EQ(bits(problem.net.TotalSSE),
-                                      bits(problem.referenceEpoch(hebb)));
-                        }
-                        problem.expectSameNetwork();
+                        problem.expectSameTraining(kernel, hebb, 3);
                     }
                 }
             }
@@ -164,11 +164,7 @@ TEST(EpochKernel, SkippedZeroInputsLeaveNegativeZeroWeightsAsThePlainStepDoes) {
             }
         }
         core::EpochKernel kernel(1);
-        for (int epoch = 0; epoch < 2; ++epoch) {
-            ASSERT_EQ(kernel.trainEpoch(problem.net, hebb), ArithStatus::Ok);
-            ASSERT_EQ(bits(problem.net.TotalSSE), bits(problem.referenceEpoch(hebb)));
-        }
-        problem.expectSameNetwork();
+        problem.expectSameTraining(kernel, hebb, 2);
     }
 }
 
