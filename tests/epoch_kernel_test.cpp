@@ -6,7 +6,12 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
 #include <random>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "core/epoch_group.h"
 #include "literal_reference.h"
@@ -230,6 +235,37 @@ TEST(EpochKernel, OrdinaryTrainingKeepsNoSnapshot) {
         EXPECT_EQ(kernel.snapshotBytes(), 0u);
     }
 }
+
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's reserved memory defeats RLIMIT_AS
+// Caps the address space a little above what the network holds, so that the kernel
+// cannot make its own arrays (about 50 MB here), and trains: 0 when the epoch says so
+// and leaves the network as it was.
+int trainWithoutRoomForTheKernel() {
+    Problem problem(2048, 8, 3000, Kind::Real, 0.05, 5);
+    std::ifstream statm("/proc/self/statm");
+    unsigned long pages = 0;
+    statm >> pages;
+    const rlim_t cap = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (20u << 20);
+    const rlimit limit{cap, cap};
+    if (!statm || ::setrlimit(RLIMIT_AS, &limit) != 0) {
+        return 2;
+    }
+    const double totalBefore = problem.net.TotalSSE;
+    core::EpochKernel kernel(1);
+    const ArithStatus status = kernel.trainEpoch(problem.net, false);
+    bool unchanged = bits(problem.net.TotalSSE) == bits(totalBefore);
+    for (int j = 1; j <= 8; ++j) {
+        for (int i = 1; i <= 2048; ++i) {
+            unchanged = unchanged && bits(problem.net.Weights.Weight(j, i)) == 0;
+        }
+    }
+    return status == ArithStatus::OutOfMemory && unchanged ? 0 : 1;
+}
+
+TEST(EpochKernelDeathTest, RunningOutOfMemoryLeavesTheNetworkAsItWas) {
+    EXPECT_EXIT(std::_Exit(trainWithoutRoomForTheKernel()), testing::ExitedWithCode(0), "");
+}
+#endif
 
 TEST(EpochKernel, OverflowRestoresTheEpochStart) {
     for (int threads : {1, 2}) {
