@@ -44,7 +44,7 @@ bool recallIntoWorkspace(PublicStuff& net, int p) {
     bool finite = true;
     for (int j = 1; j <= outputs; ++j) {
         error[j] = d[j] - sum[j];
-        finite &= isFinite(sum[j]) & isFinite(error[j]);
+        finite = finite && isFinite(sum[j]) && isFinite(error[j]);
     }
     return finite;
 }

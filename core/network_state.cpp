@@ -103,7 +103,7 @@ bool ConnectionMatrix::addOuterProductChecked(const double* changeInput,
         for (int j = 1; j <= m_outputs; ++j) {
             const double change = in * changeOutput[j];
             const double sum = Weight(j, i) + change;
-            finite &= isFinite(change) & isFinite(sum);
+            finite = finite && isFinite(change) && isFinite(sum);
             largest = std::max(largest, std::abs(sum));
         }
         if (!finite) {
