@@ -43,7 +43,7 @@ QString unreadableReason(const QString& path) {
 }
 
 QString indent(int level) {
-    return QString(2 * level, QLatin1Char(' '));
+    return QString(qsizetype{2} * level, QLatin1Char(' '));
 }
 
 }  // namespace
