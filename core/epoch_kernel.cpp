@@ -353,15 +353,8 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
         unit.Activation = unit.NetInput;
         unit.Error = m_lastError[ui(j - 1)];
     }
-    // Change factors: element 0 first, as the matrix keeps them.
-    std::vector<double>& in = net.Work.changeInput;
-    const double* c = m_changeInput.data() + ui(last - 1) * ui(net.NumInputs);
-    in[0] = 0.0;
-    std::copy_n(c, net.NumInputs, in.begin() + 1);
-    std::vector<double>& out = net.Work.netInput;  // scratch of the right size
-    out[0] = 0.0;
-    std::copy_n(m_lastOutput.data(), net.NumOutputs, out.begin() + 1);
-    net.Weights.setChangeFactors(in.data(), out.data());
+    net.Weights.setChangeFactorsFromUnit1(m_changeInput.data() + ui(last - 1) * ui(net.NumInputs),
+                                          m_lastOutput.data());
     net.Weights.forgetBound();
     if (!hebb) {
         m_recallNext.swap(m_newRecallNext);

@@ -49,6 +49,14 @@ void ConnectionMatrix::setChangeFactors(const double* changeInput, const double*
     std::copy_n(changeOutput, extent(m_outputs), m_changeOutput.begin());
 }
 
+void ConnectionMatrix::setChangeFactorsFromUnit1(const double* changeInput,
+                                                 const double* changeOutput) {
+    m_changeInput[0] = 0.0;
+    std::copy_n(changeInput, m_inputs, m_changeInput.begin() + 1);
+    m_changeOutput[0] = 0.0;
+    std::copy_n(changeOutput, m_outputs, m_changeOutput.begin() + 1);
+}
+
 void ConnectionMatrix::applyOuterProduct(const double* changeInput, const double* changeOutput) {
     for (int b = 0; b < m_blocks; ++b) {
         double out[Lanes] = {};

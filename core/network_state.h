@@ -118,6 +118,8 @@ class ConnectionMatrix {
     // For the epoch kernel, which updates the blocks itself: the Change factors of the
     // last step (inputs()+1 and outputs()+1 elements), and forgetting the weight bound.
     void setChangeFactors(const double* changeInput, const double* changeOutput);
+    // The same from arrays that start with unit 1 (inputs() and outputs() elements).
+    void setChangeFactorsFromUnit1(const double* changeInput, const double* changeOutput);
     void forgetBound() { m_weightBound = std::numeric_limits<double>::infinity(); }
 
   private:

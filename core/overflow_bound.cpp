@@ -70,11 +70,11 @@ bool OverflowBound::provesSafe(double weightBound, bool hebb) const {
 }
 
 double OverflowBound::after(double weightBound, const std::vector<double>& outputMax) const {
-    double w = weightBound;
+    double growth = 0.0;
     for (std::size_t p = 0; p < m_changeMax.size(); ++p) {
-        w = w + m_changeMax[p] * outputMax[p];
+        growth = growth + m_changeMax[p] * outputMax[p];
     }
-    return w * (1.0 + RoundingAllowance);
+    return (weightBound + growth) * (1.0 + RoundingAllowance);
 }
 
 double OverflowBound::largestWeight(const ConnectionMatrix& weights) {
