@@ -1,13 +1,7 @@
 #include "report/report_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "core/arithmetic.h"
+#include "core/replacement_file.h"
 
 namespace report {
 
@@ -74,10 +68,6 @@ void patternRows(const core::PatternTable& table, int units, int patterns, Write
         }
         out.endLine();
     }
-}
-
-std::string systemReason(int code) {
-    return std::strerror(code);
 }
 
 }  // namespace
@@ -180,70 +170,9 @@ bool WriteReport(core::PublicStuff& net, const std::string& path, const SectionF
     if (!ReportText(net, flags, context, &text, message)) {
         return false;
     }
-    auto fail = [&](const char* what, int code) {
-        *message = std::string(what) + " \"" + path + "\": " + systemReason(code) + ".";
-        return false;
-    };
-
-    struct stat target {};
-    const bool exists = ::stat(path.c_str(), &target) == 0;
-    if (exists && S_ISDIR(target.st_mode)) {
-        return fail("Cannot write the report", EISDIR);
-    }
-
-    // Write beside the target and rename over it, so the report appears whole or not at
-    // all and an existing file is never left truncated.
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary = (slash == std::string::npos ? "" : folder) + "." + name + ".XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        return fail("Cannot write the report", errno);
-    }
-    auto discard = [&](int code) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        return fail("Cannot write the report", code);
-    };
-
-    const char* data = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return discard(errno);
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    // The file keeps the permissions of the one it replaces, or the usual ones for a new
-    // file (mkstemp makes it private to the owner).
-    mode_t mode = 0;
-    if (exists) {
-        mode = target.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
-        return discard(errno);
-    }
-    if (::close(fd) != 0) {
-        const int code = errno;
-        ::unlink(temporary.c_str());
-        return fail("Cannot write the report", code);
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int code = errno;
-        ::unlink(temporary.c_str());
-        return fail("Cannot write the report", code);
-    }
-    return true;
+    core::ReplacementFile file;
+    return file.open(path, "Cannot write the report", message) && file.write(text, message) &&
+           file.commit(message);
 }
 
 }  // namespace report
