@@ -118,17 +118,19 @@ DAM_VECTOR_OPS
 #undef DAM_VECTOR_OPS
 
 std::vector<const Kernels*> supportedKernels() {
-    static const Kernels avx512Table = avx512::table("AVX-512");
-    static const Kernels avx2Table = avx2::table("AVX2");
-    static const Kernels baselineTable = baseline::table("x86-64");
+    // Each table is built only where its instruction set runs: the function that builds
+    // it is compiled for that set too, and may use its instructions.
     __builtin_cpu_init();
     std::vector<const Kernels*> supported;
     if (__builtin_cpu_supports("avx512f")) {
+        static const Kernels avx512Table = avx512::table("AVX-512");
         supported.push_back(&avx512Table);
     }
     if (__builtin_cpu_supports("avx2")) {
+        static const Kernels avx2Table = avx2::table("AVX2");
         supported.push_back(&avx2Table);
     }
+    static const Kernels baselineTable = baseline::table("x86-64");
     supported.push_back(&baselineTable);
     return supported;
 }
