@@ -29,7 +29,7 @@ class GraphPage final : public ui::Page {
 
     void Form_Load() override;
 
-    // Where every control sits, in the design's order.
+    // Where every control sits, in tab order.
     static std::span<const ui::ControlPlace> geometry();
 
     // The chart Form_Load built; null before.
@@ -39,7 +39,7 @@ class GraphPage final : public ui::Page {
     void PrintThisGraph_Click();
     void CloseThisForm_Click();
 
-    // Controls, named as in the design.
+    // Controls, named as on the page.
     QLabel* Label1 = nullptr;
     QChartView* SSEgraph = nullptr;
     QPushButton* PrintThisGraph = nullptr;

@@ -30,7 +30,7 @@ class ProbePage final : public ui::Page {
 
     void Form_Load() override;
 
-    // Where every control sits, in the design's order.
+    // Where every control sits, in tab order.
     static std::span<const ui::ControlPlace> geometry();
 
     // The text of ResultsText with CR LF line ends, as a probe block writes them; a line
@@ -43,7 +43,7 @@ class ProbePage final : public ui::Page {
     void PrintResults_Click();
     void Command2_Click();
 
-    // Controls, named as in the design.
+    // Controls, named as on the page.
     QLabel* Label2 = nullptr;
     QLabel* PatternLabel = nullptr;
     QLineEdit* PatternBox = nullptr;

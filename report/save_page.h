@@ -41,7 +41,7 @@ class SavePage final : public ui::Page {
     // the page.
     SavePage(ui::PageRuntime& runtime, core::PublicStuff& net);
 
-    // Where every control sits, in the design's order: headings, lists and buttons, the
+    // Where every control sits, in tab order: headings, lists and buttons, the
     // check boxes from top to bottom, the file name, the rest.
     static std::span<const ui::ControlPlace> geometry();
 

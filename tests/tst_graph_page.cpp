@@ -152,16 +152,16 @@ class TestGraphPage : public QObject {
     // The chart.
     void barsFollowTheHistory_data();
     void barsFollowTheHistory();
-    void chartAsDesigned();
+    void chartAppearance();
     void manyBarsKeepTheirLabelsApart();
     void labelStep_data();
     void labelStep();
     void emptyHistoryGivesAnEmptyChart();
     void openPageKeepsItsChart();
 
-    // The page as designed.
-    void pageAsDesigned_data();
-    void pageAsDesigned();
+    // The page as laid out.
+    void pageAppearance_data();
+    void pageAppearance();
     void controlsSitWhereTableSays_data();
     void controlsSitWhereTableSays();
 
@@ -224,7 +224,7 @@ void TestGraphPage::barsFollowTheHistory() {
     QCOMPARE(shownTexts(page->SSEgraph, labels).size(), labels.size());
 }
 
-void TestGraphPage::chartAsDesigned() {
+void TestGraphPage::chartAppearance() {
     m_program->recordFalling(3);
     pages::GraphPage* page = m_program->open();
     QVERIFY(page);
@@ -364,7 +364,7 @@ void TestGraphPage::openPageKeepsItsChart() {
     QCOMPARE(page->chart()->rowLabels(), QStringList({"0", "10", "20", "30", "40"}));
 }
 
-void TestGraphPage::pageAsDesigned_data() {
+void TestGraphPage::pageAppearance_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("family");
@@ -385,7 +385,7 @@ void TestGraphPage::pageAsDesigned_data() {
                                    << "Arial" << 12.0;
 }
 
-void TestGraphPage::pageAsDesigned() {
+void TestGraphPage::pageAppearance() {
     QFETCH(QString, name);
     QFETCH(QString, text);
     QFETCH(QString, family);

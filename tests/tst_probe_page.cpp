@@ -36,7 +36,7 @@ namespace {
 
 using ui::PageId;
 
-// One output, two inputs, two patterns. Pattern 2 is the design's example: inputs 1 and -0.5,
+// One output, two inputs, two patterns. Pattern 2 is the worked example: inputs 1 and -0.5,
 // desired output 1; with the weights 0.5 and -0.5 its response is 0.75.
 constexpr const char* kExample = "1 0 2 2   0 1   1 -0.5   0   1";
 const QList<double> kExampleWeights{0.5, -0.5};
@@ -192,10 +192,10 @@ class TestProbePage : public QObject {
     void arithmeticFailureIsReportedAndChangesNothing();
     void upDownRangeIsSetAtLoadOnly();
 
-    // The page as designed.
-    void pageAsDesigned();
-    void controlsAsDesigned_data();
-    void controlsAsDesigned();
+    // The page and its controls as laid out.
+    void pageAppearance();
+    void controlsAppearance_data();
+    void controlsAppearance();
     void controlsSitWhereTableSays_data();
     void controlsSitWhereTableSays();
     void captionsFitTheirControls_data();
@@ -253,7 +253,7 @@ void TestProbePage::resultBlocks_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("block");
 
-    QTest::newRow("design example") << QByteArray(kExample) << kExampleWeights << "C"
+    QTest::newRow("worked example") << QByteArray(kExample) << kExampleWeights << "C"
                                     << "2" << kPattern2;
     QTest::newRow("one input, one output")
         << QByteArray("1 0 1 1   2   3") << QList<double>{1.25} << "C"
@@ -471,7 +471,7 @@ void TestProbePage::upDownRangeIsSetAtLoadOnly() {
     QCOMPARE(page->PatternBox->text(), QStringLiteral("5"));
 }
 
-void TestProbePage::pageAsDesigned() {
+void TestProbePage::pageAppearance() {
     QVERIFY(m_program->load(kExample, kExampleWeights));
     pages::ProbePage* page = m_program->open();
     QCOMPARE(page->windowTitle(),
@@ -489,7 +489,7 @@ void TestProbePage::pageAsDesigned() {
     QCOMPARE(page->PatternUpDown->maximum(), 2);
 }
 
-void TestProbePage::controlsAsDesigned_data() {
+void TestProbePage::controlsAppearance_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("family");
@@ -525,7 +525,7 @@ void TestProbePage::controlsAsDesigned_data() {
                               << "Arial" << 12.0 << int(ui::Bold | ui::Italic) << false;
 }
 
-void TestProbePage::controlsAsDesigned() {
+void TestProbePage::controlsAppearance() {
     QFETCH(QString, name);
     QFETCH(QString, text);
     QFETCH(QString, family);

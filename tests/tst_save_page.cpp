@@ -183,7 +183,7 @@ class TestSavePage : public QObject {
     void init();
     void cleanup();
 
-    void opensWithDesignedSectionsAndNoName();
+    void opensWithDefaultSectionsAndNoName();
     void typedNameGetsTxtExtension_data();
     void typedNameGetsTxtExtension();
     void replyThatIsNotAFileNameChangesNothing_data();
@@ -299,7 +299,7 @@ void TestSavePage::expectOneMessage(const QString& title, ui::Icon icon) {
     QCOMPARE(shown.icon, icon);
 }
 
-void TestSavePage::opensWithDesignedSectionsAndNoName() {
+void TestSavePage::opensWithDefaultSectionsAndNoName() {
     QWidget* page = showSavePage();
     QVERIFY(page);
 

@@ -9,7 +9,7 @@
 //
 // DAM_SOAK_CYCLES sets the number of cycles, 30 unless set. Under AddressSanitizer the
 // memory bound is not checked: freed memory is held back to catch late uses of it, so the
-// resident size grows by design.
+// resident size grows on purpose.
 
 #include <QDir>
 #include <QElapsedTimer>

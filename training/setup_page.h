@@ -34,7 +34,7 @@ class SetupPage : public ui::Page {
 
     void Form_Load() override;
 
-    // The layout, one row per control in design order (plus the Stop button).
+    // The layout, one row per control in tab order (plus the Stop button).
     static std::span<const ui::ControlPlace> geometry();
 
     // Handlers, public so that tests can call them as the events would.
@@ -47,7 +47,7 @@ class SetupPage : public ui::Page {
     void LRateSlider_Scroll();
     void MinErrorSlider_Click();
 
-    // Controls, named as in the design.
+    // Controls, named as on the page.
     QLabel* Label1;
     QGroupBox* Frame1;
     QRadioButton* OptionHebb;

@@ -12,7 +12,7 @@ struct Substitute {
     QFont::StyleHint hint;
 };
 
-// The design's fonts, mapped to metric-compatible faces so texts keep their widths.
+// The page's fonts, mapped to metric-compatible faces so texts keep their widths.
 constexpr Substitute Substitutes[] = {
     {"Arial", "Liberation Sans", QFont::SansSerif},
     {"MS Sans Serif", "Liberation Sans", QFont::SansSerif},

@@ -3,7 +3,7 @@
 // The fonts the pages name, mapped to metric-compatible faces that are installed
 // (fonts-liberation): Arial and MS Sans Serif to Liberation Sans, Courier and Courier New
 // to Liberation Mono, Times New Roman to Liberation Serif, so that texts fit the boxes
-// they were designed for. Other names are used as given.
+// they were chosen for. Other names are used as given.
 
 #include <QFont>
 

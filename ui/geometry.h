@@ -1,7 +1,7 @@
 #pragma once
 
 // Each page keeps its layout as one table of control names and twip rectangles, in the
-// order the page's design lists them. The same table places the controls and lets a test
+// order of the page's controls (tab order). The same table places the controls and lets a test
 // check that every control sits where the table says.
 
 #include <QStringList>
@@ -19,7 +19,7 @@ struct ControlPlace {
     TwipRect rect;
 };
 
-// Gives a control its design name (e.g. "Label8(2)") and returns it, so that pages can
+// Gives a control its name on the page (e.g. "Label8(2)") and returns it, so that pages can
 // create and name a control in one expression.
 template <class Control>
 Control* named(Control* control, const QString& name) {

@@ -1,8 +1,8 @@
 #pragma once
 
-// Pages are the program's windows. A page is loaded (created with its designed control
-// values, then Form_Load runs), shown (never modal), and unloaded (destroyed, also by the
-// window's close box). PageRuntime keeps at most one loaded instance of each page.
+// Pages are the program's windows. A page is loaded (created with the initial values of
+// its controls, then Form_Load runs), shown (never modal), and unloaded (destroyed, also by
+// the window's close box). PageRuntime keeps at most one loaded instance of each page.
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// Page geometry is designed in twips (1/1440 inch). At 96 dots per inch a pixel is 15
+// Page geometry is given in twips (1/1440 inch). At 96 dots per inch a pixel is 15
 // twips; Qt's device-independent pixels keep that ratio on high-DPI screens.
 
 #include <QRect>

@@ -1,7 +1,7 @@
 #pragma once
 
 // A command button whose caption wraps onto several lines, as long captions need on the
-// designed button sizes. text() stays the whole caption.
+// button sizes of the page tables. text() stays the whole caption.
 
 #include <QPushButton>
 
