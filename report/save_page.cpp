@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
@@ -180,6 +181,8 @@ SavePage::SavePage(ui::PageRuntime& runtime, core::PublicStuff& net)
     if (Dir1->path().isEmpty()) {
         Dir1->setPath(QDir::rootPath());
     }
+    // A file chosen on an earlier visit is still the one that will be written.
+    showReportFileName();
 }
 
 std::span<const ui::ControlPlace> SavePage::geometry() {
@@ -194,6 +197,7 @@ void SavePage::Dir1_Change() {
     // Opening a folder on another volume moves the drive list with it.
     Drive1->setDriveFor(Dir1->path());
     File1->setPath(Dir1->path());
+    showReportFileName();
 }
 
 void SavePage::File1_Click() {
@@ -201,8 +205,26 @@ void SavePage::File1_Click() {
     if (name.isEmpty()) {
         return;
     }
-    FileNameLabel->setText(name);
     m_net.ReportFileName = encodedPath(QDir(File1->path()).filePath(name));
+    showReportFileName();
+}
+
+void SavePage::showReportFileName() {
+    if (m_net.ReportFileName.empty()) {
+        return;
+    }
+    const QFileInfo file(QFile::decodeName(QByteArray::fromStdString(m_net.ReportFileName)));
+    const QString folder = QDir::cleanPath(file.absolutePath());
+    const QFontMetrics metrics(FileNameLabel->font());
+    const int width = FileNameLabel->width();
+    QString text = metrics.elidedText(file.fileName(), Qt::ElideMiddle, width);
+    if (folder != File1->path()) {
+        const QString in = QStringLiteral("in ");
+        text += QLatin1Char('\n') + in +
+                metrics.elidedText(folder, Qt::ElideLeft, width - metrics.horizontalAdvance(in));
+    }
+    FileNameLabel->setText(text);
+    FileNameLabel->setToolTip(file.filePath());
 }
 
 void SavePage::DirButton_Click() {
@@ -252,8 +274,8 @@ void SavePage::FileButton_Click() {
     if (!reply.endsWith(QLatin1String(".txt"), Qt::CaseSensitive)) {
         reply += QLatin1String(".txt");
     }
-    FileNameLabel->setText(reply);
     m_net.ReportFileName = encodedPath(QDir(File1->path()).filePath(reply));
+    showReportFileName();
 }
 
 void SavePage::SaveFile_Click() {

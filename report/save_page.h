@@ -55,6 +55,10 @@ class SavePage final : public ui::Page {
     void Command2_Click();
     void reportUnreadableFolder(const QString& path, const QString& reason);
     void showProblem(const QString& text, const QString& title);
+    // Shows in FileNameLabel the file "Save The File" will write: its name, and its folder
+    // too when that is not the folder the lists show. Leaves the label alone while no file
+    // is chosen.
+    void showReportFileName();
 
     core::PublicStuff& m_net;
 

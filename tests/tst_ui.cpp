@@ -1052,6 +1052,17 @@ void TstUi::fileListSelectionAndSignals() {
     QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, b);
     QCOMPARE(doubleClicked.count(), 1);
 
+    // From the keyboard: an arrow key or a typed first letter selects as a click does,
+    // and Enter activates as a double-click does.
+    QTest::keyClick(files, Qt::Key_Up);
+    QCOMPARE(files->fileName(), QStringLiteral("a.net"));
+    QCOMPARE(clicked.count(), 2);
+    QTest::keyClicks(files, QStringLiteral("b"));
+    QCOMPARE(files->fileName(), QStringLiteral("B.net"));
+    QCOMPARE(clicked.count(), 3);
+    QTest::keyClick(files, Qt::Key_Return);
+    QCOMPARE(doubleClicked.count(), 2);
+
     // A file saved meanwhile appears on refresh; the selection stays.
     touch(QDir(m_tree->path()).filePath(QStringLiteral("0-new.net")));
     files->refresh();
@@ -1123,11 +1134,19 @@ void TstUi::coupledListsFollowFoldersAndDrives() {
     QCOMPARE(folders->path(), root);
     QCOMPARE(itemTexts(*files), (QStringList{"a.net", "B.net"}));
 
-    // Picking a drive takes both lists to its root.
-    emit drives->activated(drives->findData(QStringLiteral("/")));
-    QCOMPARE(folders->path(), QStringLiteral("/"));
-    QCOMPARE(files->path(), QStringLiteral("/"));
-    QCOMPARE(drives->drive(), QStringLiteral("/"));
+    // Picking the drive shown again changes nothing; picking another drive takes both lists
+    // to its root.
+    emit drives->activated(drives->currentIndex());
+    QCOMPARE(folders->path(), root);
+    const int other = drives->currentIndex() == 0 ? 1 : 0;
+    if (other >= drives->count()) {
+        QSKIP("this machine has only one volume");
+    }
+    const QString otherRoot = drives->itemData(other).toString();
+    emit drives->activated(other);
+    QCOMPARE(folders->path(), otherRoot);
+    QCOMPARE(files->path(), otherRoot);
+    QCOMPARE(drives->drive(), otherRoot);
 }
 
 void TstUi::unreadableFolderKeepsPreviousPath_data() {

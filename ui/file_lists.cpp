@@ -75,8 +75,12 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
     for (const Volume& v : volumes) {
         addItem(v.name.isEmpty() ? v.root : QStringLiteral("%1  [%2]").arg(v.root, v.name), v.root);
     }
-    connect(this, &QComboBox::activated, this,
-            [this](int index) { emit driveChanged(itemData(index).toString()); });
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        if (index != m_shownIndex) {
+            m_shownIndex = index;
+            emit driveChanged(itemData(index).toString());
+        }
+    });
 }
 
 void DriveList::setDriveFor(const QString& path) {
@@ -93,6 +97,7 @@ void DriveList::setDriveFor(const QString& path) {
     }
     if (best >= 0) {
         setCurrentIndex(best);
+        m_shownIndex = best;
     }
 }
 
@@ -176,6 +181,20 @@ FileList::FileList(const QString& pattern, QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::itemClicked, this, [this] { emit fileClicked(); });
     connect(this, &QListWidget::itemDoubleClicked, this, [this] { emit fileDoubleClicked(); });
+}
+
+void FileList::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        !fileName().isEmpty()) {
+        emit fileDoubleClicked();
+        return;
+    }
+    // Arrow keys and typed letters select without a click, and count as one.
+    const QString before = fileName();
+    QListWidget::keyPressEvent(event);
+    if (const QString after = fileName(); !after.isEmpty() && after != before) {
+        emit fileClicked();
+    }
 }
 
 void FileList::setPath(const QString& path) {

@@ -19,9 +19,12 @@ class DriveList : public QComboBox {
     QString drive() const;  // root path of the current drive
 
   signals:
-    // The user picked a drive; picking the current one again also counts, and takes the
-    // folder list back to the drive's root.
+    // The user picked another drive. Picking the current one again is no change, so the
+    // folder list stays where it is.
     void driveChanged(const QString& root);
+
+  private:
+    int m_shownIndex = -1;
 };
 
 // The folders of the current path: the path's ancestors from the root down, then the
@@ -50,7 +53,8 @@ class FolderList : public QListWidget {
 
 // The files of a folder whose names match a pattern such as "*.net" (several patterns are
 // separated by ';'), case-sensitively like the file system, sorted by name. Folders and
-// hidden files are not listed. A single click selects, a double-click activates.
+// hidden files are not listed. Selecting a name, by a click or from the keyboard (arrow
+// keys, typing its first letters), counts as a click; a double-click or Enter activates.
 class FileList : public QListWidget {
     Q_OBJECT
   public:
@@ -64,7 +68,10 @@ class FileList : public QListWidget {
 
   signals:
     void fileClicked();        // the user selected a name
-    void fileDoubleClicked();  // the user double-clicked a name
+    void fileDoubleClicked();  // the user double-clicked a name or pressed Enter on it
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QString m_path;
