@@ -174,15 +174,18 @@ int main(int argc, char* argv[]) {
     training::RunResult result = training::RunTraining(net, rules, quiet);
     // As "Continue Training" does, as often as asked.
     for (int k = 0; k < options.continueTimes && result.message.empty(); ++k) {
-        net.FreshStart = 0;
-        if (auto problem = training::ContinueMaxSweeps(net, options.boxes.SweepsBox, {})) {
-            std::fprintf(stderr, "distmem-batch: %s\n", problem->message.c_str());
-            return 1;
+        if (rules.maxEpochs) {
+            if (auto problem = training::ContinueMaxSweeps(net, options.boxes.SweepsBox, {})) {
+                std::fprintf(stderr, "distmem-batch: %s\n", problem->message.c_str());
+                return 1;
+            }
         }
+        net.FreshStart = 0;
         result = training::RunTraining(net, rules, quiet);
     }
-    std::printf("%s: %s rule, rate %g, %d epochs, total SSE %.17g\n", net.TrainingFileName.c_str(),
-                net.LearningRule.c_str(), net.LearningRate, net.SweepCount, net.TotalSSE);
+    std::printf("%s: %s rule, rate %g, %d %s, total SSE %.17g\n", net.TrainingFileName.c_str(),
+                net.LearningRule.c_str(), net.LearningRate, net.SweepCount,
+                net.SweepCount == 1 ? "epoch" : "epochs", net.TotalSSE);
     if (!result.message.empty()) {
         std::fprintf(stderr, "distmem-batch: %s\n", result.message.c_str());
     }

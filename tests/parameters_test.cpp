@@ -35,6 +35,9 @@ TEST(Parameters, CountsRoundHalfToEvenAndAddWhenContinuing) {
     EXPECT_EQ(net.MaxSweeps, 100);
     EXPECT_EQ(net.PrintSweeps, 2);
     EXPECT_EQ(net.MinError, 0.2);  // an empty box keeps the old value
+    ASSERT_FALSE(
+        training::ReadTrainingParameters(net, {"100", "10", "1", " \t ", true}, {}).problem);
+    EXPECT_EQ(net.MinError, 0.2);  // and so does one holding only blanks
 
     net.FreshStart = 0;  // "Keep Current Weights": the box adds to the previous maximum
     ASSERT_FALSE(training::ReadTrainingParameters(net, {"50", "10", "1", "0.5", true}, {}).problem);
@@ -80,17 +83,22 @@ TEST(Parameters, BadBoxesStartNoRunAndChangeNothing) {
         {{"", "10", "0.1", "0.05", true},
          1,
          "SweepsBox",
-         "The maximum number of epochs is empty. Type a whole number of epochs up to 32767."},
+         "The maximum number of epochs is empty. Type a whole number of epochs from 1 to 32767."},
         {{"50000", "10", "0.1", "0.05", true},
          1,
          "SweepsBox",
          "The maximum number of epochs \"50000\" is out of range. Type a whole number of epochs "
-         "up to 32767."},
+         "from 1 to 32767."},
+        {{"0", "10", "0.1", "0.05", true},
+         1,
+         "SweepsBox",
+         "The maximum number of epochs \"0\" is less than 1. Type a whole number of epochs from 1 "
+         "to 32767."},
         {{"32700", "10", "0.1", "0.05", true},
          0,
          "SweepsBox",
-         "Training on for \"32700\" more epochs would pass epoch 32767, the most this program "
-         "counts. Choose fewer epochs."},
+         "Training on for 32700 more epochs would pass epoch 32767, the most this program "
+         "counts. Choose at most 32667 more epochs."},
         {{"100", "10", "fast", "0.05", true},
          1,
          "LRateBox",

@@ -198,6 +198,7 @@ class TestFaults : public QObject {
     void runToTheEpochLimitThenTryToGoOn();
     void keptWeightsUnderAnOldMaximumRunToTheEpochLimit();
     void runWhoseMaximumCannotBeMetIsStopped();
+    void networkTooLargeForMemoryOffersNoRun();
 
     // Reports.
     void reportChangedWhileOverwriteQuestionIsOpen_data();
@@ -557,32 +558,45 @@ void TestFaults::runToTheEpochLimitThenTryToGoOn() {
     QCOMPARE(support::firstNonFinite(program.net), QString());
     const QStringList trained = support::learnedState(program.net);
 
-    // "Continue Training" with the frozen box: 32767 more cannot be counted.
-    const auto wouldPass = [](const char* more) {
-        return QStringLiteral(
-                   "Training on for \"%1\" more epochs would pass epoch 32767, the most "
-                   "this program counts. Choose fewer epochs.")
-            .arg(QLatin1String(more));
-    };
+    // "Continue Training" with the frozen box: 32767 more cannot be counted; the message
+    // says how to start again from where the student is.
+    const QString viaTestRecall = QStringLiteral(
+        " To train from epoch 0 again, choose \"Test Recall\", then \"Reset Weights And Train "
+        "Again\".");
     program.dialogs.answer(ui::Answer::Ok);
     QVERIFY(ProgramDriver::click(program.setup(), "Continue"));
-    QCOMPARE(program.dialogs.texts(), QStringList{wouldPass("32767")});
+    QCOMPARE(program.dialogs.texts(),
+             QStringList{"Training on for 32767 more epochs would pass epoch 32767, the most "
+                         "this program counts." +
+                         viaTestRecall});
     QCOMPARE(support::learnedState(program.net), trained);
+    QCOMPARE(program.net.FreshStart, 1);  // a refused continue decides nothing
 
-    // Keeping the weights from the menu: 100 more refused, 0 more runs and stops at once.
+    // Keeping the weights from the menu: 100 more refused (Test Recall is not offered yet),
+    // 0 is no number of epochs; with the rule unticked the run stops at once.
     QVERIFY(program.testRecall());
     QVERIFY(program.pick(kKeep));
     training::SetupPage* setup = program.setup();
     program.dialogs.answer(ui::Answer::Ok);
     QVERIFY(ProgramDriver::click(setup, "StartTraining"));
-    QCOMPARE(program.dialogs.texts().last(), wouldPass("100"));
+    QCOMPARE(program.dialogs.texts().last(),
+             QStringLiteral("Training on for 100 more epochs would pass epoch 32767, the most this "
+                            "program counts. To train from epoch 0 again, untick \"End After A "
+                            "Maximum Number Of Training Epochs\" and start: training ends at "
+                            "epoch 32767, and \"Test Recall\" then leads to \"Reset Weights And "
+                            "Train Again\"."));
     QVERIFY(setup->SweepsBox->isEnabled());
     setup->SweepsBox->setText(QStringLiteral("0"));
     program.dialogs.answer(ui::Answer::Ok);
     QVERIFY(ProgramDriver::click(setup, "StartTraining"));
+    QVERIFY(program.dialogs.texts().last().contains(QStringLiteral("is less than 1")));
+    setup->Check1[0]->setChecked(false);
+    program.dialogs.answer(ui::Answer::Ok);
+    QVERIFY(ProgramDriver::click(setup, "StartTraining"));
     QCOMPARE(program.dialogs.texts().last(),
-             QStringLiteral("Training stopped at epoch 32767, the most epochs this program "
-                            "counts. Reset the weights to train again from epoch 0."));
+             "Training stopped at epoch 32767, the most epochs this program counts. To train "
+             "again from epoch 0, choose \"Test Recall\", then \"Reset Weights And Train "
+             "Again\".");
     QCOMPARE(support::learnedState(program.net), trained);
     QVERIFY(!setup->Stop->isVisible());
     QVERIFY(!program.runtime.inputLocked());
@@ -593,7 +607,7 @@ void TestFaults::runToTheEpochLimitThenTryToGoOn() {
     QVERIFY(program.train(QStringLiteral("Hebb")));
     QCOMPARE(program.net.SweepCount, 100);
     QCOMPARE(program.net.SSEHistoryCount, 11);
-    QCOMPARE(program.dialogs.shown().size(), 3);
+    QCOMPARE(program.dialogs.shown().size(), 4);
 }
 
 void TestFaults::keptWeightsUnderAnOldMaximumRunToTheEpochLimit() {
@@ -621,8 +635,9 @@ void TestFaults::keptWeightsUnderAnOldMaximumRunToTheEpochLimit() {
     QCOMPARE(program.net.SweepCount, 32767);
     QCOMPARE(program.dialogs.texts(),
              QStringList{QStringLiteral("Training stopped at epoch 32767, the most epochs this "
-                                        "program counts. Reset the weights to train again from "
-                                        "epoch 0.")});
+                                        "program counts. To train again from epoch 0, choose "
+                                        "\"Test Recall\", then \"Reset Weights And Train "
+                                        "Again\".")});
     QCOMPARE(support::firstNonFinite(program.net), QString());
     QVERIFY(!program.runtime.inputLocked());
 
@@ -644,9 +659,19 @@ void TestFaults::runWhoseMaximumCannotBeMetIsStopped() {
     QVERIFY(program.load(QStringLiteral("wide.net")));
     QVERIFY(program.goOn());
     training::SetupPage* setup = program.setup();
-    // A maximum of 0 epochs, ticked: no epoch number ever equals it.
+    // A maximum of 0 epochs is refused: no epoch number would ever equal it.
     setup->SweepsBox->setText(QStringLiteral("0"));
     QVERIFY(setup->Check1[0]->isChecked());
+    program.dialogs.answer(ui::Answer::Ok);
+    QVERIFY(ProgramDriver::click(setup, "StartTraining"));
+    QCOMPARE(program.dialogs.texts(),
+             QStringList{"The maximum number of epochs \"0\" is less than 1. Type a whole number "
+                         "of epochs from 1 to 32767."});
+    QVERIFY(setup->SweepsBox->isEnabled());
+    QCOMPARE(program.net.SweepCount, 0);
+
+    // With no rule ticked nothing ends the run but Stop.
+    setup->Check1[0]->setChecked(false);
     bool stopShown = false;
     pressStopOnceRunning(setup, &stopShown);
     QVERIFY(ProgramDriver::click(setup, "StartTraining"));
@@ -657,23 +682,62 @@ void TestFaults::runWhoseMaximumCannotBeMetIsStopped() {
     QVERIFY(!setup->Stop->isVisible());
     QVERIFY(!program.runtime.inputLocked());
     QVERIFY(setup->Continue->isVisible());
-    QCOMPARE(program.dialogs.shown().size(), 0);
+    QCOMPARE(program.dialogs.shown().size(), 1);
     QCOMPARE(support::firstNonFinite(program.net), QString());
 
-    // Continuing for "0" more sets the maximum to the count just passed: stopped again.
+    // Continuing with the rule unticked reads no epochs box, however it reads.
+    setup->SweepsBox->setText(QStringLiteral("many"));
     stopShown = false;
     pressStopOnceRunning(setup, &stopShown);
     QVERIFY(ProgramDriver::click(setup, "Continue"));
     QVERIFY(stopShown);
-    QCOMPARE(program.net.MaxSweeps, stoppedAt);
     QVERIFY(program.net.SweepCount > stoppedAt && program.net.SweepCount < 32767);
     QVERIFY(!program.runtime.inputLocked());
-    QCOMPARE(program.dialogs.shown().size(), 0);
+    QCOMPARE(program.dialogs.shown().size(), 1);
 
     QVERIFY(program.testRecall());
     QVERIFY(program.pick(kReset));
     QVERIFY(program.train(QStringLiteral("Hebb")));
     QCOMPARE(program.net.SweepCount, 100);
+}
+
+// The units and weights of a problem too large for the memory left: the page says so,
+// and neither a press of "Start Training" nor the display passes off the previous
+// problem's run as this one's.
+void TestFaults::networkTooLargeForMemoryOffersNoRun() {
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves more address space than the cap leaves");
+#else
+    ProgramDriver& program = *m_program;
+    QByteArray problem = "32767 0 32767 1";  // 8.6 GB of weights
+    for (int k = 0; k < 2 * 32767; ++k) {
+        problem += " 1";
+    }
+    QVERIFY(support::writeFile(path("vast.net"), problem));
+    QVERIFY(showStart());
+    QVERIFY(program.trainToMenu(QStringLiteral("tiny.net"), QStringLiteral("Hebb")));
+    QVERIFY(program.pick(kNewProblem));
+    QVERIFY(program.load(QStringLiteral("vast.net")));
+
+    rlimit old{};
+    QVERIFY(::getrlimit(RLIMIT_AS, &old) == 0);
+    const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_AS, &old); });
+    rlimit capped = old;
+    capped.rlim_cur = 6ULL << 30;  // far more than the test uses, far less than the weights
+    QVERIFY(::setrlimit(RLIMIT_AS, &capped) == 0);
+
+    program.dialogs.answer(ui::Answer::Ok);
+    QVERIFY(program.goOn());
+    training::SetupPage* setup = program.setup();
+    program.dialogs.answer(ui::Answer::Ok);
+    QVERIFY(ProgramDriver::click(setup, "StartTraining"));
+    QCOMPARE(program.dialogs.shown().size(), 2);
+    QVERIFY(program.dialogs.texts().last().startsWith("There is not enough memory"));
+    QVERIFY(!setup->Continue->isVisible());
+    QVERIFY(!setup->TestRecall->isVisible());
+    QVERIFY(!setup->Picture1[2]->isVisible());
+    QVERIFY(setup->SweepsBox->isEnabled());
+#endif
 }
 
 // --- Reports -----------------------------------------------------------------------------

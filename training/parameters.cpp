@@ -24,7 +24,16 @@ ParameterProblem problem(const char* box, const char* what, const std::string& t
 }
 
 constexpr const char* kEpochs = "maximum number of epochs";
-constexpr const char* kEpochsWanted = "Type a whole number of epochs up to 32767.";
+constexpr const char* kEpochsWanted = "Type a whole number of epochs from 1 to 32767.";
+
+// "1 more epoch", "5 more epochs".
+std::string epochCount(int count, const char* more) {
+    return std::to_string(count) + " " + more + (count == 1 ? " epoch" : " epochs");
+}
+
+bool isBlank(const std::string& text) {
+    return text.find_first_not_of(" \t") == std::string::npos;
+}
 
 // MaxSweeps = box value + base, as a 16-bit count.
 std::optional<ParameterProblem> sweepsPlus(double base, const std::string& text,
@@ -34,12 +43,23 @@ std::optional<ParameterProblem> sweepsPlus(double base, const std::string& text,
     if (number.error != NumberTextError::None) {
         return problem("SweepsBox", kEpochs, text, number.error, kEpochsWanted);
     }
+    // Fewer than one epoch would leave the rule nothing to stop at: training would run on
+    // to the last epoch the program counts.
+    const core::ParsedInt16 epochs = core::ToInt16(number.value);
+    if (epochs.error == NumberTextError::None && epochs.value < 1) {
+        return ParameterProblem{"SweepsBox", "The " + std::string(kEpochs) + " " + quoted(text) +
+                                                 " is less than 1. " + kEpochsWanted};
+    }
     const core::ParsedInt16 count = core::ToInt16(number.value + base);
     if (count.error != NumberTextError::None) {
-        if (base != 0.0) {
-            return ParameterProblem{
-                "SweepsBox", "Training on for " + quoted(text) + " more epochs would pass epoch " +
-                                 "32767, the most this program counts. Choose fewer epochs."};
+        if (base != 0.0 && epochs.error == NumberTextError::None) {
+            const int room = core::MaxCount - static_cast<int>(base);
+            std::string message = "Training on for " + epochCount(epochs.value, "more") +
+                                  " would pass epoch 32767, the most this program counts.";
+            if (room > 0) {
+                message += " Choose at most " + epochCount(room, "more") + ".";
+            }
+            return ParameterProblem{"SweepsBox", message, true};
         }
         return problem("SweepsBox", kEpochs, text, count.error, kEpochsWanted);
     }
@@ -77,7 +97,7 @@ ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterB
     }
 
     double minError = net.MinError;
-    if (!boxes.MinErrorBox.empty()) {
+    if (!isBlank(boxes.MinErrorBox)) {
         const core::ParsedNumber error = core::ParseNumber(boxes.MinErrorBox, separators);
         if (error.error != NumberTextError::None) {
             outcome.problem = problem("MinErrorBox", "minimum level of error", boxes.MinErrorBox,

@@ -24,6 +24,9 @@ struct ParameterBoxes {
 struct ParameterProblem {
     std::string box;      // object name of the box, e.g. "SweepsBox"
     std::string message;  // for a message box
+    // The epochs asked for would carry the count past 32767: only starting again from
+    // epoch 0 (fresh weights) lets this network train on.
+    bool pastEpochLimit = false;
 };
 
 struct ParameterOutcome {
@@ -33,12 +36,14 @@ struct ParameterOutcome {
 
 // Sets MaxSweeps (when the maximum-epochs rule is ticked: the box, or the box plus the
 // current MaxSweeps when FreshStart is 0), LearningRate, PrintSweeps and MinError (kept
-// when its box is empty). Numbers are read with the user's decimal separator or a point;
-// counts round to the nearest whole number, ties to even, and must fit 16 bits.
+// when its box is empty or blank). Numbers are read with the user's decimal separator or
+// a point; counts round to the nearest whole number, ties to even, and must fit 16 bits;
+// the epochs box takes 1 to 32767.
 ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterBoxes& boxes,
                                         const core::NumberSeparators& separators);
 
-// "Continue Training": MaxSweeps = the sweeps box plus SweepCount.
+// "Continue Training" with the maximum-epochs rule ticked: MaxSweeps = the sweeps box
+// (1 to 32767) plus SweepCount.
 std::optional<ParameterProblem> ContinueMaxSweeps(core::PublicStuff& net,
                                                   const std::string& sweepsBox,
                                                   const core::NumberSeparators& separators);

@@ -18,6 +18,7 @@
 #include "ui/fonts.h"
 #include "ui/locale_separators.h"
 #include "ui/page_runtime.h"
+#include "ui/wrapping_button.h"
 
 namespace training {
 
@@ -219,7 +220,9 @@ SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
         Picture1[k]->setObjectName(QStringLiteral("Picture1(%1)").arg(k));
         Picture1[k]->hide();
     }
-    Continue = ui::named(new QPushButton(QStringLiteral("Continue Training"), this), "Continue");
+    // The caption is a few pixels wider than the button leaves room for at this size.
+    Continue =
+        ui::named(new ui::WrappingButton(QStringLiteral("Continue Training"), this), "Continue");
     TestRecall = ui::named(new QPushButton(QStringLiteral("Test Recall"), this), "TestRecall");
     Continue->hide();
     TestRecall->hide();
@@ -253,22 +256,29 @@ std::span<const ui::ControlPlace> SetupPage::geometry() {
 
 void SetupPage::Form_Load() {
     if (m_net.FreshStart == 1) {
-        try {
-            m_net.CreateUnitsAndWeights();
-        } catch (const std::bad_alloc&) {
-            runtime().dialogs().messageBox(
-                this,
-                QStringLiteral("There is not enough memory for the units and weights of this "
-                               "training problem. Choose a smaller problem."),
-                QString::fromLatin1(ui::ProgramTitle), ui::Buttons::Ok, ui::Icon::Exclamation,
-                ui::Answer::Ok);
-        }
+        (void)createNetwork();
     }
     OptionDelta->setChecked(false);
     OptionHebb->setChecked(true);
     m_net.LearningRule = "Hebb";
     LRateSlider->setValue(sliderPosition(LRateBox));
     MinErrorSlider->setValue(sliderPosition(MinErrorBox));
+}
+
+bool SetupPage::createNetwork() {
+    try {
+        m_net.CreateUnitsAndWeights();
+        return true;
+    } catch (const std::bad_alloc&) {
+        runtime().dialogs().messageBox(
+            this,
+            QStringLiteral("There is not enough memory for the units and weights of this "
+                           "training problem. Close other programs and press \"Start Training\" "
+                           "again, or exit and choose a smaller problem."),
+            QString::fromLatin1(ui::ProgramTitle), ui::Buttons::Ok, ui::Icon::Exclamation,
+            ui::Answer::Ok);
+        return false;
+    }
 }
 
 void SetupPage::OptionHebb_Click() {
@@ -309,8 +319,7 @@ bool SetupPage::ReadTrainingParameters() {
                                MinErrorBox->text().toStdString(), Check1[0]->isChecked()};
     const ParameterOutcome outcome = training::ReadTrainingParameters(m_net, boxes, separators());
     if (outcome.problem) {
-        showProblem(findChild<QLineEdit*>(qs(outcome.problem->box)), qs(outcome.problem->message),
-                    QStringLiteral("Training Parameters"));
+        showParameterProblem(*outcome.problem);
         return false;
     }
     if (outcome.negativeRate) {
@@ -322,25 +331,50 @@ bool SetupPage::ReadTrainingParameters() {
     return true;
 }
 
+void SetupPage::showParameterProblem(const ParameterProblem& problem) {
+    QString message = qs(problem.message);
+    if (problem.pastEpochLimit) {
+        // Only fresh weights count from epoch 0 again; say how to get there from here.
+        message += TestRecall->isVisible()
+                       ? QStringLiteral(" To train from epoch 0 again, choose \"Test Recall\", "
+                                        "then \"Reset Weights And Train Again\".")
+                       : QStringLiteral(" To train from epoch 0 again, untick \"End After A "
+                                        "Maximum Number Of Training Epochs\" and start: training "
+                                        "ends at epoch 32767, and \"Test Recall\" then leads to "
+                                        "\"Reset Weights And Train Again\".");
+    }
+    showProblem(findChild<QLineEdit*>(qs(problem.box)), message,
+                QStringLiteral("Training Parameters"));
+}
+
 void SetupPage::StartTraining_Click() {
+    // A network that could not be created when the page opened may fit now.
+    if (!m_net.NetworkMatchesProblem() && (m_net.FreshStart != 1 || !createNetwork())) {
+        return;
+    }
     // The boxes are read before anything is frozen, so a box the student mistyped can
     // still be corrected.
     if (!ReadTrainingParameters()) {
         return;
     }
     if (m_net.FreshStart == 1) {
-        (void)core::ZeroWeights(m_net);  // a mismatch is reported by the run itself
+        (void)core::ZeroWeights(m_net);
     }
     freezeParameters();
     RunTraining();
 }
 
 void SetupPage::Continue_Click() {
-    m_net.FreshStart = 0;
-    if (auto problem = ContinueMaxSweeps(m_net, SweepsBox->text().toStdString(), separators())) {
-        showProblem(nullptr, qs(problem->message), QStringLiteral("Training Parameters"));
-        return;
+    // The epochs box matters only to the maximum-epochs rule. A refusal changes nothing, so
+    // a later "Start Training" still starts afresh.
+    if (Check1[0]->isChecked()) {
+        if (auto problem =
+                ContinueMaxSweeps(m_net, SweepsBox->text().toStdString(), separators())) {
+            showParameterProblem(*problem);
+            return;
+        }
     }
+    m_net.FreshStart = 0;
     TestRecall->hide();
     Continue->hide();
     RunTraining();
@@ -369,7 +403,12 @@ void SetupPage::RunTraining() {
     Continue->show();
 
     if (!result.message.empty()) {
-        runtime().dialogs().messageBox(this, qs(result.message), QStringLiteral("Training"),
+        QString message = qs(result.message);
+        if (result.end == RunEnd::EpochLimit) {
+            message += QStringLiteral(" To train again from epoch 0, choose \"Test Recall\", then "
+                                      "\"Reset Weights And Train Again\".");
+        }
+        runtime().dialogs().messageBox(this, message, QStringLiteral("Training"),
                                        ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
     }
 }

@@ -18,6 +18,7 @@
 #include <span>
 
 #include "core/network_state.h"
+#include "training/parameters.h"
 #include "training/training_run.h"
 #include "ui/geometry.h"
 #include "ui/page.h"
@@ -39,6 +40,10 @@ class SetupPage : public ui::Page {
 
     // Handlers, public so that tests can call them as the events would.
     void StartTraining_Click();
+    // Creates zeroed units and weights for the loaded problem; false, after telling the
+    // student, when memory runs short (the old arrays stay).
+    bool createNetwork();
+    void showParameterProblem(const ParameterProblem& problem);
     void Continue_Click();
     void TestRecall_Click();
     void Command2_Click();

@@ -85,8 +85,7 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
         if (net.SweepCount == core::MaxCount) {
             result.end = RunEnd::EpochLimit;
             result.message =
-                "Training stopped at epoch 32767, the most epochs this program "
-                "counts. Reset the weights to train again from epoch 0.";
+                "Training stopped at epoch 32767, the most epochs this program counts.";
             return result;
         }
         // On failure the kernel leaves the network as it was before the epoch.

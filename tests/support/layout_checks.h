@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 #include <span>
@@ -25,6 +26,29 @@ inline void addPlacementRows(std::span<const ui::ControlPlace> table) {
     }
 }
 
+// One control where a test expects it, written out in twips so that a mistyped value in a
+// page's own table cannot pass; `caption` says whether its caption must fit too.
+struct ExpectedPlace {
+    const char* name;
+    int left;
+    int top;
+    int width;
+    int height;
+    bool caption = false;
+};
+
+// Data rows "name", "expected" and "caption" for checkLayout.
+inline void addLayoutRows(std::initializer_list<ExpectedPlace> rows) {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("expected");
+    QTest::addColumn<bool>("caption");
+    for (const ExpectedPlace& row : rows) {
+        QTest::newRow(row.name) << QString::fromUtf8(row.name)
+                                << ui::toPixels({row.left, row.top, row.width, row.height})
+                                << row.caption;
+    }
+}
+
 // Exactly one control of `page` is called `name`, and it sits at `expected`.
 inline void checkPlacement(const QWidget* page, const QString& name, const QRect& expected) {
     const QList<QWidget*> found = page->findChildren<QWidget*>(name);
@@ -36,7 +60,9 @@ inline void checkPlacement(const QWidget* page, const QString& name, const QRect
 // miss by eye on one machine and glaring on another.
 inline void checkCaptionFits(const QWidget* widget) {
     QVERIFY(widget);
-    if (const auto* box = qobject_cast<const QCheckBox*>(widget)) {
+    if (qobject_cast<const QCheckBox*>(widget) != nullptr ||
+        qobject_cast<const QRadioButton*>(widget) != nullptr) {
+        const auto* box = static_cast<const QAbstractButton*>(widget);
         QVERIFY2(box->sizeHint().width() <= box->width(),
                  qPrintable(QStringLiteral("needs %1 pixels, has %2")
                                 .arg(box->sizeHint().width())
@@ -69,6 +95,17 @@ inline void checkCaptionFits(const QWidget* widget) {
                             .arg(needed.height())
                             .arg(room.width())
                             .arg(room.height())));
+}
+
+// The data-driven check of addLayoutRows: place, and caption where the row asks.
+inline void checkLayout(const QWidget* page) {
+    QFETCH(QString, name);
+    QFETCH(QRect, expected);
+    QFETCH(bool, caption);
+    checkPlacement(page, name, expected);
+    if (caption) {
+        checkCaptionFits(page->findChild<QWidget*>(name));
+    }
 }
 
 }  // namespace support
