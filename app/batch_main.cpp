@@ -4,6 +4,7 @@
 //   distmem-batch FILE.net [--rule Hebb|Delta] [--rate R] [--epochs N] [--print K]
 //                 [--min-error E] [--no-max-epochs] [--continue TIMES]
 //                 [--report OUT.txt] [--sections 1234] [--date TEXT] [--time TEXT]
+//                 [--workbook OUT.xlsx]
 
 #include <chrono>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "core/loader.h"
 #include "core/network_state.h"
 #include "report/report_writer.h"
+#include "report/workbook_writer.h"
 #include "training/parameters.h"
 #include "training/training_run.h"
 
@@ -25,8 +27,10 @@ constexpr const char* kUsage =
     "usage: distmem-batch FILE.net [--rule Hebb|Delta] [--rate R] [--epochs N] [--print K]\n"
     "                     [--min-error E] [--no-max-epochs] [--continue TIMES]\n"
     "                     [--report OUT.txt] [--sections 0123456] [--date TEXT] [--time TEXT]\n"
+    "                     [--workbook OUT.xlsx]\n"
     "Trains FILE.net as the setup page does (defaults: Hebb, rate 0.10, 100 epochs, a printout\n"
-    "every 10) and writes the summary report with the given sections (default 1234).\n";
+    "every 10) and writes the summary report with the given sections (default 1234), and with\n"
+    "--workbook the spreadsheet of the run.\n";
 
 struct Options {
     std::string file;
@@ -35,6 +39,7 @@ struct Options {
     bool minErrorRule = false;
     int continueTimes = 0;
     std::string reportPath;
+    std::string workbookPath;
     report::SectionFlags sections = report::DefaultSections;
     std::string date;
     std::string time;
@@ -61,7 +66,8 @@ std::string parse(const std::vector<std::string_view>& args, Options& options) {
             options.boxes.maxEpochsTicked = false;
         } else if (arg == "--rule" || arg == "--rate" || arg == "--epochs" || arg == "--print" ||
                    arg == "--min-error" || arg == "--continue" || arg == "--report" ||
-                   arg == "--sections" || arg == "--date" || arg == "--time") {
+                   arg == "--sections" || arg == "--date" || arg == "--time" ||
+                   arg == "--workbook") {
             if (!value(text)) {
                 return std::string(arg) + " needs a value";
             }
@@ -87,6 +93,8 @@ std::string parse(const std::vector<std::string_view>& args, Options& options) {
                 options.continueTimes = std::stoi(text);
             } else if (arg == "--report") {
                 options.reportPath = text;
+            } else if (arg == "--workbook") {
+                options.workbookPath = text;
             } else if (arg == "--sections") {
                 options.sections = {};
                 for (const char c : text) {
@@ -190,14 +198,15 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "distmem-batch: %s\n", result.message.c_str());
     }
 
-    if (!options.reportPath.empty()) {
-        report::ReportContext context;
-        context.date = [&] { return options.date.empty() ? now("%x") : options.date; };
-        context.time = [&] { return options.time.empty() ? now("%X") : options.time; };
-        if (!report::WriteReport(net, options.reportPath, options.sections, context, &error)) {
-            std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
-            return 1;
-        }
+    report::ReportContext context;
+    context.date = [&] { return options.date.empty() ? now("%x") : options.date; };
+    context.time = [&] { return options.time.empty() ? now("%X") : options.time; };
+    if ((!options.reportPath.empty() &&
+         !report::WriteReport(net, options.reportPath, options.sections, context, &error)) ||
+        (!options.workbookPath.empty() &&
+         !report::WriteWorkbook(net, options.workbookPath, context, &error))) {
+        std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
+        return 1;
     }
     return result.message.empty() ? 0 : 1;
 }

@@ -174,6 +174,9 @@ struct PublicStuff {
     std::int16_t MaxSweeps = 0;
     std::int16_t PrintSweeps = 0;
     double MinError = 0.0;
+    // The stopping rules of the last training run, as ticked on the setup page.
+    bool MaxSweepsRule = true;
+    bool MinErrorRule = false;
     std::int16_t SweepCount = 0;
     double TotalSSE = 0.0;
     std::int16_t SSEHistoryCount = 0;

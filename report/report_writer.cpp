@@ -46,10 +46,7 @@ bool recallRows(core::PublicStuff& net, Writer& out, double core::UnitRecord::*f
                 std::string* error) {
     for (int p = 1; p <= net.NumPatterns; ++p) {
         out.text("Pattern " + number(p) + "\t");
-        const core::ArithStatus status = core::ComputeResponses(net, p);
-        if (status != core::ArithStatus::Ok) {
-            *error = "The report cannot be written: recalling pattern " + number(p) + " failed (" +
-                     core::Describe(status) + ").";
+        if (!RecallPattern(net, p, "The report cannot be written", error)) {
             return false;
         }
         for (int j = 1; j <= net.NumOutputs; ++j) {
@@ -71,6 +68,16 @@ void patternRows(const core::PatternTable& table, int units, int patterns, Write
 }
 
 }  // namespace
+
+bool RecallPattern(core::PublicStuff& net, int p, std::string_view what, std::string* error) {
+    const core::ArithStatus status = core::ComputeResponses(net, p);
+    if (status != core::ArithStatus::Ok) {
+        *error = std::string(what) + ": recalling pattern " + number(p) + " failed (" +
+                 core::Describe(status) + ").";
+        return false;
+    }
+    return true;
+}
 
 bool ReportText(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
                 std::string* text, std::string* error) {

@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "core/network_state.h"
 #include "core/number_format.h"
@@ -43,6 +44,12 @@ struct ReportContext {
 // are outside 1..32767; nothing is produced then.
 [[nodiscard]] bool ReportText(core::PublicStuff& net, const SectionFlags& flags,
                               const ReportContext& context, std::string* text, std::string* error);
+
+// Recalls pattern p with the current weights, as the responses and errors sections do.
+// Returns false, with "<what>: recalling pattern p failed (reason)." in *error, when the
+// recall cannot be computed; the unit records are unchanged then.
+[[nodiscard]] bool RecallPattern(core::PublicStuff& net, int p, std::string_view what,
+                                 std::string* error);
 
 // Writes the report to `path`, all or nothing: the text goes to a temporary file in the
 // same folder, which replaces `path` only once it is completely written and flushed. On

@@ -10,7 +10,7 @@ packages=(
     fonts-liberation locales
     xvfb xdotool xclip imagemagick poppler-utils
     cups printer-driver-cups-pdf
-    python3-numpy
+    python3-numpy python3-openpyxl libxlsxwriter-dev
 )
 
 missing=()

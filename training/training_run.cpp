@@ -51,6 +51,8 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
             ".";
         return result;
     }
+    net.MaxSweepsRule = rules.maxEpochs;
+    net.MinErrorRule = rules.minError;
     if (net.FreshStart == 1) {
         net.SweepCount = 0;
     }

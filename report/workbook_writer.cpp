@@ -1,0 +1,398 @@
+#include "report/workbook_writer.h"
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "core/arithmetic.h"
+#include "core/number_format.h"
+#include "core/replacement_file.h"
+
+namespace report {
+
+namespace {
+
+constexpr const char* kWhat = "Cannot write the workbook";
+constexpr const char* kRefused = "The workbook cannot be written";
+
+// The graph page's chart, and the heat map's ends (white is 0).
+constexpr const char* kChartTitle = "Total Sum Of Squared Error As A Function Of Training Sweeps";
+constexpr const char* kSweepAxis = "Sweeps Of Training";
+constexpr const char* kSSEAxis = "Network SSE";
+constexpr lxw_color_t kBarFill = 0xC8C8C8;
+constexpr lxw_color_t kNegative = 0x5A8AC6;
+constexpr lxw_color_t kZero = 0xFFFFFF;
+constexpr lxw_color_t kPositive = 0xF8696B;
+
+// A sheet part holding more cells than this gets its XML past 4 GB: the zip then needs
+// its 64-bit extensions, which some older readers warn about, so they are used only then.
+constexpr long long kZip64Cells = 50'000'000;
+
+using Book = std::unique_ptr<lxw_workbook, decltype(&lxw_workbook_free)>;
+
+std::string number(long long n) {
+    return core::FormatInteger(n);
+}
+
+// Fills the workbook; remembers the first failure and ignores every call after it.
+class Cells {
+  public:
+    explicit Cells(lxw_workbook* book) : m_book(book) {}
+
+    bool ok() const { return m_status == LXW_NO_ERROR && m_refusal.empty(); }
+    lxw_error status() const { return m_status; }
+    const std::string& refusal() const { return m_refusal; }
+    lxw_workbook* book() const { return m_book; }
+
+    lxw_worksheet* addSheet(const std::string& name) {
+        lxw_worksheet* sheet = workbook_add_worksheet(m_book, name.c_str());
+        if (sheet == nullptr) {
+            check(LXW_ERROR_MEMORY_MALLOC_FAILED);
+        }
+        return sheet;
+    }
+    void text(lxw_worksheet* sheet, int row, int col, const std::string& value) {
+        if (ok()) {
+            check(worksheet_write_string(sheet, static_cast<lxw_row_t>(row),
+                                         static_cast<lxw_col_t>(col), value.c_str(), nullptr));
+        }
+    }
+    // NaN and infinity have no cell form; the program never holds them, so one is a fault.
+    void value(lxw_worksheet* sheet, int row, int col, double v) {
+        if (!std::isfinite(v)) {
+            refuse(std::string(kRefused) + ": a value is not a finite number.");
+        }
+        if (ok()) {
+            check(worksheet_write_number(sheet, static_cast<lxw_row_t>(row),
+                                         static_cast<lxw_col_t>(col), v, nullptr));
+        }
+    }
+    void check(lxw_error status) {
+        if (m_status == LXW_NO_ERROR) {
+            m_status = status;
+        }
+    }
+    void refuse(std::string message) {
+        if (ok()) {
+            m_refusal = std::move(message);
+        }
+    }
+
+  private:
+    lxw_workbook* m_book;
+    lxw_error m_status = LXW_NO_ERROR;
+    std::string m_refusal;
+};
+
+// One matrix with a header row and column, over as many sheets as its columns need.
+// Rows are written in increasing order, as the streaming mode requires of every sheet.
+class SplitSheet {
+  public:
+    SplitSheet(Cells& cells, const std::string& name, int columns) : m_cells(cells) {
+        const int parts = std::max(1, (columns + WorkbookColumnsPerSheet - 1) /
+                                          WorkbookColumnsPerSheet);
+        for (int k = 0; k < parts; ++k) {
+            m_parts.push_back(
+                cells.addSheet(k == 0 ? name : name + " (" + std::to_string(k + 1) + ")"));
+        }
+        m_columns = columns;
+    }
+
+    // Row 1: A1 empty, then `prefix` 1, `prefix` 2, ... for `units` columns.
+    void headings(const char* prefix, int units) {
+        for (int u = 1; u <= units; ++u) {
+            heading(u, prefix + std::string(" ") + number(u));
+        }
+    }
+    void heading(int column, const std::string& text) {
+        m_cells.text(part(column), 0, local(column), text);
+    }
+    void rowLabel(int row, const std::string& text) {
+        for (lxw_worksheet* sheet : m_parts) {
+            m_cells.text(sheet, row, 0, text);
+        }
+    }
+    void value(int row, int column, double v) {
+        m_cells.value(part(column), row, local(column), v);
+    }
+
+    // Value columns 1..n of each part, for formats over a part's values.
+    template <typename F>
+    void forEachPart(F f) const {
+        for (std::size_t k = 0; k < m_parts.size(); ++k) {
+            const int first = static_cast<int>(k) * WorkbookColumnsPerSheet;
+            f(m_parts[k], std::min(WorkbookColumnsPerSheet, m_columns - first));
+        }
+    }
+
+  private:
+    lxw_worksheet* part(int column) const {
+        return m_parts[static_cast<std::size_t>((column - 1) / WorkbookColumnsPerSheet)];
+    }
+    static int local(int column) { return (column - 1) % WorkbookColumnsPerSheet + 1; }
+
+    Cells& m_cells;
+    std::vector<lxw_worksheet*> m_parts;
+    int m_columns = 0;
+};
+
+std::string stoppingRules(const core::PublicStuff& net) {
+    if (net.MaxSweepsRule && net.MinErrorRule) {
+        return "Maximum epochs and minimum error";
+    }
+    if (net.MaxSweepsRule) {
+        return "Maximum epochs";
+    }
+    return net.MinErrorRule ? "Minimum error" : "None";
+}
+
+void trainingSheet(Cells& cells, lxw_worksheet* sheet, const core::PublicStuff& net,
+                   const ReportContext& context) {
+    int row = 0;
+    const auto text = [&](const char* label, const std::string& value) {
+        cells.text(sheet, row, 0, label);
+        cells.text(sheet, row++, 1, value);
+    };
+    const auto value = [&](const char* label, double v) {
+        cells.text(sheet, row, 0, label);
+        cells.value(sheet, row++, 1, v);
+    };
+    worksheet_set_column(sheet, 0, 0, 20, nullptr);
+    worksheet_set_column(sheet, 1, 1, 32, nullptr);
+    text("Training file", net.TrainingFileName);
+    text("Learning rule", net.LearningRule);
+    value("Learning rate", net.LearningRate);
+    value("Epochs trained", net.SweepCount);
+    value("Maximum epochs", net.MaxSweeps);
+    value("Printout interval", net.PrintSweeps);
+    value("Minimum error", net.MinError);
+    text("Stopping rules", stoppingRules(net));
+    value("Total SSE", net.TotalSSE);
+    value("Inputs", net.NumInputs);
+    value("Outputs", net.NumOutputs);
+    value("Patterns", net.NumPatterns);
+    text("Date", context.date ? context.date() : std::string());
+    text("Time", context.time ? context.time() : std::string());
+}
+
+void historySheet(Cells& cells, lxw_worksheet* sheet, const std::string& name,
+                  const core::PublicStuff& net) {
+    cells.text(sheet, 0, 0, "Epoch");
+    cells.text(sheet, 0, 1, "Total SSE");
+    const int rows = std::clamp<int>(net.SSEHistoryCount, 0, core::SSEHistoryRows);
+    for (int k = 1; k <= rows; ++k) {
+        const auto& entry = net.SSEHistory[static_cast<std::size_t>(k)];
+        cells.value(sheet, k, 0, entry[1]);
+        cells.value(sheet, k, 1, entry[2]);
+    }
+    if (rows == 0 || !cells.ok()) {
+        return;  // no bars to draw
+    }
+    lxw_chart* chart = workbook_add_chart(cells.book(), LXW_CHART_COLUMN);
+    lxw_chart_series* series = chart == nullptr ? nullptr : chart_add_series(chart, nullptr, nullptr);
+    if (series == nullptr) {
+        cells.check(LXW_ERROR_MEMORY_MALLOC_FAILED);
+        return;
+    }
+    const auto last = static_cast<lxw_row_t>(rows);
+    chart_series_set_categories(series, name.c_str(), 1, 0, last, 0);
+    chart_series_set_values(series, name.c_str(), 1, 1, last, 1);
+    lxw_chart_fill fill{};
+    fill.color = kBarFill;
+    chart_series_set_fill(series, &fill);
+    lxw_chart_line edge{};
+    edge.color = LXW_COLOR_BLACK;
+    chart_series_set_line(series, &edge);
+    chart_title_set_name(chart, kChartTitle);
+    chart_axis_set_name(chart->x_axis, kSweepAxis);
+    chart_axis_set_name(chart->y_axis, kSSEAxis);
+    chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
+    lxw_chart_options place{};
+    place.x_scale = 2.0;
+    place.y_scale = 1.5;
+    cells.check(worksheet_insert_chart_opt(sheet, 1, 3, chart, &place));
+}
+
+// Blue at the most negative weight, white at 0, red at the most positive, the same
+// distance either way so that equal colours mean equal sizes.
+void heatMap(Cells& cells, const SplitSheet& sheet, int rows, double largest) {
+    lxw_conditional_format scale{};
+    scale.type = LXW_CONDITIONAL_3_COLOR_SCALE;
+    scale.min_rule_type = LXW_CONDITIONAL_RULE_TYPE_NUMBER;
+    scale.mid_rule_type = LXW_CONDITIONAL_RULE_TYPE_NUMBER;
+    scale.max_rule_type = LXW_CONDITIONAL_RULE_TYPE_NUMBER;
+    const double bound = largest > 0.0 ? largest : 1.0;
+    scale.min_value = -bound;
+    scale.mid_value = 0.0;
+    scale.max_value = bound;
+    scale.min_color = kNegative;
+    scale.mid_color = kZero;
+    scale.max_color = kPositive;
+    sheet.forEachPart([&](lxw_worksheet* part, int columns) {
+        cells.check(worksheet_conditional_format_range(part, 1, 1, static_cast<lxw_row_t>(rows),
+                                                       static_cast<lxw_col_t>(columns), &scale));
+    });
+}
+
+void weightRows(Cells& cells, SplitSheet& sheet, const core::PublicStuff& net) {
+    double largest = 0.0;
+    sheet.headings("Input", net.NumInputs);
+    for (int j = 1; j <= net.NumOutputs && cells.ok(); ++j) {
+        sheet.rowLabel(j, "Output " + number(j));
+        for (int i = 1; i <= net.NumInputs; ++i) {
+            const double w = net.Weights.Weight(j, i);
+            largest = std::max(largest, std::fabs(w));
+            sheet.value(j, i, w);
+        }
+    }
+    heatMap(cells, sheet, net.NumOutputs, largest);
+}
+
+void patternRows(Cells& cells, SplitSheet& sheet, const core::PatternTable& table,
+                 const char* unit, int units, int patterns) {
+    sheet.headings(unit, units);
+    for (int p = 1; p <= patterns && cells.ok(); ++p) {
+        sheet.rowLabel(p, "Pattern " + number(p));
+        for (int u = 1; u <= units; ++u) {
+            sheet.value(p, u, table(u, p));
+        }
+    }
+}
+
+// Both sheets row by row from one recall of each pattern.
+void recallRows(Cells& cells, SplitSheet& responses, SplitSheet& errors, core::PublicStuff& net) {
+    const int outputs = net.NumOutputs;
+    responses.headings("Output", outputs);
+    errors.headings("Output", outputs);
+    errors.heading(outputs + 1, "Pattern SSE");
+    std::string problem;
+    for (int p = 1; p <= net.NumPatterns && cells.ok(); ++p) {
+        if (!RecallPattern(net, p, kRefused, &problem)) {
+            cells.refuse(problem);
+            return;
+        }
+        const std::string label = "Pattern " + number(p);
+        responses.rowLabel(p, label);
+        errors.rowLabel(p, label);
+        for (int j = 1; j <= outputs; ++j) {
+            const core::UnitRecord& unit = net.OutputUnits[static_cast<std::size_t>(j)];
+            responses.value(p, j, unit.Activation);
+            errors.value(p, j, unit.Error);
+        }
+        const double sse = core::PatternSSE(net);
+        if (!std::isfinite(sse)) {
+            cells.refuse(std::string(kRefused) + ": the squared errors of pattern " + number(p) +
+                         " add up beyond the range of double precision.");
+            return;
+        }
+        errors.value(p, outputs + 1, sse);
+    }
+}
+
+// The system's reason where the library failed in a system call, its own text otherwise.
+std::string reasonFor(lxw_error status, int code) {
+    switch (status) {
+        case LXW_ERROR_MEMORY_MALLOC_FAILED:
+            return core::SystemReason(ENOMEM);
+        case LXW_ERROR_CREATING_XLSX_FILE:
+        case LXW_ERROR_CREATING_TMPFILE:
+        case LXW_ERROR_READING_TMPFILE:
+        case LXW_ERROR_ZIP_FILE_OPERATION:
+        case LXW_ERROR_ZIP_FILE_ADD:
+        case LXW_ERROR_ZIP_CLOSE:
+            if (code != 0) {
+                return core::SystemReason(code);
+            }
+            break;
+        default:
+            break;
+    }
+    std::string text = lxw_strerror(status);
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+bool fill(Cells& cells, core::PublicStuff& net, const ReportContext& context) {
+    // Every sheet exists before any is written: their order is the order of creation.
+    const std::string history = "SSE By Sweeps";
+    lxw_worksheet* training = cells.addSheet("Training");
+    lxw_worksheet* sse = cells.addSheet(history);
+    SplitSheet weights(cells, "Weights", net.NumInputs);
+    SplitSheet inputs(cells, "Input Patterns", net.NumInputs);
+    SplitSheet desired(cells, "Desired Outputs", net.NumOutputs);
+    SplitSheet responses(cells, "Responses", net.NumOutputs);
+    SplitSheet errors(cells, "Errors", net.NumOutputs + 1);
+    if (!cells.ok()) {
+        return false;
+    }
+    trainingSheet(cells, training, net, context);
+    historySheet(cells, sse, history, net);
+    weightRows(cells, weights, net);
+    patternRows(cells, inputs, net.InputPatterns, "Input", net.NumInputs, net.NumPatterns);
+    patternRows(cells, desired, net.DesiredOutputs, "Output", net.NumOutputs, net.NumPatterns);
+    recallRows(cells, responses, errors, net);
+    return cells.ok();
+}
+
+bool writeTo(core::ReplacementFile& file, core::PublicStuff& net, const ReportContext& context,
+             std::string* error) {
+    const std::string& target = file.targetPath();
+    const std::size_t slash = target.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    const long long widest = std::min(net.NumInputs, WorkbookColumnsPerSheet) + 1;
+    const long long tallest = std::max(net.NumOutputs, net.NumPatterns) + 1;
+
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = folder.data();
+    options.use_zip64 = widest * tallest > kZip64Cells ? LXW_TRUE : LXW_FALSE;
+    Book book(workbook_new_opt(file.temporaryPath().c_str(), &options), &lxw_workbook_free);
+    if (!book) {
+        *error = std::string(kWhat) + " \"" + target + "\": " + core::SystemReason(ENOMEM) + ".";
+        return false;
+    }
+    Cells cells(book.get());
+    if (!fill(cells, net, context)) {
+        *error = !cells.refusal().empty()
+                     ? cells.refusal()
+                     : std::string(kWhat) + " \"" + target + "\": " + reasonFor(cells.status(), 0) + ".";
+        return false;
+    }
+    errno = 0;
+    const lxw_error closed = workbook_close(book.release());  // frees the workbook
+    const int code = errno;
+    if (closed != LXW_NO_ERROR) {
+        *error = std::string(kWhat) + " \"" + target + "\": " + reasonFor(closed, code) + ".";
+        return false;
+    }
+    return file.commit(error);
+}
+
+}  // namespace
+
+bool WriteWorkbook(core::PublicStuff& net, const std::string& path, const ReportContext& context,
+                   std::string* error) {
+    std::string problem;
+    std::string* message = error != nullptr ? error : &problem;
+    if (!net.NetworkMatchesProblem()) {
+        *message = std::string(kRefused) + ": " + core::Describe(core::ArithStatus::BadArguments) +
+                   ".";
+        return false;
+    }
+    try {
+        core::ReplacementFile file;
+        return file.open(path, kWhat, message) && writeTo(file, net, context, message);
+    } catch (const std::bad_alloc&) {
+        *message = std::string(kWhat) + " \"" + path + "\": " + core::SystemReason(ENOMEM) + ".";
+        return false;
+    }
+}
+
+}  // namespace report
