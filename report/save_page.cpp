@@ -125,6 +125,16 @@ ReportContext reportContext() {
 
 }  // namespace
 
+ReportContext LocalReportContext() {
+    return reportContext();
+}
+
+bool AskOverwrite(QWidget* parent, ui::Dialogs& dialogs) {
+    return dialogs.messageBox(parent, QStringLiteral("File already exists -- overwrite it?"),
+                              QStringLiteral("Pre-existing Filename"), ui::Buttons::YesNo,
+                              ui::Icon::Question, ui::Answer::No) == ui::Answer::Yes;
+}
+
 SavePage::SavePage(ui::PageRuntime& runtime, core::PublicStuff& net)
     : ui::Page(runtime, ui::PageId::SaveResults,
                QStringLiteral("Save Results To A Text File -- Tavrel Neural Network Code"), 10515,
@@ -290,10 +300,7 @@ void SavePage::SaveFile_Click() {
                     kSaveTitle);
         return;
     }
-    if (target.exists() &&
-        runtime().dialogs().messageBox(this, QStringLiteral("File already exists -- overwrite it?"),
-                                       QStringLiteral("Pre-existing Filename"), ui::Buttons::YesNo,
-                                       ui::Icon::Question, ui::Answer::No) != ui::Answer::Yes) {
+    if (target.exists() && !AskOverwrite(this, runtime().dialogs())) {
         return;
     }
 

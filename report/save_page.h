@@ -19,6 +19,7 @@
 #include <span>
 
 #include "core/network_state.h"
+#include "report/report_writer.h"
 #include "ui/geometry.h"
 #include "ui/page.h"
 
@@ -27,12 +28,20 @@ class QLabel;
 class QPushButton;
 
 namespace ui {
+class Dialogs;
 class DriveList;
 class FileList;
 class FolderList;
 }  // namespace ui
 
 namespace report {
+
+// The report's context from the user's locale: separators, short date, time with seconds.
+ReportContext LocalReportContext();
+
+// Asks whether an existing file may be replaced, as the page does before saving; true when
+// the answer is Yes.
+bool AskOverwrite(QWidget* parent, ui::Dialogs& dialogs);
 
 class SavePage final : public ui::Page {
     Q_OBJECT

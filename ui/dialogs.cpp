@@ -1,5 +1,6 @@
 #include "ui/dialogs.h"
 
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -65,6 +66,12 @@ QString QtDialogs::inputBox(QWidget* parent, const QString& prompt, const QStrin
     const QString text =
         QInputDialog::getText(parent, titleOr(title), prompt, QLineEdit::Normal, QString(), &ok);
     return ok ? text : QString();
+}
+
+QString QtDialogs::saveFileName(QWidget* parent, const QString& title, const QString& startPath,
+                                const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, titleOr(title), startPath, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 }  // namespace ui

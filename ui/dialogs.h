@@ -1,6 +1,6 @@
 #pragma once
 
-// Message box and input box, behind an interface so that tests can answer them.
+// Message box, input box and save dialog, behind an interface so that tests can answer them.
 
 #include <QString>
 
@@ -21,6 +21,11 @@ class Dialogs {
                               Buttons buttons, Icon icon, Answer defaultButton) = 0;
     // Asks for one line of text with an empty default; returns "" when cancelled.
     virtual QString inputBox(QWidget* parent, const QString& prompt, const QString& title) = 0;
+    // The platform's save dialog, opening at `startPath` (a folder, or a folder and a
+    // name); `filter` as "Name (*.ext)". Returns the chosen path, or "" when cancelled.
+    // It does not ask about overwriting: the caller does, with its own question.
+    virtual QString saveFileName(QWidget* parent, const QString& title, const QString& startPath,
+                                 const QString& filter) = 0;
 };
 
 // The real dialogs, with Qt's QMessageBox and QInputDialog.
@@ -29,6 +34,8 @@ class QtDialogs final : public Dialogs {
     Answer messageBox(QWidget* parent, const QString& text, const QString& title, Buttons buttons,
                       Icon icon, Answer defaultButton) override;
     QString inputBox(QWidget* parent, const QString& prompt, const QString& title) override;
+    QString saveFileName(QWidget* parent, const QString& title, const QString& startPath,
+                         const QString& filter) override;
 };
 
 // The title of message boxes that have no title of their own.

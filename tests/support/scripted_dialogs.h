@@ -22,11 +22,11 @@
 
 namespace support {
 
-enum class DialogKind { Message, Input };
+enum class DialogKind { Message, Input, SaveFile };
 
 struct ShownDialog {
     DialogKind kind = DialogKind::Message;
-    QString text;  // the message, or the input box's prompt
+    QString text;  // the message, the input box's prompt, or the save dialog's start path
     QString title;
     // Message boxes only; input boxes keep the defaults.
     ui::Buttons buttons = ui::Buttons::Ok;
@@ -44,6 +44,8 @@ class ScriptedDialogs final : public ui::Dialogs {
     void answer(ui::Answer button) { m_script.emplace_back(button); }
     // The next dialog is an input box, answered with `text` ("" is a cancel).
     void type(const QString& text) { m_script.emplace_back(text); }
+    // The next dialog is a save dialog, answered with `path` ("" is a cancel).
+    void choose(const QString& path) { m_script.emplace_back(SavePath{path}); }
 
     const QList<ShownDialog>& shown() const { return m_shown; }
     // The texts of all dialogs shown, in order: the easy thing to compare.
@@ -91,7 +93,28 @@ class ScriptedDialogs final : public ui::Dialogs {
         return {};
     }
 
+    QString saveFileName(QWidget* parent, const QString& title, const QString& startPath,
+                         const QString& filter) override {
+        m_shown.append({DialogKind::SaveFile, startPath, title, ui::Buttons::Ok, ui::Icon::None,
+                        ui::Answer::Ok, parent});
+        m_filters << filter;
+        runBeforeAnswer();
+        if (!m_script.empty() && std::holds_alternative<SavePath>(m_script.front())) {
+            const QString path = std::get<SavePath>(m_script.front()).path;
+            m_script.pop_front();
+            return path;
+        }
+        fail(QStringLiteral("unscripted save dialog at \"%1\" (title \"%2\")").arg(startPath, title));
+        return {};
+    }
+    // The filters of the save dialogs shown, in order.
+    QStringList filters() const { return m_filters; }
+
   private:
+    struct SavePath {
+        QString path;
+    };
+
     void runBeforeAnswer() {
         if (beforeAnswer) {
             // Cleared first, so that the action may set up the next one.
@@ -104,9 +127,10 @@ class ScriptedDialogs final : public ui::Dialogs {
         QTest::qFail(qPrintable(message), __FILE__, __LINE__);
     }
 
-    std::deque<std::variant<ui::Answer, QString>> m_script;
+    std::deque<std::variant<ui::Answer, QString, SavePath>> m_script;
     QList<ShownDialog> m_shown;
     QStringList m_errors;
+    QStringList m_filters;
 };
 
 }  // namespace support

@@ -1,0 +1,75 @@
+#include "pages/spreadsheet_export.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+
+#include <string>
+
+#include "core/network_state.h"
+#include "report/save_page.h"
+#include "report/workbook_writer.h"
+#include "ui/dialogs.h"
+
+namespace pages {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Create A Spreadsheet Of The Results");
+
+// "pairs.net" gives "pairs.xlsx"; a name without ".net" keeps its whole text.
+QString workbookName(const std::string& trainingFile) {
+    QString name = QString::fromStdString(trainingFile);
+    if (name.endsWith(QLatin1String(".net"), Qt::CaseInsensitive)) {
+        name.chop(4);
+    }
+    return name + QLatin1String(".xlsx");
+}
+
+void showProblem(QWidget* parent, ui::Dialogs& dialogs, const QString& text) {
+    dialogs.messageBox(parent, text, kTitle, ui::Buttons::Ok, ui::Icon::Exclamation,
+                       ui::Answer::Ok);
+}
+
+}  // namespace
+
+void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net) {
+    const QString start = QDir(QString::fromStdString(net.TrainingFolder))
+                              .filePath(workbookName(net.TrainingFileName));
+    QString chosen = dialogs.saveFileName(parent, kTitle, start,
+                                          QStringLiteral("Excel Workbook (*.xlsx)"));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    if (QFileInfo(chosen).suffix().isEmpty()) {
+        chosen += QLatin1String(".xlsx");
+    }
+    const QFileInfo target(chosen);
+    if (target.isDir()) {
+        showProblem(parent, dialogs,
+                    QStringLiteral("Cannot save the spreadsheet as \"%1\": a folder has that "
+                                   "name. Choose another file name.")
+                        .arg(chosen));
+        return;
+    }
+    if (target.exists() && !report::AskOverwrite(parent, dialogs)) {
+        return;
+    }
+
+    std::string error;
+    bool written = false;
+    {
+        // A large network takes a while to write.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        written = report::WriteWorkbook(net, QFile::encodeName(chosen).toStdString(),
+                                        report::LocalReportContext(), &error);
+    }
+    if (!written) {
+        showProblem(parent, dialogs, QString::fromStdString(error));
+    }
+}
+
+}  // namespace pages

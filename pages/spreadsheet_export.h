@@ -1,0 +1,26 @@
+#pragma once
+
+// "Create A Spreadsheet Of The Results": asks for a file name with the save dialog, starting
+// in the training file's folder with the training file's name and ".xlsx", and writes the
+// workbook of the run there (report/workbook_writer.h).
+//
+// A name without an extension gets ".xlsx"; an existing file is replaced only after the
+// save page's overwrite question is answered Yes; a folder at the name is refused. Every
+// failure is shown in a message box naming the path and the reason; the old file is then
+// intact.
+
+class QWidget;
+
+namespace core {
+struct PublicStuff;
+}
+
+namespace ui {
+class Dialogs;
+}
+
+namespace pages {
+
+void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net);
+
+}  // namespace pages
