@@ -38,8 +38,8 @@ void showProblem(QWidget* parent, ui::Dialogs& dialogs, const QString& text) {
 void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net) {
     const QString start = QDir(QString::fromStdString(net.TrainingFolder))
                               .filePath(workbookName(net.TrainingFileName));
-    QString chosen = dialogs.saveFileName(parent, kTitle, start,
-                                          QStringLiteral("Excel Workbook (*.xlsx)"));
+    QString chosen =
+        dialogs.saveFileName(parent, kTitle, start, QStringLiteral("Excel Workbook (*.xlsx)"));
     if (chosen.isEmpty()) {
         return;
     }

@@ -94,8 +94,8 @@ class Cells {
 class SplitSheet {
   public:
     SplitSheet(Cells& cells, const std::string& name, int columns) : m_cells(cells) {
-        const int parts = std::max(1, (columns + WorkbookColumnsPerSheet - 1) /
-                                          WorkbookColumnsPerSheet);
+        const int parts =
+            std::max(1, (columns + WorkbookColumnsPerSheet - 1) / WorkbookColumnsPerSheet);
         for (int k = 0; k < parts; ++k) {
             m_parts.push_back(
                 cells.addSheet(k == 0 ? name : name + " (" + std::to_string(k + 1) + ")"));
@@ -194,7 +194,8 @@ void historySheet(Cells& cells, lxw_worksheet* sheet, const std::string& name,
         return;  // no bars to draw
     }
     lxw_chart* chart = workbook_add_chart(cells.book(), LXW_CHART_COLUMN);
-    lxw_chart_series* series = chart == nullptr ? nullptr : chart_add_series(chart, nullptr, nullptr);
+    lxw_chart_series* series =
+        chart == nullptr ? nullptr : chart_add_series(chart, nullptr, nullptr);
     if (series == nullptr) {
         cells.check(LXW_ERROR_MEMORY_MALLOC_FAILED);
         return;
@@ -253,8 +254,8 @@ void weightRows(Cells& cells, SplitSheet& sheet, const core::PublicStuff& net) {
     heatMap(cells, sheet, net.NumOutputs, largest);
 }
 
-void patternRows(Cells& cells, SplitSheet& sheet, const core::PatternTable& table,
-                 const char* unit, int units, int patterns) {
+void patternRows(Cells& cells, SplitSheet& sheet, const core::PatternTable& table, const char* unit,
+                 int units, int patterns) {
     sheet.headings(unit, units);
     for (int p = 1; p <= patterns && cells.ok(); ++p) {
         sheet.rowLabel(p, "Pattern " + number(p));
@@ -360,9 +361,9 @@ bool writeTo(core::ReplacementFile& file, core::PublicStuff& net, const ReportCo
     }
     Cells cells(book.get());
     if (!fill(cells, net, context)) {
-        *error = !cells.refusal().empty()
-                     ? cells.refusal()
-                     : std::string(kWhat) + " \"" + target + "\": " + reasonFor(cells.status(), 0) + ".";
+        *error = !cells.refusal().empty() ? cells.refusal()
+                                          : std::string(kWhat) + " \"" + target +
+                                                "\": " + reasonFor(cells.status(), 0) + ".";
         return false;
     }
     errno = 0;
@@ -382,8 +383,8 @@ bool WriteWorkbook(core::PublicStuff& net, const std::string& path, const Report
     std::string problem;
     std::string* message = error != nullptr ? error : &problem;
     if (!net.NetworkMatchesProblem()) {
-        *message = std::string(kRefused) + ": " + core::Describe(core::ArithStatus::BadArguments) +
-                   ".";
+        *message =
+            std::string(kRefused) + ": " + core::Describe(core::ArithStatus::BadArguments) + ".";
         return false;
     }
     try {

@@ -104,7 +104,8 @@ class ScriptedDialogs final : public ui::Dialogs {
             m_script.pop_front();
             return path;
         }
-        fail(QStringLiteral("unscripted save dialog at \"%1\" (title \"%2\")").arg(startPath, title));
+        fail(QStringLiteral("unscripted save dialog at \"%1\" (title \"%2\")")
+                 .arg(startPath, title));
         return {};
     }
     // The filters of the save dialogs shown, in order.
