@@ -7,7 +7,9 @@
 #include <QPushButton>
 
 #include <array>
+#include <optional>
 
+#include "pages/spreadsheet_export.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
 #include "ui/page_runtime.h"
@@ -18,7 +20,8 @@ namespace {
 
 constexpr std::array<ui::ControlPlace, 7> kGeometry{{
     {"Label5", {2742, 120, 5520, 1092}},
-    {"TestList", {2556, 1320, 5892, 1200}},
+    // Grown downward from its first three items so that every item shows without scrolling.
+    {"TestList", {2556, 1320, 5892, 2040}},
     {"Label4", {2742, 4200, 5520, 732}},
     {"ContinueList", {2556, 5160, 5892, 1200}},
     {"Label1", {5082, 6720, 840, 492}},
@@ -27,6 +30,19 @@ constexpr std::array<ui::ControlPlace, 7> kGeometry{{
 }};
 
 constexpr LinePoints kLine1{240, 4080, 10680, 4080};
+
+// The items of TestList, top to bottom: each opens an examining page, or (without a page)
+// creates the spreadsheet.
+struct TestItem {
+    const char* caption;
+    std::optional<ui::PageId> page;
+};
+const std::array<TestItem, 4> kTestItems{{
+    {"Probe Network Responses To Selected Patterns", ui::PageId::ProbeNetwork},
+    {"Save Summary As A Text File", ui::PageId::SaveResults},
+    {"Plot SSE By Sweeps", ui::PageId::PlotSSEdata},
+    {"Create A Spreadsheet Of The Results", std::nullopt},
+}};
 
 // A list box whose double-click event fires wherever in the list the user double-clicks,
 // after the list has handled the clicks, so the handler sees the selection they made.
@@ -76,9 +92,9 @@ MenuPage::MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net)
                           "Choose A Method For Examining Network Performance By "
                           "Double-Clicking One Of The List Items Below:");
     auto* testList = ui::named(new ListBox(this), "TestList");
-    testList->addItems({QStringLiteral("Probe Network Responses To Selected Patterns"),
-                        QStringLiteral("Save Summary As A Text File"),
-                        QStringLiteral("Plot SSE By Sweeps")});
+    for (const TestItem& item : kTestItems) {
+        testList->addItem(QString::fromLatin1(item.caption));
+    }
     TestList = testList;
 
     Line1 = ui::named(new QFrame(this), "Line1");
@@ -120,15 +136,18 @@ LinePoints MenuPage::line1() {
 }
 
 void MenuPage::TestList_DblClick() {
-    static constexpr std::array<ui::PageId, 3> kPages{
-        ui::PageId::ProbeNetwork, ui::PageId::SaveResults, ui::PageId::PlotSSEdata};
-    const int item = selectedIndex(TestList);
-    if (item < 0) {
+    const int index = selectedIndex(TestList);
+    if (index < 0) {
         reportNoSelection();
         return;
     }
     // The menu stays open beneath the page it opens.
-    showPage(kPages.at(static_cast<std::size_t>(item)));
+    const TestItem& item = kTestItems.at(static_cast<std::size_t>(index));
+    if (item.page) {
+        showPage(*item.page);
+    } else {
+        CreateSpreadsheet(this, runtime().dialogs(), m_net);
+    }
 }
 
 void MenuPage::ContinueList_DblClick() {

@@ -80,6 +80,7 @@ class TestMenuPage : public QObject {
     void doubleClickWithoutSelectionIsReported();
     void examiningItemOpensPageOverMenu_data();
     void examiningItemOpensPageOverMenu();
+    void everyItemShowsAndSpreadsheetItemAsksForAName();
     void pageNotBuiltYetIsReported_data();
     void pageNotBuiltYetIsReported();
     void continuingItemSetsFlagAndLeavesMenu_data();
@@ -187,6 +188,30 @@ void TestMenuPage::examiningItemOpensPageOverMenu() {
     QVERIFY(m_program->dialogs.shown().isEmpty());
 }
 
+void TestMenuPage::everyItemShowsAndSpreadsheetItemAsksForAName() {
+    QWidget* menu = showMenu();
+    QVERIFY(menu);
+    QListWidget* tests = list(menu, QStringLiteral("TestList"));
+    QStringList texts;
+    for (int row = 0; row < tests->count(); ++row) {
+        texts << tests->item(row)->text();
+        QVERIFY(tests->viewport()->rect().contains(tests->visualItemRect(tests->item(row))));
+    }
+    QCOMPARE(texts, (QStringList{"Probe Network Responses To Selected Patterns",
+                                 "Save Summary As A Text File", "Plot SSE By Sweeps",
+                                 "Create A Spreadsheet Of The Results"}));
+
+    m_program->net.TrainingFolder = "/nowhere";
+    m_program->net.TrainingFileName = "tiny.net";
+    m_program->dialogs.choose(QString());  // cancelled: nothing is written
+    doubleClick(tests, 3);
+    QCOMPARE(m_program->dialogs.shown().size(), 1);
+    QCOMPARE(m_program->dialogs.shown().front().kind, support::DialogKind::SaveFile);
+    QCOMPARE(m_program->dialogs.shown().front().text, QStringLiteral("/nowhere/tiny.xlsx"));
+    QCOMPARE(m_program->runtime.loadedCount(), 1);
+    QVERIFY(menu->isVisible());
+}
+
 void TestMenuPage::pageNotBuiltYetIsReported_data() {
     examiningItemOpensPageOverMenu_data();
 }
@@ -291,7 +316,7 @@ void TestMenuPage::exitProgramUnloadsOnlyMenu() {
 void TestMenuPage::controlsSitWhereTableSays_data() {
     support::addLayoutRows({
         {"Label5", 2742, 120, 5520, 1092, true},
-        {"TestList", 2556, 1320, 5892, 1200},
+        {"TestList", 2556, 1320, 5892, 2040},
         {"Label4", 2742, 4200, 5520, 732, true},
         {"ContinueList", 2556, 5160, 5892, 1200},
         {"Label1", 5082, 6720, 840, 492, true},
