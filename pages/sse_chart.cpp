@@ -105,7 +105,13 @@ SSEChart::SSEChart(const std::vector<core::SSEChartRow>& rows) {
         m_sseAxis->setRange(0.0, 1.0);
         return;
     }
-    m_sseAxis->applyNiceNumbers();
+    if (std::all_of(values.cbegin(), values.cend(), [](qreal v) { return v == 0.0; })) {
+        // Every total is 0 (every desired output is): the bars span no range, and the nice
+        // numbers would take the logarithm of that empty span.
+        m_sseAxis->setRange(0.0, 1.0);
+    } else {
+        m_sseAxis->applyNiceNumbers();
+    }
 
     // Until the first layout there is no plot area: only the first bar is labelled.
     fitToPlot(0.0);

@@ -196,6 +196,9 @@ void TestGraphPage::barsFollowTheHistory_data() {
         << QList<double>{0.1 + 0.2, 1.0 / 3.0, 123456.78901234567, 2.0000000000000004, 1e-20 / 3}
         << QStringList{"0", "100", "200", "300", "400"}
         << QList<double>{0.3, 0.333333333333333, 123456.789012346, 2.0, 3.33333333333333e-21};
+    // Every desired output 0: every total is 0, and the axis still spans 0 to 1.
+    QTest::newRow("all zero") << QList<double>{0, 10} << QList<double>{0.0, 0.0}
+                              << QStringList{"0", "10"} << QList<double>{0.0, 0.0};
     QTest::newRow("largest sweep numbers")
         << QList<double>{0, 16380, 32760} << QList<double>{1.0, 0.5, 0.25}
         << QStringList{"0", "16380", "32760"} << QList<double>{1.0, 0.5, 0.25};
@@ -222,6 +225,7 @@ void TestGraphPage::barsFollowTheHistory() {
         QCOMPARE(chart->sweepAxis()->endValue(labels[i]), double(i));
     }
     QCOMPARE(shownTexts(page->SSEgraph, labels).size(), labels.size());
+    QVERIFY(chart->sseAxis()->max() > chart->sseAxis()->min());
 }
 
 void TestGraphPage::chartAppearance() {
