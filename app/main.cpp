@@ -9,6 +9,7 @@
 // when the last page is unloaded.
 
 #include <QApplication>
+#include <QIcon>
 
 #include <clocale>
 
@@ -23,6 +24,9 @@ int main(int argc, char* argv[]) {
     // the locale's separators, so the C library keeps reading and writing plain numbers.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QString::fromLatin1(ui::ProgramTitle));
+    // Ties the windows to the installed menu entry and icon (both named by the id).
+    QGuiApplication::setDesktopFileName(QStringLiteral(DAM_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(DAM_APP_ID)));
 
     ui::QtDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
