@@ -4,7 +4,7 @@
 # cost of printouts. Uses the release build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh >/dev/null
+scripts/install-deps.sh test >/dev/null
 cmake --preset release -DDAM_BUILD_BENCH=ON >/dev/null
 cmake --build --preset release --target train_bench loader_bench chart_bench printout_bench >/dev/null
 out=build/release/bench

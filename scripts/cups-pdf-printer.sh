@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes sure a CUPS scheduler runs and that its default printer is "PDF", a cups-pdf queue
 # that writes every job to ~/PDF of the job's owner. The printing tests print through it.
-# Installs nothing (install-deps.sh does); safe to run again; takes well under a second
+# Installs nothing (scripts/install-deps.sh test does); safe to run again; takes well under a second
 # when everything is in place already.
 set -euo pipefail
 
@@ -13,7 +13,7 @@ sudo=""
 
 for tool in cupsd lpadmin lpstat; do
     if ! command -v "$tool" >/dev/null 2>&1 && [ ! -x "/usr/sbin/$tool" ]; then
-        echo "cups-pdf-printer: $tool not found; run scripts/install-deps.sh first" >&2
+        echo "cups-pdf-printer: $tool not found; run scripts/install-deps.sh test first" >&2
         exit 1
     fi
 done

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
 cmake --preset dev >/dev/null
 cmake --build --preset dev --target page_screenshots
 build/dev/tests/page_screenshots "$PWD/shots"

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
 cmake --preset dev >/dev/null
 cmake --build --preset dev
 # Printing tests print through a real CUPS PDF printer; here they must run, not skip.
