@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the dev preset and runs every test; then runs every test
-# again under the sanitizers, and fuzzes the training-file loader for a minute.
+# Installs what is missing, builds the dev preset and runs every test; checks the installed
+# files and the Debian package; then runs every test again under the sanitizers, and fuzzes
+# the training-file loader for a minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,9 @@ cmake --build --preset dev
 scripts/cups-pdf-printer.sh
 export DAM_REQUIRE_PDF_PRINTER=1
 ctest --preset dev -j2
+
+# What the release build installs, and the Debian package made from it.
+scripts/check-package.sh
 
 # Every test again under AddressSanitizer (leaks included) and UBSan.
 export ASAN_OPTIONS=detect_leaks=1
