@@ -27,7 +27,7 @@ test_packages=(
     xvfb xdotool xclip imagemagick poppler-utils optipng
     cups printer-driver-cups-pdf
     python3-numpy python3-openpyxl
-    desktop-file-utils appstream lintian dpkg-dev file
+    desktop-file-utils appstream lintian dpkg-dev file man-db
 )
 
 case "$set_name" in
