@@ -30,7 +30,9 @@ constexpr const char* kUsage =
     "                     [--workbook OUT.xlsx]\n"
     "Trains FILE.net as the setup page does (defaults: Hebb, rate 0.10, 100 epochs, a printout\n"
     "every 10) and writes the summary report with the given sections (default 1234), and with\n"
-    "--workbook the spreadsheet of the run.\n";
+    "--workbook the spreadsheet of the run.\n"
+    "Reports use \".\" and \",\" in numbers and MM/DD/YY HH:MM:SS dates whatever the locale, so a\n"
+    "batch report is the same on every machine; the windows follow the user's locale.\n";
 
 struct Options {
     std::string file;

@@ -140,12 +140,19 @@ void ProbePage::PatternOK_Click() {
     const core::ArithStatus status =
         core::ProbePattern(m_net, *p, shown.toStdString(), seps, &block);
     if (status != core::ArithStatus::Ok) {
+        // Only an overflow comes from the training itself; a network of other sizes means
+        // another training file was loaded after it was trained.
+        const QString advice =
+            status == core::ArithStatus::Overflow
+                ? QStringLiteral("Reset the weights and train again, perhaps with a smaller "
+                                 "learning rate.")
+                : QStringLiteral("A training file was loaded after this network was trained; "
+                                 "train a network on it before probing.");
         runtime().dialogs().messageBox(
             this,
-            QStringLiteral("Pattern %1 could not be probed: %2. Reset the weights and train "
-                           "again, perhaps with a smaller learning rate.")
+            QStringLiteral("Pattern %1 could not be probed: %2. %3")
                 .arg(*p)
-                .arg(QString::fromUtf8(core::Describe(status))),
+                .arg(QString::fromUtf8(core::Describe(status)), advice),
             ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
         return;
     }

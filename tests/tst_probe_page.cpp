@@ -433,6 +433,16 @@ void TestProbePage::arithmeticFailureIsReportedAndChangesNothing() {
                  "precision (overflow). Reset the weights and train again, perhaps with a "
                  "smaller learning rate.")});
     QCOMPARE(page->resultsText(), QStringLiteral("earlier results"));
+
+    // A file of other sizes loaded while the page is open: no advice about the rate.
+    std::string error;
+    QVERIFY(core::LoadTrainingData(m_program->net, "1 0 2 1  1 1  1", "other.net", &error));
+    m_program->dialogs.answer(ui::Answer::Ok);
+    probe(page, QStringLiteral("1"));
+    QCOMPARE(m_program->dialogs.texts().last(),
+             QStringLiteral("Pattern 1 could not be probed: the network does not match the "
+                            "loaded training problem. A training file was loaded after this "
+                            "network was trained; train a network on it before probing."));
 }
 
 void TestProbePage::upDownRangeIsSetAtLoadOnly() {
