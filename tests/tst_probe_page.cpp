@@ -211,6 +211,7 @@ class TestProbePage : public QObject {
     void withoutPrintSystemOffersPdfNextToTrainingFile();
     void printerGoneSinceThePageOpened();
     void longTextGoesOnOnFurtherPages();
+    void wideLinesGoOnOnTheNextLine();
     void unwritablePdfFolderIsReported();
 
   private:
@@ -869,6 +870,38 @@ void TestProbePage::longTextGoesOnOnFurtherPages() {
     QCOMPARE(support::pdfLines(pdf),
              QStringList{"Results Of Testing Distributed Memory On example.net"} +
                  support::simplifiedLines(page->resultsText()));
+}
+
+// 300 values to a line: far wider than the page, continued on further lines, none cut off.
+void TestProbePage::wideLinesGoOnOnTheNextLine() {
+    if (const QString problem = support::popplerProblem(); !problem.isEmpty()) {
+        QSKIP(qPrintable(problem));
+    }
+    QByteArray data = "300 0 300 1";
+    for (int k = 0; k < 600; ++k) {
+        data += k % 7 == 0 ? " -1.25" : " 0.5";
+    }
+    QVERIFY(m_program->load(data.constData(), {0.25, -0.75, 1.5}));
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    m_program->net.TrainingFolder = folder.path().toStdString();
+    m_program->printer.refuseWith(QStringLiteral("There is no printer to print on."));
+    pages::ProbePage* page = m_program->open();
+    probe(page, QStringLiteral("1"));
+
+    m_program->dialogs.answer(ui::Answer::Yes);
+    m_program->dialogs.answer(ui::Answer::Ok);
+    QTest::mouseClick(page->PrintResults, Qt::LeftButton);
+
+    const QString pdf = QDir(folder.path()).filePath(QStringLiteral("example-probe.pdf"));
+    const QStringList lines = support::pdfLines(pdf);
+    QVERIFY(lines.size() > 20);
+    const auto words = [](const QStringList& text) {
+        return text.join(QLatin1Char(' ')).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    };
+    QCOMPARE(words(lines), words(QStringList{"Results Of Testing Distributed Memory On "
+                                             "example.net"} +
+                                 support::simplifiedLines(page->resultsText())));
 }
 
 void TestProbePage::unwritablePdfFolderIsReported() {

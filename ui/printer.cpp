@@ -105,13 +105,49 @@ void PrintJob::render(QPainter& painter, QPagedPaintDevice& printer) const {
         painter.setFont(item.font);
         const QFontMetricsF metrics(item.font, &printer);
         const double height = metrics.lineSpacing();
-        if (y > 0.0 && y + height > pageHeight) {
-            printer.newPage();
-            y = 0.0;
+        const double indent = metrics.horizontalAdvance(QString(kTabColumns / 2, QLatin1Char(' ')));
+        const QStringList pieces =
+            wrapPrintLine(expandTabs(item.text), metrics, printer.width(), indent);
+        for (qsizetype k = 0; k < pieces.size(); ++k) {
+            if (y > 0.0 && y + height > pageHeight) {
+                printer.newPage();
+                y = 0.0;
+            }
+            painter.drawText(QPointF(k == 0 ? 0.0 : indent, y + metrics.ascent()), pieces[k]);
+            y += height;
         }
-        painter.drawText(QPointF(0.0, y + metrics.ascent()), expandTabs(item.text));
-        y += height;
     }
+}
+
+QStringList wrapPrintLine(const QString& line, const QFontMetricsF& metrics, double width,
+                          double indent) {
+    QStringList pieces;
+    QString rest = line;
+    double room = width;
+    while (metrics.horizontalAdvance(rest) > room) {
+        // The longest start that fits (widths grow with length), at least one character so
+        // that the loop always ends.
+        qsizetype fits = 1;
+        qsizetype tooLong = rest.size();
+        while (tooLong - fits > 1) {
+            const qsizetype middle = fits + (tooLong - fits) / 2;
+            (metrics.horizontalAdvance(rest.left(middle)) <= room ? fits : tooLong) = middle;
+        }
+        // Break after the last blank that fits, so a value is not split across lines.
+        const qsizetype blank = rest.lastIndexOf(QLatin1Char(' '), fits - 1);
+        const qsizetype cut = blank > 0 ? blank + 1 : fits;
+        pieces << rest.left(cut);
+        rest = rest.mid(cut);
+        while (rest.startsWith(QLatin1Char(' '))) {
+            rest.remove(0, 1);
+        }
+        room = width - indent;
+        if (rest.isEmpty()) {
+            return pieces;
+        }
+    }
+    pieces << rest;
+    return pieces;
 }
 
 bool SystemPrinter::print(const PrintJob& job, const QString& title, QString* error) {

@@ -6,9 +6,11 @@
 // no printer can take them, and lets tests read what a page printed.
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -60,6 +62,12 @@ class PrintJob {
     QFont m_font;
     std::vector<Item> m_items;
 };
+
+// A printed line too wide for the page, cut into pieces that each fit: the first `width`
+// wide, the others `width` - `indent` (they are printed indented). Breaks fall after a
+// blank where one fits, else between characters. A line that fits is one piece.
+QStringList wrapPrintLine(const QString& line, const QFontMetricsF& metrics, double width,
+                          double indent);
 
 class Printer {
   public:
