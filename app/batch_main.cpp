@@ -5,6 +5,7 @@
 //                 [--min-error E] [--no-max-epochs] [--continue TIMES]
 //                 [--report OUT.txt] [--sections 1234] [--date TEXT] [--time TEXT]
 //                 [--workbook OUT.xlsx]
+//   distmem-batch FILE.net --diagnose [--rule Hebb|Delta] [--rate R] [--json]
 
 #include <chrono>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/analysis.h"
 #include "core/arithmetic.h"
 #include "core/loader.h"
 #include "core/network_state.h"
@@ -32,7 +34,11 @@ constexpr const char* kUsage =
     "every 10) and writes the summary report with the given sections (default 1234), and with\n"
     "--workbook the spreadsheet of the run.\n"
     "Reports use \".\" and \",\" in numbers and MM/DD/YY HH:MM:SS dates whatever the locale, so a\n"
-    "batch report is the same on every machine; the windows follow the user's locale.\n";
+    "batch report is the same on every machine; the windows follow the user's locale.\n"
+    "       distmem-batch FILE.net --diagnose [--rule Hebb|Delta] [--rate R] [--json]\n"
+    "Prints, without training, what each rule will do on FILE.net at the rate: the patterns'\n"
+    "lengths, overlaps and rank, the lowest SSE any weights can give, the Hebb rule's best\n"
+    "epoch and the Delta rule's stability; with --json as one JSON object.\n";
 
 struct Options {
     std::string file;
@@ -45,6 +51,8 @@ struct Options {
     report::SectionFlags sections = report::DefaultSections;
     std::string date;
     std::string time;
+    bool diagnose = false;
+    bool json = false;
 };
 
 int usageError(const std::string& message) {
@@ -66,6 +74,10 @@ std::string parse(const std::vector<std::string_view>& args, Options& options) {
         std::string text;
         if (arg == "--no-max-epochs") {
             options.boxes.maxEpochsTicked = false;
+        } else if (arg == "--diagnose") {
+            options.diagnose = true;
+        } else if (arg == "--json") {
+            options.json = true;
         } else if (arg == "--rule" || arg == "--rate" || arg == "--epochs" || arg == "--print" ||
                    arg == "--min-error" || arg == "--continue" || arg == "--report" ||
                    arg == "--sections" || arg == "--date" || arg == "--time" ||
@@ -121,6 +133,9 @@ std::string parse(const std::vector<std::string_view>& args, Options& options) {
     if (options.file.empty()) {
         return "no training file given";
     }
+    if (options.json && !options.diagnose) {
+        return "--json goes with --diagnose";
+    }
     return "";
 }
 
@@ -128,6 +143,17 @@ struct Quiet final : training::RunObserver {
     void printout(const training::Printout&) override {}
     bool keepGoing() override { return true; }
 };
+
+// --diagnose: the analysis of the loaded file at the rule and rate read, without training.
+int diagnose(const core::PublicStuff& net, const Options& options) {
+    const analysis::Rule rule =
+        options.rule == "Hebb" ? analysis::Rule::Hebb : analysis::Rule::Delta;
+    const analysis::Analysis result = analysis::analyse(net, rule, net.LearningRate);
+    const std::string text =
+        options.json ? analysis::renderJson(result) : analysis::renderText(result);
+    std::fputs(text.c_str(), stdout);
+    return 0;
+}
 
 std::string now(const char* format) {
     const std::time_t t = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
@@ -177,6 +203,9 @@ int main(int argc, char* argv[]) {
     }
     if (outcome.negativeRate) {
         std::fprintf(stderr, "distmem-batch: Learning rate cannot be negative; using 0.1.\n");
+    }
+    if (options.diagnose) {
+        return diagnose(net, options);
     }
     (void)core::ZeroWeights(net);
     const training::StoppingRules rules{options.boxes.maxEpochsTicked, options.minErrorRule};

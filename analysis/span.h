@@ -1,0 +1,30 @@
+#pragma once
+
+// The patterns as the forecasts use them: input patterns as coordinates c_p, desired
+// outputs d_p. Internal to the analysis library.
+
+#include <Eigen/Core>
+
+#include "analysis/analysis.h"
+
+namespace analysis {
+
+struct Prepared::Span {
+    // R x P: the input patterns in an orthonormal basis of their span when `inBasis`,
+    // otherwise the input patterns themselves (N x P). Either way c_p . c_q = x_p . x_q.
+    Eigen::MatrixXd c;
+    bool inBasis = false;
+    Eigen::MatrixXd d;        // outputs x patterns
+    Eigen::VectorXd squared;  // |c_p|^2
+    bool spectrum = false;    // the Delta map is small enough for its eigenvalues
+};
+
+// Spectral radius of the Delta rule's epoch map on the span at `rate`.
+double deltaRadius(const Prepared::Span& span, double rate);
+
+// The smallest rate above 0 at which that radius reaches 1, given a rate below which it is
+// surely smaller; empty when none is found up to `ceiling`.
+std::optional<double> findLargestStableRate(const Prepared::Span& span, double surelyBelow,
+                                            double ceiling);
+
+}  // namespace analysis
