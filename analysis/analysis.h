@@ -28,7 +28,10 @@ struct Limits {
     double maxBasisWork = 2.5e9;   // inputs x patterns x min(inputs, patterns): the SVD
     double maxRecallWork = 4e9;    // outputs x inputs x patterns: a recall of every pattern
     double maxPairWork = 4e9;      // inputs x patterns^2: cosines between patterns
-    int maxSpectrumRank = 320;     // the Delta rule's R x R epoch map and its eigenvalues
+    // The Delta rule's R x R epoch map (patterns x rank^2 to build) and its eigenvalues,
+    // worked out a dozen times to find the largest stable rate.
+    int maxSpectrumRank = 200;
+    double maxEpochMapWork = 1e8;
 };
 
 enum class Rule { Hebb, Delta };

@@ -20,14 +20,30 @@ using Matrix = Eigen::MatrixXd;
 constexpr int kLastEpoch = core::MaxCount;
 
 // M(r) = (I - r c_1 c_1') (I - r c_2 c_2') ... (I - r c_P c_P'): one Delta epoch maps the
-// span part Z of the weights to Z M(r) + K(r).
+// span part Z of the weights to Z M(r) + K(r). A run of k factors equals I - Y T Y' with
+// Y = [c_s .. c_s+k-1] and T upper triangular (as with Householder reflections), so the
+// product is built a block at a time with matrix products instead of rank-one updates.
 Matrix epochMap(const Prepared::Span& span, double rate) {
+    constexpr Eigen::Index kBlock = 32;
     const Eigen::Index rank = span.c.rows();
+    const Eigen::Index patterns = span.c.cols();
     Matrix m = Matrix::Identity(rank, rank);
-    Eigen::VectorXd v(rank);
-    for (Eigen::Index p = 0; p < span.c.cols(); ++p) {
-        v.noalias() = m * span.c.col(p);
-        m.noalias() -= (rate * v) * span.c.col(p).transpose();
+    for (Eigen::Index start = 0; start < patterns; start += kBlock) {
+        const Eigen::Index k = std::min(kBlock, patterns - start);
+        const auto y = span.c.middleCols(start, k);
+        const Matrix gram = y.transpose() * y;
+        Matrix t = Matrix::Zero(k, k);
+        Eigen::VectorXd column(k);
+        for (Eigen::Index j = 0; j < k; ++j) {
+            t(j, j) = rate;
+            if (j > 0) {
+                column.head(j).noalias() =
+                    t.topLeftCorner(j, j).triangularView<Eigen::Upper>() * gram.col(j).head(j);
+                t.col(j).head(j) = -rate * column.head(j);
+            }
+        }
+        const Matrix my = m * y;
+        m.noalias() -= (my * t) * y.transpose();
     }
     return m;
 }
@@ -87,7 +103,7 @@ std::optional<double> findLargestStableRate(const Prepared::Span& span, double s
         low = high;
         step *= 1.5;
     }
-    while (high - low > 1e-6 * low) {
+    while (high - low > 2e-5 * low) {
         const double middle = 0.5 * (low + high);
         (grows(middle) ? high : low) = middle;
     }

@@ -117,8 +117,12 @@ void buildBasis(const PatternMap& x, const PatternMap& d, const Limits& limits, 
     const auto v = svd.matrixV().leftCols(rank);
     span.c = sigma.head(rank).asDiagonal() * v.transpose();
     span.inBasis = true;
-    span.spectrum = rank <= limits.maxSpectrumRank;
-    if (!span.spectrum) {
+    const double mapWork = cols * static_cast<double>(rank) * static_cast<double>(rank);
+    span.spectrum = rank <= limits.maxSpectrumRank && mapWork <= limits.maxEpochMapWork;
+    if (rank <= limits.maxSpectrumRank && !span.spectrum) {
+        out.notes.push_back(sizeNote("The Delta rule's stability was", mapWork * 12.0,
+                                     limits.maxEpochMapWork * 12.0));
+    } else if (!span.spectrum) {
         out.notes.push_back("The Delta rule's stability was skipped: the input patterns have "
                             "rank " +
                             std::to_string(rank) + ", above the " +
