@@ -25,9 +25,9 @@ namespace analysis {
 
 // Sizes above which parts are skipped, as counts of multiply-adds or as a rank.
 struct Limits {
-    double maxBasisWork = 2.5e9;   // inputs x patterns x min(inputs, patterns): the SVD
-    double maxRecallWork = 4e9;    // outputs x inputs x patterns: a recall of every pattern
-    double maxPairWork = 4e9;      // inputs x patterns^2: cosines between patterns
+    double maxBasisWork = 2.5e9;  // inputs x patterns x min(inputs, patterns): the SVD
+    double maxRecallWork = 4e9;   // outputs x inputs x patterns: a recall of every pattern
+    double maxPairWork = 4e9;     // inputs x patterns^2: cosines between patterns
     // The Delta rule's R x R epoch map (patterns x rank^2 to build) and its eigenvalues,
     // worked out a dozen times to find the largest stable rate.
     int maxSpectrumRank = 200;
@@ -112,8 +112,7 @@ struct Analysis {
 };
 
 // The whole analysis of the loaded file and current weights, for a rule and rate.
-Analysis analyse(const core::PublicStuff& net, Rule rule, double rate,
-                 const Limits& limits = {});
+Analysis analyse(const core::PublicStuff& net, Rule rule, double rate, const Limits& limits = {});
 
 // SSE of a recall of every pattern with the current weights (zero weights when the
 // network does not match the file); empty when above the limit.

@@ -177,7 +177,10 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     Matrix z(span.d.rows(), rank);
     if (rank > 0) {
         const Matrix fixedMap = Matrix::Identity(rank, rank) - epochMap(span, rate);
-        z = fixedMap.transpose().partialPivLu().solve(epochOffset(span, rate).transpose()).transpose();
+        z = fixedMap.transpose()
+                .partialPivLu()
+                .solve(epochOffset(span, rate).transpose())
+                .transpose();
     }
     double sse = 0.0;
     Eigen::VectorXd error(span.d.rows());

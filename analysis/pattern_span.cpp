@@ -54,8 +54,8 @@ void describePatterns(const PatternMap& x, const Limits& limits, Prepared& out) 
     const double pairWork = work(static_cast<double>(x.rows()), static_cast<double>(patterns),
                                  static_cast<double>(patterns));
     if (pairWork > limits.maxPairWork) {
-        out.notes.push_back(sizeNote("Comparing every pair of patterns was", pairWork,
-                                     limits.maxPairWork));
+        out.notes.push_back(
+            sizeNote("Comparing every pair of patterns was", pairWork, limits.maxPairWork));
         return;
     }
     double largest = -1.0;
@@ -78,10 +78,9 @@ void describePatterns(const PatternMap& x, const Limits& limits, Prepared& out) 
         facts.largestCosine = std::min(largest, 1.0);
     }
     facts.orthogonal = largest <= kExactTolerance;
-    facts.orthonormal =
-        facts.orthogonal && std::all_of(facts.lengths.begin(), facts.lengths.end(), [](double l) {
-            return std::abs(l - 1.0) <= kExactTolerance;
-        });
+    facts.orthonormal = facts.orthogonal &&
+                        std::all_of(facts.lengths.begin(), facts.lengths.end(),
+                                    [](double l) { return std::abs(l - 1.0) <= kExactTolerance; });
 }
 
 // Builds the span coordinates from a thin SVD, and the lowest SSE any weights can give.
@@ -92,13 +91,15 @@ void buildBasis(const PatternMap& x, const PatternMap& d, const Limits& limits, 
     const double basisWork = work(rows, cols, std::min(rows, cols));
     const double recallWork = work(static_cast<double>(d.rows()), rows, cols);
     if (basisWork > limits.maxBasisWork) {
-        out.notes.push_back(sizeNote("Finding the rank, the best possible SSE and the Delta "
-                                     "rule's stability was",
-                                     basisWork, limits.maxBasisWork));
+        out.notes.push_back(
+            sizeNote("Finding the rank, the best possible SSE and the Delta "
+                     "rule's stability was",
+                     basisWork, limits.maxBasisWork));
         if (recallWork <= limits.maxRecallWork) {
             span.c = x;  // enough for the Hebb forecast
         } else {
-            out.notes.push_back(sizeNote("The Hebb forecast was", recallWork, limits.maxRecallWork));
+            out.notes.push_back(
+                sizeNote("The Hebb forecast was", recallWork, limits.maxRecallWork));
         }
         return;
     }
@@ -123,11 +124,11 @@ void buildBasis(const PatternMap& x, const PatternMap& d, const Limits& limits, 
         out.notes.push_back(sizeNote("The Delta rule's stability was", mapWork * 12.0,
                                      limits.maxEpochMapWork * 12.0));
     } else if (!span.spectrum) {
-        out.notes.push_back("The Delta rule's stability was skipped: the input patterns have "
-                            "rank " +
-                            std::to_string(rank) + ", above the " +
-                            std::to_string(limits.maxSpectrumRank) +
-                            " whose epoch map can be examined within a few seconds.");
+        out.notes.push_back(
+            "The Delta rule's stability was skipped: the input patterns have "
+            "rank " +
+            std::to_string(rank) + ", above the " + std::to_string(limits.maxSpectrumRank) +
+            " whose epoch map can be examined within a few seconds.");
     }
     out.facts.rankKnown = true;
     out.facts.rank = static_cast<int>(rank);
@@ -201,8 +202,9 @@ Prepared prepare(const core::PublicStuff& net, const Limits& limits) {
         prepareInto(net, limits, out);
     } catch (const std::bad_alloc&) {
         out.span.reset();
-        out.notes.push_back("There was not enough memory to examine the patterns fully; "
-                            "close other programs and open this page again.");
+        out.notes.push_back(
+            "There was not enough memory to examine the patterns fully; "
+            "close other programs and open this page again.");
     }
     return out;
 }
@@ -251,9 +253,9 @@ Analysis analyse(const core::PublicStuff& net, Rule rule, double rate, const Lim
     out.delta = forecastDelta(out.prepared, rate);
     out.currentRecallSSE = recallSSE(net, limits);
     if (!out.currentRecallSSE && out.prepared.patterns > 0) {
-        out.prepared.notes.push_back(sizeNote(
-            "The recall of every pattern was",
-            work(net.NumOutputs, net.NumInputs, net.NumPatterns), limits.maxRecallWork));
+        out.prepared.notes.push_back(sizeNote("The recall of every pattern was",
+                                              work(net.NumOutputs, net.NumInputs, net.NumPatterns),
+                                              limits.maxRecallWork));
     }
     out.epochsTrained = net.SweepCount;
     if (net.SweepCount > 0) {

@@ -47,14 +47,17 @@ void patternSection(const Prepared& prepared, std::string& out) {
                    " (0 means they share nothing, 1 that they point the same way).\n";
         }
         if (facts.orthonormal) {
-            out += "The input patterns are orthonormal: at right angles to each other, each of "
-                   "length 1.\n";
+            out +=
+                "The input patterns are orthonormal: at right angles to each other, each of "
+                "length 1.\n";
         } else if (facts.orthogonal) {
-            out += "The input patterns are orthogonal (at right angles to each other) but not "
-                   "all of length 1, so not orthonormal.\n";
+            out +=
+                "The input patterns are orthogonal (at right angles to each other) but not "
+                "all of length 1, so not orthonormal.\n";
         } else {
-            out += "The input patterns are not orthogonal: some overlap, and learning one "
-                   "disturbs the recall of another.\n";
+            out +=
+                "The input patterns are not orthogonal: some overlap, and learning one "
+                "disturbs the recall of another.\n";
         }
     }
     if (facts.rankKnown) {
@@ -75,15 +78,17 @@ void totalSection(const Analysis& a, std::string& out) {
     if (a.reportedTotalSSE) {
         out += "  Total SSE reported by training at epoch " + std::to_string(a.epochsTrained) +
                ":       " + formatNumber(*a.reportedTotalSSE, 6) + "\n";
-        out += "The reported total adds each pattern's error measured right after that pattern's "
-               "own learning step, before the later patterns change the weights again; a recall "
-               "measures every pattern with the same final weights. The two agree only when no "
-               "step disturbs another pattern's recall, so a tiny total above large error rows "
-               "is no fault.\n";
+        out +=
+            "The reported total adds each pattern's error measured right after that pattern's "
+            "own learning step, before the later patterns change the weights again; a recall "
+            "measures every pattern with the same final weights. The two agree only when no "
+            "step disturbs another pattern's recall, so a tiny total above large error rows "
+            "is no fault.\n";
     } else {
-        out += "No epoch has been trained yet, so training has reported no total. Training will "
-               "report each pattern's error measured right after that pattern's own learning "
-               "step, which can differ from a recall of all patterns with the final weights.\n";
+        out +=
+            "No epoch has been trained yet, so training has reported no total. Training will "
+            "report each pattern's error measured right after that pattern's own learning "
+            "step, which can differ from a recall of all patterns with the final weights.\n";
     }
 }
 
@@ -140,6 +145,29 @@ void deltaSection(const DeltaForecast& delta, std::string& out) {
     }
 }
 
+// Sentences are wrapped at word boundaries; table rows (indented) are left as they are.
+std::string wrapSentences(const std::string& text) {
+    constexpr std::size_t width = 88;
+    std::string out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end;
+        std::string line = text.substr(start, end - start);
+        while (line.size() > width && line[0] != ' ') {
+            std::size_t cut = line.rfind(' ', width);
+            if (cut == std::string::npos || cut == 0) {
+                break;
+            }
+            out += line.substr(0, cut) + "\n";
+            line = line.substr(cut + 1);
+        }
+        out += line + "\n";
+        start = end + 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string formatNumber(double value, int digits) {
@@ -174,7 +202,7 @@ std::string renderText(const Analysis& a) {
     for (const std::string& note : prepared.notes) {
         out += "Note: " + note + "\n";
     }
-    return out;
+    return wrapSentences(out);
 }
 
 std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta) {
