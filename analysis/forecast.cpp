@@ -117,17 +117,10 @@ HebbForecast forecastHebb(const Prepared& prepared, double rate) {
         return out;
     }
     const Prepared::Span& span = *prepared.span;
-    const Matrix& c = span.c;
-    const Matrix& d = span.d;
     // After m whole epochs and the step on pattern p, the recall of p is
     // r (sum_{q<=p} d_q c_q') c_p + m r D C' c_p, so the reported error is a_p - m b_p.
-    Matrix a(d.rows(), d.cols());
-    Matrix running = Matrix::Zero(d.rows(), c.rows());
-    for (Eigen::Index p = 0; p < c.cols(); ++p) {
-        running.noalias() += d.col(p) * c.col(p).transpose();
-        a.col(p).noalias() = d.col(p) - rate * (running * c.col(p));
-    }
-    const Matrix b = rate * (running * c);
+    const Matrix a = span.d - rate * span.hebbSteps;
+    const Matrix b = rate * span.hebbEpoch;
     const double slope = a.cwiseProduct(b).sum();
     const double curve = b.squaredNorm();
     auto sseAfter = [&](double wholeEpochs) { return (a - wholeEpochs * b).squaredNorm(); };

@@ -168,6 +168,17 @@ void prepareInto(const core::PublicStuff& net, const Limits& limits, Prepared& o
         return;
     }
     span.squared = span.c.colwise().squaredNorm().transpose();
+    if (span.d.rows() > span.d.cols()) {
+        const Eigen::HouseholderQR<Matrix> qr(span.d);
+        span.d = qr.matrixQR().topRows(span.d.cols()).triangularView<Eigen::Upper>();
+    }
+    span.hebbSteps.resize(span.d.rows(), span.d.cols());
+    Matrix running = Matrix::Zero(span.d.rows(), span.c.rows());
+    for (Eigen::Index p = 0; p < span.c.cols(); ++p) {
+        running.noalias() += span.d.col(p) * span.c.col(p).transpose();
+        span.hebbSteps.col(p).noalias() = running * span.c.col(p);
+    }
+    span.hebbEpoch.noalias() = running * span.c;
 
     const double largestSquare = span.squared.size() == 0 ? 0.0 : span.squared.maxCoeff();
     if (largestSquare > 0.0) {

@@ -14,7 +14,12 @@ struct Prepared::Span {
     // otherwise the input patterns themselves (N x P). Either way c_p . c_q = x_p . x_q.
     Eigen::MatrixXd c;
     bool inBasis = false;
-    Eigen::MatrixXd d;        // outputs x patterns
+    // The desired outputs, or when there are more outputs than patterns a P x P matrix d'
+    // with d'^T d' = D^T D: every SSE here is |D Psi|^2 for some Psi, which that keeps.
+    Eigen::MatrixXd d;
+    // Hebb: column p holds (sum_{q<=p} d_q c_q^T) c_p, and (D C^T) C, both for rate 1.
+    Eigen::MatrixXd hebbSteps;
+    Eigen::MatrixXd hebbEpoch;
     Eigen::VectorXd squared;  // |c_p|^2
     bool spectrum = false;    // the Delta map is small enough for its eigenvalues
 };
