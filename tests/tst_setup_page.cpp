@@ -256,6 +256,27 @@ class TestSetupPage : public QObject {
         QCOMPARE(program.net.SSEHistoryCount, 6);
     }
 
+    // tiny.net: orthogonal patterns of squared lengths 2 and 1, so the Delta rule settles
+    // below rate 2/2 and its radius at 1.5 is |1 - 1.5 * 2| = 2 (the SSE grows 4 times).
+    void label3ForecastsTheRuleAndExplainsAGrowingRun() {
+        Program program;
+        SetupPage* page = program.page();
+        QCOMPARE(page->Label3->text(),
+                 QStringLiteral("Hebb at 0.1: lowest SSE 0.2 at epoch 6, then it grows."));
+        QTest::mouseClick(page->OptionDelta, Qt::LeftButton);
+        QVERIFY(page->Label3->text().startsWith("Delta at 0.1 settles near SSE "));
+        page->LRateSlider->setFocus();
+        QTest::keyClick(page->LRateSlider, Qt::Key_End);  // rate 2
+        QCOMPARE(page->Label3->text(), QStringLiteral("Delta at 2 grows about 9 times per epoch "
+                                                      "(stable below 1)."));
+        page->LRateBox->setText("1.5");
+        QCOMPARE(page->Label3->text(), QStringLiteral("Delta at 1.5 grows about 4 times per "
+                                                      "epoch (stable below 1)."));
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(page->Label3->text(), QStringLiteral("At rate 1.5 the Delta rule overshoots on "
+                                                      "this file; rates below 1 settle."));
+    }
+
     void overflowEndsTheRunWithAMessageAndTheProgramGoesOn() {
         Program program("1 0 2 2  1e100 -3e99  2e99 1e100  1e100  -1e100");
         SetupPage* page = program.page();

@@ -13,6 +13,7 @@
 #include "core/arithmetic.h"
 #include "core/number_format.h"
 #include "core/number_text.h"
+#include "training/forecast_notice.h"
 #include "training/parameters.h"
 #include "training/progress_rows.h"
 #include "ui/fonts.h"
@@ -244,6 +245,8 @@ SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     connect(OptionDelta, &QRadioButton::clicked, this, &SetupPage::OptionDelta_Click);
     connect(LRateSlider, &ui::Slider::scrolled, this, &SetupPage::LRateSlider_Scroll);
     connect(MinErrorSlider, &ui::Slider::clicked, this, &SetupPage::MinErrorSlider_Click);
+    connect(LRateBox, &QLineEdit::textChanged, this, &SetupPage::updateForecast);
+    m_forecast = new ForecastNotice(Label3, m_net, this);
     connect(StartTraining, &QPushButton::clicked, this, &SetupPage::StartTraining_Click);
     connect(Continue, &QPushButton::clicked, this, &SetupPage::Continue_Click);
     connect(TestRecall, &QPushButton::clicked, this, &SetupPage::TestRecall_Click);
@@ -263,6 +266,14 @@ void SetupPage::Form_Load() {
     m_net.LearningRule = "Hebb";
     LRateSlider->setValue(sliderPosition(LRateBox));
     MinErrorSlider->setValue(sliderPosition(MinErrorBox));
+    m_forecast->prepare();
+    updateForecast();
+}
+
+void SetupPage::updateForecast() {
+    const core::ParsedNumber n = core::ParseNumber(LRateBox->text().toStdString(), separators());
+    m_forecast->show(OptionHebb->isChecked(),
+                     n.error == core::NumberTextError::None ? n.value : std::nan(""));
 }
 
 bool SetupPage::createNetwork() {
@@ -283,9 +294,11 @@ bool SetupPage::createNetwork() {
 
 void SetupPage::OptionHebb_Click() {
     m_net.LearningRule = "Hebb";
+    updateForecast();
 }
 void SetupPage::OptionDelta_Click() {
     m_net.LearningRule = "Delta";
+    updateForecast();
 }
 
 void SetupPage::LRateSlider_Scroll() {
@@ -399,6 +412,7 @@ void SetupPage::RunTraining() {
 
     display.drawPending();
     finalDisplay(result);
+    m_forecast->explainRunIfGrowing(m_net.LearningRule == "Hebb", m_net.LearningRate);
     TestRecall->show();
     Continue->show();
 

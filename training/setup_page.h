@@ -28,6 +28,8 @@
 
 namespace training {
 
+class ForecastNotice;
+
 class SetupPage : public ui::Page {
     Q_OBJECT
   public:
@@ -79,6 +81,9 @@ class SetupPage : public ui::Page {
     QLabel* Label3;
     QPushButton* Stop;  // ends a run after the current epoch
 
+    // Rewrites Label3's forecast for the rule and the rate in LRateBox.
+    void updateForecast();
+
   private:
     class ProgressDisplay;
 
@@ -89,6 +94,7 @@ class SetupPage : public ui::Page {
     void finalDisplay(const RunResult& result);
 
     core::PublicStuff& m_net;
+    ForecastNotice* m_forecast = nullptr;
 };
 
 }  // namespace training
