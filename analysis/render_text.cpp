@@ -147,7 +147,7 @@ void deltaSection(const DeltaForecast& delta, std::string& out) {
 
 // Sentences are wrapped at word boundaries; table rows (indented) are left as they are.
 std::string wrapSentences(const std::string& text) {
-    constexpr std::size_t width = 88;
+    constexpr std::size_t width = 80;
     std::string out;
     std::size_t start = 0;
     while (start < text.size()) {

@@ -1,5 +1,6 @@
 #include "pages/program_pages.h"
 
+#include "pages/analysis_page.h"
 #include "pages/graph_page.h"
 #include "pages/menu_page.h"
 #include "pages/probe_page.h"
@@ -23,6 +24,9 @@ void registerProgramPages(ui::PageRuntime& runtime, core::PublicStuff& net) {
     });
     runtime.registerPage(ui::PageId::PlotSSEdata, [&net](ui::PageRuntime& r) {
         return new GraphPage(r, net, ui::systemPrinter());
+    });
+    runtime.registerPage(ui::PageId::ExaminePatterns, [&net](ui::PageRuntime& r) {
+        return new AnalysisPage(r, net, ui::systemPrinter());
     });
 }
 

@@ -12,7 +12,15 @@ namespace ui {
 
 class PageRuntime;
 
-enum class PageId { Network1, DistMem, TestDAM, ProbeNetwork, SaveResults, PlotSSEdata };
+enum class PageId {
+    Network1,
+    DistMem,
+    TestDAM,
+    ProbeNetwork,
+    SaveResults,
+    PlotSSEdata,
+    ExaminePatterns,
+};
 
 class Page : public QWidget {
     Q_OBJECT
