@@ -57,6 +57,10 @@ struct HebbForecast {
     bool growsAfterBest = false;  // false when the SSE falls to the last epoch or never moves
 };
 
+// A spectral radius this close to 1 is 1 up to rounding: the rule is on the edge of
+// stability, and neither settles nor grows geometrically.
+inline constexpr double kEdgeOfStability = 1e-9;
+
 struct DeltaForecast {
     double rate = 0.0;
     bool known = false;  // false when the spectrum was skipped

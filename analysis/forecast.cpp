@@ -85,7 +85,7 @@ std::optional<double> findLargestStableRate(const Prepared::Span& span, double s
     // Below `surelyBelow` every factor of M(r) is a contraction that shrinks every
     // vector of the span it does not fix, so the radius is below 1; above it the radius
     // need not grow steadily, so look ahead in widening steps, then halve the bracket.
-    auto grows = [&](double rate) { return !(deltaRadius(span, rate) < 1.0); };
+    auto grows = [&](double rate) { return !(deltaRadius(span, rate) < 1.0 - kEdgeOfStability); };
     double low = surelyBelow * (1.0 + 1e-7);
     if (grows(low)) {
         return roundTo4Digits(surelyBelow);
@@ -159,7 +159,7 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     }
     out.known = true;
     out.spectralRadius = radius;
-    out.settles = radius < 1.0;
+    out.settles = radius < 1.0 - kEdgeOfStability;
     if (!out.settles) {
         out.growthPerEpoch = radius * radius;
         return out;

@@ -18,6 +18,25 @@ std::string padLeft(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
+bool onTheEdge(const DeltaForecast& delta) {
+    return std::abs(delta.spectralRadius - 1.0) <= kEdgeOfStability;
+}
+
+// Short numbers for one-line notices: 0.0013, 0.2, 32, 195, 544580; rounding noise such
+// as 7e-32 left by an exact fit shows as 0.
+std::string brief(double value) {
+    if (std::abs(value) < 1e-12) {
+        return "0";
+    }
+    if (std::abs(value) >= 100.0 && std::abs(value) < 1e15) {
+        char text[40];
+        const auto end =
+            std::to_chars(text, text + sizeof text, std::round(value), std::chars_format::fixed, 0);
+        return {text, end.ptr};
+    }
+    return formatNumber(value, 2);
+}
+
 std::string stableBelow(const DeltaForecast& delta) {
     if (delta.largestStableRate) {
         return " (stable below " + formatNumber(*delta.largestStableRate, 3) + ")";
@@ -130,10 +149,14 @@ void deltaSection(const DeltaForecast& delta, std::string& out) {
             out += "It settles (radius below 1): the reported SSE approaches " +
                    formatNumber(delta.settledSSE.value_or(0.0), 6) + ".\n";
         } else {
-            out += "It does not settle (radius " +
-                   std::string(delta.spectralRadius > 1.0 ? "above" : "equal to") +
-                   " 1): in the long run the SSE grows about " +
-                   formatNumber(delta.growthPerEpoch.value_or(1.0), 4) + " times per epoch.\n";
+            if (onTheEdge(delta)) {
+                out +=
+                    "It does not settle (radius 1, the edge of stability): the error never "
+                    "dies away, and may drift and grow slowly.\n";
+            } else {
+                out += "It does not settle (radius above 1): in the long run the SSE grows about " +
+                       formatNumber(delta.growthPerEpoch.value_or(1.0), 4) + " times per epoch.\n";
+            }
         }
     }
     if (delta.largestStableRate) {
@@ -212,10 +235,10 @@ std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecas
             return head + ": no forecast for a file of this size.";
         }
         if (!hebb.growsAfterBest) {
-            return head + ": the SSE falls to " + formatNumber(hebb.bestSSE, 2) + " by epoch " +
+            return head + ": the SSE falls to " + brief(hebb.bestSSE) + " by epoch " +
                    std::to_string(hebb.bestEpoch) + ".";
         }
-        return head + ": lowest SSE " + formatNumber(hebb.bestSSE, 2) + " at epoch " +
+        return head + ": lowest SSE " + brief(hebb.bestSSE) + " at epoch " +
                std::to_string(hebb.bestEpoch) + ", then it grows.";
     }
     const std::string head = "Delta at " + formatNumber(delta.rate, 3);
@@ -227,15 +250,14 @@ std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecas
         return head + ": no forecast for this file.";
     }
     if (delta.settles) {
-        return head + " settles near SSE " + formatNumber(delta.settledSSE.value_or(0.0), 2) +
+        return head + " settles near SSE " + brief(delta.settledSSE.value_or(0.0)) +
                stableBelow(delta) + ".";
     }
-    if (delta.spectralRadius <= 1.0) {
-        return head + " does not settle: the weights stop changing where they are" +
-               stableBelow(delta) + ".";
+    if (onTheEdge(delta)) {
+        return head + " is on the edge: the error never dies away" + stableBelow(delta) + ".";
     }
-    return head + " grows about " + formatNumber(delta.growthPerEpoch.value_or(1.0), 2) +
-           " times per epoch" + stableBelow(delta) + ".";
+    return head + " grows about " + brief(delta.growthPerEpoch.value_or(1.0)) + " times per epoch" +
+           stableBelow(delta) + ".";
 }
 
 std::string growthReason(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
@@ -253,8 +275,8 @@ std::string growthReason(Rule rule, const HebbForecast& hebb, const DeltaForecas
     const std::string rate = formatNumber(delta.rate, 3);
     if (delta.known && delta.settles) {
         return "At rate " + rate + " the Delta rule still settles on this file (near SSE " +
-               formatNumber(delta.settledSSE.value_or(0.0), 2) + "); after " +
-               std::to_string(epochsTrained) + " epochs the rise is a passing swing.";
+               brief(delta.settledSSE.value_or(0.0)) + "); after " + std::to_string(epochsTrained) +
+               " epochs the rise is a passing swing.";
     }
     std::string reason = "At rate " + rate + " the Delta rule overshoots on this file";
     if (delta.largestStableRate) {
