@@ -26,8 +26,9 @@ using ui::PageId;
 
 using support::LoadRecord;
 
-const std::set<PageId> kOtherPages{PageId::Network1, PageId::DistMem, PageId::ProbeNetwork,
-                                   PageId::SaveResults, PageId::PlotSSEdata};
+const std::set<PageId> kOtherPages{PageId::Network1,     PageId::DistMem,
+                                   PageId::ProbeNetwork, PageId::SaveResults,
+                                   PageId::PlotSSEdata,  PageId::ExaminePatterns};
 
 // One program: dialogs, network and runtime with the menu and stand-ins for `built`.
 struct Program {
@@ -153,6 +154,7 @@ void TestMenuPage::examiningItemOpensPageOverMenu_data() {
     QTest::newRow("probe") << 0 << PageId::ProbeNetwork;
     QTest::newRow("save") << 1 << PageId::SaveResults;
     QTest::newRow("graph") << 2 << PageId::PlotSSEdata;
+    QTest::newRow("patterns") << 4 << PageId::ExaminePatterns;
 }
 
 void TestMenuPage::examiningItemOpensPageOverMenu() {
@@ -197,9 +199,10 @@ void TestMenuPage::everyItemShowsAndSpreadsheetItemAsksForAName() {
         texts << tests->item(row)->text();
         QVERIFY(tests->viewport()->rect().contains(tests->visualItemRect(tests->item(row))));
     }
-    QCOMPARE(texts, (QStringList{"Probe Network Responses To Selected Patterns",
-                                 "Save Summary As A Text File", "Plot SSE By Sweeps",
-                                 "Create A Spreadsheet Of The Results"}));
+    QCOMPARE(texts,
+             (QStringList{"Probe Network Responses To Selected Patterns",
+                          "Save Summary As A Text File", "Plot SSE By Sweeps",
+                          "Create A Spreadsheet Of The Results", "Examine The Training Patterns"}));
 
     m_program->net.TrainingFolder = "/nowhere";
     m_program->net.TrainingFileName = "tiny.net";
