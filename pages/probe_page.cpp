@@ -144,16 +144,18 @@ void ProbePage::PatternOK_Click() {
         // another training file was loaded after it was trained.
         const QString advice =
             status == core::ArithStatus::Overflow
-                ? QStringLiteral("Reset the weights and train again, perhaps with a smaller "
-                                 "learning rate.")
-                : QStringLiteral("A training file was loaded after this network was trained; "
-                                 "train a network on it before probing.");
-        runtime().dialogs().messageBox(
-            this,
-            QStringLiteral("Pattern %1 could not be probed: %2. %3")
-                .arg(*p)
-                .arg(QString::fromUtf8(core::Describe(status)), advice),
-            ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+                ? QStringLiteral(
+                      "Reset the weights and train again, perhaps with a smaller "
+                      "learning rate.")
+                : QStringLiteral(
+                      "A training file was loaded after this network was trained; "
+                      "train a network on it before probing.");
+        runtime().dialogs().messageBox(this,
+                                       QStringLiteral("Pattern %1 could not be probed: %2. %3")
+                                           .arg(*p)
+                                           .arg(QString::fromUtf8(core::Describe(status)), advice),
+                                       ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation,
+                                       ui::Answer::Ok);
         return;
     }
     // Newest first. Inserting rather than replacing leaves whatever the student wrote

@@ -349,12 +349,14 @@ void SetupPage::showParameterProblem(const ParameterProblem& problem) {
     if (problem.pastEpochLimit) {
         // Only fresh weights count from epoch 0 again; say how to get there from here.
         message += TestRecall->isVisible()
-                       ? QStringLiteral(" To train from epoch 0 again, choose \"Test Recall\", "
-                                        "then \"Reset Weights And Train Again\".")
-                       : QStringLiteral(" To train from epoch 0 again, untick \"End After A "
-                                        "Maximum Number Of Training Epochs\" and start: training "
-                                        "ends at epoch 32767, and \"Test Recall\" then leads to "
-                                        "\"Reset Weights And Train Again\".");
+                       ? QStringLiteral(
+                             " To train from epoch 0 again, choose \"Test Recall\", "
+                             "then \"Reset Weights And Train Again\".")
+                       : QStringLiteral(
+                             " To train from epoch 0 again, untick \"End After A "
+                             "Maximum Number Of Training Epochs\" and start: training "
+                             "ends at epoch 32767, and \"Test Recall\" then leads to "
+                             "\"Reset Weights And Train Again\".");
     }
     showProblem(findChild<QLineEdit*>(qs(problem.box)), message,
                 QStringLiteral("Training Parameters"));
@@ -419,11 +421,12 @@ void SetupPage::RunTraining() {
     if (!result.message.empty()) {
         QString message = qs(result.message);
         if (result.end == RunEnd::EpochLimit) {
-            message += QStringLiteral(" To train again from epoch 0, choose \"Test Recall\", then "
-                                      "\"Reset Weights And Train Again\".");
+            message += QStringLiteral(
+                " To train again from epoch 0, choose \"Test Recall\", then "
+                "\"Reset Weights And Train Again\".");
         }
-        runtime().dialogs().messageBox(this, message, QStringLiteral("Training"),
-                                       ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+        runtime().dialogs().messageBox(this, message, QStringLiteral("Training"), ui::Buttons::Ok,
+                                       ui::Icon::Exclamation, ui::Answer::Ok);
     }
 }
 

@@ -1,15 +1,15 @@
 #include "ui/printer.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetricsF>
-#include <QBuffer>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRectF>
+#include <QSaveFile>
 
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
@@ -197,8 +197,7 @@ bool writePdf(const PrintJob& job, const QString& path, const QString& title, QS
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(pages.data()) != pages.data().size() ||
-        !file.commit()) {
+        file.write(pages.data()) != pages.data().size() || !file.commit()) {
         *error = file.errorString();
         return false;
     }
