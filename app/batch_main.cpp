@@ -3,9 +3,11 @@
 //
 //   distmem-batch FILE.net [--rule Hebb|Delta] [--rate R] [--epochs N] [--print K]
 //                 [--min-error E] [--no-max-epochs] [--continue TIMES]
-//                 [--report OUT.txt] [--sections 1234] [--date TEXT] [--time TEXT]
+//                 [--report OUT.txt|-] [--sections 1234] [--date TEXT] [--time TEXT]
 //                 [--workbook OUT.xlsx]
 //   distmem-batch FILE.net --diagnose [--rule Hebb|Delta] [--rate R] [--json]
+
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include "core/arithmetic.h"
 #include "core/loader.h"
 #include "core/network_state.h"
+#include "core/replacement_file.h"
 #include "report/report_writer.h"
 #include "report/workbook_writer.h"
 #include "training/parameters.h"
@@ -28,11 +31,13 @@ namespace {
 constexpr const char* kUsage =
     "usage: distmem-batch FILE.net [--rule Hebb|Delta] [--rate R] [--epochs N] [--print K]\n"
     "                     [--min-error E] [--no-max-epochs] [--continue TIMES]\n"
-    "                     [--report OUT.txt] [--sections 0123456] [--date TEXT] [--time TEXT]\n"
+    "                     [--report OUT.txt|-] [--sections 0123456] [--date TEXT] [--time TEXT]\n"
     "                     [--workbook OUT.xlsx]\n"
     "Trains FILE.net as the setup page does (defaults: Hebb, rate 0.10, 100 epochs, a printout\n"
     "every 10) and writes the summary report with the given sections (default 1234), and with\n"
-    "--workbook the spreadsheet of the run.\n"
+    "--workbook the spreadsheet of the run; with --report - the report goes to standard output\n"
+    "and the summary line to standard error. A report or workbook replaces only a plain file\n"
+    "(or the file a link points at).\n"
     "Reports use \".\" and \",\" in numbers and MM/DD/YY HH:MM:SS dates whatever the locale, so a\n"
     "batch report is the same on every machine; the windows follow the user's locale.\n"
     "       distmem-batch FILE.net --diagnose [--rule Hebb|Delta] [--rate R] [--json]\n"
@@ -106,6 +111,9 @@ std::string parse(const std::vector<std::string_view>& args, Options& options) {
                 }
                 options.continueTimes = std::stoi(text);
             } else if (arg == "--report") {
+                if (text.empty()) {
+                    return "--report needs a file name, or - for standard output";
+                }
                 options.reportPath = text;
             } else if (arg == "--workbook") {
                 options.workbookPath = text;
@@ -163,9 +171,52 @@ std::string now(const char* format) {
     return std::string(text, std::strftime(text, sizeof text, format, &local));
 }
 
+// Whether `report` names the training file itself: the same path, or the same file by
+// another name (a link, "./").
+bool isTrainingFile(const std::string& report, const std::string& training) {
+    struct stat a {};
+    struct stat b {};
+    return report == training || (::stat(report.c_str(), &a) == 0 &&
+                                  ::stat(training.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+                                  a.st_ino == b.st_ino);
+}
+
+report::ReportContext reportContext(const Options& options) {
+    report::ReportContext context;
+    context.date = [&options] { return options.date.empty() ? now("%x") : options.date; };
+    context.time = [&options] { return options.time.empty() ? now("%X") : options.time; };
+    return context;
+}
+
+bool writeWorkbook(core::PublicStuff& net, const Options& options, std::string* error) {
+    return report::WriteWorkbook(net, options.workbookPath, reportContext(options), error);
+}
+
+// The report, to standard output for "-", otherwise replacing the file.
+bool writeReport(core::PublicStuff& net, const Options& options, std::string* error) {
+    const report::ReportContext context = reportContext(options);
+    if (options.reportPath != "-") {
+        return report::WriteReport(net, options.reportPath, options.sections, context, error);
+    }
+    std::string text;
+    if (!report::ReportText(net, options.sections, context, &text, error)) {
+        return false;
+    }
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+        *error = "Cannot write the report to standard output.";
+        return false;
+    }
+    return true;
+}
+
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Before anything else: the mask is read once, and an interrupted report leaves no
+    // temporary file behind.
+    (void)core::FileCreationMask();
+    core::RemoveTemporaryFileOnSignal();
     Options options;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
@@ -174,6 +225,9 @@ int main(int argc, char* argv[]) {
     }
     if (const std::string problem = parse(args, options); !problem.empty()) {
         return usageError(problem);
+    }
+    if (!options.reportPath.empty() && isTrainingFile(options.reportPath, options.file)) {
+        return usageError("--report names the training file itself; choose another file name");
     }
 
     core::PublicStuff net;
@@ -207,6 +261,18 @@ int main(int argc, char* argv[]) {
     if (options.diagnose) {
         return diagnose(net, options);
     }
+    // Every run and every continuation trains up to the epoch box's count: refuse work the
+    // epoch counter cannot hold before any of it is done.
+    if (options.boxes.maxEpochsTicked &&
+        static_cast<long long>(net.MaxSweeps) * (options.continueTimes + 1LL) > core::MaxCount) {
+        std::fprintf(stderr,
+                     "distmem-batch: %d epochs and %d continuations make %lld epochs, more than "
+                     "the %d this program counts. Ask for fewer epochs or continuations.\n",
+                     net.MaxSweeps, options.continueTimes,
+                     static_cast<long long>(net.MaxSweeps) * (options.continueTimes + 1LL),
+                     core::MaxCount);
+        return 2;
+    }
     (void)core::ZeroWeights(net);
     const training::StoppingRules rules{options.boxes.maxEpochsTicked, options.minErrorRule};
     Quiet quiet;
@@ -222,22 +288,34 @@ int main(int argc, char* argv[]) {
         net.FreshStart = 0;
         result = training::RunTraining(net, rules, quiet);
     }
-    std::printf("%s: %s rule, rate %g, %d %s, total SSE %.17g\n", net.TrainingFileName.c_str(),
-                net.LearningRule.c_str(), net.LearningRate, net.SweepCount,
-                net.SweepCount == 1 ? "epoch" : "epochs", net.TotalSSE);
+    // The summary goes where the report does not.
+    std::FILE* summary = options.reportPath == "-" ? stderr : stdout;
+    if (net.TrainedOnProblem) {
+        std::fprintf(summary, "%s: %s rule, rate %g, %d %s, total SSE %.17g\n",
+                     net.TrainingFileName.c_str(), net.LearningRule.c_str(), net.LearningRate,
+                     net.SweepCount, net.SweepCount == 1 ? "epoch" : "epochs", net.TotalSSE);
+    } else {
+        std::fprintf(summary,
+                     "%s: %s rule, rate %g, training stopped before the first epoch, no total "
+                     "SSE\n",
+                     net.TrainingFileName.c_str(), net.LearningRule.c_str(), net.LearningRate);
+    }
     if (!result.message.empty()) {
         std::fprintf(stderr, "distmem-batch: %s\n", result.message.c_str());
     }
 
-    report::ReportContext context;
-    context.date = [&] { return options.date.empty() ? now("%x") : options.date; };
-    context.time = [&] { return options.time.empty() ? now("%X") : options.time; };
-    if ((!options.reportPath.empty() &&
-         !report::WriteReport(net, options.reportPath, options.sections, context, &error)) ||
-        (!options.workbookPath.empty() &&
-         !report::WriteWorkbook(net, options.workbookPath, context, &error))) {
-        std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
-        return 1;
+    if (!options.reportPath.empty() || !options.workbookPath.empty()) {
+        if (!net.TrainedOnProblem) {
+            std::fprintf(stderr,
+                         "distmem-batch: no report or workbook written: training stopped before "
+                         "the first epoch, so there is no result to report.\n");
+            return 1;
+        }
+        if ((!options.reportPath.empty() && !writeReport(net, options, &error)) ||
+            (!options.workbookPath.empty() && !writeWorkbook(net, options, &error))) {
+            std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
+            return 1;
+        }
     }
     return result.message.empty() ? 0 : 1;
 }

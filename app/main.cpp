@@ -14,11 +14,13 @@
 #include <clocale>
 
 #include "core/network_state.h"
+#include "core/replacement_file.h"
 #include "pages/program_pages.h"
 #include "ui/dialogs.h"
 #include "ui/page_runtime.h"
 
 int main(int argc, char* argv[]) {
+    (void)core::FileCreationMask();  // read once, before any thread starts
     QApplication app(argc, argv);
     // Qt takes the user's locale for everything; the program formats numbers itself with
     // the locale's separators, so the C library keeps reading and writing plain numbers.

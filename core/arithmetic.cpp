@@ -92,6 +92,7 @@ ArithStatus ZeroWeights(PublicStuff& net) {
         return ArithStatus::BadArguments;
     }
     net.Weights.clear();
+    net.TrainedOnProblem = false;
     return ArithStatus::Ok;
 }
 

@@ -539,6 +539,7 @@ bool LoadTrainingData(PublicStuff& net, std::string_view bytes, std::string_view
     net.NumPatterns = patterns;
     net.InputPatterns = std::move(inputTable);
     net.DesiredOutputs = std::move(outputTable);
+    net.TrainedOnProblem = false;  // whatever the weights are, they were not trained on this
     return true;
 }
 

@@ -19,7 +19,8 @@
 namespace core {
 
 // Loads the file at `path` into `net`: replaces NumOutputs, SecondHeaderValue, NumInputs,
-// NumPatterns, InputPatterns and DesiredOutputs, and nothing else.
+// NumPatterns, InputPatterns and DesiredOutputs, clears TrainedOnProblem, and changes
+// nothing else.
 // Returns false, with a message naming the file and the place in *error, when the file
 // cannot be read, ends early, holds a field that is not a finite number, announces a
 // count outside 1..32767 or a fractional header value, or needs more memory than there is.

@@ -134,6 +134,16 @@ void PublicStuff::CreateUnitsAndWeights() {
     OutputUnits = std::move(outputs);
     Weights = std::move(weights);
     Work = std::move(work);
+    TrainedOnProblem = false;
+}
+
+std::string NotTrainedProblem(const PublicStuff& net) {
+    if (net.TrainedOnProblem && net.NetworkMatchesProblem()) {
+        return "";
+    }
+    return "The network has not been trained on \"" + net.TrainingFileName +
+           "\": its weights belong to no completed epoch of this file. Train it first (Start "
+           "Training), then examine it.";
 }
 
 bool PublicStuff::NetworkMatchesProblem() const {

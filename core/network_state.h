@@ -180,6 +180,10 @@ struct PublicStuff {
     std::int16_t SweepCount = 0;
     double TotalSSE = 0.0;
     std::int16_t SSEHistoryCount = 0;
+    // Whether the weights were trained on the loaded problem: set when a training run on it
+    // completes an epoch; cleared when a file is loaded or the weights are created or zeroed.
+    // Until it is set, nothing may report, probe or plot the weights as this problem's.
+    bool TrainedOnProblem = false;
     // Rows 0..2000, columns 0..2: column 1 the epoch, column 2 the total SSE.
     std::array<std::array<double, 3>, SSEHistoryRows + 1> SSEHistory{};
 
@@ -189,6 +193,10 @@ struct PublicStuff {
     // True when units and weights exist at the sizes of the loaded problem.
     bool NetworkMatchesProblem() const;
 };
+
+// Why `net` cannot be examined as trained on its problem (a message naming the file), or ""
+// when it can. Every page that reports, probes or plots the network asks this first.
+std::string NotTrainedProblem(const PublicStuff& net);
 
 // The program's one instance.
 PublicStuff& Network();

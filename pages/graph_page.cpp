@@ -71,12 +71,24 @@ std::span<const ui::ControlPlace> GraphPage::geometry() {
 void GraphPage::Form_Load() {
     // The view takes the chart and deletes the empty one it started with.
     QChart* empty = SSEgraph->chart();
-    m_chart = new SSEChart(core::SSEChartRows(m_net));
+    // A history that belongs to another file is not drawn.
+    const std::string untrained = core::NotTrainedProblem(m_net);
+    m_chart = new SSEChart(untrained.empty() ? core::SSEChartRows(m_net)
+                                             : std::vector<core::SSEChartRow>{});
     SSEgraph->setChart(m_chart);
     delete empty;
+    if (!untrained.empty()) {
+        runtime().dialogs().messageBox(this, QString::fromStdString(untrained), ui::ProgramTitle,
+                                       ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+    }
 }
 
 void GraphPage::PrintThisGraph_Click() {
+    if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
+        runtime().dialogs().messageBox(this, QString::fromStdString(untrained), ui::ProgramTitle,
+                                       ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+        return;
+    }
     const QImage picture = SSEgraph->grab().toImage();
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setImage(picture);

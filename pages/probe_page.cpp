@@ -122,6 +122,11 @@ QString ProbePage::resultsText() const {
 }
 
 void ProbePage::PatternOK_Click() {
+    if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
+        runtime().dialogs().messageBox(this, QString::fromStdString(untrained), ui::ProgramTitle,
+                                       ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+        return;
+    }
     const QString shown = PatternBox->text();
     const core::NumberSeparators seps = separators();
     const std::optional<int> p =

@@ -3,6 +3,8 @@
 #include "core/arithmetic.h"
 #include "core/replacement_file.h"
 
+#include <new>
+
 namespace report {
 
 namespace {
@@ -79,13 +81,17 @@ bool RecallPattern(core::PublicStuff& net, int p, std::string_view what, std::st
     return true;
 }
 
-bool ReportText(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
-                std::string* text, std::string* error) {
-    std::string problem;
-    std::string* message = error != nullptr ? error : &problem;
+namespace {
+
+bool buildReport(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
+                 std::string* text, std::string* message) {
     if (!net.NetworkMatchesProblem()) {
         *message = "The report cannot be written: " +
                    std::string(core::Describe(core::ArithStatus::BadArguments)) + ".";
+        return false;
+    }
+    if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
+        *message = "The report cannot be written. " + untrained;
         return false;
     }
     std::string out;
@@ -167,6 +173,22 @@ bool ReportText(core::PublicStuff& net, const SectionFlags& flags, const ReportC
     }
     *text = std::move(out);
     return true;
+}
+
+}  // namespace
+
+bool ReportText(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
+                std::string* text, std::string* error) {
+    std::string problem;
+    std::string* message = error != nullptr ? error : &problem;
+    try {
+        return buildReport(net, flags, context, text, message);
+    } catch (const std::bad_alloc&) {
+        // The network is untouched: only the text was being built.
+        *message = "The report cannot be written: there is not enough memory to build it. The "
+                   "trained network is kept; choose fewer sections and try again.";
+        return false;
+    }
 }
 
 bool WriteReport(core::PublicStuff& net, const std::string& path, const SectionFlags& flags,

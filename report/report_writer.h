@@ -40,8 +40,9 @@ struct ReportContext {
 };
 
 // The whole report as bytes. Changes nothing in `net` but the unit records the recall
-// sets. Returns false, with a message in *error, when a recall overflows or the counts
-// are outside 1..32767; nothing is produced then.
+// sets. Returns false, with a message in *error, when a recall overflows, the counts
+// are outside 1..32767, the weights were not trained on the loaded file (see
+// core::NotTrainedProblem) or memory runs out; nothing is produced then.
 [[nodiscard]] bool ReportText(core::PublicStuff& net, const SectionFlags& flags,
                               const ReportContext& context, std::string* text, std::string* error);
 
@@ -54,7 +55,7 @@ struct ReportContext {
 // Writes the report to `path`, all or nothing: the text goes to a temporary file in the
 // same folder, which replaces `path` only once it is completely written and flushed. On
 // failure `path` is untouched and *error says what failed, naming the path and the
-// system's reason.
+// reason. Only a plain file (or a link to one) is replaced; see core::ReplacementFile.
 [[nodiscard]] bool WriteReport(core::PublicStuff& net, const std::string& path,
                                const SectionFlags& flags, const ReportContext& context,
                                std::string* error);

@@ -292,6 +292,10 @@ void SavePage::SaveFile_Click() {
     if (m_net.ReportFileName.empty()) {
         return;
     }
+    if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
+        showProblem(QString::fromStdString(untrained), kSaveTitle);
+        return;
+    }
     const QFileInfo target(QFile::decodeName(QByteArray::fromStdString(m_net.ReportFileName)));
     if (target.isDir()) {
         showProblem(QStringLiteral("Cannot save the report as \"%1\": a folder has that name. "

@@ -68,6 +68,7 @@ void loadProblem(PublicStuff& net, std::string_view numbers, const std::string& 
     ASSERT_TRUE(core::LoadTrainingData(net, numbers, name, &error)) << error;
     net.TrainingFileName = name;
     net.CreateUnitsAndWeights();
+    net.TrainedOnProblem = true;
 }
 
 // Weights laid out as the report shows them: one row per input unit, one value per output.
@@ -365,6 +366,7 @@ TEST(ReportTextTest, SectionsAgreeWithTheNetwork) {
             net.DesiredOutputs(j, p) = 0.25 * next(200);
     }
     net.CreateUnitsAndWeights();
+    net.TrainedOnProblem = true;
     for (int i = 1; i <= kInputs; ++i)
         for (int j = 1; j <= kOutputs; ++j)
             net.Weights.setWeight(j, i, 0.25 * next(40));

@@ -99,6 +99,7 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
             return result;
         }
         ++net.SweepCount;
+        net.TrainedOnProblem = true;
         ++printCounter;
 
         if (net.SweepCount == 1) {
