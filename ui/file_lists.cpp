@@ -1,6 +1,9 @@
 #include "ui/file_lists.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QStorageInfo>
@@ -14,6 +17,14 @@ namespace ui {
 namespace {
 
 constexpr int PathRole = Qt::UserRole;
+
+// The kind of file `path` finally names, links followed; stat() never opens the file, so a
+// FIFO cannot block it.
+bool statIs(const QString& path, mode_t kind) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
+           (info.st_mode & S_IFMT) == kind;
+}
 
 QString cleanAbsolute(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -168,6 +179,9 @@ void FolderList::fill() {
     const QFileInfoList subfolders = dir.entryInfoList(
         QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
     for (const QFileInfo& sub : subfolders) {
+        if (!statIs(sub.absoluteFilePath(), S_IFDIR)) {
+            continue;
+        }
         auto* item = new QListWidgetItem(closedIcon, indent(level + 1) + sub.fileName(), this);
         item->setData(PathRole, QDir::cleanPath(sub.absoluteFilePath()));
     }
@@ -213,8 +227,15 @@ void FileList::refresh() {
         return;
     }
     const QStringList patterns = m_pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    addItems(QDir(m_path).entryList(patterns, QDir::Files | QDir::CaseSensitive,
-                                    QDir::Name | QDir::IgnoreCase | QDir::LocaleAware));
+    // Only plain files (and links to them): a device, FIFO or socket is no training file or
+    // report, and opening a FIFO would wait for a writer.
+    const QDir dir(m_path);
+    for (const QString& name : dir.entryList(patterns, QDir::Files | QDir::CaseSensitive,
+                                             QDir::Name | QDir::IgnoreCase | QDir::LocaleAware)) {
+        if (statIs(dir.filePath(name), S_IFREG)) {
+            addItem(name);
+        }
+    }
     if (!selected.isEmpty()) {
         const QList<QListWidgetItem*> same =
             findItems(selected, Qt::MatchExactly | Qt::MatchCaseSensitive);

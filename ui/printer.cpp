@@ -1,7 +1,16 @@
 #include "ui/printer.h"
 
 #include <QBuffer>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -178,12 +187,13 @@ Printer& systemPrinter() {
     return printer;
 }
 
-bool writePdf(const PrintJob& job, const QString& path, const QString& title, QString* error) {
-    // The pages are made in memory and saved through QSaveFile, which notices a failed
-    // write (a full disk) and never leaves a partial file behind.
-    QBuffer pages;
-    pages.open(QIODevice::WriteOnly);
-    {
+namespace {
+
+// The pages of `job` as PDF bytes.
+bool pdfBytes(const PrintJob& job, const QString& title, QByteArray* bytes, QString* error) {
+    try {
+        QBuffer pages(bytes);
+        pages.open(QIODevice::WriteOnly);
         QPdfWriter writer(&pages);
         writer.setResolution(1200);
         writer.setTitle(title);
@@ -194,20 +204,73 @@ bool writePdf(const PrintJob& job, const QString& path, const QString& title, QS
         }
         job.render(painter, writer);
         painter.end();
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
-        file.write(pages.data()) != pages.data().size() || !file.commit()) {
-        *error = file.errorString();
+        return true;
+    } catch (const std::bad_alloc&) {
+        *error = QStringLiteral("there is not enough memory to make the pages");
         return false;
     }
-    return true;
+}
+
+bool nameTaken(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 || errno != ENOENT;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    auto left = static_cast<std::size_t>(bytes.size());
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0) {
+            return false;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    return ::fsync(fd) == 0;
+}
+
+}  // namespace
+
+QString writeNewPdf(const PrintJob& job, const QString& folder, const QString& baseName,
+                    const QString& title, QString* error) {
+    QByteArray bytes;
+    if (!pdfBytes(job, title, &bytes, error)) {
+        return {};
+    }
+    // Another program may take the free name first: then the next one is tried.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString path = freePdfPath(folder, baseName);
+        const QByteArray name = QFile::encodeName(path);
+        const int fd =
+            ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST) {
+            continue;
+        }
+        if (fd < 0) {
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+            return {};
+        }
+        const bool written = writeAll(fd, bytes);
+        const int code = errno;
+        if (::close(fd) != 0 || !written) {
+            *error = QString::fromLocal8Bit(std::strerror(written ? errno : code));
+            ::unlink(name.constData());
+            return {};
+        }
+        return path;
+    }
+    *error = QStringLiteral("no free file name was found");
+    return {};
 }
 
 QString freePdfPath(const QString& folder, const QString& baseName) {
     const QDir dir(folder);
     QString path = dir.absoluteFilePath(baseName + QStringLiteral(".pdf"));
-    for (int n = 2; QFileInfo::exists(path); ++n) {
+    for (int n = 2; nameTaken(path); ++n) {
         path = dir.absoluteFilePath(QStringLiteral("%1-%2.pdf").arg(baseName).arg(n));
     }
     return path;
@@ -216,12 +279,20 @@ QString freePdfPath(const QString& folder, const QString& baseName) {
 void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const PrintJob& job,
                      const QString& title, const QString& pdfFolder, const QString& pdfBaseName) {
     QString reason;
-    if (printer.print(job, title, &reason)) {
+    try {
+        if (printer.print(job, title, &reason)) {
+            return;
+        }
+    } catch (const std::bad_alloc&) {
+        dialogs.messageBox(parent,
+                           QStringLiteral("The pages could not be printed: there is not enough "
+                                          "memory to make them. Nothing else is lost."),
+                           QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Exclamation,
+                           Answer::Ok);
         return;
     }
-    const QString path =
-        freePdfPath(pdfFolder.isEmpty() ? QDir::homePath() : pdfFolder, pdfBaseName);
-    const QString shown = QDir::toNativeSeparators(path);
+    const QString folder = pdfFolder.isEmpty() ? QDir::homePath() : pdfFolder;
+    const QString shown = QDir::toNativeSeparators(freePdfPath(folder, pdfBaseName));
     const QString question =
         QStringLiteral("%1\n\nWrite the pages to the PDF file \"%2\" instead?").arg(reason, shown);
     if (dialogs.messageBox(parent, question, QString::fromUtf8(ProgramTitle), Buttons::YesNo,
@@ -229,7 +300,8 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
         return;
     }
     QString error;
-    if (!writePdf(job, path, title, &error)) {
+    const QString written = writeNewPdf(job, folder, pdfBaseName, title, &error);
+    if (written.isEmpty()) {
         dialogs.messageBox(
             parent,
             QStringLiteral("The PDF file \"%1\" could not be written: %2. Check that the folder "
@@ -238,7 +310,10 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
             QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Exclamation, Answer::Ok);
         return;
     }
-    dialogs.messageBox(parent, QStringLiteral("The pages were written to \"%1\".").arg(shown),
+    // The name shown before may have been taken since: name the file really written.
+    dialogs.messageBox(parent,
+                       QStringLiteral("The pages were written to \"%1\".")
+                           .arg(QDir::toNativeSeparators(written)),
                        QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Information, Answer::Ok);
 }
 

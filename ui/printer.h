@@ -88,12 +88,15 @@ class SystemPrinter final : public Printer {
 // The program's one system printer.
 Printer& systemPrinter();
 
-// Writes the pages of `job` to a PDF file at `path` (replacing it). Returns false, with the
-// reason in *error, when the file cannot be written.
-bool writePdf(const PrintJob& job, const QString& path, const QString& title, QString* error);
+// Writes the pages of `job` to a new PDF file: the first of the names freePdfPath() gives
+// that can be created, never following a link or replacing anything. Returns the path
+// written, or an empty string with the reason in *error (memory running out included).
+QString writeNewPdf(const PrintJob& job, const QString& folder, const QString& baseName,
+                    const QString& title, QString* error);
 
-// The absolute path `folder`/`baseName`.pdf, or, when that file exists, the first of
-// `baseName`-2.pdf, `baseName`-3.pdf, ... that does not.
+// The absolute path `folder`/`baseName`.pdf, or, when that name is taken, the first of
+// `baseName`-2.pdf, `baseName`-3.pdf, ... that is not. A name is taken by any directory
+// entry, a link to nothing included.
 QString freePdfPath(const QString& folder, const QString& baseName);
 
 // Prints `job` on the default printer. When that fails, says why and asks whether to write
