@@ -192,15 +192,16 @@ bool writeWorkbook(core::PublicStuff& net, const Options& options, std::string* 
     return report::WriteWorkbook(net, options.workbookPath, reportContext(options), error);
 }
 
-// The report, to standard output for "-", otherwise replacing the file.
-bool writeReport(core::PublicStuff& net, const Options& options, std::string* error) {
+// The report, to standard output for "-", otherwise into `target`, opened before training.
+bool writeReport(core::PublicStuff& net, const Options& options, core::ReplacementFile& target,
+                 std::string* error) {
     const report::ReportContext context = reportContext(options);
-    if (options.reportPath != "-") {
-        return report::WriteReport(net, options.reportPath, options.sections, context, error);
-    }
     std::string text;
     if (!report::ReportText(net, options.sections, context, &text, error)) {
         return false;
+    }
+    if (options.reportPath != "-") {
+        return target.write(text, error) && target.commit(error);
     }
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
         *error = "Cannot write the report to standard output.";
@@ -208,7 +209,6 @@ bool writeReport(core::PublicStuff& net, const Options& options, std::string* er
     }
     return true;
 }
-
 
 }  // namespace
 
@@ -229,9 +229,16 @@ int main(int argc, char* argv[]) {
     if (!options.reportPath.empty() && isTrainingFile(options.reportPath, options.file)) {
         return usageError("--report names the training file itself; choose another file name");
     }
+    // The report's file is checked and its temporary file made before hours of training.
+    core::ReplacementFile target;
+    std::string error;
+    if (!options.reportPath.empty() && options.reportPath != "-" &&
+        !target.open(options.reportPath, "Cannot write the report", &error)) {
+        std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
+        return 1;
+    }
 
     core::PublicStuff net;
-    std::string error;
     if (!core::LoadTrainingFile(net, options.file, &error)) {
         std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
         return 1;
@@ -311,7 +318,7 @@ int main(int argc, char* argv[]) {
                          "the first epoch, so there is no result to report.\n");
             return 1;
         }
-        if ((!options.reportPath.empty() && !writeReport(net, options, &error)) ||
+        if ((!options.reportPath.empty() && !writeReport(net, options, target, &error)) ||
             (!options.workbookPath.empty() && !writeWorkbook(net, options, &error))) {
             std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
             return 1;

@@ -157,17 +157,134 @@ Field parseField(std::string_view text, double& value) {
     return std::isfinite(value) ? Field::Ok : Field::NotFinite;
 }
 
-class Parser {
+// Reads a training file a chunk at a time, so that no more of it is held than the fields
+// the header announces need: what follows them is never read.
+//
+// complete() is the part of the file read so far that ends just after a separator (or the
+// whole part read, at the end of the file), so every field in it is whole. A field that
+// runs on for more than kLongestField bytes ends the reading there with a '?' appended,
+// which makes it no number: a file of one endless field (or no separators at all) costs
+// that much memory and no more.
+class ChunkReader {
   public:
-    Parser(std::string_view bytes, std::string_view name) : m_bytes(bytes), m_name(name) {
-        if (m_bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-            m_pos = 3;
+    static constexpr std::size_t kFirstChunk = 65536;
+    static constexpr std::size_t kLongestField = std::size_t{1} << 20;
+    // Bytes of text allowed per announced field before the buffer grows by doubling.
+    static constexpr std::size_t kBytesPerField = 64;
+
+    ChunkReader(int fd, std::size_t fileSize) : m_fd(fd), m_fileSize(fileSize) {}
+    ChunkReader(const ChunkReader&) = delete;
+    ChunkReader& operator=(const ChunkReader&) = delete;
+    ~ChunkReader() {
+        if (m_bytes != nullptr) {
+            m_allocator.deallocate(m_bytes, m_capacity);
         }
     }
 
+    std::string_view complete() const { return {m_bytes, m_complete}; }
+    std::size_t fileSize() const { return std::max(m_fileSize, m_size); }
+    int failure() const { return m_failure; }
+
+    // Reads on until complete() grows; false at the end of the file or on a read error
+    // (failure() then holds errno). Throws std::bad_alloc.
+    bool more() {
+        while (!m_ended) {
+            if (m_capacity - m_size <= 1) {
+                grow(std::max(kFirstChunk, m_capacity * 2));
+            }
+            // One byte is kept for the '?' that cuts an endless field.
+            const ssize_t got = ::read(m_fd, m_bytes + m_size, m_capacity - 1 - m_size);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                m_failure = got < 0 ? errno : 0;
+                m_ended = true;
+                const bool grew = m_size > m_complete;
+                m_complete = m_size;
+                return grew;
+            }
+            const std::size_t before = m_size;
+            m_size += static_cast<std::size_t>(got);
+            std::size_t end = m_size;
+            while (end > before && !FieldScanner::isSeparator(m_bytes[end - 1])) {
+                --end;
+            }
+            if (end > before) {
+                m_complete = end;
+                return true;
+            }
+            if (m_size - m_complete > kLongestField) {
+                m_bytes[m_size++] = '?';
+                m_ended = true;
+                m_complete = m_size;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Room for the text of `fields` more fields, within the file's size, read at once.
+    void expectFields(long long fields) {
+        const std::size_t wanted =
+            m_size + std::min<std::size_t>(
+                         m_fileSize + 2, kFirstChunk + static_cast<std::size_t>(fields) *
+                                                           kBytesPerField);
+        if (wanted > m_capacity) {
+            grow(wanted);
+        }
+    }
+
+  private:
+    void grow(std::size_t capacity) {
+        char* bigger = m_allocator.allocate(capacity);
+        if (m_bytes != nullptr) {
+            std::memcpy(bigger, m_bytes, m_size);
+            m_allocator.deallocate(m_bytes, m_capacity);
+        }
+        m_bytes = bigger;
+        m_capacity = capacity;
+    }
+
+    int m_fd;
+    std::size_t m_fileSize;
+    LargePageAllocator<char> m_allocator;
+    char* m_bytes = nullptr;
+    std::size_t m_capacity = 0;
+    std::size_t m_size = 0;
+    std::size_t m_complete = 0;
+    bool m_ended = false;
+    int m_failure = 0;
+};
+
+class Parser {
+  public:
+    Parser(std::string_view bytes, std::string_view name) : m_bytes(bytes), m_name(name) {
+        skipByteOrderMark();
+    }
+    // Reading from a file as the fields are needed.
+    Parser(ChunkReader& reader, std::string_view name) : m_name(name), m_reader(&reader) {
+        refill();
+        skipByteOrderMark();
+    }
+
+    // The fields still to read: a reader makes room for their text.
+    void expectFields(long long fields) {
+        if (m_reader != nullptr) {
+            m_reader->expectFields(fields);
+            setBytes(m_reader->complete());
+        }
+    }
+
+    // errno of a failed read, 0 when the file was read to its end or as far as needed.
+    int readFailure() const { return m_reader != nullptr ? m_reader->failure() : 0; }
+
     // The next field, or nullopt at the end of the file.
     std::optional<std::string_view> next() {
-        const FieldScanner::Span field = m_scanner.find(m_pos);
+        FieldScanner::Span field = m_scanner.find(m_pos);
+        while (field.start == m_bytes.size() && refill()) {
+            field = m_scanner.find(m_pos);
+        }
         m_pos = field.end;
         if (field.start == m_bytes.size()) {
             return std::nullopt;
@@ -236,7 +353,8 @@ class Parser {
     // Most fields that the rest of the file could hold: each needs a character and, but
     // for the last, a separator.
     long long maxRemaining() const {
-        return static_cast<long long>((m_bytes.size() - m_pos + 1) / 2);
+        const std::size_t size = m_reader != nullptr ? m_reader->fileSize() : m_bytes.size();
+        return static_cast<long long>((std::max(size, m_pos) - m_pos + 1) / 2);
     }
 
     // "line L, column C" of the field last returned by next().
@@ -256,6 +374,26 @@ class Parser {
     std::string prefix() const { return "The training file " + quoted(m_name) + " "; }
 
   private:
+    void skipByteOrderMark() {
+        if (m_bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+            m_pos = 3;
+        }
+    }
+
+    void setBytes(std::string_view bytes) {
+        m_bytes = bytes;
+        m_scanner = FieldScanner(m_bytes);
+    }
+
+    // More whole fields from the reader; false when there are none.
+    bool refill() {
+        if (m_reader == nullptr || !m_reader->more()) {
+            return false;
+        }
+        setBytes(m_reader->complete());
+        return true;
+    }
+
     // The field [start, end) when it is a short plain decimal.
     bool readShortDecimal(std::size_t start, std::size_t end, double& value) const {
         const bool negative = m_bytes[start] == '-';
@@ -377,6 +515,7 @@ class Parser {
 
     std::string_view m_bytes;
     std::string_view m_name;
+    ChunkReader* m_reader = nullptr;
     FieldScanner m_scanner{m_bytes};
     std::size_t m_pos = 0;
     std::size_t m_fieldStart = 0;
@@ -413,15 +552,15 @@ std::string countsOf(long long patterns, long long units, const char* unitName) 
 
 }  // namespace
 
-bool LoadTrainingData(PublicStuff& net, std::string_view bytes, std::string_view name,
-                      std::string* error) {
+namespace {
+
+bool load(PublicStuff& net, Parser& parser, std::string* error) {
     auto fail = [error](std::string message) {
         if (error != nullptr) {
             *error = std::move(message);
         }
         return false;
     };
-    Parser parser(bytes, name);
 
     // Header: four whole numbers.
     static constexpr std::array<const char*, 4> kHeaderNames = {
@@ -476,6 +615,7 @@ bool LoadTrainingData(PublicStuff& net, std::string_view bytes, std::string_view
     PatternTable inputTable;
     PatternTable outputTable;
     try {
+        parser.expectFields(inputCount + outputCount);
         inputTable = PatternTable(inputs, patterns);
         outputTable = PatternTable(outputs, patterns);
     } catch (const std::bad_alloc&) {
@@ -543,6 +683,14 @@ bool LoadTrainingData(PublicStuff& net, std::string_view bytes, std::string_view
     return true;
 }
 
+}  // namespace
+
+bool LoadTrainingData(PublicStuff& net, std::string_view bytes, std::string_view name,
+                      std::string* error) {
+    Parser parser(bytes, name);
+    return load(net, parser, error);
+}
+
 bool LoadTrainingFile(PublicStuff& net, const std::string& path, std::string* error) {
     auto fail = [&](const char* what, int code) {
         if (error != nullptr) {
@@ -551,7 +699,27 @@ bool LoadTrainingFile(PublicStuff& net, const std::string& path, std::string* er
         }
         return false;
     };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    auto notRegular = [&] {
+        if (error != nullptr) {
+            *error = "The training file " + quoted(path) +
+                     " is not a regular file (a device, FIFO or socket, or a link to one), so "
+                     "it is not read. Choose a training file (.net).";
+        }
+        return false;
+    };
+    // Looked at before it is opened: opening a FIFO or a device can wait or act.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return fail("Cannot open", errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return fail("Cannot read", EISDIR);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return notRegular();
+    }
+    // Non-blocking, in case the name was changed to a FIFO in between.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return fail("Cannot open", errno);
     }
@@ -559,57 +727,24 @@ bool LoadTrainingFile(PublicStuff& net, const std::string& path, std::string* er
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-
-    struct stat info {};
     if (::fstat(fd, &info) != 0) {
         return fail("Cannot read", errno);
     }
-    if (S_ISDIR(info.st_mode)) {
-        return fail("Cannot read", EISDIR);
+    if (!S_ISREG(info.st_mode)) {
+        return S_ISDIR(info.st_mode) ? fail("Cannot read", EISDIR) : notRegular();
     }
 
-    // Read the whole file at once; its size may change while it is read, so read on to
-    // the end of the file whatever fstat said.
-    std::size_t capacity = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) + 1 : 65536;
-    LargePageAllocator<char> allocator;
-    struct Buffer {
-        LargePageAllocator<char>& allocator;
-        char* bytes;
-        std::size_t capacity;
-        ~Buffer() {
-            if (bytes != nullptr) {
-                allocator.deallocate(bytes, capacity);
-            }
-        }
-    } buffer{allocator, nullptr, 0};
-    std::size_t size = 0;
     try {
-        buffer.bytes = allocator.allocate(capacity);
-        buffer.capacity = capacity;
-        for (;;) {
-            if (size == buffer.capacity) {
-                char* bigger = allocator.allocate(buffer.capacity * 2);
-                std::memcpy(bigger, buffer.bytes, size);
-                allocator.deallocate(buffer.bytes, buffer.capacity);
-                buffer.bytes = bigger;
-                buffer.capacity *= 2;
-            }
-            const ssize_t got = ::read(fd, buffer.bytes + size, buffer.capacity - size);
-            if (got < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return fail("Cannot read", errno);
-            }
-            if (got == 0) {
-                break;
-            }
-            size += static_cast<std::size_t>(got);
+        ChunkReader reader(fd, static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)));
+        Parser parser(reader, path);
+        const bool loaded = load(net, parser, error);
+        if (!loaded && reader.failure() != 0) {
+            return fail("Cannot read", reader.failure());
         }
+        return loaded;
     } catch (const std::bad_alloc&) {
         return fail("Cannot read", ENOMEM);
     }
-    return LoadTrainingData(net, std::string_view(buffer.bytes, size), path, error);
 }
 
 }  // namespace core

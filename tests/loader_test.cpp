@@ -15,7 +15,6 @@
 #include <new>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 // Records the largest single allocation, to show that a header's claims alone never
@@ -251,23 +250,56 @@ TEST_F(LoaderTest, FilesThatCannotBeReadGiveTheSystemsReason) {
     EXPECT_EQ(net.NumPatterns, 0);
 }
 
-TEST_F(LoaderTest, ReadsAStreamOfUnknownSize) {
-    // A pipe reports no size, so the reader must grow its buffer: about 200 kB of text.
+TEST_F(LoaderTest, ReadsAFileOfManyChunks) {
+    // About 200 kB of text: more than the first chunk the reader takes.
     std::string text = "1 0 1 20000\n";
     for (int p = 1; p <= 20000; ++p)
         text += std::to_string(p) + ".25\n";
     for (int p = 1; p <= 20000; ++p)
         text += std::to_string(-p) + "\n";
-    const fs::path fifo = m_dir / "pipe.net";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << text; });
     PublicStuff net;
     std::string error;
-    const bool loaded = core::LoadTrainingFile(net, fifo.string(), &error);
-    writer.join();
-    ASSERT_TRUE(loaded) << error;
+    ASSERT_TRUE(core::LoadTrainingFile(net, write("chunks.net", text), &error)) << error;
     EXPECT_EQ(net.InputPatterns(1, 20000), 20000.25);
     EXPECT_EQ(net.DesiredOutputs(1, 12345), -12345);
+}
+
+// A FIFO would wait for a writer for good; nothing but a plain file is opened.
+TEST_F(LoaderTest, FifoAndLinkToItAreRefusedAtOnce) {
+    const fs::path fifo = m_dir / "pipe.net";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink(fifo, m_dir / "link.net");
+    for (const fs::path& path : {fifo, m_dir / "link.net"}) {
+        PublicStuff net;
+        std::string error;
+        EXPECT_FALSE(core::LoadTrainingFile(net, path.string(), &error));
+        EXPECT_EQ(error, "The training file \"" + path.string() +
+                             "\" is not a regular file (a device, FIFO or socket, or a link to "
+                             "one), so it is not read. Choose a training file (.net).");
+    }
+}
+
+// Whatever follows the announced numbers is never read: a 3 GB file (sparse, so nothing is
+// written) whose first bytes hold a whole problem loads with a small buffer, and one whose
+// last number runs on into the rest is refused after a megabyte.
+TEST_F(LoaderTest, ReadingStopsAtTheAnnouncedCounts) {
+    struct Case {
+        std::string head;
+        bool loads;
+    };
+    for (const Case& c : {Case{"1 0 1 1 1 -2\n", true}, Case{"1 0 1 1 1 -2", false}}) {
+        const std::string path = write("huge.net", c.head);
+        ASSERT_EQ(::truncate(path.c_str(), off_t{3} << 30), 0);
+        PublicStuff net;
+        std::string error;
+        EXPECT_EQ(core::LoadTrainingFile(net, path, &error), c.loads) << error;
+        if (c.loads) {
+            EXPECT_EQ(net.DesiredOutputs(1, 1), -2.0);
+        } else {
+            EXPECT_NE(error.find("has \"-2??????"), std::string::npos) << error;
+            EXPECT_NE(error.find("where a number was expected"), std::string::npos) << error;
+        }
+    }
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -24,6 +26,7 @@
 
 #include "core/arithmetic.h"
 #include "core/loader.h"
+#include "core/replacement_file.h"
 
 namespace {
 
@@ -536,6 +539,19 @@ TEST(ReportTextTest, RecallOverflowProducesNothing) {
     }
 }
 
+TEST(ReportTextTest, RefusesANetworkNotTrainedOnItsFile) {
+    PublicStuff net;
+    ASSERT_NO_FATAL_FAILURE(makeSmall(net));
+    std::string error;
+    ASSERT_TRUE(core::LoadTrainingData(net, "2 0 3 1  1 1 1  5 5", "other.net", &error)) << error;
+    net.TrainingFileName = "other.net";
+    net.CreateUnitsAndWeights();  // the sizes match again, but nothing is trained on it
+    std::string text;
+    EXPECT_FALSE(report::ReportText(net, report::DefaultSections, usContext(), &text, &error));
+    EXPECT_NE(error.find("has not been trained on \"other.net\""), npos) << error;
+    EXPECT_TRUE(text.empty());
+}
+
 TEST(ReportTextTest, RefusesCountsOutsideTheSixteenBitRange) {
     struct Case {
         std::string_view what;
@@ -636,16 +652,16 @@ TEST_F(WriteReportTest, WritesToAPathWithoutFolder) {
 }
 
 // A new report is an ordinary file that others may read, as any program's new text file.
+// The mask is read once, so the test takes the process's own.
 TEST_F(WriteReportTest, NewFileGetsTheUsualPermissions) {
     const ::mode_t mask = ::umask(022);
+    ::umask(mask);
     const fs::path path = m_dir / "pairs.txt";
     std::string error;
-    const bool ok = write(path, &error);
-    ::umask(mask);
-    ASSERT_TRUE(ok) << error;
+    ASSERT_TRUE(write(path, &error)) << error;
     struct ::stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777u, 0644u);
+    EXPECT_EQ(st.st_mode & 07777u, 0666u & ~mask);
 }
 
 TEST_F(WriteReportTest, MissingFolderFails) {
@@ -731,6 +747,114 @@ TEST_F(WriteReportTest, RecallOverflowLeavesTheTargetAlone) {
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(readBytes(path), "earlier");
     EXPECT_EQ(entries(), std::set<std::string>{"pairs.txt"});
+}
+
+// Only a plain file is replaced; anything else is refused by name and stays what it was.
+TEST_F(WriteReportTest, SpecialTargetsAreRefusedAndLeftAlone) {
+    ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
+    fs::create_symlink(m_dir / "fifo", m_dir / "to-fifo");
+    fs::create_symlink(m_dir / "nowhere", m_dir / "dangling");
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {"fifo", "is not a regular file"},
+        {"to-fifo", "is a link to \"" + (m_dir / "fifo").string() + "\", which is not a regular"},
+        {"dangling", "symbolic link to nothing"}};
+    // A device node (the null device's numbers) needs root; it lives only in this folder.
+    if (::mknod((m_dir / "device").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0)
+        cases.emplace_back("device", "is not a regular file");
+    const std::set<std::string> before = entries();
+    for (const auto& [name, said] : cases) {
+        SCOPED_TRACE(name);
+        std::string error;
+        EXPECT_FALSE(write(m_dir / name, &error));
+        EXPECT_NE(error.find("\"" + (m_dir / name).string() + "\""), npos) << error;
+        EXPECT_NE(error.find(said), npos) << error;
+    }
+    EXPECT_EQ(entries(), before);
+    EXPECT_EQ(fs::symlink_status(m_dir / "fifo").type(), fs::file_type::fifo);
+    EXPECT_EQ(fs::symlink_status(m_dir / "to-fifo").type(), fs::file_type::symlink);
+    EXPECT_FALSE(fs::exists(m_dir / "nowhere"));
+    if (before.count("device") != 0) {
+        EXPECT_EQ(fs::symlink_status(m_dir / "device").type(), fs::file_type::character);
+    }
+}
+
+TEST_F(WriteReportTest, LinkToAReportIsWrittenThrough) {
+    fs::create_directory(m_dir / "reports");
+    writeBytes(m_dir / "reports" / "old.txt", "earlier");
+    fs::create_symlink("reports/old.txt", m_dir / "link.txt");
+    std::string error;
+    ASSERT_TRUE(write(m_dir / "link.txt", &error)) << error;
+    EXPECT_TRUE(fs::is_symlink(m_dir / "link.txt"));
+    EXPECT_EQ(readBytes(m_dir / "reports" / "old.txt"), expectedReport("pairs_general_weights.txt"));
+    EXPECT_EQ(fs::directory_iterator(m_dir / "reports")->path().filename(), "old.txt");
+}
+
+// Root passes every permission check, so the bits themselves are looked at.
+TEST_F(WriteReportTest, ProtectedReportIsLeftAlone) {
+    const fs::path path = m_dir / "kept.txt";
+    writeBytes(path, "earlier");
+    ::chmod(path.c_str(), 0444);
+    std::string error;
+    EXPECT_FALSE(write(path, &error));
+    EXPECT_NE(error.find("its owner has protected it against writing"), npos) << error;
+    EXPECT_EQ(readBytes(path), "earlier");
+    EXPECT_EQ(entries(), std::set<std::string>{"kept.txt"});
+}
+
+TEST_F(WriteReportTest, ReplacedReportKeepsOwnerAndPlainPermissions) {
+    const fs::path path = m_dir / "pairs.txt";
+    writeBytes(path, "earlier");
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(path.c_str(), 4242, 4343), 0);
+    }
+    ASSERT_EQ(::chmod(path.c_str(), 07755), 0);
+    std::string error;
+    ASSERT_TRUE(write(path, &error)) << error;
+    struct ::stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777u, 0755u);  // no setuid, setgid or sticky bit
+    if (root) {
+        EXPECT_EQ(st.st_uid, 4242u);
+        EXPECT_EQ(st.st_gid, 4343u);
+    }
+}
+
+TEST_F(WriteReportTest, NamesUpToTheFileSystemsLimitWork) {
+    const std::string name = std::string(246, 'r') + ".txt";
+    std::string error;
+    ASSERT_TRUE(write(m_dir / name, &error)) << error;
+    EXPECT_EQ(entries(), std::set<std::string>{name});
+}
+
+// Only the name written to gets the new report; another hard link keeps the old file.
+TEST_F(WriteReportTest, OtherHardLinksKeepTheOldText) {
+    writeBytes(m_dir / "pairs.txt", "earlier");
+    fs::create_hard_link(m_dir / "pairs.txt", m_dir / "other.txt");
+    std::string error;
+    ASSERT_TRUE(write(m_dir / "pairs.txt", &error)) << error;
+    EXPECT_EQ(readBytes(m_dir / "pairs.txt"), expectedReport("pairs_general_weights.txt"));
+    EXPECT_EQ(readBytes(m_dir / "other.txt"), "earlier");
+}
+
+// SIGTERM while the temporary file exists: it is removed, and the signal still ends the
+// program.
+TEST_F(WriteReportTest, SignalRemovesTheTemporaryFile) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        core::RemoveTemporaryFileOnSignal();
+        core::ReplacementFile file;
+        std::string error;
+        if (file.open((m_dir / "pairs.txt").string(), "Cannot write", &error) &&
+            file.write("part of a report", &error))
+            ::raise(SIGTERM);
+        ::_exit(3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(entries().empty());
 }
 
 }  // namespace

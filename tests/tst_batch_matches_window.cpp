@@ -5,9 +5,12 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 #include "core/loader.h"
 #include "pages/program_pages.h"
@@ -98,6 +101,71 @@ class TestBatchMatchesWindow : public QObject {
         const QByteArray windowBytes = windowReport.readAll();
         QVERIFY(windowBytes.size() > 500);
         QCOMPARE(withoutClock(batchReport.readAll()), withoutClock(windowBytes));
+    }
+
+    // What cannot be done is refused before any training: nothing on standard output, no
+    // report. %1 is tiny.net's copy, %2 the folder.
+    void refusals_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<int>("exitCode");
+        const QString none;
+        QTest::newRow("empty report name") << QStringList{"%1", "--report", ""}
+                                           << "--report needs a file name" << none << 2;
+        QTest::newRow("report over the training file")
+            << QStringList{"%1", "--report", "%1"} << "names the training file itself" << none << 2;
+        QTest::newRow("the training file by a link")
+            << QStringList{"%1", "--report", "%2/link.net"} << "names the training file itself"
+            << none << 2;
+        QTest::newRow("more epochs than the counter holds")
+            << QStringList{"%1", "--epochs", "1", "--continue", "32767", "--report", "%2/r.txt"}
+            << "make 32768 epochs" << none << 2;
+        QTest::newRow("FIFO as training file")
+            << QStringList{"%2/fifo"} << "is not a regular file" << none << 1;
+        QTest::newRow("FIFO as report") << QStringList{"%1", "--report", "%2/fifo"}
+                                        << "not a regular file" << none << 1;
+        QTest::newRow("overflow before the first epoch")
+            << QStringList{"%2/v.net", "--report", "%2/r.txt"}
+            << "no report written: training stopped before the first epoch"
+            << "v.net: Hebb rule, rate 0.1, training stopped before the first epoch, no total SSE"
+            << 1;
+    }
+    void refusals() {
+        QFETCH(QStringList, args);
+        QTemporaryDir folder;
+        const QString training = folder.filePath("tiny.net");
+        QVERIFY(QFile::copy(QStringLiteral(DAM_EXAMPLES "/tiny.net"), training));
+        QVERIFY(QFile::link(training, folder.filePath("link.net")));
+        QVERIFY(::mkfifo(QFile::encodeName(folder.filePath("fifo")).constData(), 0600) == 0);
+        QFile overflow(folder.filePath("v.net"));
+        QVERIFY(overflow.open(QIODevice::WriteOnly));
+        overflow.write("1 0 1 1 1 1e200");
+        overflow.close();
+        for (QString& arg : args)
+            arg = arg.arg(training, folder.path());
+        QProcess batch;
+        batch.start(QStringLiteral(DAM_BATCH), args);
+        QVERIFY(batch.waitForFinished(20000));
+        QTEST(batch.exitCode(), "exitCode");
+        QFETCH(QString, said);
+        QVERIFY2(batch.readAllStandardError().contains(said.toUtf8()), qPrintable(said));
+        QFETCH(QString, summary);
+        QVERIFY(batch.readAllStandardOutput().startsWith(summary.toUtf8()));
+        QVERIFY(!QFileInfo::exists(folder.filePath("r.txt")));
+        QCOMPARE(QFileInfo(folder.filePath("fifo")).isFile(), false);
+    }
+
+    // "--report -": the report on standard output, the summary line on standard error.
+    void reportToStandardOutput() {
+        QProcess batch;
+        batch.start(QStringLiteral(DAM_BATCH),
+                    {QStringLiteral(DAM_EXAMPLES "/tiny.net"), "--report", "-"});
+        QVERIFY(batch.waitForFinished(20000));
+        QCOMPARE(batch.exitCode(), 0);
+        QVERIFY(batch.readAllStandardOutput().startsWith(
+            "Distributed Associative Memory Program\r\r\n"));
+        QVERIFY(batch.readAllStandardError().startsWith("tiny.net: Hebb rule"));
     }
 };
 

@@ -204,6 +204,7 @@ class TestFaults : public QObject {
     void reportChangedWhileOverwriteQuestionIsOpen_data();
     void reportChangedWhileOverwriteQuestionIsOpen();
     void fullDiskKeepsTheOldReport();
+    void reportOfAFileNotYetTrainedIsRefused();
 
     // Printing.
     void pdfInsteadOfPrintingOnAFullDisk();
@@ -280,6 +281,9 @@ void TestFaults::trainingFileGoesAwayAfterListing() {
     QVERIFY(support::writeFile(path("victim.net"), "1 0 2 1  1 -1  0.5"));
     QVERIFY(QDir(m_root).mkdir(QStringLiteral("folder.net")));
     QVERIFY(support::writeFile(path("folder.net/inside.net"), "1 0 1 1  1  1"));
+    // Nor are a FIFO or a link to one: opening them would wait for a writer.
+    QVERIFY(::mkfifo(QFile::encodeName(path("pipe.net")).constData(), 0600) == 0);
+    QVERIFY(QFile::link(QStringLiteral("pipe.net"), path("link.net")));
 
     QVERIFY(showStart());
     // A trained network is at stake when the student comes back for a new problem.
@@ -844,6 +848,31 @@ void TestFaults::fullDiskKeepsTheOldReport() {
     QVERIFY(ProgramDriver::click(program.save(), "SaveFile"));
     QCOMPARE(support::timelessReport(support::readFile(report)), first);
     QCOMPARE(program.dialogs.shown().size(), 4);
+}
+
+// The save page left open while another file of the same sizes is loaded: its report would
+// pair the new patterns with the old weights.
+void TestFaults::reportOfAFileNotYetTrainedIsRefused() {
+    ProgramDriver& program = *m_program;
+    QVERIFY(!saveFirstReport().isEmpty());
+    QVERIFY(support::writeFile(path("other.net"), "2 0 3 2  1 1 1  0 0 0  5 5  -5 -5"));
+    QVERIFY(program.pick(kNewProblem));
+    QVERIFY(program.load(QStringLiteral("other.net")));
+    QVERIFY(program.goOn());
+    const QByteArray old = support::readFile(path(QStringLiteral("report.txt")));
+
+    program.dialogs.answer(ui::Answer::Ok);
+    QVERIFY(ProgramDriver::click(program.save(), "SaveFile"));
+    QVERIFY(program.dialogs.texts().back().startsWith(
+        QStringLiteral("The network has not been trained on \"other.net\"")));
+    QCOMPARE(support::readFile(path(QStringLiteral("report.txt"))), old);
+
+    // Once trained on it, the same click saves its report.
+    QVERIFY(program.train(QStringLiteral("Hebb")));
+    program.dialogs.answer(ui::Answer::Yes);
+    QVERIFY(ProgramDriver::click(program.save(), "SaveFile"));
+    QVERIFY(support::readFile(path(QStringLiteral("report.txt")))
+                .contains("Results Of Training With File: other.net"));
 }
 
 // --- Printing ----------------------------------------------------------------------------
