@@ -138,7 +138,7 @@ void PublicStuff::CreateUnitsAndWeights() {
 }
 
 std::string NotTrainedProblem(const PublicStuff& net) {
-    if (net.TrainedOnProblem && net.NetworkMatchesProblem()) {
+    if (net.TrainedOnProblem) {
         return "";
     }
     return "The network has not been trained on \"" + net.TrainingFileName +

@@ -75,14 +75,18 @@ unsigned readCreationMask() {
     // Linux shows the mask without changing it; elsewhere set it for a moment.
     if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
         char line[256];
-        unsigned mask = 0;
+        unsigned long mask = 0;
         bool found = false;
         while (!found && std::fgets(line, sizeof line, status) != nullptr) {
-            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+            char* end = nullptr;
+            if (std::strncmp(line, "Umask:", 6) == 0) {
+                mask = std::strtoul(line + 6, &end, 8);
+                found = end != line + 6;
+            }
         }
         std::fclose(status);
         if (found) {
-            return mask & 0777;
+            return static_cast<unsigned>(mask & 0777);
         }
     }
     const mode_t mask = ::umask(022);

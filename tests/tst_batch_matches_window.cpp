@@ -143,7 +143,7 @@ class TestBatchMatchesWindow : public QObject {
         overflow.write("1 0 1 1 1 1e200");
         overflow.close();
         for (QString& arg : args)
-            arg = arg.arg(training, folder.path());
+            arg.replace(QStringLiteral("%1"), training).replace(QStringLiteral("%2"), folder.path());
         QProcess batch;
         batch.start(QStringLiteral(DAM_BATCH), args);
         QVERIFY(batch.waitForFinished(20000));

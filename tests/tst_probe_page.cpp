@@ -101,6 +101,7 @@ struct Program {
         }
         net.TrainingFileName = name.toStdString();
         net.CreateUnitsAndWeights();
+        net.TrainedOnProblem = true;  // the weights below stand for a run on it
         qsizetype k = 0;
         for (int j = 1; j <= net.NumOutputs; ++j) {
             for (int i = 1; i <= net.NumInputs; ++i) {
@@ -190,6 +191,7 @@ class TestProbePage : public QObject {
     void unusablePatternTextIsRefused_data();
     void unusablePatternTextIsRefused();
     void arithmeticFailureIsReportedAndChangesNothing();
+    void networkNotTrainedOnItsFileIsRefused();
     void upDownRangeIsSetAtLoadOnly();
 
     // The page and its controls as laid out.
@@ -245,6 +247,20 @@ void TestProbePage::firstProbeFillsTheEmptyWindow() {
     QVERIFY(shown.front().startsWith(QStringLiteral("Pattern: 1\t")));
     QCOMPARE(shown.back(), QString());
     QVERIFY(m_program->dialogs.shown().isEmpty());
+}
+
+// Another file of the same sizes loaded while the page is open: the old weights are not its.
+void TestProbePage::networkNotTrainedOnItsFileIsRefused() {
+    QVERIFY(m_program->load(kExample, kExampleWeights));
+    pages::ProbePage* page = m_program->open();
+    std::string error;
+    QVERIFY(core::LoadTrainingData(m_program->net, kExample, "other.net", &error));
+    m_program->net.TrainingFileName = "other.net";
+    m_program->dialogs.answer(ui::Answer::Ok);
+    probe(page, QStringLiteral("1"));
+    QVERIFY(m_program->dialogs.texts().front().startsWith(
+        QStringLiteral("The network has not been trained on \"other.net\"")));
+    QVERIFY(page->resultsText().isEmpty());
 }
 
 void TestProbePage::resultBlocks_data() {
@@ -776,12 +792,16 @@ void TestProbePage::withoutPrintSystemOffersPdfNextToTrainingFile() {
                 QStringLiteral("tiny.net"));
     QCOMPARE(net.NumPatterns, 2);
     net.CreateUnitsAndWeights();
+    net.TrainedOnProblem = true;
     net.Weights.setWeight(1, 1, 0.5);
     net.Weights.setWeight(1, 2, -0.5);
     auto* page = static_cast<pages::ProbePage*>(runtime.Show(PageId::ProbeNetwork));
     probe(page, QStringLiteral("2"));
 
-    const QString target = root + "/tiny-probe-2.pdf";
+    // A link to nothing takes its name too: the PDF never goes where a link points.
+    QVERIFY(QDir(root).mkdir(QStringLiteral("elsewhere")));
+    QVERIFY(QFile::link(root + "/elsewhere/planted.pdf", root + "/tiny-probe-2.pdf"));
+    const QString target = root + "/tiny-probe-3.pdf";
     dialogs.answer(write ? ui::Answer::Yes : ui::Answer::No);
     if (write) {
         dialogs.answer(ui::Answer::Ok);
@@ -805,6 +825,7 @@ void TestProbePage::withoutPrintSystemOffersPdfNextToTrainingFile() {
     }
     QVERIFY(earlier.open(QIODevice::ReadOnly));
     QCOMPARE(earlier.readAll(), QByteArray("an earlier printout"));
+    QVERIFY(QDir(root + "/elsewhere").isEmpty());
     QCOMPARE(page->resultsText(), kPattern2);
 }
 

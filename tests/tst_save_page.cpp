@@ -56,6 +56,7 @@ struct Program {
     }
     net.TrainingFileName = "pairs.net";
     net.CreateUnitsAndWeights();
+    net.TrainedOnProblem = true;
     net.LearningRule = "Delta";
     net.LearningRate = 0.25;
     for (int epoch = 0; epoch < 3; ++epoch) {

@@ -243,7 +243,7 @@ QString writeNewPdf(const PrintJob& job, const QString& folder, const QString& b
     }
     // Another program may take the free name first: then the next one is tried.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString path = freePdfPath(folder, baseName);
+        QString path = freePdfPath(folder, baseName);
         const QByteArray name = QFile::encodeName(path);
         const int fd =
             ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
