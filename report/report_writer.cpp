@@ -199,9 +199,14 @@ bool WriteReport(core::PublicStuff& net, const std::string& path, const SectionF
     if (!ReportText(net, flags, context, &text, message)) {
         return false;
     }
-    core::ReplacementFile file;
-    return file.open(path, "Cannot write the report", message) && file.write(text, message) &&
-           file.commit(message);
+    try {
+        core::ReplacementFile file;
+        return file.open(path, "Cannot write the report", message) && file.write(text, message) &&
+               file.commit(message);
+    } catch (const std::bad_alloc&) {
+        *message = "Cannot write the report \"" + path + "\": there is not enough memory.";
+        return false;
+    }
 }
 
 }  // namespace report

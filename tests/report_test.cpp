@@ -552,6 +552,41 @@ TEST(ReportTextTest, RefusesANetworkNotTrainedOnItsFile) {
     EXPECT_TRUE(text.empty());
 }
 
+// Memory running out while the text is built ends in a message, not an abort. The limit is
+// set in a child process, just above what it holds already.
+TEST(ReportTextTest, RunningOutOfMemoryIsAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#else
+    PublicStuff net;
+    std::string error;
+    const int units = 600;
+    std::string numbers = std::to_string(units) + " 0 " + std::to_string(units) + " 1";
+    for (int k = 0; k < 2 * units; ++k)
+        numbers += " 1";
+    ASSERT_TRUE(core::LoadTrainingData(net, numbers, "big.net", &error)) << error;
+    net.CreateUnitsAndWeights();
+    net.TrainedOnProblem = true;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::ifstream statm("/proc/self/statm");
+        rlim_t pages = 0;
+        statm >> pages;
+        const rlim_t limit = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (rlim_t{1} << 20);
+        const ::rlimit small{limit, limit};
+        std::string text;
+        const bool ok = ::setrlimit(RLIMIT_AS, &small) == 0 &&
+                        !report::ReportText(net, sections({4}), usContext(), &text, &error) &&
+                        error.find("not enough memory") != npos;
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+#endif
+}
+
 TEST(ReportTextTest, RefusesCountsOutsideTheSixteenBitRange) {
     struct Case {
         std::string_view what;
