@@ -176,9 +176,9 @@ std::string now(const char* format) {
 bool isTrainingFile(const std::string& report, const std::string& training) {
     struct stat a {};
     struct stat b {};
-    return report == training || (::stat(report.c_str(), &a) == 0 &&
-                                  ::stat(training.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-                                  a.st_ino == b.st_ino);
+    return report == training ||
+           (::stat(report.c_str(), &a) == 0 && ::stat(training.c_str(), &b) == 0 &&
+            a.st_dev == b.st_dev && a.st_ino == b.st_ino);
 }
 
 report::ReportContext reportContext(const Options& options) {
@@ -203,7 +203,8 @@ bool writeReport(core::PublicStuff& net, const Options& options, core::Replaceme
     if (options.reportPath != "-") {
         return target.write(text, error) && target.commit(error);
     }
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+        std::fflush(stdout) != 0) {
         *error = "Cannot write the report to standard output.";
         return false;
     }

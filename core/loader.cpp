@@ -227,9 +227,9 @@ class ChunkReader {
     // Room for the text of `fields` more fields, within the file's size, read at once.
     void expectFields(long long fields) {
         const std::size_t wanted =
-            m_size + std::min<std::size_t>(
-                         m_fileSize + 2, kFirstChunk + static_cast<std::size_t>(fields) *
-                                                           kBytesPerField);
+            m_size +
+            std::min<std::size_t>(m_fileSize + 2,
+                                  kFirstChunk + static_cast<std::size_t>(fields) * kBytesPerField);
         if (wanted > m_capacity) {
             grow(wanted);
         }

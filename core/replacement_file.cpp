@@ -219,9 +219,10 @@ bool ReplacementFile::checkTarget(std::string* error) {
                       error);
     }
     if ((info.st_mode & 0222) == 0) {
-        return refuse("its owner has protected it against writing, so it is left as it is. "
-                      "Choose another name, or allow writing to the file first.",
-                      error);
+        return refuse(
+            "its owner has protected it against writing, so it is left as it is. "
+            "Choose another name, or allow writing to the file first.",
+            error);
     }
     m_targetExists = true;
     m_targetMode = info.st_mode & 0777;  // never setuid, setgid or sticky
@@ -269,8 +270,8 @@ bool ReplacementFile::write(std::string_view bytes, std::string* error) {
 }
 
 bool ReplacementFile::commit(std::string* error) {
-    const auto mode = static_cast<mode_t>(m_targetExists ? m_targetMode
-                                                         : 0666U & ~FileCreationMask());
+    const auto mode =
+        static_cast<mode_t>(m_targetExists ? m_targetMode : 0666U & ~FileCreationMask());
     // Root keeps another user's file theirs; the owner is set before the mode, since a
     // change of owner clears bits.
     if (m_targetExists && ::geteuid() == 0 &&
@@ -288,9 +289,10 @@ bool ReplacementFile::commit(std::string* error) {
     // The target may have changed since open(): check it again just before the rename.
     struct stat now {};
     if (::lstat(m_final.c_str(), &now) == 0 && !S_ISREG(now.st_mode)) {
-        return refuse("it has become something other than a regular file, so nothing is "
-                      "written.",
-                      error);
+        return refuse(
+            "it has become something other than a regular file, so nothing is "
+            "written.",
+            error);
     }
     const SignalsHeld held;
     if (::rename(m_temporary.c_str(), m_final.c_str()) != 0) {

@@ -185,8 +185,9 @@ bool ReportText(core::PublicStuff& net, const SectionFlags& flags, const ReportC
         return buildReport(net, flags, context, text, message);
     } catch (const std::bad_alloc&) {
         // The network is untouched: only the text was being built.
-        *message = "The report cannot be written: there is not enough memory to build it. The "
-                   "trained network is kept; choose fewer sections and try again.";
+        *message =
+            "The report cannot be written: there is not enough memory to build it. The "
+            "trained network is kept; choose fewer sections and try again.";
         return false;
     }
 }

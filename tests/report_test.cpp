@@ -573,7 +573,8 @@ TEST(ReportTextTest, RunningOutOfMemoryIsAMessage) {
         std::ifstream statm("/proc/self/statm");
         rlim_t pages = 0;
         statm >> pages;
-        const rlim_t limit = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (rlim_t{1} << 20);
+        const rlim_t limit =
+            pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (rlim_t{1} << 20);
         const ::rlimit small{limit, limit};
         std::string text;
         const bool ok = ::setrlimit(RLIMIT_AS, &small) == 0 &&
@@ -820,7 +821,8 @@ TEST_F(WriteReportTest, LinkToAReportIsWrittenThrough) {
     std::string error;
     ASSERT_TRUE(write(m_dir / "link.txt", &error)) << error;
     EXPECT_TRUE(fs::is_symlink(m_dir / "link.txt"));
-    EXPECT_EQ(readBytes(m_dir / "reports" / "old.txt"), expectedReport("pairs_general_weights.txt"));
+    EXPECT_EQ(readBytes(m_dir / "reports" / "old.txt"),
+              expectedReport("pairs_general_weights.txt"));
     EXPECT_EQ(fs::directory_iterator(m_dir / "reports")->path().filename(), "old.txt");
 }
 

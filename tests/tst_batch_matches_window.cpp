@@ -3,9 +3,9 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
-#include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -111,8 +111,8 @@ class TestBatchMatchesWindow : public QObject {
         QTest::addColumn<QString>("summary");
         QTest::addColumn<int>("exitCode");
         const QString none;
-        QTest::newRow("empty report name") << QStringList{"%1", "--report", ""}
-                                           << "--report needs a file name" << none << 2;
+        QTest::newRow("empty report name")
+            << QStringList{"%1", "--report", ""} << "--report needs a file name" << none << 2;
         QTest::newRow("report over the training file")
             << QStringList{"%1", "--report", "%1"} << "names the training file itself" << none << 2;
         QTest::newRow("the training file by a link")
@@ -123,8 +123,8 @@ class TestBatchMatchesWindow : public QObject {
             << "make 32768 epochs" << none << 2;
         QTest::newRow("FIFO as training file")
             << QStringList{"%2/fifo"} << "is not a regular file" << none << 1;
-        QTest::newRow("FIFO as report") << QStringList{"%1", "--report", "%2/fifo"}
-                                        << "not a regular file" << none << 1;
+        QTest::newRow("FIFO as report")
+            << QStringList{"%1", "--report", "%2/fifo"} << "not a regular file" << none << 1;
         QTest::newRow("overflow before the first epoch")
             << QStringList{"%2/v.net", "--report", "%2/r.txt"}
             << "no report written: training stopped before the first epoch"
@@ -143,7 +143,8 @@ class TestBatchMatchesWindow : public QObject {
         overflow.write("1 0 1 1 1 1e200");
         overflow.close();
         for (QString& arg : args)
-            arg.replace(QStringLiteral("%1"), training).replace(QStringLiteral("%2"), folder.path());
+            arg.replace(QStringLiteral("%1"), training)
+                .replace(QStringLiteral("%2"), folder.path());
         QProcess batch;
         batch.start(QStringLiteral(DAM_BATCH), args);
         QVERIFY(batch.waitForFinished(20000));

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -311,10 +312,10 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
         return;
     }
     // The name shown before may have been taken since: name the file really written.
-    dialogs.messageBox(parent,
-                       QStringLiteral("The pages were written to \"%1\".")
-                           .arg(QDir::toNativeSeparators(written)),
-                       QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Information, Answer::Ok);
+    dialogs.messageBox(
+        parent,
+        QStringLiteral("The pages were written to \"%1\".").arg(QDir::toNativeSeparators(written)),
+        QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Information, Answer::Ok);
 }
 
 }  // namespace ui
