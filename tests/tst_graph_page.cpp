@@ -159,7 +159,6 @@ class TestGraphPage : public QObject {
     void labelStep();
     void emptyHistoryGivesAnEmptyChart();
     void openPageKeepsItsChart();
-    void historyOfAnotherFileIsNotDrawn();
 
     // The page as laid out.
     void pageAppearance_data();
@@ -344,22 +343,6 @@ void TestGraphPage::emptyHistoryGivesAnEmptyChart() {
     QTest::mouseClick(page->PrintThisGraph, Qt::LeftButton);
     QCOMPARE(m_program->printer.jobs().size(), 1);
     QVERIFY(m_program->dialogs.shown().isEmpty());
-}
-
-// A new file loaded since the run: its history is not this file's.
-void TestGraphPage::historyOfAnotherFileIsNotDrawn() {
-    m_program->record({0, 10, 20}, {3.0, 2.0, 1.0});
-    m_program->net.TrainedOnProblem = false;
-    m_program->dialogs.answer(ui::Answer::Ok);
-    m_program->dialogs.answer(ui::Answer::Ok);
-    pages::GraphPage* page = m_program->open();
-    QVERIFY(page);
-    QCOMPARE(page->chart()->bars()->count(), 0);
-    QTest::mouseClick(page->PrintThisGraph, Qt::LeftButton);
-    QVERIFY(m_program->printer.jobs().isEmpty());
-    QCOMPARE(m_program->dialogs.shown().size(), 2);
-    QVERIFY(m_program->dialogs.texts().back().startsWith(
-        QStringLiteral("The network has not been trained on \"example.net\"")));
 }
 
 void TestGraphPage::openPageKeepsItsChart() {

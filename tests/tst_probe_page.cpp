@@ -191,7 +191,6 @@ class TestProbePage : public QObject {
     void unusablePatternTextIsRefused_data();
     void unusablePatternTextIsRefused();
     void arithmeticFailureIsReportedAndChangesNothing();
-    void networkNotTrainedOnItsFileIsRefused();
     void upDownRangeIsSetAtLoadOnly();
 
     // The page and its controls as laid out.
@@ -247,20 +246,6 @@ void TestProbePage::firstProbeFillsTheEmptyWindow() {
     QVERIFY(shown.front().startsWith(QStringLiteral("Pattern: 1\t")));
     QCOMPARE(shown.back(), QString());
     QVERIFY(m_program->dialogs.shown().isEmpty());
-}
-
-// Another file of the same sizes loaded while the page is open: the old weights are not its.
-void TestProbePage::networkNotTrainedOnItsFileIsRefused() {
-    QVERIFY(m_program->load(kExample, kExampleWeights));
-    pages::ProbePage* page = m_program->open();
-    std::string error;
-    QVERIFY(core::LoadTrainingData(m_program->net, kExample, "other.net", &error));
-    m_program->net.TrainingFileName = "other.net";
-    m_program->dialogs.answer(ui::Answer::Ok);
-    probe(page, QStringLiteral("1"));
-    QVERIFY(m_program->dialogs.texts().front().startsWith(
-        QStringLiteral("The network has not been trained on \"other.net\"")));
-    QVERIFY(page->resultsText().isEmpty());
 }
 
 void TestProbePage::resultBlocks_data() {
