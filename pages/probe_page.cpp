@@ -9,6 +9,7 @@
 #include <QTextDocument>
 
 #include <array>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -177,6 +178,18 @@ void ProbePage::ClearText_Click() {
 }
 
 void ProbePage::PrintResults_Click() {
+    try {
+        printResults();
+    } catch (const std::bad_alloc&) {
+        runtime().dialogs().messageBox(
+            this,
+            QStringLiteral("The results could not be printed: there is not enough memory to "
+                           "make the pages. Clear the window or print fewer results."),
+            ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+    }
+}
+
+void ProbePage::printResults() {
     const QString fileName = QString::fromStdString(m_net.TrainingFileName);
     ui::PrintJob job;
     job.printLine(QString());

@@ -55,6 +55,9 @@ class ProbePage final : public ui::Page {
     QPushButton* Command2 = nullptr;
 
   private:
+    // Builds the printout and prints it (or offers a PDF). Throws std::bad_alloc.
+    void printResults();
+
     core::PublicStuff& m_net;
     ui::Printer& m_printer;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -264,12 +265,17 @@ TEST_F(LoaderTest, ReadsAFileOfManyChunks) {
     EXPECT_EQ(net.DesiredOutputs(1, 12345), -12345);
 }
 
-// A FIFO would wait for a writer for good; nothing but a plain file is opened.
+// A FIFO would wait for a writer for good, a device may never end: nothing but a plain file
+// is opened.
 TEST_F(LoaderTest, FifoAndLinkToItAreRefusedAtOnce) {
     const fs::path fifo = m_dir / "pipe.net";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     fs::create_symlink(fifo, m_dir / "link.net");
-    for (const fs::path& path : {fifo, m_dir / "link.net"}) {
+    std::vector<fs::path> paths{fifo, m_dir / "link.net"};
+    // A device of endless zeros, made in this folder only (needs root).
+    if (::mknod((m_dir / "zero.net").c_str(), S_IFCHR | 0444, ::makedev(1, 5)) == 0)
+        paths.push_back(m_dir / "zero.net");
+    for (const fs::path& path : paths) {
         PublicStuff net;
         std::string error;
         EXPECT_FALSE(core::LoadTrainingFile(net, path.string(), &error));
