@@ -36,6 +36,11 @@ void showProblem(QWidget* parent, ui::Dialogs& dialogs, const QString& text) {
 }  // namespace
 
 void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net) {
+    // Asked before a file name: no workbook can come of a network not trained on its file.
+    if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
+        showProblem(parent, dialogs, QString::fromStdString(untrained));
+        return;
+    }
     const QString start = QDir(QString::fromStdString(net.TrainingFolder))
                               .filePath(workbookName(net.TrainingFileName));
     QString chosen =

@@ -387,6 +387,10 @@ bool WriteWorkbook(core::PublicStuff& net, const std::string& path, const Report
             std::string(kRefused) + ": " + core::Describe(core::ArithStatus::BadArguments) + ".";
         return false;
     }
+    if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
+        *message = std::string(kRefused) + ". " + untrained;
+        return false;
+    }
     try {
         core::ReplacementFile file;
         return file.open(path, kWhat, message) && writeTo(file, net, context, message);

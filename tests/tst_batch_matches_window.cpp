@@ -127,7 +127,7 @@ class TestBatchMatchesWindow : public QObject {
             << QStringList{"%1", "--report", "%2/fifo"} << "not a regular file" << none << 1;
         QTest::newRow("overflow before the first epoch")
             << QStringList{"%2/v.net", "--report", "%2/r.txt"}
-            << "no report written: training stopped before the first epoch"
+            << "no report or workbook written: training stopped before the first epoch"
             << "v.net: Hebb rule, rate 0.1, training stopped before the first epoch, no total SSE"
             << 1;
     }

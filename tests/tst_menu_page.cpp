@@ -206,6 +206,7 @@ void TestMenuPage::everyItemShowsAndSpreadsheetItemAsksForAName() {
 
     m_program->net.TrainingFolder = "/nowhere";
     m_program->net.TrainingFileName = "tiny.net";
+    m_program->net.TrainedOnProblem = true;
     m_program->dialogs.choose(QString());  // cancelled: nothing is written
     doubleClick(tests, 3);
     QCOMPARE(m_program->dialogs.shown().size(), 1);

@@ -441,10 +441,8 @@ void TestProbePage::arithmeticFailureIsReportedAndChangesNothing() {
     QVERIFY(core::LoadTrainingData(m_program->net, "1 0 2 1  1 1  1", "other.net", &error));
     m_program->dialogs.answer(ui::Answer::Ok);
     probe(page, QStringLiteral("1"));
-    QCOMPARE(m_program->dialogs.texts().last(),
-             QStringLiteral("Pattern 1 could not be probed: the network does not match the "
-                            "loaded training problem. A training file was loaded after this "
-                            "network was trained; train a network on it before probing."));
+    QVERIFY2(m_program->dialogs.texts().last().startsWith("The network has not been trained on"),
+             qPrintable(m_program->dialogs.texts().last()));
 }
 
 void TestProbePage::upDownRangeIsSetAtLoadOnly() {

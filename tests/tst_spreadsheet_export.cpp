@@ -31,6 +31,7 @@ void TestSpreadsheetExport::exportFlow() {
     std::string error;
     QVERIFY(core::LoadTrainingFile(net, DAM_EXAMPLES "/tiny.net", &error));
     net.CreateUnitsAndWeights();
+    net.TrainedOnProblem = true;  // zero weights stand for a run on it
     net.TrainingFileName = "tiny.net";
     net.TrainingFolder = dir.path().toStdString();
     support::ScriptedDialogs dialogs;

@@ -188,6 +188,7 @@ TEST_F(WorkbookTest, WideMatricesContinueOnNumberedSheets) {
     m_net.InputPatterns = core::PatternTable(16400, 1);
     m_net.DesiredOutputs = core::PatternTable(1, 1);
     m_net.CreateUnitsAndWeights();
+    m_net.TrainedOnProblem = true;
     for (int i = 1; i <= 16400; ++i) {
         m_net.Weights.setWeight(1, i, i / 3.0);
         m_net.InputPatterns(i, 1) = 1.0 / i;
