@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "analysis/analysis.h"
+#include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
 #include "ui/page_runtime.h"
@@ -52,6 +53,7 @@ AnalysisPage::AnalysisPage(ui::PageRuntime& runtime, core::PublicStuff& net, ui:
 
     AnalysisText = ui::named(new QPlainTextEdit(this), "AnalysisText");
     AnalysisText->setReadOnly(true);
+    AnalysisText->setTabChangesFocus(true);
     AnalysisText->setFont(ui::pageFont("Courier", 9.75));
     AnalysisText->setLineWrapMode(QPlainTextEdit::NoWrap);
     AnalysisText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -65,6 +67,7 @@ AnalysisPage::AnalysisPage(ui::PageRuntime& runtime, core::PublicStuff& net, ui:
     Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
 
     ui::applyGeometry(this, geometry());
+    ui::describeControl(AnalysisText, QStringLiteral("Analysis of the training patterns"));
 
     connect(PrintAnalysis, &QPushButton::clicked, this, &AnalysisPage::PrintAnalysis_Click);
     connect(Command2, &QPushButton::clicked, this, &AnalysisPage::Command2_Click);

@@ -11,6 +11,7 @@
 
 #include "core/sse_chart_rows.h"
 #include "pages/sse_chart.h"
+#include "ui/accessibility.h"
 #include "ui/fonts.h"
 #include "ui/page_runtime.h"
 
@@ -59,6 +60,9 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui:
     CloseThisForm->setFont(ui::pageFont("Arial", 12, ui::Bold));
 
     ui::applyGeometry(this, geometry());
+    ui::describeControl(
+        SSEgraph, QStringLiteral("SSE graph"),
+        QStringLiteral("Bars of the total SSE at each recorded sweep of training."));
 
     connect(PrintThisGraph, &QPushButton::clicked, this, &GraphPage::PrintThisGraph_Click);
     connect(CloseThisForm, &QPushButton::clicked, this, &GraphPage::CloseThisForm_Click);

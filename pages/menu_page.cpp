@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "pages/spreadsheet_export.h"
+#include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
 #include "ui/page_runtime.h"
@@ -56,6 +57,14 @@ class ListBox final : public QListWidget {
     void dblClick();
 
   protected:
+    // Enter on an item chooses it, as a double-click does.
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            emit dblClick();
+            return;
+        }
+        QListWidget::keyPressEvent(event);
+    }
     void mouseDoubleClickEvent(QMouseEvent* event) override {
         QListWidget::mouseDoubleClickEvent(event);
         if (event->button() == Qt::LeftButton) {
@@ -122,6 +131,11 @@ MenuPage::MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     Label3->setWordWrap(true);
 
     ui::applyGeometry(this, geometry());
+
+    const QString listUse =
+        QStringLiteral("Double-click an item, or press Enter on it, to choose it.");
+    ui::nameAfterLabel(TestList, Label5, listUse);
+    ui::nameAfterLabel(ContinueList, Label4, listUse);
 
     connect(testList, &ListBox::dblClick, this, &MenuPage::TestList_DblClick);
     connect(continueList, &ListBox::dblClick, this, &MenuPage::ContinueList_DblClick);

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "core/probe_block.h"
+#include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
 #include "ui/locale_separators.h"
@@ -81,6 +82,8 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Print
     ResultsText = ui::named(new QPlainTextEdit(this), "ResultsText");
     ResultsText->setFont(ui::pageFont("Courier", 9.75));
     ResultsText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The student may type a TAB into the window; Ctrl+Tab moves on from it.
+    ui::leaveWithCtrlTab(ResultsText);
     ResultsText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ResultsText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Stops every 8 characters line the value columns up under each other.
@@ -99,6 +102,12 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Print
     Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
 
     ui::applyGeometry(this, geometry());
+    ui::nameAfterLabel(PatternBox, PatternLabel);
+    ui::describeControl(PatternUpDown, QStringLiteral("Pattern number up or down"),
+                        QStringLiteral("The Up and Down keys in the box do the same."));
+    ui::describeControl(ResultsText, QStringLiteral("Probe results"),
+                        QStringLiteral("The responses to the probed patterns, newest first. "
+                                       "Ctrl+Tab moves on to the next control."));
 
     connect(PatternOK, &QPushButton::clicked, this, &ProbePage::PatternOK_Click);
     connect(ClearText, &QPushButton::clicked, this, &ProbePage::ClearText_Click);

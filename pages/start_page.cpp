@@ -10,6 +10,7 @@
 
 #include "core/loader.h"
 #include "core/number_format.h"
+#include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/file_lists.h"
 #include "ui/fonts.h"
@@ -114,6 +115,16 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     Label3->setWordWrap(true);
 
     ui::applyGeometry(this, geometry());
+
+    ui::describeControl(Drive1, QStringLiteral("Drive"));
+    ui::describeControl(Dir1, QStringLiteral("Folders"),
+                        QStringLiteral("Double-click a folder, or press Enter on it, to open it."));
+    ui::describeControl(File1, QStringLiteral("Training files"),
+                        QStringLiteral("Double-click a training file, or press Enter on it, to "
+                                       "load it."));
+    for (std::size_t i = 0; i < OutputText.size(); ++i) {
+        ui::nameAfterLabel(OutputText[i], Label8[i + 1]);
+    }
 
     connect(Drive1, &ui::DriveList::driveChanged, this, &StartPage::Drive1_Change);
     connect(Dir1, &ui::FolderList::pathChanged, this, &StartPage::Dir1_Change);

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "report/report_writer.h"
+#include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/file_lists.h"
 #include "ui/fonts.h"
@@ -176,6 +177,13 @@ SavePage::SavePage(ui::PageRuntime& runtime, core::PublicStuff& net)
     Label3->setWordWrap(true);
 
     ui::applyGeometry(this, geometry());
+
+    ui::describeControl(Drive1, QStringLiteral("Drive"));
+    ui::describeControl(Dir1, QStringLiteral("Folders"),
+                        QStringLiteral("Double-click a folder, or press Enter on it, to open it."));
+    ui::describeControl(File1, QStringLiteral("Report files"),
+                        QStringLiteral("Selecting a file chooses it as the report file."));
+    ui::nameAfterLabel(FileNameLabel, FileLabel);
 
     connect(Drive1, &ui::DriveList::driveChanged, this, &SavePage::Drive1_Change);
     connect(Dir1, &ui::FolderList::pathChanged, this, &SavePage::Dir1_Change);

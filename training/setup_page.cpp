@@ -16,6 +16,7 @@
 #include "training/forecast_notice.h"
 #include "training/parameters.h"
 #include "training/progress_rows.h"
+#include "ui/accessibility.h"
 #include "ui/fonts.h"
 #include "ui/locale_separators.h"
 #include "ui/page_runtime.h"
@@ -237,6 +238,29 @@ SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     Stop->hide();
 
     ui::applyGeometry(this, geometry());
+
+    ui::nameAfterLabel(SweepsBox, MaxSweepsLabel);
+    ui::describeControl(SweepsUpDown, QStringLiteral("Maximum number of epochs up or down"),
+                        QStringLiteral("The Up and Down keys in the box do the same."));
+    ui::nameAfterLabel(PrintSweepsBox, PrintSweepsLabel);
+    ui::describeControl(PrintSweepsUpDown, QStringLiteral("Epochs between printouts up or down"),
+                        QStringLiteral("The Up and Down keys in the box do the same."));
+    ui::nameAfterLabel(LRateBox, RateLabel);
+    ui::describeControl(LRateSlider, QStringLiteral("Learning rate slider"),
+                        QStringLiteral("Sets the learning rate from 0 to 2 in steps of 0.01; "
+                                       "the arrow keys move it."));
+    ui::nameAfterLabel(MinErrorBox, MinErrorLabel);
+    ui::describeControl(MinErrorSlider, QStringLiteral("Minimum level of error slider"),
+                        QStringLiteral("Sets the minimum level of error from 0 to 1 in steps of "
+                                       "0.01; the arrow keys move it."));
+    for (std::size_t k = 0; k < Picture1.size(); ++k) {
+        ui::describeControl(Picture1[k], QStringLiteral("Training progress, row %1").arg(k + 1));
+    }
+    ui::describeControl(Continue, QStringLiteral("Continue Training"),
+                        QStringLiteral("Trains on from the current weights for the number of "
+                                       "epochs in the maximum-epochs box."));
+    ui::describeControl(TestRecall, QStringLiteral("Test Recall"),
+                        QStringLiteral("Goes on to the menu for examining the trained network."));
     // The check boxes stand over their frame's area but belong to the page.
     Check1[0]->raise();
     Check1[1]->raise();

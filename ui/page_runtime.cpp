@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "ui/accessibility.h"
+
 namespace ui {
 
 namespace {
@@ -65,6 +67,7 @@ Page* PageRuntime::Load(PageId id) {
         return nullptr;
     }
     Q_ASSERT(page->id() == id);
+    pressButtonsWithEnter(page);
     // In the map before Form_Load, so that a Load from inside it finds this page.
     m_loaded[id] = page;
     connect(page, &QObject::destroyed, this, [this, id, page] { forget(id, page); });

@@ -1,5 +1,6 @@
 #include "ui/up_down.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
 
@@ -31,6 +32,19 @@ UpDown::UpDown(QLineEdit* buddy, int value, int minimum, int maximum, QWidget* p
     Q_ASSERT(minimum <= maximum);
     connect(m_up, &QToolButton::clicked, this, &UpDown::stepUp);
     connect(m_down, &QToolButton::clicked, this, &UpDown::stepDown);
+    // The arrows take no focus; the Up and Down keys in the box press them.
+    m_buddy->installEventFilter(this);
+}
+
+bool UpDown::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_buddy && event->type() == QEvent::KeyPress && m_buddy->isEnabled()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            step(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void UpDown::setMaximum(int maximum) {

@@ -3,7 +3,7 @@
 // An up-down (two arrow buttons) attached to a text box: each press moves a whole-number
 // value by one within [minimum, maximum] and writes it into the box as plain digits.
 // A press starts from the box's number when the box holds a whole number in range, so
-// typing and pressing work together.
+// typing and pressing work together. The Up and Down keys in the box press the arrows.
 
 #include <QWidget>
 
@@ -30,6 +30,7 @@ class UpDown : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void step(int delta);
