@@ -16,13 +16,11 @@ bool validPattern(const PublicStuff& net, int p) {
     return net.NetworkMatchesProblem() && p >= 1 && p <= net.NumPatterns;
 }
 
-// Net inputs and errors of pattern p into the workspace, without touching the units.
-// Returns false when a value is not finite.
-bool recallIntoWorkspace(PublicStuff& net, int p) {
+// Net inputs for the input values x and errors against d into the workspace, without
+// touching the units. Returns false when a value is not finite.
+bool recallIntoWorkspace(PublicStuff& net, const double* x, const double* d) {
     const int inputs = net.NumInputs;
     const int outputs = net.NumOutputs;
-    const double* x = net.InputPatterns.pattern(p);
-    const double* d = net.DesiredOutputs.pattern(p);
     double* __restrict sum = net.Work.netInput.data();
     double* __restrict error = net.Work.error.data();
 
@@ -49,8 +47,11 @@ bool recallIntoWorkspace(PublicStuff& net, int p) {
     return finite;
 }
 
-void setInputActivations(PublicStuff& net, int p) {
-    const double* x = net.InputPatterns.pattern(p);
+bool recallIntoWorkspace(PublicStuff& net, int p) {
+    return recallIntoWorkspace(net, net.InputPatterns.pattern(p), net.DesiredOutputs.pattern(p));
+}
+
+void setInputActivations(PublicStuff& net, const double* x) {
     for (int i = 1; i <= net.NumInputs; ++i) {
         net.InputUnits[static_cast<std::size_t>(i)].Activation = x[i];
     }
@@ -100,10 +101,17 @@ ArithStatus ComputeResponses(PublicStuff& net, int p) {
     if (!validPattern(net, p)) {
         return ArithStatus::BadArguments;
     }
-    if (!recallIntoWorkspace(net, p)) {
+    return ComputeResponsesTo(net, net.InputPatterns.pattern(p), p);
+}
+
+ArithStatus ComputeResponsesTo(PublicStuff& net, const double* x, int p) {
+    if (!validPattern(net, p)) {
+        return ArithStatus::BadArguments;
+    }
+    if (!recallIntoWorkspace(net, x, net.DesiredOutputs.pattern(p))) {
         return ArithStatus::Overflow;
     }
-    setInputActivations(net, p);
+    setInputActivations(net, x);
     for (int j = 1; j <= net.NumOutputs; ++j) {
         UnitRecord& unit = net.OutputUnits[static_cast<std::size_t>(j)];
         unit.NetInput = net.Work.netInput[static_cast<std::size_t>(j)];
@@ -124,7 +132,7 @@ ArithStatus LearnHebb(PublicStuff& net, int p) {
     if (!net.Weights.addOuterProduct(net.Work.changeInput.data(), d)) {
         return ArithStatus::Overflow;
     }
-    setInputActivations(net, p);
+    setInputActivations(net, net.InputPatterns.pattern(p));
     for (int j = 1; j <= net.NumOutputs; ++j) {
         net.OutputUnits[static_cast<std::size_t>(j)].Activation = d[j];
     }
@@ -143,7 +151,7 @@ ArithStatus LearnDelta(PublicStuff& net, int p) {
     if (!net.Weights.addOuterProduct(net.Work.changeInput.data(), net.Work.error.data())) {
         return ArithStatus::Overflow;
     }
-    setInputActivations(net, p);
+    setInputActivations(net, net.InputPatterns.pattern(p));
     for (int j = 1; j <= net.NumOutputs; ++j) {
         UnitRecord& unit = net.OutputUnits[static_cast<std::size_t>(j)];
         unit.NetInput = net.Work.netInput[static_cast<std::size_t>(j)];

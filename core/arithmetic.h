@@ -31,6 +31,10 @@ ArithStatus ZeroWeights(PublicStuff& net);
 // input units, linear output Activation = NetInput, Error = desired - Activation.
 [[nodiscard]] ArithStatus ComputeResponses(PublicStuff& net, int p);
 
+// The same recall for input values x that need not be a stored pattern (NumInputs + 1
+// elements, element 0 unused), the errors against the desired output of pattern p.
+[[nodiscard]] ArithStatus ComputeResponsesTo(PublicStuff& net, const double* x, int p);
+
 // One Hebb step on pattern p: outputs clamped to the desired pattern, then
 // Change = (LearningRate * input activation) * output activation, Weight += Change.
 [[nodiscard]] ArithStatus LearnHebb(PublicStuff& net, int p);
