@@ -20,6 +20,16 @@ void appendValue(std::string& out, double v, const NumberSeparators& seps) {
 
 }  // namespace
 
+std::optional<long long> ParseWholeNumber(std::string_view text, long long lo, long long hi,
+                                          const NumberSeparators& seps) {
+    const ParsedNumber parsed = ParseNumber(text, seps);
+    if (parsed.error != NumberTextError::None || parsed.value != std::floor(parsed.value) ||
+        parsed.value < static_cast<double>(lo) || parsed.value > static_cast<double>(hi)) {
+        return std::nullopt;
+    }
+    return static_cast<long long>(parsed.value);
+}
+
 std::optional<int> ParsePatternNumber(std::string_view text, int numPatterns,
                                       const NumberSeparators& seps) {
     const ParsedNumber parsed = ParseNumber(text, seps);

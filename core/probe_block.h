@@ -20,6 +20,10 @@ namespace core {
 std::optional<int> ParsePatternNumber(std::string_view text, int numPatterns,
                                       const NumberSeparators& seps = {});
 
+// A whole number from lo to hi typed into a box, read as ParsePatternNumber reads it.
+std::optional<long long> ParseWholeNumber(std::string_view text, long long lo, long long hi,
+                                          const NumberSeparators& seps = {});
+
 // Recalls pattern p and returns its block: "Pattern: " + shownText, the inputs, 15 hyphens,
 // the responses, the desired outputs, the errors, 45 equals signs. Every value is written
 // "+###.00;-###.00" and followed by a TAB; every line ends with CR LF.

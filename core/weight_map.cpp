@@ -210,7 +210,10 @@ std::string ConnectionText(int output, int input, double w) {
 }
 
 std::string ScaleNumber(double v) {
-    return shortest(v);
+    std::array<char, 32> text{};
+    const auto [end, ec] =
+        std::to_chars(text.data(), text.data() + text.size(), v, std::chars_format::general, 4);
+    return ec == std::errc{} ? std::string(text.data(), end) : std::string("?");
 }
 
 }  // namespace core

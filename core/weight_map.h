@@ -96,7 +96,7 @@ Rgb WeightColour(double w, double largest);
 // double ("0.1", "-2.5e-07").
 std::string ConnectionText(int output, int input, double w);
 
-// A number for the scale's legend: the shortest round-trip text too.
+// A number for the scale's legend: 4 significant digits ("0.25", "-1.333", "1.5e+04").
 std::string ScaleNumber(double v);
 
 }  // namespace core

@@ -38,12 +38,13 @@ struct TestItem {
     const char* caption;
     std::optional<ui::PageId> page;
 };
-const std::array<TestItem, 5> kTestItems{{
+const std::array<TestItem, 6> kTestItems{{
     {"Probe Network Responses To Selected Patterns", ui::PageId::ProbeNetwork},
     {"Save Summary As A Text File", ui::PageId::SaveResults},
     {"Plot SSE By Sweeps", ui::PageId::PlotSSEdata},
     {"Create A Spreadsheet Of The Results", std::nullopt},
     {"Examine The Training Patterns", ui::PageId::ExaminePatterns},
+    {"Show The Connection Weights", ui::PageId::ConnectionWeights},
 }};
 
 // A list box whose double-click event fires wherever in the list the user double-clicks,

@@ -9,10 +9,12 @@
 #include <QTextDocument>
 
 #include <array>
+#include <cstdint>
 #include <new>
 #include <optional>
 #include <string>
 
+#include "core/own_pattern.h"
 #include "core/probe_block.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"
@@ -25,7 +27,7 @@ namespace pages {
 
 namespace {
 
-constexpr std::array<ui::ControlPlace, 9> kGeometry{{
+constexpr std::array<ui::ControlPlace, 15> kGeometry{{
     {"Label2", {1002, 720, 8640, 492}},
     {"PatternLabel", {840, 1440, 5892, 612}},
     {"PatternBox", {7416, 1500, 756, 372}},
@@ -34,10 +36,17 @@ constexpr std::array<ui::ControlPlace, 9> kGeometry{{
     {"ResultsText", {396, 2280, 9852, 2175}},
     {"ClearText", {4296, 4680, 2052, 612}},
     {"PrintResults", {4296, 5520, 2052, 612}},
+    {"NoiseLabel", {2376, 6420, 1800, 312}},
+    {"NoiseBox", {4296, 6360, 756, 372}},
+    {"NoiseUpDown", {5053, 6360, 156, 372}},
+    {"SeedLabel", {5400, 6420, 612, 312}},
+    {"SeedBox", {6048, 6360, 1092, 372}},
+    {"OwnPattern", {4296, 6960, 2052, 612}},
     {"Command2", {8760, 8280, 1695, 615}},
 }};
 
 constexpr int kTabColumns = 8;
+constexpr long long kLargestSeed = 999999999;
 
 core::NumberSeparators separators() {
     const ui::LocaleSeparators s = ui::localeSeparators();
@@ -98,6 +107,24 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Print
                   "PrintResults");
     PrintResults->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
 
+    NoiseLabel = ui::named(new QLabel(QStringLiteral("Noise (percent):"), this), "NoiseLabel");
+    NoiseLabel->setFont(ui::pageFont("Arial", 9, ui::Bold));
+    NoiseLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    NoiseBox = ui::named(new QLineEdit(QStringLiteral("0"), this), "NoiseBox");
+    NoiseBox->setFont(ui::pageFont("Arial", 10.5));
+    NoiseBox->setAlignment(Qt::AlignCenter);
+    NoiseUpDown = ui::named(new ui::UpDown(NoiseBox, 0, 0, 100, this), "NoiseUpDown");
+    NoiseUpDown->setStep(5);
+    SeedLabel = ui::named(new QLabel(QStringLiteral("Seed:"), this), "SeedLabel");
+    SeedLabel->setFont(ui::pageFont("Arial", 9, ui::Bold));
+    SeedLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    SeedBox = ui::named(new QLineEdit(QStringLiteral("1"), this), "SeedBox");
+    SeedBox->setFont(ui::pageFont("Arial", 10.5));
+    SeedBox->setAlignment(Qt::AlignCenter);
+    OwnPattern = ui::named(new ui::WrappingButton(QStringLiteral("Probe Your Own Pattern"), this),
+                           "OwnPattern");
+    OwnPattern->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+
     Command2 = ui::named(new QPushButton(QStringLiteral("Close Form"), this), "Command2");
     Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
 
@@ -112,6 +139,7 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Print
     connect(PatternOK, &QPushButton::clicked, this, &ProbePage::PatternOK_Click);
     connect(ClearText, &QPushButton::clicked, this, &ProbePage::ClearText_Click);
     connect(PrintResults, &QPushButton::clicked, this, &ProbePage::PrintResults_Click);
+    connect(OwnPattern, &QPushButton::clicked, this, &ProbePage::OwnPattern_Click);
     connect(Command2, &QPushButton::clicked, this, &ProbePage::Command2_Click);
 }
 
@@ -151,28 +179,108 @@ void ProbePage::PatternOK_Click() {
             ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
         return;
     }
-    std::string block;
-    const core::ArithStatus status =
-        core::ProbePattern(m_net, *p, shown.toStdString(), seps, &block);
-    if (status != core::ArithStatus::Ok) {
-        // Only an overflow comes from the training itself; a network of other sizes means
-        // another training file was loaded after it was trained.
-        const QString advice =
-            status == core::ArithStatus::Overflow
-                ? QStringLiteral(
-                      "Reset the weights and train again, perhaps with a smaller "
-                      "learning rate.")
-                : QStringLiteral(
-                      "A training file was loaded after this network was trained; "
-                      "train a network on it before probing.");
-        runtime().dialogs().messageBox(this,
-                                       QStringLiteral("Pattern %1 could not be probed: %2. %3")
-                                           .arg(*p)
-                                           .arg(QString::fromUtf8(core::Describe(status)), advice),
-                                       ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation,
-                                       ui::Answer::Ok);
+    const std::optional<long long> noise =
+        core::ParseWholeNumber(NoiseBox->text().toStdString(), 0, 100, seps);
+    if (!noise) {
+        message(QStringLiteral("\"%1\" is not an amount of noise. Type a whole number from 0 to "
+                               "100 (percent) into the Noise box, then press Ok.")
+                    .arg(NoiseBox->text()));
         return;
     }
+    const std::optional<long long> seed =
+        *noise > 0 ? core::ParseWholeNumber(SeedBox->text().toStdString(), 0, kLargestSeed, seps)
+                   : std::optional<long long>(0);
+    if (!seed) {
+        message(QStringLiteral("\"%1\" is not a seed. Type a whole number from 0 to %2 into the "
+                               "Seed box, then press Ok.")
+                    .arg(SeedBox->text())
+                    .arg(kLargestSeed));
+        return;
+    }
+    std::string block;
+    try {
+        const core::Noise damage{static_cast<int>(*noise), static_cast<std::uint64_t>(*seed)};
+        if (!probed(core::ProbeDamagedPattern(m_net, *p, shown.toStdString(), damage, seps, &block),
+                    QStringLiteral("Pattern %1").arg(*p))) {
+            return;
+        }
+    } catch (const std::bad_alloc&) {
+        probed(core::ArithStatus::OutOfMemory, QStringLiteral("Pattern %1").arg(*p));
+        return;
+    }
+    insertBlock(block);
+    if (*noise > 0) {
+        // The next noisy probe damages differently; typing the seed back repeats this one.
+        SeedBox->setText(QString::number(*seed < kLargestSeed ? *seed + 1 : 0));
+    }
+}
+
+void ProbePage::OwnPattern_Click() {
+    if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
+        message(QString::fromStdString(untrained));
+        return;
+    }
+    const QString typed = runtime().dialogs().inputBox(
+        this,
+        QStringLiteral("Type the %1 input values of your pattern, separated by commas, blanks "
+                       "or tabs as in a .net file:")
+            .arg(m_net.NumInputs),
+        QStringLiteral("Probe Your Own Pattern"));
+    if (typed.trimmed().isEmpty()) {
+        return;  // cancelled
+    }
+    std::string block;
+    try {
+        const core::TypedPattern pattern =
+            core::ParseTypedPattern(typed.toStdString(), m_net.NumInputs);
+        if (!pattern.problem.empty()) {
+            message(QStringLiteral("Your pattern was not probed. ") +
+                    QString::fromStdString(pattern.problem));
+            return;
+        }
+        if (!probed(core::ProbeOwnPattern(m_net, pattern.values, separators(), &block),
+                    QStringLiteral("Your pattern"))) {
+            return;
+        }
+    } catch (const std::bad_alloc&) {
+        probed(core::ArithStatus::OutOfMemory, QStringLiteral("Your pattern"));
+        return;
+    }
+    insertBlock(block);
+}
+
+bool ProbePage::probed(core::ArithStatus status, const QString& what) {
+    if (status == core::ArithStatus::Ok) {
+        return true;
+    }
+    // Only an overflow comes from the training itself; a network of other sizes means
+    // another training file was loaded after it was trained.
+    QString advice;
+    switch (status) {
+        case core::ArithStatus::Overflow:
+            advice = QStringLiteral(
+                "Reset the weights and train again, perhaps with a smaller learning rate.");
+            break;
+        case core::ArithStatus::OutOfMemory:
+            advice = QStringLiteral("Close other pages or programs and try again.");
+            break;
+        default:
+            advice = QStringLiteral(
+                "A training file was loaded after this network was trained; train a network on "
+                "it before probing.");
+            break;
+    }
+    message(QStringLiteral("%1 could not be probed: %2. %3")
+                .arg(what, QString::fromUtf8(core::Describe(status)), advice));
+    return false;
+}
+
+void ProbePage::message(const QString& text) {
+    runtime().dialogs().messageBox(this, text, ui::ProgramTitle, ui::Buttons::Ok,
+                                   ui::Icon::Exclamation, ui::Answer::Ok);
+}
+
+void ProbePage::insertBlock(const std::string& block) {
     // Newest first. Inserting rather than replacing leaves whatever the student wrote
     // into the window as it was, and undoable.
     QTextCursor top(ResultsText->document());

@@ -2,13 +2,17 @@
 
 // The probe page (ProbeNetwork): the student picks a pattern, presses "Ok", and the
 // network's response to it goes on top of the results window as a block of six lines
-// (inputs, response, desired output, error). The window's text can be edited, cleared and
+// (inputs, response, desired output, error). With "Noise" above 0 the pattern is damaged
+// first, with the seed in the Seed box, which then moves on by one; "Probe Your Own
+// Pattern" asks for input values and compares the response with the nearest stored
+// pattern. The window's text can be edited, cleared and
 // printed. A probe changes nothing of the network but what a recall writes into the units.
 
 #include <QPlainTextEdit>
 
 #include <span>
 
+#include "core/arithmetic.h"
 #include "core/network_state.h"
 #include "ui/geometry.h"
 #include "ui/page.h"
@@ -41,6 +45,7 @@ class ProbePage final : public ui::Page {
     void PatternOK_Click();
     void ClearText_Click();
     void PrintResults_Click();
+    void OwnPattern_Click();
     void Command2_Click();
 
     // Controls, named as on the page.
@@ -52,11 +57,22 @@ class ProbePage final : public ui::Page {
     QPlainTextEdit* ResultsText = nullptr;
     QPushButton* ClearText = nullptr;
     QPushButton* PrintResults = nullptr;
+    QLabel* NoiseLabel = nullptr;
+    QLineEdit* NoiseBox = nullptr;
+    ui::UpDown* NoiseUpDown = nullptr;
+    QLabel* SeedLabel = nullptr;
+    QLineEdit* SeedBox = nullptr;
+    QPushButton* OwnPattern = nullptr;
     QPushButton* Command2 = nullptr;
 
   private:
     // Builds the printout and prints it (or offers a PDF). Throws std::bad_alloc.
     void printResults();
+    // Shows a block on top of the window's text.
+    void insertBlock(const std::string& block);
+    // Says why a probe of `what` ("Pattern 3", "Your pattern") failed; false when it did.
+    bool probed(core::ArithStatus status, const QString& what);
+    void message(const QString& text);
 
     core::PublicStuff& m_net;
     ui::Printer& m_printer;

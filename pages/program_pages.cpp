@@ -5,6 +5,7 @@
 #include "pages/menu_page.h"
 #include "pages/probe_page.h"
 #include "pages/start_page.h"
+#include "pages/weight_map_page.h"
 #include "report/save_page.h"
 #include "training/setup_page.h"
 
@@ -27,6 +28,9 @@ void registerProgramPages(ui::PageRuntime& runtime, core::PublicStuff& net) {
     });
     runtime.registerPage(ui::PageId::ExaminePatterns, [&net](ui::PageRuntime& r) {
         return new AnalysisPage(r, net, ui::systemPrinter());
+    });
+    runtime.registerPage(ui::PageId::ConnectionWeights, [&net](ui::PageRuntime& r) {
+        return new WeightMapPage(r, net, ui::systemPrinter());
     });
 }
 

@@ -26,9 +26,9 @@ using ui::PageId;
 
 using support::LoadRecord;
 
-const std::set<PageId> kOtherPages{PageId::Network1,     PageId::DistMem,
-                                   PageId::ProbeNetwork, PageId::SaveResults,
-                                   PageId::PlotSSEdata,  PageId::ExaminePatterns};
+const std::set<PageId> kOtherPages{
+    PageId::Network1,    PageId::DistMem,         PageId::ProbeNetwork,     PageId::SaveResults,
+    PageId::PlotSSEdata, PageId::ExaminePatterns, PageId::ConnectionWeights};
 
 // One program: dialogs, network and runtime with the menu and stand-ins for `built`.
 struct Program {
@@ -155,6 +155,7 @@ void TestMenuPage::examiningItemOpensPageOverMenu_data() {
     QTest::newRow("save") << 1 << PageId::SaveResults;
     QTest::newRow("graph") << 2 << PageId::PlotSSEdata;
     QTest::newRow("patterns") << 4 << PageId::ExaminePatterns;
+    QTest::newRow("weights") << 5 << PageId::ConnectionWeights;
 }
 
 void TestMenuPage::examiningItemOpensPageOverMenu() {
@@ -199,10 +200,10 @@ void TestMenuPage::everyItemShowsAndSpreadsheetItemAsksForAName() {
         texts << tests->item(row)->text();
         QVERIFY(tests->viewport()->rect().contains(tests->visualItemRect(tests->item(row))));
     }
-    QCOMPARE(texts,
-             (QStringList{"Probe Network Responses To Selected Patterns",
-                          "Save Summary As A Text File", "Plot SSE By Sweeps",
-                          "Create A Spreadsheet Of The Results", "Examine The Training Patterns"}));
+    QCOMPARE(texts, (QStringList{"Probe Network Responses To Selected Patterns",
+                                 "Save Summary As A Text File", "Plot SSE By Sweeps",
+                                 "Create A Spreadsheet Of The Results",
+                                 "Examine The Training Patterns", "Show The Connection Weights"}));
 
     m_program->net.TrainingFolder = "/nowhere";
     m_program->net.TrainingFileName = "tiny.net";

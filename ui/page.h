@@ -20,6 +20,7 @@ enum class PageId {
     SaveResults,
     PlotSSEdata,
     ExaminePatterns,
+    ConnectionWeights,
 };
 
 class Page : public QWidget {
@@ -33,6 +34,8 @@ class Page : public QWidget {
 
     // Runs once when the page is loaded, before it is first shown.
     virtual void Form_Load() {}
+    // Runs every time the runtime shows the page, the first time after Form_Load.
+    virtual void Form_Activate() {}
 
   protected:
     // The close box unloads the page, unless input is locked during a training run.

@@ -37,7 +37,7 @@ bool within(const QWidget* ancestor, const QWidget* widget) {
 PageRuntime::PageRuntime(Dialogs& dialogs) : m_dialogs(dialogs) {}
 
 PageRuntime::~PageRuntime() {
-    unlockInput();
+    releaseLock();
     // Pages refer to the runtime, so none may outlive it. Empty the map first so that
     // their destroyed() signals find nothing to report.
     std::vector<QPointer<Page>> pages = std::move(m_unloaded);
@@ -83,6 +83,7 @@ Page* PageRuntime::Show(PageId id) {
     page->show();
     page->raise();
     page->activateWindow();
+    page->Form_Activate();
     return page;
 }
 
@@ -97,7 +98,7 @@ void PageRuntime::Unload(PageId id) {
 }
 
 void PageRuntime::End() {
-    unlockInput();
+    releaseLock();
     while (!m_loaded.empty()) {
         unloadPage(m_loaded.begin()->first);
     }
@@ -142,11 +143,19 @@ void PageRuntime::lockInput(QWidget* allowed) {
 }
 
 void PageRuntime::unlockInput() {
+    if (releaseLock()) {
+        emit inputUnlocked();
+    }
+}
+
+bool PageRuntime::releaseLock() {
+    const bool wasLocked = m_locked;
     if (m_locked) {
         qApp->removeEventFilter(this);
         m_locked = false;
     }
     m_lockAllowed = nullptr;
+    return wasLocked;
 }
 
 bool PageRuntime::eventFilter(QObject* watched, QEvent* event) {

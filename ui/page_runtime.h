@@ -30,7 +30,8 @@ class PageRuntime : public QObject {
     // Creates the page and runs its Form_Load, unless it is loaded already; returns it.
     // Returns nullptr when no page is registered under `id` (the caller reports it).
     Page* Load(PageId id);
-    // Loads the page if need be, makes it visible and brings it to the front.
+    // Loads the page if need be, makes it visible, brings it to the front and runs its
+    // Form_Activate.
     Page* Show(PageId id);
     // Destroys the page (its window closes, its control values are gone). Safe to call
     // from the page's own handlers: deletion is deferred to the event loop.
@@ -54,12 +55,17 @@ class PageRuntime : public QObject {
   signals:
     // The last page was unloaded, or End() was called: the program should quit.
     void finished();
+    // unlockInput ended a lock: a training run is over, and pages that show the weights
+    // may redraw.
+    void inputUnlocked();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void forget(PageId id, const Page* page);
+    // Ends a lock without telling the pages; returns whether there was one.
+    bool releaseLock();
     void unloadPage(PageId id);
 
     Dialogs& m_dialogs;

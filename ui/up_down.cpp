@@ -53,11 +53,11 @@ void UpDown::setMaximum(int maximum) {
 }
 
 void UpDown::stepUp() {
-    step(1);
+    step(m_step);
 }
 
 void UpDown::stepDown() {
-    step(-1);
+    step(-m_step);
 }
 
 void UpDown::step(int delta) {
@@ -67,9 +67,7 @@ void UpDown::step(int delta) {
     if (ok && typed >= m_minimum && typed <= m_maximum) {
         m_value = typed;
     }
-    if (delta > 0 ? m_value < m_maximum : m_value > m_minimum) {
-        m_value += delta;
-    }
+    m_value = std::clamp(m_value + delta, m_minimum, m_maximum);
     // Written on every press, also at a limit; QString::number never groups digits.
     m_buddy->setText(QString::number(m_value));
 }

@@ -21,6 +21,8 @@ class UpDown : public QWidget {
     int minimum() const { return m_minimum; }
     int maximum() const { return m_maximum; }
     void setMaximum(int maximum);
+    // How far one press moves the value (1 unless set); the limits still hold.
+    void setStep(int step) { m_step = step; }
 
     void stepUp();
     void stepDown();
@@ -41,6 +43,7 @@ class UpDown : public QWidget {
     int m_value;
     int m_minimum;
     int m_maximum;
+    int m_step = 1;
 };
 
 }  // namespace ui

@@ -1,0 +1,132 @@
+#include "pages/weight_map_page.h"
+
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+
+#include <array>
+#include <new>
+
+#include "pages/weight_map_view.h"
+#include "ui/fonts.h"
+#include "ui/page_runtime.h"
+
+namespace pages {
+
+namespace {
+
+constexpr std::array<ui::ControlPlace, 4> kGeometry{{
+    {"Label1", {960, 240, 8655, 735}},
+    {"WeightMap", {960, 1080, 8535, 6135}},
+    {"PrintTheMap", {1440, 7560, 2292, 732}},
+    {"CloseThisForm", {6960, 7560, 2292, 732}},
+}};
+
+}  // namespace
+
+WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& net,
+                             ui::Printer& printer)
+    : ui::Page(runtime, ui::PageId::ConnectionWeights,
+               QStringLiteral("Connection Weights -- Tavrel Neural Network Code"), 10620, 9195),
+      m_net(net),
+      m_printer(printer) {
+    setFont(ui::pageFont("MS Sans Serif", 8));
+
+    Label1 = ui::named(
+        new QLabel(QStringLiteral("Each cell is one connection: output units down the side, "
+                                  "input units along the top. Red weights are positive, blue "
+                                  "negative, white zero. Point at a cell to read its weight; "
+                                  "where a cell stands for several connections it shows the "
+                                  "largest of them."),
+                   this),
+        "Label1");
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setWordWrap(true);
+
+    WeightMap = ui::named(new WeightMapView(this), "WeightMap");
+
+    PrintTheMap = ui::named(new QPushButton(QStringLiteral("Print The Map"), this), "PrintTheMap");
+    PrintTheMap->setFont(ui::pageFont("Arial", 12, ui::Bold));
+    CloseThisForm =
+        ui::named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
+    CloseThisForm->setFont(ui::pageFont("Arial", 12, ui::Bold));
+
+    ui::applyGeometry(this, geometry());
+
+    connect(PrintTheMap, &QPushButton::clicked, this, &WeightMapPage::PrintTheMap_Click);
+    connect(CloseThisForm, &QPushButton::clicked, this, &WeightMapPage::CloseThisForm_Click);
+    // The end of a training run: the weights have moved.
+    connect(&runtime, &ui::PageRuntime::inputUnlocked, this, [this] {
+        if (isVisible()) {
+            redraw();
+        }
+    });
+}
+
+std::span<const ui::ControlPlace> WeightMapPage::geometry() {
+    return kGeometry;
+}
+
+void WeightMapPage::Form_Load() {
+    if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
+        refuse(untrained);
+    }
+}
+
+void WeightMapPage::Form_Activate() {
+    redraw();
+}
+
+void WeightMapPage::redraw() {
+    const bool trained = core::NotTrainedProblem(m_net).empty();
+    try {
+        WeightMap->refresh(trained ? &m_net.Weights : nullptr);
+    } catch (const std::bad_alloc&) {
+        WeightMap->refresh(nullptr);
+        runtime().dialogs().messageBox(
+            this,
+            QStringLiteral("The map could not be drawn: there is not enough memory. Close other "
+                           "pages or programs and show the map again."),
+            ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+    }
+}
+
+void WeightMapPage::refuse(const std::string& untrained) {
+    runtime().dialogs().messageBox(this, QString::fromStdString(untrained), ui::ProgramTitle,
+                                   ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+}
+
+void WeightMapPage::PrintTheMap_Click() {
+    if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
+        refuse(untrained);
+        return;
+    }
+    const QImage picture = WeightMap->grab().toImage();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setImage(picture);
+
+    ui::PrintJob job;
+    job.printLine(QStringLiteral(" "));
+    QImage printed = clipboard->image();
+    if (printed.isNull()) {
+        // Another program may have taken the clipboard over already.
+        printed = picture;
+    }
+    job.drawPicture(QPoint(0, 0), printed);
+
+    const QString base =
+        QFileInfo(QString::fromStdString(m_net.TrainingFileName)).completeBaseName();
+    const QString name =
+        (base.isEmpty() ? QStringLiteral("network") : base) + QStringLiteral("-weights");
+    ui::printOrOfferPdf(m_printer, runtime().dialogs(), this, job, name,
+                        QString::fromStdString(m_net.TrainingFolder), name);
+}
+
+void WeightMapPage::CloseThisForm_Click() {
+    runtime().Unload(ui::PageId::ConnectionWeights);
+}
+
+}  // namespace pages

@@ -1,0 +1,44 @@
+#pragma once
+
+// The picture of the weights: one cell per connection (or per block of connections, on
+// networks larger than the widget), unit numbers along the edges where they fit, and the
+// colour scale with its numbers at the right. Pointing at a cell shows its connection.
+// The weights are read when refresh() is called, not while painting.
+
+#include <QImage>
+#include <QWidget>
+
+#include "core/network_state.h"
+#include "core/weight_map.h"
+
+namespace pages {
+
+class WeightMapView final : public QWidget {
+    Q_OBJECT
+  public:
+    explicit WeightMapView(QWidget* parent = nullptr);
+
+    // Reads `weights` again (null: shows an empty map); they must outlive the next refresh.
+    // Throws std::bad_alloc.
+    void refresh(const core::ConnectionMatrix* weights);
+
+    // Where the cells are drawn, in widget pixels; empty before the first refresh.
+    QRect cellArea() const;
+    // What pointing at `pos` shows: "Output j, Input i: w", or "" outside the cells.
+    QString connectionAt(QPoint pos) const;
+    const core::WeightGrid& grid() const { return m_grid; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    QRect plotArea() const;
+
+    const core::ConnectionMatrix* m_weights = nullptr;
+    core::WeightGrid m_grid;
+    QImage m_cells;  // one pixel per grid cell
+};
+
+}  // namespace pages
