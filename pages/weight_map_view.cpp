@@ -16,6 +16,8 @@ constexpr int kTop = 18;
 constexpr int kRight = 84;
 constexpr int kBottom = 4;
 constexpr int kScaleWidth = 14;
+// Cells at least this many pixels wide (or high) are drawn all the same size.
+constexpr int kEvenCells = 4;
 
 QColor colourOf(double w, double largest) {
     const core::Rgb c = core::WeightColour(w, largest);
@@ -70,11 +72,15 @@ QRect WeightMapView::cellArea() const {
     if (m_grid.empty()) {
         return {};
     }
-    // Whole pixels per cell, so that every cell of a small network is the same size.
+    // Whole pixels per cell, so that every cell of a small network is the same size; cells
+    // too small for that to show fill the whole area instead.
     const QRect plot = plotArea();
-    const int cellWidth = std::max(1, plot.width() / m_grid.columns());
-    const int cellHeight = std::max(1, plot.height() / m_grid.rows());
-    return {plot.left(), plot.top(), cellWidth * m_grid.columns(), cellHeight * m_grid.rows()};
+    const auto length = [](int room, int cells) {
+        const int each = room / cells;
+        return each >= kEvenCells ? each * cells : room;
+    };
+    return {plot.left(), plot.top(), length(plot.width(), m_grid.columns()),
+            length(plot.height(), m_grid.rows())};
 }
 
 QString WeightMapView::connectionAt(QPoint pos) const {
