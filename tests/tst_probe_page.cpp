@@ -186,6 +186,10 @@ class TestProbePage : public QObject {
     void clearThenProbeLeavesOnlyTheNewBlock();
     void editsInTheWindowAreKept();
     void laterProbesUseTheWeightsOfThatMoment();
+    void noisyProbeIsRepeatable_data();
+    void noisyProbeIsRepeatable();
+    void ownPattern_data();
+    void ownPattern();
 
     // The pattern box.
     void unusablePatternTextIsRefused_data();
@@ -380,6 +384,101 @@ void TestProbePage::laterProbesUseTheWeightsOfThatMoment() {
         "=============================================",
     });
     QCOMPARE(page->resultsText(), retrained + kPattern2);
+}
+
+// Ten inputs all weighted 1, so the response is the sum of the damaged inputs. With seed
+// 41 and 30 % noise, inputs 7, 8 and 9 are damaged (worked out with a separate
+// implementation of the random numbers).
+void TestProbePage::noisyProbeIsRepeatable_data() {
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("block");
+    QTest::newRow("0/1 inputs flip")
+        << QByteArray("1 0 10 1  1 0 1 1 0 0 1 0 1 0  1")
+        << crlf({"Pattern: 1, 30% noise, seed 41\t+1.00\t+.00\t+1.00\t+1.00\t+.00\t+.00\t+.00\t"
+                 "+1.00\t+.00\t+.00\t",
+                 "---------------", "Response (A):\t+4.00\t", "Desired  (D):\t+1.00\t",
+                 "Error  (D-A):\t-3.00\t", "============================================="});
+    QTest::newRow("-1/+1 inputs change sign")
+        << QByteArray("1 0 10 1  1 -1 1 1 -1 -1 1 -1 1 -1  1")
+        << crlf({"Pattern: 1, 30% noise, seed 41\t+1.00\t-1.00\t+1.00\t+1.00\t-1.00\t-1.00\t"
+                 "-1.00\t+1.00\t-1.00\t-1.00\t",
+                 "---------------", "Response (A):\t-2.00\t", "Desired  (D):\t+1.00\t",
+                 "Error  (D-A):\t+3.00\t", "============================================="});
+}
+
+void TestProbePage::noisyProbeIsRepeatable() {
+    QFETCH(QByteArray, data);
+    QFETCH(QString, block);
+    QVERIFY(m_program->load(data.constData(), QList<double>(10, 1.0)));
+    pages::ProbePage* page = m_program->open();
+    QCOMPARE(page->NoiseBox->text(), QStringLiteral("0"));
+    for (int press = 0; press < 6; ++press) {
+        QTest::mouseClick(page->NoiseUpDown->upButton(), Qt::LeftButton);
+    }
+    QCOMPARE(page->NoiseBox->text(), QStringLiteral("30"));
+    page->SeedBox->setText(QStringLiteral("41"));
+    probe(page, QStringLiteral("1"));
+    QCOMPARE(page->resultsText(), block);
+    QCOMPARE(page->SeedBox->text(), QStringLiteral("42"));
+
+    // The seed typed back repeats the probe; the weights never change.
+    page->SeedBox->setText(QStringLiteral("41"));
+    probe(page, QStringLiteral("1"));
+    QCOMPARE(page->resultsText(), block + block);
+    QCOMPARE(m_program->net.Weights.Weight(1, 7), 1.0);
+    QVERIFY(m_program->dialogs.shown().isEmpty());
+}
+
+// On the worked example: weights 0.5 and -0.5; pattern 1 wants 0, pattern 2 wants 1.
+void TestProbePage::ownPattern_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("block");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("nearest is pattern 2")
+        << "2,\t0"
+        << crlf({"Pattern: own\t+2.00\t+.00\t", "--------------- nearest stored pattern: 2",
+                 "Response (A):\t+1.00\t", "Desired  (D):\t+1.00\t", "Error  (D-A):\t+.00\t",
+                 "============================================="})
+        << QString();
+    QTest::newRow("a tie goes to the lower number")
+        << "1 0"
+        << crlf({"Pattern: own\t+1.00\t+.00\t", "--------------- nearest stored pattern: 1",
+                 "Response (A):\t+.50\t", "Desired  (D):\t+.00\t", "Error  (D-A):\t-.50\t",
+                 "============================================="})
+        << QString();
+    QTest::newRow("one number too many")
+        << "1 0 1" << QString()
+        << "Your pattern was not probed. There are more numbers than input units. Type 2 numbers, "
+           "one for each input unit, separated by commas, blanks or tabs as in a .net file.";
+    QTest::newRow("too few")
+        << "1" << QString()
+        << "Your pattern was not probed. Type 2 numbers, one for each input unit, separated by "
+           "commas, blanks or tabs as in a .net file; 1 was typed.";
+    QTest::newRow("not a number")
+        << "1 one" << QString()
+        << "Your pattern was not probed. \"one\" is not a number. Type 2 numbers, one for each "
+           "input unit, separated by commas, blanks or tabs as in a .net file.";
+}
+
+void TestProbePage::ownPattern() {
+    QFETCH(QString, typed);
+    QFETCH(QString, block);
+    QFETCH(QString, refusal);
+    QVERIFY(m_program->load(kExample, kExampleWeights));
+    pages::ProbePage* page = m_program->open();
+    m_program->dialogs.type(typed);
+    if (!refusal.isEmpty()) {
+        m_program->dialogs.answer(ui::Answer::Ok);
+    }
+    QTest::mouseClick(page->OwnPattern, Qt::LeftButton);
+    QCOMPARE(page->resultsText(), block);
+    QCOMPARE(m_program->dialogs.texts().size(), refusal.isEmpty() ? 1 : 2);
+    QCOMPARE(m_program->dialogs.texts().front(),
+             QStringLiteral("Type the 2 input values of your pattern, separated by commas, blanks "
+                            "or tabs as in a .net file:"));
+    if (!refusal.isEmpty()) {
+        QCOMPARE(m_program->dialogs.texts().back(), refusal);
+    }
 }
 
 void TestProbePage::unusablePatternTextIsRefused_data() {
@@ -588,8 +687,8 @@ void TestProbePage::controlsSitWhereTableSays() {
 
 void TestProbePage::captionsFitTheirControls_data() {
     QTest::addColumn<QString>("name");
-    for (const char* name :
-         {"Label2", "PatternLabel", "PatternOK", "ClearText", "PrintResults", "Command2"}) {
+    for (const char* name : {"Label2", "PatternLabel", "PatternOK", "ClearText", "PrintResults",
+                             "NoiseLabel", "SeedLabel", "OwnPattern", "Command2"}) {
         QTest::newRow(name) << QString::fromLatin1(name);
     }
 }
