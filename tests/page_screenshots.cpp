@@ -100,5 +100,9 @@ int main(int argc, char* argv[]) {
     openFromMenu(QStringLiteral("Plot SSE By Sweeps"));
     QWidget* graph = runtime.find(ui::PageId::PlotSSEdata);
     ok &= save(graph, folder, "7-graph");
+
+    openFromMenu(QStringLiteral("Show The Connection Weights"));
+    QWidget* weights = runtime.find(ui::PageId::ConnectionWeights);
+    ok &= weights != nullptr && save(weights, folder, "8-connection-weights");
     return ok && dialogs.shown().isEmpty() ? 0 : 1;
 }
