@@ -70,14 +70,12 @@ std::span<const ui::ControlPlace> WeightMapPage::geometry() {
     return kGeometry;
 }
 
-void WeightMapPage::Form_Load() {
+void WeightMapPage::Form_Activate() {
+    redraw();
+    // Said each time the page is chosen, as the weights may belong to another file by now.
     if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
         refuse(untrained);
     }
-}
-
-void WeightMapPage::Form_Activate() {
-    redraw();
 }
 
 void WeightMapPage::redraw() {

@@ -26,7 +26,6 @@ class WeightMapPage final : public ui::Page {
     // the page.
     WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui::Printer& printer);
 
-    void Form_Load() override;
     void Form_Activate() override;
 
     // Where every control sits, in tab order.
