@@ -45,15 +45,6 @@ TEST(WeightMap, EachCellShowsItsLargestMagnitude) {
     EXPECT_EQ(grid.rowOf(157), 0);
     EXPECT_EQ(grid.rowOf(158), 1);
     EXPECT_EQ(grid.columnOf(112), 1);
-}
-
-TEST(WeightMap, SmallMatrixGetsOneCellPerConnection) {
-    core::ConnectionMatrix m(3, 2);
-    m.setWeight(3, 2, -1.5);
-    const core::WeightGrid grid = core::ReduceWeights(m, 100, 100);
-    EXPECT_EQ(grid.rows(), 3);
-    EXPECT_EQ(grid.columns(), 2);
-    EXPECT_EQ(grid.value(2, 1), -1.5);
     EXPECT_TRUE(core::ReduceWeights(core::ConnectionMatrix(), 10, 10).empty());
 }
 
