@@ -1,5 +1,6 @@
 #include "core/pattern_noise.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -47,7 +48,7 @@ std::vector<double> DamagePattern(const PatternTable& inputs, int p, InputKind k
         rms = std::sqrt(squares / static_cast<double>(n));
     }
     std::mt19937_64 rng(seed);
-    const std::uint64_t threshold = static_cast<std::uint64_t>(percent) << 53U;
+    const std::uint64_t threshold = static_cast<std::uint64_t>(std::clamp(percent, 0, 100)) << 53U;
     for (int i = 1; i <= n; ++i) {
         if (draw53(rng) * 100U >= threshold) {
             continue;
