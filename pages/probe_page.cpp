@@ -135,6 +135,14 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Print
     ui::describeControl(ResultsText, QStringLiteral("Probe results"),
                         QStringLiteral("The responses to the probed patterns, newest first. "
                                        "Ctrl+Tab moves on to the next control."));
+    ui::nameAfterLabel(NoiseBox, NoiseLabel,
+                       QStringLiteral("The share of the pattern's inputs damaged at the next Ok."));
+    ui::describeControl(NoiseUpDown, QStringLiteral("Noise up or down"),
+                        QStringLiteral("Steps of 5 percent; the Up and Down keys in the box do the "
+                                       "same."));
+    ui::nameAfterLabel(SeedBox, SeedLabel,
+                       QStringLiteral("The seed of the noise: the same seed damages a pattern the "
+                                      "same way again."));
 
     connect(PatternOK, &QPushButton::clicked, this, &ProbePage::PatternOK_Click);
     connect(ClearText, &QPushButton::clicked, this, &ProbePage::ClearText_Click);

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "pages/weight_map_view.h"
+#include "ui/accessibility.h"
 #include "ui/fonts.h"
 #include "ui/page_runtime.h"
 
@@ -55,6 +56,9 @@ WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& 
     CloseThisForm->setFont(ui::pageFont("Arial", 12, ui::Bold));
 
     ui::applyGeometry(this, geometry());
+    ui::describeControl(WeightMap, QStringLiteral("Map of the connection weights"),
+                        QStringLiteral("One cell per connection: outputs down, inputs across; red "
+                                       "positive, blue negative, white zero."));
 
     connect(PrintTheMap, &QPushButton::clicked, this, &WeightMapPage::PrintTheMap_Click);
     connect(CloseThisForm, &QPushButton::clicked, this, &WeightMapPage::CloseThisForm_Click);

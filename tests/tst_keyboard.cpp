@@ -22,6 +22,7 @@
 #include "pages/menu_page.h"
 #include "pages/probe_page.h"
 #include "pages/start_page.h"
+#include "pages/weight_map_page.h"
 #include "report/save_page.h"
 #include "support/program_driver.h"
 #include "training/setup_page.h"
@@ -44,6 +45,7 @@ const PageTable kPages[] = {
     {PageId::SaveResults, &report::SavePage::geometry},
     {PageId::PlotSSEdata, &pages::GraphPage::geometry},
     {PageId::ExaminePatterns, &pages::AnalysisPage::geometry},
+    {PageId::ConnectionWeights, &pages::WeightMapPage::geometry},
 };
 
 QString accessibleName(QWidget* control) {
@@ -98,8 +100,9 @@ class TestKeyboard : public QObject {
         QVERIFY(program.train(QStringLiteral("Delta")));
         checkPage(PageId::DistMem);
         QVERIFY(program.testRecall());
-        for (const PageId id : {PageId::TestDAM, PageId::ProbeNetwork, PageId::SaveResults,
-                                PageId::PlotSSEdata, PageId::ExaminePatterns}) {
+        for (const PageId id :
+             {PageId::TestDAM, PageId::ProbeNetwork, PageId::SaveResults, PageId::PlotSSEdata,
+              PageId::ExaminePatterns, PageId::ConnectionWeights}) {
             QVERIFY(program.runtime.Show(id));
             checkPage(id);
         }
