@@ -274,9 +274,10 @@ int main(int argc, char* argv[]) {
     if (options.boxes.maxEpochsTicked &&
         static_cast<long long>(net.MaxSweeps) * (options.continueTimes + 1LL) > core::MaxCount) {
         std::fprintf(stderr,
-                     "distmem-batch: %d epochs and %d continuations make %lld epochs, more than "
-                     "the %d this program counts. Ask for fewer epochs or continuations.\n",
-                     net.MaxSweeps, options.continueTimes,
+                     "distmem-batch: %d %s and %d %s make %lld epochs, more than the %d this "
+                     "program counts. Ask for fewer epochs or continuations.\n",
+                     net.MaxSweeps, net.MaxSweeps == 1 ? "epoch" : "epochs", options.continueTimes,
+                     options.continueTimes == 1 ? "continuation" : "continuations",
                      static_cast<long long>(net.MaxSweeps) * (options.continueTimes + 1LL),
                      core::MaxCount);
         return 2;
