@@ -1,9 +1,5 @@
 #include "pages/graph_page.h"
 
-#include <QClipboard>
-#include <QFileInfo>
-#include <QGuiApplication>
-#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 
@@ -93,25 +89,9 @@ void GraphPage::PrintThisGraph_Click() {
                                        ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
         return;
     }
-    const QImage picture = SSEgraph->grab().toImage();
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->setImage(picture);
-
-    ui::PrintJob job;
-    job.printLine(QStringLiteral(" "));
-    QImage printed = clipboard->image();
-    if (printed.isNull()) {
-        // Another program may have taken the clipboard over already.
-        printed = picture;
-    }
-    job.drawPicture(QPoint(0, 0), printed);
-
-    const QString base =
-        QFileInfo(QString::fromStdString(m_net.TrainingFileName)).completeBaseName();
-    const QString name =
-        (base.isEmpty() ? QStringLiteral("network") : base) + QStringLiteral("-graph");
-    ui::printOrOfferPdf(m_printer, runtime().dialogs(), this, job, name,
-                        QString::fromStdString(m_net.TrainingFolder), name);
+    ui::printPictureOf(SSEgraph, m_printer, runtime().dialogs(), this,
+                       QString::fromStdString(m_net.TrainingFileName),
+                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("graph"));
 }
 
 void GraphPage::CloseThisForm_Click() {

@@ -1,9 +1,5 @@
 #include "pages/weight_map_page.h"
 
-#include <QClipboard>
-#include <QFileInfo>
-#include <QGuiApplication>
-#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 
@@ -106,25 +102,9 @@ void WeightMapPage::PrintTheMap_Click() {
         refuse(untrained);
         return;
     }
-    const QImage picture = WeightMap->grab().toImage();
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->setImage(picture);
-
-    ui::PrintJob job;
-    job.printLine(QStringLiteral(" "));
-    QImage printed = clipboard->image();
-    if (printed.isNull()) {
-        // Another program may have taken the clipboard over already.
-        printed = picture;
-    }
-    job.drawPicture(QPoint(0, 0), printed);
-
-    const QString base =
-        QFileInfo(QString::fromStdString(m_net.TrainingFileName)).completeBaseName();
-    const QString name =
-        (base.isEmpty() ? QStringLiteral("network") : base) + QStringLiteral("-weights");
-    ui::printOrOfferPdf(m_printer, runtime().dialogs(), this, job, name,
-                        QString::fromStdString(m_net.TrainingFolder), name);
+    ui::printPictureOf(WeightMap, m_printer, runtime().dialogs(), this,
+                       QString::fromStdString(m_net.TrainingFileName),
+                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("weights"));
 }
 
 void WeightMapPage::CloseThisForm_Click() {

@@ -1,6 +1,5 @@
 #include "ui/printer.h"
 
-#include <QBuffer>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,16 +9,19 @@
 #include <new>
 
 #include <QBuffer>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRectF>
 #include <QSaveFile>
+#include <QWidget>
 
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
@@ -316,6 +318,26 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
         parent,
         QStringLiteral("The pages were written to \"%1\".").arg(QDir::toNativeSeparators(written)),
         QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Information, Answer::Ok);
+}
+
+void printPictureOf(QWidget* view, Printer& printer, Dialogs& dialogs, QWidget* parent,
+                    const QString& trainingFile, const QString& folder, const QString& suffix) {
+    const QImage picture = view->grab().toImage();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setImage(picture);
+
+    PrintJob job;
+    job.printLine(QStringLiteral(" "));
+    QImage printed = clipboard->image();
+    if (printed.isNull()) {
+        // Another program may have taken the clipboard over already.
+        printed = picture;
+    }
+    job.drawPicture(QPoint(0, 0), printed);
+
+    const QString base = QFileInfo(trainingFile).completeBaseName();
+    const QString name = (base.isEmpty() ? QStringLiteral("network") : base) + '-' + suffix;
+    printOrOfferPdf(printer, dialogs, parent, job, name, folder, name);
 }
 
 }  // namespace ui

@@ -106,4 +106,11 @@ QString freePdfPath(const QString& folder, const QString& baseName);
 void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const PrintJob& job,
                      const QString& title, const QString& pdfFolder, const QString& pdfBaseName);
 
+// Puts a picture of `view` on the system clipboard, then prints the picture as the
+// clipboard holds it (printOrOfferPdf) below one blank line. The job and any PDF file are
+// named after `trainingFile` without its extension ("network" when empty) and `suffix`,
+// e.g. "tiny-graph"; a PDF goes to `folder`.
+void printPictureOf(QWidget* view, Printer& printer, Dialogs& dialogs, QWidget* parent,
+                    const QString& trainingFile, const QString& folder, const QString& suffix);
+
 }  // namespace ui
