@@ -1,8 +1,11 @@
 #include "core/number_format.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <string_view>
 #include <system_error>
 
@@ -223,7 +226,7 @@ std::string FormatScientific(double v, const NumberSeparators& seps) {
     return out;
 }
 
-std::string FormatSigned2(double v, const NumberSeparators& seps) {
+std::string FormatSigned2Decimal(double v, const NumberSeparators& seps) {
     std::string out;
     if (AppendNonFinite(out, v)) {
         return out;
@@ -235,6 +238,67 @@ std::string FormatSigned2(double v, const NumberSeparators& seps) {
         AppendIntegerPart(out, d, nullptr);
     }
     AppendTwoDecimals(out, d, seps);
+    return out;
+}
+
+bool Signed2Hundredths(double v, std::uint64_t* hundredths) {
+    // |v| = m * 2^-s exactly. Values of 2^31 and more (and infinities, NaN) are left to the
+    // decimal routine; below 0.004 the 15-digit value is below 0.005 as well, so zero.
+    const auto bits = std::bit_cast<std::uint64_t>(v);
+    const auto biased = static_cast<int>((bits >> 52) & 0x7FF);
+    if (biased >= 1023 + 31) {
+        return false;
+    }
+    if (biased < 1023 - 8) {  // |v| < 2^-8 < 0.004
+        *hundredths = 0;
+        return true;
+    }
+    const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    const int s = 1075 - biased;  // 22..60
+    // n = floor(100|v| + 1/2): rounding half away from zero to two decimals of the exact value.
+    const std::uint64_t scaled = 100 * m;  // < 2^60
+    const std::uint64_t halfUnit = std::uint64_t{1} << (s - 1);
+    const std::uint64_t sum = scaled + halfUnit;  // < 2^62
+    const std::uint64_t n = sum >> s;
+    const std::uint64_t rest = sum & ((std::uint64_t{1} << s) - 1);
+    // The 15-digit value lies within half a unit of its 15th digit of v, which is at most
+    // 100|v| * 0.5e-14 in units of 100|v|. When the nearest point where n changes is
+    // farther than twice that, the 15-digit value gives the same n, so the decimal routine
+    // would produce the same text. Otherwise (within about 1e-14 relative of a half
+    // hundredth, as for 2.675) it must decide.
+    const std::uint64_t distance = std::min(rest, (std::uint64_t{1} << s) - rest);
+    if (distance <= scaled / 100'000'000'000'000U) {  // distance * 1e14 <= scaled
+        return false;
+    }
+    *hundredths = n;
+    return true;
+}
+
+void AppendSigned2(std::string& out, double v, const NumberSeparators& seps) {
+    std::uint64_t n = 0;
+    if (!Signed2Hundredths(v, &n)) {
+        out += FormatSigned2Decimal(v, seps);
+        return;
+    }
+    // Sign, integer digits without a leading zero, separator, two decimals.
+    std::array<char, 24> digits{};
+    std::size_t count = 0;
+    for (std::uint64_t whole = n / 100; whole != 0; whole /= 10) {
+        digits[count++] = static_cast<char>('0' + whole % 10);
+    }
+    out += std::signbit(v) && n != 0 ? '-' : '+';
+    while (count > 0) {
+        out += digits[--count];
+    }
+    out += seps.decimal;
+    const auto cents = static_cast<unsigned>(n % 100);
+    out += static_cast<char>('0' + cents / 10);
+    out += static_cast<char>('0' + cents % 10);
+}
+
+std::string FormatSigned2(double v, const NumberSeparators& seps) {
+    std::string out;
+    AppendSigned2(out, v, seps);
     return out;
 }
 

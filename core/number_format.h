@@ -16,6 +16,7 @@
 // Infinities and NaN (which guarded arithmetic should never produce) come out as "inf",
 // "-inf" and "nan" in every format, without separators or a "+".
 
+#include <cstdint>
 #include <string>
 
 namespace core {
@@ -43,6 +44,18 @@ std::string FormatScientific(double v, const NumberSeparators& seps = {});
 // "+###.00;-###.00": always a sign, integer digits without grouping or a leading zero, two
 // decimals: "+.50", "-3.00", "+1234.50".
 std::string FormatSigned2(double v, const NumberSeparators& seps = {});
+
+// FormatSigned2 appended to `out`, without a string of its own per value.
+void AppendSigned2(std::string& out, double v, const NumberSeparators& seps);
+
+// The fast path of FormatSigned2: the rounded value in hundredths, |v| rounded to 15 digits
+// and then to two decimals, found by integer arithmetic on the double's bits. Returns false
+// when that cannot be proved to agree with the rounding by decimal digits: for |v| >= 2^31,
+// non-finite values and values within about 1e-14 (relative) of a half hundredth.
+bool Signed2Hundredths(double v, std::uint64_t* hundredths);
+
+// FormatSigned2 by decimal digits, for every value; what the fast path falls back on.
+std::string FormatSigned2Decimal(double v, const NumberSeparators& seps = {});
 
 // Plain decimal digits with a leading "-" for negatives, no grouping.
 std::string FormatInteger(long long v);

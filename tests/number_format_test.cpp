@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
 
 namespace {
@@ -95,6 +99,69 @@ TEST(FormatSigned2Test, SignAlwaysAndNoLeadingZero) {
         EXPECT_EQ(FormatSigned2(c.value), c.expected) << c.value;
     }
     EXPECT_EQ(FormatSigned2(-1234.5, kGerman), "-1234,50");
+}
+
+// The integer fast path against the rounding by decimal digits: random values over the
+// whole range of exponents and signs, and values within a few units in the last place of
+// the points where two-decimal rounding turns (k + 0.5) / 100, including those that carry
+// into a new digit (9.995, 99.995, ...) and the edges of the fast path's range.
+TEST(FormatSigned2Test, FastPathGivesTheDecimalRoutinesBytes) {
+    std::mt19937_64 random(20261207);
+    long long fast = 0;
+    long long checked = 0;
+    auto check = [&](double v) {
+        for (const double x : {v, -v}) {
+            std::uint64_t n = 0;
+            fast += core::Signed2Hundredths(x, &n) ? 1 : 0;
+            ++checked;
+            const std::string expected = core::FormatSigned2Decimal(x);
+            ASSERT_EQ(FormatSigned2(x), expected) << std::hexfloat << x;
+        }
+    };
+    auto around = [&](double v, int ulps) {
+        double below = v;
+        double above = v;
+        check(v);
+        for (int k = 0; k < ulps; ++k) {
+            below = std::nextafter(below, 0.0);
+            above = std::nextafter(above, INFINITY);
+            check(below);
+            check(above);
+        }
+    };
+    // Any bits with a binary exponent between -1100 and 60: tiny, everyday and huge values.
+    std::uniform_int_distribution<int> exponent(-1100, 60);
+    std::uniform_int_distribution<std::uint64_t> mantissa(0, (std::uint64_t{1} << 52) - 1);
+    for (int k = 0; k < 600'000; ++k) {
+        const double x = std::ldexp(1.0 + std::ldexp(static_cast<double>(mantissa(random)), -52),
+                                    exponent(random));
+        ASSERT_NO_FATAL_FAILURE(check(x));
+    }
+    // Everyday report values: weights and activations within a few thousand.
+    std::uniform_real_distribution<double> everyday(0.0, 5000.0);
+    for (int k = 0; k < 600'000; ++k) {
+        ASSERT_NO_FATAL_FAILURE(check(everyday(random)));
+    }
+    // Half hundredths, computed in several ways, and their neighbours.
+    std::uniform_int_distribution<std::int64_t> hundredths(0, 200'000'000'000);
+    for (int k = 0; k < 60'000; ++k) {
+        const auto h = static_cast<double>(hundredths(random) >> (k % 30));
+        ASSERT_NO_FATAL_FAILURE(around((h + 0.5) / 100.0, 8));
+        ASSERT_NO_FATAL_FAILURE(around(h / 100.0 + 0.005, 2));
+    }
+    for (double power = 1.0; power < 3e9; power *= 10.0) {
+        ASSERT_NO_FATAL_FAILURE(around(power - 0.005, 64));  // 0.995, 9.995, ...
+    }
+    for (const double edge : {0.0, 0.004, 0.005, 0.00390625, 0.0049999999999999, 2147483648.0,
+                              2147483647.995, 1e-320, 1e300}) {
+        ASSERT_NO_FATAL_FAILURE(around(edge, 64));
+    }
+    EXPECT_GT(checked, 3'000'000);
+    // Both ways are taken: most values by integers, the closest to a turn by digits.
+    EXPECT_GT(fast, checked * 2 / 5);
+    EXPECT_LT(fast, checked);
+    EXPECT_EQ(FormatSigned2(-1234.505, kGerman), core::FormatSigned2Decimal(-1234.505, kGerman));
+    EXPECT_EQ(FormatSigned2(-0.0), "+.00");
 }
 
 TEST(FormatTest, NonFiniteIsReadableEverywhere) {
