@@ -192,16 +192,22 @@ bool writeWorkbook(core::PublicStuff& net, const Options& options, std::string* 
     return report::WriteWorkbook(net, options.workbookPath, reportContext(options), error);
 }
 
-// The report, to standard output for "-", otherwise into `target`, opened before training.
+// The report, to standard output for "-", otherwise streamed into `target`, opened before
+// training.
 bool writeReport(core::PublicStuff& net, const Options& options, core::ReplacementFile& target,
                  std::string* error) {
     const report::ReportContext context = reportContext(options);
+    if (options.reportPath != "-") {
+        const report::ReportSink toFile = [&target](std::string_view bytes, std::string* failure) {
+            return target.write(bytes, failure);
+        };
+        return report::StreamReport(net, options.sections, context, toFile, error) &&
+               target.commit(error);
+    }
+    // Standard output gets all or nothing too, so the report is built whole first.
     std::string text;
     if (!report::ReportText(net, options.sections, context, &text, error)) {
         return false;
-    }
-    if (options.reportPath != "-") {
-        return target.write(text, error) && target.commit(error);
     }
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {

@@ -2,8 +2,14 @@
 
 #include "core/arithmetic.h"
 #include "core/replacement_file.h"
+#include "core/worker_pool.h"
 
+#include <algorithm>
+#include <atomic>
+#include <memory>
 #include <new>
+#include <thread>
+#include <vector>
 
 namespace report {
 
@@ -14,28 +20,92 @@ constexpr const char* kRowEnd = "\r\n";  // SSE-history data rows only
 constexpr const char* kSectionRule = "=============================================";
 constexpr const char* kSubRule = "---------------";
 
+// Text passes through a buffer of about kFlushBytes on its way to the sink; tables large
+// enough to matter are formatted by all threads in batches of about kBatchBytes. Together
+// they bound the report's memory, whatever the network's size.
+constexpr std::size_t kFlushBytes = std::size_t{4} << 20;
+constexpr std::size_t kBatchBytes = std::size_t{24} << 20;
+constexpr long long kParallelValues = 1 << 16;
+
 class Writer {
   public:
-    Writer(std::string& out, const core::NumberSeparators& separators)
-        : m_out(out), m_separators(separators) {}
+    Writer(const ReportSink& sink, const ReportContext& context)
+        : m_sink(sink), m_separators(context.separators), m_threads(context.threads) {
+        m_out.reserve(kFlushBytes + 4096);
+    }
 
     void line(const std::string& text) {
         m_out += text;
-        m_out += kLineEnd;
+        endLine();
     }
     void text(const std::string& text) { m_out += text; }
     void value(double v) {
-        m_out += core::FormatSigned2(v, m_separators);
+        core::AppendSigned2(m_out, v, m_separators);
         m_out += '\t';
     }
-    void endLine() { m_out += kLineEnd; }
-    void endHistoryRow() { m_out += kRowEnd; }
+    void endLine() {
+        m_out += kLineEnd;
+        flushWhenFull();
+    }
+    // For text appended directly; endRow() follows it.
+    std::string& buffer() { return m_out; }
+    // After text that carries its own line end.
+    void endRow() { flushWhenFull(); }
+    void endHistoryRow() {
+        m_out += kRowEnd;
+        flushWhenFull();
+    }
+
+    // Passes on what is buffered; false, with the sink's message in *error, when it fails.
+    bool flush(std::string* error) {
+        if (!m_failed && !m_out.empty()) {
+            m_failed = !m_sink(m_out, &m_error);
+        }
+        m_out.clear();
+        if (m_failed) {
+            *error = m_error;
+        }
+        return !m_failed;
+    }
+    bool failed() const { return m_failed; }
+
+    // Passes on bytes formatted elsewhere, after the buffered ones.
+    void pass(const std::string& bytes) {
+        flushWhenFull(true);
+        if (!m_failed && !bytes.empty()) {
+            m_failed = !m_sink(bytes, &m_error);
+        }
+    }
 
     const core::NumberSeparators& separators() const { return m_separators; }
 
+    // The threads for a large table, started at its first use.
+    core::WorkerPool& pool() {
+        if (!m_pool) {
+            const int all = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+            m_pool = std::make_unique<core::WorkerPool>(m_threads > 0 ? m_threads : all);
+        }
+        return *m_pool;
+    }
+    int threads() const { return m_threads; }
+
   private:
-    std::string& m_out;
+    void flushWhenFull(bool always = false) {
+        if ((always || m_out.size() >= kFlushBytes) && !m_out.empty()) {
+            if (!m_failed) {
+                m_failed = !m_sink(m_out, &m_error);
+            }
+            m_out.clear();
+        }
+    }
+
+    const ReportSink& m_sink;
     const core::NumberSeparators& m_separators;
+    int m_threads;
+    std::string m_out;
+    std::string m_error;
+    bool m_failed = false;
+    std::unique_ptr<core::WorkerPool> m_pool;
 };
 
 std::string number(long long n) {
@@ -46,7 +116,7 @@ std::string number(long long n) {
 // responses and errors sections.
 bool recallRows(core::PublicStuff& net, Writer& out, double core::UnitRecord::*field,
                 std::string* error) {
-    for (int p = 1; p <= net.NumPatterns; ++p) {
+    for (int p = 1; p <= net.NumPatterns && !out.failed(); ++p) {
         out.text("Pattern " + number(p) + "\t");
         if (!RecallPattern(net, p, "The report cannot be written", error)) {
             return false;
@@ -59,14 +129,74 @@ bool recallRows(core::PublicStuff& net, Writer& out, double core::UnitRecord::*f
     return true;
 }
 
-void patternRows(const core::PatternTable& table, int units, int patterns, Writer& out) {
-    for (int p = 1; p <= patterns; ++p) {
-        out.text("Pattern " + number(p) + "\t");
-        for (int u = 1; u <= units; ++u) {
-            out.value(table(u, p));
-        }
-        out.endLine();
+// One table row: `prefix`, TAB, every column's value, the line end.
+template <typename Value>
+void appendRow(std::string& out, const std::string& prefix, int row, int columns,
+               const Value& value, const core::NumberSeparators& seps) {
+    out += prefix;
+    out += number(row);
+    out += '\t';
+    for (int c = 1; c <= columns; ++c) {
+        core::AppendSigned2(out, value(row, c), seps);
+        out += '\t';
     }
+    out += kLineEnd;
+}
+
+// Rows 1..rows of a table of values. A large table is cut into batches of consecutive
+// rows, each batch into one run of rows per thread; the runs are passed on in order, so
+// the bytes are those of one thread. A batch is sized from the bytes per value seen so
+// far, which keeps it near kBatchBytes.
+template <typename Value>
+void tableRows(Writer& out, const std::string& prefix, int rows, int columns, const Value& value) {
+    const auto values = static_cast<long long>(rows) * columns;
+    if (values < kParallelValues || out.threads() == 1) {
+        for (int r = 1; r <= rows && !out.failed(); ++r) {
+            appendRow(out.buffer(), prefix, r, columns, value, out.separators());
+            out.endRow();
+        }
+        return;
+    }
+    core::WorkerPool& pool = out.pool();
+    const int threads = pool.size();
+    std::vector<std::string> runs(static_cast<std::size_t>(threads));
+    double bytesPerValue = 16.0;
+    std::atomic<bool> outOfMemory = false;
+    for (int first = 1; first <= rows && !out.failed();) {
+        const double batchValues = static_cast<double>(kBatchBytes) / bytesPerValue;
+        const int batchRows = static_cast<int>(std::clamp(
+            batchValues / columns, static_cast<double>(threads), static_cast<double>(rows)));
+        const int last = std::min(rows, first + batchRows - 1);
+        const int perThread = (last - first + threads) / threads;
+        pool.run([&](int t) {
+            std::string& run = runs[static_cast<std::size_t>(t)];
+            run.clear();
+            const int begin = first + t * perThread;
+            const int end = std::min(last, begin + perThread - 1);
+            try {
+                for (int r = begin; r <= end; ++r) {
+                    appendRow(run, prefix, r, columns, value, out.separators());
+                }
+            } catch (const std::bad_alloc&) {
+                outOfMemory = true;
+            }
+        });
+        if (outOfMemory) {
+            throw std::bad_alloc();
+        }
+        std::size_t bytes = 0;
+        for (const std::string& run : runs) {
+            out.pass(run);
+            bytes += run.size();
+        }
+        bytesPerValue = std::max(
+            1.0, static_cast<double>(bytes) / (static_cast<double>(last - first + 1) * columns));
+        first = last + 1;
+    }
+}
+
+void patternRows(const core::PatternTable& table, int units, int patterns, Writer& out) {
+    tableRows(out, "Pattern ", patterns, units, [&table](int p, int u) { return table(u, p); });
 }
 
 }  // namespace
@@ -83,8 +213,8 @@ bool RecallPattern(core::PublicStuff& net, int p, std::string_view what, std::st
 
 namespace {
 
-bool buildReport(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
-                 std::string* text, std::string* message) {
+// The checks before any text; false with the message.
+bool reportable(const core::PublicStuff& net, std::string* message) {
     if (!net.NetworkMatchesProblem()) {
         *message = "The report cannot be written: " +
                    std::string(core::Describe(core::ArithStatus::BadArguments)) + ".";
@@ -94,8 +224,15 @@ bool buildReport(core::PublicStuff& net, const SectionFlags& flags, const Report
         *message = "The report cannot be written. " + untrained;
         return false;
     }
-    std::string out;
-    Writer w(out, context.separators);
+    return true;
+}
+
+bool streamReport(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
+                  const ReportSink& sink, std::string* message) {
+    if (!reportable(net, message)) {
+        return false;
+    }
+    Writer w(sink, context);
 
     w.line("Distributed Associative Memory Program");
     w.line(kSectionRule);
@@ -137,13 +274,9 @@ bool buildReport(core::PublicStuff& net, const SectionFlags& flags, const Report
             w.text("Out " + number(j) + "\t");
         }
         w.endLine();
-        for (int i = 1; i <= net.NumInputs; ++i) {
-            w.text("INP " + number(i) + "\t");
-            for (int j = 1; j <= net.NumOutputs; ++j) {
-                w.value(net.Weights.Weight(j, i));
-            }
-            w.endLine();
-        }
+        const core::ConnectionMatrix& weights = net.Weights;
+        tableRows(w, "INP ", net.NumInputs, net.NumOutputs,
+                  [&weights](int i, int j) { return weights.Weight(j, i); });
         w.line(kSectionRule);
     }
     if (flags[InputPatternsSection]) {
@@ -171,18 +304,17 @@ bool buildReport(core::PublicStuff& net, const SectionFlags& flags, const Report
         }
         w.line(kSectionRule);
     }
-    *text = std::move(out);
-    return true;
+    return w.flush(message);
 }
 
 }  // namespace
 
-bool ReportText(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
-                std::string* text, std::string* error) {
+bool StreamReport(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
+                  const ReportSink& sink, std::string* error) {
     std::string problem;
     std::string* message = error != nullptr ? error : &problem;
     try {
-        return buildReport(net, flags, context, text, message);
+        return streamReport(net, flags, context, sink, message);
     } catch (const std::bad_alloc&) {
         // The network is untouched: only the text was being built.
         *message =
@@ -192,22 +324,50 @@ bool ReportText(core::PublicStuff& net, const SectionFlags& flags, const ReportC
     }
 }
 
+bool ReportText(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
+                std::string* text, std::string* error) {
+    std::string out;
+    const ReportSink append = [&out](std::string_view bytes, std::string*) {
+        out += bytes;
+        return true;
+    };
+    if (!StreamReport(net, flags, context, append, error)) {
+        return false;
+    }
+    *text = std::move(out);
+    return true;
+}
+
 bool WriteReport(core::PublicStuff& net, const std::string& path, const SectionFlags& flags,
                  const ReportContext& context, std::string* error) {
     std::string problem;
     std::string* message = error != nullptr ? error : &problem;
-    std::string text;
-    if (!ReportText(net, flags, context, &text, message)) {
+    if (!reportable(net, message)) {
         return false;
     }
+    core::ReplacementFile file;
+    bool opened = false;
     try {
-        core::ReplacementFile file;
-        return file.open(path, "Cannot write the report", message) && file.write(text, message) &&
-               file.commit(message);
+        opened = file.open(path, "Cannot write the report", message);
     } catch (const std::bad_alloc&) {
         *message = "Cannot write the report \"" + path + "\": there is not enough memory.";
         return false;
     }
+    if (!opened) {
+        // A report that cannot be produced is named before a file that cannot be written,
+        // as when the text was built first: the recalls run once more, into nothing.
+        std::string failure;
+        const ReportSink nothing = [](std::string_view, std::string*) { return true; };
+        if (!StreamReport(net, flags, context, nothing, &failure)) {
+            *message = failure;
+        }
+        return false;
+    }
+    const ReportSink toFile = [&file](std::string_view bytes, std::string* failure) {
+        return file.write(bytes, failure);
+    };
+    // On any failure the file's destructor removes the temporary file.
+    return StreamReport(net, flags, context, toFile, message) && file.commit(message);
 }
 
 }  // namespace report

@@ -37,7 +37,20 @@ struct ReportContext {
     // after the date line has been written.
     std::function<std::string()> date;
     std::function<std::string()> time;
+    // Threads that format large tables: 0 for one per core.
+    int threads = 0;
 };
+
+// Where the report's bytes go as they are produced, in pieces of a few MB at most.
+// Returning false, with a message in *error, stops the report with that message.
+using ReportSink = std::function<bool(std::string_view bytes, std::string* error)>;
+
+// The report passed to `sink` section by section as it is produced, with the checks and
+// messages of ReportText; the memory it takes beyond the network is bounded (some tens of
+// MB). On failure part of the report may already have gone to the sink.
+[[nodiscard]] bool StreamReport(core::PublicStuff& net, const SectionFlags& flags,
+                                const ReportContext& context, const ReportSink& sink,
+                                std::string* error);
 
 // The whole report as bytes. Changes nothing in `net` but the unit records the recall
 // sets. Returns false, with a message in *error, when a recall overflows, the counts
@@ -52,8 +65,8 @@ struct ReportContext {
 [[nodiscard]] bool RecallPattern(core::PublicStuff& net, int p, std::string_view what,
                                  std::string* error);
 
-// Writes the report to `path`, all or nothing: the text goes to a temporary file in the
-// same folder, which replaces `path` only once it is completely written and flushed. On
+// Writes the report to `path`, all or nothing: the text streams into a temporary file in
+// the same folder, which replaces `path` only once it is completely written and flushed. On
 // failure `path` is untouched and *error says what failed, naming the path and the
 // reason. Only a plain file (or a link to one) is replaced; see core::ReplacementFile.
 [[nodiscard]] bool WriteReport(core::PublicStuff& net, const std::string& path,

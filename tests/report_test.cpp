@@ -880,4 +880,47 @@ TEST_F(WriteReportTest, SignalRemovesTheTemporaryFile) {
     EXPECT_TRUE(entries().empty());
 }
 
+// A report many times larger than the writer's buffers is written under an address-space
+// limit that leaves room for little more than those buffers (building it whole needs more
+// than twice its size); written by one thread it has the bytes that three threads format.
+TEST_F(WriteReportTest, LargeReportStreamsInBoundedMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#else
+    PublicStuff net;
+    std::string numbers = "2000 0 1800 1";  // outputs, 0, inputs, patterns
+    for (int k = 0; k < 3800; ++k)
+        numbers += k % 3 == 0 ? " -2.5" : " 1";
+    ASSERT_NO_FATAL_FAILURE(loadProblem(net, numbers, "large.net"));
+    for (int i = 1; i <= 1800; ++i)
+        for (int j = 1; j <= 2000; ++j)
+            net.Weights.setWeight(j, i, ((i * 7919 + j * 104729) % 200001 - 100000) / 64.0);
+    const fs::path path = m_dir / "large.txt";
+    const int status = inChild([&] {
+        rlim_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (24 << 20);
+        const ::rlimit small{limit, limit};
+        report::ReportContext oneThread = usContext();
+        oneThread.threads = 1;
+        std::string error;
+        return ::setrlimit(RLIMIT_AS, &small) == 0 &&
+                       report::WriteReport(net, path.string(), sections({4, 0, 5}), oneThread,
+                                           &error)
+                   ? 0
+                   : 1;
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    report::ReportContext threeThreads = usContext();
+    threeThreads.threads = 3;
+    std::string text;
+    std::string error;
+    ASSERT_TRUE(report::ReportText(net, sections({4, 0, 5}), threeThreads, &text, &error)) << error;
+    EXPECT_GT(text.size(), std::size_t{24} << 20);
+    EXPECT_TRUE(readBytes(path) == text);
+    EXPECT_NE(text.find("INP 1800\t+919.66\t"), npos);
+    EXPECT_EQ(entries(), std::set<std::string>{"large.txt"});
+#endif
+}
+
 }  // namespace
