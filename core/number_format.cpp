@@ -276,24 +276,29 @@ bool Signed2Hundredths(double v, std::uint64_t* hundredths) {
 
 void AppendSigned2(std::string& out, double v, const NumberSeparators& seps) {
     std::uint64_t n = 0;
-    if (!Signed2Hundredths(v, &n)) {
+    constexpr std::size_t kLongestSeparator = 16;  // U+202F is 3 bytes
+    if (seps.decimal.size() > kLongestSeparator || !Signed2Hundredths(v, &n)) {
         out += FormatSigned2Decimal(v, seps);
         return;
     }
-    // Sign, integer digits without a leading zero, separator, two decimals.
-    std::array<char, 24> digits{};
-    std::size_t count = 0;
-    for (std::uint64_t whole = n / 100; whole != 0; whole /= 10) {
-        digits[count++] = static_cast<char>('0' + whole % 10);
-    }
-    out += std::signbit(v) && n != 0 ? '-' : '+';
-    while (count > 0) {
-        out += digits[--count];
-    }
-    out += seps.decimal;
+    // Built from the right in one buffer and appended once: two decimals, the separator,
+    // the integer digits without a leading zero (n < 2^31 * 100 has at most 12), the sign.
+    std::array<char, 64> text{};
+    std::size_t start = text.size();
     const auto cents = static_cast<unsigned>(n % 100);
-    out += static_cast<char>('0' + cents / 10);
-    out += static_cast<char>('0' + cents % 10);
+    text[--start] = static_cast<char>('0' + cents % 10);
+    text[--start] = static_cast<char>('0' + cents / 10);
+    if (seps.decimal.size() == 1) {
+        text[--start] = seps.decimal[0];
+    } else {
+        start -= seps.decimal.size();
+        seps.decimal.copy(text.data() + start, seps.decimal.size());
+    }
+    for (std::uint64_t whole = n / 100; whole != 0; whole /= 10) {
+        text[--start] = static_cast<char>('0' + whole % 10);
+    }
+    text[--start] = std::signbit(v) && n != 0 ? '-' : '+';
+    out.append(text.data() + start, text.size() - start);
 }
 
 std::string FormatSigned2(double v, const NumberSeparators& seps) {

@@ -162,6 +162,9 @@ TEST(FormatSigned2Test, FastPathGivesTheDecimalRoutinesBytes) {
     EXPECT_LT(fast, checked);
     EXPECT_EQ(FormatSigned2(-1234.505, kGerman), core::FormatSigned2Decimal(-1234.505, kGerman));
     EXPECT_EQ(FormatSigned2(-0.0), "+.00");
+    EXPECT_EQ(FormatSigned2(-1234.5, {"\xE2\x80\xAF", ""}),
+              "-1234\xE2\x80\xAF"
+              "50");
 }
 
 TEST(FormatTest, NonFiniteIsReadableEverywhere) {
