@@ -268,6 +268,9 @@ bool EpochKernel::runGroups(PublicStuff& net, bool hebb, int firstGroup, int end
         if (!m_slotPerGroup) {
             foldGroup(group, 0, m, patterns);
         }
+        if (m_progress != nullptr) {
+            m_progress->groupsDone.fetch_add(1, std::memory_order_relaxed);
+        }
     }
     return finite;
 }
@@ -297,6 +300,10 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
         return ArithStatus::OutOfMemory;
     }
     const int groups = m_groups;
+    if (m_progress != nullptr) {
+        m_progress->groupsDone.store(0, std::memory_order_relaxed);
+        m_progress->groups.store(groups, std::memory_order_relaxed);
+    }
     std::fill(m_patternSSE.begin(), m_patternSSE.end(), 0.0);
     std::fill(m_patternOutputMax.begin(), m_patternOutputMax.end(), 0.0);
 

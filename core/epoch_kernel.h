@@ -11,6 +11,7 @@
 // operation is the one the plain loops would do, in the same order: the results are
 // identical to the bit, for any thread count.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -26,6 +27,13 @@ namespace core {
 namespace epoch {
 struct Kernels;
 }
+
+// How far the epoch under way has come: groups of output blocks finished out of all. Read
+// from any thread while trainEpoch runs (each group is a share of the epoch's work).
+struct EpochProgress {
+    std::atomic<int> groupsDone{0};
+    std::atomic<int> groups{0};
+};
 
 class EpochKernel {
   public:
@@ -43,6 +51,10 @@ class EpochKernel {
     // change between calls: make one kernel per training run.
     [[nodiscard]] ArithStatus trainEpoch(PublicStuff& net, bool hebb);
 
+    // Counts finished groups into `progress` (nullptr: none) from the next epoch on; each
+    // epoch starts it again from zero. `progress` must outlive the kernel's epochs.
+    void setProgress(EpochProgress* progress) { m_progress = progress; }
+
     // Whether the last epoch was proven free of overflow (and so ran without a snapshot),
     // and the bytes the snapshot holds now.
     bool lastEpochProvenSafe() const { return !m_takeSnapshot; }
@@ -58,6 +70,7 @@ class EpochKernel {
     bool provenSafe(const PublicStuff& net, bool hebb);
 
     int m_threads;
+    EpochProgress* m_progress = nullptr;
     std::unique_ptr<WorkerPool> m_pool;  // started by the first epoch that can use it
     std::vector<char> m_threadFinite;    // per thread of the pool
     const epoch::Kernels* m_kernels;

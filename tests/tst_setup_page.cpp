@@ -118,6 +118,7 @@ class TestSetupPage : public QObject {
             {"Command2", 7920, 7560, 1695, 615, true},
             {"Label3", 0, 7560, 3132, 732, true},
             {"Stop", 360, 6600, 1695, 615, true},
+            {"EpochProgress", 6120, 5940, 4500, 1140},
         });
     }
     void geometry() {
@@ -326,6 +327,71 @@ class TestSetupPage : public QObject {
         QTest::mouseClick(page->StartTraining, Qt::LeftButton);
         QVERIFY(program.net.SweepCount < 32767);
         QVERIFY(page->Continue->isVisible());
+    }
+
+    // With the progress shown from an epoch's start, "Stop" during an epoch says the run
+    // ends with it and ends it there (or after the next, when the epoch completed between
+    // reading the text and the click); the network is what the same run on one thread
+    // leaves after that many epochs.
+    void aLongEpochShowsProgressAndStopEndsTheRunAfterIt() {
+        const int delay = SetupPage::EpochProgressDelayMs;
+        SetupPage::EpochProgressDelayMs = 0;
+        std::string problem = "768 0 768 48";
+        for (int k = 0; k < 2 * 768 * 48; ++k)
+            problem += k % 7 ? " 0.25" : " -0.5";
+        Program program(problem.c_str());
+        SetupPage* page = program.page();
+        QTest::mouseClick(page->Check1[0], Qt::LeftButton);  // no rule ends the run
+        QString shown;
+        QString afterStop;
+        QTimer poll;
+        poll.setInterval(2);
+        connect(&poll, &QTimer::timeout, page, [&] {
+            if (shown.isEmpty() && page->EpochProgress->isVisible()) {
+                shown = page->EpochProgress->text();
+                QTest::mouseClick(page->Stop, Qt::LeftButton);
+                afterStop = page->EpochProgress->text();
+            }
+        });
+        poll.start();
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        poll.stop();
+        SetupPage::EpochProgressDelayMs = delay;
+
+        QVERIFY2(shown.startsWith("Epoch "), qPrintable(shown));
+        const int epoch = shown.section(QLatin1Char(' '), 1, 1).chopped(1).toInt();
+        QVERIFY(shown.contains(" %"));
+        QVERIFY2(
+            afterStop.contains(QStringLiteral("Stopping after epoch %1 is complete").arg(epoch)),
+            qPrintable(afterStop));
+        const int trained = program.net.SweepCount;
+        QVERIFY2(trained == epoch || trained == epoch + 1, qPrintable(QString::number(trained)));
+        QVERIFY(!page->EpochProgress->isVisible());
+        QVERIFY(page->Continue->isVisible());
+
+        core::PublicStuff one;
+        std::string error;
+        QVERIFY(core::LoadTrainingData(one, problem, "tiny.net", &error));
+        one.CreateUnitsAndWeights();
+        one.FreshStart = 1;
+        one.LearningRule = program.net.LearningRule;
+        one.LearningRate = program.net.LearningRate;
+        one.PrintSweeps = program.net.PrintSweeps;
+        one.MaxSweeps = program.net.MaxSweeps;
+        struct StopAfter final : training::RunObserver {
+            int epochs;
+            explicit StopAfter(int n) : epochs(n) {}
+            void printout(const training::Printout&) override {}
+            bool keepGoing() override { return --epochs > 0; }
+        } stopAfter(trained);
+        (void)training::RunTraining(one, {false, false}, stopAfter);
+        QCOMPARE(one.SweepCount, program.net.SweepCount);
+        QVERIFY(one.TotalSSE == program.net.TotalSSE);
+        bool same = true;
+        for (int j = 1; j <= 768; ++j)
+            for (int i = 1; i <= 768; ++i)
+                same = same && one.Weights.Weight(j, i) == program.net.Weights.Weight(j, i);
+        QVERIFY(same);
     }
 
     void exitEndsTheProgram() {

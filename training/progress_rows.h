@@ -18,6 +18,12 @@ std::string TotalSSELine(double totalSSE, const core::NumberSeparators& separato
 // "Change in SSE: -4.50E+00" (Scientific format)
 std::string ChangeLine(double change, const core::NumberSeparators& separators);
 
+// Within a long epoch: "Epoch 12: 40 %" and, once a share is done to judge by,
+// "about 7 s left" (whole seconds, at least 1) on a second line.
+std::string EpochProgressLine(int epoch, double fractionDone, double secondsSoFar);
+// After "Stop" during a long epoch.
+std::string StoppingLine(int epoch);  // "Stopping after epoch 12 is complete"
+
 // Green while the error falls or stays, red when it rises.
 inline RowColour ChangeColour(double change) {
     return change >= 0.0 ? RowColour::Green : RowColour::Red;

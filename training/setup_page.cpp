@@ -2,12 +2,14 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "core/arithmetic.h"
@@ -26,7 +28,7 @@ namespace training {
 
 namespace {
 
-constexpr std::array<ui::ControlPlace, 29> kGeometry = {{
+constexpr std::array<ui::ControlPlace, 30> kGeometry = {{
     {"Label1", {1380, 0, 6972, 1332}},
     {"Frame1", {240, 1680, 3012, 1332}},
     {"OptionHebb", {120, 360, 1572, 495}},
@@ -55,7 +57,8 @@ constexpr std::array<ui::ControlPlace, 29> kGeometry = {{
     {"TestRecall", {7080, 6720, 1695, 615}},
     {"Command2", {7920, 7560, 1695, 615}},
     {"Label3", {0, 7560, 3132, 732}},
-    {"Stop", {360, 6600, 1695, 615}},  // shown only while a run goes on
+    {"Stop", {360, 6600, 1695, 615}},             // shown only while a run goes on
+    {"EpochProgress", {6120, 5940, 4500, 1140}},  // shown only within a long epoch
 }};
 
 const QColor kRed(255, 0, 0);
@@ -92,70 +95,96 @@ int sliderPosition(const QLineEdit* box) {
 
 }  // namespace
 
-// Receives printouts from the epoch loop and draws the latest one at most once per screen
-// frame; between frames it only remembers it. A ticker thread raises a flag every frame so
-// that the loop's per-epoch poll costs one atomic load.
+// Between the epoch loop on its worker thread and the window thread. The loop leaves the
+// latest printout and how far the epoch under way has come; every screen frame the window
+// thread draws what is new. "Stop" raises a flag the loop reads after each epoch.
 class SetupPage::ProgressDisplay final : public RunObserver {
   public:
-    explicit ProgressDisplay(SetupPage& page) : m_page(page), m_separators(separators()) {
-        m_ticker = std::jthread([this](const std::stop_token& stop) {
-            std::mutex mutex;
-            std::condition_variable_any wake;
-            std::unique_lock lock(mutex);
-            // Waking on the stop request lets a short run end without waiting a frame.
-            while (
-                !wake.wait_for(lock, stop, std::chrono::milliseconds(16), [] { return false; })) {
-                if (stop.stop_requested()) {
-                    break;
-                }
-                m_frameDue.store(true, std::memory_order_relaxed);
-            }
-        });
-    }
+    using Clock = std::chrono::steady_clock;
 
+    explicit ProgressDisplay(SetupPage& page)
+        : m_page(page), m_separators(separators()), m_fileName(page.m_net.TrainingFileName) {}
+
+    // On the loop's thread.
     void printout(const Printout& printout) override {
+        const std::lock_guard lock(m_mutex);
         m_latest = printout;
         m_pending = true;
     }
-
-    bool keepGoing() override {
-        if (m_frameDue.load(std::memory_order_relaxed)) {
-            m_frameDue.store(false, std::memory_order_relaxed);
-            drawPending();
-            QCoreApplication::processEvents(QEventLoop::AllEvents);
-        }
-        return !m_stopRequested;
+    bool keepGoing() override { return !m_stopRequested.load(std::memory_order_relaxed); }
+    void epochStarting(int epoch) override {
+        const std::lock_guard lock(m_mutex);
+        m_epoch = epoch;
+        m_epochStart = Clock::now();
     }
+    core::EpochProgress* epochProgress() override { return &m_progress; }
 
-    void requestStop() { m_stopRequested = true; }
+    // On the window thread.
+    void requestStop() {
+        m_stopRequested.store(true, std::memory_order_relaxed);
+        drawEpochProgress();
+    }
 
     // Draws the last printout if it has not been drawn yet, as the run drew it.
     void drawPending() {
-        if (!m_pending) {
-            return;
+        Printout latest;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!m_pending) {
+                return;
+            }
+            m_pending = false;
+            latest = m_latest;
         }
-        m_pending = false;
         auto& rows = m_page.Picture1;
         for (ui::TextRow* row : rows) {
             row->clear();
         }
-        rows[0]->printLine(qs(TrainingLine(m_page.m_net.TrainingFileName)));
-        rows[1]->printLine(qs(EpochsLine(m_latest.SweepCount)));
-        rows[2]->printLine(qs(TotalSSELine(m_latest.TotalSSE, m_separators)));
-        if (m_latest.hasChange) {
-            rows[3]->setBackground(colourOf(ChangeColour(m_latest.SSEChange)));
-            rows[3]->printLine(qs(ChangeLine(m_latest.SSEChange, m_separators)));
+        rows[0]->printLine(qs(TrainingLine(m_fileName)));
+        rows[1]->printLine(qs(EpochsLine(latest.SweepCount)));
+        rows[2]->printLine(qs(TotalSSELine(latest.TotalSSE, m_separators)));
+        if (latest.hasChange) {
+            rows[3]->setBackground(colourOf(ChangeColour(latest.SSEChange)));
+            rows[3]->printLine(qs(ChangeLine(latest.SSEChange, m_separators)));
         }
+    }
+
+    // Shows how far an epoch has come once it has taken longer than EpochProgressDelay,
+    // and, after "Stop", that the run ends with it.
+    void drawEpochProgress() {
+        int epoch = 0;
+        Clock::time_point start;
+        {
+            const std::lock_guard lock(m_mutex);
+            epoch = m_epoch;
+            start = m_epochStart;
+        }
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (epoch == 0 || seconds * 1000.0 < EpochProgressDelayMs) {
+            return;
+        }
+        const int groups = m_progress.groups.load(std::memory_order_relaxed);
+        const int done = m_progress.groupsDone.load(std::memory_order_relaxed);
+        const double fraction = groups > 0 ? static_cast<double>(done) / groups : 0.0;
+        std::string text = EpochProgressLine(epoch, fraction, seconds);
+        if (m_stopRequested.load(std::memory_order_relaxed)) {
+            text += "\n" + StoppingLine(epoch);
+        }
+        m_page.EpochProgress->setText(qs(text));
+        m_page.EpochProgress->show();
     }
 
   private:
     SetupPage& m_page;
     core::NumberSeparators m_separators;
+    std::string m_fileName;
+    std::mutex m_mutex;
     Printout m_latest;
     bool m_pending = false;
-    bool m_stopRequested = false;
-    std::atomic<bool> m_frameDue{false};
-    std::jthread m_ticker;
+    int m_epoch = 0;
+    Clock::time_point m_epochStart;
+    core::EpochProgress m_progress;
+    std::atomic<bool> m_stopRequested{false};
 };
 
 SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
@@ -236,6 +265,9 @@ SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     Stop = ui::named(new QPushButton(QStringLiteral("Stop"), this), "Stop");
     Stop->setToolTip(QStringLiteral("Ends training after the current epoch (Esc)"));
     Stop->hide();
+    EpochProgress = label("", "EpochProgress");
+    EpochProgress->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+    EpochProgress->hide();
 
     ui::applyGeometry(this, geometry());
 
@@ -430,11 +462,37 @@ void SetupPage::RunTraining() {
         connect(Stop, &QPushButton::clicked, this, [&display] { display.requestStop(); });
     Stop->show();
     runtime().lockInput(Stop);
-    const RunResult result =
-        training::RunTraining(m_net, {Check1[0]->isChecked(), Check1[1]->isChecked()}, display);
+
+    // The loop runs on its own thread; this one keeps handling events (repaints, "Stop",
+    // Esc) and draws once per screen frame until the loop's end quits the event loop.
+    // Nothing on this thread touches the network meanwhile: other input is locked.
+    const StoppingRules rules{Check1[0]->isChecked(), Check1[1]->isChecked()};
+    RunResult result;
+    QEventLoop running;
+    QTimer frame;
+    frame.setInterval(16);
+    connect(&frame, &QTimer::timeout, &running, [&display] {
+        display.drawPending();
+        display.drawEpochProgress();
+    });
+    std::jthread loop([this, &rules, &display, &result, &running] {
+        try {
+            result = training::RunTraining(m_net, rules, display);
+        } catch (const std::bad_alloc&) {
+            result.end = RunEnd::ArithmeticFailure;
+            result.message = "Training stopped: there is not enough memory.";
+        }
+        QMetaObject::invokeMethod(&running, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    frame.start();
+    running.exec();
+    loop.join();
+    frame.stop();
+
     runtime().unlockInput();
     disconnect(stopConnection);
     Stop->hide();
+    EpochProgress->hide();
 
     display.drawPending();
     finalDisplay(result);

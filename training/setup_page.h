@@ -3,9 +3,11 @@
 // The setup page (DistMem): the learning rule, rate and stopping rules are chosen here,
 // and the training run happens here, drawing its progress into four text rows.
 //
-// A run executes inside the click handler of "Start Training" or "Continue Training".
-// While it runs, input to every page is locked except for the "Stop" button (and Esc),
-// and the windows keep repainting: printouts are drawn at most once per screen frame.
+// A run starts from the click handler of "Start Training" or "Continue Training", which
+// returns when it ends. The epoch loop runs on a worker thread while the window thread
+// handles events: input to every page is locked except for the "Stop" button (and Esc),
+// the windows keep repainting, printouts are drawn at most once per screen frame, and an
+// epoch that takes a while shows its progress beside the progress rows.
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -79,7 +81,11 @@ class SetupPage : public ui::Page {
     QPushButton* TestRecall;
     QPushButton* Command2;
     QLabel* Label3;
-    QPushButton* Stop;  // ends a run after the current epoch
+    QPushButton* Stop;      // ends a run after the current epoch
+    QLabel* EpochProgress;  // how far an epoch has come, once it takes a while
+
+    // How long an epoch runs before EpochProgress shows it, in milliseconds.
+    static inline int EpochProgressDelayMs = 500;
 
     // Rewrites Label3's forecast for the rule and the rate in LRateBox.
     void updateForecast();

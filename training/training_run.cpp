@@ -82,6 +82,7 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
     double previousSSE = net.TotalSSE;
     // One kernel per run: it keeps the recall that starts the next epoch.
     core::EpochKernel kernel;
+    kernel.setProgress(observer.epochProgress());
     bool done = false;
     while (!done) {
         if (net.SweepCount == core::MaxCount) {
@@ -90,6 +91,7 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
                 "Training stopped at epoch 32767, the most epochs this program counts.";
             return result;
         }
+        observer.epochStarting(net.SweepCount + 1);
         // On failure the kernel leaves the network as it was before the epoch.
         const ArithStatus status = kernel.trainEpoch(net, hebb);
         if (status != ArithStatus::Ok) {

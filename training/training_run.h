@@ -2,12 +2,14 @@
 
 // The epoch loop of a training run: sweeps through the patterns in file order, records
 // the SSE history, reports printouts to an observer and applies the stopping rules.
-// It knows no window; the setup page draws what the observer receives.
+// It knows no window; the setup page runs it on a worker thread and draws what the
+// observer receives. The observer's calls come from the thread that runs the loop.
 
 #include <cstdint>
 #include <string>
 
 #include "core/arithmetic.h"
+#include "core/epoch_kernel.h"
 #include "core/network_state.h"
 
 namespace training {
@@ -28,6 +30,11 @@ class RunObserver {
     // Polled after every epoch; returning false ends the run after that epoch as if a
     // stopping rule had ended it. Called inside the loop: keep it cheap.
     virtual bool keepGoing() = 0;
+    // Epoch `epoch` (SweepCount + 1) is about to be trained.
+    virtual void epochStarting(int epoch) { (void)epoch; }
+    // Where the kernel counts the groups it has finished within an epoch, for an observer
+    // on another thread to read; nullptr for none. Asked once per run.
+    virtual core::EpochProgress* epochProgress() { return nullptr; }
 };
 
 struct StoppingRules {
