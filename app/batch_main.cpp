@@ -4,10 +4,11 @@
 //   distmem-batch FILE.net [--rule Hebb|Delta] [--rate R] [--epochs N] [--print K]
 //                 [--min-error E] [--no-max-epochs] [--continue TIMES]
 //                 [--report OUT.txt|-] [--sections 1234] [--date TEXT] [--time TEXT]
-//                 [--workbook OUT.xlsx]
+//                 [--workbook OUT.xlsx] [--quiet]
 //   distmem-batch FILE.net --diagnose [--rule Hebb|Delta] [--rate R] [--json]
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -24,6 +25,7 @@
 #include "report/report_writer.h"
 #include "report/workbook_writer.h"
 #include "training/parameters.h"
+#include "training/progress_rows.h"
 #include "training/training_run.h"
 
 namespace {
@@ -32,12 +34,13 @@ constexpr const char* kUsage =
     "usage: distmem-batch FILE.net [--rule Hebb|Delta] [--rate R] [--epochs N] [--print K]\n"
     "                     [--min-error E] [--no-max-epochs] [--continue TIMES]\n"
     "                     [--report OUT.txt|-] [--sections 0123456] [--date TEXT] [--time TEXT]\n"
-    "                     [--workbook OUT.xlsx]\n"
+    "                     [--workbook OUT.xlsx] [--quiet]\n"
     "Trains FILE.net as the setup page does (defaults: Hebb, rate 0.10, 100 epochs, a printout\n"
     "every 10) and writes the summary report with the given sections (default 1234), and with\n"
     "--workbook the spreadsheet of the run; with --report - the report goes to standard output\n"
     "and the summary line to standard error. A report or workbook replaces only a plain file\n"
-    "(or the file a link points at).\n"
+    "(or the file a link points at). While standard error is a terminal, a line there shows\n"
+    "the epoch, the total SSE, the time so far and the time left; --quiet leaves it out.\n"
     "Reports use \".\" and \",\" in numbers and MM/DD/YY HH:MM:SS dates whatever the locale, so a\n"
     "batch report is the same on every machine; the windows follow the user's locale.\n"
     "       distmem-batch FILE.net --diagnose [--rule Hebb|Delta] [--rate R] [--json]\n"
@@ -58,6 +61,7 @@ struct Options {
     std::string time;
     bool diagnose = false;
     bool json = false;
+    bool quiet = false;
 };
 
 int usageError(const std::string& message) {
@@ -83,6 +87,8 @@ std::string parse(const std::vector<std::string_view>& args, Options& options) {
             options.diagnose = true;
         } else if (arg == "--json") {
             options.json = true;
+        } else if (arg == "--quiet") {
+            options.quiet = true;
         } else if (arg == "--rule" || arg == "--rate" || arg == "--epochs" || arg == "--print" ||
                    arg == "--min-error" || arg == "--continue" || arg == "--report" ||
                    arg == "--sections" || arg == "--date" || arg == "--time" ||
@@ -147,9 +153,58 @@ std::string parse(const std::vector<std::string_view>& args, Options& options) {
     return "";
 }
 
-struct Quiet final : training::RunObserver {
-    void printout(const training::Printout&) override {}
+// Progress on standard error while it is a terminal (and --quiet was not given): one line,
+// rewritten at most five times a second between epochs and cleared when training ends, so
+// that logs and pipes see nothing of it.
+class TerminalProgress final : public training::RunObserver {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    TerminalProgress(bool show, int totalEpochs)
+        : m_show(show && ::isatty(STDERR_FILENO) == 1), m_totalEpochs(totalEpochs) {}
+    ~TerminalProgress() override { clear(); }
+    TerminalProgress(const TerminalProgress&) = delete;
+    TerminalProgress& operator=(const TerminalProgress&) = delete;
+
+    void printout(const training::Printout& printout) override {
+        m_sse = printout.TotalSSE;
+        m_hasSSE = true;
+    }
     bool keepGoing() override { return true; }
+    void epochStarting(int epoch) override {
+        // Continuations count on from the first run.
+        m_done = epoch - 1;
+        const Clock::time_point now = Clock::now();
+        if (!m_show || now - m_lastDrawn < std::chrono::milliseconds(200)) {
+            return;
+        }
+        m_lastDrawn = now;
+        const double seconds = std::chrono::duration<double>(now - m_start).count();
+        const std::string line = training::BatchProgressLine(m_done, m_totalEpochs,
+                                                             m_hasSSE ? &m_sse : nullptr, seconds);
+        std::fprintf(stderr, "\r%s\033[K", line.c_str());
+        std::fflush(stderr);
+        m_drawn = true;
+    }
+
+    // Removes the line, before anything else is written.
+    void clear() {
+        if (m_drawn) {
+            std::fputs("\r\033[K", stderr);
+            std::fflush(stderr);
+            m_drawn = false;
+        }
+    }
+
+  private:
+    bool m_show;
+    int m_totalEpochs;
+    int m_done = 0;
+    double m_sse = 0.0;
+    bool m_hasSSE = false;
+    bool m_drawn = false;
+    Clock::time_point m_start = Clock::now();
+    Clock::time_point m_lastDrawn = Clock::now();
 };
 
 // --diagnose: the analysis of the loaded file at the rule and rate read, without training.
@@ -290,8 +345,9 @@ int main(int argc, char* argv[]) {
     }
     (void)core::ZeroWeights(net);
     const training::StoppingRules rules{options.boxes.maxEpochsTicked, options.minErrorRule};
-    Quiet quiet;
-    training::RunResult result = training::RunTraining(net, rules, quiet);
+    const int totalEpochs = rules.maxEpochs ? net.MaxSweeps * (options.continueTimes + 1) : 0;
+    TerminalProgress progress(!options.quiet, totalEpochs);
+    training::RunResult result = training::RunTraining(net, rules, progress);
     // As "Continue Training" does, as often as asked.
     for (int k = 0; k < options.continueTimes && result.message.empty(); ++k) {
         if (rules.maxEpochs) {
@@ -301,8 +357,9 @@ int main(int argc, char* argv[]) {
             }
         }
         net.FreshStart = 0;
-        result = training::RunTraining(net, rules, quiet);
+        result = training::RunTraining(net, rules, progress);
     }
+    progress.clear();
     // The summary goes where the report does not.
     std::FILE* summary = options.reportPath == "-" ? stderr : stdout;
     if (net.TrainedOnProblem) {

@@ -280,4 +280,18 @@ TEST(ProgressRows, TextsAndColours) {
     EXPECT_EQ(training::FinalSSEColour(0.0499, 0.05), training::RowColour::Green);
 }
 
+// The estimate needs a known end and a share done; "about 1 s" at the least within an epoch.
+TEST(ProgressRows, EpochAndBatchProgress) {
+    EXPECT_EQ(training::EpochProgressLine(12, 0.4, 2.0), "Epoch 12: 40 %\nabout 3 s left");
+    EXPECT_EQ(training::EpochProgressLine(3, 0.01, 2.0), "Epoch 3: 1 %");
+    EXPECT_EQ(training::EpochProgressLine(3, 0.999, 0.1), "Epoch 3: 99 %\nabout 1 s left");
+    EXPECT_EQ(training::StoppingLine(12), "Stopping after epoch 12 is complete");
+    const double sse = 1.2345;
+    EXPECT_EQ(training::BatchProgressLine(120, 1000, &sse, 12.0),
+              "epoch 120 of 1000, total SSE 1.23E+00, 12 s elapsed, about 88 s left");
+    EXPECT_EQ(training::BatchProgressLine(7, 0, nullptr, 0.4), "epoch 7, 0 s elapsed");
+    EXPECT_EQ(training::BatchProgressLine(1000, 1000, &sse, 9.6),
+              "epoch 1000 of 1000, total SSE 1.23E+00, 10 s elapsed");
+}
+
 }  // namespace

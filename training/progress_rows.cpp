@@ -33,6 +33,23 @@ std::string EpochProgressLine(int epoch, double fractionDone, double secondsSoFa
     return text;
 }
 
+std::string BatchProgressLine(int epochsDone, int totalEpochs, const double* totalSSE,
+                              double secondsSoFar) {
+    std::string text = "epoch " + core::FormatInteger(epochsDone);
+    if (totalEpochs > 0) {
+        text += " of " + core::FormatInteger(totalEpochs);
+    }
+    if (totalSSE != nullptr) {
+        text += ", total SSE " + core::FormatScientific(*totalSSE);
+    }
+    text += ", " + core::FormatInteger(std::llround(secondsSoFar)) + " s elapsed";
+    if (totalEpochs > 0 && epochsDone > 0 && epochsDone < totalEpochs) {
+        const double left = secondsSoFar * (totalEpochs - epochsDone) / epochsDone;
+        text += ", about " + core::FormatInteger(std::llround(left)) + " s left";
+    }
+    return text;
+}
+
 std::string StoppingLine(int epoch) {
     return "Stopping after epoch " + core::FormatInteger(epoch) + " is complete";
 }

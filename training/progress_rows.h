@@ -24,6 +24,12 @@ std::string EpochProgressLine(int epoch, double fractionDone, double secondsSoFa
 // After "Stop" during a long epoch.
 std::string StoppingLine(int epoch);  // "Stopping after epoch 12 is complete"
 
+// The batch trainer's progress line: "epoch 120 of 1000, total SSE 1.23E+00, 12 s elapsed,
+// about 88 s left". Without a known end (totalEpochs 0) it says "epoch 120" and no time
+// left; before the first printout it has no SSE.
+std::string BatchProgressLine(int epochsDone, int totalEpochs, const double* totalSSE,
+                              double secondsSoFar);
+
 // Green while the error falls or stays, red when it rises.
 inline RowColour ChangeColour(double change) {
     return change >= 0.0 ? RowColour::Green : RowColour::Red;
