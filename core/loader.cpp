@@ -172,7 +172,11 @@ class ChunkReader {
     // Bytes of text allowed per announced field before the buffer grows by doubling.
     static constexpr std::size_t kBytesPerField = 64;
 
-    ChunkReader(int fd, std::size_t fileSize) : m_fd(fd), m_fileSize(fileSize) {}
+    // Reads at most this much per read() when someone watches the progress.
+    static constexpr std::size_t kWatchedRead = std::size_t{4} << 20;
+
+    ChunkReader(int fd, std::size_t fileSize, LoadProgress* progress)
+        : m_fd(fd), m_fileSize(fileSize), m_progress(progress) {}
     ChunkReader(const ChunkReader&) = delete;
     ChunkReader& operator=(const ChunkReader&) = delete;
     ~ChunkReader() {
@@ -184,6 +188,8 @@ class ChunkReader {
     std::string_view complete() const { return {m_bytes, m_complete}; }
     std::size_t fileSize() const { return std::max(m_fileSize, m_size); }
     int failure() const { return m_failure; }
+    bool cancelled() const { return m_cancelled; }
+    LoadProgress* progress() const { return m_progress; }
 
     // Reads on until complete() grows; false at the end of the file or on a read error
     // (failure() then holds errno). Throws std::bad_alloc.
@@ -192,10 +198,22 @@ class ChunkReader {
             if (m_capacity - m_size <= 1) {
                 grow(std::max(kFirstChunk, m_capacity * 2));
             }
+            if (m_progress != nullptr && m_progress->cancel.load(std::memory_order_relaxed)) {
+                m_cancelled = true;
+                m_ended = true;
+                return false;
+            }
             // One byte is kept for the '?' that cuts an endless field.
-            const ssize_t got = ::read(m_fd, m_bytes + m_size, m_capacity - 1 - m_size);
+            std::size_t room = m_capacity - 1 - m_size;
+            if (m_progress != nullptr) {
+                room = std::min(room, kWatchedRead);
+            }
+            const ssize_t got = ::read(m_fd, m_bytes + m_size, room);
             if (got < 0 && errno == EINTR) {
                 continue;
+            }
+            if (got > 0 && m_progress != nullptr) {
+                m_progress->bytesRead.fetch_add(got, std::memory_order_relaxed);
             }
             if (got <= 0) {
                 m_failure = got < 0 ? errno : 0;
@@ -254,7 +272,9 @@ class ChunkReader {
     std::size_t m_size = 0;
     std::size_t m_complete = 0;
     bool m_ended = false;
+    bool m_cancelled = false;
     int m_failure = 0;
+    LoadProgress* m_progress;
 };
 
 class Parser {
@@ -387,7 +407,13 @@ class Parser {
 
     // More whole fields from the reader; false when there are none.
     bool refill() {
-        if (m_reader == nullptr || !m_reader->more()) {
+        if (m_reader == nullptr) {
+            return false;
+        }
+        if (LoadProgress* progress = m_reader->progress(); progress != nullptr) {
+            progress->bytesParsed.store(static_cast<long long>(m_pos), std::memory_order_relaxed);
+        }
+        if (!m_reader->more()) {
             return false;
         }
         setBytes(m_reader->complete());
@@ -691,7 +717,22 @@ bool LoadTrainingData(PublicStuff& net, std::string_view bytes, std::string_view
     return load(net, parser, error);
 }
 
+void TakeLoadedProblem(PublicStuff& net, PublicStuff& loaded) {
+    net.NumOutputs = loaded.NumOutputs;
+    net.SecondHeaderValue = loaded.SecondHeaderValue;
+    net.NumInputs = loaded.NumInputs;
+    net.NumPatterns = loaded.NumPatterns;
+    net.InputPatterns = std::move(loaded.InputPatterns);
+    net.DesiredOutputs = std::move(loaded.DesiredOutputs);
+    net.TrainedOnProblem = false;
+}
+
 bool LoadTrainingFile(PublicStuff& net, const std::string& path, std::string* error) {
+    return LoadTrainingFile(net, path, error, nullptr);
+}
+
+bool LoadTrainingFile(PublicStuff& net, const std::string& path, std::string* error,
+                      LoadProgress* progress) {
     auto fail = [&](const char* what, int code) {
         if (error != nullptr) {
             *error = std::string(what) + " the training file " + quoted(path) + ": " +
@@ -735,9 +776,23 @@ bool LoadTrainingFile(PublicStuff& net, const std::string& path, std::string* er
     }
 
     try {
-        ChunkReader reader(fd, static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)));
+        const auto size = static_cast<std::size_t>(std::max<off_t>(info.st_size, 0));
+        if (progress != nullptr) {
+            progress->fileSize.store(static_cast<long long>(size), std::memory_order_relaxed);
+        }
+        ChunkReader reader(fd, size, progress);
         Parser parser(reader, path);
         const bool loaded = load(net, parser, error);
+        if (reader.cancelled()) {
+            if (error != nullptr) {
+                *error = "Loading the training file " + quoted(path) + " was cancelled.";
+            }
+            return false;
+        }
+        if (loaded && progress != nullptr) {
+            progress->bytesParsed.store(progress->bytesRead.load(std::memory_order_relaxed),
+                                        std::memory_order_relaxed);
+        }
         if (!loaded && reader.failure() != 0) {
             return fail("Cannot read", reader.failure());
         }

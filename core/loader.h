@@ -11,6 +11,7 @@
 // Loading is all or nothing: the whole file is checked before the network changes, and
 // on any failure the network is exactly as it was.
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,24 @@ namespace core {
 // cannot be read, ends early, holds a field that is not a finite number, announces a
 // count outside 1..32767 or a fractional header value, or needs more memory than there is.
 [[nodiscard]] bool LoadTrainingFile(PublicStuff& net, const std::string& path, std::string* error);
+
+// Progress of LoadTrainingFile for another thread to show, and its way to cancel it.
+struct LoadProgress {
+    std::atomic<long long> fileSize{0};
+    std::atomic<long long> bytesRead{0};
+    std::atomic<long long> bytesParsed{0};
+    std::atomic<bool> cancel{false};  // set from any thread; the load then fails soon
+};
+
+// LoadTrainingFile that reports to `progress` as it goes, reading at most a few MB per
+// read so that a cancel request is seen soon. A cancelled load fails as any other does,
+// with the network unchanged and *error "Loading the training file ... was cancelled.".
+[[nodiscard]] bool LoadTrainingFile(PublicStuff& net, const std::string& path, std::string* error,
+                                    LoadProgress* progress);
+
+// Moves a problem loaded into `loaded` into `net`: the fields LoadTrainingFile replaces.
+// For loading into a staging network on another thread.
+void TakeLoadedProblem(PublicStuff& net, PublicStuff& loaded);
 
 // The same for file contents already in memory; `name` stands for the file in messages.
 [[nodiscard]] bool LoadTrainingData(PublicStuff& net, std::string_view bytes, std::string_view name,

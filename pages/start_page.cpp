@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <memory>
 #include <string>
 
 #include "core/loader.h"
@@ -14,6 +15,7 @@
 #include "ui/dialogs.h"
 #include "ui/file_lists.h"
 #include "ui/fonts.h"
+#include "ui/long_task.h"
 #include "ui/page_runtime.h"
 #include "ui/wrapping_button.h"
 
@@ -154,6 +156,20 @@ void StartPage::Dir1_Change() {
     File1->setPath(Dir1->path());
 }
 
+namespace {
+
+// "12.3 MB of 40.0 MB read, 10.1 MB parsed"
+QString loadStatus(const core::LoadProgress& progress) {
+    auto mb = [](long long bytes) {
+        return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1);
+    };
+    return QStringLiteral("%1 MB of %2 MB read, %3 MB parsed")
+        .arg(mb(progress.bytesRead.load()), mb(progress.fileSize.load()),
+             mb(progress.bytesParsed.load()));
+}
+
+}  // namespace
+
 void StartPage::File1_DblClick() {
     const QString name = File1->fileName();
     if (name.isEmpty()) {
@@ -161,12 +177,25 @@ void StartPage::File1_DblClick() {
     }
     const QString path = QDir(File1->path()).filePath(name);
     std::string error;
-    // The loader changes nothing when it fails, so neither may the page.
-    if (!core::LoadTrainingFile(m_net, QFile::encodeName(path).toStdString(), &error)) {
+    // Loaded on a worker thread into a network of its own, which replaces the problem only
+    // once the load succeeded and was not cancelled: either way the page is as before.
+    auto staging = std::make_unique<core::PublicStuff>();
+    core::LoadProgress progress;
+    bool loaded = false;
+    const std::string file = QFile::encodeName(path).toStdString();
+    const bool cancelled = ui::RunLongTask(
+        runtime(), this, QStringLiteral("Loading %1").arg(name),
+        [&] { loaded = core::LoadTrainingFile(*staging, file, &error, &progress); },
+        [&progress] { return loadStatus(progress); }, [&progress] { progress.cancel.store(true); });
+    if (cancelled) {
+        return;
+    }
+    if (!loaded) {
         runtime().dialogs().messageBox(this, QString::fromStdString(error), ui::ProgramTitle,
                                        ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
         return;
     }
+    core::TakeLoadedProblem(m_net, *staging);
     m_net.TrainingFileName = name.toStdString();
     m_net.TrainingFolder = File1->path().toStdString();
 

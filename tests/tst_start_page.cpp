@@ -5,10 +5,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -20,6 +22,7 @@
 #include "support/scripted_dialogs.h"
 #include "support/stand_in_page.h"
 #include "ui/file_lists.h"
+#include "ui/long_task.h"
 #include "ui/page_runtime.h"
 
 namespace {
@@ -176,6 +179,7 @@ class TestStartPage : public QObject {
     void secondFileReplacesFirst();
     void failedLoadChangesNothing_data();
     void failedLoadChangesNothing();
+    void cancelledLoadChangesNothing();
     void openingSubfolderListsAndLoadsItsFiles();
     void unreadableFolderIsReportedAndListsStayUsable();
     void nextPageGoesToSetupWithFreshStart();
@@ -359,6 +363,43 @@ void TestStartPage::failedLoadChangesNothing() {
     // The page stays usable.
     QVERIFY(load(page, "b.net"));
     QCOMPARE(fileInformation(page), shownFileInformation({"b.net", "1", "2", "3"}));
+}
+
+// "Cancel" in the progress dialog, shown at once here, leaves the page and the problem as
+// they were, without a message.
+void TestStartPage::cancelledLoadChangesNothing() {
+    QByteArray big = "1 0 1000 4000";
+    big.reserve(40'000'000);
+    for (int k = 0; k < 4000 * 1001; ++k) {
+        big += k % 5 != 0 ? " 0.125000" : " -1.50000";
+    }
+    QVERIFY(writeFile(m_root + "/big.net", big));
+    QWidget* page = showStartPage();
+    QVERIFY(page);
+    QVERIFY(load(page, "a.net"));
+    const QStringList informationBefore = fileInformation(page);
+    const QStringList setBefore = trainingSet(m_program->net);
+
+    const int delay = ui::LongTaskDelayMs;
+    ui::LongTaskDelayMs = 0;
+    QString status;
+    QTimer::singleShot(0, page, [&] {
+        auto* dialog = page->findChild<QProgressDialog*>(ui::LongTaskDialogName);
+        if (dialog != nullptr) {
+            status = dialog->labelText();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        }
+    });
+    QVERIFY(load(page, "big.net"));
+    ui::LongTaskDelayMs = delay;
+
+    QVERIFY2(status.contains(" MB read, "), qPrintable(status));
+    QCOMPARE(m_program->dialogs.shown().size(), 0);
+    QCOMPARE(fileInformation(page), informationBefore);
+    QCOMPARE(trainingSet(m_program->net), setBefore);
+    QVERIFY(page->findChild<QProgressDialog*>(ui::LongTaskDialogName) == nullptr);
+    QVERIFY(load(page, "big.net"));  // uncancelled, it loads
+    QCOMPARE(m_program->net.NumPatterns, 4000);
 }
 
 void TestStartPage::openingSubfolderListsAndLoadsItsFiles() {
