@@ -363,11 +363,21 @@ bool WriteReport(core::PublicStuff& net, const std::string& path, const SectionF
         }
         return false;
     }
-    const ReportSink toFile = [&file](std::string_view bytes, std::string* failure) {
-        return file.write(bytes, failure);
+    long long written = 0;
+    const auto goOn = [&context, &written, &path](std::string* failure) {
+        if (!context.progress || context.progress(written)) {
+            return true;
+        }
+        *failure = "Saving the report \"" + path + "\" was cancelled; the file is unchanged.";
+        return false;
+    };
+    const ReportSink toFile = [&](std::string_view bytes, std::string* failure) {
+        written += static_cast<long long>(bytes.size());
+        return file.write(bytes, failure) && goOn(failure);
     };
     // On any failure the file's destructor removes the temporary file.
-    return StreamReport(net, flags, context, toFile, message) && file.commit(message);
+    return StreamReport(net, flags, context, toFile, message) && goOn(message) &&
+           file.commit(message);
 }
 
 }  // namespace report

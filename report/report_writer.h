@@ -39,6 +39,10 @@ struct ReportContext {
     std::function<std::string()> time;
     // Threads that format large tables: 0 for one per core.
     int threads = 0;
+    // For WriteReport: called with the bytes written so far after each piece and once more
+    // before the file replaces the target; returning false cancels the report, which then
+    // fails with a message saying so, leaving the target and no temporary file.
+    std::function<bool(long long written)> progress = nullptr;
 };
 
 // Where the report's bytes go as they are produced, in pieces of a few MB at most.

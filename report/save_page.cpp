@@ -13,6 +13,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -23,6 +24,7 @@
 #include "ui/file_lists.h"
 #include "ui/fonts.h"
 #include "ui/locale_separators.h"
+#include "ui/long_task.h"
 #include "ui/page_runtime.h"
 
 namespace report {
@@ -320,8 +322,26 @@ void SavePage::SaveFile_Click() {
     for (std::size_t i = 0; i < flags.size(); ++i) {
         flags.at(i) = Check1.at(i)->isChecked();
     }
+    // Written on a worker thread; after 0.2 s a progress dialog offers "Cancel", which
+    // leaves the earlier file and no temporary file.
     std::string error;
-    if (!WriteReport(m_net, m_net.ReportFileName, flags, reportContext(), &error)) {
+    bool written = false;
+    std::atomic<long long> bytes{0};
+    std::atomic<bool> cancel{false};
+    ReportContext context = reportContext();
+    context.progress = [&bytes, &cancel](long long soFar) {
+        bytes.store(soFar);
+        return !cancel.load();
+    };
+    const bool cancelled = ui::RunLongTask(
+        runtime(), this, QStringLiteral("Saving the report"),
+        [&] { written = WriteReport(m_net, m_net.ReportFileName, flags, context, &error); },
+        [&bytes] {
+            return QStringLiteral("%1 MB written")
+                .arg(static_cast<double>(bytes.load()) / 1e6, 0, 'f', 1);
+        },
+        [&cancel] { cancel.store(true); });
+    if (!written && !cancelled) {
         showProblem(QString::fromStdString(error), kSaveTitle);
         return;
     }

@@ -8,10 +8,12 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <array>
 #include <cerrno>
@@ -28,6 +30,7 @@
 #include "support/layout_checks.h"
 #include "support/scripted_dialogs.h"
 #include "ui/file_lists.h"
+#include "ui/long_task.h"
 #include "ui/page_runtime.h"
 
 namespace {
@@ -200,6 +203,7 @@ class TestSavePage : public QObject {
     void dateTimeAndNumbersFollowLocale();
     void folderInTheWayIsReported();
     void failedWriteIsReportedAndChangesNothing();
+    void cancelledSaveKeepsTheOldReport();
     void closingKeepsFileAndReopeningResetsPage();
     void newFolderBecomesCurrentAndKeepsChosenFile();
     void folderThatCannotBeCreatedChangesNothing_data();
@@ -620,6 +624,48 @@ void TestSavePage::failedWriteIsReportedAndChangesNothing() {
     save(page);
     QCOMPARE(m_program->dialogs.shown().size(), 2);
     QVERIFY(readFile(path).startsWith(kHeaderStart));
+}
+
+// "Cancel" in the progress dialog, shown at once here, leaves the earlier file as it was,
+// no temporary file and no message.
+void TestSavePage::cancelledSaveKeepsTheOldReport() {
+    core::PublicStuff& net = m_program->net;
+    std::string numbers = "1500 0 1500 1";
+    for (int k = 0; k < 3000; ++k) {
+        numbers += " 0.5";
+    }
+    std::string error;
+    QVERIFY(core::LoadTrainingData(net, numbers, "large.net", &error));
+    net.CreateUnitsAndWeights();
+    for (int j = 1; j <= 1500; ++j) {
+        for (int i = 1; i <= 1500; ++i) {
+            net.Weights.setWeight(j, i, (i * 31 + j * 17) % 4001 / 8.0 - 250.0);
+        }
+    }
+    net.TrainedOnProblem = true;
+    QWidget* page = showSavePage();
+    QVERIFY(page);
+    chooseListedFile(page, QStringLiteral("old.txt"));
+    const QStringList before = QDir(m_root).entryList(QDir::Files);
+
+    const int delay = ui::LongTaskDelayMs;
+    ui::LongTaskDelayMs = 0;
+    QString status;
+    QTimer::singleShot(0, page, [&] {
+        auto* dialog = page->findChild<QProgressDialog*>(ui::LongTaskDialogName);
+        if (dialog != nullptr) {
+            status = dialog->labelText();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        }
+    });
+    m_program->dialogs.answer(ui::Answer::Yes);
+    save(page);
+    ui::LongTaskDelayMs = delay;
+
+    QVERIFY2(status.endsWith(" MB written"), qPrintable(status));
+    QCOMPARE(m_program->dialogs.shown().size(), 1);  // the overwrite question only
+    QCOMPARE(readFile(m_root + "/old.txt"), QByteArray("old contents\r\n"));
+    QCOMPARE(QDir(m_root).entryList(QDir::Files), before);
 }
 
 void TestSavePage::closingKeepsFileAndReopeningResetsPage() {
