@@ -16,14 +16,12 @@ bool validPattern(const PublicStuff& net, int p) {
     return net.NetworkMatchesProblem() && p >= 1 && p <= net.NumPatterns;
 }
 
-// Net inputs for the input values x and errors against d into the workspace, without
-// touching the units. Returns false when a value is not finite.
-bool recallIntoWorkspace(PublicStuff& net, const double* x, const double* d) {
+// Net inputs for the input values x and errors against d into sum and error (both
+// 1..NumOutputs), without touching the units. Returns false when a value is not finite.
+bool recallValues(const PublicStuff& net, const double* x, const double* d, double* sum,
+                  double* error) {
     const int inputs = net.NumInputs;
     const int outputs = net.NumOutputs;
-    double* __restrict sum = net.Work.netInput.data();
-    double* __restrict error = net.Work.error.data();
-
     for (int b = 0; b < net.Weights.blocks(); ++b) {
         double lanes[core::ConnectionMatrix::Lanes] = {};
         const core::ConnectionMatrix::Block* w = net.Weights.block(b);
@@ -45,6 +43,10 @@ bool recallIntoWorkspace(PublicStuff& net, const double* x, const double* d) {
         finite = finite && isFinite(sum[j]) && isFinite(error[j]);
     }
     return finite;
+}
+
+bool recallIntoWorkspace(PublicStuff& net, const double* x, const double* d) {
+    return recallValues(net, x, d, net.Work.netInput.data(), net.Work.error.data());
 }
 
 bool recallIntoWorkspace(PublicStuff& net, int p) {
@@ -73,6 +75,11 @@ bool fillChangeInput(PublicStuff& net, int p) {
 }
 
 }  // namespace
+
+bool RecallInto(const PublicStuff& net, int p, double* netInput, double* errors) {
+    return recallValues(net, net.InputPatterns.pattern(p), net.DesiredOutputs.pattern(p),
+                        netInput, errors);
+}
 
 const char* Describe(ArithStatus status) {
     switch (status) {

@@ -35,6 +35,12 @@ ArithStatus ZeroWeights(PublicStuff& net);
 // elements, element 0 unused), the errors against the desired output of pattern p.
 [[nodiscard]] ArithStatus ComputeResponsesTo(PublicStuff& net, const double* x, int p);
 
+// The recall ComputeResponses makes, with the same operations, into netInput[1..NumOutputs]
+// and errors[1..NumOutputs] (desired minus net input) instead of the units: it changes
+// nothing in `net`, so threads may recall different patterns at once. p must be valid.
+// Returns false when a value is not finite.
+[[nodiscard]] bool RecallInto(const PublicStuff& net, int p, double* netInput, double* errors);
+
 // One Hebb step on pattern p: outputs clamped to the desired pattern, then
 // Change = (LearningRate * input activation) * output activation, Weight += Change.
 [[nodiscard]] ArithStatus LearnHebb(PublicStuff& net, int p);

@@ -112,21 +112,70 @@ std::string number(long long n) {
     return core::FormatInteger(n);
 }
 
-// "Pattern p", TAB, then the recall's field of every output unit: the rows of the
-// responses and errors sections.
-bool recallRows(core::PublicStuff& net, Writer& out, double core::UnitRecord::*field,
-                std::string* error) {
-    for (int p = 1; p <= net.NumPatterns && !out.failed(); ++p) {
-        out.text("Pattern " + number(p) + "\t");
-        if (!RecallPattern(net, p, "The report cannot be written", error)) {
-            return false;
+// Rows 1..rows, each appended by row(text, r, t) (t: the thread, 0 when alone), which
+// returns false, appending nothing, when row r cannot be produced. Returns 0, or the first
+// row that failed; the rows before it have gone to `out`.
+//
+// On several threads the rows are cut into batches of consecutive rows, each batch into
+// one run of rows per thread; the runs are passed on in order, so the bytes are those of
+// one thread. A batch is sized from the bytes per value seen so far, which keeps it near
+// kBatchBytes.
+template <typename Row>
+int orderedRows(Writer& out, int rows, int columns, bool parallel, const Row& row) {
+    if (!parallel || out.threads() == 1) {
+        for (int r = 1; r <= rows && !out.failed(); ++r) {
+            if (!row(out.buffer(), r, 0)) {
+                return r;
+            }
+            out.endRow();
         }
-        for (int j = 1; j <= net.NumOutputs; ++j) {
-            out.value(net.OutputUnits[static_cast<std::size_t>(j)].*field);
-        }
-        out.endLine();
+        return 0;
     }
-    return true;
+    core::WorkerPool& pool = out.pool();
+    const int threads = pool.size();
+    std::vector<std::string> runs(static_cast<std::size_t>(threads));
+    std::vector<int> failedAt(static_cast<std::size_t>(threads));
+    double bytesPerValue = 16.0;
+    std::atomic<bool> outOfMemory = false;
+    for (int first = 1; first <= rows && !out.failed();) {
+        const double batchValues = static_cast<double>(kBatchBytes) / bytesPerValue;
+        const int batchRows = static_cast<int>(std::clamp(
+            batchValues / columns, static_cast<double>(threads), static_cast<double>(rows)));
+        const int last = std::min(rows, first + batchRows - 1);
+        const int perThread = (last - first + threads) / threads;
+        pool.run([&](int t) {
+            std::string& run = runs[static_cast<std::size_t>(t)];
+            int& failed = failedAt[static_cast<std::size_t>(t)];
+            run.clear();
+            failed = 0;
+            const int begin = first + t * perThread;
+            const int end = std::min(last, begin + perThread - 1);
+            try {
+                for (int r = begin; r <= end && failed == 0; ++r) {
+                    if (!row(run, r, t)) {
+                        failed = r;
+                    }
+                }
+            } catch (const std::bad_alloc&) {
+                outOfMemory = true;
+            }
+        });
+        if (outOfMemory) {
+            throw std::bad_alloc();
+        }
+        std::size_t bytes = 0;
+        for (std::size_t t = 0; t < runs.size(); ++t) {
+            out.pass(runs[t]);
+            bytes += runs[t].size();
+            if (failedAt[t] != 0) {
+                return failedAt[t];
+            }
+        }
+        bytesPerValue = std::max(
+            1.0, static_cast<double>(bytes) / (static_cast<double>(last - first + 1) * columns));
+        first = last + 1;
+    }
+    return 0;
 }
 
 // One table row: `prefix`, TAB, every column's value, the line end.
@@ -143,56 +192,56 @@ void appendRow(std::string& out, const std::string& prefix, int row, int columns
     out += kLineEnd;
 }
 
-// Rows 1..rows of a table of values. A large table is cut into batches of consecutive
-// rows, each batch into one run of rows per thread; the runs are passed on in order, so
-// the bytes are those of one thread. A batch is sized from the bytes per value seen so
-// far, which keeps it near kBatchBytes.
+// Rows 1..rows of a table of values.
 template <typename Value>
 void tableRows(Writer& out, const std::string& prefix, int rows, int columns, const Value& value) {
-    const auto values = static_cast<long long>(rows) * columns;
-    if (values < kParallelValues || out.threads() == 1) {
-        for (int r = 1; r <= rows && !out.failed(); ++r) {
-            appendRow(out.buffer(), prefix, r, columns, value, out.separators());
-            out.endRow();
-        }
-        return;
-    }
-    core::WorkerPool& pool = out.pool();
-    const int threads = pool.size();
-    std::vector<std::string> runs(static_cast<std::size_t>(threads));
-    double bytesPerValue = 16.0;
-    std::atomic<bool> outOfMemory = false;
-    for (int first = 1; first <= rows && !out.failed();) {
-        const double batchValues = static_cast<double>(kBatchBytes) / bytesPerValue;
-        const int batchRows = static_cast<int>(std::clamp(
-            batchValues / columns, static_cast<double>(threads), static_cast<double>(rows)));
-        const int last = std::min(rows, first + batchRows - 1);
-        const int perThread = (last - first + threads) / threads;
-        pool.run([&](int t) {
-            std::string& run = runs[static_cast<std::size_t>(t)];
-            run.clear();
-            const int begin = first + t * perThread;
-            const int end = std::min(last, begin + perThread - 1);
-            try {
-                for (int r = begin; r <= end; ++r) {
-                    appendRow(run, prefix, r, columns, value, out.separators());
-                }
-            } catch (const std::bad_alloc&) {
-                outOfMemory = true;
+    const bool parallel = static_cast<long long>(rows) * columns >= kParallelValues;
+    (void)orderedRows(out, rows, columns, parallel, [&](std::string& text, int r, int) {
+        appendRow(text, prefix, r, columns, value, out.separators());
+        return true;
+    });
+}
+
+// "Pattern p", TAB, then the recall's net input (responses) or error of every output unit:
+// the rows of the responses and errors sections. The recalls run on all threads, each
+// into its own arrays; then the last pattern is recalled once more into the units, which
+// leaves them as recalling the patterns one by one would. On an overflow that recall is
+// of the pattern before the failing one, and the failing one's recall gives the message.
+bool recallRows(core::PublicStuff& net, Writer& out, bool errors, std::string* error) {
+    const int outputs = net.NumOutputs;
+    const bool parallel =
+        net.NumPatterns > 1 &&
+        static_cast<long long>(net.NumPatterns) * outputs * (net.NumInputs + 8) >= (1 << 20);
+    const std::size_t slots = parallel ? static_cast<std::size_t>(out.pool().size()) : 1;
+    std::vector<std::vector<double>> sums(slots, std::vector<double>(outputs + 1));
+    std::vector<std::vector<double>> misses(slots, std::vector<double>(outputs + 1));
+    const int failed =
+        orderedRows(out, net.NumPatterns, outputs, parallel, [&](std::string& text, int p, int t) {
+            double* sum = sums[static_cast<std::size_t>(t)].data();
+            double* miss = misses[static_cast<std::size_t>(t)].data();
+            if (!core::RecallInto(net, p, sum, miss)) {
+                return false;
             }
+            const double* values = errors ? miss : sum;
+            text += "Pattern ";
+            text += number(p);
+            text += '\t';
+            for (int j = 1; j <= outputs; ++j) {
+                core::AppendSigned2(text, values[j], out.separators());
+                text += '\t';
+            }
+            text += kLineEnd;
+            return true;
         });
-        if (outOfMemory) {
-            throw std::bad_alloc();
-        }
-        std::size_t bytes = 0;
-        for (const std::string& run : runs) {
-            out.pass(run);
-            bytes += run.size();
-        }
-        bytesPerValue = std::max(
-            1.0, static_cast<double>(bytes) / (static_cast<double>(last - first + 1) * columns));
-        first = last + 1;
+    const std::string_view what = "The report cannot be written";
+    if (failed == 0) {
+        return RecallPattern(net, net.NumPatterns, what, error);
     }
+    if (failed > 1) {
+        (void)RecallPattern(net, failed - 1, what, error);
+    }
+    (void)RecallPattern(net, failed, what, error);  // fails as it did on its thread
+    return false;
 }
 
 void patternRows(const core::PatternTable& table, int units, int patterns, Writer& out) {
@@ -251,7 +300,7 @@ bool streamReport(core::PublicStuff& net, const SectionFlags& flags, const Repor
     if (flags[ResponsesSection]) {
         w.line("Network Responses To Each Input Pattern:");
         w.line(kSubRule);
-        if (!recallRows(net, w, &core::UnitRecord::Activation, message)) {
+        if (!recallRows(net, w, false, message)) {
             return false;
         }
         w.line(kSectionRule);
@@ -261,7 +310,7 @@ bool streamReport(core::PublicStuff& net, const SectionFlags& flags, const Repor
                core::FormatGeneral(net.TotalSSE, w.separators()));
         w.line("Network Response Errors To Each Input Pattern:");
         w.line(kSubRule);
-        if (!recallRows(net, w, &core::UnitRecord::Error, message)) {
+        if (!recallRows(net, w, true, message)) {
             return false;
         }
         w.line(kSectionRule);

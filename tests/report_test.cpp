@@ -579,6 +579,45 @@ TEST(ReportTextTest, RunningOutOfMemoryIsAMessage) {
 #endif
 }
 
+// Recalls large enough to run on several threads give the text, the message and the unit
+// records of recalling on one: whole, and with pattern 40 of 64 overflowing.
+TEST(ReportTextTest, RecallsOnThreadsMatchOneThread) {
+    std::string numbers = "128 0 128 64";
+    for (int k = 0; k < 64 * 256; ++k)
+        numbers += k % 5 == 0 ? " -0.75" : " 0.125";
+    for (const bool overflow : {false, true}) {
+        SCOPED_TRACE(overflow ? "overflow" : "whole");
+        std::array<PublicStuff, 2> nets;
+        std::array<std::string, 2> texts;
+        std::array<std::string, 2> errors;
+        for (std::size_t k = 0; k < 2; ++k) {
+            ASSERT_NO_FATAL_FAILURE(loadProblem(nets[k], numbers, "recall.net"));
+            for (int i = 1; i <= 128; ++i)
+                for (int j = 1; j <= 128; ++j)
+                    nets[k].Weights.setWeight(j, i, (i * 7 - j * 3) % 23 / 4.0);
+            if (overflow) {
+                nets[k].Weights.setWeight(5, 9, 1e300);
+                nets[k].InputPatterns(9, 40) = 1e10;
+            }
+            report::ReportContext context = usContext();
+            context.threads = k == 0 ? 1 : 3;
+            EXPECT_EQ(report::ReportText(nets[k], sections({2, 3}), context, &texts[k], &errors[k]),
+                      !overflow);
+        }
+        EXPECT_TRUE(texts[0] == texts[1]);
+        EXPECT_EQ(errors[0], errors[1]);
+        if (overflow) {
+            EXPECT_NE(errors[1].find("recalling pattern 40 failed"), npos) << errors[1];
+        }
+        for (int j = 1; j <= 128; ++j) {
+            const auto u = static_cast<std::size_t>(j);
+            EXPECT_EQ(nets[0].OutputUnits[u].Activation, nets[1].OutputUnits[u].Activation);
+            EXPECT_EQ(nets[0].OutputUnits[u].Error, nets[1].OutputUnits[u].Error);
+        }
+        EXPECT_EQ(nets[0].InputUnits[9].Activation, nets[1].InputUnits[9].Activation);
+    }
+}
+
 TEST(ReportTextTest, RefusesCountsOutsideTheSixteenBitRange) {
     struct Case {
         std::string_view what;
