@@ -1,6 +1,7 @@
 #include "core/arithmetic.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -79,6 +80,51 @@ bool fillChangeInput(PublicStuff& net, int p) {
 bool RecallInto(const PublicStuff& net, int p, double* netInput, double* errors) {
     return recallValues(net, net.InputPatterns.pattern(p), net.DesiredOutputs.pattern(p),
                         netInput, errors);
+}
+
+int RecallManyInto(const PublicStuff& net, int first, int count, double* netInputs,
+                   double* errors) {
+    constexpr int Lanes = ConnectionMatrix::Lanes;
+    const int inputs = net.NumInputs;
+    const int outputs = net.NumOutputs;
+    const auto stride = static_cast<std::size_t>(outputs) + 1;
+    count = std::min(count, RecallManyMax);
+    std::array<const double*, RecallManyMax> x{};
+    for (int g = 0; g < count; ++g) {
+        x[static_cast<std::size_t>(g)] = net.InputPatterns.pattern(first + g);
+    }
+    for (int b = 0; b < net.Weights.blocks(); ++b) {
+        double lanes[RecallManyMax][Lanes] = {};
+        const ConnectionMatrix::Block* w = net.Weights.block(b);
+        for (int i = 1; i <= inputs; ++i) {
+            for (int g = 0; g < count; ++g) {
+                const double a = x[static_cast<std::size_t>(g)][i];
+                for (int k = 0; k < Lanes; ++k) {
+                    lanes[g][k] = (w[i - 1].lane[k] * a) + lanes[g][k];
+                }
+            }
+        }
+        const int firstOutput = b * Lanes + 1;
+        const int n = std::min(Lanes, outputs - firstOutput + 1);
+        for (int g = 0; g < count; ++g) {
+            std::copy_n(lanes[g], n,
+                        netInputs + static_cast<std::size_t>(g) * stride + firstOutput);
+        }
+    }
+    for (int g = 0; g < count; ++g) {
+        const double* d = net.DesiredOutputs.pattern(first + g);
+        const double* sum = netInputs + static_cast<std::size_t>(g) * stride;
+        double* error = errors + static_cast<std::size_t>(g) * stride;
+        bool finite = true;
+        for (int j = 1; j <= outputs; ++j) {
+            error[j] = d[j] - sum[j];
+            finite = finite && isFinite(sum[j]) && isFinite(error[j]);
+        }
+        if (!finite) {
+            return g;
+        }
+    }
+    return count;
 }
 
 const char* Describe(ArithStatus status) {

@@ -41,6 +41,14 @@ ArithStatus ZeroWeights(PublicStuff& net);
 // Returns false when a value is not finite.
 [[nodiscard]] bool RecallInto(const PublicStuff& net, int p, double* netInput, double* errors);
 
+// RecallInto for patterns first .. first + count - 1 (count at most RecallManyMax) in one
+// pass over the weights, each pattern's sums formed in the same order as RecallInto forms
+// them. Pattern first + g goes to netInputs and errors from g * (NumOutputs + 1). Returns
+// how many patterns from `first` on were recalled with finite values.
+inline constexpr int RecallManyMax = 4;
+[[nodiscard]] int RecallManyInto(const PublicStuff& net, int first, int count, double* netInputs,
+                                 double* errors);
+
 // One Hebb step on pattern p: outputs clamped to the desired pattern, then
 // Change = (LearningRate * input activation) * output activation, Weight += Change.
 [[nodiscard]] ArithStatus LearnHebb(PublicStuff& net, int p);

@@ -209,20 +209,38 @@ void tableRows(Writer& out, const std::string& prefix, int rows, int columns, co
 // of the pattern before the failing one, and the failing one's recall gives the message.
 bool recallRows(core::PublicStuff& net, Writer& out, bool errors, std::string* error) {
     const int outputs = net.NumOutputs;
+    const auto stride = static_cast<std::size_t>(outputs) + 1;
     const bool parallel =
         net.NumPatterns > 1 &&
         static_cast<long long>(net.NumPatterns) * outputs * (net.NumInputs + 8) >= (1 << 20);
+    // Per thread: the recalls of a few patterns from `first` on, made in one pass over the
+    // weights when the first of them is asked for.
+    struct Recalled {
+        int first = 0;
+        int finite = 0;
+        std::vector<double> sums;
+        std::vector<double> misses;
+    };
     const std::size_t slots = parallel ? static_cast<std::size_t>(out.pool().size()) : 1;
-    std::vector<std::vector<double>> sums(slots, std::vector<double>(outputs + 1));
-    std::vector<std::vector<double>> misses(slots, std::vector<double>(outputs + 1));
+    std::vector<Recalled> recalled(slots);
+    for (Recalled& r : recalled) {
+        r.sums.resize(stride * core::RecallManyMax);
+        r.misses.resize(stride * core::RecallManyMax);
+    }
     const int failed =
         orderedRows(out, net.NumPatterns, outputs, parallel, [&](std::string& text, int p, int t) {
-            double* sum = sums[static_cast<std::size_t>(t)].data();
-            double* miss = misses[static_cast<std::size_t>(t)].data();
-            if (!core::RecallInto(net, p, sum, miss)) {
+            Recalled& r = recalled[static_cast<std::size_t>(t)];
+            if (r.first == 0 || p < r.first || p >= r.first + core::RecallManyMax) {
+                r.first = p;
+                const int count = std::min(core::RecallManyMax, net.NumPatterns - p + 1);
+                r.finite = core::RecallManyInto(net, p, count, r.sums.data(), r.misses.data());
+            }
+            const int g = p - r.first;
+            if (g >= r.finite) {
                 return false;
             }
-            const double* values = errors ? miss : sum;
+            const double* values =
+                (errors ? r.misses.data() : r.sums.data()) + static_cast<std::size_t>(g) * stride;
             text += "Pattern ";
             text += number(p);
             text += '\t';

@@ -86,6 +86,38 @@ TEST(Recall, ZeroWeightsGiveTheDesiredOutputsAsErrors) {
     EXPECT_EQ(core::PatternSSE(net), 0.25 * 0.25 + 16.0);
 }
 
+// Several patterns in one pass over the weights give ComputeResponses' bits, and stop at
+// the first pattern whose recall overflows.
+TEST(Recall, ManyPatternsAtOnceMatchOneByOne) {
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> value(-3.0, 3.0);
+    std::vector<std::vector<double>> x(6, std::vector<double>(21));
+    std::vector<std::vector<double>> d(6, std::vector<double>(19));
+    for (auto& row : x)
+        for (double& v : row)
+            v = value(random);
+    for (auto& row : d)
+        for (double& v : row)
+            v = value(random);
+    PublicStuff net = makeNet(x, d, 0.1);
+    for (int i = 1; i <= 21; ++i)
+        for (int j = 1; j <= 19; ++j)
+            net.Weights.setWeight(j, i, value(random) / 7.0);
+    std::vector<double> sums(4 * 20);
+    std::vector<double> errors(4 * 20);
+    ASSERT_EQ(core::RecallManyInto(net, 3, 4, sums.data(), errors.data()), 4);
+    for (int g = 0; g < 4; ++g) {
+        ASSERT_EQ(core::ComputeResponses(net, 3 + g), ArithStatus::Ok);
+        for (int j = 1; j <= 19; ++j) {
+            EXPECT_EQ(bits(sums[g * 20 + j]), bits(net.OutputUnits[j].NetInput));
+            EXPECT_EQ(bits(errors[g * 20 + j]), bits(net.OutputUnits[j].Error));
+        }
+    }
+    net.Weights.setWeight(2, 4, 1e300);
+    net.InputPatterns(4, 5) = 1e10;
+    EXPECT_EQ(core::RecallManyInto(net, 3, 4, sums.data(), errors.data()), 2);
+}
+
 TEST(Learning, HebbStepAndDeltaSteps) {
     PublicStuff hebb = makeNet({{1, 0, 1}}, {{1, -1}}, 0.1);
     ASSERT_EQ(core::LearnHebb(hebb, 1), ArithStatus::Ok);
