@@ -5,6 +5,9 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -60,6 +63,9 @@ constexpr std::array<ui::ControlPlace, 30> kGeometry = {{
     {"Stop", {360, 6600, 1695, 615}},             // shown only while a run goes on
     {"EpochProgress", {6120, 5940, 4500, 1140}},  // shown only within a long epoch
 }};
+
+// The nice value of a training run's threads.
+constexpr int kRunNice = 5;
 
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 255, 0);
@@ -476,6 +482,9 @@ void SetupPage::RunTraining() {
         display.drawEpochProgress();
     });
     std::jthread loop([this, &rules, &display, &result, &running] {
+        // Below the window thread, as are the kernel's threads, which start from this one:
+        // on a busy machine the scheduler then lets the window thread in first.
+        (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kRunNice);
         try {
             result = training::RunTraining(m_net, rules, display);
         } catch (const std::bad_alloc&) {
