@@ -6,12 +6,15 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <atomic>
 #include <string>
 
 #include "core/network_state.h"
 #include "report/save_page.h"
 #include "report/workbook_writer.h"
 #include "ui/dialogs.h"
+#include "ui/long_task.h"
+#include "ui/page.h"
 
 namespace pages {
 
@@ -65,12 +68,34 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
 
     std::string error;
     bool written = false;
-    {
+    bool cancelled = false;
+    report::ReportContext context = report::LocalReportContext();
+    const std::string path = QFile::encodeName(chosen).toStdString();
+    if (auto* page = qobject_cast<ui::Page*>(parent); page != nullptr) {
+        // Written on a worker thread; after 0.2 s a progress dialog offers "Cancel", which
+        // leaves the earlier file and no temporary file.
+        std::atomic<long long> cells{0};
+        std::atomic<bool> cancel{false};
+        context.progress = [&cells, &cancel](long long soFar) {
+            cells.store(soFar);
+            return !cancel.load();
+        };
+        cancelled = ui::RunLongTask(
+            page->runtime(), page, kTitle,
+            [&] { written = report::WriteWorkbook(net, path, context, &error); },
+            [&cells] {
+                return QStringLiteral("%1 million cells written")
+                    .arg(static_cast<double>(cells.load()) / 1e6, 0, 'f', 1);
+            },
+            [&cancel] { cancel.store(true); });
+    } else {
         // A large network takes a while to write.
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        written = report::WriteWorkbook(net, QFile::encodeName(chosen).toStdString(),
-                                        report::LocalReportContext(), &error);
+        written = report::WriteWorkbook(net, path, context, &error);
+    }
+    if (cancelled) {
+        return;
     }
     if (!written) {
         showProblem(parent, dialogs, QString::fromStdString(error));

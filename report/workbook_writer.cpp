@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "core/arithmetic.h"
@@ -42,7 +45,10 @@ std::string number(long long n) {
 // Fills the workbook; remembers the first failure and ignores every call after it.
 class Cells {
   public:
-    explicit Cells(lxw_workbook* book) : m_book(book) {}
+    // `progress` (may be empty) hears the cells written now and then; returning false
+    // stops the filling with `cancelled` as the refusal.
+    Cells(lxw_workbook* book, const std::function<bool(long long)>& progress, std::string cancelled)
+        : m_book(book), m_progress(progress), m_cancelled(std::move(cancelled)) {}
 
     bool ok() const { return m_status == LXW_NO_ERROR && m_refusal.empty(); }
     lxw_error status() const { return m_status; }
@@ -71,6 +77,16 @@ class Cells {
             check(worksheet_write_number(sheet, static_cast<lxw_row_t>(row),
                                          static_cast<lxw_col_t>(col), v, nullptr));
         }
+        if (++m_cells % kCellsPerProgress == 0) {
+            goOn();
+        }
+    }
+    // Asks `progress` whether to go on; false after a cancel (or any earlier failure).
+    bool goOn() {
+        if (m_progress && ok() && !m_progress(m_cells)) {
+            refuse(m_cancelled);
+        }
+        return ok();
     }
     void check(lxw_error status) {
         if (m_status == LXW_NO_ERROR) {
@@ -84,7 +100,12 @@ class Cells {
     }
 
   private:
+    static constexpr long long kCellsPerProgress = 1 << 16;
+
     lxw_workbook* m_book;
+    const std::function<bool(long long)>& m_progress;
+    std::string m_cancelled;
+    long long m_cells = 0;
     lxw_error m_status = LXW_NO_ERROR;
     std::string m_refusal;
 };
@@ -359,8 +380,9 @@ bool writeTo(core::ReplacementFile& file, core::PublicStuff& net, const ReportCo
         *error = std::string(kWhat) + " \"" + target + "\": " + core::SystemReason(ENOMEM) + ".";
         return false;
     }
-    Cells cells(book.get());
-    if (!fill(cells, net, context)) {
+    Cells cells(book.get(), context.progress,
+                "Saving the spreadsheet \"" + target + "\" was cancelled; the file is unchanged.");
+    if (!fill(cells, net, context) || !cells.goOn()) {
         *error = !cells.refusal().empty() ? cells.refusal()
                                           : std::string(kWhat) + " \"" + target +
                                                 "\": " + reasonFor(cells.status(), 0) + ".";
@@ -371,6 +393,10 @@ bool writeTo(core::ReplacementFile& file, core::PublicStuff& net, const ReportCo
     const int code = errno;
     if (closed != LXW_NO_ERROR) {
         *error = std::string(kWhat) + " \"" + target + "\": " + reasonFor(closed, code) + ".";
+        return false;
+    }
+    if (!cells.goOn()) {  // a cancel while the workbook was closed
+        *error = cells.refusal();
         return false;
     }
     return file.commit(error);

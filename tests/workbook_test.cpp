@@ -246,6 +246,14 @@ TEST_F(WorkbookTest, FailuresLeaveTheFolderAsItWas) {
                     fs::perm_options::remove);
     refused(path, EACCES, [&] { (void)(root && ::seteuid(::geteuid() == 0 ? 65534 : 0)); });
     fs::permissions(m_dir, fs::perms::owner_all);
+    // Cancelled, here when the cells are in.
+    report::ReportContext cancelling{{".", ","},
+                                     [] { return std::string("3/4/2002"); },
+                                     [] { return std::string("10:15:00 AM"); }};
+    cancelling.progress = [](long long cells) { return cells == 0; };
+    std::string cancelled;
+    EXPECT_FALSE(report::WriteWorkbook(m_net, path.string(), cancelling, &cancelled));
+    EXPECT_NE(cancelled.find(path.string() + "\" was cancelled"), std::string::npos) << cancelled;
     // Pattern 2 drives output 1 beyond the double range.
     m_net.Weights.setWeight(1, 2, 1e300);
     m_net.InputPatterns(2, 2) = 1e10;
