@@ -117,9 +117,9 @@ std::string number(long long n) {
 // row that failed; the rows before it have gone to `out`.
 //
 // On several threads the rows are cut into batches of consecutive rows, each batch into
-// one run of rows per thread; the runs are passed on in order, so the bytes are those of
-// one thread. A batch is sized from the bytes per value seen so far, which keeps it near
-// kBatchBytes.
+// runs of consecutive rows that the threads take in turn; the runs are passed on in order,
+// so the bytes are those of one thread. A batch is sized from the bytes per value seen so far,
+// which keeps it near kBatchBytes.
 template <typename Row>
 int orderedRows(Writer& out, int rows, int columns, bool parallel, const Row& row) {
     if (!parallel || out.threads() == 1) {
@@ -133,42 +133,48 @@ int orderedRows(Writer& out, int rows, int columns, bool parallel, const Row& ro
     }
     core::WorkerPool& pool = out.pool();
     const int threads = pool.size();
-    std::vector<std::string> runs(static_cast<std::size_t>(threads));
-    std::vector<int> failedAt(static_cast<std::size_t>(threads));
+    // Threads take the runs of a batch one by one, so that a thread the system holds back
+    // delays the batch by one run at most.
+    const int runsPerBatch = threads * 8;
+    std::vector<std::string> runs(static_cast<std::size_t>(runsPerBatch));
+    std::vector<int> failedAt(static_cast<std::size_t>(runsPerBatch));
     double bytesPerValue = 16.0;
     std::atomic<bool> outOfMemory = false;
     for (int first = 1; first <= rows && !out.failed();) {
         const double batchValues = static_cast<double>(kBatchBytes) / bytesPerValue;
         const int batchRows = static_cast<int>(std::clamp(
-            batchValues / columns, static_cast<double>(threads), static_cast<double>(rows)));
+            batchValues / columns, static_cast<double>(runsPerBatch), static_cast<double>(rows)));
         const int last = std::min(rows, first + batchRows - 1);
-        const int perThread = (last - first + threads) / threads;
+        const int perRun = (last - first + runsPerBatch) / runsPerBatch;
+        std::atomic<int> nextRun = 0;
         pool.run([&](int t) {
-            std::string& run = runs[static_cast<std::size_t>(t)];
-            int& failed = failedAt[static_cast<std::size_t>(t)];
-            run.clear();
-            failed = 0;
-            const int begin = first + t * perThread;
-            const int end = std::min(last, begin + perThread - 1);
-            try {
-                for (int r = begin; r <= end && failed == 0; ++r) {
-                    if (!row(run, r, t)) {
-                        failed = r;
+            for (int k = nextRun++; k < runsPerBatch; k = nextRun++) {
+                std::string& run = runs[static_cast<std::size_t>(k)];
+                int& failed = failedAt[static_cast<std::size_t>(k)];
+                run.clear();
+                failed = 0;
+                const int begin = first + k * perRun;
+                const int end = std::min(last, begin + perRun - 1);
+                try {
+                    for (int r = begin; r <= end && failed == 0; ++r) {
+                        if (!row(run, r, t)) {
+                            failed = r;
+                        }
                     }
+                } catch (const std::bad_alloc&) {
+                    outOfMemory = true;
                 }
-            } catch (const std::bad_alloc&) {
-                outOfMemory = true;
             }
         });
         if (outOfMemory) {
             throw std::bad_alloc();
         }
         std::size_t bytes = 0;
-        for (std::size_t t = 0; t < runs.size(); ++t) {
-            out.pass(runs[t]);
-            bytes += runs[t].size();
-            if (failedAt[t] != 0) {
-                return failedAt[t];
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            out.pass(runs[k]);
+            bytes += runs[k].size();
+            if (failedAt[k] != 0) {
+                return failedAt[k];
             }
         }
         bytesPerValue = std::max(
