@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test >/dev/null
 cmake --preset release -DDAM_BUILD_BENCH=ON >/dev/null
-cmake --build --preset release --target train_bench loader_bench chart_bench printout_bench >/dev/null
+cmake --build --preset release --target train_bench loader_bench chart_bench printout_bench \
+    report_bench window_stall >/dev/null
 out=build/release/bench
 data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
@@ -34,3 +35,11 @@ echo
 echo "== Chart with 2000 bars, and printouts during a run =="
 QT_QPA_PLATFORM=offscreen "$out/chart_bench" 2>/dev/null | grep -E '^BM_' || true
 QT_QPA_PLATFORM=offscreen "$out/printout_bench" 2>/dev/null | grep -E '^BM_' || true
+echo
+
+echo "== Reports: streamed (1 thread, all) against built whole and one write; memory; batch job =="
+"$out/report_bench" 2>/dev/null | grep -E '^(BM_|4096|1024)' || true
+echo
+
+echo "== Longest time the window thread handles no events during a 2048 x 2048 x 2048 run =="
+"$out/window_stall" 2048 2>/dev/null || true
