@@ -299,6 +299,8 @@ SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
                                        "epochs in the maximum-epochs box."));
     ui::describeControl(TestRecall, QStringLiteral("Test Recall"),
                         QStringLiteral("Goes on to the menu for examining the trained network."));
+    ui::describeControl(EpochProgress, QStringLiteral("Progress within the epoch"),
+                        QStringLiteral("Shown while an epoch takes longer than half a second."));
     // The check boxes stand over their frame's area but belong to the page.
     Check1[0]->raise();
     Check1[1]->raise();
