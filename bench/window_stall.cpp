@@ -62,9 +62,9 @@ int main(int argc, char** argv) {
     page->StartTraining_Click();
     probe.stop();
     const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    std::printf("%d x %d x %d, %d Delta epochs on the setup page: %.2f s per epoch; longest "
-                "time without handling events %.1f ms; epochs trained %d\n",
-                n, n, n, epochs, seconds / epochs, static_cast<double>(longest) / 1e6,
-                net.SweepCount);
+    std::printf(
+        "%d x %d x %d, %d Delta epochs on the setup page: %.2f s per epoch; longest "
+        "time without handling events %.1f ms; epochs trained %d\n",
+        n, n, n, epochs, seconds / epochs, static_cast<double>(longest) / 1e6, net.SweepCount);
     return 0;
 }

@@ -78,8 +78,8 @@ bool fillChangeInput(PublicStuff& net, int p) {
 }  // namespace
 
 bool RecallInto(const PublicStuff& net, int p, double* netInput, double* errors) {
-    return recallValues(net, net.InputPatterns.pattern(p), net.DesiredOutputs.pattern(p),
-                        netInput, errors);
+    return recallValues(net, net.InputPatterns.pattern(p), net.DesiredOutputs.pattern(p), netInput,
+                        errors);
 }
 
 int RecallManyInto(const PublicStuff& net, int first, int count, double* netInputs,
