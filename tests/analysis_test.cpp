@@ -142,14 +142,14 @@ TEST(Analysis, ForecastsAgreeWithTrainingOnEveryKindOfProblem) {
                 const analysis::DeltaForecast near = analysis::forecastDelta(prepared, rate);
                 EXPECT_EQ(near.settles, factor < 1.0);
                 const std::vector<double> run = train(net, "Delta", rate, 6000);
-                const double late = run.back();
-                const double earlier = run[2999];
                 if (factor < 1.0) {
-                    EXPECT_LE(std::abs(late - *near.settledSSE),
-                              std::abs(earlier - *near.settledSSE) + 1e-9 * scale);
+                    ASSERT_EQ(run.size(), 6000U);
+                    EXPECT_LE(std::abs(run.back() - *near.settledSSE),
+                              std::abs(run[2999] - *near.settledSSE) + 1e-9 * scale);
                 } else {
-                    EXPECT_TRUE(run.size() < 6000 || late > 10.0 * earlier)
-                        << late << " " << earlier;
+                    // A run that grows may overflow and stop long before epoch 3000.
+                    EXPECT_TRUE(run.size() < 6000 || run.back() > 10.0 * run[2999])
+                        << run.back() << " " << run[2999];
                 }
             }
         }
