@@ -6,7 +6,6 @@
 // whole (each in a child process, so that the benchmark's own allocations do not count).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/peak_memory.h"
 #include "core/arithmetic.h"
 #include "core/loader.h"
 #include "core/replacement_file.h"
@@ -362,42 +362,23 @@ void BM_BatchJob(benchmark::State& state) {
 }
 BENCHMARK(BM_BatchJob)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
-// "VmRSS" or "VmHWM" of this process, in MB.
-double statusMb(const std::string& field) {
-    std::ifstream in("/proc/self/status");
-    for (std::string line; std::getline(in, line);) {
-        if (line.starts_with(field + ":")) {
-            return std::stod(line.substr(field.size() + 1)) / 1024.0;
-        }
-    }
-    return -1.0;
-}
-
-// Builds the 4096 x 4096 x 64 network, resets the peak, saves its report with all sections
-// and prints the memory before and the peak during the save.
+// Saves the report of a 4096 x 4096 x 64 network with all sections and prints the memory
+// before and the peak during the save.
 void measurePeak(bool streamed) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        core::PublicStuff net;
-        makeNetwork(net, 4096, 64);
-        std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from now
-        const double before = statusMb("VmRSS");
-        const fs::path path = target("peak.txt");
-        std::string error;
-        const bool ok = streamed ? report::WriteReport(net, path, kAll, context(0), &error)
-                                 : oldWriteReport(net, path, &error);
-        const double peak = statusMb("VmHWM");
-        std::printf(
-            "4096 x 4096 x 64 report, %s: %s; memory before %.1f MB, peak while saving %.1f MB, "
-            "added %.1f MB; file %.1f MB\n",
-            streamed ? "streamed" : "built whole as before", ok ? "written" : error.c_str(), before,
-            peak, peak - before, ok ? static_cast<double>(fs::file_size(path)) / 1e6 : 0.0);
-        fs::remove(path);
-        std::fflush(stdout);
-        std::_Exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    core::PublicStuff net;
+    const fs::path path = target("peak.txt");
+    bench::printPeakInChild(
+        streamed ? "4096 x 4096 x 64 report, streamed" : "4096 x 4096 x 64 report, built whole",
+        [&net] { makeNetwork(net, 4096, 64); },
+        [&](bool* ok) {
+            std::string error;
+            *ok = streamed ? report::WriteReport(net, path, kAll, context(0), &error)
+                           : oldWriteReport(net, path, &error);
+            const std::string outcome =
+                *ok ? "written, " + std::to_string(fs::file_size(path) / 1000000) + " MB" : error;
+            fs::remove(path);
+            return outcome;
+        });
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // a 2048 x 2048 x 100 run adds to the process (measured in a child process, so that the
 // benchmark's own allocations do not count).
 #include <benchmark/benchmark.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/peak_memory.h"
 #include "report/report_writer.h"
 #include "report/workbook_writer.h"
 
@@ -31,6 +31,7 @@ void makeNetwork(core::PublicStuff& net, int units, int patterns) {
     net.InputPatterns = core::PatternTable(units, patterns);
     net.DesiredOutputs = core::PatternTable(units, patterns);
     net.CreateUnitsAndWeights();
+    net.TrainedOnProblem = true;  // the weights below stand for a run on it
     for (int p = 1; p <= patterns; ++p) {
         for (int u = 1; u <= units; ++u) {
             net.InputPatterns(u, p) = sample(p * 131 + u) / units;
@@ -97,41 +98,21 @@ void BM_Workbook(benchmark::State& state) {
 }
 BENCHMARK(BM_Workbook)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// "VmRSS" or "VmHWM" of this process, in MB.
-double statusMb(const std::string& field) {
-    std::ifstream in("/proc/self/status");
-    for (std::string line; std::getline(in, line);) {
-        if (line.starts_with(field + ":")) {
-            return std::stod(line.substr(field.size() + 1)) / 1024.0;
-        }
-    }
-    return -1.0;
-}
-
-// Builds the 2048 x 2048 network, resets the peak, writes its workbook and prints the
-// memory before and the peak during the write.
+// Writes the workbook of a 2048 x 2048 x 100 network and prints the memory before and the
+// peak during the write.
 void measurePeak() {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        core::PublicStuff net;
-        makeNetwork(net, 2048, 100);
-        std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from now
-        const double before = statusMb("VmRSS");
-        const fs::path path = target("peak.xlsx");
-        std::string error;
-        const bool ok = report::WriteWorkbook(net, path, context(), &error);
-        const double peak = statusMb("VmHWM");
-        std::printf(
-            "2048 x 2048 x 100 workbook: %s; memory before %.1f MB, peak while writing "
-            "%.1f MB, added %.1f MB; file %.1f MB\n",
-            ok ? "written" : error.c_str(), before, peak, peak - before,
-            ok ? static_cast<double>(fs::file_size(path)) / 1e6 : 0.0);
-        fs::remove(path);
-        std::fflush(stdout);
-        std::_Exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    core::PublicStuff net;
+    const fs::path path = target("peak.xlsx");
+    bench::printPeakInChild(
+        "2048 x 2048 x 100 workbook", [&net] { makeNetwork(net, 2048, 100); },
+        [&](bool* ok) {
+            std::string error;
+            *ok = report::WriteWorkbook(net, path, context(), &error);
+            const std::string outcome =
+                *ok ? "written, " + std::to_string(fs::file_size(path) / 1000000) + " MB" : error;
+            fs::remove(path);
+            return outcome;
+        });
 }
 
 }  // namespace
