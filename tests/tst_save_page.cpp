@@ -28,6 +28,7 @@
 #include "report/report_writer.h"
 #include "report/save_page.h"
 #include "support/layout_checks.h"
+#include "support/long_task_cancel.h"
 #include "support/scripted_dialogs.h"
 #include "ui/file_lists.h"
 #include "ui/long_task.h"
@@ -648,19 +649,13 @@ void TestSavePage::cancelledSaveKeepsTheOldReport() {
     chooseListedFile(page, QStringLiteral("old.txt"));
     const QStringList before = QDir(m_root).entryList(QDir::Files);
 
-    const int delay = ui::LongTaskDelayMs;
-    ui::LongTaskDelayMs = 0;
     QString status;
-    QTimer::singleShot(0, page, [&] {
-        auto* dialog = page->findChild<QProgressDialog*>(ui::LongTaskDialogName);
-        if (dialog != nullptr) {
-            status = dialog->labelText();
-            QTest::keyClick(dialog, Qt::Key_Escape);
-        }
-    });
-    m_program->dialogs.answer(ui::Answer::Yes);
-    save(page);
-    ui::LongTaskDelayMs = delay;
+    {
+        support::CancelFirstLongTask cancel(page);
+        m_program->dialogs.answer(ui::Answer::Yes);
+        save(page);
+        status = cancel.status();
+    }
 
     QVERIFY2(status.endsWith(" MB written"), qPrintable(status));
     QCOMPARE(m_program->dialogs.shown().size(), 1);  // the overwrite question only

@@ -19,6 +19,7 @@
 #include "core/network_state.h"
 #include "pages/start_page.h"
 #include "support/layout_checks.h"
+#include "support/long_task_cancel.h"
 #include "support/scripted_dialogs.h"
 #include "support/stand_in_page.h"
 #include "ui/file_lists.h"
@@ -380,18 +381,12 @@ void TestStartPage::cancelledLoadChangesNothing() {
     const QStringList informationBefore = fileInformation(page);
     const QStringList setBefore = trainingSet(m_program->net);
 
-    const int delay = ui::LongTaskDelayMs;
-    ui::LongTaskDelayMs = 0;
     QString status;
-    QTimer::singleShot(0, page, [&] {
-        auto* dialog = page->findChild<QProgressDialog*>(ui::LongTaskDialogName);
-        if (dialog != nullptr) {
-            status = dialog->labelText();
-            QTest::keyClick(dialog, Qt::Key_Escape);
-        }
-    });
-    QVERIFY(load(page, "big.net"));
-    ui::LongTaskDelayMs = delay;
+    {
+        support::CancelFirstLongTask cancel(page);
+        QVERIFY(load(page, "big.net"));
+        status = cancel.status();
+    }
 
     QVERIFY2(status.contains(" MB read, "), qPrintable(status));
     QCOMPARE(m_program->dialogs.shown().size(), 0);
