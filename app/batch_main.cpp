@@ -18,139 +18,22 @@
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "app/batch_options.h"
 #include "core/arithmetic.h"
-#include "core/loader.h"
 #include "core/network_state.h"
-#include "core/replacement_file.h"
+#include "files/loader.h"
+#include "files/replacement_file.h"
 #include "report/report_writer.h"
 #include "report/workbook_writer.h"
 #include "training/parameters.h"
-#include "training/progress_rows.h"
 #include "training/training_run.h"
+#include "views/progress_rows.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: distmem-batch FILE.net [--rule Hebb|Delta] [--rate R] [--epochs N] [--print K]\n"
-    "                     [--min-error E] [--no-max-epochs] [--continue TIMES]\n"
-    "                     [--report OUT.txt|-] [--sections 0123456] [--date TEXT] [--time TEXT]\n"
-    "                     [--workbook OUT.xlsx] [--quiet]\n"
-    "Trains FILE.net as the setup page does (defaults: Hebb, rate 0.10, 100 epochs, a printout\n"
-    "every 10) and writes the summary report with the given sections (default 1234), and with\n"
-    "--workbook the spreadsheet of the run; with --report - the report goes to standard output\n"
-    "and the summary line to standard error. A report or workbook replaces only a plain file\n"
-    "(or the file a link points at). While standard error is a terminal, a line there shows\n"
-    "the epoch, the total SSE, the time so far and the time left; --quiet leaves it out.\n"
-    "Reports use \".\" and \",\" in numbers and MM/DD/YY HH:MM:SS dates whatever the locale, so a\n"
-    "batch report is the same on every machine; the windows follow the user's locale.\n"
-    "       distmem-batch FILE.net --diagnose [--rule Hebb|Delta] [--rate R] [--json]\n"
-    "Prints, without training, what each rule will do on FILE.net at the rate: the patterns'\n"
-    "lengths, overlaps and rank, the lowest SSE any weights can give, the Hebb rule's best\n"
-    "epoch and the Delta rule's stability; with --json as one JSON object.\n";
-
-struct Options {
-    std::string file;
-    std::string rule = "Hebb";
-    training::ParameterBoxes boxes{"100", "10", "0.10", "0.05", true};
-    bool minErrorRule = false;
-    int continueTimes = 0;
-    std::string reportPath;
-    std::string workbookPath;
-    report::SectionFlags sections = report::DefaultSections;
-    std::string date;
-    std::string time;
-    bool diagnose = false;
-    bool json = false;
-    bool quiet = false;
-};
-
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "distmem-batch: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "distmem-batch: %s\n%s", message.c_str(), app::kUsage);
     return 2;
-}
-
-// Reads the arguments; returns an error message, or "" when they are fine.
-std::string parse(const std::vector<std::string_view>& args, Options& options) {
-    for (std::size_t k = 0; k < args.size(); ++k) {
-        const std::string_view arg = args[k];
-        auto value = [&](std::string& out) {
-            if (k + 1 >= args.size()) {
-                return false;
-            }
-            out = std::string(args[++k]);
-            return true;
-        };
-        std::string text;
-        if (arg == "--no-max-epochs") {
-            options.boxes.maxEpochsTicked = false;
-        } else if (arg == "--diagnose") {
-            options.diagnose = true;
-        } else if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--quiet") {
-            options.quiet = true;
-        } else if (arg == "--rule" || arg == "--rate" || arg == "--epochs" || arg == "--print" ||
-                   arg == "--min-error" || arg == "--continue" || arg == "--report" ||
-                   arg == "--sections" || arg == "--date" || arg == "--time" ||
-                   arg == "--workbook") {
-            if (!value(text)) {
-                return std::string(arg) + " needs a value";
-            }
-            if (arg == "--rule") {
-                if (text != "Hebb" && text != "Delta") {
-                    return "--rule takes Hebb or Delta, not \"" + text + "\"";
-                }
-                options.rule = text;
-            } else if (arg == "--rate") {
-                options.boxes.LRateBox = text;
-            } else if (arg == "--epochs") {
-                options.boxes.SweepsBox = text;
-            } else if (arg == "--print") {
-                options.boxes.PrintSweepsBox = text;
-            } else if (arg == "--min-error") {
-                options.boxes.MinErrorBox = text;
-                options.minErrorRule = true;
-            } else if (arg == "--continue") {
-                if (text.empty() || text.size() > 5 ||
-                    text.find_first_not_of("0123456789") != std::string::npos) {
-                    return "--continue takes a whole number of times, not \"" + text + "\"";
-                }
-                options.continueTimes = std::stoi(text);
-            } else if (arg == "--report") {
-                if (text.empty()) {
-                    return "--report needs a file name, or - for standard output";
-                }
-                options.reportPath = text;
-            } else if (arg == "--workbook") {
-                options.workbookPath = text;
-            } else if (arg == "--sections") {
-                options.sections = {};
-                for (const char c : text) {
-                    if (c < '0' || c > '6') {
-                        return "--sections takes digits 0 to 6, not \"" + text + "\"";
-                    }
-                    options.sections[static_cast<std::size_t>(c - '0')] = true;
-                }
-            } else if (arg == "--date") {
-                options.date = text;
-            } else {
-                options.time = text;
-            }
-        } else if (arg.starts_with("--")) {
-            return "unknown option " + std::string(arg);
-        } else if (options.file.empty()) {
-            options.file = std::string(arg);
-        } else {
-            return "more than one training file given";
-        }
-    }
-    if (options.file.empty()) {
-        return "no training file given";
-    }
-    if (options.json && !options.diagnose) {
-        return "--json goes with --diagnose";
-    }
-    return "";
 }
 
 // Progress on standard error while it is a terminal (and --quiet was not given): one line,
@@ -180,8 +63,8 @@ class TerminalProgress final : public training::RunObserver {
         }
         m_lastDrawn = now;
         const double seconds = std::chrono::duration<double>(now - m_start).count();
-        const std::string line = training::BatchProgressLine(m_done, m_totalEpochs,
-                                                             m_hasSSE ? &m_sse : nullptr, seconds);
+        const std::string line =
+            views::BatchProgressLine(m_done, m_totalEpochs, m_hasSSE ? &m_sse : nullptr, seconds);
         std::fprintf(stderr, "\r%s\033[K", line.c_str());
         std::fflush(stderr);
         m_drawn = true;
@@ -208,7 +91,7 @@ class TerminalProgress final : public training::RunObserver {
 };
 
 // --diagnose: the analysis of the loaded file at the rule and rate read, without training.
-int diagnose(const core::PublicStuff& net, const Options& options) {
+int diagnose(const core::PublicStuff& net, const app::Options& options) {
     const analysis::Rule rule =
         options.rule == "Hebb" ? analysis::Rule::Hebb : analysis::Rule::Delta;
     const analysis::Analysis result = analysis::analyse(net, rule, net.LearningRate);
@@ -236,21 +119,21 @@ bool isTrainingFile(const std::string& report, const std::string& training) {
             a.st_dev == b.st_dev && a.st_ino == b.st_ino);
 }
 
-report::ReportContext reportContext(const Options& options) {
+report::ReportContext reportContext(const app::Options& options) {
     report::ReportContext context;
     context.date = [&options] { return options.date.empty() ? now("%x") : options.date; };
     context.time = [&options] { return options.time.empty() ? now("%X") : options.time; };
     return context;
 }
 
-bool writeWorkbook(core::PublicStuff& net, const Options& options, std::string* error) {
+bool writeWorkbook(core::PublicStuff& net, const app::Options& options, std::string* error) {
     return report::WriteWorkbook(net, options.workbookPath, reportContext(options), error);
 }
 
 // The report, to standard output for "-", otherwise streamed into `target`, opened before
 // training.
-bool writeReport(core::PublicStuff& net, const Options& options, core::ReplacementFile& target,
-                 std::string* error) {
+bool writeReport(core::PublicStuff& net, const app::Options& options,
+                 files::ReplacementFile& target, std::string* error) {
     const report::ReportContext context = reportContext(options);
     if (options.reportPath != "-") {
         const report::ReportSink toFile = [&target](std::string_view bytes, std::string* failure) {
@@ -277,22 +160,22 @@ bool writeReport(core::PublicStuff& net, const Options& options, core::Replaceme
 int main(int argc, char* argv[]) {
     // Before anything else: the mask is read once, and an interrupted report leaves no
     // temporary file behind.
-    (void)core::FileCreationMask();
-    core::RemoveTemporaryFileOnSignal();
-    Options options;
+    (void)files::FileCreationMask();
+    files::RemoveTemporaryFileOnSignal();
+    app::Options options;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::fputs(kUsage, stdout);
+        std::fputs(app::kUsage, stdout);
         return 0;
     }
-    if (const std::string problem = parse(args, options); !problem.empty()) {
+    if (const std::string problem = app::ParseBatchOptions(args, options); !problem.empty()) {
         return usageError(problem);
     }
     if (!options.reportPath.empty() && isTrainingFile(options.reportPath, options.file)) {
         return usageError("--report names the training file itself; choose another file name");
     }
     // The report's file is checked and its temporary file made before hours of training.
-    core::ReplacementFile target;
+    files::ReplacementFile target;
     std::string error;
     if (!options.reportPath.empty() && options.reportPath != "-" &&
         !target.open(options.reportPath, "Cannot write the report", &error)) {
@@ -301,7 +184,7 @@ int main(int argc, char* argv[]) {
     }
 
     core::PublicStuff net;
-    if (!core::LoadTrainingFile(net, options.file, &error)) {
+    if (!files::LoadTrainingFile(net, options.file, &error)) {
         std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
         return 1;
     }

@@ -2,11 +2,16 @@
 //
 // Data flow. One shared network state (core::Network()) lives for the whole program;
 // every page reads and writes it directly and the pages pass nothing else to each other.
-// The start page loads a training file into it; the setup page re-creates the units and
-// weights and runs the training loop, which records the SSE history; the menu leads to
-// the pages that examine the trained network (probe, report, graph) or back to training.
-// Pages are loaded, shown and unloaded through one PageRuntime, which ends the program
-// when the last page is unloaded.
+// - The start page (pages/) loads a training file through files/ into it.
+// - The setup page re-creates the units and weights and drives training/'s epoch loop,
+//   which runs core/'s kernel and records the SSE history; views/ turns the progress
+//   into rows and text/ the numbers into text.
+// - The menu leads to the pages that examine the trained network (probe, report, graph,
+//   spreadsheet, analysis, weight map), built on views/, report/ and analysis/, or back
+//   to training.
+// Work that takes a while (loads, saves, training, forecasts) runs off the window thread
+// through ui/'s one helper. Pages are loaded, shown and unloaded through one PageRuntime,
+// which ends the program when the last page is unloaded.
 
 #include <QApplication>
 #include <QIcon>
@@ -14,13 +19,13 @@
 #include <clocale>
 
 #include "core/network_state.h"
-#include "core/replacement_file.h"
+#include "files/replacement_file.h"
 #include "pages/program_pages.h"
 #include "ui/dialogs.h"
 #include "ui/page_runtime.h"
 
 int main(int argc, char* argv[]) {
-    (void)core::FileCreationMask();  // read once, before any thread starts
+    (void)files::FileCreationMask();  // read once, before any thread starts
     QApplication app(argc, argv);
     // Qt takes the user's locale for everything; the program formats numbers itself with
     // the locale's separators, so the C library keeps reading and writing plain numbers.
@@ -37,6 +42,6 @@ int main(int argc, char* argv[]) {
     QObject::connect(&runtime, &ui::PageRuntime::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
 
-    runtime.Show(ui::PageId::Network1);
+    runtime.Show(ui::PageId::Start);
     return QApplication::exec();
 }

@@ -29,16 +29,16 @@ void BM_OpenGraphPage(benchmark::State& state) {
     ui::PageRuntime runtime(dialogs);
     core::PublicStuff net;
     fillHistory(net, static_cast<int>(state.range(0)));
-    runtime.registerPage(ui::PageId::PlotSSEdata, [&net](ui::PageRuntime& r) {
+    runtime.registerPage(ui::PageId::Graph, [&net](ui::PageRuntime& r) {
         return new pages::GraphPage(r, net, ui::systemPrinter());
     });
     for (auto _ : state) {
-        ui::Page* page = runtime.Show(ui::PageId::PlotSSEdata);
+        ui::Page* page = runtime.Show(ui::PageId::Graph);
         // Lays the chart out and paints it now rather than at the next frame.
         QCoreApplication::processEvents();
         page->repaint();
         state.PauseTiming();
-        runtime.Unload(ui::PageId::PlotSSEdata);
+        runtime.Unload(ui::PageId::Graph);
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }

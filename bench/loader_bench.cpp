@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "core/loader.h"
+#include "files/loader.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ void BM_LoadTrainingData(benchmark::State& state) {
     core::PublicStuff net;
     std::string error;
     for (auto _ : state) {
-        if (!core::LoadTrainingData(net, text, "bench.net", &error)) {
+        if (!files::LoadTrainingData(net, text, "bench.net", &error)) {
             state.SkipWithError(error.c_str());
             break;
         }
@@ -62,8 +62,9 @@ void BM_LoadTrainingFile(benchmark::State& state) {
     core::PublicStuff net;
     std::string error;
     for (auto _ : state) {
-        core::LoadProgress progress;
-        if (!core::LoadTrainingFile(net, path, &error, state.range(0) == 1 ? &progress : nullptr)) {
+        files::LoadProgress progress;
+        if (!files::LoadTrainingFile(net, path, &error,
+                                     state.range(0) == 1 ? &progress : nullptr)) {
             state.SkipWithError(error.c_str());
             break;
         }

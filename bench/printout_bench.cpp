@@ -8,8 +8,8 @@
 
 #include <cstdlib>
 
-#include "core/loader.h"
-#include "training/setup_page.h"
+#include "files/loader.h"
+#include "pages/setup_page.h"
 #include "ui/dialogs.h"
 #include "ui/page_runtime.h"
 
@@ -20,22 +20,22 @@ void BM_TrainingRun(benchmark::State& state) {
     ui::PageRuntime runtime(dialogs);
     core::PublicStuff net;
     std::string error;
-    if (!core::LoadTrainingData(net, "2 0 3 2  1 0 1  0 1 0  1 0  0 1", "tiny.net", &error)) {
+    if (!files::LoadTrainingData(net, "2 0 3 2  1 0 1  0 1 0  1 0  0 1", "tiny.net", &error)) {
         state.SkipWithError(error.c_str());
         return;
     }
-    runtime.registerPage(ui::PageId::DistMem,
-                         [&net](ui::PageRuntime& r) { return new training::SetupPage(r, net); });
+    runtime.registerPage(ui::PageId::Setup,
+                         [&net](ui::PageRuntime& r) { return new pages::SetupPage(r, net); });
     for (auto _ : state) {
         state.PauseTiming();
         net.FreshStart = 1;
-        auto* page = static_cast<training::SetupPage*>(runtime.Show(ui::PageId::DistMem));
+        auto* page = static_cast<pages::SetupPage*>(runtime.Show(ui::PageId::Setup));
         page->SweepsBox->setText(QStringLiteral("30000"));
         page->PrintSweepsBox->setText(QString::number(state.range(0)));
         state.ResumeTiming();
         page->StartTraining_Click();
         state.PauseTiming();
-        runtime.Unload(ui::PageId::DistMem);
+        runtime.Unload(ui::PageId::Setup);
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }

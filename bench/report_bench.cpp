@@ -17,8 +17,8 @@
 
 #include "bench/peak_memory.h"
 #include "core/arithmetic.h"
-#include "core/loader.h"
-#include "core/replacement_file.h"
+#include "files/loader.h"
+#include "files/replacement_file.h"
 #include "report/report_writer.h"
 #include "training/training_run.h"
 
@@ -92,15 +92,15 @@ constexpr const char* kSubRule = "---------------";
 
 struct OldWriter {
     std::string out;
-    core::NumberSeparators seps{".", ","};
+    text::NumberSeparators seps{".", ","};
     void line(const std::string& text) { out += text + kLineEnd; }
-    void value(double v) { out += core::FormatSigned2Decimal(v, seps) + "\t"; }
+    void value(double v) { out += text::FormatSigned2Decimal(v, seps) + "\t"; }
 };
 
 bool oldRecallRows(core::PublicStuff& net, OldWriter& w, double core::UnitRecord::*field) {
     std::string error;
     for (int p = 1; p <= net.NumPatterns; ++p) {
-        w.out += "Pattern " + core::FormatInteger(p) + "\t";
+        w.out += "Pattern " + text::FormatInteger(p) + "\t";
         if (!report::RecallPattern(net, p, "x", &error)) {
             return false;
         }
@@ -114,7 +114,7 @@ bool oldRecallRows(core::PublicStuff& net, OldWriter& w, double core::UnitRecord
 
 void oldPatternRows(const core::PatternTable& table, int units, int patterns, OldWriter& w) {
     for (int p = 1; p <= patterns; ++p) {
-        w.out += "Pattern " + core::FormatInteger(p) + "\t";
+        w.out += "Pattern " + text::FormatInteger(p) + "\t";
         for (int u = 1; u <= units; ++u) {
             w.value(table(u, p));
         }
@@ -133,8 +133,8 @@ std::string oldReportText(core::PublicStuff& net, const report::SectionFlags& f 
     w.line(kRule);
     if (f[report::GeneralSection]) {
         w.line("Learning rule: " + net.LearningRule);
-        w.line("Learning rate: " + core::FormatGeneral(net.LearningRate, w.seps));
-        w.line("Training completed after " + core::FormatInteger(net.SweepCount) + " epochs");
+        w.line("Learning rate: " + text::FormatGeneral(net.LearningRate, w.seps));
+        w.line("Training completed after " + text::FormatInteger(net.SweepCount) + " epochs");
         w.line(kRule);
     }
     if (f[report::ResponsesSection]) {
@@ -145,7 +145,7 @@ std::string oldReportText(core::PublicStuff& net, const report::SectionFlags& f 
     }
     if (f[report::ErrorsSection]) {
         w.line("After training, sum of squared error was: " +
-               core::FormatGeneral(net.TotalSSE, w.seps));
+               text::FormatGeneral(net.TotalSSE, w.seps));
         w.line("Network Response Errors To Each Input Pattern:");
         w.line(kSubRule);
         oldRecallRows(net, w, &core::UnitRecord::Error);
@@ -156,11 +156,11 @@ std::string oldReportText(core::PublicStuff& net, const report::SectionFlags& f 
         w.line(kSubRule);
         w.out += "\t";
         for (int j = 1; j <= net.NumOutputs; ++j) {
-            w.out += "Out " + core::FormatInteger(j) + "\t";
+            w.out += "Out " + text::FormatInteger(j) + "\t";
         }
         w.out += kLineEnd;
         for (int i = 1; i <= net.NumInputs; ++i) {
-            w.out += "INP " + core::FormatInteger(i) + "\t";
+            w.out += "INP " + text::FormatInteger(i) + "\t";
             for (int j = 1; j <= net.NumOutputs; ++j) {
                 w.value(net.Weights.Weight(j, i));
             }
@@ -187,8 +187,8 @@ std::string oldReportText(core::PublicStuff& net, const report::SectionFlags& f 
         const int rows = std::min<int>(net.SSEHistoryCount, core::SSEHistoryRows);
         for (int k = 1; k <= rows; ++k) {
             const auto& row = net.SSEHistory[static_cast<std::size_t>(k)];
-            w.out += core::FormatStandard(row[1], w.seps) + "\t" +
-                     core::FormatScientific(row[2], w.seps) + "\r\n";
+            w.out += text::FormatStandard(row[1], w.seps) + "\t" +
+                     text::FormatScientific(row[2], w.seps) + "\r\n";
         }
         w.line(kRule);
     }
@@ -198,7 +198,7 @@ std::string oldReportText(core::PublicStuff& net, const report::SectionFlags& f 
 bool oldWriteReport(core::PublicStuff& net, const std::string& path, std::string* error,
                     const report::SectionFlags& flags = kAll) {
     const std::string text = oldReportText(net, flags);
-    core::ReplacementFile file;
+    files::ReplacementFile file;
     return file.open(path, "Cannot write the report", error) && file.write(text, error) &&
            file.commit(error);
 }
@@ -275,7 +275,7 @@ BENCHMARK(BM_OneWriteOfTheSameBytes)->Unit(benchmark::kMillisecond)->MinTime(1.0
 // The weights' values alone, formatted into a string: the fast path against the digits.
 template <bool Fast>
 void formatWeights(benchmark::State& state) {
-    const core::NumberSeparators seps{".", ","};
+    const text::NumberSeparators seps{".", ","};
     const core::PublicStuff& net = network1024();
     std::string out;
     for (auto _ : state) {
@@ -283,9 +283,9 @@ void formatWeights(benchmark::State& state) {
         for (int i = 1; i <= net.NumInputs; ++i) {
             for (int j = 1; j <= net.NumOutputs; ++j) {
                 if constexpr (Fast) {
-                    core::AppendSigned2(out, net.Weights.Weight(j, i), seps);
+                    text::AppendSigned2(out, net.Weights.Weight(j, i), seps);
                 } else {
-                    out += core::FormatSigned2Decimal(net.Weights.Weight(j, i), seps);
+                    out += text::FormatSigned2Decimal(net.Weights.Weight(j, i), seps);
                 }
                 out += '\t';
             }
@@ -336,7 +336,7 @@ void BM_BatchJob(benchmark::State& state) {
     std::string error;
     for (auto _ : state) {
         core::PublicStuff net;
-        if (!core::LoadTrainingFile(net, batchFile(), &error)) {
+        if (!files::LoadTrainingFile(net, batchFile(), &error)) {
             state.SkipWithError(error.c_str());
             return;
         }

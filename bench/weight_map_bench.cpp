@@ -15,7 +15,7 @@
 #include <random>
 
 #include "core/network_state.h"
-#include "core/weight_map.h"
+#include "views/weight_map.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ const core::ConnectionMatrix& matrix(int n) {
 void BM_ReduceAllCores(benchmark::State& state) {
     const auto& m = matrix(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        const core::WeightGrid grid = core::ReduceWeights(m, kMapRows, kMapColumns);
+        const views::WeightGrid grid = views::ReduceWeights(m, kMapRows, kMapColumns);
         benchmark::DoNotOptimize(grid.largestMagnitude());
     }
 }
@@ -53,7 +53,7 @@ void BM_ReduceAllCores(benchmark::State& state) {
 void BM_ReduceOneCore(benchmark::State& state) {
     const auto& m = matrix(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        const core::WeightGrid grid = core::ReduceWeights(m, kMapRows, kMapColumns, 1);
+        const views::WeightGrid grid = views::ReduceWeights(m, kMapRows, kMapColumns, 1);
         benchmark::DoNotOptimize(grid.largestMagnitude());
     }
 }

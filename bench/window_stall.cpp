@@ -13,7 +13,7 @@
 #include <cstdlib>
 
 #include "core/network_state.h"
-#include "training/setup_page.h"
+#include "pages/setup_page.h"
 #include "ui/dialogs.h"
 #include "ui/page_runtime.h"
 
@@ -38,9 +38,9 @@ int main(int argc, char** argv) {
 
     ui::QtDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
-    runtime.registerPage(ui::PageId::DistMem,
-                         [&net](ui::PageRuntime& r) { return new training::SetupPage(r, net); });
-    auto* page = static_cast<training::SetupPage*>(runtime.Show(ui::PageId::DistMem));
+    runtime.registerPage(ui::PageId::Setup,
+                         [&net](ui::PageRuntime& r) { return new pages::SetupPage(r, net); });
+    auto* page = static_cast<pages::SetupPage*>(runtime.Show(ui::PageId::Setup));
     page->OptionDelta->click();
     page->SweepsBox->setText(QString::number(epochs));
     page->PrintSweepsBox->setText(QStringLiteral("1"));

@@ -39,7 +39,7 @@ std::string analyseText(const core::PublicStuff& net) {
 }  // namespace
 
 AnalysisPage::AnalysisPage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Printer& printer)
-    : ui::Page(runtime, ui::PageId::ExaminePatterns,
+    : ui::Page(runtime, ui::PageId::Analysis,
                QStringLiteral("Examine The Training Patterns -- Tavrel Neural Network Code"), 10650,
                9090),
       m_net(net),
@@ -134,7 +134,7 @@ void AnalysisPage::PrintAnalysis_Click() {
 }
 
 void AnalysisPage::Command2_Click() {
-    runtime().Unload(ui::PageId::ExaminePatterns);
+    runtime().Unload(ui::PageId::Analysis);
 }
 
 }  // namespace pages

@@ -5,11 +5,11 @@
 
 #include <array>
 
-#include "core/sse_chart_rows.h"
 #include "pages/sse_chart.h"
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
 #include "ui/page_runtime.h"
+#include "views/sse_chart_rows.h"
 
 namespace pages {
 
@@ -25,7 +25,7 @@ constexpr std::array<ui::ControlPlace, 4> kGeometry{{
 }  // namespace
 
 GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui::Printer& printer)
-    : ui::Page(runtime, ui::PageId::PlotSSEdata,
+    : ui::Page(runtime, ui::PageId::Graph,
                QStringLiteral("Graph of SSE as a function of sweeps of training"), 10620, 9195),
       m_net(net),
       m_printer(printer) {
@@ -73,8 +73,8 @@ void GraphPage::Form_Load() {
     QChart* empty = SSEgraph->chart();
     // A history that belongs to another file is not drawn.
     const std::string untrained = core::NotTrainedProblem(m_net);
-    m_chart = new SSEChart(untrained.empty() ? core::SSEChartRows(m_net)
-                                             : std::vector<core::SSEChartRow>{});
+    m_chart = new SSEChart(untrained.empty() ? views::SSEChartRows(m_net)
+                                             : std::vector<views::SSEChartRow>{});
     SSEgraph->setChart(m_chart);
     delete empty;
     if (!untrained.empty()) {
@@ -95,7 +95,7 @@ void GraphPage::PrintThisGraph_Click() {
 }
 
 void GraphPage::CloseThisForm_Click() {
-    runtime().Unload(ui::PageId::PlotSSEdata);
+    runtime().Unload(ui::PageId::Graph);
 }
 
 }  // namespace pages

@@ -39,12 +39,12 @@ struct TestItem {
     std::optional<ui::PageId> page;
 };
 const std::array<TestItem, 6> kTestItems{{
-    {"Probe Network Responses To Selected Patterns", ui::PageId::ProbeNetwork},
-    {"Save Summary As A Text File", ui::PageId::SaveResults},
-    {"Plot SSE By Sweeps", ui::PageId::PlotSSEdata},
+    {"Probe Network Responses To Selected Patterns", ui::PageId::Probe},
+    {"Save Summary As A Text File", ui::PageId::Save},
+    {"Plot SSE By Sweeps", ui::PageId::Graph},
     {"Create A Spreadsheet Of The Results", std::nullopt},
-    {"Examine The Training Patterns", ui::PageId::ExaminePatterns},
-    {"Show The Connection Weights", ui::PageId::ConnectionWeights},
+    {"Examine The Training Patterns", ui::PageId::Analysis},
+    {"Show The Connection Weights", ui::PageId::WeightMap},
 }};
 
 // A list box whose double-click event fires wherever in the list the user double-clicks,
@@ -91,7 +91,7 @@ int selectedIndex(const QListWidget* list) {
 }  // namespace
 
 MenuPage::MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net)
-    : ui::Page(runtime, ui::PageId::TestDAM,
+    : ui::Page(runtime, ui::PageId::Menu,
                QStringLiteral(
                    "Testing The Distributed Associative Memory -- Tavrel Neural Network Code"),
                10995, 9345),
@@ -173,7 +173,7 @@ void MenuPage::ContinueList_DblClick() {
         return;
     }
     // The flag comes first: the setup page reads it while it loads.
-    ui::PageId next = ui::PageId::DistMem;
+    ui::PageId next = ui::PageId::Setup;
     switch (item) {
         case 0:
             m_net.FreshStart = 1;
@@ -183,17 +183,17 @@ void MenuPage::ContinueList_DblClick() {
             break;
         default:
             // The start page sets FreshStart itself when the user goes on from there.
-            next = ui::PageId::Network1;
+            next = ui::PageId::Start;
             break;
     }
     if (showPage(next)) {
-        runtime().Unload(ui::PageId::TestDAM);
+        runtime().Unload(ui::PageId::Menu);
     }
 }
 
 void MenuPage::Command2_Click() {
     // Only the menu closes; examining pages still open keep the program running.
-    runtime().Unload(ui::PageId::TestDAM);
+    runtime().Unload(ui::PageId::Menu);
 }
 
 bool MenuPage::showPage(ui::PageId id) {

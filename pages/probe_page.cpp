@@ -14,14 +14,15 @@
 #include <optional>
 #include <string>
 
-#include "core/own_pattern.h"
-#include "core/probe_block.h"
+#include "text/number_text.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
 #include "ui/locale_separators.h"
 #include "ui/page_runtime.h"
 #include "ui/wrapping_button.h"
+#include "views/own_pattern.h"
+#include "views/probe_block.h"
 
 namespace pages {
 
@@ -48,7 +49,7 @@ constexpr std::array<ui::ControlPlace, 15> kGeometry{{
 constexpr int kTabColumns = 8;
 constexpr long long kLargestSeed = 999999999;
 
-core::NumberSeparators separators() {
+text::NumberSeparators separators() {
     const ui::LocaleSeparators s = ui::localeSeparators();
     return {s.decimal, s.grouping};
 }
@@ -56,7 +57,7 @@ core::NumberSeparators separators() {
 }  // namespace
 
 ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Printer& printer)
-    : ui::Page(runtime, ui::PageId::ProbeNetwork,
+    : ui::Page(runtime, ui::PageId::Probe,
                QStringLiteral(
                    "Distributed Memory Program -- Probe Network Responses To Selected Patterns"),
                10650, 9090),
@@ -174,9 +175,9 @@ void ProbePage::PatternOK_Click() {
         return;
     }
     const QString shown = PatternBox->text();
-    const core::NumberSeparators seps = separators();
+    const text::NumberSeparators seps = separators();
     const std::optional<int> p =
-        core::ParsePatternNumber(shown.toStdString(), m_net.NumPatterns, seps);
+        text::ParsePatternNumber(shown.toStdString(), m_net.NumPatterns, seps);
     if (!p) {
         runtime().dialogs().messageBox(
             this,
@@ -188,7 +189,7 @@ void ProbePage::PatternOK_Click() {
         return;
     }
     const std::optional<long long> noise =
-        core::ParseWholeNumber(NoiseBox->text().toStdString(), 0, 100, seps);
+        text::ParseWholeNumber(NoiseBox->text().toStdString(), 0, 100, seps);
     if (!noise) {
         message(QStringLiteral("\"%1\" is not an amount of noise. Type a whole number from 0 to "
                                "100 (percent) into the Noise box, then press Ok.")
@@ -196,7 +197,7 @@ void ProbePage::PatternOK_Click() {
         return;
     }
     const std::optional<long long> seed =
-        *noise > 0 ? core::ParseWholeNumber(SeedBox->text().toStdString(), 0, kLargestSeed, seps)
+        *noise > 0 ? text::ParseWholeNumber(SeedBox->text().toStdString(), 0, kLargestSeed, seps)
                    : std::optional<long long>(0);
     if (!seed) {
         message(QStringLiteral("\"%1\" is not a seed. Type a whole number from 0 to %2 into the "
@@ -207,9 +208,10 @@ void ProbePage::PatternOK_Click() {
     }
     std::string block;
     try {
-        const core::Noise damage{static_cast<int>(*noise), static_cast<std::uint64_t>(*seed)};
-        if (!probed(core::ProbeDamagedPattern(m_net, *p, shown.toStdString(), damage, seps, &block),
-                    QStringLiteral("Pattern %1").arg(*p))) {
+        const views::Noise damage{static_cast<int>(*noise), static_cast<std::uint64_t>(*seed)};
+        if (!probed(
+                views::ProbeDamagedPattern(m_net, *p, shown.toStdString(), damage, seps, &block),
+                QStringLiteral("Pattern %1").arg(*p))) {
             return;
         }
     } catch (const std::bad_alloc&) {
@@ -239,14 +241,14 @@ void ProbePage::OwnPattern_Click() {
     }
     std::string block;
     try {
-        const core::TypedPattern pattern =
-            core::ParseTypedPattern(typed.toStdString(), m_net.NumInputs);
+        const views::TypedPattern pattern =
+            views::ParseTypedPattern(typed.toStdString(), m_net.NumInputs);
         if (!pattern.problem.empty()) {
             message(QStringLiteral("Your pattern was not probed. ") +
                     QString::fromStdString(pattern.problem));
             return;
         }
-        if (!probed(core::ProbeOwnPattern(m_net, pattern.values, separators(), &block),
+        if (!probed(views::ProbeOwnPattern(m_net, pattern.values, separators(), &block),
                     QStringLiteral("Your pattern"))) {
             return;
         }
@@ -334,7 +336,7 @@ void ProbePage::printResults() {
 }
 
 void ProbePage::Command2_Click() {
-    runtime().Unload(ui::PageId::ProbeNetwork);
+    runtime().Unload(ui::PageId::Probe);
 }
 
 }  // namespace pages

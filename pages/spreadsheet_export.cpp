@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/network_state.h"
-#include "report/save_page.h"
+#include "pages/save_page.h"
 #include "report/workbook_writer.h"
 #include "ui/dialogs.h"
 #include "ui/long_task.h"
@@ -62,14 +62,14 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
                         .arg(chosen));
         return;
     }
-    if (target.exists() && !report::AskOverwrite(parent, dialogs)) {
+    if (target.exists() && !pages::AskOverwrite(parent, dialogs)) {
         return;
     }
 
     std::string error;
     bool written = false;
     bool cancelled = false;
-    report::ReportContext context = report::LocalReportContext();
+    report::ReportContext context = pages::LocalReportContext();
     const std::string path = QFile::encodeName(chosen).toStdString();
     if (auto* page = qobject_cast<ui::Page*>(parent); page != nullptr) {
         // Written on a worker thread; after 0.2 s a progress dialog offers "Cancel", which

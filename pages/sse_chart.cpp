@@ -45,7 +45,7 @@ int labelStep(double barSpacing, double labelWidth, int bars) {
     }
 }
 
-SSEChart::SSEChart(const std::vector<core::SSEChartRow>& rows) {
+SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {
     // A fresh chart holds the charting component's defaults; nothing else carries over.
     m_series = new QBarSeries(this);
     m_bars = new QBarSet(QStringLiteral("Network SSE"), m_series);
@@ -54,7 +54,7 @@ SSEChart::SSEChart(const std::vector<core::SSEChartRow>& rows) {
     QList<qreal> values;
     values.reserve(static_cast<qsizetype>(rows.size()));
     m_labels.reserve(static_cast<qsizetype>(rows.size()));
-    for (const core::SSEChartRow& row : rows) {
+    for (const views::SSEChartRow& row : rows) {
         values.append(row.value);
         m_labels.append(QString::fromStdString(row.label));
     }

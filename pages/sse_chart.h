@@ -14,7 +14,7 @@
 
 #include <vector>
 
-#include "core/sse_chart_rows.h"
+#include "views/sse_chart_rows.h"
 
 class QBarSet;
 class QBarSeries;
@@ -26,7 +26,7 @@ namespace pages {
 class SSEChart final : public QChart {
     Q_OBJECT
   public:
-    explicit SSEChart(const std::vector<core::SSEChartRow>& rows);
+    explicit SSEChart(const std::vector<views::SSEChartRow>& rows);
 
     // The label of every row, shown or not.
     const QStringList& rowLabels() const { return m_labels; }

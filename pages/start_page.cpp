@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "core/loader.h"
-#include "core/number_format.h"
+#include "files/loader.h"
+#include "text/number_format.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/file_lists.h"
@@ -50,7 +50,7 @@ QString indexed(const char* name, std::size_t index) {
 }  // namespace
 
 StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
-    : ui::Page(runtime, ui::PageId::Network1,
+    : ui::Page(runtime, ui::PageId::Start,
                QStringLiteral("Tavrel Neural Net Code -- Introductory Form"), 10665, 9135),
       m_net(net) {
     // Created in the order of the geometry table, which is also the tab order.
@@ -159,7 +159,7 @@ void StartPage::Dir1_Change() {
 namespace {
 
 // "12.3 MB of 40.0 MB read, 10.1 MB parsed"
-QString loadStatus(const core::LoadProgress& progress) {
+QString loadStatus(const files::LoadProgress& progress) {
     auto mb = [](long long bytes) {
         return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1);
     };
@@ -180,12 +180,12 @@ void StartPage::File1_DblClick() {
     // Loaded on a worker thread into a network of its own, which replaces the problem only
     // once the load succeeded and was not cancelled: either way the page is as before.
     auto staging = std::make_unique<core::PublicStuff>();
-    core::LoadProgress progress;
+    files::LoadProgress progress;
     bool loaded = false;
     const std::string file = QFile::encodeName(path).toStdString();
     const bool cancelled = ui::RunLongTask(
         runtime(), this, QStringLiteral("Loading %1").arg(name),
-        [&] { loaded = core::LoadTrainingFile(*staging, file, &error, &progress); },
+        [&] { loaded = files::LoadTrainingFile(*staging, file, &error, &progress); },
         [&progress] { return loadStatus(progress); }, [&progress] { progress.cancel.store(true); });
     if (cancelled) {
         return;
@@ -195,14 +195,14 @@ void StartPage::File1_DblClick() {
                                        ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
         return;
     }
-    core::TakeLoadedProblem(m_net, *staging);
+    files::TakeLoadedProblem(m_net, *staging);
     m_net.TrainingFileName = name.toStdString();
     m_net.TrainingFolder = File1->path().toStdString();
 
     OutputText[0]->setText(name);
-    OutputText[1]->setText(QString::fromStdString(core::FormatInteger(m_net.NumOutputs)));
-    OutputText[2]->setText(QString::fromStdString(core::FormatInteger(m_net.NumInputs)));
-    OutputText[3]->setText(QString::fromStdString(core::FormatInteger(m_net.NumPatterns)));
+    OutputText[1]->setText(QString::fromStdString(text::FormatInteger(m_net.NumOutputs)));
+    OutputText[2]->setText(QString::fromStdString(text::FormatInteger(m_net.NumInputs)));
+    OutputText[3]->setText(QString::fromStdString(text::FormatInteger(m_net.NumPatterns)));
     for (QLabel* label : Label8) {
         label->show();
     }
@@ -216,8 +216,8 @@ void StartPage::File1_DblClick() {
 void StartPage::NextPage_Click() {
     // The setup page reads FreshStart while it loads.
     m_net.FreshStart = 1;
-    runtime().Show(ui::PageId::DistMem);
-    runtime().Unload(ui::PageId::Network1);
+    runtime().Show(ui::PageId::Setup);
+    runtime().Unload(ui::PageId::Start);
 }
 
 void StartPage::Command2_Click() {

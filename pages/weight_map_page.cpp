@@ -26,7 +26,7 @@ constexpr std::array<ui::ControlPlace, 4> kGeometry{{
 
 WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& net,
                              ui::Printer& printer)
-    : ui::Page(runtime, ui::PageId::ConnectionWeights,
+    : ui::Page(runtime, ui::PageId::WeightMap,
                QStringLiteral("Connection Weights -- Tavrel Neural Network Code"), 10620, 9195),
       m_net(net),
       m_printer(printer) {
@@ -108,7 +108,7 @@ void WeightMapPage::PrintTheMap_Click() {
 }
 
 void WeightMapPage::CloseThisForm_Click() {
-    runtime().Unload(ui::PageId::ConnectionWeights);
+    runtime().Unload(ui::PageId::WeightMap);
 }
 
 }  // namespace pages

@@ -20,7 +20,7 @@ constexpr int kScaleWidth = 14;
 constexpr int kEvenCells = 4;
 
 QColor colourOf(double w, double largest) {
-    const core::Rgb c = core::WeightColour(w, largest);
+    const views::Rgb c = views::WeightColour(w, largest);
     return {c.red, c.green, c.blue};
 }
 
@@ -50,8 +50,8 @@ QRect WeightMapView::plotArea() const {
 void WeightMapView::refresh(const core::ConnectionMatrix* weights) {
     m_weights = weights != nullptr && weights->exists() ? weights : nullptr;
     const QRect plot = plotArea();
-    m_grid = m_weights != nullptr ? core::ReduceWeights(*m_weights, plot.height(), plot.width())
-                                  : core::WeightGrid();
+    m_grid = m_weights != nullptr ? views::ReduceWeights(*m_weights, plot.height(), plot.width())
+                                  : views::WeightGrid();
     if (m_grid.empty()) {
         m_cells = QImage();
     } else {
@@ -60,7 +60,7 @@ void WeightMapView::refresh(const core::ConnectionMatrix* weights) {
         for (int r = 0; r < m_grid.rows(); ++r) {
             auto* line = reinterpret_cast<QRgb*>(m_cells.scanLine(r));
             for (int c = 0; c < m_grid.columns(); ++c) {
-                const core::Rgb rgb = core::WeightColour(m_grid.value(r, c), largest);
+                const views::Rgb rgb = views::WeightColour(m_grid.value(r, c), largest);
                 line[c] = qRgb(rgb.red, rgb.green, rgb.blue);
             }
         }
@@ -92,8 +92,8 @@ QString WeightMapView::connectionAt(QPoint pos) const {
     }
     const int row = (pos.y() - area.top()) * m_grid.rows() / area.height();
     const int column = (pos.x() - area.left()) * m_grid.columns() / area.width();
-    const core::ShownConnection shown = core::ShownInCell(*m_weights, m_grid.span(row, column));
-    return QString::fromStdString(core::ConnectionText(shown.output, shown.input, shown.weight));
+    const views::ShownConnection shown = views::ShownInCell(*m_weights, m_grid.span(row, column));
+    return QString::fromStdString(views::ConnectionText(shown.output, shown.input, shown.weight));
 }
 
 void WeightMapView::paintEvent(QPaintEvent* /*event*/) {
@@ -140,7 +140,7 @@ void WeightMapView::paintEvent(QPaintEvent* /*event*/) {
     const auto number = [&](double v, int y) {
         painter.drawText(numbers.translated(0, y - metrics.height() / 2),
                          Qt::AlignLeft | Qt::AlignVCenter,
-                         QString::fromStdString(core::ScaleNumber(v)));
+                         QString::fromStdString(views::ScaleNumber(v)));
     };
     number(largest, scale.top());
     number(0.0, scale.center().y());

@@ -9,7 +9,7 @@
 #include <QWidget>
 
 #include "core/network_state.h"
-#include "core/weight_map.h"
+#include "views/weight_map.h"
 
 namespace pages {
 
@@ -26,7 +26,7 @@ class WeightMapView final : public QWidget {
     QRect cellArea() const;
     // What pointing at `pos` shows: "Output j, Input i: w", or "" outside the cells.
     QString connectionAt(QPoint pos) const;
-    const core::WeightGrid& grid() const { return m_grid; }
+    const views::WeightGrid& grid() const { return m_grid; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -37,7 +37,7 @@ class WeightMapView final : public QWidget {
     QRect plotArea() const;
 
     const core::ConnectionMatrix* m_weights = nullptr;
-    core::WeightGrid m_grid;
+    views::WeightGrid m_grid;
     QImage m_cells;  // one pixel per grid cell
 };
 

@@ -1,8 +1,8 @@
 #include "report/report_writer.h"
 
 #include "core/arithmetic.h"
-#include "core/replacement_file.h"
 #include "core/worker_pool.h"
+#include "files/replacement_file.h"
 
 #include <algorithm>
 #include <atomic>
@@ -40,7 +40,7 @@ class Writer {
     }
     void text(const std::string& text) { m_out += text; }
     void value(double v) {
-        core::AppendSigned2(m_out, v, m_separators);
+        text::AppendSigned2(m_out, v, m_separators);
         m_out += '\t';
     }
     void endLine() {
@@ -77,7 +77,7 @@ class Writer {
         }
     }
 
-    const core::NumberSeparators& separators() const { return m_separators; }
+    const text::NumberSeparators& separators() const { return m_separators; }
 
     // The threads for a large table, started at its first use.
     core::WorkerPool& pool() {
@@ -100,7 +100,7 @@ class Writer {
     }
 
     const ReportSink& m_sink;
-    const core::NumberSeparators& m_separators;
+    const text::NumberSeparators& m_separators;
     int m_threads;
     std::string m_out;
     std::string m_error;
@@ -109,7 +109,7 @@ class Writer {
 };
 
 std::string number(long long n) {
-    return core::FormatInteger(n);
+    return text::FormatInteger(n);
 }
 
 // Rows 1..rows, each appended by row(text, r, t) (t: the thread, 0 when alone), which
@@ -187,12 +187,12 @@ int orderedRows(Writer& out, int rows, int columns, bool parallel, const Row& ro
 // One table row: `prefix`, TAB, every column's value, the line end.
 template <typename Value>
 void appendRow(std::string& out, const std::string& prefix, int row, int columns,
-               const Value& value, const core::NumberSeparators& seps) {
+               const Value& value, const text::NumberSeparators& seps) {
     out += prefix;
     out += number(row);
     out += '\t';
     for (int c = 1; c <= columns; ++c) {
-        core::AppendSigned2(out, value(row, c), seps);
+        text::AppendSigned2(out, value(row, c), seps);
         out += '\t';
     }
     out += kLineEnd;
@@ -251,7 +251,7 @@ bool recallRows(core::PublicStuff& net, Writer& out, bool errors, std::string* e
             text += number(p);
             text += '\t';
             for (int j = 1; j <= outputs; ++j) {
-                core::AppendSigned2(text, values[j], out.separators());
+                text::AppendSigned2(text, values[j], out.separators());
                 text += '\t';
             }
             text += kLineEnd;
@@ -317,7 +317,7 @@ bool streamReport(core::PublicStuff& net, const SectionFlags& flags, const Repor
 
     if (flags[GeneralSection]) {
         w.line("Learning rule: " + net.LearningRule);
-        w.line("Learning rate: " + core::FormatGeneral(net.LearningRate, w.separators()));
+        w.line("Learning rate: " + text::FormatGeneral(net.LearningRate, w.separators()));
         w.line("Training completed after " + number(net.SweepCount) + " epochs");
         w.line(kSectionRule);
     }
@@ -331,7 +331,7 @@ bool streamReport(core::PublicStuff& net, const SectionFlags& flags, const Repor
     }
     if (flags[ErrorsSection]) {
         w.line("After training, sum of squared error was: " +
-               core::FormatGeneral(net.TotalSSE, w.separators()));
+               text::FormatGeneral(net.TotalSSE, w.separators()));
         w.line("Network Response Errors To Each Input Pattern:");
         w.line(kSubRule);
         if (!recallRows(net, w, true, message)) {
@@ -371,8 +371,8 @@ bool streamReport(core::PublicStuff& net, const SectionFlags& flags, const Repor
         const int rows = std::min<int>(net.SSEHistoryCount, core::SSEHistoryRows);
         for (int k = 1; k <= rows; ++k) {
             const auto& row = net.SSEHistory[static_cast<std::size_t>(k)];
-            w.text(core::FormatStandard(row[1], w.separators()) + "\t" +
-                   core::FormatScientific(row[2], w.separators()));
+            w.text(text::FormatStandard(row[1], w.separators()) + "\t" +
+                   text::FormatScientific(row[2], w.separators()));
             w.endHistoryRow();
         }
         w.line(kSectionRule);
@@ -418,7 +418,7 @@ bool WriteReport(core::PublicStuff& net, const std::string& path, const SectionF
     if (!reportable(net, message)) {
         return false;
     }
-    core::ReplacementFile file;
+    files::ReplacementFile file;
     bool opened = false;
     try {
         opened = file.open(path, "Cannot write the report", message);

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "core/network_state.h"
-#include "core/number_format.h"
+#include "text/number_format.h"
 
 namespace report {
 
@@ -32,7 +32,7 @@ enum Section {
 };
 
 struct ReportContext {
-    core::NumberSeparators separators;
+    text::NumberSeparators separators;
     // The current date and time as the user's short-date and time texts. The time is read
     // after the date line has been written.
     std::function<std::string()> date;
@@ -72,7 +72,7 @@ using ReportSink = std::function<bool(std::string_view bytes, std::string* error
 // Writes the report to `path`, all or nothing: the text streams into a temporary file in
 // the same folder, which replaces `path` only once it is completely written and flushed. On
 // failure `path` is untouched and *error says what failed, naming the path and the
-// reason. Only a plain file (or a link to one) is replaced; see core::ReplacementFile.
+// reason. Only a plain file (or a link to one) is replaced; see files::ReplacementFile.
 [[nodiscard]] bool WriteReport(core::PublicStuff& net, const std::string& path,
                                const SectionFlags& flags, const ReportContext& context,
                                std::string* error);

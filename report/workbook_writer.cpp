@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "core/arithmetic.h"
-#include "core/number_format.h"
-#include "core/replacement_file.h"
+#include "files/replacement_file.h"
+#include "text/number_format.h"
 
 namespace report {
 
@@ -39,7 +39,7 @@ constexpr long long kZip64Cells = 50'000'000;
 using Book = std::unique_ptr<lxw_workbook, decltype(&lxw_workbook_free)>;
 
 std::string number(long long n) {
-    return core::FormatInteger(n);
+    return text::FormatInteger(n);
 }
 
 // Fills the workbook; remembers the first failure and ignores every call after it.
@@ -320,7 +320,7 @@ void recallRows(Cells& cells, SplitSheet& responses, SplitSheet& errors, core::P
 std::string reasonFor(lxw_error status, int code) {
     switch (status) {
         case LXW_ERROR_MEMORY_MALLOC_FAILED:
-            return core::SystemReason(ENOMEM);
+            return files::SystemReason(ENOMEM);
         case LXW_ERROR_CREATING_XLSX_FILE:
         case LXW_ERROR_CREATING_TMPFILE:
         case LXW_ERROR_READING_TMPFILE:
@@ -328,7 +328,7 @@ std::string reasonFor(lxw_error status, int code) {
         case LXW_ERROR_ZIP_FILE_ADD:
         case LXW_ERROR_ZIP_CLOSE:
             if (code != 0) {
-                return core::SystemReason(code);
+                return files::SystemReason(code);
             }
             break;
         default:
@@ -363,7 +363,7 @@ bool fill(Cells& cells, core::PublicStuff& net, const ReportContext& context) {
     return cells.ok();
 }
 
-bool writeTo(core::ReplacementFile& file, core::PublicStuff& net, const ReportContext& context,
+bool writeTo(files::ReplacementFile& file, core::PublicStuff& net, const ReportContext& context,
              std::string* error) {
     const std::string& target = file.targetPath();
     const std::size_t slash = target.rfind('/');
@@ -377,7 +377,7 @@ bool writeTo(core::ReplacementFile& file, core::PublicStuff& net, const ReportCo
     options.use_zip64 = widest * tallest > kZip64Cells ? LXW_TRUE : LXW_FALSE;
     Book book(workbook_new_opt(file.temporaryPath().c_str(), &options), &lxw_workbook_free);
     if (!book) {
-        *error = std::string(kWhat) + " \"" + target + "\": " + core::SystemReason(ENOMEM) + ".";
+        *error = std::string(kWhat) + " \"" + target + "\": " + files::SystemReason(ENOMEM) + ".";
         return false;
     }
     Cells cells(book.get(), context.progress,
@@ -418,10 +418,10 @@ bool WriteWorkbook(core::PublicStuff& net, const std::string& path, const Report
         return false;
     }
     try {
-        core::ReplacementFile file;
+        files::ReplacementFile file;
         return file.open(path, kWhat, message) && writeTo(file, net, context, message);
     } catch (const std::bad_alloc&) {
-        *message = std::string(kWhat) + " \"" + path + "\": " + core::SystemReason(ENOMEM) + ".";
+        *message = std::string(kWhat) + " \"" + path + "\": " + files::SystemReason(ENOMEM) + ".";
         return false;
     }
 }

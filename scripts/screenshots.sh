@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 cmake --preset dev >/dev/null
 cmake --build --preset dev --target page_screenshots
-build/dev/tests/page_screenshots "$PWD/shots"
+build/dev/tests/pages/page_screenshots "$PWD/shots"
 
 mkdir -p docs
 while read -r shot picture; do

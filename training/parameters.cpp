@@ -1,12 +1,12 @@
 #include "training/parameters.h"
 
-#include "core/number_text.h"
+#include "text/number_text.h"
 
 namespace training {
 
 namespace {
 
-using core::NumberTextError;
+using text::NumberTextError;
 
 std::string quoted(const std::string& text) {
     return "\"" + text + "\"";
@@ -18,7 +18,7 @@ ParameterProblem problem(const char* box, const char* what, const std::string& t
     if (error == NumberTextError::Empty) {
         message += "is empty.";
     } else {
-        message += quoted(text) + " " + core::Describe(error) + ".";
+        message += quoted(text) + " " + text::Describe(error) + ".";
     }
     return {box, message + " " + wanted};
 }
@@ -37,20 +37,20 @@ bool isBlank(const std::string& text) {
 
 // MaxSweeps = box value + base, as a 16-bit count.
 std::optional<ParameterProblem> sweepsPlus(double base, const std::string& text,
-                                           const core::NumberSeparators& separators,
+                                           const text::NumberSeparators& separators,
                                            std::int16_t& result) {
-    const core::ParsedNumber number = core::ParseNumber(text, separators);
+    const text::ParsedNumber number = text::ParseNumber(text, separators);
     if (number.error != NumberTextError::None) {
         return problem("SweepsBox", kEpochs, text, number.error, kEpochsWanted);
     }
     // Fewer than one epoch would leave the rule nothing to stop at: training would run on
     // to the last epoch the program counts.
-    const core::ParsedInt16 epochs = core::ToInt16(number.value);
+    const text::ParsedInt16 epochs = text::ToInt16(number.value);
     if (epochs.error == NumberTextError::None && epochs.value < 1) {
         return ParameterProblem{"SweepsBox", "The " + std::string(kEpochs) + " " + quoted(text) +
                                                  " is less than 1. " + kEpochsWanted};
     }
-    const core::ParsedInt16 count = core::ToInt16(number.value + base);
+    const text::ParsedInt16 count = text::ToInt16(number.value + base);
     if (count.error != NumberTextError::None) {
         if (base != 0.0 && epochs.error == NumberTextError::None) {
             const int room = core::MaxCount - static_cast<int>(base);
@@ -70,7 +70,7 @@ std::optional<ParameterProblem> sweepsPlus(double base, const std::string& text,
 }  // namespace
 
 ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterBoxes& boxes,
-                                        const core::NumberSeparators& separators) {
+                                        const text::NumberSeparators& separators) {
     ParameterOutcome outcome;
     std::int16_t maxSweeps = net.MaxSweeps;
     if (boxes.maxEpochsTicked) {
@@ -81,14 +81,14 @@ ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterB
         }
     }
 
-    const core::ParsedNumber rate = core::ParseNumber(boxes.LRateBox, separators);
+    const text::ParsedNumber rate = text::ParseNumber(boxes.LRateBox, separators);
     if (rate.error != NumberTextError::None) {
         outcome.problem = problem("LRateBox", "learning rate", boxes.LRateBox, rate.error,
                                   "Type a number of 0 or more, such as 0.1.");
         return outcome;
     }
 
-    const core::ParsedInt16 print = core::ParseInt16(boxes.PrintSweepsBox, separators);
+    const text::ParsedInt16 print = text::ParseInt16(boxes.PrintSweepsBox, separators);
     if (print.error != NumberTextError::None) {
         outcome.problem =
             problem("PrintSweepsBox", "number of epochs between printouts", boxes.PrintSweepsBox,
@@ -98,7 +98,7 @@ ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterB
 
     double minError = net.MinError;
     if (!isBlank(boxes.MinErrorBox)) {
-        const core::ParsedNumber error = core::ParseNumber(boxes.MinErrorBox, separators);
+        const text::ParsedNumber error = text::ParseNumber(boxes.MinErrorBox, separators);
         if (error.error != NumberTextError::None) {
             outcome.problem = problem("MinErrorBox", "minimum level of error", boxes.MinErrorBox,
                                       error.error, "Type a number such as 0.05.");
@@ -117,7 +117,7 @@ ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterB
 
 std::optional<ParameterProblem> ContinueMaxSweeps(core::PublicStuff& net,
                                                   const std::string& sweepsBox,
-                                                  const core::NumberSeparators& separators) {
+                                                  const text::NumberSeparators& separators) {
     std::int16_t maxSweeps = 0;
     if (auto bad = sweepsPlus(net.SweepCount, sweepsBox, separators, maxSweeps)) {
         return bad;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/network_state.h"
-#include "core/number_format.h"
+#include "text/number_format.h"
 
 namespace training {
 
@@ -40,13 +40,13 @@ struct ParameterOutcome {
 // a point; counts round to the nearest whole number, ties to even, and must fit 16 bits;
 // the epochs box takes 1 to 32767.
 ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterBoxes& boxes,
-                                        const core::NumberSeparators& separators);
+                                        const text::NumberSeparators& separators);
 
 // "Continue Training" with the maximum-epochs rule ticked: MaxSweeps = the sweeps box
 // (1 to 32767) plus SweepCount.
 std::optional<ParameterProblem> ContinueMaxSweeps(core::PublicStuff& net,
                                                   const std::string& sweepsBox,
-                                                  const core::NumberSeparators& separators);
+                                                  const text::NumberSeparators& separators);
 
 // The text the learning-rate box shows after a negative rate was replaced.
 inline constexpr const char* ReplacementRateText = "0.10";

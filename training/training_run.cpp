@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/epoch_kernel.h"
-#include "core/number_format.h"
+#include "text/number_format.h"
 
 namespace training {
 
@@ -18,7 +18,7 @@ bool isFinite(double v) {
 std::string failureMessage(const char* when, int epoch, ArithStatus status) {
     std::string text = std::string("Training stopped ") + when;
     if (epoch > 0) {
-        text += " " + core::FormatInteger(epoch);
+        text += " " + text::FormatInteger(epoch);
     }
     text += ": " + std::string(core::Describe(status)) + ".";
     return text;

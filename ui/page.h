@@ -12,15 +12,16 @@ namespace ui {
 
 class PageRuntime;
 
+// The program's pages, named for what they are.
 enum class PageId {
-    Network1,
-    DistMem,
-    TestDAM,
-    ProbeNetwork,
-    SaveResults,
-    PlotSSEdata,
-    ExaminePatterns,
-    ConnectionWeights,
+    Start,      // choose and load a training file
+    Setup,      // the training parameters and the run
+    Menu,       // what to do after training
+    Probe,      // recall single patterns
+    Save,       // the text report
+    Graph,      // the SSE history
+    Analysis,   // what each rule will do
+    WeightMap,  // the connection weights
 };
 
 class Page : public QWidget {

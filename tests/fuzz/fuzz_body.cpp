@@ -11,9 +11,9 @@
 
 #include "core/arithmetic.h"
 #include "core/epoch_kernel.h"
-#include "core/loader.h"
-#include "core/number_format.h"
+#include "files/loader.h"
 #include "report/report_writer.h"
+#include "text/number_format.h"
 #include "training/training_run.h"
 
 namespace fuzzbody {
@@ -46,7 +46,7 @@ std::size_t ui(int k) {
 }
 
 std::string text(long long v) {
-    return core::FormatInteger(v);
+    return text::FormatInteger(v);
 }
 
 // Thrown to end the checks at the first violation.
@@ -163,7 +163,7 @@ std::string networkDifference(const PublicStuff& a, const PublicStuff& b, bool u
 const PublicStuff& baseline() {
     static const PublicStuff net = [] {
         PublicStuff made;
-        if (!core::LoadTrainingData(made, kBaseline, "baseline.net", nullptr)) {
+        if (!files::LoadTrainingData(made, kBaseline, "baseline.net", nullptr)) {
             std::terminate();
         }
         made.TrainingFileName = "baseline.net";
@@ -328,7 +328,7 @@ void checkRun(PublicStuff& net, const char* rule, std::int16_t fresh, int epochs
 void checkReport(PublicStuff& net) {
     report::SectionFlags all{};
     all.fill(true);
-    const report::ReportContext context{core::NumberSeparators{},
+    const report::ReportContext context{text::NumberSeparators{},
                                         [] { return std::string("1/2/2003"); },
                                         [] { return std::string("4:05:06 PM"); }};
     const PublicStuff before = net;
@@ -369,12 +369,12 @@ void train(PublicStuff& net, unsigned char choice) {
 void exercise(std::string_view bytes, Outcome& outcome) {
     PublicStuff fresh;
     std::string freshError;
-    outcome.loaded = core::LoadTrainingData(fresh, bytes, kName, &freshError);
+    outcome.loaded = files::LoadTrainingData(fresh, bytes, kName, &freshError);
 
     const PublicStuff& base = baseline();
     PublicStuff used = base;
     std::string usedError;
-    const bool usedLoaded = core::LoadTrainingData(used, bytes, kName, &usedError);
+    const bool usedLoaded = files::LoadTrainingData(used, bytes, kName, &usedError);
     require(usedLoaded == outcome.loaded, "loads into one network but not into another");
     requireEmpty(networkDifference(used, base), "a load changed more than the problem");
 

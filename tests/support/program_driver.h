@@ -21,9 +21,9 @@
 #include "pages/menu_page.h"
 #include "pages/probe_page.h"
 #include "pages/program_pages.h"
-#include "support/scripted_dialogs.h"
-#include "support/scripted_printer.h"
-#include "training/setup_page.h"
+#include "pages/setup_page.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/scripted_printer.h"
 #include "ui/file_lists.h"
 #include "ui/page_runtime.h"
 
@@ -38,27 +38,27 @@ class ProgramDriver {
 
     ProgramDriver() {
         pages::registerProgramPages(runtime, net);
-        runtime.registerPage(ui::PageId::ProbeNetwork, [this](ui::PageRuntime& r) {
+        runtime.registerPage(ui::PageId::Probe, [this](ui::PageRuntime& r) {
             return new pages::ProbePage(r, net, printer);
         });
-        runtime.registerPage(ui::PageId::PlotSSEdata, [this](ui::PageRuntime& r) {
+        runtime.registerPage(ui::PageId::Graph, [this](ui::PageRuntime& r) {
             return new pages::GraphPage(r, net, printer);
         });
     }
 
-    QWidget* start() const { return runtime.find(ui::PageId::Network1); }
-    training::SetupPage* setup() const {
-        return static_cast<training::SetupPage*>(runtime.find(ui::PageId::DistMem));
+    QWidget* start() const { return runtime.find(ui::PageId::Start); }
+    pages::SetupPage* setup() const {
+        return static_cast<pages::SetupPage*>(runtime.find(ui::PageId::Setup));
     }
     pages::MenuPage* menu() const {
-        return static_cast<pages::MenuPage*>(runtime.find(ui::PageId::TestDAM));
+        return static_cast<pages::MenuPage*>(runtime.find(ui::PageId::Menu));
     }
     pages::ProbePage* probe() const {
-        return static_cast<pages::ProbePage*>(runtime.find(ui::PageId::ProbeNetwork));
+        return static_cast<pages::ProbePage*>(runtime.find(ui::PageId::Probe));
     }
-    QWidget* save() const { return runtime.find(ui::PageId::SaveResults); }
+    QWidget* save() const { return runtime.find(ui::PageId::Save); }
     pages::GraphPage* graph() const {
-        return static_cast<pages::GraphPage*>(runtime.find(ui::PageId::PlotSSEdata));
+        return static_cast<pages::GraphPage*>(runtime.find(ui::PageId::Graph));
     }
 
     // A click, then a double-click, on the entry of `list` whose text (without
@@ -108,7 +108,7 @@ class ProgramDriver {
     // On the setup page: picks the rule and starts training (the parameters as the boxes
     // hold them).
     [[nodiscard]] bool train(const QString& rule) const {
-        training::SetupPage* page = setup();
+        pages::SetupPage* page = setup();
         if (page == nullptr) {
             return false;
         }

@@ -29,9 +29,8 @@ class StandInPage final : public ui::Page {
         ++m_record.loads;
         m_record.freshStart = m_net.FreshStart;
         m_record.loadedPages.clear();
-        for (const ui::PageId id :
-             {ui::PageId::Network1, ui::PageId::DistMem, ui::PageId::TestDAM,
-              ui::PageId::ProbeNetwork, ui::PageId::SaveResults, ui::PageId::PlotSSEdata}) {
+        for (const ui::PageId id : {ui::PageId::Start, ui::PageId::Setup, ui::PageId::Menu,
+                                    ui::PageId::Probe, ui::PageId::Save, ui::PageId::Graph}) {
             if (runtime().isLoaded(id)) {
                 m_record.loadedPages.insert(id);
             }

@@ -1,0 +1,35 @@
+#pragma once
+
+// The batch trainer's command line: its options, the usage text, and reading them.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report/report_writer.h"
+#include "training/parameters.h"
+
+namespace app {
+
+extern const char* const kUsage;
+
+struct Options {
+    std::string file;
+    std::string rule = "Hebb";
+    training::ParameterBoxes boxes{"100", "10", "0.10", "0.05", true};
+    bool minErrorRule = false;
+    int continueTimes = 0;
+    std::string reportPath;
+    std::string workbookPath;
+    report::SectionFlags sections = report::DefaultSections;
+    std::string date;
+    std::string time;
+    bool diagnose = false;
+    bool json = false;
+    bool quiet = false;
+};
+
+// Reads the arguments; returns an error message, or "" when they are fine.
+std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options& options);
+
+}  // namespace app

@@ -1,0 +1,53 @@
+#pragma once
+
+// Reading a training file (*.net) into the shared network.
+//
+// The file is a sequence of numbers separated by commas, blanks, tabs and line breaks in
+// any mix (runs of separators count as one; CR LF and a UTF-8 byte-order mark are fine):
+// NumOutputs, SecondHeaderValue, NumInputs, NumPatterns, then NumPatterns x NumInputs
+// input values pattern by pattern, then NumPatterns x NumOutputs desired outputs pattern
+// by pattern. Whatever follows the last desired output is never read.
+//
+// Loading is all or nothing: the whole file is checked before the network changes, and
+// on any failure the network is exactly as it was.
+
+#include <atomic>
+#include <string>
+#include <string_view>
+
+#include "core/network_state.h"
+
+namespace files {
+
+// Loads the file at `path` into `net`: replaces NumOutputs, SecondHeaderValue, NumInputs,
+// NumPatterns, InputPatterns and DesiredOutputs, clears TrainedOnProblem, and changes
+// nothing else.
+// Returns false, with a message naming the file and the place in *error, when the file
+// cannot be read, ends early, holds a field that is not a finite number, announces a
+// count outside 1..32767 or a fractional header value, or needs more memory than there is.
+[[nodiscard]] bool LoadTrainingFile(core::PublicStuff& net, const std::string& path,
+                                    std::string* error);
+
+// Progress of LoadTrainingFile for another thread to show, and its way to cancel it.
+struct LoadProgress {
+    std::atomic<long long> fileSize{0};
+    std::atomic<long long> bytesRead{0};
+    std::atomic<long long> bytesParsed{0};
+    std::atomic<bool> cancel{false};  // set from any thread; the load then fails soon
+};
+
+// LoadTrainingFile that reports to `progress` as it goes, reading at most a few MB per
+// read so that a cancel request is seen soon. A cancelled load fails as any other does,
+// with the network unchanged and *error "Loading the training file ... was cancelled.".
+[[nodiscard]] bool LoadTrainingFile(core::PublicStuff& net, const std::string& path,
+                                    std::string* error, LoadProgress* progress);
+
+// Moves a problem loaded into `loaded` into `net`: the fields LoadTrainingFile replaces.
+// For loading into a staging network on another thread.
+void TakeLoadedProblem(core::PublicStuff& net, core::PublicStuff& loaded);
+
+// The same for file contents already in memory; `name` stands for the file in messages.
+[[nodiscard]] bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes,
+                                    std::string_view name, std::string* error);
+
+}  // namespace files

@@ -1,0 +1,109 @@
+#include "pages/forecast_notice.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+#include <cmath>
+#include <thread>
+
+namespace pages {
+
+namespace {
+
+// Below this many multiply-adds the analysis takes a few milliseconds: no thread needed.
+constexpr double kWorkOnWindowThread = 2e7;
+
+// The patterns alone, so that a thread can examine them while the shared network lives on.
+std::shared_ptr<core::PublicStuff> copyPatterns(const core::PublicStuff& net) {
+    auto copy = std::make_shared<core::PublicStuff>();
+    copy->NumInputs = net.NumInputs;
+    copy->NumOutputs = net.NumOutputs;
+    copy->NumPatterns = net.NumPatterns;
+    copy->InputPatterns = net.InputPatterns;
+    copy->DesiredOutputs = net.DesiredOutputs;
+    return copy;
+}
+
+}  // namespace
+
+bool grewAtLastThreePrintouts(const core::PublicStuff& net) {
+    const int rows = net.SSEHistoryCount;
+    if (rows < 4) {
+        return false;
+    }
+    for (int k = rows - 2; k <= rows; ++k) {
+        const auto row = static_cast<std::size_t>(k);
+        if (!(net.SSEHistory[row][2] > net.SSEHistory[row - 1][2])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ForecastNotice::ForecastNotice(QLabel* label, const core::PublicStuff& net, QObject* parent)
+    : QObject(parent), m_label(label), m_net(net) {}
+
+void ForecastNotice::prepare() {
+    m_prepared.reset();
+    const double inputs = m_net.NumInputs;
+    const double patterns = m_net.NumPatterns;
+    const double work =
+        inputs * patterns * std::min(inputs, patterns) + m_net.NumOutputs * inputs * patterns;
+    if (work <= kWorkOnWindowThread) {
+        finished(std::make_shared<analysis::Prepared>(analysis::prepare(m_net)));
+        return;
+    }
+    m_label->setText(QStringLiteral("Examining the training patterns..."));
+    std::shared_ptr<core::PublicStuff> copy;
+    try {
+        copy = copyPatterns(m_net);
+    } catch (const std::bad_alloc&) {
+        m_label->setText(QStringLiteral("Not enough memory to forecast this file."));
+        return;
+    }
+    // The result comes back through the event loop; a page closed meanwhile ignores it.
+    std::thread([copy, guard = QPointer<ForecastNotice>(this)] {
+        auto prepared = std::make_shared<const analysis::Prepared>(analysis::prepare(*copy));
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [guard, prepared] {
+                if (guard) {
+                    guard->finished(prepared);
+                }
+            },
+            Qt::QueuedConnection);
+    }).detach();
+}
+
+void ForecastNotice::finished(std::shared_ptr<const analysis::Prepared> prepared) {
+    m_prepared = std::move(prepared);
+    show(m_hebb, m_rate);
+}
+
+void ForecastNotice::show(bool hebb, double rate) {
+    m_hebb = hebb;
+    m_rate = rate;
+    if (!m_prepared) {
+        return;  // the text comes when the thread is done
+    }
+    if (!std::isfinite(rate)) {
+        m_label->setText(QStringLiteral("Type a learning rate to see what the rule will do."));
+        return;
+    }
+    const auto rule = hebb ? analysis::Rule::Hebb : analysis::Rule::Delta;
+    m_label->setText(QString::fromStdString(
+        analysis::forecastLine(rule, analysis::forecastHebb(*m_prepared, rate),
+                               analysis::forecastDelta(*m_prepared, rate))));
+}
+
+void ForecastNotice::explainRunIfGrowing(bool hebb, double rate) {
+    if (!m_prepared || !grewAtLastThreePrintouts(m_net)) {
+        return;
+    }
+    const auto rule = hebb ? analysis::Rule::Hebb : analysis::Rule::Delta;
+    m_label->setText(QString::fromStdString(
+        analysis::growthReason(rule, analysis::forecastHebb(*m_prepared, rate),
+                               analysis::forecastDelta(*m_prepared, rate), m_net.SweepCount)));
+}
+
+}  // namespace pages

@@ -1,0 +1,50 @@
+#pragma once
+
+// The setup page's one-line forecast (Label3): what the chosen rule will do at the chosen
+// rate on the loaded file, and after a run whose SSE kept growing, why.
+//
+// The rate-independent part of the analysis is worked out once when the page loads: on
+// the window's thread for small files, on a thread of its own for large ones (the label
+// says "Examining the training patterns..." meanwhile). Each new rule or rate then costs
+// milliseconds on the window's thread.
+
+#include <QLabel>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+#include "analysis/analysis.h"
+#include "core/network_state.h"
+
+namespace pages {
+
+class ForecastNotice : public QObject {
+    Q_OBJECT
+  public:
+    ForecastNotice(QLabel* label, const core::PublicStuff& net, QObject* parent);
+
+    // Starts the rate-independent part for the file loaded now.
+    void prepare();
+    // Shows the forecast for this rule and rate (a rate that is not a number shows none).
+    void show(bool hebb, double rate);
+    // After a run: when the SSE grew at each of the last three printouts recorded in the
+    // SSE history, says why; otherwise leaves the label as it is.
+    void explainRunIfGrowing(bool hebb, double rate);
+
+    bool ready() const { return m_prepared != nullptr; }
+
+  private:
+    void finished(std::shared_ptr<const analysis::Prepared> prepared);
+
+    QLabel* m_label;
+    const core::PublicStuff& m_net;
+    std::shared_ptr<const analysis::Prepared> m_prepared;
+    bool m_hebb = true;
+    double m_rate = 0.1;
+};
+
+// Whether the last three printouts in the SSE history each raised the SSE.
+bool grewAtLastThreePrintouts(const core::PublicStuff& net);
+
+}  // namespace pages

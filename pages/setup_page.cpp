@@ -1,0 +1,550 @@
+#include "pages/setup_page.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "core/arithmetic.h"
+#include "pages/forecast_notice.h"
+#include "text/number_format.h"
+#include "text/number_text.h"
+#include "training/parameters.h"
+#include "ui/accessibility.h"
+#include "ui/fonts.h"
+#include "ui/locale_separators.h"
+#include "ui/page_runtime.h"
+#include "ui/wrapping_button.h"
+#include "views/progress_rows.h"
+
+namespace pages {
+
+namespace {
+
+constexpr std::array<ui::ControlPlace, 30> kGeometry = {{
+    {"Label1", {1380, 0, 6972, 1332}},
+    {"Frame1", {240, 1680, 3012, 1332}},
+    {"OptionHebb", {120, 360, 1572, 495}},
+    {"OptionDelta", {120, 720, 1572, 495}},
+    {"ConvergenceFrame", {3660, 1680, 6135, 1332}},
+    {"Check1(0)", {3840, 2160, 5775, 375}},
+    {"Check1(1)", {3840, 2520, 5775, 375}},
+    {"SweepsBox", {360, 3360, 1050, 372}},
+    {"SweepsUpDown", {1440, 3360, 240, 375}},
+    {"MaxSweepsLabel", {1800, 3360, 5055, 375}},
+    {"PrintSweepsBox", {360, 3901, 1050, 372}},
+    {"PrintSweepsUpDown", {1440, 3900, 240, 375}},
+    {"PrintSweepsLabel", {1800, 3960, 7335, 375}},
+    {"LRateBox", {360, 4440, 1050, 372}},
+    {"LRateSlider", {1440, 4440, 2535, 375}},
+    {"RateLabel", {4080, 4440, 3495, 375}},
+    {"MinErrorBox", {360, 4920, 1050, 372}},
+    {"MinErrorSlider", {1440, 4920, 2535, 375}},
+    {"MinErrorLabel", {4080, 4920, 5655, 375}},
+    {"StartTraining", {360, 5880, 1695, 615}},
+    {"Picture1(0)", {2460, 5880, 3420, 480}},
+    {"Picture1(1)", {2460, 6360, 3420, 480}},
+    {"Picture1(2)", {2460, 6720, 3420, 480}},
+    {"Picture1(3)", {2460, 7080, 3420, 480}},
+    {"Continue", {6240, 5880, 1695, 615}},
+    {"TestRecall", {7080, 6720, 1695, 615}},
+    {"Command2", {7920, 7560, 1695, 615}},
+    {"Label3", {0, 7560, 3132, 732}},
+    {"Stop", {360, 6600, 1695, 615}},             // shown only while a run goes on
+    {"EpochProgress", {6120, 5940, 4500, 1140}},  // shown only within a long epoch
+}};
+
+// The nice value of a training run's threads.
+constexpr int kRunNice = 5;
+
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 255, 0);
+
+QColor colourOf(views::RowColour colour) {
+    switch (colour) {
+        case views::RowColour::Red:
+            return kRed;
+        case views::RowColour::Green:
+            return kGreen;
+        case views::RowColour::ButtonFace:
+            break;
+    }
+    return ui::TextRow::buttonFace();
+}
+
+text::NumberSeparators separators() {
+    const ui::LocaleSeparators s = ui::localeSeparators();
+    return {s.decimal, s.grouping};
+}
+
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+// Slider position of a box's number: value * 100, rounded half to even.
+int sliderPosition(const QLineEdit* box) {
+    const text::ParsedNumber n = text::ParseNumber(box->text().toStdString(), separators());
+    return n.error == text::NumberTextError::None
+               ? static_cast<int>(std::nearbyint(n.value * 100.0))
+               : 0;
+}
+
+}  // namespace
+
+// Between the epoch loop on its worker thread and the window thread. The loop leaves the
+// latest printout and how far the epoch under way has come; every screen frame the window
+// thread draws what is new. "Stop" raises a flag the loop reads after each epoch.
+class SetupPage::ProgressDisplay final : public training::RunObserver {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit ProgressDisplay(SetupPage& page)
+        : m_page(page), m_separators(separators()), m_fileName(page.m_net.TrainingFileName) {}
+
+    // On the loop's thread.
+    void printout(const training::Printout& printout) override {
+        const std::lock_guard lock(m_mutex);
+        m_latest = printout;
+        m_pending = true;
+    }
+    bool keepGoing() override { return !m_stopRequested.load(std::memory_order_relaxed); }
+    void epochStarting(int epoch) override {
+        const std::lock_guard lock(m_mutex);
+        m_epoch = epoch;
+        m_epochStart = Clock::now();
+    }
+    core::EpochProgress* epochProgress() override { return &m_progress; }
+
+    // On the window thread.
+    void requestStop() {
+        m_stopRequested.store(true, std::memory_order_relaxed);
+        drawEpochProgress();
+    }
+
+    // Draws the last printout if it has not been drawn yet, as the run drew it.
+    void drawPending() {
+        training::Printout latest;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!m_pending) {
+                return;
+            }
+            m_pending = false;
+            latest = m_latest;
+        }
+        auto& rows = m_page.Picture1;
+        for (ui::TextRow* row : rows) {
+            row->clear();
+        }
+        rows[0]->printLine(qs(views::TrainingLine(m_fileName)));
+        rows[1]->printLine(qs(views::EpochsLine(latest.SweepCount)));
+        rows[2]->printLine(qs(views::TotalSSELine(latest.TotalSSE, m_separators)));
+        if (latest.hasChange) {
+            rows[3]->setBackground(colourOf(views::ChangeColour(latest.SSEChange)));
+            rows[3]->printLine(qs(views::ChangeLine(latest.SSEChange, m_separators)));
+        }
+    }
+
+    // Shows how far an epoch has come once it has taken longer than EpochProgressDelay,
+    // and, after "Stop", that the run ends with it.
+    void drawEpochProgress() {
+        int epoch = 0;
+        Clock::time_point start;
+        {
+            const std::lock_guard lock(m_mutex);
+            epoch = m_epoch;
+            start = m_epochStart;
+        }
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (epoch == 0 || seconds * 1000.0 < EpochProgressDelayMs) {
+            return;
+        }
+        const int groups = m_progress.groups.load(std::memory_order_relaxed);
+        const int done = m_progress.groupsDone.load(std::memory_order_relaxed);
+        const double fraction = groups > 0 ? static_cast<double>(done) / groups : 0.0;
+        std::string text = views::EpochProgressLine(epoch, fraction, seconds);
+        if (m_stopRequested.load(std::memory_order_relaxed)) {
+            text += "\n" + views::StoppingLine(epoch);
+        }
+        m_page.EpochProgress->setText(qs(text));
+        m_page.EpochProgress->show();
+    }
+
+  private:
+    SetupPage& m_page;
+    text::NumberSeparators m_separators;
+    std::string m_fileName;
+    std::mutex m_mutex;
+    training::Printout m_latest;
+    bool m_pending = false;
+    int m_epoch = 0;
+    Clock::time_point m_epochStart;
+    core::EpochProgress m_progress;
+    std::atomic<bool> m_stopRequested{false};
+};
+
+SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
+    : ui::Page(runtime, ui::PageId::Setup,
+               QStringLiteral("Distributed Memory Setup Page -- Tavrel Neural Network Code"), 10740,
+               9000),
+      m_net(net) {
+    setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+
+    Label1 =
+        ui::named(new QLabel(QStringLiteral("Tavrel Distributed Associative Memory Program 2002 "
+                                            "Edition"),
+                             this),
+                  "Label1");
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setWordWrap(true);
+    Label1->setFont(ui::pageFont("Arial", 20.25, ui::Bold | ui::Italic));
+
+    Frame1 = ui::named(new QGroupBox(QStringLiteral("Choose A Learning Rule"), this), "Frame1");
+    OptionHebb = ui::named(new QRadioButton(QStringLiteral("Hebb Rule"), Frame1), "OptionHebb");
+    OptionDelta = ui::named(new QRadioButton(QStringLiteral("Delta Rule"), Frame1), "OptionDelta");
+    OptionHebb->setChecked(true);
+
+    ConvergenceFrame =
+        ui::named(new QGroupBox(QStringLiteral("Choose Method(s) For Ending Training"), this),
+                  "ConvergenceFrame");
+    Check1[0] = ui::named(
+        new QCheckBox(QStringLiteral("End After A Maximum Number Of Training Epochs"), this),
+        "Check1(0)");
+    Check1[1] = ui::named(
+        new QCheckBox(QStringLiteral("End When A Minimum Level Of Error Has Been Reached"), this),
+        "Check1(1)");
+    Check1[0]->setChecked(true);
+
+    auto box = [this](const char* text, const char* name) {
+        auto* edit = ui::named(new QLineEdit(QString::fromLatin1(text), this), name);
+        edit->setAlignment(Qt::AlignCenter);
+        return edit;
+    };
+    auto label = [this](const char* text, const char* name) {
+        return ui::named(new QLabel(QString::fromLatin1(text), this), name);
+    };
+    SweepsBox = box("100", "SweepsBox");
+    SweepsUpDown = ui::named(new ui::UpDown(SweepsBox, 100, 1, 50000, this), "SweepsUpDown");
+    MaxSweepsLabel = label("Choose The Maximum Number Of Epochs", "MaxSweepsLabel");
+    PrintSweepsBox = box("10", "PrintSweepsBox");
+    PrintSweepsUpDown =
+        ui::named(new ui::UpDown(PrintSweepsBox, 10, 1, 10000, this), "PrintSweepsUpDown");
+    PrintSweepsLabel =
+        label("Choose The Number Of Epochs Between Printouts Of Training Information",
+              "PrintSweepsLabel");
+    LRateBox = box("0.10", "LRateBox");
+    LRateSlider = ui::named(new ui::Slider(0, 200, this), "LRateSlider");
+    RateLabel = label("Choose A Learning Rate", "RateLabel");
+    MinErrorBox = box("0.05", "MinErrorBox");
+    MinErrorSlider = ui::named(new ui::Slider(0, 100, this), "MinErrorSlider");
+    MinErrorLabel =
+        label("Set The Minimum Level Of Error (SSE)  To Stop Training", "MinErrorLabel");
+
+    StartTraining =
+        ui::named(new QPushButton(QStringLiteral("Start Training"), this), "StartTraining");
+    for (std::size_t k = 0; k < Picture1.size(); ++k) {
+        Picture1[k] = new ui::TextRow(this);
+        Picture1[k]->setObjectName(QStringLiteral("Picture1(%1)").arg(k));
+        Picture1[k]->hide();
+    }
+    // The caption is a few pixels wider than the button leaves room for at this size.
+    Continue =
+        ui::named(new ui::WrappingButton(QStringLiteral("Continue Training"), this), "Continue");
+    TestRecall = ui::named(new QPushButton(QStringLiteral("Test Recall"), this), "TestRecall");
+    Continue->hide();
+    TestRecall->hide();
+    Command2 = ui::named(new QPushButton(QStringLiteral("Exit"), this), "Command2");
+    Command2->setFont(ui::pageFont("Arial", 9.75, ui::Bold | ui::Italic));
+    Label3 = label("Choose a rule, a rate and when to stop, then start training.", "Label3");
+    Label3->setWordWrap(true);
+    Label3->setFont(ui::pageFont("Arial", 8.25, ui::Italic));
+    Stop = ui::named(new QPushButton(QStringLiteral("Stop"), this), "Stop");
+    Stop->setToolTip(QStringLiteral("Ends training after the current epoch (Esc)"));
+    Stop->hide();
+    EpochProgress = label("", "EpochProgress");
+    EpochProgress->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+    EpochProgress->hide();
+
+    ui::applyGeometry(this, geometry());
+
+    ui::nameAfterLabel(SweepsBox, MaxSweepsLabel);
+    ui::describeControl(SweepsUpDown, QStringLiteral("Maximum number of epochs up or down"),
+                        QStringLiteral("The Up and Down keys in the box do the same."));
+    ui::nameAfterLabel(PrintSweepsBox, PrintSweepsLabel);
+    ui::describeControl(PrintSweepsUpDown, QStringLiteral("Epochs between printouts up or down"),
+                        QStringLiteral("The Up and Down keys in the box do the same."));
+    ui::nameAfterLabel(LRateBox, RateLabel);
+    ui::describeControl(LRateSlider, QStringLiteral("Learning rate slider"),
+                        QStringLiteral("Sets the learning rate from 0 to 2 in steps of 0.01; "
+                                       "the arrow keys move it."));
+    ui::nameAfterLabel(MinErrorBox, MinErrorLabel);
+    ui::describeControl(MinErrorSlider, QStringLiteral("Minimum level of error slider"),
+                        QStringLiteral("Sets the minimum level of error from 0 to 1 in steps of "
+                                       "0.01; the arrow keys move it."));
+    for (std::size_t k = 0; k < Picture1.size(); ++k) {
+        ui::describeControl(Picture1[k], QStringLiteral("Training progress, row %1").arg(k + 1));
+    }
+    ui::describeControl(Continue, QStringLiteral("Continue Training"),
+                        QStringLiteral("Trains on from the current weights for the number of "
+                                       "epochs in the maximum-epochs box."));
+    ui::describeControl(TestRecall, QStringLiteral("Test Recall"),
+                        QStringLiteral("Goes on to the menu for examining the trained network."));
+    ui::describeControl(EpochProgress, QStringLiteral("Progress within the epoch"),
+                        QStringLiteral("Shown while an epoch takes longer than half a second."));
+    // The check boxes stand over their frame's area but belong to the page.
+    Check1[0]->raise();
+    Check1[1]->raise();
+
+    connect(OptionHebb, &QRadioButton::clicked, this, &SetupPage::OptionHebb_Click);
+    connect(OptionDelta, &QRadioButton::clicked, this, &SetupPage::OptionDelta_Click);
+    connect(LRateSlider, &ui::Slider::scrolled, this, &SetupPage::LRateSlider_Scroll);
+    connect(MinErrorSlider, &ui::Slider::clicked, this, &SetupPage::MinErrorSlider_Click);
+    connect(LRateBox, &QLineEdit::textChanged, this, &SetupPage::updateForecast);
+    m_forecast = new ForecastNotice(Label3, m_net, this);
+    connect(StartTraining, &QPushButton::clicked, this, &SetupPage::StartTraining_Click);
+    connect(Continue, &QPushButton::clicked, this, &SetupPage::Continue_Click);
+    connect(TestRecall, &QPushButton::clicked, this, &SetupPage::TestRecall_Click);
+    connect(Command2, &QPushButton::clicked, this, &SetupPage::Command2_Click);
+}
+
+std::span<const ui::ControlPlace> SetupPage::geometry() {
+    return kGeometry;
+}
+
+void SetupPage::Form_Load() {
+    if (m_net.FreshStart == 1) {
+        (void)createNetwork();
+    }
+    OptionDelta->setChecked(false);
+    OptionHebb->setChecked(true);
+    m_net.LearningRule = "Hebb";
+    LRateSlider->setValue(sliderPosition(LRateBox));
+    MinErrorSlider->setValue(sliderPosition(MinErrorBox));
+    m_forecast->prepare();
+    updateForecast();
+}
+
+void SetupPage::updateForecast() {
+    const text::ParsedNumber n = text::ParseNumber(LRateBox->text().toStdString(), separators());
+    m_forecast->show(OptionHebb->isChecked(),
+                     n.error == text::NumberTextError::None ? n.value : std::nan(""));
+}
+
+bool SetupPage::createNetwork() {
+    try {
+        m_net.CreateUnitsAndWeights();
+        return true;
+    } catch (const std::bad_alloc&) {
+        runtime().dialogs().messageBox(
+            this,
+            QStringLiteral("There is not enough memory for the units and weights of this "
+                           "training problem. Close other programs and press \"Start Training\" "
+                           "again, or exit and choose a smaller problem."),
+            QString::fromLatin1(ui::ProgramTitle), ui::Buttons::Ok, ui::Icon::Exclamation,
+            ui::Answer::Ok);
+        return false;
+    }
+}
+
+void SetupPage::OptionHebb_Click() {
+    m_net.LearningRule = "Hebb";
+    updateForecast();
+}
+void SetupPage::OptionDelta_Click() {
+    m_net.LearningRule = "Delta";
+    updateForecast();
+}
+
+void SetupPage::LRateSlider_Scroll() {
+    LRateBox->setText(qs(text::FormatGeneral(LRateSlider->value() / 100.0, separators())));
+}
+
+void SetupPage::MinErrorSlider_Click() {
+    MinErrorBox->setText(qs(text::FormatGeneral(MinErrorSlider->value() / 100.0, separators())));
+}
+
+void SetupPage::showProblem(QLineEdit* box, const QString& message, const QString& title) {
+    runtime().dialogs().messageBox(this, message, title, ui::Buttons::Ok, ui::Icon::Exclamation,
+                                   ui::Answer::Ok);
+    if (box != nullptr && box->isEnabled()) {
+        box->setFocus();
+        box->selectAll();
+    }
+}
+
+void SetupPage::freezeParameters() {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             Check1[0], Check1[1], OptionHebb, OptionDelta, PrintSweepsBox, PrintSweepsUpDown,
+             SweepsBox, SweepsUpDown, LRateBox, LRateSlider, MinErrorBox, MinErrorSlider}) {
+        control->setEnabled(false);
+    }
+}
+
+bool SetupPage::ReadTrainingParameters() {
+    const training::ParameterBoxes boxes{
+        SweepsBox->text().toStdString(), PrintSweepsBox->text().toStdString(),
+        LRateBox->text().toStdString(), MinErrorBox->text().toStdString(), Check1[0]->isChecked()};
+    const training::ParameterOutcome outcome =
+        training::ReadTrainingParameters(m_net, boxes, separators());
+    if (outcome.problem) {
+        showParameterProblem(*outcome.problem);
+        return false;
+    }
+    if (outcome.negativeRate) {
+        runtime().dialogs().messageBox(this, QStringLiteral("Learning rate cannot be negative"),
+                                       QStringLiteral("Learning Rate"), ui::Buttons::Ok,
+                                       ui::Icon::Exclamation, ui::Answer::Ok);
+        LRateBox->setText(QString::fromLatin1(training::ReplacementRateText));
+    }
+    return true;
+}
+
+void SetupPage::showParameterProblem(const training::ParameterProblem& problem) {
+    QString message = qs(problem.message);
+    if (problem.pastEpochLimit) {
+        // Only fresh weights count from epoch 0 again; say how to get there from here.
+        message += TestRecall->isVisible()
+                       ? QStringLiteral(
+                             " To train from epoch 0 again, choose \"Test Recall\", "
+                             "then \"Reset Weights And Train Again\".")
+                       : QStringLiteral(
+                             " To train from epoch 0 again, untick \"End After A "
+                             "Maximum Number Of Training Epochs\" and start: training "
+                             "ends at epoch 32767, and \"Test Recall\" then leads to "
+                             "\"Reset Weights And Train Again\".");
+    }
+    showProblem(findChild<QLineEdit*>(qs(problem.box)), message,
+                QStringLiteral("Training Parameters"));
+}
+
+void SetupPage::StartTraining_Click() {
+    // A network that could not be created when the page opened may fit now.
+    if (!m_net.NetworkMatchesProblem() && (m_net.FreshStart != 1 || !createNetwork())) {
+        return;
+    }
+    // The boxes are read before anything is frozen, so a box the student mistyped can
+    // still be corrected.
+    if (!ReadTrainingParameters()) {
+        return;
+    }
+    if (m_net.FreshStart == 1) {
+        (void)core::ZeroWeights(m_net);
+    }
+    freezeParameters();
+    RunTraining();
+}
+
+void SetupPage::Continue_Click() {
+    // The epochs box matters only to the maximum-epochs rule. A refusal changes nothing, so
+    // a later "Start Training" still starts afresh.
+    if (Check1[0]->isChecked()) {
+        if (auto problem =
+                training::ContinueMaxSweeps(m_net, SweepsBox->text().toStdString(), separators())) {
+            showParameterProblem(*problem);
+            return;
+        }
+    }
+    m_net.FreshStart = 0;
+    TestRecall->hide();
+    Continue->hide();
+    RunTraining();
+}
+
+void SetupPage::RunTraining() {
+    for (ui::TextRow* row : Picture1) {
+        row->show();
+    }
+    Picture1[0]->printLine(qs(views::TrainingLine(m_net.TrainingFileName)));
+
+    ProgressDisplay display(*this);
+    auto stopConnection =
+        connect(Stop, &QPushButton::clicked, this, [&display] { display.requestStop(); });
+    Stop->show();
+    runtime().lockInput(Stop);
+
+    // The loop runs on its own thread; this one keeps handling events (repaints, "Stop",
+    // Esc) and draws once per screen frame until the loop's end quits the event loop.
+    // Nothing on this thread touches the network meanwhile: other input is locked.
+    const training::StoppingRules rules{Check1[0]->isChecked(), Check1[1]->isChecked()};
+    training::RunResult result;
+    QEventLoop running;
+    QTimer frame;
+    frame.setInterval(16);
+    connect(&frame, &QTimer::timeout, &running, [&display] {
+        display.drawPending();
+        display.drawEpochProgress();
+    });
+    std::jthread loop([this, &rules, &display, &result, &running] {
+        // Below the window thread, as are the kernel's threads, which start from this one:
+        // on a busy machine the scheduler then lets the window thread in first.
+        (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kRunNice);
+        try {
+            result = training::RunTraining(m_net, rules, display);
+        } catch (const std::bad_alloc&) {
+            result.end = training::RunEnd::ArithmeticFailure;
+            result.message = "Training stopped: there is not enough memory.";
+        }
+        QMetaObject::invokeMethod(&running, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    frame.start();
+    running.exec();
+    loop.join();
+    frame.stop();
+
+    runtime().unlockInput();
+    disconnect(stopConnection);
+    Stop->hide();
+    EpochProgress->hide();
+
+    display.drawPending();
+    finalDisplay(result);
+    m_forecast->explainRunIfGrowing(m_net.LearningRule == "Hebb", m_net.LearningRate);
+    TestRecall->show();
+    Continue->show();
+
+    if (!result.message.empty()) {
+        QString message = qs(result.message);
+        if (result.end == training::RunEnd::EpochLimit) {
+            message += QStringLiteral(
+                " To train again from epoch 0, choose \"Test Recall\", then "
+                "\"Reset Weights And Train Again\".");
+        }
+        runtime().dialogs().messageBox(this, message, QStringLiteral("Training"), ui::Buttons::Ok,
+                                       ui::Icon::Exclamation, ui::Answer::Ok);
+    }
+}
+
+void SetupPage::finalDisplay(const training::RunResult& result) {
+    const text::NumberSeparators seps = separators();
+    for (std::size_t k = 1; k < Picture1.size(); ++k) {
+        Picture1[k]->clear();
+    }
+    Picture1[1]->printLine(qs(views::EpochsLine(m_net.SweepCount)));
+    Picture1[2]->setBackground(colourOf(views::FinalSSEColour(m_net.TotalSSE, m_net.MinError)));
+    Picture1[3]->setBackground(ui::TextRow::buttonFace());
+    Picture1[2]->printLine(qs(views::TotalSSELine(m_net.TotalSSE, seps)));
+    if (m_net.SweepCount != 1 && result.hasChange) {
+        Picture1[3]->printLine(qs(views::ChangeLine(result.SSEChange, seps)));
+    }
+}
+
+void SetupPage::TestRecall_Click() {
+    runtime().Show(ui::PageId::Menu);
+    runtime().Unload(ui::PageId::Setup);
+}
+
+void SetupPage::Command2_Click() {
+    runtime().End();
+}
+
+}  // namespace pages

@@ -1,0 +1,108 @@
+// Writes a screenshot of every page state to a folder, for reviewers:
+//   page_screenshots OUTPUT_FOLDER
+// Drives the real pages on the shipped tiny.net example.
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <cstdio>
+
+#include "core/network_state.h"
+#include "pages/menu_page.h"
+#include "pages/probe_page.h"
+#include "pages/program_pages.h"
+#include "pages/setup_page.h"
+#include "pages/start_page.h"
+#include "tests/support/scripted_dialogs.h"
+#include "ui/file_lists.h"
+#include "ui/page_runtime.h"
+
+namespace {
+
+bool save(QWidget* page, const QDir& folder, const char* name) {
+    QCoreApplication::processEvents();
+    const QString path = folder.filePath(QString::fromLatin1(name) + ".png");
+    if (!page->grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: page_screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "cannot create %s\n", argv[1]);
+        return 1;
+    }
+    QDir::setCurrent(QStringLiteral(DAM_EXAMPLES));
+
+    support::ScriptedDialogs dialogs;
+    ui::PageRuntime runtime(dialogs);
+    core::PublicStuff net;
+    pages::registerProgramPages(runtime, net);
+
+    bool ok = true;
+    QWidget* start = runtime.Show(ui::PageId::Start);
+    ok &= save(start, folder, "1-start");
+    auto* files = start->findChild<ui::FileList*>(QStringLiteral("File1"));
+    const auto items = files->findItems(QStringLiteral("tiny.net"), Qt::MatchExactly);
+    if (items.isEmpty()) {
+        std::fprintf(stderr, "tiny.net is not listed\n");
+        return 1;
+    }
+    const QPoint at = files->visualItemRect(items.front()).center();
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
+    ok &= save(start, folder, "2-start-file-loaded");
+
+    QTest::mouseClick(start->findChild<QPushButton*>(QStringLiteral("NextPage")), Qt::LeftButton);
+    auto* setup = static_cast<pages::SetupPage*>(runtime.find(ui::PageId::Setup));
+    ok &= save(setup, folder, "3-setup-before-run");
+    QTest::mouseClick(setup->OptionDelta, Qt::LeftButton);
+    QTest::mouseClick(setup->StartTraining, Qt::LeftButton);
+    ok &= save(setup, folder, "4-setup-after-run");
+
+    QTest::mouseClick(setup->TestRecall, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QWidget* menu = runtime.find(ui::PageId::Menu);
+    ok &= save(menu, folder, "5-menu");
+
+    auto* tests = menu->findChild<QListWidget*>(QStringLiteral("TestList"));
+    const auto openFromMenu = [tests](const QString& item) {
+        const QPoint centre =
+            tests->visualItemRect(tests->findItems(item, Qt::MatchExactly).front()).center();
+        QTest::mouseClick(tests->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(tests->viewport(), Qt::LeftButton, {}, centre);
+        QCoreApplication::processEvents();
+    };
+    openFromMenu(QStringLiteral("Probe Network Responses To Selected Patterns"));
+    auto* probe = static_cast<pages::ProbePage*>(runtime.find(ui::PageId::Probe));
+    QTest::mouseClick(probe->PatternOK, Qt::LeftButton);
+    QTest::mouseClick(probe->PatternUpDown->upButton(), Qt::LeftButton);
+    QTest::mouseClick(probe->PatternOK, Qt::LeftButton);
+    ok &= save(probe, folder, "6-probe-two-patterns");
+
+    openFromMenu(QStringLiteral("Plot SSE By Sweeps"));
+    QWidget* graph = runtime.find(ui::PageId::Graph);
+    ok &= save(graph, folder, "7-graph");
+
+    openFromMenu(QStringLiteral("Show The Connection Weights"));
+    QWidget* weights = runtime.find(ui::PageId::WeightMap);
+    ok &= weights != nullptr && save(weights, folder, "8-connection-weights");
+    return ok && dialogs.shown().isEmpty() ? 0 : 1;
+}

@@ -1,0 +1,92 @@
+// The page "Examine The Training Patterns", opened directly through the page runtime.
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <string>
+
+#include "core/network_state.h"
+#include "files/loader.h"
+#include "pages/analysis_page.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/scripted_printer.h"
+#include "ui/page_runtime.h"
+
+namespace {
+
+using ui::PageId;
+
+struct Program {
+    support::ScriptedDialogs dialogs;
+    support::ScriptedPrinter printer;
+    core::PublicStuff net;
+    ui::PageRuntime runtime{dialogs};
+
+    explicit Program(const std::string& data) {
+        std::string error;
+        if (!files::LoadTrainingData(net, data, "tiny.net", &error))
+            qFatal("%s", error.c_str());
+        net.TrainingFileName = "tiny.net";
+        net.CreateUnitsAndWeights();
+        net.LearningRule = "Hebb";
+        net.LearningRate = 0.1;
+        runtime.registerPage(PageId::Analysis, [this](ui::PageRuntime& rt) {
+            return new pages::AnalysisPage(rt, net, printer);
+        });
+    }
+    pages::AnalysisPage* open() {
+        return static_cast<pages::AnalysisPage*>(runtime.Show(PageId::Analysis));
+    }
+};
+
+class TestAnalysisPage : public QObject {
+    Q_OBJECT
+  private slots:
+    // Orthogonal patterns of lengths sqrt 2 and 1: Hebb at 0.1 is lowest at epoch 6.
+    void showsPrintsAndCloses() {
+        Program program("2 0 3 2  1 0 1  0 1 0  1 0  0 1");
+        pages::AnalysisPage* page = program.open();
+        QCOMPARE(page->windowTitle(),
+                 QStringLiteral("Examine The Training Patterns -- Tavrel Neural Network Code"));
+        QVERIFY(page->analysisShown());
+        QVERIFY(page->AnalysisText->isReadOnly());
+        const QString text = page->AnalysisText->toPlainText();
+        QVERIFY(text.contains("Lowest reported SSE:         0.2 at epoch 6"));
+        QVERIFY(text.contains("orthogonal (at right angles to each other) but not"));
+        QVERIFY(text.contains("Largest stable rate: 1 (rates below it settle)"));
+
+        QTest::mouseClick(page->PrintAnalysis, Qt::LeftButton);
+        QCOMPARE(program.printer.titles(), QStringList{"tiny-analysis"});
+        QStringList printed;
+        for (const ui::PrintJob::Item& item : program.printer.jobs().front().items())
+            printed << item.text;
+        QCOMPARE(printed.at(1), QStringLiteral("Examining The Training Patterns Of tiny.net"));
+        QVERIFY(printed.contains("  Lowest reported SSE:         0.2 at epoch 6"));
+
+        QTest::mouseClick(page->Command2, Qt::LeftButton);
+        QVERIFY(!program.runtime.isLoaded(PageId::Analysis));
+    }
+
+    // 300 inputs and patterns: examined on a thread while the window says so.
+    void largeFilesAreExaminedOffTheWindowThread() {
+        std::string data = "2 0 300 300";
+        for (int p = 0; p < 300; ++p)
+            for (int i = 0; i < 300; ++i)
+                data += (p * 7 + i * 13) % 5 == 0 ? " 1" : " 0";
+        for (int k = 0; k < 600; ++k)
+            data += k % 3 == 0 ? " 1" : " 0";
+        Program program(data);
+        pages::AnalysisPage* page = program.open();
+        QVERIFY(!page->analysisShown());
+        QCOMPARE(page->AnalysisText->toPlainText(),
+                 QStringLiteral("Examining the training patterns..."));
+        QTRY_VERIFY_WITH_TIMEOUT(page->analysisShown(), 60000);
+        QVERIFY(page->AnalysisText->toPlainText().contains("Training file tiny.net: 300 inputs"));
+    }
+};
+
+}  // namespace
+
+QTEST_MAIN(TestAnalysisPage)
+#include "tst_analysis_page.moc"

@@ -1,0 +1,413 @@
+// The post-training menu, driven through its real lists, with stand-ins for the pages it
+// opens.
+
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <map>
+#include <memory>
+#include <set>
+
+#include "core/network_state.h"
+#include "pages/menu_page.h"
+#include "tests/support/layout_checks.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/stand_in_page.h"
+#include "ui/page_runtime.h"
+
+namespace {
+
+using ui::PageId;
+
+using support::LoadRecord;
+
+const std::set<PageId> kOtherPages{PageId::Start, PageId::Setup,    PageId::Probe,    PageId::Save,
+                                   PageId::Graph, PageId::Analysis, PageId::WeightMap};
+
+// One program: dialogs, network and runtime with the menu and stand-ins for `built`.
+struct Program {
+    support::ScriptedDialogs dialogs;
+    core::PublicStuff net;
+    std::map<PageId, LoadRecord> records;
+    ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
+
+    explicit Program(const std::set<PageId>& built = kOtherPages) {
+        runtime.registerPage(PageId::Menu,
+                             [this](ui::PageRuntime& rt) { return new pages::MenuPage(rt, net); });
+        for (const PageId id : built) {
+            runtime.registerPage(id, [this, id](ui::PageRuntime& rt) {
+                return new support::StandInPage(rt, id, net, records[id]);
+            });
+        }
+    }
+};
+
+QListWidget* list(const QWidget* menu, const QString& name) {
+    return menu->findChild<QListWidget*>(name, Qt::FindDirectChildrenOnly);
+}
+
+int selectedRow(const QListWidget* list) {
+    const QList<QListWidgetItem*> items = list->selectedItems();
+    return items.isEmpty() ? -1 : list->row(items.front());
+}
+
+void click(QListWidget* list, int row) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->item(row)).center());
+}
+
+// The way a user double-clicks: a click, then a double-click on the same spot.
+void doubleClick(QListWidget* list, int row) {
+    click(list, row);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                       list->visualItemRect(list->item(row)).center());
+}
+
+}  // namespace
+
+class TestMenuPage : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void cleanup();
+
+    void doubleClickWithoutSelectionIsReported_data();
+    void doubleClickWithoutSelectionIsReported();
+    void examiningItemOpensPageOverMenu_data();
+    void examiningItemOpensPageOverMenu();
+    void everyItemShowsAndSpreadsheetItemAsksForAName();
+    void pageNotBuiltYetIsReported_data();
+    void pageNotBuiltYetIsReported();
+    void continuingItemSetsFlagAndLeavesMenu_data();
+    void continuingItemSetsFlagAndLeavesMenu();
+    void continuingLeavesExaminingPageOpen();
+    void exitProgramUnloadsOnlyMenu_data();
+    void exitProgramUnloadsOnlyMenu();
+    void controlsSitWhereTableSays_data();
+    void controlsSitWhereTableSays();
+    void dividingLineRunsBetweenItsEndPoints();
+    void textsFitTheirControls_data();
+    void textsFitTheirControls();
+
+  private:
+    QWidget* showMenu(const std::set<PageId>& built = kOtherPages);
+
+    std::unique_ptr<Program> m_program;
+};
+
+void TestMenuPage::cleanup() {
+    if (m_program) {
+        QCOMPARE(m_program->dialogs.unanswered(), 0);
+    }
+    m_program.reset();
+}
+
+QWidget* TestMenuPage::showMenu(const std::set<PageId>& built) {
+    m_program = std::make_unique<Program>(built);
+    QWidget* menu = m_program->runtime.Show(PageId::Menu);
+    if (menu != nullptr && !QTest::qWaitForWindowExposed(menu)) {
+        return nullptr;
+    }
+    return menu;
+}
+
+void TestMenuPage::doubleClickWithoutSelectionIsReported_data() {
+    QTest::addColumn<QString>("listName");
+    QTest::newRow("TestList") << "TestList";
+    QTest::newRow("ContinueList") << "ContinueList";
+}
+
+void TestMenuPage::doubleClickWithoutSelectionIsReported() {
+    QFETCH(QString, listName);
+    QWidget* menu = showMenu();
+    QVERIFY(menu);
+    m_program->net.FreshStart = 7;
+    QListWidget* target = list(menu, listName);
+    QVERIFY(target);
+
+    // Below the last item, where no item can be selected.
+    const QPoint empty(target->viewport()->width() / 2, target->viewport()->height() - 3);
+    QVERIFY(!target->indexAt(empty).isValid());
+    m_program->dialogs.answer(ui::Answer::Ok);
+    QTest::mouseClick(target->viewport(), Qt::LeftButton, {}, empty);
+    QTest::mouseDClick(target->viewport(), Qt::LeftButton, {}, empty);
+
+    QCOMPARE(m_program->dialogs.shown().size(), 1);
+    const support::ShownDialog& shown = m_program->dialogs.shown().front();
+    QCOMPARE(shown.text, QStringLiteral("No method for continuing has been selected!"));
+    QCOMPARE(shown.title, QString::fromUtf8(ui::ProgramTitle));
+    QCOMPARE(shown.buttons, ui::Buttons::Ok);
+    QCOMPARE(m_program->runtime.loadedCount(), 1);
+    QVERIFY(menu->isVisible());
+    QCOMPARE(m_program->net.FreshStart, 7);
+}
+
+void TestMenuPage::examiningItemOpensPageOverMenu_data() {
+    QTest::addColumn<int>("item");
+    QTest::addColumn<PageId>("page");
+    QTest::newRow("probe") << 0 << PageId::Probe;
+    QTest::newRow("save") << 1 << PageId::Save;
+    QTest::newRow("graph") << 2 << PageId::Graph;
+    QTest::newRow("patterns") << 4 << PageId::Analysis;
+    QTest::newRow("weights") << 5 << PageId::WeightMap;
+}
+
+void TestMenuPage::examiningItemOpensPageOverMenu() {
+    QFETCH(int, item);
+    QFETCH(PageId, page);
+    QWidget* menu = showMenu();
+    QVERIFY(menu);
+    m_program->net.FreshStart = 7;
+    QListWidget* tests = list(menu, QStringLiteral("TestList"));
+
+    click(tests, item);  // a single click only selects
+    QCOMPARE(m_program->runtime.loadedCount(), 1);
+
+    doubleClick(tests, item);
+    ui::Page* opened = m_program->runtime.find(page);
+    QVERIFY(opened);
+    QVERIFY(opened->isVisible());
+    QCOMPARE(m_program->records[page].loads, 1);
+    QCOMPARE(m_program->runtime.loadedCount(), 2);
+
+    // Again: the open page comes to the front, no second copy is made.
+    doubleClick(tests, item);
+    QCOMPARE(m_program->runtime.find(page), opened);
+    QCOMPARE(m_program->records[page].loads, 1);
+    QCOMPARE(m_program->runtime.loadedCount(), 2);
+
+    // Closing the opened page returns to the menu as it was.
+    m_program->runtime.Unload(page);
+    QTRY_VERIFY(!m_program->runtime.isLoaded(page));
+    QVERIFY(menu->isVisible());
+    QCOMPARE(selectedRow(tests), item);
+    QCOMPARE(m_program->net.FreshStart, 7);
+    QVERIFY(m_program->dialogs.shown().isEmpty());
+}
+
+void TestMenuPage::everyItemShowsAndSpreadsheetItemAsksForAName() {
+    QWidget* menu = showMenu();
+    QVERIFY(menu);
+    QListWidget* tests = list(menu, QStringLiteral("TestList"));
+    QStringList texts;
+    for (int row = 0; row < tests->count(); ++row) {
+        texts << tests->item(row)->text();
+        QVERIFY(tests->viewport()->rect().contains(tests->visualItemRect(tests->item(row))));
+    }
+    QCOMPARE(texts, (QStringList{"Probe Network Responses To Selected Patterns",
+                                 "Save Summary As A Text File", "Plot SSE By Sweeps",
+                                 "Create A Spreadsheet Of The Results",
+                                 "Examine The Training Patterns", "Show The Connection Weights"}));
+
+    m_program->net.TrainingFolder = "/nowhere";
+    m_program->net.TrainingFileName = "tiny.net";
+    m_program->net.TrainedOnProblem = true;
+    m_program->dialogs.choose(QString());  // cancelled: nothing is written
+    doubleClick(tests, 3);
+    QCOMPARE(m_program->dialogs.shown().size(), 1);
+    QCOMPARE(m_program->dialogs.shown().front().kind, support::DialogKind::SaveFile);
+    QCOMPARE(m_program->dialogs.shown().front().text, QStringLiteral("/nowhere/tiny.xlsx"));
+    QCOMPARE(m_program->runtime.loadedCount(), 1);
+    QVERIFY(menu->isVisible());
+}
+
+void TestMenuPage::pageNotBuiltYetIsReported_data() {
+    examiningItemOpensPageOverMenu_data();
+}
+
+void TestMenuPage::pageNotBuiltYetIsReported() {
+    QFETCH(int, item);
+    QFETCH(PageId, page);
+    std::set<PageId> built = kOtherPages;
+    built.erase(page);
+    QWidget* menu = showMenu(built);
+    QVERIFY(menu);
+    QListWidget* tests = list(menu, QStringLiteral("TestList"));
+
+    m_program->dialogs.answer(ui::Answer::Ok);
+    doubleClick(tests, item);
+
+    QCOMPARE(m_program->dialogs.texts(),
+             QStringList{QStringLiteral("This part of the program is not available yet.")});
+    QCOMPARE(m_program->dialogs.shown().front().title, QString::fromUtf8(ui::ProgramTitle));
+    QCOMPARE(m_program->dialogs.shown().front().buttons, ui::Buttons::Ok);
+    QCOMPARE(m_program->runtime.loadedCount(), 1);
+    QVERIFY(menu->isVisible());
+    QCOMPARE(selectedRow(tests), item);
+}
+
+void TestMenuPage::continuingItemSetsFlagAndLeavesMenu_data() {
+    QTest::addColumn<int>("item");
+    QTest::addColumn<int>("flagBefore");
+    QTest::addColumn<int>("flagAfter");
+    QTest::addColumn<PageId>("next");
+    QTest::newRow("reset weights") << 0 << 0 << 1 << PageId::Setup;
+    QTest::newRow("keep weights") << 1 << 1 << 0 << PageId::Setup;
+    QTest::newRow("new problem, flag 0") << 2 << 0 << 0 << PageId::Start;
+    QTest::newRow("new problem, flag 1") << 2 << 1 << 1 << PageId::Start;
+}
+
+void TestMenuPage::continuingItemSetsFlagAndLeavesMenu() {
+    QFETCH(int, item);
+    QFETCH(int, flagBefore);
+    QFETCH(int, flagAfter);
+    QFETCH(PageId, next);
+    QWidget* menu = showMenu();
+    QVERIFY(menu);
+    QPointer<QWidget> menuAlive = menu;
+    QSignalSpy finished(&m_program->runtime, &ui::PageRuntime::finished);
+    m_program->net.FreshStart = static_cast<std::int16_t>(flagBefore);
+
+    doubleClick(list(menu, QStringLiteral("ContinueList")), item);
+
+    // The next page read the new flag while it loaded, with the menu still there.
+    const LoadRecord& record = m_program->records[next];
+    QCOMPARE(record.loads, 1);
+    QCOMPARE(record.freshStart, flagAfter);
+    QVERIFY(record.wasLoaded(PageId::Menu));
+    QCOMPARE(m_program->net.FreshStart, flagAfter);
+    QVERIFY(m_program->runtime.find(next)->isVisible());
+    QCOMPARE(m_program->runtime.loadedCount(), 1);
+    QTRY_VERIFY(menuAlive.isNull());
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(m_program->dialogs.shown().isEmpty());
+}
+
+void TestMenuPage::continuingLeavesExaminingPageOpen() {
+    QWidget* menu = showMenu();
+    QVERIFY(menu);
+    doubleClick(list(menu, QStringLiteral("TestList")), 2);
+    QVERIFY(m_program->runtime.isLoaded(PageId::Graph));
+
+    doubleClick(list(menu, QStringLiteral("ContinueList")), 1);
+
+    QTRY_VERIFY(!m_program->runtime.isLoaded(PageId::Menu));
+    QVERIFY(m_program->runtime.find(PageId::Graph)->isVisible());
+    QVERIFY(m_program->runtime.find(PageId::Setup)->isVisible());
+}
+
+void TestMenuPage::exitProgramUnloadsOnlyMenu_data() {
+    QTest::addColumn<bool>("graphOpen");
+    QTest::newRow("menu alone") << false;
+    QTest::newRow("graph page open") << true;
+}
+
+void TestMenuPage::exitProgramUnloadsOnlyMenu() {
+    QFETCH(bool, graphOpen);
+    QWidget* menu = showMenu();
+    QVERIFY(menu);
+    QPointer<QWidget> menuAlive = menu;
+    if (graphOpen) {
+        doubleClick(list(menu, QStringLiteral("TestList")), 2);
+        QVERIFY(m_program->runtime.isLoaded(PageId::Graph));
+    }
+    QSignalSpy finished(&m_program->runtime, &ui::PageRuntime::finished);
+
+    QTest::mouseClick(menu->findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+
+    QVERIFY(!m_program->runtime.isLoaded(PageId::Menu));
+    QTRY_VERIFY(menuAlive.isNull());
+    QCOMPARE(m_program->runtime.isLoaded(PageId::Graph), graphOpen);
+    QCOMPARE(finished.count(), graphOpen ? 0 : 1);
+    QVERIFY(m_program->dialogs.shown().isEmpty());
+}
+
+void TestMenuPage::controlsSitWhereTableSays_data() {
+    support::addLayoutRows({
+        {"Label5", 2742, 120, 5520, 1092, true},
+        {"TestList", 2556, 1320, 5892, 2040},
+        {"Label4", 2742, 4200, 5520, 732, true},
+        {"ContinueList", 2556, 5160, 5892, 1200},
+        {"Label1", 5082, 6720, 840, 492, true},
+        {"Command2", 4527, 7560, 1950, 615, true},
+        {"Label3", 0, 8520, 3132, 732, true},
+    });
+}
+
+void TestMenuPage::controlsSitWhereTableSays() {
+    QWidget* menu = showMenu();
+    QVERIFY(menu);
+    support::checkLayout(menu);
+}
+
+// The line is drawn from one end point to the other, and nowhere else on its row.
+void TestMenuPage::dividingLineRunsBetweenItsEndPoints() {
+    QWidget* menu = showMenu();
+    QVERIFY(menu);
+    const pages::LinePoints line = pages::MenuPage::line1();
+    QCOMPARE(line.y1, line.y2);
+    const int left = ui::px(line.x1);
+    const int right = ui::px(line.x2);
+    const int y = ui::px(line.y1);
+
+    // It divides the two halves of the menu.
+    QVERIFY(list(menu, QStringLiteral("TestList"))->geometry().bottom() < y);
+    QVERIFY(menu->findChild<QLabel*>(QStringLiteral("Label4"))->geometry().top() > y);
+
+    const QImage image = menu->grab().toImage();
+    auto dark = [&](int x, int row) { return qGray(image.pixel(x, row)) < 100; };
+    for (const int x : {left + 1, (left + right) / 2, right - 1}) {
+        QVERIFY2(dark(x, y), qPrintable(QStringLiteral("no line at x=%1").arg(x)));
+    }
+    QVERIFY(!dark(left - 3, y));
+    QVERIFY(!dark(right + 3, y));
+    QVERIFY(!dark((left + right) / 2, y - 3));
+    QVERIFY(!dark((left + right) / 2, y + 3));
+}
+
+void TestMenuPage::textsFitTheirControls_data() {
+    QTest::addColumn<QString>("name");
+    for (const char* name :
+         {"Label5", "TestList", "Label4", "ContinueList", "Label1", "Command2", "Label3"}) {
+        QTest::newRow(name) << QString::fromLatin1(name);
+    }
+}
+
+// Clipped texts are easy to miss by eye on one machine and glaring on another.
+void TestMenuPage::textsFitTheirControls() {
+    QFETCH(QString, name);
+    QWidget* menu = showMenu();
+    QVERIFY(menu);
+    QWidget* widget = menu->findChild<QWidget*>(name);
+    QVERIFY(widget);
+    const QFontMetrics metrics(widget->font());
+
+    if (const auto* items = qobject_cast<QListWidget*>(widget)) {
+        for (int row = 0; row < items->count(); ++row) {
+            const QRect room = items->visualItemRect(items->item(row));
+            QVERIFY(items->viewport()->rect().contains(room));
+            QVERIFY2(metrics.horizontalAdvance(items->item(row)->text()) < room.width(),
+                     qPrintable(items->item(row)->text()));
+        }
+        return;
+    }
+    QRect room;
+    QString text;
+    int flags = Qt::AlignCenter;
+    if (const auto* label = qobject_cast<QLabel*>(widget)) {
+        room = label->contentsRect();
+        text = label->text();
+        flags = label->alignment().toInt() | (label->wordWrap() ? Qt::TextWordWrap : 0);
+    } else {
+        const auto* button = qobject_cast<QPushButton*>(widget);
+        QVERIFY(button);
+        room = button->rect().adjusted(3, 3, -3, -3);  // the bevel
+        text = button->text();
+    }
+    const QRect needed = metrics.boundingRect(room, flags, text);
+    QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
+             qPrintable(QStringLiteral("\"%1\" needs %2x%3 pixels, has %4x%5")
+                            .arg(text)
+                            .arg(needed.width())
+                            .arg(needed.height())
+                            .arg(room.width())
+                            .arg(room.height())));
+}
+
+QTEST_MAIN(TestMenuPage)
+#include "tst_menu_page.moc"

@@ -1,0 +1,410 @@
+// The setup page and the training run, driven through the real widgets.
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <cmath>
+
+#include <QToolButton>
+
+#include "core/network_state.h"
+#include "files/loader.h"
+#include "pages/setup_page.h"
+#include "tests/support/layout_checks.h"
+#include "tests/support/scripted_dialogs.h"
+#include "text/number_format.h"
+#include "ui/page_runtime.h"
+
+namespace {
+
+using pages::SetupPage;
+using ui::PageId;
+
+class StandIn final : public ui::Page {
+  public:
+    StandIn(ui::PageRuntime& runtime, PageId id) : ui::Page(runtime, id, "Stand-in", 3000, 2000) {}
+};
+
+struct Program {
+    support::ScriptedDialogs dialogs;
+    core::PublicStuff net;
+    ui::PageRuntime runtime{dialogs};
+
+    explicit Program(const char* problem = "2 0 3 2  1 0 1  0 1 0  1 0  0 1") {
+        std::string error;
+        if (!files::LoadTrainingData(net, problem, "tiny.net", &error))
+            qFatal("%s", error.c_str());
+        net.TrainingFileName = "tiny.net";
+        net.FreshStart = 1;
+        runtime.registerPage(PageId::Setup,
+                             [this](ui::PageRuntime& rt) { return new SetupPage(rt, net); });
+        runtime.registerPage(PageId::Menu,
+                             [](ui::PageRuntime& rt) { return new StandIn(rt, PageId::Menu); });
+    }
+    SetupPage* page() { return static_cast<SetupPage*>(runtime.Show(PageId::Setup)); }
+};
+
+QStringList rowTexts(const SetupPage* page) {
+    QStringList texts;
+    for (const ui::TextRow* row : page->Picture1)
+        texts << row->lines().join(QLatin1Char('|'));
+    return texts;
+}
+
+class TestSetupPage : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { QLocale::setDefault(QLocale::c()); }
+
+    void loadsWithItsInitialValues() {
+        Program program;
+        program.net.LearningRule = "Delta";
+        SetupPage* page = program.page();
+        QCOMPARE(page->windowTitle(),
+                 QStringLiteral("Distributed Memory Setup Page -- Tavrel Neural Network Code"));
+        QCOMPARE(page->SweepsBox->text(), QStringLiteral("100"));
+        QCOMPARE(page->PrintSweepsBox->text(), QStringLiteral("10"));
+        QCOMPARE(page->LRateBox->text(), QStringLiteral("0.10"));
+        QCOMPARE(page->MinErrorBox->text(), QStringLiteral("0.05"));
+        QCOMPARE(page->LRateSlider->value(), 10);
+        QCOMPARE(page->MinErrorSlider->value(), 5);
+        QVERIFY(page->OptionHebb->isChecked());
+        QVERIFY(!page->OptionDelta->isChecked());
+        QCOMPARE(program.net.LearningRule, std::string("Hebb"));
+        QVERIFY(page->Check1[0]->isChecked());
+        QVERIFY(!page->Check1[1]->isChecked());
+        for (const ui::TextRow* row : page->Picture1)
+            QVERIFY(!row->isVisible());
+        QVERIFY(!page->Continue->isVisible());
+        QVERIFY(!page->TestRecall->isVisible());
+        QVERIFY(!page->Stop->isVisible());
+        QVERIFY(page->StartTraining->isVisible());
+        QCOMPARE(program.net.InputUnits.size(), 4u);
+        QCOMPARE(program.net.Weights.outputs(), 2);
+    }
+
+    // Place in twips, and whether the caption must fit.
+    void geometry_data() {
+        support::addLayoutRows({
+            {"Label1", 1380, 0, 6972, 1332, true},
+            {"Frame1", 240, 1680, 3012, 1332},
+            {"OptionHebb", 120, 360, 1572, 495, true},
+            {"OptionDelta", 120, 720, 1572, 495, true},
+            {"ConvergenceFrame", 3660, 1680, 6135, 1332},
+            {"Check1(0)", 3840, 2160, 5775, 375, true},
+            {"Check1(1)", 3840, 2520, 5775, 375, true},
+            {"SweepsBox", 360, 3360, 1050, 372},
+            {"SweepsUpDown", 1440, 3360, 240, 375},
+            {"MaxSweepsLabel", 1800, 3360, 5055, 375, true},
+            {"PrintSweepsBox", 360, 3901, 1050, 372},
+            {"PrintSweepsUpDown", 1440, 3900, 240, 375},
+            {"PrintSweepsLabel", 1800, 3960, 7335, 375, true},
+            {"LRateBox", 360, 4440, 1050, 372},
+            {"LRateSlider", 1440, 4440, 2535, 375},
+            {"RateLabel", 4080, 4440, 3495, 375, true},
+            {"MinErrorBox", 360, 4920, 1050, 372},
+            {"MinErrorSlider", 1440, 4920, 2535, 375},
+            {"MinErrorLabel", 4080, 4920, 5655, 375, true},
+            {"StartTraining", 360, 5880, 1695, 615, true},
+            {"Picture1(0)", 2460, 5880, 3420, 480},
+            {"Picture1(1)", 2460, 6360, 3420, 480},
+            {"Picture1(2)", 2460, 6720, 3420, 480},
+            {"Picture1(3)", 2460, 7080, 3420, 480},
+            {"Continue", 6240, 5880, 1695, 615, true},
+            {"TestRecall", 7080, 6720, 1695, 615, true},
+            {"Command2", 7920, 7560, 1695, 615, true},
+            {"Label3", 0, 7560, 3132, 732, true},
+            {"Stop", 360, 6600, 1695, 615, true},
+            {"EpochProgress", 6120, 5940, 4500, 1140},
+        });
+    }
+    void geometry() {
+        Program program;
+        support::checkLayout(program.page());
+    }
+
+    void keepingTheWeightsKeepsThem() {
+        Program program;
+        program.page();
+        program.net.Weights.setWeight(1, 2, 0.75);
+        program.runtime.Unload(PageId::Setup);
+        program.net.FreshStart = 0;
+        program.page();
+        QCOMPARE(program.net.Weights.Weight(1, 2), 0.75);
+        program.runtime.Unload(PageId::Setup);
+        program.net.FreshStart = 1;
+        program.page();
+        QCOMPARE(program.net.Weights.Weight(1, 2), 0.0);
+    }
+
+    void slidersAndUpDowns() {
+        Program program;
+        SetupPage* page = program.page();
+        page->LRateSlider->setFocus();
+        QTest::keyClick(page->LRateSlider, Qt::Key_End);
+        QCOMPARE(page->LRateBox->text(), QStringLiteral("2"));
+        QTest::keyClick(page->LRateSlider, Qt::Key_Home);
+        QCOMPARE(page->LRateBox->text(), QStringLiteral("0"));
+        QTest::keyClick(page->LRateSlider, Qt::Key_Right);
+        QTest::keyClick(page->LRateSlider, Qt::Key_PageUp);
+        QCOMPARE(page->LRateBox->text(), QStringLiteral("0.06"));
+
+        // The error box follows mouse clicks only.
+        page->MinErrorSlider->setFocus();
+        QTest::keyClick(page->MinErrorSlider, Qt::Key_Right);
+        QCOMPARE(page->MinErrorSlider->value(), 6);
+        QCOMPARE(page->MinErrorBox->text(), QStringLiteral("0.05"));
+        page->MinErrorSlider->setValue(50);
+        QTest::mouseClick(page->MinErrorSlider, Qt::LeftButton, {},
+                          page->MinErrorSlider->rect().center());
+        QCOMPARE(page->MinErrorBox->text(), QString::number(page->MinErrorSlider->value() / 100.0));
+
+        QTest::mouseClick(page->SweepsUpDown->upButton(), Qt::LeftButton, {}, QPoint(2, 2));
+        QCOMPARE(page->SweepsBox->text(), QStringLiteral("101"));
+        page->PrintSweepsBox->setText(QStringLiteral("10000"));
+        QTest::mouseClick(page->PrintSweepsUpDown->upButton(), Qt::LeftButton, {}, QPoint(2, 2));
+        QCOMPARE(page->PrintSweepsBox->text(), QStringLiteral("10000"));
+
+        QTest::mouseClick(page->OptionDelta, Qt::LeftButton);
+        QCOMPARE(program.net.LearningRule, std::string("Delta"));
+        QTest::mouseClick(page->OptionHebb, Qt::LeftButton);
+        QCOMPARE(program.net.LearningRule, std::string("Hebb"));
+    }
+
+    void startTrainingRunsAndShowsTheRows() {
+        Program program;
+        SetupPage* page = program.page();
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.net.SweepCount, 100);
+        QCOMPARE(program.net.SSEHistoryCount, 11);
+        const QStringList rows = rowTexts(page);
+        QCOMPARE(rows[0], QStringLiteral("Training: tiny.net"));
+        QCOMPARE(rows[1], QStringLiteral("Epochs: 100"));
+        QCOMPARE(rows[2], QString::fromStdString("Total SSE: " +
+                                                 text::FormatStandard(program.net.TotalSSE)));
+        QVERIFY(rows[3].startsWith("Change in SSE: "));
+        QCOMPARE(page->Picture1[2]->background(),
+                 program.net.TotalSSE < 0.05 ? QColor(0, 255, 0) : QColor(255, 0, 0));
+        QCOMPARE(page->Picture1[3]->background(), ui::TextRow::buttonFace());
+        const QList<QWidget*> frozenControls = {page->Check1[0], page->OptionDelta, page->SweepsBox,
+                                                page->LRateSlider, page->MinErrorBox};
+        for (QWidget* frozen : frozenControls)
+            QVERIFY(!frozen->isEnabled());
+        QVERIFY(page->Continue->isVisible());
+        QVERIFY(page->TestRecall->isVisible());
+        QVERIFY(!page->Stop->isVisible());
+        QCOMPARE(program.dialogs.shown().size(), 0);
+
+        // Continuing adds 100 epochs; row 0 shows the file once, as the printouts drew it.
+        QTest::mouseClick(page->Continue, Qt::LeftButton);
+        QCOMPARE(program.net.SweepCount, 200);
+        QCOMPARE(program.net.SSEHistoryCount, 21);
+        QCOMPARE(page->Picture1[0]->lines(), QStringList({"Training: tiny.net"}));
+    }
+
+    void printoutsUseTheLocaleSeparators() {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        Program program("1 0 1 1  1  80");
+        SetupPage* page = program.page();
+        page->PrintSweepsBox->setText("1");
+        page->SweepsBox->setText("1");
+        page->LRateBox->setText("0,5");
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.net.LearningRate, 0.5);
+        // Each Hebb step adds 40 to the weight: errors 40, 0, -40.
+        QCOMPARE(page->Picture1[2]->lines(), QStringList({"Total SSE: 1.600,00"}));
+        QCOMPARE(page->Picture1[3]->lines(), QStringList());
+        QCOMPARE(page->Picture1[2]->background(), QColor(255, 0, 0));
+        QTest::mouseClick(page->Continue, Qt::LeftButton);
+        QCOMPARE(page->Picture1[2]->lines(), QStringList({"Total SSE: 0,00"}));
+        QCOMPARE(page->Picture1[3]->lines(), QStringList({"Change in SSE: 1,60E+03"}));
+        QCOMPARE(page->Picture1[2]->background(), QColor(0, 255, 0));
+        QTest::mouseClick(page->Continue, Qt::LeftButton);
+        QCOMPARE(page->Picture1[3]->lines(), QStringList({"Change in SSE: -1,60E+03"}));
+    }
+
+    void negativeRateIsReplaced() {
+        Program program;
+        SetupPage* page = program.page();
+        page->LRateBox->setText("-0.5");
+        program.dialogs.answer(ui::Answer::Ok);
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.dialogs.texts(), QStringList({"Learning rate cannot be negative"}));
+        QCOMPARE(program.dialogs.shown()[0].title, QStringLiteral("Learning Rate"));
+        QCOMPARE(program.dialogs.shown()[0].icon, ui::Icon::Exclamation);
+        QCOMPARE(page->LRateBox->text(), QStringLiteral("0.10"));
+        QCOMPARE(program.net.LearningRate, 0.1);
+        QCOMPARE(program.net.SweepCount, 100);
+    }
+
+    void aBadBoxStartsNoRunAndStaysEditable() {
+        Program program;
+        SetupPage* page = program.page();
+        page->PrintSweepsBox->setText("lots");
+        program.dialogs.answer(ui::Answer::Ok);
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.dialogs.texts(),
+                 QStringList({"The number of epochs between printouts \"lots\" is not a number. "
+                              "Type a whole number up to 32767."}));
+        QCOMPARE(program.net.SSEHistoryCount, 0);
+        QVERIFY(page->PrintSweepsBox->isEnabled());
+        QVERIFY(!page->Continue->isVisible());
+        page->PrintSweepsBox->setText("20");
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.net.SSEHistoryCount, 6);
+    }
+
+    // tiny.net: orthogonal patterns of squared lengths 2 and 1, so the Delta rule settles
+    // below rate 2/2 and its radius at 1.5 is |1 - 1.5 * 2| = 2 (the SSE grows 4 times).
+    void label3ForecastsTheRuleAndExplainsAGrowingRun() {
+        Program program;
+        SetupPage* page = program.page();
+        QCOMPARE(page->Label3->text(),
+                 QStringLiteral("Hebb at 0.1: lowest SSE 0.2 at epoch 6, then it grows."));
+        QTest::mouseClick(page->OptionDelta, Qt::LeftButton);
+        QVERIFY(page->Label3->text().startsWith("Delta at 0.1 settles near SSE "));
+        page->LRateSlider->setFocus();
+        QTest::keyClick(page->LRateSlider, Qt::Key_End);  // rate 2
+        QCOMPARE(page->Label3->text(), QStringLiteral("Delta at 2 grows about 9 times per epoch "
+                                                      "(stable below 1)."));
+        page->LRateBox->setText("1.5");
+        QCOMPARE(page->Label3->text(), QStringLiteral("Delta at 1.5 grows about 4 times per "
+                                                      "epoch (stable below 1)."));
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(page->Label3->text(), QStringLiteral("At rate 1.5 the Delta rule overshoots on "
+                                                      "this file; rates below 1 settle."));
+    }
+
+    void overflowEndsTheRunWithAMessageAndTheProgramGoesOn() {
+        Program program("1 0 2 2  1e100 -3e99  2e99 1e100  1e100  -1e100");
+        SetupPage* page = program.page();
+        QTest::mouseClick(page->OptionDelta, Qt::LeftButton);
+        page->LRateBox->setText("2");
+        program.dialogs.answer(ui::Answer::Ok);
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.dialogs.shown().size(), 1);
+        QVERIFY(program.dialogs.texts()[0].contains("overflow"));
+        QVERIFY(std::isfinite(program.net.TotalSSE));
+        QCOMPARE(page->Picture1[1]->lines(),
+                 QStringList({QStringLiteral("Epochs: %1").arg(program.net.SweepCount)}));
+        QVERIFY(page->TestRecall->isVisible());
+        QTest::mouseClick(page->TestRecall, Qt::LeftButton);
+        QVERIFY(program.runtime.isLoaded(PageId::Menu));
+        QVERIFY(!program.runtime.isLoaded(PageId::Setup));
+    }
+
+    void aRunNoRuleEndsIsStoppedAndLocksOtherInput() {
+        // Big enough that 32767 epochs take far longer than the first screen frame (seconds).
+        std::string problem = "128 0 128 8";
+        for (int k = 0; k < 8 * 256; ++k)
+            problem += k % 3 ? " 1" : " -1";
+        Program program(problem.c_str());
+        SetupPage* page = program.page();
+        QTest::mouseClick(page->Check1[0], Qt::LeftButton);  // no rule ticked
+        QVERIFY(!page->Check1[0]->isChecked());
+        QSignalSpy finished(&program.runtime, &ui::PageRuntime::finished);
+        bool stopWasVisible = false;
+        QTimer::singleShot(0, page, [&] {
+            stopWasVisible = page->Stop->isVisible();
+            QTest::mouseClick(page->Command2, Qt::LeftButton);  // Exit must not get through
+            page->close();                                      // nor the close box
+            QTest::mouseClick(page->Stop, Qt::LeftButton);
+        });
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QVERIFY(stopWasVisible);
+        QCOMPARE(finished.count(), 0);
+        QVERIFY(program.runtime.isLoaded(PageId::Setup));
+        QVERIFY(program.net.SweepCount > 0);
+        QVERIFY(program.net.SweepCount < 32767);
+        QVERIFY(!page->Stop->isVisible());
+        QCOMPARE(program.dialogs.shown().size(), 0);
+
+        // Esc stops a run just as the button does.
+        QTimer::singleShot(0, page, [&] { QTest::keyClick(page, Qt::Key_Escape); });
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QVERIFY(program.net.SweepCount < 32767);
+        QVERIFY(page->Continue->isVisible());
+    }
+
+    // With the progress shown from an epoch's start, "Stop" during an epoch says the run
+    // ends with it and ends it there (or after the next, when the epoch completed between
+    // reading the text and the click); the network is what the same run on one thread
+    // leaves after that many epochs.
+    void aLongEpochShowsProgressAndStopEndsTheRunAfterIt() {
+        const int delay = SetupPage::EpochProgressDelayMs;
+        SetupPage::EpochProgressDelayMs = 0;
+        std::string problem = "768 0 768 48";
+        for (int k = 0; k < 2 * 768 * 48; ++k)
+            problem += k % 7 ? " 0.25" : " -0.5";
+        Program program(problem.c_str());
+        SetupPage* page = program.page();
+        QTest::mouseClick(page->Check1[0], Qt::LeftButton);  // no rule ends the run
+        QString shown;
+        QString afterStop;
+        QTimer poll;
+        poll.setInterval(2);
+        connect(&poll, &QTimer::timeout, page, [&] {
+            if (shown.isEmpty() && page->EpochProgress->isVisible()) {
+                shown = page->EpochProgress->text();
+                QTest::mouseClick(page->Stop, Qt::LeftButton);
+                afterStop = page->EpochProgress->text();
+            }
+        });
+        poll.start();
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        poll.stop();
+        SetupPage::EpochProgressDelayMs = delay;
+
+        QVERIFY2(shown.startsWith("Epoch "), qPrintable(shown));
+        const int epoch = shown.section(QLatin1Char(' '), 1, 1).chopped(1).toInt();
+        QVERIFY(shown.contains(" %"));
+        QVERIFY2(
+            afterStop.contains(QStringLiteral("Stopping after epoch %1 is complete").arg(epoch)),
+            qPrintable(afterStop));
+        const int trained = program.net.SweepCount;
+        QVERIFY2(trained == epoch || trained == epoch + 1, qPrintable(QString::number(trained)));
+        QVERIFY(!page->EpochProgress->isVisible());
+        QVERIFY(page->Continue->isVisible());
+
+        core::PublicStuff one;
+        std::string error;
+        QVERIFY(files::LoadTrainingData(one, problem, "tiny.net", &error));
+        one.CreateUnitsAndWeights();
+        one.FreshStart = 1;
+        one.LearningRule = program.net.LearningRule;
+        one.LearningRate = program.net.LearningRate;
+        one.PrintSweeps = program.net.PrintSweeps;
+        one.MaxSweeps = program.net.MaxSweeps;
+        struct StopAfter final : training::RunObserver {
+            int epochs;
+            explicit StopAfter(int n) : epochs(n) {}
+            void printout(const training::Printout&) override {}
+            bool keepGoing() override { return --epochs > 0; }
+        } stopAfter(trained);
+        (void)training::RunTraining(one, {false, false}, stopAfter);
+        QCOMPARE(one.SweepCount, program.net.SweepCount);
+        QVERIFY(one.TotalSSE == program.net.TotalSSE);
+        bool same = true;
+        for (int j = 1; j <= 768; ++j)
+            for (int i = 1; i <= 768; ++i)
+                same = same && one.Weights.Weight(j, i) == program.net.Weights.Weight(j, i);
+        QVERIFY(same);
+    }
+
+    void exitEndsTheProgram() {
+        Program program;
+        SetupPage* page = program.page();
+        QSignalSpy finished(&program.runtime, &ui::PageRuntime::finished);
+        QTest::mouseClick(page->Command2, Qt::LeftButton);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(program.runtime.loadedCount(), 0);
+    }
+};
+
+}  // namespace
+
+QTEST_MAIN(TestSetupPage)
+#include "tst_setup_page.moc"

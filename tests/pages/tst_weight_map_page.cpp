@@ -1,0 +1,179 @@
+// The connection weights page, driven through its real widgets: the map's colours read
+// from its picture, what pointing at a cell shows, redrawing, refusing an untrained
+// network, and the print route.
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+#include "core/network_state.h"
+#include "pages/weight_map_page.h"
+#include "pages/weight_map_view.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/scripted_printer.h"
+#include "ui/page_runtime.h"
+
+namespace {
+
+using ui::PageId;
+
+struct Program {
+    support::ScriptedDialogs dialogs;
+    support::ScriptedPrinter printer;
+    core::PublicStuff net;
+    ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
+
+    Program() {
+        runtime.registerPage(PageId::WeightMap, [this](ui::PageRuntime& rt) {
+            return new pages::WeightMapPage(rt, net, printer);
+        });
+    }
+
+    // A trained network of `outputs` x `inputs` with `weights` output by output.
+    void build(int outputs, int inputs, const QList<double>& weights) {
+        net.TrainingFileName = "example.net";
+        net.NumOutputs = outputs;
+        net.NumInputs = inputs;
+        net.NumPatterns = 1;
+        net.InputPatterns = core::PatternTable(inputs, 1);
+        net.DesiredOutputs = core::PatternTable(outputs, 1);
+        net.CreateUnitsAndWeights();
+        net.TrainedOnProblem = true;
+        qsizetype k = 0;
+        for (int j = 1; j <= outputs; ++j) {
+            for (int i = 1; i <= inputs; ++i) {
+                net.Weights.setWeight(j, i, weights.value(k++));
+            }
+        }
+    }
+
+    pages::WeightMapPage* open() {
+        auto* page = static_cast<pages::WeightMapPage*>(runtime.Show(PageId::WeightMap));
+        return page != nullptr && QTest::qWaitForWindowExposed(page) ? page : nullptr;
+    }
+};
+
+// The middle of the cell of output j, input i.
+QPoint cellCentre(const pages::WeightMapView* map, int j, int i) {
+    const QRect area = map->cellArea();
+    const int rows = map->grid().rows();
+    const int columns = map->grid().columns();
+    return {area.left() + ((2 * (i - 1) + 1) * area.width()) / (2 * columns),
+            area.top() + ((2 * (j - 1) + 1) * area.height()) / (2 * rows)};
+}
+
+QColor shown(pages::WeightMapView* map, int j, int i) {
+    return map->grab().toImage().pixelColor(cellCentre(map, j, i));
+}
+
+}  // namespace
+
+class TestWeightMapPage : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void cleanup();
+    void cellsShowTheWeightsColours();
+    void pointingAtACellNamesItsConnection();
+    void redrawsWhenShownAgainAndAfterARun();
+    void untrainedNetworkIsRefused();
+    void printCopiesTheMapAndPrintsIt();
+
+  private:
+    std::unique_ptr<Program> m_program = std::make_unique<Program>();
+};
+
+void TestWeightMapPage::cleanup() {
+    QCOMPARE(m_program->dialogs.unanswered(), 0);
+    m_program = std::make_unique<Program>();
+}
+
+void TestWeightMapPage::cellsShowTheWeightsColours() {
+    m_program->build(2, 3, {2, -2, 1, 0, -0.5, 0.1});
+    pages::WeightMapPage* page = m_program->open();
+    QVERIFY(page);
+    QCOMPARE(page->windowTitle(),
+             QStringLiteral("Connection Weights -- Tavrel Neural Network Code"));
+    pages::WeightMapView* map = page->WeightMap;
+    QCOMPARE(shown(map, 1, 1), QColor(255, 0, 0));
+    QCOMPARE(shown(map, 1, 2), QColor(0, 0, 255));
+    QCOMPARE(shown(map, 1, 3), QColor(255, 128, 128));
+    QCOMPARE(shown(map, 2, 1), QColor(255, 255, 255));
+    QCOMPARE(shown(map, 2, 2), QColor(191, 191, 255));
+    // Output 1 is the top row, input 1 the left column.
+    QVERIFY(cellCentre(map, 1, 1).y() < cellCentre(map, 2, 1).y());
+    QVERIFY(cellCentre(map, 1, 1).x() < cellCentre(map, 1, 2).x());
+
+    // Every weight zero: all white.
+    m_program->build(2, 3, {});
+    m_program->runtime.Show(PageId::WeightMap);
+    QCOMPARE(shown(map, 1, 1), QColor(255, 255, 255));
+    QCOMPARE(shown(map, 2, 3), QColor(255, 255, 255));
+}
+
+void TestWeightMapPage::pointingAtACellNamesItsConnection() {
+    m_program->build(2, 3, {2, -2, 1, 0, 1.0 / 3.0, 0.1});
+    pages::WeightMapPage* page = m_program->open();
+    QVERIFY(page);
+    pages::WeightMapView* map = page->WeightMap;
+    QCOMPARE(map->connectionAt(cellCentre(map, 2, 2)),
+             QStringLiteral("Output 2, Input 2: 0.3333333333333333"));
+    QCOMPARE(map->connectionAt(cellCentre(map, 2, 3)), QStringLiteral("Output 2, Input 3: 0.1"));
+    QCOMPARE(map->connectionAt(QPoint(1, 1)), QString());
+}
+
+void TestWeightMapPage::redrawsWhenShownAgainAndAfterARun() {
+    m_program->build(2, 2, {1, 0, 0, 0});
+    pages::WeightMapPage* page = m_program->open();
+    QVERIFY(page);
+    QCOMPARE(shown(page->WeightMap, 2, 2), QColor(255, 255, 255));
+
+    // A training run ends while the page is open.
+    m_program->net.Weights.setWeight(2, 2, -1.0);
+    m_program->runtime.lockInput(page);
+    m_program->runtime.unlockInput();
+    QCOMPARE(shown(page->WeightMap, 2, 2), QColor(0, 0, 255));
+
+    // Chosen again from the menu.
+    m_program->net.Weights.setWeight(2, 2, 0.5);
+    QCOMPARE(m_program->runtime.Show(PageId::WeightMap), page);
+    QCOMPARE(shown(page->WeightMap, 2, 2), QColor(255, 128, 128));
+}
+
+void TestWeightMapPage::untrainedNetworkIsRefused() {
+    m_program->build(2, 2, {1, 0, 0, 0});
+    m_program->net.TrainedOnProblem = false;
+    const QString refusal = QString::fromStdString(core::NotTrainedProblem(m_program->net));
+    QVERIFY(!refusal.isEmpty());
+    m_program->dialogs.answer(ui::Answer::Ok);
+    pages::WeightMapPage* page = m_program->open();
+    QVERIFY(page);
+    QCOMPARE(page->WeightMap->cellArea(), QRect());
+    m_program->dialogs.answer(ui::Answer::Ok);
+    page->PrintTheMap_Click();
+    QCOMPARE(m_program->dialogs.texts(), (QStringList{refusal, refusal}));
+    QVERIFY(m_program->printer.jobs().isEmpty());
+}
+
+void TestWeightMapPage::printCopiesTheMapAndPrintsIt() {
+    m_program->build(2, 2, {1, -1, 0.5, 0});
+    pages::WeightMapPage* page = m_program->open();
+    QVERIFY(page);
+    QTest::mouseClick(page->PrintTheMap, Qt::LeftButton);
+    const QImage copied = QGuiApplication::clipboard()->image();
+    QCOMPARE(copied.size(), page->WeightMap->size() * page->WeightMap->devicePixelRatio());
+    QCOMPARE(m_program->printer.jobs().size(), 1);
+    QCOMPARE(m_program->printer.titles(), QStringList{QStringLiteral("example-weights")});
+    bool picture = false;
+    for (const ui::PrintJob::Item& item : m_program->printer.jobs().front().items()) {
+        picture = picture || item.kind == ui::PrintJob::Item::Kind::Picture;
+    }
+    QVERIFY(picture);
+}
+
+QTEST_MAIN(TestWeightMapPage)
+#include "tst_weight_map_page.moc"

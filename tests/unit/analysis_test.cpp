@@ -1,0 +1,222 @@
+#include "analysis/analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "files/loader.h"
+#include "training/training_run.h"
+
+namespace {
+
+enum class Kind { Binary, Bipolar, Real, Orthonormal, Dependent };
+
+struct Recorder final : training::RunObserver {
+    std::vector<double> totals;  // TotalSSE of every epoch
+    void printout(const training::Printout& p) override { totals.push_back(p.TotalSSE); }
+    bool keepGoing() override { return true; }
+};
+
+// A small random problem of the given kind: 3 outputs, inputs and patterns as below.
+core::PublicStuff makeProblem(Kind kind, unsigned seed) {
+    std::mt19937 rng(seed);
+    // Eighths, so that every value and sum is exact in the file's text.
+    std::uniform_int_distribution<int> eighths(-8, 8);
+    auto real = [&](std::mt19937& g) { return eighths(g) / 8.0; };
+    const int inputs = kind == Kind::Orthonormal ? 4 : 6;
+    const int patterns = kind == Kind::Dependent ? 5 : 4;
+    std::string text = "3 0 " + std::to_string(inputs) + " " + std::to_string(patterns);
+    std::vector<std::vector<double>> x(static_cast<std::size_t>(patterns),
+                                       std::vector<double>(static_cast<std::size_t>(inputs)));
+    for (int p = 0; p < patterns; ++p) {
+        for (int i = 0; i < inputs; ++i) {
+            double& v = x[static_cast<std::size_t>(p)][static_cast<std::size_t>(i)];
+            switch (kind) {
+                case Kind::Binary:
+                    v = static_cast<double>(rng() & 1);
+                    break;
+                case Kind::Bipolar:
+                    v = rng() & 1 ? 1.0 : -1.0;
+                    break;
+                case Kind::Real:
+                case Kind::Dependent:
+                    v = real(rng);
+                    break;
+                case Kind::Orthonormal:  // rows of a 4 x 4 Hadamard matrix, halved
+                    v = __builtin_popcount(static_cast<unsigned>(p) & static_cast<unsigned>(i)) %
+                                    2 ==
+                                0
+                            ? 0.5
+                            : -0.5;
+                    break;
+            }
+        }
+    }
+    if (kind == Kind::Dependent) {  // the last pattern is the sum of the first two
+        for (int i = 0; i < inputs; ++i) {
+            x[4][static_cast<std::size_t>(i)] =
+                x[0][static_cast<std::size_t>(i)] + x[1][static_cast<std::size_t>(i)];
+        }
+    }
+    for (const auto& row : x) {
+        for (const double v : row) {
+            text += " " + std::to_string(v);
+        }
+    }
+    for (int k = 0; k < 3 * patterns; ++k) {
+        text += " " + std::to_string(real(rng));
+    }
+    core::PublicStuff net;
+    std::string error;
+    EXPECT_TRUE(files::LoadTrainingData(net, text, "random.net", &error)) << error;
+    net.CreateUnitsAndWeights();
+    return net;
+}
+
+// Trains from zero weights with a printout every epoch; the reported total per epoch.
+std::vector<double> train(core::PublicStuff& net, const char* rule, double rate, int epochs) {
+    net.LearningRule = rule;
+    net.LearningRate = rate;
+    net.MaxSweeps = static_cast<std::int16_t>(epochs);
+    net.PrintSweeps = 1;
+    net.FreshStart = 1;
+    (void)core::ZeroWeights(net);
+    Recorder recorder;
+    training::RunTraining(net, {true, false}, recorder);
+    return recorder.totals;
+}
+
+double scaleOf(const core::PublicStuff& net) {
+    return analysis::recallSSE(net).value_or(1.0);  // zero weights: the squared targets
+}
+
+// Equal to 1e-9 relative; values that are rounding noise next to the targets compare
+// against a floor of 1e-15 of them.
+void expectClose(double forecast, double trained, double scale) {
+    EXPECT_NEAR(forecast, trained, 1e-9 * std::max(std::abs(trained), 1e-6 * scale));
+}
+
+const Kind kKinds[] = {Kind::Binary, Kind::Bipolar, Kind::Real, Kind::Orthonormal, Kind::Dependent};
+
+TEST(Analysis, ForecastsAgreeWithTrainingOnEveryKindOfProblem) {
+    for (const Kind kind : kKinds) {
+        for (unsigned seed = 1; seed <= 3; ++seed) {
+            SCOPED_TRACE(testing::Message()
+                         << "kind " << static_cast<int>(kind) << " seed " << seed);
+            core::PublicStuff net = makeProblem(kind, seed);
+            const double scale = scaleOf(net);
+            const analysis::Prepared prepared = analysis::prepare(net);
+            ASSERT_TRUE(prepared.largestStableRate.has_value());
+            if (kind != Kind::Binary) {  // random binary patterns may repeat
+                EXPECT_EQ(prepared.facts.rank, 4);
+                EXPECT_EQ(prepared.facts.independent, kind != Kind::Dependent);
+            }
+            EXPECT_EQ(prepared.facts.orthonormal, kind == Kind::Orthonormal);
+
+            // Hebb: the first epoch, and the lowest reported total at the forecast epoch.
+            const double hebbRate = 0.075 * *prepared.surelyStableBelow;
+            const analysis::HebbForecast hebb = analysis::forecastHebb(prepared, hebbRate);
+            ASSERT_LT(hebb.bestEpoch, 2000);
+            const std::vector<double> hebbRun = train(net, "Hebb", hebbRate, hebb.bestEpoch + 5);
+            expectClose(hebb.sseEpoch1, hebbRun[0], scale);
+            expectClose(hebb.bestSSE, hebbRun[static_cast<std::size_t>(hebb.bestEpoch - 1)], scale);
+            EXPECT_EQ(std::min_element(hebbRun.begin(), hebbRun.end()) - hebbRun.begin() + 1,
+                      hebb.bestEpoch);
+
+            // Delta below the largest stable rate: the total the run settles at.
+            const double deltaRate = 0.6 * *prepared.largestStableRate;
+            const analysis::DeltaForecast delta = analysis::forecastDelta(prepared, deltaRate);
+            ASSERT_TRUE(delta.settles);
+            const int epochs = std::min(
+                30000, static_cast<int>(std::log(1e-15) / std::log(delta.spectralRadius)) + 20);
+            const std::vector<double> deltaRun = train(net, "Delta", deltaRate, epochs);
+            expectClose(*delta.settledSSE, deltaRun.back(), scale);
+
+            // Just below the largest stable rate it settles, just above it grows.
+            for (const double factor : {0.98, 1.02}) {
+                const double rate = factor * *prepared.largestStableRate;
+                const analysis::DeltaForecast near = analysis::forecastDelta(prepared, rate);
+                EXPECT_EQ(near.settles, factor < 1.0);
+                const std::vector<double> run = train(net, "Delta", rate, 6000);
+                if (factor < 1.0) {
+                    ASSERT_EQ(run.size(), 6000U);
+                    EXPECT_LE(std::abs(run.back() - *near.settledSSE),
+                              std::abs(run[2999] - *near.settledSSE) + 1e-9 * scale);
+                } else {
+                    // A run that grows may overflow and stop long before epoch 3000.
+                    EXPECT_TRUE(run.size() < 6000 || run.back() > 10.0 * run[2999])
+                        << run.back() << " " << run[2999];
+                }
+            }
+        }
+    }
+}
+
+TEST(Analysis, SmallExamplesWorkedByHand) {
+    // tiny.net: orthogonal patterns of lengths sqrt 2 and 1, targets (1,0) and (0,1).
+    core::PublicStuff tiny;
+    std::string error;
+    ASSERT_TRUE(files::LoadTrainingFile(tiny, DAM_EXAMPLES "/tiny.net", &error)) << error;
+    tiny.CreateUnitsAndWeights();
+    const analysis::Analysis a = analysis::analyse(tiny, analysis::Rule::Hebb, 0.1);
+    EXPECT_EQ(a.hebb.bestEpoch, 6);
+    EXPECT_NEAR(a.hebb.bestSSE, 0.2, 1e-12);
+    EXPECT_NEAR(a.hebb.sseEpoch1, 1.45, 1e-12);
+    EXPECT_EQ(a.delta.largestStableRate, 1.0);  // 2 over the largest squared length
+    EXPECT_EQ(analysis::forecastLine(analysis::Rule::Hebb, a.hebb, a.delta),
+              "Hebb at 0.1: lowest SSE 0.2 at epoch 6, then it grows.");
+    EXPECT_TRUE(a.prepared.facts.orthogonal);
+    EXPECT_FALSE(a.prepared.facts.orthonormal);
+
+    // dependent.net: the third pattern is the sum of the others but its target is zero;
+    // least squares leaves 1/3 per output.
+    core::PublicStuff dependent;
+    ASSERT_TRUE(files::LoadTrainingFile(dependent, DAM_EXAMPLES "/dependent.net", &error)) << error;
+    dependent.CreateUnitsAndWeights();
+    const analysis::Analysis b = analysis::analyse(dependent, analysis::Rule::Delta, 1.2);
+    EXPECT_NEAR(*b.prepared.lowestRecallSSE, 2.0 / 3.0, 1e-12);
+    EXPECT_FALSE(b.prepared.lowestIsZero);
+    EXPECT_EQ(b.prepared.facts.rank, 2);
+    EXPECT_FALSE(b.delta.settles);
+    EXPECT_EQ(analysis::growthReason(analysis::Rule::Delta, b.hebb, b.delta, 100),
+              "At rate 1.2 the Delta rule overshoots on this file; rates below 0.6 settle.");
+
+    const std::string json = analysis::renderJson(b);
+    EXPECT_EQ(
+        json.substr(0, 104),
+        R"({"inputs":3,"outputs":2,"patterns":3,"input_rank":2,"independent":false,"orthogonal":false,"orthonormal")");
+    EXPECT_NE(json.find(R"("hebb":{"rate":1.2,"sse_epoch_1":)"), std::string::npos);
+    EXPECT_NE(
+        json.find(
+            R"("settles":false,"largest_stable_rate":0.6,"settled_sse":null,"growth_per_epoch":)"),
+        std::string::npos);
+    EXPECT_NE(json.find(R"("reported_total_sse":null)"), std::string::npos);
+}
+
+TEST(Analysis, PartsAboveTheLimitsAreSkippedWithAReason) {
+    core::PublicStuff net = makeProblem(Kind::Real, 7);
+    analysis::Limits limits;
+    limits.maxSpectrumRank = 3;
+    analysis::Analysis a = analysis::analyse(net, analysis::Rule::Delta, 0.1, limits);
+    EXPECT_FALSE(a.delta.known);
+    EXPECT_TRUE(a.hebb.known);
+    ASSERT_EQ(a.prepared.notes.size(), 1u);
+    EXPECT_NE(a.prepared.notes[0].find("rank 4, above the 3"), std::string::npos);
+    EXPECT_NE(analysis::renderJson(a).find(R"("spectral_radius":null,"settles":null)"),
+              std::string::npos);
+
+    limits.maxBasisWork = 10;
+    limits.maxRecallWork = 10;
+    limits.maxPairWork = 10;
+    a = analysis::analyse(net, analysis::Rule::Hebb, 0.1, limits);
+    EXPECT_FALSE(a.hebb.known);
+    EXPECT_FALSE(a.currentRecallSSE.has_value());
+    EXPECT_EQ(a.prepared.notes.size(), 4u);
+    EXPECT_NE(renderJson(a).find(R"("input_rank":null)"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,297 @@
+#include "training/training_run.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "files/loader.h"
+#include "tests/literal_reference.h"
+#include "views/progress_rows.h"
+
+namespace {
+
+using core::PublicStuff;
+using training::Printout;
+using training::RunEnd;
+using training::StoppingRules;
+
+struct Recorder : training::RunObserver {
+    std::vector<Printout> printouts;
+    int epochsPolled = 0;
+    int stopAfter = -1;  // keepGoing() turns false after this many polls
+    void printout(const Printout& p) override { printouts.push_back(p); }
+    bool keepGoing() override { return ++epochsPolled != stopAfter; }
+};
+
+// The 2-output, 3-input, 2-pattern problem, with the setup page's initial parameters.
+PublicStuff load(const char* text = "2 0 3 2  1 0 1  0 1 0  1 0  0 1") {
+    PublicStuff net;
+    std::string error;
+    EXPECT_TRUE(files::LoadTrainingData(net, text, "tiny.net", &error)) << error;
+    net.CreateUnitsAndWeights();
+    net.TrainingFileName = "tiny.net";
+    net.LearningRule = "Hebb";
+    net.LearningRate = 0.1;
+    net.MaxSweeps = 100;
+    net.PrintSweeps = 10;
+    net.MinError = 0.05;
+    net.FreshStart = 1;
+    return net;
+}
+
+std::uint64_t bits(double v) {
+    return std::bit_cast<std::uint64_t>(v);
+}
+
+TEST(TrainingRun, InitialParametersTrainHundredEpochsWithElevenHistoryRows) {
+    PublicStuff net = load();
+    Recorder recorder;
+    const auto result = training::RunTraining(net, {}, recorder);
+    EXPECT_EQ(result.end, RunEnd::RuleMet);
+    EXPECT_EQ(net.SweepCount, 100);
+    ASSERT_EQ(recorder.printouts.size(), 10u);
+    ASSERT_EQ(net.SSEHistoryCount, 11);
+    EXPECT_EQ(net.SSEHistory[1][1], 0.0);
+    EXPECT_EQ(net.SSEHistory[1][2], 2.0);  // zero weights: the squared desired outputs
+    for (int k = 2; k <= 11; ++k) {
+        EXPECT_EQ(net.SSEHistory[k][1], 10.0 * (k - 1));
+        EXPECT_EQ(bits(net.SSEHistory[k][2]), bits(recorder.printouts[k - 2].TotalSSE));
+    }
+    EXPECT_EQ(bits(net.SSEHistory[11][2]), bits(net.TotalSSE));
+
+    // Continuing trains epochs 101 to 200 and adds the rows of 110 to 200.
+    net.FreshStart = 0;
+    net.MaxSweeps = 200;
+    training::RunTraining(net, {}, recorder);
+    EXPECT_EQ(net.SweepCount, 200);
+    ASSERT_EQ(net.SSEHistoryCount, 21);
+    EXPECT_EQ(net.SSEHistory[12][1], 110.0);
+    EXPECT_EQ(net.SSEHistory[21][1], 200.0);
+}
+
+TEST(TrainingRun, TotalsMatchTheLiteralArithmetic) {
+    for (const char* rule : {"Hebb", "Delta"}) {
+        SCOPED_TRACE(rule);
+        PublicStuff net = load("2 0 3 3  1 0.5 -1  0 1 0.25  2 -1 1  1 0  0 1  -0.5 0.5");
+        net.LearningRule = rule;
+        net.PrintSweeps = 1;
+        net.MaxSweeps = 30;
+        Recorder recorder;
+        training::RunTraining(net, {}, recorder);
+
+        reference::Net ref(3, 2, 3);
+        ref.rate = 0.1;
+        for (int p = 1; p <= 3; ++p) {
+            for (int i = 1; i <= 3; ++i)
+                ref.x[p][i] = net.InputPatterns(i, p);
+            for (int j = 1; j <= 2; ++j)
+                ref.d[p][j] = net.DesiredOutputs(j, p);
+        }
+        for (int epoch = 1; epoch <= 30; ++epoch) {
+            double total = 0;
+            for (int p = 1; p <= 3; ++p) {
+                std::string(rule) == "Hebb" ? ref.LearnHebb(p) : ref.LearnDelta(p);
+                ref.ComputeResponses(p);
+                total = total + ref.PatternSSE();
+            }
+            ASSERT_EQ(bits(net.SSEHistory[epoch + 1][2]), bits(total)) << "epoch " << epoch;
+        }
+        EXPECT_EQ(bits(net.Weights.Weight(2, 3)), bits(ref.w[2][3].Weight));
+    }
+}
+
+TEST(TrainingRun, ChangesAndTheirFirstEpoch) {
+    PublicStuff net = load("1 0 1 1  1  1");
+    net.LearningRule = "Delta";
+    net.LearningRate = 1.5;  // overshoots: the error alternates in sign and stays 0.25x
+    net.PrintSweeps = 1;
+    net.MaxSweeps = 3;
+    Recorder recorder;
+    auto result = training::RunTraining(net, {}, recorder);
+    ASSERT_EQ(recorder.printouts.size(), 3u);
+    EXPECT_FALSE(recorder.printouts[0].hasChange);
+    EXPECT_TRUE(recorder.printouts[1].hasChange);
+    EXPECT_EQ(recorder.printouts[1].SSEChange,
+              recorder.printouts[0].TotalSSE - recorder.printouts[1].TotalSSE);
+    EXPECT_TRUE(result.hasChange);
+
+    // A continued call compares its first epoch with the total it started from.
+    const double before = net.TotalSSE;
+    net.FreshStart = 0;
+    net.MaxSweeps = 4;
+    result = training::RunTraining(net, {}, recorder);
+    ASSERT_EQ(recorder.printouts.size(), 4u);
+    EXPECT_TRUE(recorder.printouts[3].hasChange);
+    EXPECT_EQ(bits(recorder.printouts[3].SSEChange), bits(before - net.TotalSSE));
+    EXPECT_EQ(bits(result.SSEChange), bits(before - net.TotalSSE));
+
+    // A run that ends after its first epoch has no change to show.
+    net.FreshStart = 1;
+    net.MaxSweeps = 1;
+    result = training::RunTraining(net, {}, recorder);
+    EXPECT_FALSE(result.hasChange);
+}
+
+TEST(TrainingRun, StoppingRules) {
+    // Epoch totals of a reference run, to aim the minimum-error rule exactly.
+    PublicStuff probe = load();
+    probe.LearningRule = "Delta";
+    probe.PrintSweeps = 1;
+    Recorder all;
+    training::RunTraining(probe, {}, all);
+    const double sse7 = all.printouts[6].TotalSSE;
+
+    struct Case {
+        const char* name;
+        StoppingRules rules;
+        double minError;
+        int maxSweeps;
+        int expectedEpochs;
+    };
+    const Case cases[] = {
+        {"below the minimum ends", {false, true}, std::nextafter(sse7, 1.0), 100, 7},
+        {"equal to the minimum goes on", {false, true}, sse7, 100, 8},
+        {"maximum first", {true, true}, std::nextafter(sse7, 1.0), 5, 5},
+        {"minimum first", {true, true}, std::nextafter(sse7, 1.0), 50, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PublicStuff net = load();
+        net.LearningRule = "Delta";
+        net.MinError = c.minError;
+        net.MaxSweeps = static_cast<std::int16_t>(c.maxSweeps);
+        Recorder recorder;
+        EXPECT_EQ(training::RunTraining(net, c.rules, recorder).end, RunEnd::RuleMet);
+        EXPECT_EQ(net.SweepCount, c.expectedEpochs);
+    }
+}
+
+TEST(TrainingRun, PrintoutIntervalsAndTheHistoryLimit) {
+    PublicStuff net = load();
+    net.PrintSweeps = 0;
+    Recorder none;
+    training::RunTraining(net, {}, none);
+    EXPECT_TRUE(none.printouts.empty());
+    EXPECT_EQ(net.SSEHistoryCount, 1);
+    EXPECT_EQ(net.SweepCount, 100);
+
+    net.FreshStart = 1;
+    net.PrintSweeps = 1;
+    net.MaxSweeps = 2100;
+    Recorder every;
+    training::RunTraining(net, {}, every);
+    EXPECT_EQ(every.printouts.size(), 2100u);
+    EXPECT_EQ(net.SSEHistoryCount, 2000);
+    EXPECT_EQ(net.SSEHistory[2000][1], 1999.0);
+}
+
+TEST(TrainingRun, FreshStartsRecordTheSameErrorAndOnlyExactHebbIsHebb) {
+    PublicStuff net = load();
+    Recorder recorder;
+    training::RunTraining(net, {}, recorder);
+    const double first = net.SSEHistory[1][2];
+    net.CreateUnitsAndWeights();  // what "Reset Weights And Train Again" leads to
+    net.LearningRule = "hebb";
+    training::RunTraining(net, {}, recorder);
+    EXPECT_EQ(net.SSEHistory[1][2], first);
+
+    PublicStuff delta = load();
+    delta.LearningRule = "Delta";
+    training::RunTraining(delta, {}, recorder);
+    EXPECT_EQ(bits(net.TotalSSE), bits(delta.TotalSSE));
+}
+
+TEST(TrainingRun, RunsThatNoRuleEndsCanBeStoppedOrReachTheCounterLimit) {
+    PublicStuff net = load();
+    net.MaxSweeps = 0;  // never equal to an epoch number
+    Recorder stopper;
+    stopper.stopAfter = 25;
+    auto result = training::RunTraining(net, {}, stopper);
+    EXPECT_EQ(result.end, RunEnd::Stopped);
+    EXPECT_EQ(net.SweepCount, 25);
+    EXPECT_EQ(net.SSEHistoryCount, 3);  // epochs 0, 10, 20
+
+    net.FreshStart = 0;
+    net.SweepCount = 32760;
+    Recorder endless;
+    result = training::RunTraining(net, {false, false}, endless);
+    EXPECT_EQ(result.end, RunEnd::EpochLimit);
+    EXPECT_EQ(net.SweepCount, 32767);
+    EXPECT_NE(result.message.find("32767"), std::string::npos);
+    EXPECT_TRUE(std::isfinite(net.TotalSSE));
+}
+
+TEST(TrainingRun, OverflowUndoesTheFailingEpoch) {
+    const char* text = "1 0 2 2  1e100 -3e99  2e99 1e100  1e100  -1e100";
+    PublicStuff net = load(text);
+    net.LearningRule = "Delta";
+    net.LearningRate = 2.0;
+    net.PrintSweeps = 1;
+    Recorder recorder;
+    const auto result = training::RunTraining(net, {}, recorder);
+    ASSERT_EQ(result.end, RunEnd::ArithmeticFailure);
+    const int completed = net.SweepCount;
+    EXPECT_NE(result.message.find("during epoch " + std::to_string(completed + 1)),
+              std::string::npos)
+        << result.message;
+    EXPECT_NE(result.message.find("overflow"), std::string::npos);
+
+    // The network equals a run that stopped after the last complete epoch.
+    PublicStuff again = load(text);
+    again.LearningRule = "Delta";
+    again.LearningRate = 2.0;
+    again.MaxSweeps = static_cast<std::int16_t>(completed);
+    if (completed > 0) {
+        Recorder quiet;
+        training::RunTraining(again, {}, quiet);
+        EXPECT_EQ(bits(net.TotalSSE), bits(again.TotalSSE));
+    }
+    for (int i = 1; i <= 2; ++i) {
+        EXPECT_EQ(bits(net.Weights.Weight(1, i)), bits(again.Weights.Weight(1, i)));
+        EXPECT_TRUE(std::isfinite(net.Weights.Change(1, i)));
+    }
+    EXPECT_TRUE(std::isfinite(net.OutputUnits[1].Error));
+
+    // Desired outputs whose squares overflow: no error before training can be recorded.
+    PublicStuff huge = load("1 0 1 1  1  1e200");
+    const auto early = training::RunTraining(huge, {}, recorder);
+    EXPECT_EQ(early.end, RunEnd::ArithmeticFailure);
+    EXPECT_EQ(huge.SSEHistoryCount, 0);
+    EXPECT_EQ(huge.SweepCount, 0);
+    EXPECT_EQ(early.message,
+              "Training stopped before the first epoch: a value grew beyond the range of double "
+              "precision (overflow).");
+}
+
+TEST(ProgressRows, TextsAndColours) {
+    const text::NumberSeparators german{",", "."};
+    EXPECT_EQ(views::TrainingLine("tiny.net"), "Training: tiny.net");
+    EXPECT_EQ(views::EpochsLine(100), "Epochs: 100");
+    EXPECT_EQ(views::TotalSSELine(1234.5, {}), "Total SSE: 1,234.50");
+    EXPECT_EQ(views::TotalSSELine(1234.5, german), "Total SSE: 1.234,50");
+    EXPECT_EQ(views::ChangeLine(-4.5, {}), "Change in SSE: -4.50E+00");
+    EXPECT_EQ(views::ChangeLine(0.0123, german), "Change in SSE: 1,23E-02");
+    EXPECT_EQ(views::ChangeColour(0.0), views::RowColour::Green);
+    EXPECT_EQ(views::ChangeColour(-1e-300), views::RowColour::Red);
+    EXPECT_EQ(views::FinalSSEColour(0.05, 0.05), views::RowColour::Red);
+    EXPECT_EQ(views::FinalSSEColour(0.0499, 0.05), views::RowColour::Green);
+}
+
+// The estimate needs a known end and a share done; "about 1 s" at the least within an epoch.
+TEST(ProgressRows, EpochAndBatchProgress) {
+    EXPECT_EQ(views::EpochProgressLine(12, 0.4, 2.0), "Epoch 12: 40 %\nabout 3 s left");
+    EXPECT_EQ(views::EpochProgressLine(3, 0.01, 2.0), "Epoch 3: 1 %");
+    EXPECT_EQ(views::EpochProgressLine(3, 0.999, 0.1), "Epoch 3: 99 %\nabout 1 s left");
+    EXPECT_EQ(views::StoppingLine(12), "Stopping after epoch 12 is complete");
+    const double sse = 1.2345;
+    EXPECT_EQ(views::BatchProgressLine(120, 1000, &sse, 12.0),
+              "epoch 120 of 1000, total SSE 1.23E+00, 12 s elapsed, about 88 s left");
+    EXPECT_EQ(views::BatchProgressLine(7, 0, nullptr, 0.4), "epoch 7, 0 s elapsed");
+    EXPECT_EQ(views::BatchProgressLine(1000, 1000, &sse, 9.6),
+              "epoch 1000 of 1000, total SSE 1.23E+00, 10 s elapsed");
+}
+
+}  // namespace
