@@ -22,6 +22,7 @@
 #include "files/replacement_file.h"
 #include "pages/program_pages.h"
 #include "ui/dialogs.h"
+#include "ui/long_task.h"
 #include "ui/page_runtime.h"
 
 int main(int argc, char* argv[]) {
@@ -43,5 +44,7 @@ int main(int argc, char* argv[]) {
                      Qt::QueuedConnection);
 
     runtime.Show(ui::PageId::Start);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    ui::JoinBackgroundWork();
+    return status;
 }

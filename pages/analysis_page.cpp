@@ -1,19 +1,17 @@
 #include "pages/analysis_page.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 
 #include <algorithm>
 #include <array>
-#include <thread>
 
 #include "analysis/analysis.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
+#include "ui/long_task.h"
 #include "ui/page_runtime.h"
 #include "ui/wrapping_button.h"
 
@@ -97,17 +95,9 @@ void AnalysisPage::Form_Load() {
         return;
     }
     // The text comes back through the event loop; a page closed meanwhile ignores it.
-    std::thread([copy, guard = QPointer<AnalysisPage>(this)] {
-        const std::string text = analyseText(*copy);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [guard, text] {
-                if (guard) {
-                    guard->showAnalysis(text);
-                }
-            },
-            Qt::QueuedConnection);
-    }).detach();
+    ui::StartBackgroundWork<std::string>(
+        this, [copy](std::stop_token) { return analyseText(*copy); },
+        [this](const std::string& text) { showAnalysis(text); });
 }
 
 void AnalysisPage::showAnalysis(const std::string& text) {

@@ -1,10 +1,8 @@
 #include "pages/forecast_notice.h"
 
-#include <QCoreApplication>
-#include <QPointer>
-
 #include <cmath>
-#include <thread>
+
+#include "ui/long_task.h"
 
 namespace pages {
 
@@ -62,17 +60,13 @@ void ForecastNotice::prepare() {
         return;
     }
     // The result comes back through the event loop; a page closed meanwhile ignores it.
-    std::thread([copy, guard = QPointer<ForecastNotice>(this)] {
-        auto prepared = std::make_shared<const analysis::Prepared>(analysis::prepare(*copy));
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [guard, prepared] {
-                if (guard) {
-                    guard->finished(prepared);
-                }
-            },
-            Qt::QueuedConnection);
-    }).detach();
+    using Result = std::shared_ptr<const analysis::Prepared>;
+    ui::StartBackgroundWork<Result>(
+        this,
+        [copy](std::stop_token) -> Result {
+            return std::make_shared<const analysis::Prepared>(analysis::prepare(*copy));
+        },
+        [this](Result prepared) { finished(std::move(prepared)); });
 }
 
 void ForecastNotice::finished(std::shared_ptr<const analysis::Prepared> prepared) {

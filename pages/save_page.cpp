@@ -333,14 +333,18 @@ void SavePage::SaveFile_Click() {
         bytes.store(soFar);
         return !cancel.load();
     };
-    const bool cancelled = ui::RunLongTask(
-        runtime(), this, QStringLiteral("Saving the report"),
-        [&] { written = report::WriteReport(m_net, m_net.ReportFileName, flags, context, &error); },
-        [&bytes] {
-            return QStringLiteral("%1 MB written")
-                .arg(static_cast<double>(bytes.load()) / 1e6, 0, 'f', 1);
-        },
-        [&cancel] { cancel.store(true); });
+    ui::LongTask task;
+    task.title = QStringLiteral("Saving the report");
+    task.work = [&] {
+        written = report::WriteReport(m_net, m_net.ReportFileName, flags, context, &error);
+    };
+    // The report's length is known only once it is written: a busy bar.
+    task.status = [&bytes] {
+        return ui::TaskStatus{QStringLiteral("%1 MB written")
+                                  .arg(static_cast<double>(bytes.load()) / 1e6, 0, 'f', 1)};
+    };
+    task.cancel = [&cancel] { cancel.store(true); };
+    const bool cancelled = ui::RunLongTask(runtime(), this, task);
     if (!written && !cancelled) {
         showProblem(QString::fromStdString(error), kSaveTitle);
         return;

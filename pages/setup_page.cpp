@@ -2,27 +2,20 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <mutex>
 #include <new>
-#include <thread>
 
 #include "core/arithmetic.h"
 #include "pages/forecast_notice.h"
+#include "pages/training_progress.h"
 #include "text/number_format.h"
 #include "text/number_text.h"
 #include "training/parameters.h"
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
 #include "ui/locale_separators.h"
+#include "ui/long_task.h"
 #include "ui/page_runtime.h"
 #include "ui/wrapping_button.h"
 #include "views/progress_rows.h"
@@ -64,24 +57,6 @@ constexpr std::array<ui::ControlPlace, 30> kGeometry = {{
     {"EpochProgress", {6120, 5940, 4500, 1140}},  // shown only within a long epoch
 }};
 
-// The nice value of a training run's threads.
-constexpr int kRunNice = 5;
-
-const QColor kRed(255, 0, 0);
-const QColor kGreen(0, 255, 0);
-
-QColor colourOf(views::RowColour colour) {
-    switch (colour) {
-        case views::RowColour::Red:
-            return kRed;
-        case views::RowColour::Green:
-            return kGreen;
-        case views::RowColour::ButtonFace:
-            break;
-    }
-    return ui::TextRow::buttonFace();
-}
-
 text::NumberSeparators separators() {
     const ui::LocaleSeparators s = ui::localeSeparators();
     return {s.decimal, s.grouping};
@@ -100,98 +75,6 @@ int sliderPosition(const QLineEdit* box) {
 }
 
 }  // namespace
-
-// Between the epoch loop on its worker thread and the window thread. The loop leaves the
-// latest printout and how far the epoch under way has come; every screen frame the window
-// thread draws what is new. "Stop" raises a flag the loop reads after each epoch.
-class SetupPage::ProgressDisplay final : public training::RunObserver {
-  public:
-    using Clock = std::chrono::steady_clock;
-
-    explicit ProgressDisplay(SetupPage& page)
-        : m_page(page), m_separators(separators()), m_fileName(page.m_net.TrainingFileName) {}
-
-    // On the loop's thread.
-    void printout(const training::Printout& printout) override {
-        const std::lock_guard lock(m_mutex);
-        m_latest = printout;
-        m_pending = true;
-    }
-    bool keepGoing() override { return !m_stopRequested.load(std::memory_order_relaxed); }
-    void epochStarting(int epoch) override {
-        const std::lock_guard lock(m_mutex);
-        m_epoch = epoch;
-        m_epochStart = Clock::now();
-    }
-    core::EpochProgress* epochProgress() override { return &m_progress; }
-
-    // On the window thread.
-    void requestStop() {
-        m_stopRequested.store(true, std::memory_order_relaxed);
-        drawEpochProgress();
-    }
-
-    // Draws the last printout if it has not been drawn yet, as the run drew it.
-    void drawPending() {
-        training::Printout latest;
-        {
-            const std::lock_guard lock(m_mutex);
-            if (!m_pending) {
-                return;
-            }
-            m_pending = false;
-            latest = m_latest;
-        }
-        auto& rows = m_page.Picture1;
-        for (ui::TextRow* row : rows) {
-            row->clear();
-        }
-        rows[0]->printLine(qs(views::TrainingLine(m_fileName)));
-        rows[1]->printLine(qs(views::EpochsLine(latest.SweepCount)));
-        rows[2]->printLine(qs(views::TotalSSELine(latest.TotalSSE, m_separators)));
-        if (latest.hasChange) {
-            rows[3]->setBackground(colourOf(views::ChangeColour(latest.SSEChange)));
-            rows[3]->printLine(qs(views::ChangeLine(latest.SSEChange, m_separators)));
-        }
-    }
-
-    // Shows how far an epoch has come once it has taken longer than EpochProgressDelay,
-    // and, after "Stop", that the run ends with it.
-    void drawEpochProgress() {
-        int epoch = 0;
-        Clock::time_point start;
-        {
-            const std::lock_guard lock(m_mutex);
-            epoch = m_epoch;
-            start = m_epochStart;
-        }
-        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        if (epoch == 0 || seconds * 1000.0 < EpochProgressDelayMs) {
-            return;
-        }
-        const int groups = m_progress.groups.load(std::memory_order_relaxed);
-        const int done = m_progress.groupsDone.load(std::memory_order_relaxed);
-        const double fraction = groups > 0 ? static_cast<double>(done) / groups : 0.0;
-        std::string text = views::EpochProgressLine(epoch, fraction, seconds);
-        if (m_stopRequested.load(std::memory_order_relaxed)) {
-            text += "\n" + views::StoppingLine(epoch);
-        }
-        m_page.EpochProgress->setText(qs(text));
-        m_page.EpochProgress->show();
-    }
-
-  private:
-    SetupPage& m_page;
-    text::NumberSeparators m_separators;
-    std::string m_fileName;
-    std::mutex m_mutex;
-    training::Printout m_latest;
-    bool m_pending = false;
-    int m_epoch = 0;
-    Clock::time_point m_epochStart;
-    core::EpochProgress m_progress;
-    std::atomic<bool> m_stopRequested{false};
-};
 
 SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     : ui::Page(runtime, ui::PageId::Setup,
@@ -466,42 +349,31 @@ void SetupPage::RunTraining() {
     }
     Picture1[0]->printLine(qs(views::TrainingLine(m_net.TrainingFileName)));
 
-    ProgressDisplay display(*this);
+    TrainingProgress display(Picture1, EpochProgress, m_net.TrainingFileName, separators());
     auto stopConnection =
         connect(Stop, &QPushButton::clicked, this, [&display] { display.requestStop(); });
     Stop->show();
-    runtime().lockInput(Stop);
 
-    // The loop runs on its own thread; this one keeps handling events (repaints, "Stop",
-    // Esc) and draws once per screen frame until the loop's end quits the event loop.
-    // Nothing on this thread touches the network meanwhile: other input is locked.
+    // Nothing on this thread touches the network while the loop runs: other input is locked.
     const training::StoppingRules rules{Check1[0]->isChecked(), Check1[1]->isChecked()};
     training::RunResult result;
-    QEventLoop running;
-    QTimer frame;
-    frame.setInterval(16);
-    connect(&frame, &QTimer::timeout, &running, [&display] {
-        display.drawPending();
-        display.drawEpochProgress();
-    });
-    std::jthread loop([this, &rules, &display, &result, &running] {
-        // Below the window thread, as are the kernel's threads, which start from this one:
-        // on a busy machine the scheduler then lets the window thread in first.
-        (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kRunNice);
+    ui::LongTask task;
+    task.work = [this, &rules, &display, &result] {
         try {
             result = training::RunTraining(m_net, rules, display);
         } catch (const std::bad_alloc&) {
             result.end = training::RunEnd::ArithmeticFailure;
             result.message = "Training stopped: there is not enough memory.";
         }
-        QMetaObject::invokeMethod(&running, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    frame.start();
-    running.exec();
-    loop.join();
-    frame.stop();
+    };
+    task.everyFrame = [&display] {
+        display.drawPending();
+        display.drawEpochProgress();
+    };
+    task.stopButton = Stop;
+    task.workerNice = TrainingProgress::kRunNice;
+    ui::RunLongTask(runtime(), this, task);
 
-    runtime().unlockInput();
     disconnect(stopConnection);
     Stop->hide();
     EpochProgress->hide();
@@ -530,7 +402,7 @@ void SetupPage::finalDisplay(const training::RunResult& result) {
         Picture1[k]->clear();
     }
     Picture1[1]->printLine(qs(views::EpochsLine(m_net.SweepCount)));
-    Picture1[2]->setBackground(colourOf(views::FinalSSEColour(m_net.TotalSSE, m_net.MinError)));
+    Picture1[2]->setBackground(RowColourOf(views::FinalSSEColour(m_net.TotalSSE, m_net.MinError)));
     Picture1[3]->setBackground(ui::TextRow::buttonFace());
     Picture1[2]->printLine(qs(views::TotalSSELine(m_net.TotalSSE, seps)));
     if (m_net.SweepCount != 1 && result.hasChange) {

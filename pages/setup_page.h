@@ -84,15 +84,10 @@ class SetupPage : public ui::Page {
     QPushButton* Stop;      // ends a run after the current epoch
     QLabel* EpochProgress;  // how far an epoch has come, once it takes a while
 
-    // How long an epoch runs before EpochProgress shows it, in milliseconds.
-    static inline int EpochProgressDelayMs = 500;
-
     // Rewrites Label3's forecast for the rule and the rate in LRateBox.
     void updateForecast();
 
   private:
-    class ProgressDisplay;
-
     bool ReadTrainingParameters();
     void RunTraining();
     void freezeParameters();

@@ -80,14 +80,17 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
             cells.store(soFar);
             return !cancel.load();
         };
-        cancelled = ui::RunLongTask(
-            page->runtime(), page, kTitle,
-            [&] { written = report::WriteWorkbook(net, path, context, &error); },
-            [&cells] {
-                return QStringLiteral("%1 million cells written")
-                    .arg(static_cast<double>(cells.load()) / 1e6, 0, 'f', 1);
-            },
-            [&cancel] { cancel.store(true); });
+        const double total = static_cast<double>(report::WorkbookCellCount(net));
+        ui::LongTask task;
+        task.title = kTitle;
+        task.work = [&] { written = report::WriteWorkbook(net, path, context, &error); };
+        task.status = [&cells, total] {
+            const auto done = static_cast<double>(cells.load());
+            return ui::TaskStatus{
+                QStringLiteral("%1 million cells written").arg(done / 1e6, 0, 'f', 1), done, total};
+        };
+        task.cancel = [&cancel] { cancel.store(true); };
+        cancelled = ui::RunLongTask(page->runtime(), page, task);
     } else {
         // A large network takes a while to write.
         QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -158,14 +158,16 @@ void StartPage::Dir1_Change() {
 
 namespace {
 
-// "12.3 MB of 40.0 MB read, 10.1 MB parsed"
-QString loadStatus(const files::LoadProgress& progress) {
+// "12.3 MB of 40.0 MB read, 10.1 MB parsed", and how much of the file has been parsed.
+ui::TaskStatus loadStatus(const files::LoadProgress& progress) {
     auto mb = [](long long bytes) {
         return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1);
     };
-    return QStringLiteral("%1 MB of %2 MB read, %3 MB parsed")
-        .arg(mb(progress.bytesRead.load()), mb(progress.fileSize.load()),
-             mb(progress.bytesParsed.load()));
+    const long long size = progress.fileSize.load();
+    const long long parsed = progress.bytesParsed.load();
+    return {QStringLiteral("%1 MB of %2 MB read, %3 MB parsed")
+                .arg(mb(progress.bytesRead.load()), mb(size), mb(parsed)),
+            static_cast<double>(parsed), static_cast<double>(size)};
 }
 
 }  // namespace
@@ -183,10 +185,12 @@ void StartPage::File1_DblClick() {
     files::LoadProgress progress;
     bool loaded = false;
     const std::string file = QFile::encodeName(path).toStdString();
-    const bool cancelled = ui::RunLongTask(
-        runtime(), this, QStringLiteral("Loading %1").arg(name),
-        [&] { loaded = files::LoadTrainingFile(*staging, file, &error, &progress); },
-        [&progress] { return loadStatus(progress); }, [&progress] { progress.cancel.store(true); });
+    ui::LongTask task;
+    task.title = QStringLiteral("Loading %1").arg(name);
+    task.work = [&] { loaded = files::LoadTrainingFile(*staging, file, &error, &progress); };
+    task.status = [&progress] { return loadStatus(progress); };
+    task.cancel = [&progress] { progress.cancel.store(true); };
+    const bool cancelled = ui::RunLongTask(runtime(), this, task);
     if (cancelled) {
         return;
     }

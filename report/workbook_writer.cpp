@@ -426,4 +426,13 @@ bool WriteWorkbook(core::PublicStuff& net, const std::string& path, const Report
     }
 }
 
+long long WorkbookCellCount(const core::PublicStuff& net) {
+    const long long outputs = net.NumOutputs;
+    const long long inputs = net.NumInputs;
+    const long long patterns = net.NumPatterns;
+    const long long training = 9;  // the "Training" sheet's numbers
+    return training + 2LL * net.SSEHistoryCount + outputs * inputs + patterns * inputs +
+           patterns * outputs + patterns * (2 * outputs + 1);
+}
+
 }  // namespace report

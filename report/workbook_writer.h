@@ -29,6 +29,10 @@ namespace report {
 [[nodiscard]] bool WriteWorkbook(core::PublicStuff& net, const std::string& path,
                                  const ReportContext& context, std::string* error);
 
+// About how many number cells WriteWorkbook writes for `net`, the total its progress
+// counts towards.
+long long WorkbookCellCount(const core::PublicStuff& net);
+
 // Value columns per sheet: a sheet's 16,384 columns less the header column.
 inline constexpr int WorkbookColumnsPerSheet = 16383;
 

@@ -1,32 +1,95 @@
 #pragma once
 
-// Work that may take a while (loading a training file, saving a report) run off the window
-// thread, with a progress dialog and "Cancel" once it has taken long enough to notice.
+// The one way work leaves the window thread.
+//
+// RunLongTask: work the student waits for (loading, saving, training). The window keeps
+// repainting while a worker runs it; all input but "Cancel" (or the caller's Stop button)
+// is locked, and the call returns when the work is done.
+//
+// StartBackgroundWork: work whose result a page shows when it comes (forecasts, the
+// analysis page). The page stays usable; a page closed meanwhile never hears of it.
+//
+// Neither leaves a thread behind: RunLongTask joins its worker before it returns, and
+// background workers are joined when the program ends (JoinBackgroundWork), after being
+// asked to stop through their stop_token.
 
+#include <QAbstractButton>
+#include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+#include <stop_token>
 
 #include "ui/page_runtime.h"
 
 namespace ui {
 
-// Runs `work` on a worker thread while this thread keeps handling events (repaints) with
-// all input locked. Once the work has taken LongTaskDelayMs, a modal dialog titled `title`
-// shows status() (asked a few times a second, on this thread) and a "Cancel" button, which
-// Esc presses too. "Cancel" calls cancel() on this thread, which must make `work` return
-// soon; the dialog then says that it is cancelling until it has. Returns whether
-// cancelling was asked for. `work` must not throw and must leave alone everything this
-// thread reads.
-bool RunLongTask(PageRuntime& runtime, QWidget* parent, const QString& title,
-                 const std::function<void()>& work, const std::function<QString()>& status,
-                 const std::function<void()>& cancel);
+// How far a long task has come, asked for a few times a second on the window thread.
+struct TaskStatus {
+    QString text;        // what is being done, such as "12.5 MB of 40.0 MB read"
+    double done = 0.0;   // of `total`
+    double total = 0.0;  // 0 when the total is not known: the dialog shows a busy bar
+};
+
+struct LongTask {
+    QString title;                       // of the progress dialog
+    std::function<void()> work;          // on the worker; must not throw, and must leave
+                                         // alone everything the window thread reads
+    std::function<TaskStatus()> status;  // on the window thread
+    std::function<void()> cancel;        // on the window thread: makes `work` return soon
+    std::function<void()> everyFrame;    // on the window thread, once per screen frame
+    // When set, no dialog: this button stays usable (Esc presses it) and the caller shows
+    // the progress itself, in everyFrame.
+    QAbstractButton* stopButton = nullptr;
+    int workerNice = 0;  // above 0: the worker (and the threads it starts) yields to the window
+};
+
+// Runs task.work on a worker thread while this thread keeps handling events with input
+// locked. Without a stop button, once the work has taken LongTaskDelayMs a window-modal
+// dialog titled task.title shows the status (with a percentage and the time left when the
+// total is known) and "Cancel", which Esc presses too. "Cancel" calls task.cancel once, and
+// the dialog says that it is cancelling until the work has returned. Returns whether
+// cancelling was asked for.
+bool RunLongTask(PageRuntime& runtime, QWidget* parent, const LongTask& task);
+
+// The dialog's text for a status: the status text, then "40 %, about 12 s left" once the
+// total is known and enough has been done to tell.
+QString LongTaskText(const TaskStatus& status, double secondsSoFar);
 
 // How long work runs before its dialog shows, in milliseconds (tests set 0).
 inline int LongTaskDelayMs = 200;
 
 // The dialog's object name, for tests to find it: "LongTaskDialog".
 inline constexpr const char* LongTaskDialogName = "LongTaskDialog";
+
+namespace detail {
+// Runs `work` on a background worker; what it returns runs on the window thread if
+// `receiver` still exists then.
+void StartBackground(QObject* receiver, std::function<std::function<void()>(std::stop_token)> work);
+}  // namespace detail
+
+// Runs work(stop) on a background worker and hands its result to done(result) on the
+// window thread, unless `receiver` has been destroyed by then. `work` must touch nothing
+// the window thread may change (give it its own copy of what it reads) and should return
+// soon once `stop` is requested.
+template <class Result>
+void StartBackgroundWork(QObject* receiver, std::function<Result(std::stop_token)> work,
+                         std::function<void(Result)> done) {
+    detail::StartBackground(
+        receiver, [work = std::move(work), done = std::move(done)](std::stop_token stop) {
+            auto result = std::make_shared<Result>(work(stop));
+            return std::function<void()>([done, result] { done(std::move(*result)); });
+        });
+}
+
+// Asks every background worker to stop and waits for them; results not yet handed over
+// are dropped. main() calls it before the program ends; it is safe to call more than once.
+void JoinBackgroundWork();
+
+// Background workers that have not finished (for tests).
+int BackgroundWorkRunning();
 
 }  // namespace ui

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QShortcut>
 
 #include <algorithm>
 
@@ -163,9 +164,17 @@ bool PageRuntime::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (!watched->isWidgetType()) {
-        // Window-level events reach the widgets next and are judged there; shortcuts of
-        // actions are not.
-        return event->type() == QEvent::Shortcut;
+        // Window-level events reach the widgets next and are judged there. A shortcut goes
+        // through when it belongs to what stays usable (Esc of a progress dialog is one);
+        // other shortcuts, such as those of actions, are eaten.
+        if (event->type() != QEvent::Shortcut) {
+            return false;
+        }
+        const auto* shortcut = qobject_cast<const QShortcut*>(watched);
+        const QWidget* owner =
+            shortcut != nullptr ? qobject_cast<const QWidget*>(shortcut->parent()) : nullptr;
+        return owner == nullptr || !(within(QApplication::activeModalWidget(), owner) ||
+                                     within(m_lockAllowed.data(), owner));
     }
     const auto* widget = static_cast<QWidget*>(watched);
     if (within(QApplication::activeModalWidget(), widget)) {

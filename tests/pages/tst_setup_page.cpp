@@ -13,6 +13,7 @@
 #include "core/network_state.h"
 #include "files/loader.h"
 #include "pages/setup_page.h"
+#include "pages/training_progress.h"
 #include "tests/support/layout_checks.h"
 #include "tests/support/scripted_dialogs.h"
 #include "text/number_format.h"
@@ -334,8 +335,8 @@ class TestSetupPage : public QObject {
     // reading the text and the click); the network is what the same run on one thread
     // leaves after that many epochs.
     void aLongEpochShowsProgressAndStopEndsTheRunAfterIt() {
-        const int delay = SetupPage::EpochProgressDelayMs;
-        SetupPage::EpochProgressDelayMs = 0;
+        const int delay = pages::TrainingProgress::EpochProgressDelayMs;
+        pages::TrainingProgress::EpochProgressDelayMs = 0;
         std::string problem = "768 0 768 48";
         for (int k = 0; k < 2 * 768 * 48; ++k)
             problem += k % 7 ? " 0.25" : " -0.5";
@@ -356,7 +357,7 @@ class TestSetupPage : public QObject {
         poll.start();
         QTest::mouseClick(page->StartTraining, Qt::LeftButton);
         poll.stop();
-        SetupPage::EpochProgressDelayMs = delay;
+        pages::TrainingProgress::EpochProgressDelayMs = delay;
 
         QVERIFY2(shown.startsWith("Epoch "), qPrintable(shown));
         const int epoch = shown.section(QLatin1Char(' '), 1, 1).chopped(1).toInt();
