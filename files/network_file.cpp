@@ -128,8 +128,8 @@ bool select(hid_t dataset, std::uint64_t row, std::uint64_t column, std::uint64_
     s.file = Id(H5Dget_space(dataset), H5Sclose);
     const std::array<hsize_t, 2> start = {row, column};
     const std::array<hsize_t, 2> count = {rows, columns};
-    const hsize_t values = rows * columns;
-    s.memory = Id(H5Screate_simple(1, &values, nullptr), H5Sclose);
+    // The same shape as the piece: HDF5 then moves a whole chunk without walking it.
+    s.memory = Id(H5Screate_simple(2, count.data(), nullptr), H5Sclose);
     return s.file.ok() && s.memory.ok() &&
            H5Sselect_hyperslab(s.file.get(), H5S_SELECT_SET, start.data(), nullptr, count.data(),
                                nullptr) >= 0;
