@@ -135,6 +135,11 @@ bool select(hid_t dataset, std::uint64_t row, std::uint64_t column, std::uint64_
                                nullptr) >= 0;
 }
 
+// The bytes of `values` doubles, as progress counts them.
+long long bytesOf(std::uint64_t values) {
+    return static_cast<long long>(values) * static_cast<long long>(sizeof(double));
+}
+
 // Moving the values of one dataset piece by piece, with progress and cancel.
 class Mover {
   public:
@@ -150,8 +155,7 @@ class Mover {
     }
     void moved(std::uint64_t values) {
         if (m_progress != nullptr) {
-            m_progress->bytesDone.fetch_add(static_cast<long long>(values * sizeof(double)),
-                                            std::memory_order_relaxed);
+            m_progress->bytesDone.fetch_add(bytesOf(values), std::memory_order_relaxed);
         }
     }
     double* buffer(std::uint64_t values) {
@@ -306,8 +310,7 @@ bool writeNetwork(hid_t file, const core::PublicStuff& net, const NetworkFileHea
     const auto in = static_cast<std::uint64_t>(net.NumInputs);
     const auto patterns = static_cast<std::uint64_t>(net.NumPatterns);
     const auto history = static_cast<std::uint64_t>(net.SSEHistoryCount);
-    mover.setTotal(
-        static_cast<long long>((out * in + patterns * (in + out) + history * 2) * sizeof(double)));
+    mover.setTotal(bytesOf(out * in + patterns * (in + out) + history * 2));
     const auto weights = [&net](auto... a) { fillWeights(net.Weights, a...); };
     const auto inputs = [&net](auto... a) { fillTable(net.InputPatterns, a...); };
     const auto desired = [&net](auto... a) { fillTable(net.DesiredOutputs, a...); };
@@ -508,8 +511,7 @@ std::string readValues(hid_t file, core::PublicStuff& net, Mover& mover) {
     const auto in = static_cast<std::uint64_t>(net.NumInputs);
     const auto patterns = static_cast<std::uint64_t>(net.NumPatterns);
     const auto history = static_cast<std::uint64_t>(net.SSEHistoryCount);
-    mover.setTotal(
-        static_cast<long long>((out * in + patterns * (in + out) + history * 2) * sizeof(double)));
+    mover.setTotal(bytesOf(out * in + patterns * (in + out) + history * 2));
     std::vector<double> rows;
     rows.reserve(history * 2);
     const auto weights = [&net](auto... a) { takeWeights(net.Weights, a...); };

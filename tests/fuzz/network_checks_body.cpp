@@ -222,7 +222,8 @@ bool fillValues(core::PublicStuff& net, Bytes& in) {
     }
     std::vector<double> history(static_cast<std::size_t>(net.SSEHistoryCount) * 2);
     for (std::size_t k = 0; k < history.size(); ++k) {
-        history[k] = in.byte() % 4 == 0 ? edgeOrRaw(in) : static_cast<double>(k / 2 + k % 2);
+        history[k] =
+            in.byte() % 4 == 0 ? edgeOrRaw(in) : (k % 2 == 0 ? static_cast<double>(k) / 2 : 1.0);
     }
     if (!files::CheckHistory(history, net.SweepCount).empty()) {
         return false;

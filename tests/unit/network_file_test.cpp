@@ -78,7 +78,7 @@ void expectSameNetwork(const PublicStuff& a, const PublicStuff& b) {
         }
     }
     ASSERT_EQ(a.SSEHistoryCount, b.SSEHistoryCount);
-    for (int k = 1; k <= a.SSEHistoryCount; ++k) {
+    for (std::size_t k = 1; k <= static_cast<std::size_t>(a.SSEHistoryCount); ++k) {
         EXPECT_EQ(bits(a.SSEHistory[k][1]), bits(b.SSEHistory[k][1]));
         EXPECT_EQ(bits(a.SSEHistory[k][2]), bits(b.SSEHistory[k][2]));
     }
@@ -117,15 +117,16 @@ class NetworkFileTest : public testing::Test {
 
 TEST_F(NetworkFileTest, RoundTripKeepsEveryBitInRowMajorDatasets) {
     // Small, and wide enough to need several pieces with a partial block of outputs.
-    for (const auto& [outputs, inputs] : {std::pair{3, 2}, std::pair{20, 20000}}) {
+    for (const auto& [outputs, inputs] : {std::pair{3U, 2U}, std::pair{20U, 20000U}}) {
         SCOPED_TRACE(inputs);
-        const PublicStuff net = trained(outputs, inputs, 3, "Delta", 4);
+        const PublicStuff net =
+            trained(static_cast<int>(outputs), static_cast<int>(inputs), 3, "Delta", 4);
         ASSERT_TRUE(net.TrainedOnProblem);
         std::string error;
         files::NetworkFileProgress saving;
         ASSERT_TRUE(files::SaveNetwork(net, path("n.h5"), error, &saving)) << error;
         // The weights, 3 patterns of inputs and outputs, 5 history rows (epoch 0 to 4).
-        const long long values = 1LL * outputs * inputs + 3LL * (inputs + outputs) + 2 * 5;
+        const long long values = 1LL * outputs * inputs + 3LL * (inputs + outputs) + 2LL * 5;
         EXPECT_EQ(saving.bytesTotal, values * 8);
         EXPECT_EQ(saving.bytesDone, values * 8);
 
@@ -143,13 +144,13 @@ TEST_F(NetworkFileTest, RoundTripKeepsEveryBitInRowMajorDatasets) {
         // Read plainly, whole: row j of "weights" is output unit j.
         const hid_t file = H5Fopen(path("n.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
         const hid_t weights = H5Dopen2(file, "weights", H5P_DEFAULT);
-        std::vector<double> all(static_cast<std::size_t>(outputs) * inputs);
+        std::vector<double> all(std::size_t{outputs} * inputs);
         ASSERT_GE(H5Dread(weights, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, all.data()),
                   0);
         H5Dclose(weights);
         H5Fclose(file);
-        EXPECT_EQ(bits(all[static_cast<std::size_t>(outputs - 1) * inputs + 1]),
-                  bits(net.Weights.Weight(outputs, 2)));
+        EXPECT_EQ(bits(all[std::size_t{outputs - 1} * inputs + 1]),
+                  bits(net.Weights.Weight(static_cast<int>(outputs), 2)));
         EXPECT_EQ(bits(all[1]), bits(net.Weights.Weight(1, 2)));
     }
 }
