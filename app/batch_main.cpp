@@ -4,8 +4,14 @@
 //   distmem-batch FILE.net [--rule Hebb|Delta] [--rate R] [--epochs N] [--print K]
 //                 [--min-error E] [--no-max-epochs] [--continue TIMES]
 //                 [--report OUT.txt|-] [--sections 1234] [--date TEXT] [--time TEXT]
-//                 [--workbook OUT.xlsx] [--quiet]
+//                 [--workbook OUT.xlsx] [--save-network OUT.h5] [--quiet]
 //   distmem-batch FILE.net --diagnose [--rule Hebb|Delta] [--rate R] [--json]
+//   distmem-batch NETWORK.h5 [--continue TIMES] [--report ...] [--workbook ...]
+//                 [--save-network OUT.h5] [--diagnose [--json]]
+//
+// A training file is loaded, trained from zero weights as "Start Training" does, then as
+// often as asked as "Continue Training" does; a network file is opened instead and only
+// continued. The report, workbook and network file are written last, from the final state.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +28,7 @@
 #include "core/arithmetic.h"
 #include "core/network_state.h"
 #include "files/loader.h"
+#include "files/network_file.h"
 #include "files/replacement_file.h"
 #include "report/report_writer.h"
 #include "report/workbook_writer.h"
@@ -155,35 +162,18 @@ bool writeReport(core::PublicStuff& net, const app::Options& options,
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    // Before anything else: the mask is read once, and an interrupted report leaves no
-    // temporary file behind.
-    (void)files::FileCreationMask();
-    files::RemoveTemporaryFileOnSignal();
-    app::Options options;
-    const std::vector<std::string_view> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::fputs(app::kUsage, stdout);
+// Loads a training file and reads the boxes as "Start Training" does; or opens a network
+// file. Returns 0, or the exit status after a message.
+int prepareNetwork(core::PublicStuff& net, app::Options& options) {
+    std::string error;
+    if (options.opensNetwork) {
+        if (!files::OpenNetwork(net, options.file, error)) {
+            std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
+            return 1;
+        }
+        options.rule = net.LearningRule;
         return 0;
     }
-    if (const std::string problem = app::ParseBatchOptions(args, options); !problem.empty()) {
-        return usageError(problem);
-    }
-    if (!options.reportPath.empty() && isTrainingFile(options.reportPath, options.file)) {
-        return usageError("--report names the training file itself; choose another file name");
-    }
-    // The report's file is checked and its temporary file made before hours of training.
-    files::ReplacementFile target;
-    std::string error;
-    if (!options.reportPath.empty() && options.reportPath != "-" &&
-        !target.open(options.reportPath, "Cannot write the report", &error)) {
-        std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
-        return 1;
-    }
-
-    core::PublicStuff net;
     if (!files::LoadTrainingFile(net, options.file, &error)) {
         std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
         return 1;
@@ -199,8 +189,6 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     net.LearningRule = options.rule;
-
-    // As "Start Training" does: read the boxes, zero the weights of a fresh start, train.
     const training::ParameterOutcome outcome =
         training::ReadTrainingParameters(net, options.boxes, {});
     if (outcome.problem) {
@@ -210,31 +198,120 @@ int main(int argc, char* argv[]) {
     if (outcome.negativeRate) {
         std::fprintf(stderr, "distmem-batch: Learning rate cannot be negative; using 0.1.\n");
     }
-    if (options.diagnose) {
-        return diagnose(net, options);
+    return 0;
+}
+
+// The epochs the whole job reaches when every run goes to the maximum: refused when the
+// epoch counter cannot hold them, before any of the work is done. Returns 0 or 2.
+int checkEpochLimit(const core::PublicStuff& net, const app::Options& options, int perRun) {
+    const long long already = options.opensNetwork ? net.SweepCount : 0;
+    const long long runs = options.continueTimes + (options.opensNetwork ? 0LL : 1LL);
+    const long long total = already + perRun * runs;
+    if (total <= core::MaxCount) {
+        return 0;
     }
-    // Every run and every continuation trains up to the epoch box's count: refuse work the
-    // epoch counter cannot hold before any of it is done.
-    if (options.boxes.maxEpochsTicked &&
-        static_cast<long long>(net.MaxSweeps) * (options.continueTimes + 1LL) > core::MaxCount) {
+    if (options.opensNetwork) {
+        std::fprintf(stderr,
+                     "distmem-batch: %lld epochs trained and %d %s of %d %s make %lld epochs, "
+                     "more than the %d this program counts. Ask for fewer continuations.\n",
+                     already, options.continueTimes,
+                     options.continueTimes == 1 ? "continuation" : "continuations", perRun,
+                     perRun == 1 ? "epoch" : "epochs", total, core::MaxCount);
+    } else {
         std::fprintf(stderr,
                      "distmem-batch: %d %s and %d %s make %lld epochs, more than the %d this "
                      "program counts. Ask for fewer epochs or continuations.\n",
-                     net.MaxSweeps, net.MaxSweeps == 1 ? "epoch" : "epochs", options.continueTimes,
-                     options.continueTimes == 1 ? "continuation" : "continuations",
-                     static_cast<long long>(net.MaxSweeps) * (options.continueTimes + 1LL),
+                     perRun, perRun == 1 ? "epoch" : "epochs", options.continueTimes,
+                     options.continueTimes == 1 ? "continuation" : "continuations", total,
                      core::MaxCount);
-        return 2;
     }
-    (void)core::ZeroWeights(net);
-    const training::StoppingRules rules{options.boxes.maxEpochsTicked, options.minErrorRule};
-    const int totalEpochs = rules.maxEpochs ? net.MaxSweeps * (options.continueTimes + 1) : 0;
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Before anything else: the mask is read once, and an interrupted report leaves no
+    // temporary file behind.
+    (void)files::FileCreationMask();
+    files::RemoveTemporaryFileOnSignal();
+    app::Options options;
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::fputs(app::kUsage, stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::fputs(app::kVersionLine, stdout);
+        return 0;
+    }
+    if (const std::string problem = app::ParseBatchOptions(args, options); !problem.empty()) {
+        return usageError(problem);
+    }
+    if (!options.reportPath.empty() && isTrainingFile(options.reportPath, options.file)) {
+        return usageError("--report names the training file itself; choose another file name");
+    }
+    // A network file may be saved over itself (it is read whole first); a training file not.
+    if (!options.networkPath.empty() && !options.opensNetwork &&
+        isTrainingFile(options.networkPath, options.file)) {
+        return usageError(
+            "--save-network names the training file itself; choose another file name (.h5)");
+    }
+    if (!options.networkPath.empty() &&
+        (isTrainingFile(options.networkPath, options.reportPath) ||
+         isTrainingFile(options.networkPath, options.workbookPath))) {
+        return usageError("--save-network names the same file as --report or --workbook");
+    }
+    // The report's and the network's files are checked and their temporary files made
+    // before hours of training.
+    files::ReplacementFile target;
+    files::ReplacementFile networkTarget;
+    std::string error;
+    if ((!options.reportPath.empty() && options.reportPath != "-" &&
+         !target.open(options.reportPath, "Cannot write the report", &error)) ||
+        (!options.networkPath.empty() &&
+         !networkTarget.open(options.networkPath, files::SaveNetworkWhat, &error))) {
+        std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
+        return 1;
+    }
+
+    core::PublicStuff net;
+    if (const int status = prepareNetwork(net, options); status != 0) {
+        return status;
+    }
+    if (options.diagnose) {
+        return diagnose(net, options);
+    }
+    // Every run and every continuation trains up to the epoch box's count.
+    const training::StoppingRules rules =
+        options.opensNetwork
+            ? training::StoppingRules{net.MaxSweepsRule, net.MinErrorRule}
+            : training::StoppingRules{options.boxes.maxEpochsTicked, options.minErrorRule};
+    // Continuations read the epochs box as the setup page does: the box given, or the one
+    // the network was saved with.
+    const std::string sweepsBox =
+        options.opensNetwork ? std::to_string(net.SweepsBoxValue) : options.boxes.SweepsBox;
+    const int perRun = options.opensNetwork ? net.SweepsBoxValue : net.MaxSweeps;
+    if (rules.maxEpochs) {
+        if (const int status = checkEpochLimit(net, options, perRun); status != 0) {
+            return status;
+        }
+    }
+    const int totalEpochs =
+        rules.maxEpochs ? (options.opensNetwork ? net.SweepCount : 0) +
+                              perRun * (options.continueTimes + (options.opensNetwork ? 0 : 1))
+                        : 0;
     TerminalProgress progress(!options.quiet, totalEpochs);
-    training::RunResult result = training::RunTraining(net, rules, progress);
+    training::RunResult result;
+    if (!options.opensNetwork) {
+        // As "Start Training" does: zero the weights of a fresh start, train.
+        (void)core::ZeroWeights(net);
+        result = training::RunTraining(net, rules, progress);
+    }
     // As "Continue Training" does, as often as asked.
     for (int k = 0; k < options.continueTimes && result.message.empty(); ++k) {
         if (rules.maxEpochs) {
-            if (auto problem = training::ContinueMaxSweeps(net, options.boxes.SweepsBox, {})) {
+            if (auto problem = training::ContinueMaxSweeps(net, sweepsBox, {})) {
                 std::fprintf(stderr, "distmem-batch: %s\n", problem->message.c_str());
                 return 1;
             }
@@ -259,15 +336,17 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "distmem-batch: %s\n", result.message.c_str());
     }
 
-    if (!options.reportPath.empty() || !options.workbookPath.empty()) {
+    if (!options.reportPath.empty() || !options.workbookPath.empty() ||
+        !options.networkPath.empty()) {
         if (!net.TrainedOnProblem) {
             std::fprintf(stderr,
-                         "distmem-batch: no report or workbook written: training stopped before "
-                         "the first epoch, so there is no result to report.\n");
+                         "distmem-batch: no report, workbook or network file written: training "
+                         "stopped before the first epoch, so there is no result to keep.\n");
             return 1;
         }
         if ((!options.reportPath.empty() && !writeReport(net, options, target, &error)) ||
-            (!options.workbookPath.empty() && !writeWorkbook(net, options, &error))) {
+            (!options.workbookPath.empty() && !writeWorkbook(net, options, &error)) ||
+            (!options.networkPath.empty() && !files::SaveNetwork(net, networkTarget, error))) {
             std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
             return 1;
         }

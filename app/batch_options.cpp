@@ -1,12 +1,20 @@
 #include "app/batch_options.h"
 
+#include "files/network_file.h"
+
+#ifndef DAM_PROGRAM_VERSION
+#define DAM_PROGRAM_VERSION "unknown"
+#endif
+
 namespace app {
+
+const char* const kVersionLine = "distmem-batch " DAM_PROGRAM_VERSION "\n";
 
 const char* const kUsage =
     "usage: distmem-batch FILE.net [--rule Hebb|Delta] [--rate R] [--epochs N] [--print K]\n"
     "                     [--min-error E] [--no-max-epochs] [--continue TIMES]\n"
     "                     [--report OUT.txt|-] [--sections 0123456] [--date TEXT] [--time TEXT]\n"
-    "                     [--workbook OUT.xlsx] [--quiet]\n"
+    "                     [--workbook OUT.xlsx] [--save-network OUT.h5] [--quiet]\n"
     "Trains FILE.net as the setup page does (defaults: Hebb, rate 0.10, 100 epochs, a printout\n"
     "every 10) and writes the summary report with the given sections (default 1234), and with\n"
     "--workbook the spreadsheet of the run; with --report - the report goes to standard output\n"
@@ -18,9 +26,18 @@ const char* const kUsage =
     "       distmem-batch FILE.net --diagnose [--rule Hebb|Delta] [--rate R] [--json]\n"
     "Prints, without training, what each rule will do on FILE.net at the rate: the patterns'\n"
     "lengths, overlaps and rank, the lowest SSE any weights can give, the Hebb rule's best\n"
-    "epoch and the Delta rule's stability; with --json as one JSON object.\n";
+    "epoch and the Delta rule's stability; with --json as one JSON object.\n"
+    "       distmem-batch NETWORK.h5 [--continue TIMES] [--report OUT.txt|-] [--sections ...]\n"
+    "                     [--date TEXT] [--time TEXT] [--workbook OUT.xlsx]\n"
+    "                     [--save-network OUT.h5] [--diagnose [--json]] [--quiet]\n"
+    "Opens a network saved with --save-network (or by the program's menu) and, with --continue,\n"
+    "trains on with its saved rule, rate and boxes exactly as \"Continue Training\" would;\n"
+    "without, trains nothing and writes what is asked for the saved state. --save-network\n"
+    "saves the network after training (HDF5, all or nothing, like a report).\n"
+    "       distmem-batch --version | --help\n";
 
 std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options& options) {
+    std::string newRunOption;  // the last option given that sets up a new run
     for (std::size_t k = 0; k < args.size(); ++k) {
         const std::string_view arg = args[k];
         auto value = [&](std::string& out) {
@@ -31,6 +48,10 @@ std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options
             return true;
         };
         std::string text;
+        if (arg == "--rule" || arg == "--rate" || arg == "--epochs" || arg == "--print" ||
+            arg == "--min-error" || arg == "--no-max-epochs") {
+            newRunOption = std::string(arg);
+        }
         if (arg == "--no-max-epochs") {
             options.boxes.maxEpochsTicked = false;
         } else if (arg == "--diagnose") {
@@ -42,7 +63,7 @@ std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options
         } else if (arg == "--rule" || arg == "--rate" || arg == "--epochs" || arg == "--print" ||
                    arg == "--min-error" || arg == "--continue" || arg == "--report" ||
                    arg == "--sections" || arg == "--date" || arg == "--time" ||
-                   arg == "--workbook") {
+                   arg == "--workbook" || arg == "--save-network") {
             if (!value(text)) {
                 return std::string(arg) + " needs a value";
             }
@@ -73,6 +94,11 @@ std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options
                 options.reportPath = text;
             } else if (arg == "--workbook") {
                 options.workbookPath = text;
+            } else if (arg == "--save-network") {
+                if (text.empty()) {
+                    return "--save-network needs a file name";
+                }
+                options.networkPath = text;
             } else if (arg == "--sections") {
                 options.sections = {};
                 for (const char c : text) {
@@ -99,6 +125,11 @@ std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options
     }
     if (options.json && !options.diagnose) {
         return "--json goes with --diagnose";
+    }
+    options.opensNetwork = files::IsNetworkFileName(options.file);
+    if (options.opensNetwork && !newRunOption.empty()) {
+        return newRunOption + " sets up a new run, but " + options.file +
+               " is a network file, which trains on with its saved settings (--continue)";
     }
     return "";
 }

@@ -12,6 +12,8 @@
 namespace app {
 
 extern const char* const kUsage;
+// "distmem-batch 1.0": what --version prints.
+extern const char* const kVersionLine;
 
 struct Options {
     std::string file;
@@ -21,12 +23,15 @@ struct Options {
     int continueTimes = 0;
     std::string reportPath;
     std::string workbookPath;
+    std::string networkPath;  // --save-network
     report::SectionFlags sections = report::DefaultSections;
     std::string date;
     std::string time;
     bool diagnose = false;
     bool json = false;
     bool quiet = false;
+    // FILE is a network file (.h5): it is opened and trained on with its saved settings.
+    bool opensNetwork = false;
 };
 
 // Reads the arguments; returns an error message, or "" when they are fine.

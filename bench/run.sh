@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh test >/dev/null
 cmake --preset release -DDAM_BUILD_BENCH=ON >/dev/null
 cmake --build --preset release --target train_bench loader_bench chart_bench printout_bench \
-    report_bench window_stall >/dev/null
+    report_bench network_file_bench window_stall >/dev/null
 out=build/release/bench
 data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
@@ -39,6 +39,10 @@ echo
 
 echo "== Reports: streamed (1 thread, all) against built whole and one write; memory; batch job =="
 "$out/report_bench" 2>/dev/null | grep -E '^(BM_|4096|1024)' || true
+echo
+
+echo "== Network files: save and open against plain write and read; memory beyond the arrays =="
+"$out/network_file_bench" 2>/dev/null | grep -E '^(BM_|4096)' || true
 echo
 
 echo "== Longest time the window thread handles no events during a 2048 x 2048 x 2048 run =="

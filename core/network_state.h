@@ -172,6 +172,9 @@ struct PublicStuff {
     double LearningRate = 0.0;
     std::int16_t FreshStart = 0;
     std::int16_t MaxSweeps = 0;
+    // The maximum-epochs box as last read (0 before it is read): the epochs a fresh run
+    // trains and each "Continue Training" adds to SweepCount.
+    std::int16_t SweepsBoxValue = 0;
     std::int16_t PrintSweeps = 0;
     double MinError = 0.0;
     // The stopping rules of the last training run, as ticked on the setup page.

@@ -13,7 +13,7 @@ set_name="${1:-run}"
 run_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqt6printsupport6 qt6-qpa-plugins
-    libeigen3-dev libxlsxwriter-dev
+    libeigen3-dev libxlsxwriter-dev libhdf5-dev
     fonts-liberation
     librsvg2-bin
 )
@@ -26,7 +26,7 @@ test_packages=(
     locales
     xvfb xdotool xclip imagemagick poppler-utils optipng
     cups printer-driver-cups-pdf
-    python3-numpy python3-openpyxl
+    python3-numpy python3-openpyxl python3-h5py hdf5-tools
     desktop-file-utils appstream lintian dpkg-dev file man-db
 )
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the dev preset and runs every test; checks the installed
 # files and the Debian package; then runs every test again under the sanitizers, and fuzzes
-# the training-file loader for a minute.
+# the training-file loader for a minute and the checks of network files for 30 seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,5 +23,6 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan -j2
 
-# A bounded fuzz run (clang): fails on any crash, leak, timeout or out-of-memory.
+# Bounded fuzz runs (clang): fail on any crash, leak, timeout or out-of-memory.
 scripts/fuzz.sh 60
+scripts/fuzz.sh 30 network_checks_fuzz

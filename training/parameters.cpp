@@ -35,10 +35,10 @@ bool isBlank(const std::string& text) {
     return text.find_first_not_of(" \t") == std::string::npos;
 }
 
-// MaxSweeps = box value + base, as a 16-bit count.
+// MaxSweeps = box value + base, as a 16-bit count; `box` gets the box value.
 std::optional<ParameterProblem> sweepsPlus(double base, const std::string& text,
                                            const text::NumberSeparators& separators,
-                                           std::int16_t& result) {
+                                           std::int16_t& result, std::int16_t& box) {
     const text::ParsedNumber number = text::ParseNumber(text, separators);
     if (number.error != NumberTextError::None) {
         return problem("SweepsBox", kEpochs, text, number.error, kEpochsWanted);
@@ -64,6 +64,7 @@ std::optional<ParameterProblem> sweepsPlus(double base, const std::string& text,
         return problem("SweepsBox", kEpochs, text, count.error, kEpochsWanted);
     }
     result = count.value;
+    box = epochs.value;
     return std::nullopt;
 }
 
@@ -73,9 +74,10 @@ ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterB
                                         const text::NumberSeparators& separators) {
     ParameterOutcome outcome;
     std::int16_t maxSweeps = net.MaxSweeps;
+    std::int16_t sweepsBox = net.SweepsBoxValue;
     if (boxes.maxEpochsTicked) {
         const double base = net.FreshStart == 1 ? 0.0 : net.MaxSweeps;
-        if (auto bad = sweepsPlus(base, boxes.SweepsBox, separators, maxSweeps)) {
+        if (auto bad = sweepsPlus(base, boxes.SweepsBox, separators, maxSweeps, sweepsBox)) {
             outcome.problem = std::move(bad);
             return outcome;
         }
@@ -108,6 +110,7 @@ ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterB
     }
 
     net.MaxSweeps = maxSweeps;
+    net.SweepsBoxValue = sweepsBox;
     outcome.negativeRate = rate.value < 0.0;
     net.LearningRate = outcome.negativeRate ? ReplacementRate : rate.value;
     net.PrintSweeps = print.value;
@@ -119,10 +122,12 @@ std::optional<ParameterProblem> ContinueMaxSweeps(core::PublicStuff& net,
                                                   const std::string& sweepsBox,
                                                   const text::NumberSeparators& separators) {
     std::int16_t maxSweeps = 0;
-    if (auto bad = sweepsPlus(net.SweepCount, sweepsBox, separators, maxSweeps)) {
+    std::int16_t box = 0;
+    if (auto bad = sweepsPlus(net.SweepCount, sweepsBox, separators, maxSweeps, box)) {
         return bad;
     }
     net.MaxSweeps = maxSweeps;
+    net.SweepsBoxValue = box;
     return std::nullopt;
 }
 

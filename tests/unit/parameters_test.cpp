@@ -42,15 +42,18 @@ TEST(Parameters, CountsRoundHalfToEvenAndAddWhenContinuing) {
     net.FreshStart = 0;  // "Keep Current Weights": the box adds to the previous maximum
     ASSERT_FALSE(training::ReadTrainingParameters(net, {"50", "10", "1", "0.5", true}, {}).problem);
     EXPECT_EQ(net.MaxSweeps, 150);
+    EXPECT_EQ(net.SweepsBoxValue, 50);  // kept for a network file, as the box last read
 
     // The maximum is left alone when its rule is not ticked, even if the box is bad.
     ASSERT_FALSE(
         training::ReadTrainingParameters(net, {"abc", "10", "1", "0.5", false}, {}).problem);
     EXPECT_EQ(net.MaxSweeps, 150);
+    EXPECT_EQ(net.SweepsBoxValue, 50);
 
     net.SweepCount = 180;
-    EXPECT_FALSE(training::ContinueMaxSweeps(net, "100", {}));
+    EXPECT_FALSE(training::ContinueMaxSweeps(net, "100.5", {}));
     EXPECT_EQ(net.MaxSweeps, 280);
+    EXPECT_EQ(net.SweepsBoxValue, 100);
 }
 
 TEST(Parameters, NegativeRateIsReplaced) {

@@ -1,0 +1,752 @@
+#include "files/network_file.h"
+
+#include <fcntl.h>
+#include <hdf5.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "files/network_file_checks.h"
+
+#ifndef DAM_PROGRAM_VERSION
+#define DAM_PROGRAM_VERSION "unknown"
+#endif
+
+namespace files {
+
+namespace {
+
+// Values per piece: 1 MB of doubles.
+constexpr std::uint64_t kPieceValues = 131072;
+
+std::string quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
+
+// HDF5 is entered by one call of ours at a time; its error stack never reaches the terminal,
+// and it never loads filter plugins a crafted file could name.
+std::unique_lock<std::mutex> enterLibrary() {
+    static std::mutex mutex;
+    std::unique_lock<std::mutex> lock(mutex);
+    H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+    static const bool quiet = [] {
+        H5PLset_loading_state(0);
+        return true;
+    }();
+    (void)quiet;
+    return lock;
+}
+
+// An HDF5 id closed by its own close function.
+class Id {
+  public:
+    using Close = herr_t (*)(hid_t);
+    Id(hid_t id, Close close) : m_id(id), m_close(close) {}
+    Id(const Id&) = delete;
+    Id& operator=(const Id&) = delete;
+    Id(Id&& other) noexcept : m_id(std::exchange(other.m_id, -1)), m_close(other.m_close) {}
+    Id& operator=(Id&& other) noexcept {
+        if (this != &other) {
+            release();
+            m_id = std::exchange(other.m_id, -1);
+            m_close = other.m_close;
+        }
+        return *this;
+    }
+    ~Id() { release(); }
+    // Closes now; false when HDF5 reports a failure (for a file: its last writes failed).
+    bool release() {
+        const bool ok = m_id < 0 || m_close(m_id) >= 0;
+        m_id = -1;
+        return ok;
+    }
+    hid_t get() const { return m_id; }
+    bool ok() const { return m_id >= 0; }
+
+  private:
+    hid_t m_id;
+    Close m_close;
+};
+
+// A file access list: lock the file where the file system can, go on where it cannot.
+Id fileAccess() {
+    Id fapl(H5Pcreate(H5P_FILE_ACCESS), H5Pclose);
+    if (fapl.ok()) {
+        H5Pset_file_locking(fapl.get(), 1, 1);
+    }
+    return fapl;
+}
+
+struct Pieces {
+    std::uint64_t rows = 0;
+    std::uint64_t columns = 0;
+    std::uint64_t pieceRows = 0;
+    std::uint64_t pieceColumns = 0;
+};
+
+// About 1 MB per piece and chunk; rows come in whole blocks of eight output units.
+Pieces piecesOf(std::uint64_t rows, std::uint64_t columns) {
+    Pieces p{rows, columns, 0, 0};
+    p.pieceColumns = std::max<std::uint64_t>(1, std::min(columns, kPieceValues / 8));
+    const std::uint64_t blockRows = kPieceValues / p.pieceColumns / 8 * 8;
+    p.pieceRows = std::max<std::uint64_t>(1, std::min(rows, std::max<std::uint64_t>(8, blockRows)));
+    return p;
+}
+
+// Calls piece(firstRow, firstColumn, rows, columns) for every piece in file order; stops at
+// the first that returns false.
+template <class Piece>
+bool forEachPiece(const Pieces& p, Piece&& piece) {
+    for (std::uint64_t r = 0; r < p.rows; r += p.pieceRows) {
+        for (std::uint64_t c = 0; c < p.columns; c += p.pieceColumns) {
+            if (!piece(r, c, std::min(p.pieceRows, p.rows - r),
+                       std::min(p.pieceColumns, p.columns - c))) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Selects rows x columns at (row, column) of the dataset's space, and a memory space of as
+// many values.
+struct Selection {
+    Id file{-1, H5Sclose};
+    Id memory{-1, H5Sclose};
+};
+bool select(hid_t dataset, std::uint64_t row, std::uint64_t column, std::uint64_t rows,
+            std::uint64_t columns, Selection& s) {
+    s.file = Id(H5Dget_space(dataset), H5Sclose);
+    const std::array<hsize_t, 2> start = {row, column};
+    const std::array<hsize_t, 2> count = {rows, columns};
+    // The same shape as the piece: HDF5 then moves a whole chunk without walking it.
+    s.memory = Id(H5Screate_simple(2, count.data(), nullptr), H5Sclose);
+    return s.file.ok() && s.memory.ok() &&
+           H5Sselect_hyperslab(s.file.get(), H5S_SELECT_SET, start.data(), nullptr, count.data(),
+                               nullptr) >= 0;
+}
+
+// The bytes of `values` doubles, as progress counts them.
+long long bytesOf(std::uint64_t values) {
+    return static_cast<long long>(values) * static_cast<long long>(sizeof(double));
+}
+
+// Moving the values of one dataset piece by piece, with progress and cancel.
+class Mover {
+  public:
+    explicit Mover(NetworkFileProgress* progress) : m_progress(progress) {}
+
+    void setTotal(long long bytes) {
+        if (m_progress != nullptr) {
+            m_progress->bytesTotal.store(bytes, std::memory_order_relaxed);
+        }
+    }
+    bool cancelled() const {
+        return m_progress != nullptr && m_progress->cancel.load(std::memory_order_relaxed);
+    }
+    void moved(std::uint64_t values) {
+        if (m_progress != nullptr) {
+            m_progress->bytesDone.fetch_add(bytesOf(values), std::memory_order_relaxed);
+        }
+    }
+    double* buffer(std::uint64_t values) {
+        if (m_buffer.size() < values) {
+            m_buffer.resize(values);
+        }
+        return m_buffer.data();
+    }
+
+  private:
+    NetworkFileProgress* m_progress;
+    std::vector<double> m_buffer;
+};
+
+// ---- Saving -------------------------------------------------------------------------------
+
+std::string utcNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    char text[32];
+    return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc));
+}
+
+bool writeNumber(hid_t file, const char* name, double value, bool integer) {
+    const Id space(H5Screate(H5S_SCALAR), H5Sclose);
+    const Id attribute(H5Acreate2(file, name, integer ? H5T_STD_I32LE : H5T_IEEE_F64LE, space.get(),
+                                  H5P_DEFAULT, H5P_DEFAULT),
+                       H5Aclose);
+    if (!attribute.ok()) {
+        return false;
+    }
+    if (integer) {
+        const auto whole = static_cast<std::int32_t>(value);
+        return H5Awrite(attribute.get(), H5T_NATIVE_INT32, &whole) >= 0;
+    }
+    return H5Awrite(attribute.get(), H5T_NATIVE_DOUBLE, &value) >= 0;
+}
+
+// A fixed-length UTF-8 string with room for its terminator.
+bool writeText(hid_t file, const char* name, const std::string& value) {
+    const Id type(H5Tcopy(H5T_C_S1), H5Tclose);
+    if (!type.ok() || H5Tset_size(type.get(), value.size() + 1) < 0 ||
+        H5Tset_strpad(type.get(), H5T_STR_NULLTERM) < 0 ||
+        H5Tset_cset(type.get(), H5T_CSET_UTF8) < 0) {
+        return false;
+    }
+    const Id space(H5Screate(H5S_SCALAR), H5Sclose);
+    const Id attribute(H5Acreate2(file, name, type.get(), space.get(), H5P_DEFAULT, H5P_DEFAULT),
+                       H5Aclose);
+    return attribute.ok() && H5Awrite(attribute.get(), type.get(), value.c_str()) >= 0;
+}
+
+bool writeAttributes(hid_t file, const NetworkFileHeader& header) {
+    for (const NamedText& t : TextAttributes()) {
+        if (!writeText(file, t.name, (header.*t.member).value)) {
+            return false;
+        }
+    }
+    for (const NamedNumber& n : NumberAttributes()) {
+        if (!writeNumber(file, n.name, (header.*n.member).value, n.integer)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A float64 dataset of rows x columns; chunked in pieces when it holds any value.
+Id createDataset(hid_t file, const char* name, const Pieces& p) {
+    const std::array<hsize_t, 2> dims = {p.rows, p.columns};
+    const Id space(H5Screate_simple(2, dims.data(), nullptr), H5Sclose);
+    const Id create(H5Pcreate(H5P_DATASET_CREATE), H5Pclose);
+    if (!space.ok() || !create.ok()) {
+        return {-1, H5Dclose};
+    }
+    if (p.rows > 0 && p.columns > 0) {
+        const std::array<hsize_t, 2> chunk = {p.pieceRows, p.pieceColumns};
+        if (H5Pset_chunk(create.get(), 2, chunk.data()) < 0) {
+            return {-1, H5Dclose};
+        }
+    }
+    // Every value is written, so nothing needs filling first.
+    H5Pset_fill_time(create.get(), H5D_FILL_TIME_NEVER);
+    // No chunk cache: every piece is one whole chunk, which then goes straight to the file.
+    const Id access(H5Pcreate(H5P_DATASET_ACCESS), H5Pclose);
+    H5Pset_chunk_cache(access.get(), 0, 0, 1.0);
+    return {H5Dcreate2(file, name, H5T_IEEE_F64LE, space.get(), H5P_DEFAULT, create.get(),
+                       access.get()),
+            H5Dclose};
+}
+
+// Writes a dataset piece by piece; fill(row, column, rows, columns, buffer) puts the piece's
+// values into the buffer row by row.
+template <class Fill>
+bool writeDataset(hid_t file, const char* name, std::uint64_t rows, std::uint64_t columns,
+                  Mover& mover, Fill&& fill) {
+    const Pieces p = piecesOf(rows, columns);
+    const Id dataset = createDataset(file, name, p);
+    if (!dataset.ok()) {
+        return false;
+    }
+    return forEachPiece(p,
+                        [&](std::uint64_t r, std::uint64_t c, std::uint64_t nr, std::uint64_t nc) {
+                            if (mover.cancelled()) {
+                                return false;
+                            }
+                            double* buffer = mover.buffer(nr * nc);
+                            fill(r, c, nr, nc, buffer);
+                            Selection s;
+                            if (!select(dataset.get(), r, c, nr, nc, s) ||
+                                H5Dwrite(dataset.get(), H5T_NATIVE_DOUBLE, s.memory.get(),
+                                         s.file.get(), H5P_DEFAULT, buffer) < 0) {
+                                return false;
+                            }
+                            mover.moved(nr * nc);
+                            return true;
+                        });
+}
+
+// Output units row .. row+rows-1 (from 0) at inputs column ..: read from the blocks of eight
+// input by input, so each block is read in order.
+void fillWeights(const core::ConnectionMatrix& weights, std::uint64_t row, std::uint64_t column,
+                 std::uint64_t rows, std::uint64_t columns, double* out) {
+    constexpr int lanes = core::ConnectionMatrix::Lanes;
+    for (std::uint64_t first = row; first < row + rows; first += lanes) {
+        const core::ConnectionMatrix::Block* block =
+            weights.block(static_cast<int>(first / lanes)) + column;
+        const auto count = static_cast<int>(std::min<std::uint64_t>(lanes, row + rows - first));
+        double* dst = out + (first - row) * columns;
+        for (std::uint64_t i = 0; i < columns; ++i) {
+            for (int k = 0; k < count; ++k) {
+                dst[static_cast<std::uint64_t>(k) * columns + i] = block[i].lane[k];
+            }
+        }
+    }
+}
+
+void fillTable(const core::PatternTable& table, std::uint64_t row, std::uint64_t column,
+               std::uint64_t rows, std::uint64_t columns, double* out) {
+    for (std::uint64_t r = 0; r < rows; ++r) {
+        const double* src = table.pattern(static_cast<int>(row + r + 1)) + 1 + column;
+        std::copy_n(src, columns, out + r * columns);
+    }
+}
+
+bool writeNetwork(hid_t file, const core::PublicStuff& net, const NetworkFileHeader& header,
+                  Mover& mover) {
+    if (!writeAttributes(file, header)) {
+        return false;
+    }
+    const auto out = static_cast<std::uint64_t>(net.NumOutputs);
+    const auto in = static_cast<std::uint64_t>(net.NumInputs);
+    const auto patterns = static_cast<std::uint64_t>(net.NumPatterns);
+    const auto history = static_cast<std::uint64_t>(net.SSEHistoryCount);
+    mover.setTotal(bytesOf(out * in + patterns * (in + out) + history * 2));
+    const auto weights = [&net](auto... a) { fillWeights(net.Weights, a...); };
+    const auto inputs = [&net](auto... a) { fillTable(net.InputPatterns, a...); };
+    const auto desired = [&net](auto... a) { fillTable(net.DesiredOutputs, a...); };
+    const auto rows = [&net](std::uint64_t row, std::uint64_t, std::uint64_t count, std::uint64_t,
+                             double* buffer) {
+        for (std::uint64_t k = 0; k < count; ++k) {
+            buffer[2 * k] = net.SSEHistory[row + k + 1][1];
+            buffer[2 * k + 1] = net.SSEHistory[row + k + 1][2];
+        }
+    };
+    return writeDataset(file, "weights", out, in, mover, weights) &&
+           writeDataset(file, "input_patterns", patterns, in, mover, inputs) &&
+           writeDataset(file, "desired_outputs", patterns, out, mover, desired) &&
+           writeDataset(file, "sse_history", history, 2, mover, rows);
+}
+
+// ---- Opening ------------------------------------------------------------------------------
+
+// A scalar (or single-element) attribute's class and value.
+void readAttribute(hid_t file, const char* name, NumberAttribute& out) {
+    out = {};
+    if (H5Aexists(file, name) <= 0) {
+        return;
+    }
+    out.present = true;
+    const Id attribute(H5Aopen(file, name, H5P_DEFAULT), H5Aclose);
+    const Id type(H5Aget_type(attribute.get()), H5Tclose);
+    const Id space(H5Aget_space(attribute.get()), H5Sclose);
+    const H5T_class_t kind = H5Tget_class(type.get());
+    if ((kind != H5T_INTEGER && kind != H5T_FLOAT) ||
+        H5Sget_simple_extent_npoints(space.get()) != 1) {
+        return;
+    }
+    out.isNumber = H5Aread(attribute.get(), H5T_NATIVE_DOUBLE, &out.value) >= 0;
+}
+
+void readAttribute(hid_t file, const char* name, TextAttribute& out) {
+    out = {};
+    if (H5Aexists(file, name) <= 0) {
+        return;
+    }
+    out.present = true;
+    const Id attribute(H5Aopen(file, name, H5P_DEFAULT), H5Aclose);
+    const Id type(H5Aget_type(attribute.get()), H5Tclose);
+    const Id space(H5Aget_space(attribute.get()), H5Sclose);
+    if (H5Tget_class(type.get()) != H5T_STRING || H5Sget_simple_extent_npoints(space.get()) != 1) {
+        return;
+    }
+    if (H5Tis_variable_str(type.get()) > 0) {
+        // As h5py writes a str: one pointer, freed by HDF5's own allocator.
+        const Id memory(H5Tcopy(H5T_C_S1), H5Tclose);
+        H5Tset_size(memory.get(), H5T_VARIABLE);
+        H5Tset_cset(memory.get(), H5Tget_cset(type.get()));
+        char* value = nullptr;
+        if (H5Aread(attribute.get(), memory.get(), static_cast<void*>(&value)) < 0 ||
+            value == nullptr) {
+            return;
+        }
+        const std::size_t length = strnlen(value, MaxAttributeText + 1);
+        out.value.assign(value, length);
+        out.isText = length <= MaxAttributeText;
+        H5free_memory(value);
+        return;
+    }
+    const std::size_t size = H5Tget_size(type.get());
+    if (size == 0 || size > MaxAttributeText + 1) {
+        return;
+    }
+    std::vector<char> value(size + 1, '\0');
+    if (H5Aread(attribute.get(), type.get(), value.data()) < 0) {
+        return;
+    }
+    out.value.assign(value.data(), strnlen(value.data(), size));
+    out.isText = out.value.size() <= MaxAttributeText;
+}
+
+// What the dataset `name` is, without reading a value.
+void readFacts(hid_t file, const char* name, DatasetFacts& out) {
+    out = {};
+    if (H5Lexists(file, name, H5P_DEFAULT) <= 0) {
+        return;
+    }
+    out.present = true;
+    H5L_info_t link{};
+    H5O_info_t object{};
+    if (H5Lget_info(file, name, &link, H5P_DEFAULT) < 0 || link.type != H5L_TYPE_HARD ||
+        H5Oget_info_by_name2(file, name, &object, H5O_INFO_BASIC, H5P_DEFAULT) < 0 ||
+        object.type != H5O_TYPE_DATASET) {
+        return;
+    }
+    const Id dataset(H5Dopen2(file, name, H5P_DEFAULT), H5Dclose);
+    if (!dataset.ok()) {
+        return;
+    }
+    out.isDataset = true;
+    const Id type(H5Dget_type(dataset.get()), H5Tclose);
+    out.float64 =
+        H5Tequal(type.get(), H5T_IEEE_F64LE) > 0 || H5Tequal(type.get(), H5T_IEEE_F64BE) > 0;
+    const Id create(H5Dget_create_plist(dataset.get()), H5Pclose);
+    const H5D_layout_t layout = H5Pget_layout(create.get());
+    out.plainStorage =
+        (layout == H5D_CONTIGUOUS || layout == H5D_CHUNKED || layout == H5D_COMPACT) &&
+        H5Pget_nfilters(create.get()) == 0 && H5Pget_external_count(create.get()) == 0;
+    const Id space(H5Dget_space(dataset.get()), H5Sclose);
+    out.rank = H5Sget_simple_extent_ndims(space.get());
+    if (out.rank == 2) {
+        std::array<hsize_t, 2> dims{};
+        H5Sget_simple_extent_dims(space.get(), dims.data(), nullptr);
+        out.rows = dims[0];
+        out.columns = dims[1];
+    }
+    out.storedBytes = H5Dget_storage_size(dataset.get());
+}
+
+NetworkFileHeader readHeader(hid_t file, std::uint64_t fileBytes) {
+    NetworkFileHeader header;
+    header.fileBytes = fileBytes;
+    for (const NamedText& t : TextAttributes()) {
+        readAttribute(file, t.name, header.*t.member);
+    }
+    for (const NamedNumber& n : NumberAttributes()) {
+        readAttribute(file, n.name, header.*n.member);
+    }
+    for (const NamedDataset& d : Datasets()) {
+        readFacts(file, d.name, header.*d.member);
+    }
+    return header;
+}
+
+enum class ReadEnd { Done, Unreadable, NotFinite, Cancelled };
+
+// Reads a dataset piece by piece; each piece is checked, then take(row, column, rows,
+// columns, buffer) stores it.
+template <class Take>
+ReadEnd readDataset(hid_t file, const char* name, std::uint64_t rows, std::uint64_t columns,
+                    Mover& mover, std::string& problem, Take&& take) {
+    const Id access(H5Pcreate(H5P_DATASET_ACCESS), H5Pclose);
+    H5Pset_chunk_cache(access.get(), 0, 0, 1.0);
+    const Id dataset(H5Dopen2(file, name, access.get()), H5Dclose);
+    if (!dataset.ok()) {
+        return ReadEnd::Unreadable;
+    }
+    ReadEnd end = ReadEnd::Done;
+    forEachPiece(piecesOf(rows, columns),
+                 [&](std::uint64_t r, std::uint64_t c, std::uint64_t nr, std::uint64_t nc) {
+                     if (mover.cancelled()) {
+                         end = ReadEnd::Cancelled;
+                         return false;
+                     }
+                     double* buffer = mover.buffer(nr * nc);
+                     Selection s;
+                     if (!select(dataset.get(), r, c, nr, nc, s) ||
+                         H5Dread(dataset.get(), H5T_NATIVE_DOUBLE, s.memory.get(), s.file.get(),
+                                 H5P_DEFAULT, buffer) < 0) {
+                         end = ReadEnd::Unreadable;
+                         return false;
+                     }
+                     problem = CheckFinitePiece(name, {buffer, nr * nc}, nc, r, c);
+                     if (!problem.empty()) {
+                         end = ReadEnd::NotFinite;
+                         return false;
+                     }
+                     take(r, c, nr, nc, buffer);
+                     mover.moved(nr * nc);
+                     return true;
+                 });
+    return end;
+}
+
+void takeWeights(core::ConnectionMatrix& weights, std::uint64_t row, std::uint64_t column,
+                 std::uint64_t rows, std::uint64_t columns, const double* in) {
+    constexpr int lanes = core::ConnectionMatrix::Lanes;
+    for (std::uint64_t first = row; first < row + rows; first += lanes) {
+        core::ConnectionMatrix::Block* block =
+            weights.block(static_cast<int>(first / lanes)) + column;
+        const auto count = static_cast<int>(std::min<std::uint64_t>(lanes, row + rows - first));
+        const double* src = in + (first - row) * columns;
+        for (std::uint64_t i = 0; i < columns; ++i) {
+            for (int k = 0; k < count; ++k) {
+                block[i].lane[k] = src[static_cast<std::uint64_t>(k) * columns + i];
+            }
+        }
+    }
+}
+
+void takeTable(core::PatternTable& table, std::uint64_t row, std::uint64_t column,
+               std::uint64_t rows, std::uint64_t columns, const double* in) {
+    for (std::uint64_t r = 0; r < rows; ++r) {
+        double* dst = &table(static_cast<int>(column + 1), static_cast<int>(row + r + 1));
+        std::copy_n(in + r * columns, columns, dst);
+    }
+}
+
+// Reads every value into `net`, which ApplyNetworkHeader and the allocation prepared.
+// "" when done; otherwise the end of a sentence after the file's name, or "cancelled".
+std::string readValues(hid_t file, core::PublicStuff& net, Mover& mover) {
+    const auto out = static_cast<std::uint64_t>(net.NumOutputs);
+    const auto in = static_cast<std::uint64_t>(net.NumInputs);
+    const auto patterns = static_cast<std::uint64_t>(net.NumPatterns);
+    const auto history = static_cast<std::uint64_t>(net.SSEHistoryCount);
+    mover.setTotal(bytesOf(out * in + patterns * (in + out) + history * 2));
+    std::vector<double> rows;
+    rows.reserve(history * 2);
+    const auto weights = [&net](auto... a) { takeWeights(net.Weights, a...); };
+    const auto inputs = [&net](auto... a) { takeTable(net.InputPatterns, a...); };
+    const auto desired = [&net](auto... a) { takeTable(net.DesiredOutputs, a...); };
+    const auto historyRows = [&rows](std::uint64_t, std::uint64_t, std::uint64_t count,
+                                     std::uint64_t, const double* buffer) {
+        rows.insert(rows.end(), buffer, buffer + count * 2);
+    };
+    std::string problem;
+    ReadEnd end = readDataset(file, "weights", out, in, mover, problem, weights);
+    const char* failed = "weights";
+    if (end == ReadEnd::Done) {
+        failed = "input_patterns";
+        end = readDataset(file, failed, patterns, in, mover, problem, inputs);
+    }
+    if (end == ReadEnd::Done) {
+        failed = "desired_outputs";
+        end = readDataset(file, failed, patterns, out, mover, problem, desired);
+    }
+    if (end == ReadEnd::Done) {
+        failed = "sse_history";
+        end = readDataset(file, failed, history, 2, mover, problem, historyRows);
+    }
+    switch (end) {
+        case ReadEnd::Done:
+            break;
+        case ReadEnd::Cancelled:
+            return "cancelled";
+        case ReadEnd::NotFinite:
+            return problem;
+        case ReadEnd::Unreadable:
+            return "is damaged or truncated: the values of \"" + std::string(failed) +
+                   "\" cannot be read.";
+    }
+    if (std::string bad = CheckHistory(rows, net.SweepCount); !bad.empty()) {
+        return bad;
+    }
+    for (std::uint64_t k = 0; k < history; ++k) {
+        net.SSEHistory[k + 1][1] = rows[2 * k];
+        net.SSEHistory[k + 1][2] = rows[2 * k + 1];
+    }
+    // The blocks were filled directly: the matrix's bound on |weight| no longer holds.
+    net.Weights.forgetBound();
+    return "";
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string& error,
+                 NetworkFileProgress* progress) {
+    const std::string name = "The network file " + quoted(path) + " ";
+    const auto fail = [&error](std::string message) {
+        error = std::move(message);
+        return false;
+    };
+    const auto systemFailure = [&](const char* what, int code) {
+        return fail(std::string(what) + " the network file " + quoted(path) + ": " +
+                    SystemReason(code) + ".");
+    };
+    const auto notRegular = [&] {
+        return fail(name +
+                    "is not a regular file (a device, FIFO or socket, or a link to one), so it "
+                    "is not read. Choose a network file (.h5).");
+    };
+    // Looked at before it is opened: opening a FIFO or a device can wait or act.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return systemFailure("Cannot open", errno);
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return systemFailure("Cannot read", EISDIR);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return notRegular();
+    }
+    // HDF5 opens the file by name: give it this descriptor's name, so that what it reads is
+    // the regular file just checked even if the path changes in between.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return systemFailure("Cannot open", errno);
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &info) != 0) {
+        return systemFailure("Cannot read", errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return notRegular();
+    }
+    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(fd);
+
+    const auto library = enterLibrary();
+    if (H5Fis_hdf5(byDescriptor.c_str()) <= 0) {
+        return fail(name +
+                    "is not an HDF5 file, or its start is damaged. Choose a network file "
+                    "saved by distmem (.h5).");
+    }
+    const Id access = fileAccess();
+    Id file(H5Fopen(byDescriptor.c_str(), H5F_ACC_RDONLY, access.get()), H5Fclose);
+    if (!file.ok()) {
+        return fail(name + "is damaged or truncated: HDF5 cannot open it.");
+    }
+    const NetworkFileHeader header =
+        readHeader(file.get(), static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0)));
+    if (std::string problem = CheckNetworkHeader(header); !problem.empty()) {
+        return fail(name + problem);
+    }
+
+    core::PublicStuff built;
+    ApplyNetworkHeader(header, built);
+    try {
+        built.InputPatterns = core::PatternTable(built.NumInputs, built.NumPatterns);
+        built.DesiredOutputs = core::PatternTable(built.NumOutputs, built.NumPatterns);
+        built.CreateUnitsAndWeights();
+    } catch (const std::bad_alloc&) {
+        return fail(name + "needs more memory than is available for " +
+                    std::to_string(built.NumPatterns) + " patterns of " +
+                    std::to_string(built.NumInputs) + " input and " +
+                    std::to_string(built.NumOutputs) + " output units.");
+    }
+    built.TrainedOnProblem = true;  // creating the arrays cleared it
+    Mover mover(progress);
+    if (std::string problem = readValues(file.get(), built, mover); !problem.empty()) {
+        if (problem == "cancelled") {
+            return fail("Opening the network file " + quoted(path) + " was cancelled.");
+        }
+        return fail(name + problem);
+    }
+    built.TrainingFolder = folderOf(path);
+    built.ReportFileName = std::move(opened.ReportFileName);
+    opened = std::move(built);
+    return true;
+}
+
+}  // namespace
+
+bool SaveNetwork(const core::PublicStuff& net, const std::string& path, std::string& error,
+                 NetworkFileProgress* progress) {
+    ReplacementFile target;
+    if (!target.open(path, SaveNetworkWhat, &error)) {
+        return false;
+    }
+    return SaveNetwork(net, target, error, progress);
+}
+
+bool SaveNetwork(const core::PublicStuff& net, ReplacementFile& target, std::string& error,
+                 NetworkFileProgress* progress) {
+    const std::string where = std::string(SaveNetworkWhat) + " to " + quoted(target.targetPath());
+    const auto fail = [&](std::string message) {
+        target.discard();
+        error = std::move(message);
+        return false;
+    };
+    if (std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
+        return fail(where + ": " + untrained);
+    }
+    if (!net.NetworkMatchesProblem()) {
+        return fail(where + ": its units and weights do not match its training problem.");
+    }
+    try {
+        const NetworkFileHeader header = DescribeNetwork(net, utcNow(), DAM_PROGRAM_VERSION);
+        if (std::string problem = CheckNetworkHeader(header); !problem.empty()) {
+            return fail(where + ": the file would be refused on opening, as it " + problem);
+        }
+        Mover mover(progress);
+        bool written = false;
+        {
+            const auto library = enterLibrary();
+            const Id access = fileAccess();
+            Id file(
+                H5Fcreate(target.temporaryPath().c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, access.get()),
+                H5Fclose);
+            written = file.ok() && writeNetwork(file.get(), net, header, mover);
+            written = file.release() && written;
+        }
+        if (mover.cancelled()) {
+            return fail("Saving the network to " + quoted(target.targetPath()) + " was cancelled.");
+        }
+        if (!written) {
+            return fail(where + ": writing the file failed (is the disk full?).");
+        }
+    } catch (const std::bad_alloc&) {
+        return fail(where + ": " + SystemReason(ENOMEM) + ".");
+    }
+    return target.commit(&error);
+}
+
+bool OpenNetwork(core::PublicStuff& opened, const std::string& path, std::string& error,
+                 NetworkFileProgress* progress) {
+    try {
+        return openNetwork(opened, path, error, progress);
+    } catch (const std::bad_alloc&) {
+        error = "Cannot open the network file " + quoted(path) + ": " + SystemReason(ENOMEM) + ".";
+        return false;
+    }
+}
+
+void TakeOpenedNetwork(core::PublicStuff& net, core::PublicStuff& opened) {
+    std::string report = std::move(net.ReportFileName);
+    net = std::move(opened);
+    net.ReportFileName = std::move(report);
+    opened = core::PublicStuff{};
+}
+
+std::string NetworkInfoLine(const core::PublicStuff& net,
+                            const text::NumberSeparators& separators) {
+    return "Trained " + text::FormatInteger(net.SweepCount) +
+           (net.SweepCount == 1 ? " epoch, " : " epochs, ") + net.LearningRule + " rule, rate " +
+           text::FormatGeneral(net.LearningRate, separators);
+}
+
+std::string DefaultNetworkFileName(const core::PublicStuff& net) {
+    std::string name = net.TrainingFileName;
+    if (name.size() > 4 && name.ends_with(".net")) {
+        name.resize(name.size() - 4);
+    }
+    return (net.TrainingFolder.empty() ? std::string(".") : net.TrainingFolder) + "/" + name +
+           ".h5";
+}
+
+bool IsNetworkFileName(const std::string& path) {
+    if (path.size() < 3) {
+        return false;
+    }
+    const std::string end = path.substr(path.size() - 3);
+    return end == ".h5" || end == ".H5";
+}
+
+}  // namespace files

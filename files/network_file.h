@@ -1,0 +1,76 @@
+#pragma once
+
+// Keeping a trained network: saving the whole state to a network file (.h5, HDF5) and
+// opening one again, so that every page works on it and training goes on to the bit as if
+// the program had never stopped. files/network_file_checks.h describes the layout.
+//
+// Both run piece by piece (about 1 MB at a time), so they can run on a worker thread with
+// progress and a cancel flag, and take little memory beyond the network's own arrays.
+// Calls from several threads are safe: HDF5 is entered by one call at a time.
+
+#include <atomic>
+#include <string>
+
+#include "core/network_state.h"
+#include "files/replacement_file.h"
+#include "text/number_format.h"
+
+namespace files {
+
+// Progress of a save or an open for another thread to show, and its way to cancel it.
+// bytesTotal is set once the size is known (before the first value moves); bytesDone grows
+// to it. The counts are of the values (weights, patterns and history), not of the file.
+struct NetworkFileProgress {
+    std::atomic<long long> bytesTotal{0};
+    std::atomic<long long> bytesDone{0};
+    std::atomic<bool> cancel{false};  // set from any thread; the work then fails soon
+};
+
+// How ReplacementFile messages of a network save begin.
+inline constexpr const char* SaveNetworkWhat = "Cannot save the network";
+
+// Saves `net` to `path` all or nothing through a ReplacementFile: only a plain file (or the
+// file a link points at) or nothing yet is replaced, the same refusals as a report's;
+// saving over the file the network was opened from is fine. The weights are streamed from
+// their blocks: the save never holds a second copy of them.
+// Returns false, with a message naming the path in `error`, when the network is not trained
+// on its problem (core::NotTrainedProblem), the file cannot be written, or the save was
+// cancelled ("Saving the network to ... was cancelled."); the earlier file at `path` is then
+// untouched and no temporary file is left.
+[[nodiscard]] bool SaveNetwork(const core::PublicStuff& net, const std::string& path,
+                               std::string& error, NetworkFileProgress* progress = nullptr);
+
+// The same into a target the caller opened (with SaveNetworkWhat) before long work, so
+// that a bad name is refused first. Commits the target on success; discards it on failure.
+[[nodiscard]] bool SaveNetwork(const core::PublicStuff& net, ReplacementFile& target,
+                               std::string& error, NetworkFileProgress* progress = nullptr);
+
+// Opens the network file at `path` into `opened`, which afterwards holds the problem, units
+// and weights at its sizes, the training settings, the epoch count, total and SSE history
+// as they were saved, TrainingFolder the file's folder, FreshStart 0 and TrainedOnProblem
+// true. ReportFileName is left alone.
+// All or nothing: on failure `opened` is exactly as it was, and `error` names the file and
+// what is wrong with it: not readable, not a regular file (FIFO, device, socket, or a link
+// to one), not HDF5, truncated or damaged, another format or a newer format version, an
+// attribute or dataset missing or of the wrong kind, shapes that disagree or exceed 32767,
+// a value that is not finite, not enough memory, or cancelled ("Opening the network file
+// ... was cancelled."). HDF5 prints nothing.
+// For the window: open into a separate network on a worker thread, then TakeOpenedNetwork.
+[[nodiscard]] bool OpenNetwork(core::PublicStuff& opened, const std::string& path,
+                               std::string& error, NetworkFileProgress* progress = nullptr);
+
+// Moves an opened network into `net`: everything but ReportFileName. `opened` is left empty.
+void TakeOpenedNetwork(core::PublicStuff& net, core::PublicStuff& opened);
+
+// The start page's line about an opened network: "Trained 300 epochs, Delta rule, rate 0.1",
+// the rate as the report prints it.
+std::string NetworkInfoLine(const core::PublicStuff& net,
+                            const text::NumberSeparators& separators = {});
+
+// Where the menu saves by default: "<folder>/<training file name without .net>.h5".
+std::string DefaultNetworkFileName(const core::PublicStuff& net);
+
+// Whether `path` names a network file (ends in ".h5", any case).
+bool IsNetworkFileName(const std::string& path);
+
+}  // namespace files
