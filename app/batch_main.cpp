@@ -133,17 +133,17 @@ report::ReportContext reportContext(const app::Options& options) {
     return context;
 }
 
-bool writeWorkbook(core::PublicStuff& net, const app::Options& options, std::string* error) {
+bool writeWorkbook(core::PublicStuff& net, const app::Options& options, std::string& error) {
     return report::WriteWorkbook(net, options.workbookPath, reportContext(options), error);
 }
 
 // The report, to standard output for "-", otherwise streamed into `target`, opened before
 // training.
 bool writeReport(core::PublicStuff& net, const app::Options& options,
-                 files::ReplacementFile& target, std::string* error) {
+                 files::ReplacementFile& target, std::string& error) {
     const report::ReportContext context = reportContext(options);
     if (options.reportPath != "-") {
-        const report::ReportSink toFile = [&target](std::string_view bytes, std::string* failure) {
+        const report::ReportSink toFile = [&target](std::string_view bytes, std::string& failure) {
             return target.write(bytes, failure);
         };
         return report::StreamReport(net, options.sections, context, toFile, error) &&
@@ -156,7 +156,7 @@ bool writeReport(core::PublicStuff& net, const app::Options& options,
     }
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
         std::fflush(stdout) != 0) {
-        *error = "Cannot write the report to standard output.";
+        error = "Cannot write the report to standard output.";
         return false;
     }
     return true;
@@ -174,7 +174,7 @@ int prepareNetwork(core::PublicStuff& net, app::Options& options) {
         options.rule = net.LearningRule;
         return 0;
     }
-    if (!files::LoadTrainingFile(net, options.file, &error)) {
+    if (!files::LoadTrainingFile(net, options.file, error)) {
         std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
         return 1;
     }
@@ -268,9 +268,9 @@ int main(int argc, char* argv[]) {
     files::ReplacementFile networkTarget;
     std::string error;
     if ((!options.reportPath.empty() && options.reportPath != "-" &&
-         !target.open(options.reportPath, "Cannot write the report", &error)) ||
+         !target.open(options.reportPath, "Cannot write the report", error)) ||
         (!options.networkPath.empty() &&
-         !networkTarget.open(options.networkPath, files::SaveNetworkWhat, &error))) {
+         !networkTarget.open(options.networkPath, files::SaveNetworkWhat, error))) {
         std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
         return 1;
     }
@@ -344,8 +344,8 @@ int main(int argc, char* argv[]) {
                          "stopped before the first epoch, so there is no result to keep.\n");
             return 1;
         }
-        if ((!options.reportPath.empty() && !writeReport(net, options, target, &error)) ||
-            (!options.workbookPath.empty() && !writeWorkbook(net, options, &error)) ||
+        if ((!options.reportPath.empty() && !writeReport(net, options, target, error)) ||
+            (!options.workbookPath.empty() && !writeWorkbook(net, options, error)) ||
             (!options.networkPath.empty() && !files::SaveNetwork(net, networkTarget, error))) {
             std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
             return 1;

@@ -39,7 +39,7 @@ void BM_LoadTrainingData(benchmark::State& state) {
     core::PublicStuff net;
     std::string error;
     for (auto _ : state) {
-        if (!files::LoadTrainingData(net, text, "bench.net", &error)) {
+        if (!files::LoadTrainingData(net, text, "bench.net", error)) {
             state.SkipWithError(error.c_str());
             break;
         }
@@ -63,8 +63,7 @@ void BM_LoadTrainingFile(benchmark::State& state) {
     std::string error;
     for (auto _ : state) {
         files::LoadProgress progress;
-        if (!files::LoadTrainingFile(net, path, &error,
-                                     state.range(0) == 1 ? &progress : nullptr)) {
+        if (!files::LoadTrainingFile(net, path, error, state.range(0) == 1 ? &progress : nullptr)) {
             state.SkipWithError(error.c_str());
             break;
         }

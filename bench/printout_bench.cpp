@@ -20,7 +20,7 @@ void BM_TrainingRun(benchmark::State& state) {
     ui::PageRuntime runtime(dialogs);
     core::PublicStuff net;
     std::string error;
-    if (!files::LoadTrainingData(net, "2 0 3 2  1 0 1  0 1 0  1 0  0 1", "tiny.net", &error)) {
+    if (!files::LoadTrainingData(net, "2 0 3 2  1 0 1  0 1 0  1 0  0 1", "tiny.net", error)) {
         state.SkipWithError(error.c_str());
         return;
     }

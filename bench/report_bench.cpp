@@ -101,7 +101,7 @@ bool oldRecallRows(core::PublicStuff& net, OldWriter& w, double core::UnitRecord
     std::string error;
     for (int p = 1; p <= net.NumPatterns; ++p) {
         w.out += "Pattern " + text::FormatInteger(p) + "\t";
-        if (!report::RecallPattern(net, p, "x", &error)) {
+        if (!report::RecallPattern(net, p, "x", error)) {
             return false;
         }
         for (int j = 1; j <= net.NumOutputs; ++j) {
@@ -195,7 +195,7 @@ std::string oldReportText(core::PublicStuff& net, const report::SectionFlags& f 
     return w.out;
 }
 
-bool oldWriteReport(core::PublicStuff& net, const std::string& path, std::string* error,
+bool oldWriteReport(core::PublicStuff& net, const std::string& path, std::string& error,
                     const report::SectionFlags& flags = kAll) {
     const std::string text = oldReportText(net, flags);
     files::ReplacementFile file;
@@ -209,7 +209,7 @@ double reportMb() {
     static const double mb = [] {
         std::string text;
         std::string error;
-        (void)report::ReportText(network1024(), kAll, context(0), &text, &error);
+        (void)report::ReportText(network1024(), kAll, context(0), &text, error);
         return static_cast<double>(text.size()) / 1e6;
     }();
     return mb;
@@ -226,7 +226,7 @@ void BM_StreamedReport(benchmark::State& state) {
     std::string error;
     for (auto _ : state) {
         if (!report::WriteReport(network1024(), path, kAll,
-                                 context(static_cast<int>(state.range(0))), &error)) {
+                                 context(static_cast<int>(state.range(0))), error)) {
             state.SkipWithError(error.c_str());
         }
     }
@@ -244,7 +244,7 @@ void BM_ReportBuiltWholeAsBefore(benchmark::State& state) {
     const fs::path path = target("whole.txt");
     std::string error;
     for (auto _ : state) {
-        if (!oldWriteReport(network1024(), path, &error)) {
+        if (!oldWriteReport(network1024(), path, error)) {
             state.SkipWithError(error.c_str());
         }
     }
@@ -257,7 +257,7 @@ BENCHMARK(BM_ReportBuiltWholeAsBefore)->Unit(benchmark::kMillisecond)->MinTime(1
 void BM_OneWriteOfTheSameBytes(benchmark::State& state) {
     std::string text;
     std::string error;
-    (void)report::ReportText(network1024(), kAll, context(0), &text, &error);
+    (void)report::ReportText(network1024(), kAll, context(0), &text, error);
     const fs::path path = target("raw.txt");
     for (auto _ : state) {
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -336,7 +336,7 @@ void BM_BatchJob(benchmark::State& state) {
     std::string error;
     for (auto _ : state) {
         core::PublicStuff net;
-        if (!files::LoadTrainingFile(net, batchFile(), &error)) {
+        if (!files::LoadTrainingFile(net, batchFile(), error)) {
             state.SkipWithError(error.c_str());
             return;
         }
@@ -352,8 +352,8 @@ void BM_BatchJob(benchmark::State& state) {
         (void)training::RunTraining(net, {true, false}, quiet);
         const bool ok =
             state.range(0) == 0
-                ? oldWriteReport(net, report, &error, report::DefaultSections)
-                : report::WriteReport(net, report, report::DefaultSections, context(0), &error);
+                ? oldWriteReport(net, report, error, report::DefaultSections)
+                : report::WriteReport(net, report, report::DefaultSections, context(0), error);
         if (!ok || net.SweepCount != 10) {
             state.SkipWithError(error.c_str());
         }
@@ -372,8 +372,8 @@ void measurePeak(bool streamed) {
         [&net] { makeNetwork(net, 4096, 64); },
         [&](bool* ok) {
             std::string error;
-            *ok = streamed ? report::WriteReport(net, path, kAll, context(0), &error)
-                           : oldWriteReport(net, path, &error);
+            *ok = streamed ? report::WriteReport(net, path, kAll, context(0), error)
+                           : oldWriteReport(net, path, error);
             const std::string outcome =
                 *ok ? "written, " + std::to_string(fs::file_size(path) / 1000000) + " MB" : error;
             fs::remove(path);
@@ -388,7 +388,7 @@ int main(int argc, char** argv) {
     measurePeak(false);
     std::string now;
     std::string error;
-    (void)report::ReportText(network1024(), kAll, context(0), &now, &error);
+    (void)report::ReportText(network1024(), kAll, context(0), &now, error);
     std::printf("1024 x 1024 x 100 report, all sections: %.1f MB; the same bytes as before: %s\n",
                 reportMb(), now == oldReportText(network1024()) ? "yes" : "NO");
     benchmark::Initialize(&argc, argv);

@@ -76,7 +76,7 @@ void BM_TextReportAllSections(benchmark::State& state) {
     std::string error;
     for (auto _ : state) {
         if (!report::WriteReport(network1024(), path, {true, true, true, true, true, true, true},
-                                 context(), &error)) {
+                                 context(), error)) {
             state.SkipWithError(error.c_str());
         }
     }
@@ -89,7 +89,7 @@ void BM_Workbook(benchmark::State& state) {
     const fs::path path = target("bench.xlsx");
     std::string error;
     for (auto _ : state) {
-        if (!report::WriteWorkbook(network1024(), path, context(), &error)) {
+        if (!report::WriteWorkbook(network1024(), path, context(), error)) {
             state.SkipWithError(error.c_str());
         }
     }
@@ -107,7 +107,7 @@ void measurePeak() {
         "2048 x 2048 x 100 workbook", [&net] { makeNetwork(net, 2048, 100); },
         [&](bool* ok) {
             std::string error;
-            *ok = report::WriteWorkbook(net, path, context(), &error);
+            *ok = report::WriteWorkbook(net, path, context(), error);
             const std::string outcome =
                 *ok ? "written, " + std::to_string(fs::file_size(path) / 1000000) + " MB" : error;
             fs::remove(path);

@@ -234,11 +234,9 @@ std::string countsOf(long long patterns, long long units, const char* unitName) 
 
 namespace {
 
-bool load(core::PublicStuff& net, Parser& parser, std::string* error) {
-    auto fail = [error](std::string message) {
-        if (error != nullptr) {
-            *error = std::move(message);
-        }
+bool load(core::PublicStuff& net, Parser& parser, std::string& error) {
+    auto fail = [&error](std::string message) {
+        error = std::move(message);
         return false;
     };
 
@@ -366,7 +364,7 @@ bool load(core::PublicStuff& net, Parser& parser, std::string* error) {
 }  // namespace
 
 bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes, std::string_view name,
-                      std::string* error) {
+                      std::string& error) {
     Parser parser(bytes, name);
     return load(net, parser, error);
 }
@@ -381,25 +379,21 @@ void TakeLoadedProblem(core::PublicStuff& net, core::PublicStuff& loaded) {
     net.TrainedOnProblem = false;
 }
 
-bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::string* error) {
+bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::string& error) {
     return LoadTrainingFile(net, path, error, nullptr);
 }
 
-bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::string* error,
+bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::string& error,
                       LoadProgress* progress) {
     auto fail = [&](const char* what, int code) {
-        if (error != nullptr) {
-            *error = std::string(what) + " the training file " + quoted(path) + ": " +
-                     std::strerror(code) + ".";
-        }
+        error = std::string(what) + " the training file " + quoted(path) + ": " +
+                std::strerror(code) + ".";
         return false;
     };
     auto notRegular = [&] {
-        if (error != nullptr) {
-            *error = "The training file " + quoted(path) +
-                     " is not a regular file (a device, FIFO or socket, or a link to one), so "
-                     "it is not read. Choose a training file (.net).";
-        }
+        error = "The training file " + quoted(path) +
+                " is not a regular file (a device, FIFO or socket, or a link to one), so "
+                "it is not read. Choose a training file (.net).";
         return false;
     };
     // Looked at before it is opened: opening a FIFO or a device can wait or act.
@@ -438,9 +432,7 @@ bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::stri
         Parser parser(reader, path);
         const bool loaded = load(net, parser, error);
         if (reader.cancelled()) {
-            if (error != nullptr) {
-                *error = "Loading the training file " + quoted(path) + " was cancelled.";
-            }
+            error = "Loading the training file " + quoted(path) + " was cancelled.";
             return false;
         }
         if (loaded && progress != nullptr) {

@@ -22,11 +22,11 @@ namespace files {
 // Loads the file at `path` into `net`: replaces NumOutputs, SecondHeaderValue, NumInputs,
 // NumPatterns, InputPatterns and DesiredOutputs, clears TrainedOnProblem, and changes
 // nothing else.
-// Returns false, with a message naming the file and the place in *error, when the file
+// Returns false, with a message naming the file and the place in `error`, when the file
 // cannot be read, ends early, holds a field that is not a finite number, announces a
 // count outside 1..32767 or a fractional header value, or needs more memory than there is.
 [[nodiscard]] bool LoadTrainingFile(core::PublicStuff& net, const std::string& path,
-                                    std::string* error);
+                                    std::string& error);
 
 // Progress of LoadTrainingFile for another thread to show, and its way to cancel it.
 struct LoadProgress {
@@ -38,9 +38,9 @@ struct LoadProgress {
 
 // LoadTrainingFile that reports to `progress` as it goes, reading at most a few MB per
 // read so that a cancel request is seen soon. A cancelled load fails as any other does,
-// with the network unchanged and *error "Loading the training file ... was cancelled.".
+// with the network unchanged and error "Loading the training file ... was cancelled.".
 [[nodiscard]] bool LoadTrainingFile(core::PublicStuff& net, const std::string& path,
-                                    std::string* error, LoadProgress* progress);
+                                    std::string& error, LoadProgress* progress);
 
 // Moves a problem loaded into `loaded` into `net`: the fields LoadTrainingFile replaces.
 // For loading into a staging network on another thread.
@@ -48,6 +48,6 @@ void TakeLoadedProblem(core::PublicStuff& net, core::PublicStuff& loaded);
 
 // The same for file contents already in memory; `name` stands for the file in messages.
 [[nodiscard]] bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes,
-                                    std::string_view name, std::string* error);
+                                    std::string_view name, std::string& error);
 
 }  // namespace files

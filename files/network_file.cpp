@@ -660,7 +660,7 @@ bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string
 bool SaveNetwork(const core::PublicStuff& net, const std::string& path, std::string& error,
                  NetworkFileProgress* progress) {
     ReplacementFile target;
-    if (!target.open(path, SaveNetworkWhat, &error)) {
+    if (!target.open(path, SaveNetworkWhat, error)) {
         return false;
     }
     return SaveNetwork(net, target, error, progress);
@@ -705,7 +705,7 @@ bool SaveNetwork(const core::PublicStuff& net, ReplacementFile& target, std::str
     } catch (const std::bad_alloc&) {
         return fail(where + ": " + SystemReason(ENOMEM) + ".");
     }
-    return target.commit(&error);
+    return target.commit(error);
 }
 
 bool OpenNetwork(core::PublicStuff& opened, const std::string& path, std::string& error,

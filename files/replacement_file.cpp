@@ -172,21 +172,19 @@ ReplacementFile::~ReplacementFile() {
     discard();
 }
 
-bool ReplacementFile::fail(int code, std::string* error) {
+bool ReplacementFile::fail(int code, std::string& error) {
     return refuse(SystemReason(code) + ".", error);
 }
 
-bool ReplacementFile::refuse(const std::string& reason, std::string* error) {
-    if (error != nullptr) {
-        *error = m_what + " \"" + m_target + "\": " + reason;
-    }
+bool ReplacementFile::refuse(const std::string& reason, std::string& error) {
+    error = m_what + " \"" + m_target + "\": " + reason;
     discard();
     return false;
 }
 
 // Sets m_final and what is known of the file there; false with a message when it may not
 // be replaced.
-bool ReplacementFile::checkTarget(std::string* error) {
+bool ReplacementFile::checkTarget(std::string& error) {
     m_final = m_target;
     m_targetExists = false;
     struct stat info {};
@@ -231,7 +229,7 @@ bool ReplacementFile::checkTarget(std::string* error) {
     return true;
 }
 
-bool ReplacementFile::open(const std::string& target, std::string_view what, std::string* error) {
+bool ReplacementFile::open(const std::string& target, std::string_view what, std::string& error) {
     discard();
     m_target = target;
     m_what = std::string(what);
@@ -252,7 +250,7 @@ bool ReplacementFile::open(const std::string& target, std::string_view what, std
     return true;
 }
 
-bool ReplacementFile::write(std::string_view bytes, std::string* error) {
+bool ReplacementFile::write(std::string_view bytes, std::string& error) {
     const char* data = bytes.data();
     std::size_t left = bytes.size();
     while (left > 0) {
@@ -269,7 +267,7 @@ bool ReplacementFile::write(std::string_view bytes, std::string* error) {
     return true;
 }
 
-bool ReplacementFile::commit(std::string* error) {
+bool ReplacementFile::commit(std::string& error) {
     const auto mode =
         static_cast<mode_t>(m_targetExists ? m_targetMode : 0666U & ~FileCreationMask());
     // Root keeps another user's file theirs; the owner is set before the mode, since a

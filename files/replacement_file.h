@@ -37,16 +37,16 @@ class ReplacementFile {
 
     // Checks the target and creates the temporary file. `what` starts the messages
     // ("Cannot write the report"). Returns false, with a message naming the path and the
-    // reason in *error, when the target cannot be replaced; nothing is created then.
-    [[nodiscard]] bool open(const std::string& target, std::string_view what, std::string* error);
+    // reason in `error`, when the target cannot be replaced; nothing is created then.
+    [[nodiscard]] bool open(const std::string& target, std::string_view what, std::string& error);
 
     // Appends bytes to the temporary file; false with a message on failure.
-    [[nodiscard]] bool write(std::string_view bytes, std::string* error);
+    [[nodiscard]] bool write(std::string_view bytes, std::string& error);
 
     // Gives the temporary file its final owner and permissions, flushes it and renames it
     // over the target (checked again first). False with a message on failure; the
     // temporary file is removed then.
-    [[nodiscard]] bool commit(std::string* error);
+    [[nodiscard]] bool commit(std::string& error);
 
     // Removes the temporary file now (also done by the destructor).
     void discard();
@@ -60,9 +60,9 @@ class ReplacementFile {
     const std::string& replacedPath() const { return m_final; }
 
   private:
-    bool fail(int code, std::string* error);
-    bool refuse(const std::string& reason, std::string* error);
-    bool checkTarget(std::string* error);
+    bool fail(int code, std::string& error);
+    bool refuse(const std::string& reason, std::string& error);
+    bool checkTarget(std::string& error);
 
     std::string m_target;
     std::string m_final;

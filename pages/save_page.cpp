@@ -336,7 +336,7 @@ void SavePage::SaveFile_Click() {
     ui::LongTask task;
     task.title = QStringLiteral("Saving the report");
     task.work = [&] {
-        written = report::WriteReport(m_net, m_net.ReportFileName, flags, context, &error);
+        written = report::WriteReport(m_net, m_net.ReportFileName, flags, context, error);
     };
     // The report's length is known only once it is written: a busy bar.
     task.status = [&bytes] {

@@ -83,7 +83,7 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
         const double total = static_cast<double>(report::WorkbookCellCount(net));
         ui::LongTask task;
         task.title = kTitle;
-        task.work = [&] { written = report::WriteWorkbook(net, path, context, &error); };
+        task.work = [&] { written = report::WriteWorkbook(net, path, context, error); };
         task.status = [&cells, total] {
             const auto done = static_cast<double>(cells.load());
             return ui::TaskStatus{
@@ -95,7 +95,7 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
         // A large network takes a while to write.
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        written = report::WriteWorkbook(net, path, context, &error);
+        written = report::WriteWorkbook(net, path, context, error);
     }
     if (cancelled) {
         return;

@@ -187,7 +187,7 @@ void StartPage::File1_DblClick() {
     const std::string file = QFile::encodeName(path).toStdString();
     ui::LongTask task;
     task.title = QStringLiteral("Loading %1").arg(name);
-    task.work = [&] { loaded = files::LoadTrainingFile(*staging, file, &error, &progress); };
+    task.work = [&] { loaded = files::LoadTrainingFile(*staging, file, error, &progress); };
     task.status = [&progress] { return loadStatus(progress); };
     task.cancel = [&progress] { progress.cancel.store(true); };
     const bool cancelled = ui::RunLongTask(runtime(), this, task);

@@ -56,14 +56,14 @@ class Writer {
         flushWhenFull();
     }
 
-    // Passes on what is buffered; false, with the sink's message in *error, when it fails.
-    bool flush(std::string* error) {
+    // Passes on what is buffered; false, with the sink's message in `error`, when it fails.
+    bool flush(std::string& error) {
         if (!m_failed && !m_out.empty()) {
-            m_failed = !m_sink(m_out, &m_error);
+            m_failed = !m_sink(m_out, m_error);
         }
         m_out.clear();
         if (m_failed) {
-            *error = m_error;
+            error = m_error;
         }
         return !m_failed;
     }
@@ -73,7 +73,7 @@ class Writer {
     void pass(const std::string& bytes) {
         flushWhenFull(true);
         if (!m_failed && !bytes.empty()) {
-            m_failed = !m_sink(bytes, &m_error);
+            m_failed = !m_sink(bytes, m_error);
         }
     }
 
@@ -93,7 +93,7 @@ class Writer {
     void flushWhenFull(bool always = false) {
         if ((always || m_out.size() >= kFlushBytes) && !m_out.empty()) {
             if (!m_failed) {
-                m_failed = !m_sink(m_out, &m_error);
+                m_failed = !m_sink(m_out, m_error);
             }
             m_out.clear();
         }
@@ -213,7 +213,7 @@ void tableRows(Writer& out, const std::string& prefix, int rows, int columns, co
 // into its own arrays; then the last pattern is recalled once more into the units, which
 // leaves them as recalling the patterns one by one would. On an overflow that recall is
 // of the pattern before the failing one, and the failing one's recall gives the message.
-bool recallRows(core::PublicStuff& net, Writer& out, bool errors, std::string* error) {
+bool recallRows(core::PublicStuff& net, Writer& out, bool errors, std::string& error) {
     const int outputs = net.NumOutputs;
     const auto stride = static_cast<std::size_t>(outputs) + 1;
     const bool parallel =
@@ -274,11 +274,11 @@ void patternRows(const core::PatternTable& table, int units, int patterns, Write
 
 }  // namespace
 
-bool RecallPattern(core::PublicStuff& net, int p, std::string_view what, std::string* error) {
+bool RecallPattern(core::PublicStuff& net, int p, std::string_view what, std::string& error) {
     const core::ArithStatus status = core::ComputeResponses(net, p);
     if (status != core::ArithStatus::Ok) {
-        *error = std::string(what) + ": recalling pattern " + number(p) + " failed (" +
-                 core::Describe(status) + ").";
+        error = std::string(what) + ": recalling pattern " + number(p) + " failed (" +
+                core::Describe(status) + ").";
         return false;
     }
     return true;
@@ -287,21 +287,21 @@ bool RecallPattern(core::PublicStuff& net, int p, std::string_view what, std::st
 namespace {
 
 // The checks before any text; false with the message.
-bool reportable(const core::PublicStuff& net, std::string* message) {
+bool reportable(const core::PublicStuff& net, std::string& message) {
     if (!net.NetworkMatchesProblem()) {
-        *message = "The report cannot be written: " +
-                   std::string(core::Describe(core::ArithStatus::BadArguments)) + ".";
+        message = "The report cannot be written: " +
+                  std::string(core::Describe(core::ArithStatus::BadArguments)) + ".";
         return false;
     }
     if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
-        *message = "The report cannot be written. " + untrained;
+        message = "The report cannot be written. " + untrained;
         return false;
     }
     return true;
 }
 
 bool streamReport(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
-                  const ReportSink& sink, std::string* message) {
+                  const ReportSink& sink, std::string& message) {
     if (!reportable(net, message)) {
         return false;
     }
@@ -383,14 +383,13 @@ bool streamReport(core::PublicStuff& net, const SectionFlags& flags, const Repor
 }  // namespace
 
 bool StreamReport(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
-                  const ReportSink& sink, std::string* error) {
-    std::string problem;
-    std::string* message = error != nullptr ? error : &problem;
+                  const ReportSink& sink, std::string& error) {
+    std::string& message = error;
     try {
         return streamReport(net, flags, context, sink, message);
     } catch (const std::bad_alloc&) {
         // The network is untouched: only the text was being built.
-        *message =
+        message =
             "The report cannot be written: there is not enough memory to build it. The "
             "trained network is kept; choose fewer sections and try again.";
         return false;
@@ -398,9 +397,9 @@ bool StreamReport(core::PublicStuff& net, const SectionFlags& flags, const Repor
 }
 
 bool ReportText(core::PublicStuff& net, const SectionFlags& flags, const ReportContext& context,
-                std::string* text, std::string* error) {
+                std::string* text, std::string& error) {
     std::string out;
-    const ReportSink append = [&out](std::string_view bytes, std::string*) {
+    const ReportSink append = [&out](std::string_view bytes, std::string&) {
         out += bytes;
         return true;
     };
@@ -412,9 +411,8 @@ bool ReportText(core::PublicStuff& net, const SectionFlags& flags, const ReportC
 }
 
 bool WriteReport(core::PublicStuff& net, const std::string& path, const SectionFlags& flags,
-                 const ReportContext& context, std::string* error) {
-    std::string problem;
-    std::string* message = error != nullptr ? error : &problem;
+                 const ReportContext& context, std::string& error) {
+    std::string& message = error;
     if (!reportable(net, message)) {
         return false;
     }
@@ -423,28 +421,28 @@ bool WriteReport(core::PublicStuff& net, const std::string& path, const SectionF
     try {
         opened = file.open(path, "Cannot write the report", message);
     } catch (const std::bad_alloc&) {
-        *message = "Cannot write the report \"" + path + "\": there is not enough memory.";
+        message = "Cannot write the report \"" + path + "\": there is not enough memory.";
         return false;
     }
     if (!opened) {
         // A report that cannot be produced is named before a file that cannot be written,
         // as when the text was built first: the recalls run once more, into nothing.
         std::string failure;
-        const ReportSink nothing = [](std::string_view, std::string*) { return true; };
-        if (!StreamReport(net, flags, context, nothing, &failure)) {
-            *message = failure;
+        const ReportSink nothing = [](std::string_view, std::string&) { return true; };
+        if (!StreamReport(net, flags, context, nothing, failure)) {
+            message = failure;
         }
         return false;
     }
     long long written = 0;
-    const auto goOn = [&context, &written, &path](std::string* failure) {
+    const auto goOn = [&context, &written, &path](std::string& failure) {
         if (!context.progress || context.progress(written)) {
             return true;
         }
-        *failure = "Saving the report \"" + path + "\" was cancelled; the file is unchanged.";
+        failure = "Saving the report \"" + path + "\" was cancelled; the file is unchanged.";
         return false;
     };
-    const ReportSink toFile = [&](std::string_view bytes, std::string* failure) {
+    const ReportSink toFile = [&](std::string_view bytes, std::string& failure) {
         written += static_cast<long long>(bytes.size());
         return file.write(bytes, failure) && goOn(failure);
     };

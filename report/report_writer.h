@@ -46,35 +46,35 @@ struct ReportContext {
 };
 
 // Where the report's bytes go as they are produced, in pieces of a few MB at most.
-// Returning false, with a message in *error, stops the report with that message.
-using ReportSink = std::function<bool(std::string_view bytes, std::string* error)>;
+// Returning false, with a message in `error`, stops the report with that message.
+using ReportSink = std::function<bool(std::string_view bytes, std::string& error)>;
 
 // The report passed to `sink` section by section as it is produced, with the checks and
 // messages of ReportText; the memory it takes beyond the network is bounded (some tens of
 // MB). On failure part of the report may already have gone to the sink.
 [[nodiscard]] bool StreamReport(core::PublicStuff& net, const SectionFlags& flags,
                                 const ReportContext& context, const ReportSink& sink,
-                                std::string* error);
+                                std::string& error);
 
 // The whole report as bytes. Changes nothing in `net` but the unit records the recall
-// sets. Returns false, with a message in *error, when a recall overflows, the counts
+// sets. Returns false, with a message in `error`, when a recall overflows, the counts
 // are outside 1..32767, the weights were not trained on the loaded file (see
 // core::NotTrainedProblem) or memory runs out; nothing is produced then.
 [[nodiscard]] bool ReportText(core::PublicStuff& net, const SectionFlags& flags,
-                              const ReportContext& context, std::string* text, std::string* error);
+                              const ReportContext& context, std::string* text, std::string& error);
 
 // Recalls pattern p with the current weights, as the responses and errors sections do.
-// Returns false, with "<what>: recalling pattern p failed (reason)." in *error, when the
+// Returns false, with "<what>: recalling pattern p failed (reason)." in `error`, when the
 // recall cannot be computed; the unit records are unchanged then.
 [[nodiscard]] bool RecallPattern(core::PublicStuff& net, int p, std::string_view what,
-                                 std::string* error);
+                                 std::string& error);
 
 // Writes the report to `path`, all or nothing: the text streams into a temporary file in
 // the same folder, which replaces `path` only once it is completely written and flushed. On
-// failure `path` is untouched and *error says what failed, naming the path and the
+// failure `path` is untouched and error says what failed, naming the path and the
 // reason. Only a plain file (or a link to one) is replaced; see files::ReplacementFile.
 [[nodiscard]] bool WriteReport(core::PublicStuff& net, const std::string& path,
                                const SectionFlags& flags, const ReportContext& context,
-                               std::string* error);
+                               std::string& error);
 
 }  // namespace report

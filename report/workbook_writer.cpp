@@ -294,7 +294,7 @@ void recallRows(Cells& cells, SplitSheet& responses, SplitSheet& errors, core::P
     errors.heading(outputs + 1, "Pattern SSE");
     std::string problem;
     for (int p = 1; p <= net.NumPatterns && cells.ok(); ++p) {
-        if (!RecallPattern(net, p, kRefused, &problem)) {
+        if (!RecallPattern(net, p, kRefused, problem)) {
             cells.refuse(problem);
             return;
         }
@@ -364,7 +364,7 @@ bool fill(Cells& cells, core::PublicStuff& net, const ReportContext& context) {
 }
 
 bool writeTo(files::ReplacementFile& file, core::PublicStuff& net, const ReportContext& context,
-             std::string* error) {
+             std::string& error) {
     const std::string& target = file.targetPath();
     const std::size_t slash = target.rfind('/');
     std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
@@ -377,26 +377,26 @@ bool writeTo(files::ReplacementFile& file, core::PublicStuff& net, const ReportC
     options.use_zip64 = widest * tallest > kZip64Cells ? LXW_TRUE : LXW_FALSE;
     Book book(workbook_new_opt(file.temporaryPath().c_str(), &options), &lxw_workbook_free);
     if (!book) {
-        *error = std::string(kWhat) + " \"" + target + "\": " + files::SystemReason(ENOMEM) + ".";
+        error = std::string(kWhat) + " \"" + target + "\": " + files::SystemReason(ENOMEM) + ".";
         return false;
     }
     Cells cells(book.get(), context.progress,
                 "Saving the spreadsheet \"" + target + "\" was cancelled; the file is unchanged.");
     if (!fill(cells, net, context) || !cells.goOn()) {
-        *error = !cells.refusal().empty() ? cells.refusal()
-                                          : std::string(kWhat) + " \"" + target +
-                                                "\": " + reasonFor(cells.status(), 0) + ".";
+        error = !cells.refusal().empty() ? cells.refusal()
+                                         : std::string(kWhat) + " \"" + target +
+                                               "\": " + reasonFor(cells.status(), 0) + ".";
         return false;
     }
     errno = 0;
     const lxw_error closed = workbook_close(book.release());  // frees the workbook
     const int code = errno;
     if (closed != LXW_NO_ERROR) {
-        *error = std::string(kWhat) + " \"" + target + "\": " + reasonFor(closed, code) + ".";
+        error = std::string(kWhat) + " \"" + target + "\": " + reasonFor(closed, code) + ".";
         return false;
     }
     if (!cells.goOn()) {  // a cancel while the workbook was closed
-        *error = cells.refusal();
+        error = cells.refusal();
         return false;
     }
     return file.commit(error);
@@ -405,23 +405,22 @@ bool writeTo(files::ReplacementFile& file, core::PublicStuff& net, const ReportC
 }  // namespace
 
 bool WriteWorkbook(core::PublicStuff& net, const std::string& path, const ReportContext& context,
-                   std::string* error) {
-    std::string problem;
-    std::string* message = error != nullptr ? error : &problem;
+                   std::string& error) {
+    std::string& message = error;
     if (!net.NetworkMatchesProblem()) {
-        *message =
+        message =
             std::string(kRefused) + ": " + core::Describe(core::ArithStatus::BadArguments) + ".";
         return false;
     }
     if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
-        *message = std::string(kRefused) + ". " + untrained;
+        message = std::string(kRefused) + ". " + untrained;
         return false;
     }
     try {
         files::ReplacementFile file;
         return file.open(path, kWhat, message) && writeTo(file, net, context, message);
     } catch (const std::bad_alloc&) {
-        *message = std::string(kWhat) + " \"" + path + "\": " + files::SystemReason(ENOMEM) + ".";
+        message = std::string(kWhat) + " \"" + path + "\": " + files::SystemReason(ENOMEM) + ".";
         return false;
     }
 }

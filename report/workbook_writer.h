@@ -23,11 +23,11 @@ namespace report {
 // every 65,536 cells and once before the file replaces `path`, and returning false
 // cancels the workbook with a message saying so.
 //
-// Returns false, with a message naming the path and the reason in *error, when the file
+// Returns false, with a message naming the path and the reason in `error`, when the file
 // cannot be written, memory runs out, or a recall cannot be computed; `path` is untouched
 // and no temporary file is left then.
 [[nodiscard]] bool WriteWorkbook(core::PublicStuff& net, const std::string& path,
-                                 const ReportContext& context, std::string* error);
+                                 const ReportContext& context, std::string& error);
 
 // About how many number cells WriteWorkbook writes for `net`, the total its progress
 // counts towards.

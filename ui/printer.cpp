@@ -162,24 +162,24 @@ QStringList wrapPrintLine(const QString& line, const QFontMetricsF& metrics, dou
     return pieces;
 }
 
-bool SystemPrinter::print(const PrintJob& job, const QString& title, QString* error) {
+bool SystemPrinter::print(const PrintJob& job, const QString& title, QString& error) {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) {
-        *error = QStringLiteral("There is no printer to print on.");
+        error = QStringLiteral("There is no printer to print on.");
         return false;
     }
     QPrinter printer(info, QPrinter::HighResolution);
     printer.setDocName(title);
     QPainter painter;
     if (!painter.begin(&printer)) {
-        *error = QStringLiteral("The printer \"%1\" could not start the print job.")
-                     .arg(info.printerName());
+        error = QStringLiteral("The printer \"%1\" could not start the print job.")
+                    .arg(info.printerName());
         return false;
     }
     job.render(painter, printer);
     if (!painter.end() || printer.printerState() == QPrinter::Error) {
-        *error = QStringLiteral("The printer \"%1\" did not take the print job.")
-                     .arg(info.printerName());
+        error = QStringLiteral("The printer \"%1\" did not take the print job.")
+                    .arg(info.printerName());
         return false;
     }
     return true;
@@ -193,7 +193,7 @@ Printer& systemPrinter() {
 namespace {
 
 // The pages of `job` as PDF bytes.
-bool pdfBytes(const PrintJob& job, const QString& title, QByteArray* bytes, QString* error) {
+bool pdfBytes(const PrintJob& job, const QString& title, QByteArray* bytes, QString& error) {
     try {
         QBuffer pages(bytes);
         pages.open(QIODevice::WriteOnly);
@@ -202,14 +202,14 @@ bool pdfBytes(const PrintJob& job, const QString& title, QByteArray* bytes, QStr
         writer.setTitle(title);
         QPainter painter;
         if (!painter.begin(&writer)) {
-            *error = QStringLiteral("the pages could not be made");
+            error = QStringLiteral("the pages could not be made");
             return false;
         }
         job.render(painter, writer);
         painter.end();
         return true;
     } catch (const std::bad_alloc&) {
-        *error = QStringLiteral("there is not enough memory to make the pages");
+        error = QStringLiteral("there is not enough memory to make the pages");
         return false;
     }
 }
@@ -239,7 +239,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 }  // namespace
 
 QString writeNewPdf(const PrintJob& job, const QString& folder, const QString& baseName,
-                    const QString& title, QString* error) {
+                    const QString& title, QString& error) {
     QByteArray bytes;
     if (!pdfBytes(job, title, &bytes, error)) {
         return {};
@@ -254,19 +254,19 @@ QString writeNewPdf(const PrintJob& job, const QString& folder, const QString& b
             continue;
         }
         if (fd < 0) {
-            *error = QString::fromLocal8Bit(std::strerror(errno));
+            error = QString::fromLocal8Bit(std::strerror(errno));
             return {};
         }
         const bool written = writeAll(fd, bytes);
         const int code = errno;
         if (::close(fd) != 0 || !written) {
-            *error = QString::fromLocal8Bit(std::strerror(written ? errno : code));
+            error = QString::fromLocal8Bit(std::strerror(written ? errno : code));
             ::unlink(name.constData());
             return {};
         }
         return path;
     }
-    *error = QStringLiteral("no free file name was found");
+    error = QStringLiteral("no free file name was found");
     return {};
 }
 
@@ -283,7 +283,7 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
                      const QString& title, const QString& pdfFolder, const QString& pdfBaseName) {
     QString reason;
     try {
-        if (printer.print(job, title, &reason)) {
+        if (printer.print(job, title, reason)) {
             return;
         }
     } catch (const std::bad_alloc&) {
@@ -303,7 +303,7 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
         return;
     }
     QString error;
-    const QString written = writeNewPdf(job, folder, pdfBaseName, title, &error);
+    const QString written = writeNewPdf(job, folder, pdfBaseName, title, error);
     if (written.isEmpty()) {
         dialogs.messageBox(
             parent,

@@ -73,16 +73,16 @@ class Printer {
   public:
     virtual ~Printer() = default;
     // Sends `job` to the default printer as one document named `title`. Returns false, with
-    // a sentence saying why in *error, when there is no default printer or it does not take
+    // a sentence saying why in `error`, when there is no default printer or it does not take
     // the job. A job handed over to the print system is not followed further.
-    virtual bool print(const PrintJob& job, const QString& title, QString* error) = 0;
+    virtual bool print(const PrintJob& job, const QString& title, QString& error) = 0;
 };
 
 // Qt's print support. The default printer is looked up at every job, so one that was
 // removed or added while a page was open is seen.
 class SystemPrinter final : public Printer {
   public:
-    bool print(const PrintJob& job, const QString& title, QString* error) override;
+    bool print(const PrintJob& job, const QString& title, QString& error) override;
 };
 
 // The program's one system printer.
@@ -90,9 +90,9 @@ Printer& systemPrinter();
 
 // Writes the pages of `job` to a new PDF file: the first of the names freePdfPath() gives
 // that can be created, never following a link or replacing anything. Returns the path
-// written, or an empty string with the reason in *error (memory running out included).
+// written, or an empty string with the reason in `error` (memory running out included).
 QString writeNewPdf(const PrintJob& job, const QString& folder, const QString& baseName,
-                    const QString& title, QString* error);
+                    const QString& title, QString& error);
 
 // The absolute path `folder`/`baseName`.pdf, or, when that name is taken, the first of
 // `baseName`-2.pdf, `baseName`-3.pdf, ... that is not. A name is taken by any directory

@@ -163,7 +163,8 @@ std::string networkDifference(const PublicStuff& a, const PublicStuff& b, bool u
 const PublicStuff& baseline() {
     static const PublicStuff net = [] {
         PublicStuff made;
-        if (!files::LoadTrainingData(made, kBaseline, "baseline.net", nullptr)) {
+        std::string error;
+        if (!files::LoadTrainingData(made, kBaseline, "baseline.net", error)) {
             std::terminate();
         }
         made.TrainingFileName = "baseline.net";
@@ -334,7 +335,7 @@ void checkReport(PublicStuff& net) {
     const PublicStuff before = net;
     std::string report;
     std::string error;
-    const bool written = report::ReportText(net, all, context, &report, &error);
+    const bool written = report::ReportText(net, all, context, &report, error);
     requireEmpty(networkDifference(net, before, false), "the report changed the network");
     requireEmpty(problemDifference(net, before), "the report changed the problem");
     requireFinite(net, "report");
@@ -369,12 +370,12 @@ void train(PublicStuff& net, unsigned char choice) {
 void exercise(std::string_view bytes, Outcome& outcome) {
     PublicStuff fresh;
     std::string freshError;
-    outcome.loaded = files::LoadTrainingData(fresh, bytes, kName, &freshError);
+    outcome.loaded = files::LoadTrainingData(fresh, bytes, kName, freshError);
 
     const PublicStuff& base = baseline();
     PublicStuff used = base;
     std::string usedError;
-    const bool usedLoaded = files::LoadTrainingData(used, bytes, kName, &usedError);
+    const bool usedLoaded = files::LoadTrainingData(used, bytes, kName, usedError);
     require(usedLoaded == outcome.loaded, "loads into one network but not into another");
     requireEmpty(networkDifference(used, base), "a load changed more than the problem");
 

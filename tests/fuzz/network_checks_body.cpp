@@ -283,7 +283,7 @@ void exercise(std::string_view bytes, NetworkOutcome& outcome) {
         {}, [] { return std::string("d"); }, [] { return std::string("t"); }};
     std::string text;
     std::string error;
-    require(report::ReportText(net, all, context, &text, &error) || !error.empty(),
+    require(report::ReportText(net, all, context, &text, error) || !error.empty(),
             "a report failed without a message");
     outcome.trained = true;
 }

@@ -25,7 +25,7 @@ struct Program {
 
     explicit Program(const std::string& data) {
         std::string error;
-        if (!files::LoadTrainingData(net, data, "tiny.net", &error))
+        if (!files::LoadTrainingData(net, data, "tiny.net", error))
             qFatal("%s", error.c_str());
         net.TrainingFileName = "tiny.net";
         net.CreateUnitsAndWeights();

@@ -66,7 +66,7 @@ class TestBatchMatchesWindow : public QObject {
         ui::PageRuntime runtime(dialogs);
         pages::registerProgramPages(runtime, net);
         std::string error;
-        QVERIFY(files::LoadTrainingFile(net, trainingFile.toStdString(), &error));
+        QVERIFY(files::LoadTrainingFile(net, trainingFile.toStdString(), error));
         net.TrainingFileName = file.toStdString();
         net.FreshStart = 1;
         auto* setup = static_cast<pages::SetupPage*>(runtime.Show(ui::PageId::Setup));
@@ -127,7 +127,8 @@ class TestBatchMatchesWindow : public QObject {
             << QStringList{"%1", "--report", "%2/fifo"} << "not a regular file" << none << 1;
         QTest::newRow("overflow before the first epoch")
             << QStringList{"%2/v.net", "--report", "%2/r.txt"}
-            << "no report or workbook written: training stopped before the first epoch"
+            << "no report, workbook or network file written: training stopped before the first "
+               "epoch"
             << "v.net: Hebb rule, rate 0.1, training stopped before the first epoch, no total SSE"
             << 1;
     }

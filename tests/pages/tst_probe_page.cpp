@@ -95,7 +95,7 @@ struct Program {
     [[nodiscard]] bool load(const char* data, const QList<double>& weights,
                             const QString& name = QStringLiteral("example.net")) {
         std::string error;
-        if (!files::LoadTrainingData(net, data, name.toStdString(), &error)) {
+        if (!files::LoadTrainingData(net, data, name.toStdString(), error)) {
             qWarning("%s", error.c_str());
             return false;
         }
@@ -527,7 +527,7 @@ void TestProbePage::arithmeticFailureIsReportedAndChangesNothing() {
 
     // A file of other sizes loaded while the page is open: no advice about the rate.
     std::string error;
-    QVERIFY(files::LoadTrainingData(m_program->net, "1 0 2 1  1 1  1", "other.net", &error));
+    QVERIFY(files::LoadTrainingData(m_program->net, "1 0 2 1  1 1  1", "other.net", error));
     m_program->dialogs.answer(ui::Answer::Ok);
     probe(page, QStringLiteral("1"));
     QVERIFY2(m_program->dialogs.texts().last().startsWith("The network has not been trained on"),

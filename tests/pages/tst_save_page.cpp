@@ -55,7 +55,7 @@ struct Program {
 // a history whose sweep number needs a thousands separator.
 [[nodiscard]] bool train(core::PublicStuff& net) {
     std::string error;
-    if (!files::LoadTrainingData(net, "2 0 3 2 1 0 1 0 1 0 1 0 0 1", "pairs.net", &error)) {
+    if (!files::LoadTrainingData(net, "2 0 3 2 1 0 1 0 1 0 1 0 0 1", "pairs.net", error)) {
         return false;
     }
     net.TrainingFileName = "pairs.net";
@@ -526,7 +526,7 @@ void TestSavePage::checkedBoxesAreTheReportSections() {
 
     std::string expected;
     std::string error;
-    QVERIFY(report::ReportText(before, flags, fixedClock(), &expected, &error));
+    QVERIFY(report::ReportText(before, flags, fixedClock(), &expected, error));
     const QByteArray written = readFile(m_root + "/report.txt");
     QCOMPARE(withoutClock(written), QString::fromStdString(expected));
     if (flags == Flags{}) {
@@ -610,7 +610,7 @@ void TestSavePage::failedWriteIsReportedAndChangesNothing() {
     core::PublicStuff scratch = m_program->net;
     std::string expected;
     QVERIFY(!report::WriteReport(scratch, path.toStdString(), report::DefaultSections, fixedClock(),
-                                 &expected));
+                                 expected));
 
     m_program->dialogs.answer(ui::Answer::Ok);
     save(page);
@@ -636,7 +636,7 @@ void TestSavePage::cancelledSaveKeepsTheOldReport() {
         numbers += " 0.5";
     }
     std::string error;
-    QVERIFY(files::LoadTrainingData(net, numbers, "large.net", &error));
+    QVERIFY(files::LoadTrainingData(net, numbers, "large.net", error));
     net.CreateUnitsAndWeights();
     for (int j = 1; j <= 1500; ++j) {
         for (int i = 1; i <= 1500; ++i) {

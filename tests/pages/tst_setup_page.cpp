@@ -36,7 +36,7 @@ struct Program {
 
     explicit Program(const char* problem = "2 0 3 2  1 0 1  0 1 0  1 0  0 1") {
         std::string error;
-        if (!files::LoadTrainingData(net, problem, "tiny.net", &error))
+        if (!files::LoadTrainingData(net, problem, "tiny.net", error))
             qFatal("%s", error.c_str());
         net.TrainingFileName = "tiny.net";
         net.FreshStart = 1;
@@ -372,7 +372,7 @@ class TestSetupPage : public QObject {
 
         core::PublicStuff one;
         std::string error;
-        QVERIFY(files::LoadTrainingData(one, problem, "tiny.net", &error));
+        QVERIFY(files::LoadTrainingData(one, problem, "tiny.net", error));
         one.CreateUnitsAndWeights();
         one.FreshStart = 1;
         one.LearningRule = program.net.LearningRule;

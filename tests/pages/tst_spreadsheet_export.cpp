@@ -29,7 +29,7 @@ void TestSpreadsheetExport::exportFlow() {
     QTemporaryDir dir;
     core::PublicStuff net;
     std::string error;
-    QVERIFY(files::LoadTrainingFile(net, DAM_EXAMPLES "/tiny.net", &error));
+    QVERIFY(files::LoadTrainingFile(net, DAM_EXAMPLES "/tiny.net", error));
     net.CreateUnitsAndWeights();
     net.TrainedOnProblem = true;  // zero weights stand for a run on it
     net.TrainingFileName = "tiny.net";

@@ -347,7 +347,7 @@ void TestStartPage::failedLoadChangesNothing() {
     }
     core::PublicStuff scratch;
     std::string expected;
-    QVERIFY(!files::LoadTrainingFile(scratch, path.toStdString(), &expected));
+    QVERIFY(!files::LoadTrainingFile(scratch, path.toStdString(), expected));
 
     m_program->dialogs.answer(ui::Answer::Ok);
     QVERIFY(load(page, badFile));

@@ -20,11 +20,11 @@ class ScriptedPrinter final : public ui::Printer {
     const QList<ui::PrintJob>& jobs() const { return m_jobs; }
     const QStringList& titles() const { return m_titles; }
 
-    bool print(const ui::PrintJob& job, const QString& title, QString* error) override {
+    bool print(const ui::PrintJob& job, const QString& title, QString& error) override {
         m_jobs.append(job);
         m_titles.append(title);
         if (!m_refusal.isEmpty()) {
-            *error = m_refusal;
+            error = m_refusal;
             return false;
         }
         return true;

@@ -72,7 +72,7 @@ core::PublicStuff makeProblem(Kind kind, unsigned seed) {
     }
     core::PublicStuff net;
     std::string error;
-    EXPECT_TRUE(files::LoadTrainingData(net, text, "random.net", &error)) << error;
+    EXPECT_TRUE(files::LoadTrainingData(net, text, "random.net", error)) << error;
     net.CreateUnitsAndWeights();
     return net;
 }
@@ -160,7 +160,7 @@ TEST(Analysis, SmallExamplesWorkedByHand) {
     // tiny.net: orthogonal patterns of lengths sqrt 2 and 1, targets (1,0) and (0,1).
     core::PublicStuff tiny;
     std::string error;
-    ASSERT_TRUE(files::LoadTrainingFile(tiny, DAM_EXAMPLES "/tiny.net", &error)) << error;
+    ASSERT_TRUE(files::LoadTrainingFile(tiny, DAM_EXAMPLES "/tiny.net", error)) << error;
     tiny.CreateUnitsAndWeights();
     const analysis::Analysis a = analysis::analyse(tiny, analysis::Rule::Hebb, 0.1);
     EXPECT_EQ(a.hebb.bestEpoch, 6);
@@ -175,7 +175,7 @@ TEST(Analysis, SmallExamplesWorkedByHand) {
     // dependent.net: the third pattern is the sum of the others but its target is zero;
     // least squares leaves 1/3 per output.
     core::PublicStuff dependent;
-    ASSERT_TRUE(files::LoadTrainingFile(dependent, DAM_EXAMPLES "/dependent.net", &error)) << error;
+    ASSERT_TRUE(files::LoadTrainingFile(dependent, DAM_EXAMPLES "/dependent.net", error)) << error;
     dependent.CreateUnitsAndWeights();
     const analysis::Analysis b = analysis::analyse(dependent, analysis::Rule::Delta, 1.2);
     EXPECT_NEAR(*b.prepared.lowestRecallSSE, 2.0 / 3.0, 1e-12);

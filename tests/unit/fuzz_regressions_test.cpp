@@ -80,7 +80,8 @@ TEST(FuzzRegressions, EveryExampleLoadsAndTheSmallOnesTrain) {
         EXPECT_EQ(outcome.violation, "");
         ASSERT_TRUE(outcome.loaded);
         core::PublicStuff net;
-        ASSERT_TRUE(files::LoadTrainingData(net, bytes, "example.net", nullptr));
+        std::string error;
+        ASSERT_TRUE(files::LoadTrainingData(net, bytes, "example.net", error)) << error;
         const long long size =
             static_cast<long long>(net.NumInputs) * net.NumOutputs * net.NumPatterns;
         EXPECT_EQ(outcome.trained, size <= fuzzbody::TrainLimit);
@@ -91,7 +92,8 @@ TEST(FuzzRegressions, EveryExampleLoadsAndTheSmallOnesTrain) {
 // The finiteness check the fuzzer relies on does find what it looks for.
 TEST(FuzzRegressions, FirstNonFiniteFindsEachKindOfValue) {
     core::PublicStuff net;
-    ASSERT_TRUE(files::LoadTrainingData(net, "2 0 3 1 1 2 3 4 5", "check.net", nullptr));
+    std::string error;
+    ASSERT_TRUE(files::LoadTrainingData(net, "2 0 3 1 1 2 3 4 5", "check.net", error)) << error;
     net.CreateUnitsAndWeights();
     EXPECT_EQ(fuzzbody::firstNonFinite(net), "");
 

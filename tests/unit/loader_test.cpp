@@ -92,7 +92,7 @@ TEST_F(LoaderTest, LayoutsLoadIdentically) {
     };
     PublicStuff first;
     std::string error;
-    ASSERT_TRUE(files::LoadTrainingFile(first, write("a.net", layouts[0]), &error)) << error;
+    ASSERT_TRUE(files::LoadTrainingFile(first, write("a.net", layouts[0]), error)) << error;
     EXPECT_EQ(first.NumOutputs, 2);
     EXPECT_EQ(first.SecondHeaderValue, 7);
     EXPECT_EQ(first.NumInputs, 3);
@@ -105,7 +105,7 @@ TEST_F(LoaderTest, LayoutsLoadIdentically) {
     for (std::size_t k = 1; k < layouts.size(); ++k) {
         SCOPED_TRACE(k);
         PublicStuff other;
-        ASSERT_TRUE(files::LoadTrainingData(other, layouts[k], "x.net", &error)) << error;
+        ASSERT_TRUE(files::LoadTrainingData(other, layouts[k], "x.net", error)) << error;
         expectSameProblem(first, other);
     }
 }
@@ -115,14 +115,14 @@ TEST_F(LoaderTest, ReadsInputsFirstThenOutputs) {
     std::string error;
     // 1 output, 4 inputs, 3 patterns: 12 inputs, then 3 desired outputs.
     ASSERT_TRUE(files::LoadTrainingData(net, "1 0 4 3  1 2 3 4  5 6 7 8  9 10 11 12  -1 -2 -3",
-                                        "x.net", &error));
+                                        "x.net", error));
     EXPECT_EQ(net.InputPatterns(4, 1), 4);
     EXPECT_EQ(net.InputPatterns(1, 3), 9);
     EXPECT_EQ(net.DesiredOutputs(1, 1), -1);
     EXPECT_EQ(net.DesiredOutputs(1, 3), -3);
     // Numbers keep their exact values; a tiny one underflows to zero.
     ASSERT_TRUE(
-        files::LoadTrainingData(net, "1 0 1 2  2.50E+02 1e-3 -1e-400 4.9e-324", "x.net", &error));
+        files::LoadTrainingData(net, "1 0 1 2  2.50E+02 1e-3 -1e-400 4.9e-324", "x.net", error));
     EXPECT_EQ(net.InputPatterns(1, 1), 250.0);
     EXPECT_EQ(net.InputPatterns(1, 2), 0.001);
     EXPECT_EQ(net.DesiredOutputs(1, 1), 0.0);
@@ -134,10 +134,10 @@ TEST_F(LoaderTest, SecondFileReplacesTheFirstCompletely) {
     PublicStuff net;
     std::string error;
     ASSERT_TRUE(files::LoadTrainingData(net, "3 0 3 3 1 2 3 4 5 6 7 8 9 9 8 7 6 5 4 3 2 1", "a.net",
-                                        &error));
+                                        error));
     net.LearningRate = 0.5;
     net.SweepCount = 12;
-    ASSERT_TRUE(files::LoadTrainingData(net, "1 0 1 1 5 6", "b.net", &error));
+    ASSERT_TRUE(files::LoadTrainingData(net, "1 0 1 1 5 6", "b.net", error));
     EXPECT_EQ(net.NumOutputs, 1);
     EXPECT_EQ(net.NumPatterns, 1);
     EXPECT_EQ(net.InputPatterns.units(), 1);
@@ -202,12 +202,12 @@ TEST_F(LoaderTest, BadContentsAreRefusedWithThePlaceAndNothingChanges) {
     };
     PublicStuff net;
     std::string error;
-    ASSERT_TRUE(files::LoadTrainingData(net, "1 42 2 1 0.5 -0.5 3", "good.net", &error));
+    ASSERT_TRUE(files::LoadTrainingData(net, "1 42 2 1 0.5 -0.5 3", "good.net", error));
     const PublicStuff before = net;
     for (const BadFile& bad : cases) {
         SCOPED_TRACE(bad.name);
         error.clear();
-        EXPECT_FALSE(files::LoadTrainingData(net, bad.bytes, "bad.net", &error));
+        EXPECT_FALSE(files::LoadTrainingData(net, bad.bytes, "bad.net", error));
         EXPECT_EQ(error.rfind("The training file \"bad.net\" ", 0), 0u) << error;
         EXPECT_NE(error.find(bad.message), std::string::npos) << error;
         expectSameProblem(net, before);
@@ -220,7 +220,7 @@ TEST_F(LoaderTest, HugeClaimsInATinyFileFailAtOnce) {
     const std::string path = write("claims.net", "32767 0 32767 32767 1 2 3 4 5\n");
     ASSERT_LT(fs::file_size(path), 31u);
     g_largestAllocation = 0;
-    EXPECT_FALSE(files::LoadTrainingFile(net, path, &error));
+    EXPECT_FALSE(files::LoadTrainingFile(net, path, error));
     EXPECT_LT(g_largestAllocation.load(), 4096u);
     EXPECT_NE(error.find("ends early: the input patterns should hold 1073676289 numbers "
                          "(32767 patterns of 32767 input units), but only 5 were found."),
@@ -234,18 +234,18 @@ TEST_F(LoaderTest, FilesThatCannotBeReadGiveTheSystemsReason) {
     PublicStuff net;
     std::string error;
     const std::string missing = (m_dir / "missing.net").string();
-    EXPECT_FALSE(files::LoadTrainingFile(net, missing, &error));
+    EXPECT_FALSE(files::LoadTrainingFile(net, missing, error));
     EXPECT_EQ(error,
               "Cannot open the training file \"" + missing + "\": No such file or directory.");
 
     fs::create_directory(m_dir / "folder.net");
-    EXPECT_FALSE(files::LoadTrainingFile(net, (m_dir / "folder.net").string(), &error));
+    EXPECT_FALSE(files::LoadTrainingFile(net, (m_dir / "folder.net").string(), error));
     EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
 
     const std::string locked = write("locked.net", "1 0 1 1 1 1");
     ::chmod(locked.c_str(), 0);
     if (::geteuid() != 0) {  // root reads anything
-        EXPECT_FALSE(files::LoadTrainingFile(net, locked, &error));
+        EXPECT_FALSE(files::LoadTrainingFile(net, locked, error));
         EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
     }
     EXPECT_EQ(net.NumPatterns, 0);
@@ -260,7 +260,7 @@ TEST_F(LoaderTest, ReadsAFileOfManyChunks) {
         text += std::to_string(-p) + "\n";
     PublicStuff net;
     std::string error;
-    ASSERT_TRUE(files::LoadTrainingFile(net, write("chunks.net", text), &error)) << error;
+    ASSERT_TRUE(files::LoadTrainingFile(net, write("chunks.net", text), error)) << error;
     EXPECT_EQ(net.InputPatterns(1, 20000), 20000.25);
     EXPECT_EQ(net.DesiredOutputs(1, 12345), -12345);
 }
@@ -278,7 +278,7 @@ TEST_F(LoaderTest, FifoAndLinkToItAreRefusedAtOnce) {
     for (const fs::path& path : paths) {
         PublicStuff net;
         std::string error;
-        EXPECT_FALSE(files::LoadTrainingFile(net, path.string(), &error));
+        EXPECT_FALSE(files::LoadTrainingFile(net, path.string(), error));
         EXPECT_EQ(error, "The training file \"" + path.string() +
                              "\" is not a regular file (a device, FIFO or socket, or a link to "
                              "one), so it is not read. Choose a training file (.net).");
@@ -298,7 +298,7 @@ TEST_F(LoaderTest, ReadingStopsAtTheAnnouncedCounts) {
         ASSERT_EQ(::truncate(path.c_str(), off_t{3} << 30), 0);
         PublicStuff net;
         std::string error;
-        EXPECT_EQ(files::LoadTrainingFile(net, path, &error), c.loads) << error;
+        EXPECT_EQ(files::LoadTrainingFile(net, path, error), c.loads) << error;
         if (c.loads) {
             EXPECT_EQ(net.DesiredOutputs(1, 1), -2.0);
         } else {
@@ -320,7 +320,7 @@ TEST(ShippedExamples, EveryExampleLoads) {
         SCOPED_TRACE(entry.path().string());
         core::PublicStuff net;
         std::string error;
-        EXPECT_TRUE(files::LoadTrainingFile(net, entry.path().string(), &error)) << error;
+        EXPECT_TRUE(files::LoadTrainingFile(net, entry.path().string(), error)) << error;
         ++loaded;
     }
     EXPECT_GE(loaded, 6);
@@ -372,7 +372,7 @@ TEST(LoaderNumbers, EveryValueEqualsTheStandardConversion) {
         text += "0\n";
     core::PublicStuff net;
     std::string error;
-    ASSERT_TRUE(files::LoadTrainingData(net, text, "numbers.net", &error)) << error;
+    ASSERT_TRUE(files::LoadTrainingData(net, text, "numbers.net", error)) << error;
     for (std::size_t k = 0; k < fields.size(); ++k) {
         const std::string& field = fields[k];
         const char* first = field.data() + (field[0] == '+' ? 1 : 0);

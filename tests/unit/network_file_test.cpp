@@ -44,7 +44,7 @@ PublicStuff trained(int outputs, int inputs, int patterns, const char* rule, int
     }
     PublicStuff net;
     std::string error;
-    EXPECT_TRUE(files::LoadTrainingData(net, text, "made.net", &error)) << error;
+    EXPECT_TRUE(files::LoadTrainingData(net, text, "made.net", error)) << error;
     net.TrainingFileName = "made.net";
     net.FreshStart = 1;
     net.CreateUnitsAndWeights();

@@ -68,7 +68,7 @@ SectionFlags sections(std::initializer_list<int> on) {
 
 void loadProblem(PublicStuff& net, std::string_view numbers, const std::string& name) {
     std::string error;
-    ASSERT_TRUE(files::LoadTrainingData(net, numbers, name, &error)) << error;
+    ASSERT_TRUE(files::LoadTrainingData(net, numbers, name, error)) << error;
     net.TrainingFileName = name;
     net.CreateUnitsAndWeights();
     net.TrainedOnProblem = true;
@@ -140,7 +140,7 @@ std::string reportOf(PublicStuff& net, const SectionFlags& flags,
                      const report::ReportContext& context = usContext()) {
     std::string text;
     std::string error;
-    EXPECT_TRUE(report::ReportText(net, flags, context, &text, &error)) << error;
+    EXPECT_TRUE(report::ReportText(net, flags, context, &text, error)) << error;
     return text;
 }
 
@@ -533,7 +533,7 @@ TEST(ReportTextTest, RecallOverflowProducesNothing) {
         makeOverflowAtLastPattern(net);
         std::string text = "before";
         std::string error;
-        EXPECT_FALSE(report::ReportText(net, flags, usContext(), &text, &error));
+        EXPECT_FALSE(report::ReportText(net, flags, usContext(), &text, error));
         EXPECT_FALSE(error.empty());
         EXPECT_TRUE(text.empty() || text == "before") << text;
     }
@@ -560,7 +560,7 @@ TEST(ReportTextTest, RunningOutOfMemoryIsAMessage) {
     std::string numbers = "600 0 600 1";
     for (int k = 0; k < 1200; ++k)
         numbers += " 1";
-    ASSERT_TRUE(files::LoadTrainingData(net, numbers, "big.net", &error)) << error;
+    ASSERT_TRUE(files::LoadTrainingData(net, numbers, "big.net", error)) << error;
     net.CreateUnitsAndWeights();
     net.TrainedOnProblem = true;
     const int status = inChild([&] {
@@ -570,7 +570,7 @@ TEST(ReportTextTest, RunningOutOfMemoryIsAMessage) {
         const ::rlimit small{limit, limit};
         std::string text;
         return ::setrlimit(RLIMIT_AS, &small) == 0 &&
-                       !report::ReportText(net, sections({4}), usContext(), &text, &error) &&
+                       !report::ReportText(net, sections({4}), usContext(), &text, error) &&
                        error.find("not enough memory") != npos
                    ? 0
                    : 1;
@@ -601,7 +601,7 @@ TEST(ReportTextTest, RecallsOnThreadsMatchOneThread) {
             }
             report::ReportContext context = usContext();
             context.threads = k == 0 ? 1 : 3;
-            EXPECT_EQ(report::ReportText(nets[k], sections({2, 3}), context, &texts[k], &errors[k]),
+            EXPECT_EQ(report::ReportText(nets[k], sections({2, 3}), context, &texts[k], errors[k]),
                       !overflow);
         }
         EXPECT_TRUE(texts[0] == texts[1]);
@@ -642,7 +642,7 @@ TEST(ReportTextTest, RefusesCountsOutsideTheSixteenBitRange) {
         c.change(net);
         std::string text;
         std::string error;
-        EXPECT_FALSE(report::ReportText(net, report::DefaultSections, usContext(), &text, &error));
+        EXPECT_FALSE(report::ReportText(net, report::DefaultSections, usContext(), &text, error));
         EXPECT_FALSE(error.empty());
     }
 }
@@ -666,7 +666,7 @@ class WriteReportTest : public testing::Test {
         fs::remove_all(m_dir, ec);
     }
 
-    bool write(const fs::path& path, std::string* error,
+    bool write(const fs::path& path, std::string& error,
                const SectionFlags& flags = sections({1, 4})) {
         return report::WriteReport(m_net, path.string(), flags, usContext(), error);
     }
@@ -692,7 +692,7 @@ void expectNamesPathAndReason(const std::string& error, const fs::path& path, in
 TEST_F(WriteReportTest, WritesTheReportBytes) {
     const fs::path path = m_dir / "pairs.txt";
     std::string error;
-    ASSERT_TRUE(write(path, &error)) << error;
+    ASSERT_TRUE(write(path, error)) << error;
     EXPECT_EQ(readBytes(path), expectedReport("pairs_general_weights.txt"));
     EXPECT_EQ(entries(), std::set<std::string>{"pairs.txt"});
 }
@@ -701,7 +701,7 @@ TEST_F(WriteReportTest, ReplacesALongerFileWhole) {
     const fs::path path = m_dir / "pairs.txt";
     writeBytes(path, std::string(10000, 'x') + "end of an earlier report\r\r\n");
     std::string error;
-    ASSERT_TRUE(write(path, &error)) << error;
+    ASSERT_TRUE(write(path, error)) << error;
     EXPECT_EQ(readBytes(path), expectedReport("pairs_general_weights.txt"));
     EXPECT_EQ(entries(), std::set<std::string>{"pairs.txt"});
 }
@@ -710,7 +710,7 @@ TEST_F(WriteReportTest, WritesToAPathWithoutFolder) {
     const fs::path before = fs::current_path();
     fs::current_path(m_dir);
     std::string error;
-    const bool ok = write("relative.txt", &error);
+    const bool ok = write("relative.txt", error);
     fs::current_path(before);
     ASSERT_TRUE(ok) << error;
     EXPECT_EQ(readBytes(m_dir / "relative.txt"), expectedReport("pairs_general_weights.txt"));
@@ -724,7 +724,7 @@ TEST_F(WriteReportTest, NewFileGetsTheUsualPermissions) {
     ::umask(mask);
     const fs::path path = m_dir / "pairs.txt";
     std::string error;
-    ASSERT_TRUE(write(path, &error)) << error;
+    ASSERT_TRUE(write(path, error)) << error;
     struct ::stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777u, 0666u & ~mask);
@@ -733,7 +733,7 @@ TEST_F(WriteReportTest, NewFileGetsTheUsualPermissions) {
 TEST_F(WriteReportTest, MissingFolderFails) {
     const fs::path path = m_dir / "missing" / "pairs.txt";
     std::string error;
-    EXPECT_FALSE(write(path, &error));
+    EXPECT_FALSE(write(path, error));
     expectNamesPathAndReason(error, path, ENOENT);
     EXPECT_TRUE(entries().empty());
 }
@@ -742,7 +742,7 @@ TEST_F(WriteReportTest, FolderPartThatIsAFileFails) {
     writeBytes(m_dir / "plain.txt", "keep me");
     const fs::path path = m_dir / "plain.txt" / "pairs.txt";
     std::string error;
-    EXPECT_FALSE(write(path, &error));
+    EXPECT_FALSE(write(path, error));
     expectNamesPathAndReason(error, path, ENOTDIR);
     EXPECT_EQ(readBytes(m_dir / "plain.txt"), "keep me");
     EXPECT_EQ(entries(), std::set<std::string>{"plain.txt"});
@@ -753,7 +753,7 @@ TEST_F(WriteReportTest, FolderAtTheTargetIsLeftAlone) {
     const fs::path path = m_dir / "pairs.txt";
     fs::create_directory(path);
     std::string error;
-    EXPECT_FALSE(write(path, &error));
+    EXPECT_FALSE(write(path, error));
     expectNamesPathAndReason(error, path, EISDIR);
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_TRUE(fs::is_empty(path));
@@ -778,7 +778,7 @@ TEST_F(WriteReportTest, FullDiskKeepsTheEarlierReport) {
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
 
     std::string error;
-    const bool ok = write(path, &error);
+    const bool ok = write(path, error);
 
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
     ASSERT_EQ(::sigaction(SIGXFSZ, &previous, nullptr), 0);
@@ -795,7 +795,7 @@ TEST_F(WriteReportTest, ReadOnlyFolderFails) {
     writeBytes(path, "earlier");
     fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
     std::string error;
-    EXPECT_FALSE(write(path, &error));
+    EXPECT_FALSE(write(path, error));
     fs::permissions(m_dir, fs::perms::owner_all);
     expectNamesPathAndReason(error, path, EACCES);
     EXPECT_EQ(readBytes(path), "earlier");
@@ -809,7 +809,7 @@ TEST_F(WriteReportTest, RecallOverflowLeavesTheTargetAlone) {
     m_net.Weights.setWeight(1, 2, 1e300);
     m_net.InputPatterns(2, 2) = 1e10;
     std::string error;
-    EXPECT_FALSE(write(path, &error, sections({1, 2, 4})));
+    EXPECT_FALSE(write(path, error, sections({1, 2, 4})));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(readBytes(path), "earlier");
     EXPECT_EQ(entries(), std::set<std::string>{"pairs.txt"});
@@ -831,7 +831,7 @@ TEST_F(WriteReportTest, SpecialTargetsAreRefusedAndLeftAlone) {
     for (const auto& [name, said] : cases) {
         SCOPED_TRACE(name);
         std::string error;
-        EXPECT_FALSE(write(m_dir / name, &error));
+        EXPECT_FALSE(write(m_dir / name, error));
         EXPECT_NE(error.find("\"" + (m_dir / name).string() + "\""), npos) << error;
         EXPECT_NE(error.find(said), npos) << error;
     }
@@ -849,7 +849,7 @@ TEST_F(WriteReportTest, LinkToAReportIsWrittenThrough) {
     writeBytes(m_dir / "reports" / "old.txt", "earlier");
     fs::create_symlink("reports/old.txt", m_dir / "link.txt");
     std::string error;
-    ASSERT_TRUE(write(m_dir / "link.txt", &error)) << error;
+    ASSERT_TRUE(write(m_dir / "link.txt", error)) << error;
     EXPECT_TRUE(fs::is_symlink(m_dir / "link.txt"));
     EXPECT_EQ(readBytes(m_dir / "reports" / "old.txt"),
               expectedReport("pairs_general_weights.txt"));
@@ -862,7 +862,7 @@ TEST_F(WriteReportTest, ProtectedReportIsLeftAlone) {
     writeBytes(path, "earlier");
     ::chmod(path.c_str(), 0444);
     std::string error;
-    EXPECT_FALSE(write(path, &error));
+    EXPECT_FALSE(write(path, error));
     EXPECT_NE(error.find("its owner has protected it against writing"), npos) << error;
     EXPECT_EQ(readBytes(path), "earlier");
     EXPECT_EQ(entries(), std::set<std::string>{"kept.txt"});
@@ -877,7 +877,7 @@ TEST_F(WriteReportTest, ReplacedReportKeepsOwnerAndPlainPermissions) {
     }
     ASSERT_EQ(::chmod(path.c_str(), 07755), 0);
     std::string error;
-    ASSERT_TRUE(write(path, &error)) << error;
+    ASSERT_TRUE(write(path, error)) << error;
     struct ::stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777u, 0755u);  // no setuid, setgid or sticky bit
@@ -890,7 +890,7 @@ TEST_F(WriteReportTest, ReplacedReportKeepsOwnerAndPlainPermissions) {
 TEST_F(WriteReportTest, NamesUpToTheFileSystemsLimitWork) {
     const std::string name = std::string(246, 'r') + ".txt";
     std::string error;
-    ASSERT_TRUE(write(m_dir / name, &error)) << error;
+    ASSERT_TRUE(write(m_dir / name, error)) << error;
     EXPECT_EQ(entries(), std::set<std::string>{name});
 }
 
@@ -899,7 +899,7 @@ TEST_F(WriteReportTest, OtherHardLinksKeepTheOldText) {
     writeBytes(m_dir / "pairs.txt", "earlier");
     fs::create_hard_link(m_dir / "pairs.txt", m_dir / "other.txt");
     std::string error;
-    ASSERT_TRUE(write(m_dir / "pairs.txt", &error)) << error;
+    ASSERT_TRUE(write(m_dir / "pairs.txt", error)) << error;
     EXPECT_EQ(readBytes(m_dir / "pairs.txt"), expectedReport("pairs_general_weights.txt"));
     EXPECT_EQ(readBytes(m_dir / "other.txt"), "earlier");
 }
@@ -911,7 +911,7 @@ TEST_F(WriteReportTest, SignalRemovesTheTemporaryFile) {
         files::RemoveTemporaryFileOnSignal();
         files::ReplacementFile file;
         std::string error;
-        if (file.open((m_dir / "pairs.txt").string(), "Cannot write", &error))
+        if (file.open((m_dir / "pairs.txt").string(), "Cannot write", error))
             ::raise(SIGTERM);
         return 3;
     });
@@ -945,7 +945,7 @@ TEST_F(WriteReportTest, LargeReportStreamsInBoundedMemory) {
         std::string error;
         return ::setrlimit(RLIMIT_AS, &small) == 0 &&
                        report::WriteReport(net, path.string(), sections({4, 0, 5}), oneThread,
-                                           &error)
+                                           error)
                    ? 0
                    : 1;
     });
@@ -954,7 +954,7 @@ TEST_F(WriteReportTest, LargeReportStreamsInBoundedMemory) {
     threeThreads.threads = 3;
     std::string text;
     std::string error;
-    ASSERT_TRUE(report::ReportText(net, sections({4, 0, 5}), threeThreads, &text, &error)) << error;
+    ASSERT_TRUE(report::ReportText(net, sections({4, 0, 5}), threeThreads, &text, error)) << error;
     EXPECT_GT(text.size(), std::size_t{24} << 20);
     EXPECT_TRUE(readBytes(path) == text);
     EXPECT_NE(text.find("INP 1800\t+919.66\t"), npos);

@@ -30,7 +30,7 @@ struct Recorder : training::RunObserver {
 PublicStuff load(const char* text = "2 0 3 2  1 0 1  0 1 0  1 0  0 1") {
     PublicStuff net;
     std::string error;
-    EXPECT_TRUE(files::LoadTrainingData(net, text, "tiny.net", &error)) << error;
+    EXPECT_TRUE(files::LoadTrainingData(net, text, "tiny.net", error)) << error;
     net.CreateUnitsAndWeights();
     net.TrainingFileName = "tiny.net";
     net.LearningRule = "Hebb";

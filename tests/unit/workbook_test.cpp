@@ -88,7 +88,7 @@ class WorkbookTest : public testing::Test {
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
         std::string error;
-        ASSERT_TRUE(files::LoadTrainingFile(m_net, DAM_EXAMPLES "/tiny.net", &error)) << error;
+        ASSERT_TRUE(files::LoadTrainingFile(m_net, DAM_EXAMPLES "/tiny.net", error)) << error;
         m_net.TrainingFileName = "tiny.net";
         m_net.CreateUnitsAndWeights();
         m_net.LearningRule = "Delta";
@@ -101,7 +101,7 @@ class WorkbookTest : public testing::Test {
         ASSERT_TRUE(training::RunTraining(m_net, {true, true}, quiet).message.empty());
     }
     void TearDown() override { fs::remove_all(m_dir); }
-    bool write(const fs::path& path, std::string* error) {
+    bool write(const fs::path& path, std::string& error) {
         const report::ReportContext context{{".", ","},
                                             [] { return std::string("3/4/2002"); },
                                             [] { return std::string("10:15:00 AM"); }};
@@ -114,7 +114,7 @@ class WorkbookTest : public testing::Test {
 
 TEST_F(WorkbookTest, EverySheetHoldsTheNetworksValues) {
     std::string error;
-    ASSERT_TRUE(write(m_dir / "tiny.xlsx", &error)) << error;
+    ASSERT_TRUE(write(m_dir / "tiny.xlsx", error)) << error;
     const Read r = readBack(m_dir / "tiny.xlsx");
     EXPECT_EQ(r.at("sheets"),
               "Training|SSE By Sweeps|Weights|Input Patterns|Desired Outputs|"
@@ -194,7 +194,7 @@ TEST_F(WorkbookTest, WideMatricesContinueOnNumberedSheets) {
         m_net.InputPatterns(i, 1) = 1.0 / i;
     }
     std::string error;
-    ASSERT_TRUE(write(m_dir / "wide.xlsx", &error)) << error;
+    ASSERT_TRUE(write(m_dir / "wide.xlsx", error)) << error;
     const Read r = readBack(m_dir / "wide.xlsx");
     EXPECT_EQ(r.at("sheets"),
               "Training|SSE By Sweeps|Weights|Weights (2)|Input Patterns|"
@@ -225,7 +225,7 @@ TEST_F(WorkbookTest, FailuresLeaveTheFolderAsItWas) {
     const auto refused = [&](const fs::path& target, int reason, std::function<void()> around) {
         std::string error;
         around();
-        const bool ok = write(target, &error);
+        const bool ok = write(target, error);
         around();
         EXPECT_FALSE(ok);
         EXPECT_NE(error.find(target.string() + "\": " + std::strerror(reason)), std::string::npos)
@@ -252,13 +252,13 @@ TEST_F(WorkbookTest, FailuresLeaveTheFolderAsItWas) {
                                      [] { return std::string("10:15:00 AM"); }};
     cancelling.progress = [](long long cells) { return cells == 0; };
     std::string cancelled;
-    EXPECT_FALSE(report::WriteWorkbook(m_net, path.string(), cancelling, &cancelled));
+    EXPECT_FALSE(report::WriteWorkbook(m_net, path.string(), cancelling, cancelled));
     EXPECT_NE(cancelled.find(path.string() + "\" was cancelled"), std::string::npos) << cancelled;
     // Pattern 2 drives output 1 beyond the double range.
     m_net.Weights.setWeight(1, 2, 1e300);
     m_net.InputPatterns(2, 2) = 1e10;
     std::string error;
-    EXPECT_FALSE(write(path, &error));
+    EXPECT_FALSE(write(path, error));
     EXPECT_NE(error.find("recalling pattern 2 failed"), std::string::npos) << error;
 
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), {}), 2);
