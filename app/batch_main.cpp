@@ -29,6 +29,7 @@
 #include "core/network_state.h"
 #include "files/loader.h"
 #include "files/network_file.h"
+#include "files/path_names.h"
 #include "files/replacement_file.h"
 #include "report/report_writer.h"
 #include "report/workbook_writer.h"
@@ -178,9 +179,7 @@ int prepareNetwork(core::PublicStuff& net, app::Options& options) {
         std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
         return 1;
     }
-    const std::size_t slash = options.file.rfind('/');
-    net.TrainingFileName =
-        slash == std::string::npos ? options.file : options.file.substr(slash + 1);
+    net.TrainingFileName = files::FileNameOf(options.file);
     net.FreshStart = 1;
     try {
         net.CreateUnitsAndWeights();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "files/network_file_checks.h"
+#include "files/path_names.h"
 
 #ifndef DAM_PROGRAM_VERSION
 #define DAM_PROGRAM_VERSION "unknown"
@@ -559,14 +560,6 @@ std::string readValues(hid_t file, core::PublicStuff& net, Mover& mover) {
     return "";
 }
 
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string& error,
                  NetworkFileProgress* progress) {
     const std::string name = "The network file " + quoted(path) + " ";
@@ -649,7 +642,7 @@ bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string
         }
         return fail(name + problem);
     }
-    built.TrainingFolder = folderOf(path);
+    built.TrainingFolder = FolderOf(path);
     built.ReportFileName = std::move(opened.ReportFileName);
     opened = std::move(built);
     return true;

@@ -14,6 +14,8 @@
 #include <memory>
 #include <utility>
 
+#include "files/path_names.h"
+
 namespace files {
 
 namespace {
@@ -92,16 +94,6 @@ unsigned readCreationMask() {
     const mode_t mask = ::umask(022);
     ::umask(mask);
     return mask & 0777;
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
-
-std::string nameOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // ".NAME.XXXXXX" when that fits the folder's limit on names, else the name's own length:
@@ -239,7 +231,10 @@ bool ReplacementFile::open(const std::string& target, std::string_view what, std
     if (!checkTarget(error)) {
         return false;
     }
-    std::string temporary = temporaryPattern(folderOf(m_final), nameOf(m_final));
+    const std::string name = FileNameOf(m_final);
+    // The folder with its slash, or "" for a name alone.
+    const std::string folder = m_final.substr(0, m_final.size() - name.size());
+    std::string temporary = temporaryPattern(folder, name);
     const SignalsHeld held;
     m_fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (m_fd < 0) {
@@ -248,6 +243,15 @@ bool ReplacementFile::open(const std::string& target, std::string_view what, std
     m_temporary = std::move(temporary);
     rememberPending(m_temporary);
     return true;
+}
+
+bool ReplacementFile::CheckTarget(const std::string& target, std::string_view what,
+                                  std::string& error) {
+    ReplacementFile probe;
+    probe.m_target = target;
+    probe.m_what = std::string(what);
+    return target.empty() ? probe.refuse("no file name was given.", error)
+                          : probe.checkTarget(error);
 }
 
 bool ReplacementFile::write(std::string_view bytes, std::string& error) {

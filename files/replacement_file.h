@@ -40,6 +40,11 @@ class ReplacementFile {
     // reason in `error`, when the target cannot be replaced; nothing is created then.
     [[nodiscard]] bool open(const std::string& target, std::string_view what, std::string& error);
 
+    // Whether `target` may be replaced, with open()'s refusals and messages, creating
+    // nothing: so that a page asks "overwrite?" only about a file it can replace.
+    [[nodiscard]] static bool CheckTarget(const std::string& target, std::string_view what,
+                                          std::string& error);
+
     // Appends bytes to the temporary file; false with a message on failure.
     [[nodiscard]] bool write(std::string_view bytes, std::string& error);
 

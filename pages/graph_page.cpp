@@ -78,15 +78,13 @@ void GraphPage::Form_Load() {
     SSEgraph->setChart(m_chart);
     delete empty;
     if (!untrained.empty()) {
-        runtime().dialogs().messageBox(this, QString::fromStdString(untrained), ui::ProgramTitle,
-                                       ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+        runtime().dialogs().warn(this, QString::fromStdString(untrained));
     }
 }
 
 void GraphPage::PrintThisGraph_Click() {
     if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
-        runtime().dialogs().messageBox(this, QString::fromStdString(untrained), ui::ProgramTitle,
-                                       ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+        runtime().dialogs().warn(this, QString::fromStdString(untrained));
         return;
     }
     ui::printPictureOf(SSEgraph, m_printer, runtime().dialogs(), this,

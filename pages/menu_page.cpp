@@ -200,9 +200,8 @@ bool MenuPage::showPage(ui::PageId id) {
     if (runtime().Show(id) != nullptr) {
         return true;
     }
-    runtime().dialogs().messageBox(
-        this, QStringLiteral("This part of the program is not available yet."), ui::ProgramTitle,
-        ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+    runtime().dialogs().warn(this,
+                             QStringLiteral("This part of the program is not available yet."));
     return false;
 }
 

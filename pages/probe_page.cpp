@@ -170,8 +170,7 @@ QString ProbePage::resultsText() const {
 
 void ProbePage::PatternOK_Click() {
     if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
-        runtime().dialogs().messageBox(this, QString::fromStdString(untrained), ui::ProgramTitle,
-                                       ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+        runtime().dialogs().warn(this, QString::fromStdString(untrained));
         return;
     }
     const QString shown = PatternBox->text();
@@ -179,13 +178,11 @@ void ProbePage::PatternOK_Click() {
     const std::optional<int> p =
         text::ParsePatternNumber(shown.toStdString(), m_net.NumPatterns, seps);
     if (!p) {
-        runtime().dialogs().messageBox(
-            this,
-            QStringLiteral("\"%1\" is not a pattern number. Type a whole number from 1 to %2 "
-                           "into the box, then press Ok.")
-                .arg(shown)
-                .arg(m_net.NumPatterns),
-            ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+        runtime().dialogs().warn(
+            this, QStringLiteral("\"%1\" is not a pattern number. Type a whole number from 1 to %2 "
+                                 "into the box, then press Ok.")
+                      .arg(shown)
+                      .arg(m_net.NumPatterns));
         return;
     }
     const std::optional<long long> noise =
@@ -286,8 +283,7 @@ bool ProbePage::probed(core::ArithStatus status, const QString& what) {
 }
 
 void ProbePage::message(const QString& text) {
-    runtime().dialogs().messageBox(this, text, ui::ProgramTitle, ui::Buttons::Ok,
-                                   ui::Icon::Exclamation, ui::Answer::Ok);
+    runtime().dialogs().warn(this, text);
 }
 
 void ProbePage::insertBlock(const std::string& block) {
@@ -308,11 +304,9 @@ void ProbePage::PrintResults_Click() {
     try {
         printResults();
     } catch (const std::bad_alloc&) {
-        runtime().dialogs().messageBox(
-            this,
-            QStringLiteral("The results could not be printed: there is not enough memory to "
-                           "make the pages. Clear the window or print fewer results."),
-            ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+        runtime().dialogs().warn(
+            this, QStringLiteral("The results could not be printed: there is not enough memory to "
+                                 "make the pages. Clear the window or print fewer results."));
     }
 }
 

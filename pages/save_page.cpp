@@ -18,6 +18,7 @@
 #include <cstring>
 #include <string>
 
+#include "files/replacement_file.h"
 #include "report/report_writer.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"
@@ -130,12 +131,6 @@ report::ReportContext reportContext() {
 
 report::ReportContext LocalReportContext() {
     return reportContext();
-}
-
-bool AskOverwrite(QWidget* parent, ui::Dialogs& dialogs) {
-    return dialogs.messageBox(parent, QStringLiteral("File already exists -- overwrite it?"),
-                              QStringLiteral("Pre-existing Filename"), ui::Buttons::YesNo,
-                              ui::Icon::Question, ui::Answer::No) == ui::Answer::Yes;
 }
 
 SavePage::SavePage(ui::PageRuntime& runtime, core::PublicStuff& net)
@@ -314,7 +309,13 @@ void SavePage::SaveFile_Click() {
                     kSaveTitle);
         return;
     }
-    if (target.exists() && !AskOverwrite(this, runtime().dialogs())) {
+    // Refused before the question, so that "Yes" is never followed by a refusal.
+    if (std::string refusal; !files::ReplacementFile::CheckTarget(
+            m_net.ReportFileName, "Cannot write the report", refusal)) {
+        showProblem(QString::fromStdString(refusal), kSaveTitle);
+        return;
+    }
+    if (target.exists() && !ui::AskOverwrite(this, runtime().dialogs())) {
         return;
     }
 
@@ -366,8 +367,7 @@ void SavePage::reportUnreadableFolder(const QString& path, const QString& reason
 }
 
 void SavePage::showProblem(const QString& text, const QString& title) {
-    runtime().dialogs().messageBox(this, text, title, ui::Buttons::Ok, ui::Icon::Exclamation,
-                                   ui::Answer::Ok);
+    runtime().dialogs().warn(this, text, title);
 }
 
 }  // namespace pages

@@ -39,10 +39,6 @@ namespace pages {
 // The report's context from the user's locale: separators, short date, time with seconds.
 report::ReportContext LocalReportContext();
 
-// Asks whether an existing file may be replaced, as the page does before saving; true when
-// the answer is Yes.
-bool AskOverwrite(QWidget* parent, ui::Dialogs& dialogs);
-
 class SavePage final : public ui::Page {
     Q_OBJECT
   public:

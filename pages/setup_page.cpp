@@ -228,13 +228,11 @@ bool SetupPage::createNetwork() {
         m_net.CreateUnitsAndWeights();
         return true;
     } catch (const std::bad_alloc&) {
-        runtime().dialogs().messageBox(
+        runtime().dialogs().warn(
             this,
             QStringLiteral("There is not enough memory for the units and weights of this "
                            "training problem. Close other programs and press \"Start Training\" "
-                           "again, or exit and choose a smaller problem."),
-            QString::fromLatin1(ui::ProgramTitle), ui::Buttons::Ok, ui::Icon::Exclamation,
-            ui::Answer::Ok);
+                           "again, or exit and choose a smaller problem."));
         return false;
     }
 }
@@ -257,8 +255,7 @@ void SetupPage::MinErrorSlider_Click() {
 }
 
 void SetupPage::showProblem(QLineEdit* box, const QString& message, const QString& title) {
-    runtime().dialogs().messageBox(this, message, title, ui::Buttons::Ok, ui::Icon::Exclamation,
-                                   ui::Answer::Ok);
+    runtime().dialogs().warn(this, message, title);
     if (box != nullptr && box->isEnabled()) {
         box->setFocus();
         box->selectAll();
@@ -284,9 +281,8 @@ bool SetupPage::ReadTrainingParameters() {
         return false;
     }
     if (outcome.negativeRate) {
-        runtime().dialogs().messageBox(this, QStringLiteral("Learning rate cannot be negative"),
-                                       QStringLiteral("Learning Rate"), ui::Buttons::Ok,
-                                       ui::Icon::Exclamation, ui::Answer::Ok);
+        runtime().dialogs().warn(this, QStringLiteral("Learning rate cannot be negative"),
+                                 QStringLiteral("Learning Rate"));
         LRateBox->setText(QString::fromLatin1(training::ReplacementRateText));
     }
     return true;
@@ -391,8 +387,7 @@ void SetupPage::RunTraining() {
                 " To train again from epoch 0, choose \"Test Recall\", then "
                 "\"Reset Weights And Train Again\".");
         }
-        runtime().dialogs().messageBox(this, message, QStringLiteral("Training"), ui::Buttons::Ok,
-                                       ui::Icon::Exclamation, ui::Answer::Ok);
+        runtime().dialogs().warn(this, message, QStringLiteral("Training"));
     }
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/network_state.h"
+#include "files/replacement_file.h"
 #include "pages/save_page.h"
 #include "report/workbook_writer.h"
 #include "ui/dialogs.h"
@@ -32,8 +33,7 @@ QString workbookName(const std::string& trainingFile) {
 }
 
 void showProblem(QWidget* parent, ui::Dialogs& dialogs, const QString& text) {
-    dialogs.messageBox(parent, text, kTitle, ui::Buttons::Ok, ui::Icon::Exclamation,
-                       ui::Answer::Ok);
+    dialogs.warn(parent, text, kTitle);
 }
 
 }  // namespace
@@ -62,7 +62,13 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
                         .arg(chosen));
         return;
     }
-    if (target.exists() && !pages::AskOverwrite(parent, dialogs)) {
+    // Refused before the question, so that "Yes" is never followed by a refusal.
+    if (std::string refusal; !files::ReplacementFile::CheckTarget(
+            QFile::encodeName(chosen).toStdString(), "Cannot write the workbook", refusal)) {
+        showProblem(parent, dialogs, QString::fromStdString(refusal));
+        return;
+    }
+    if (target.exists() && !ui::AskOverwrite(parent, dialogs)) {
         return;
     }
 

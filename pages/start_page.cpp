@@ -195,8 +195,7 @@ void StartPage::File1_DblClick() {
         return;
     }
     if (!loaded) {
-        runtime().dialogs().messageBox(this, QString::fromStdString(error), ui::ProgramTitle,
-                                       ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+        runtime().dialogs().warn(this, QString::fromStdString(error));
         return;
     }
     files::TakeLoadedProblem(m_net, *staging);
@@ -231,11 +230,9 @@ void StartPage::Command2_Click() {
 void StartPage::reportUnreadableFolder(const QString& path, const QString& reason) {
     // The folder list stayed where it was; the drive list goes back there too.
     Drive1->setDriveFor(Dir1->path());
-    runtime().dialogs().messageBox(
-        this,
-        QStringLiteral("Cannot open the folder \"%1\". %2 Choose another folder or drive.")
-            .arg(QDir::toNativeSeparators(path), reason),
-        ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+    runtime().dialogs().warn(
+        this, QStringLiteral("Cannot open the folder \"%1\". %2 Choose another folder or drive.")
+                  .arg(QDir::toNativeSeparators(path), reason));
 }
 
 }  // namespace pages

@@ -84,17 +84,15 @@ void WeightMapPage::redraw() {
         WeightMap->refresh(trained ? &m_net.Weights : nullptr);
     } catch (const std::bad_alloc&) {
         WeightMap->refresh(nullptr);
-        runtime().dialogs().messageBox(
+        runtime().dialogs().warn(
             this,
             QStringLiteral("The map could not be drawn: there is not enough memory. Close other "
-                           "pages or programs and show the map again."),
-            ui::ProgramTitle, ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+                           "pages or programs and show the map again."));
     }
 }
 
 void WeightMapPage::refuse(const std::string& untrained) {
-    runtime().dialogs().messageBox(this, QString::fromStdString(untrained), ui::ProgramTitle,
-                                   ui::Buttons::Ok, ui::Icon::Exclamation, ui::Answer::Ok);
+    runtime().dialogs().warn(this, QString::fromStdString(untrained));
 }
 
 void WeightMapPage::PrintTheMap_Click() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/arithmetic.h"
+#include "files/path_names.h"
 #include "files/replacement_file.h"
 #include "text/number_format.h"
 
@@ -366,8 +367,7 @@ bool fill(Cells& cells, core::PublicStuff& net, const ReportContext& context) {
 bool writeTo(files::ReplacementFile& file, core::PublicStuff& net, const ReportContext& context,
              std::string& error) {
     const std::string& target = file.targetPath();
-    const std::size_t slash = target.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    std::string folder = files::FolderOf(target);
     const long long widest = std::min(net.NumInputs, WorkbookColumnsPerSheet) + 1;
     const long long tallest = std::max(net.NumOutputs, net.NumPatterns) + 1;
 

@@ -313,4 +313,16 @@ std::string FormatInteger(long long v) {
     return {buffer.data(), result.ptr};
 }
 
+double RoundToSignificant(double v, int digits) {
+    if (!std::isfinite(v)) {
+        return v;
+    }
+    std::array<char, 40> text{};
+    const auto written = std::to_chars(text.data(), text.data() + text.size(), v,
+                                       std::chars_format::general, std::clamp(digits, 1, 17));
+    double back = v;
+    const auto read = std::from_chars(text.data(), written.ptr, back);
+    return read.ec == std::errc() ? back : v;
+}
+
 }  // namespace text

@@ -57,6 +57,10 @@ bool Signed2Hundredths(double v, std::uint64_t* hundredths);
 // FormatSigned2 by decimal digits, for every value; what the fast path falls back on.
 std::string FormatSigned2Decimal(double v, const NumberSeparators& seps = {});
 
+// v rounded to `digits` significant decimal digits (1 to 17), as the shortest text of that
+// many digits reads back; infinities and NaN unchanged.
+double RoundToSignificant(double v, int digits);
+
 // Plain decimal digits with a leading "-" for negatives, no grouping.
 std::string FormatInteger(long long v);
 

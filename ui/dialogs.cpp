@@ -74,4 +74,14 @@ QString QtDialogs::saveFileName(QWidget* parent, const QString& title, const QSt
                                         QFileDialog::DontConfirmOverwrite);
 }
 
+void Dialogs::warn(QWidget* parent, const QString& text, const QString& title) {
+    messageBox(parent, text, title, Buttons::Ok, Icon::Exclamation, Answer::Ok);
+}
+
+bool AskOverwrite(QWidget* parent, Dialogs& dialogs) {
+    return dialogs.messageBox(parent, QStringLiteral("File already exists -- overwrite it?"),
+                              QStringLiteral("Pre-existing Filename"), Buttons::YesNo,
+                              Icon::Question, Answer::No) == Answer::Yes;
+}
+
 }  // namespace ui

@@ -8,6 +8,9 @@ class QWidget;
 
 namespace ui {
 
+// The title of message boxes that have no title of their own.
+inline constexpr const char* ProgramTitle = "Distributed Associative Memory";
+
 enum class Buttons { Ok, YesNo };
 enum class Icon { None, Information, Exclamation, Question, Critical };
 enum class Answer { Ok, Yes, No };
@@ -26,6 +29,10 @@ class Dialogs {
     // It does not ask about overwriting: the caller does, with its own question.
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& startPath,
                                  const QString& filter) = 0;
+
+    // A warning with one OK button, the way every page reports what went wrong.
+    void warn(QWidget* parent, const QString& text,
+              const QString& title = QString::fromUtf8(ProgramTitle));
 };
 
 // The real dialogs, with Qt's QMessageBox and QInputDialog.
@@ -38,7 +45,7 @@ class QtDialogs final : public Dialogs {
                          const QString& filter) override;
 };
 
-// The title of message boxes that have no title of their own.
-inline constexpr const char* ProgramTitle = "Distributed Associative Memory";
+// "File already exists -- overwrite it?" with Yes and No, No the default; true for Yes.
+bool AskOverwrite(QWidget* parent, Dialogs& dialogs);
 
 }  // namespace ui

@@ -287,11 +287,8 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
             return;
         }
     } catch (const std::bad_alloc&) {
-        dialogs.messageBox(parent,
-                           QStringLiteral("The pages could not be printed: there is not enough "
-                                          "memory to make them. Nothing else is lost."),
-                           QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Exclamation,
-                           Answer::Ok);
+        dialogs.warn(parent, QStringLiteral("The pages could not be printed: there is not enough "
+                                            "memory to make them. Nothing else is lost."));
         return;
     }
     const QString folder = pdfFolder.isEmpty() ? QDir::homePath() : pdfFolder;
@@ -305,12 +302,10 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
     QString error;
     const QString written = writeNewPdf(job, folder, pdfBaseName, title, error);
     if (written.isEmpty()) {
-        dialogs.messageBox(
-            parent,
-            QStringLiteral("The PDF file \"%1\" could not be written: %2. Check that the folder "
-                           "exists and that you may write to it.")
-                .arg(shown, error),
-            QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Exclamation, Answer::Ok);
+        dialogs.warn(parent,
+                     QStringLiteral("The PDF file \"%1\" could not be written: %2. Check that the "
+                                    "folder exists and that you may write to it.")
+                         .arg(shown, error));
         return;
     }
     // The name shown before may have been taken since: name the file really written.

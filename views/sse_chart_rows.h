@@ -18,8 +18,4 @@ struct SSEChartRow {
 // beyond the table's 2000 rows is read as 2000.
 std::vector<SSEChartRow> SSEChartRows(const core::PublicStuff& net);
 
-// v as decimal text with at most 15 significant digits, read back as a number: what a chart
-// that takes its values as text would hold. Not finite values come back unchanged.
-double RoundTo15Digits(double v);
-
 }  // namespace views

@@ -198,6 +198,7 @@ class TestSavePage : public QObject {
     void chosenFileIsOverwrittenOnlyAfterYes_data();
     void chosenFileIsOverwrittenOnlyAfterYes();
     void newFileIsSavedSilentlyAndSecondSaveAsks();
+    void protectedFileIsRefusedBeforeTheQuestion();
     void checkedBoxesAreTheReportSections_data();
     void checkedBoxesAreTheReportSections();
     void dateTimeAndNumbersFollowLocale_data();
@@ -493,6 +494,22 @@ void TestSavePage::newFileIsSavedSilentlyAndSecondSaveAsks() {
     QCOMPARE(m_program->dialogs.shown().back().text,
              QStringLiteral("File already exists -- overwrite it?"));
     QCOMPARE(readFile(m_root + "/results.txt"), QByteArray("marker"));
+}
+
+void TestSavePage::protectedFileIsRefusedBeforeTheQuestion() {
+    QWidget* page = showSavePage();
+    QVERIFY(page);
+    chooseListedFile(page, QStringLiteral("old.txt"));
+    QVERIFY(QFile::setPermissions(m_root + "/old.txt", QFileDevice::ReadOwner));
+
+    m_program->dialogs.answer(ui::Answer::Ok);
+    save(page);
+
+    QCOMPARE(m_program->dialogs.shown().size(), 1);  // the refusal, not "overwrite?"
+    QVERIFY2(m_program->dialogs.shown().front().text.contains(
+                 QStringLiteral("protected it against writing")),
+             qPrintable(m_program->dialogs.shown().front().text));
+    QCOMPARE(readFile(m_root + "/old.txt"), QByteArray("old contents\r\n"));
 }
 
 void TestSavePage::checkedBoxesAreTheReportSections_data() {
