@@ -141,6 +141,10 @@ std::string NotTrainedProblem(const PublicStuff& net) {
     if (net.TrainedOnProblem) {
         return "";
     }
+    if (!net.UntrainableReason.empty()) {
+        return "The network has not been trained on \"" + net.TrainingFileName +
+               "\": " + net.UntrainableReason;
+    }
     return "The network has not been trained on \"" + net.TrainingFileName +
            "\": its weights belong to no completed epoch of this file. Train it first (Start "
            "Training), then examine it.";

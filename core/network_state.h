@@ -187,6 +187,10 @@ struct PublicStuff {
     // completes an epoch; cleared when a file is loaded or the weights are created or zeroed.
     // Until it is set, nothing may report, probe or plot the weights as this problem's.
     bool TrainedOnProblem = false;
+    // Why no run on the loaded problem can complete an epoch, or "": set when the error
+    // before training cannot be computed, cleared when a file is loaded. The examining pages
+    // say it instead of asking for training that cannot succeed.
+    std::string UntrainableReason;
     // Rows 0..2000, columns 0..2: column 1 the epoch, column 2 the total SSE.
     std::array<std::array<double, 3>, SSEHistoryRows + 1> SSEHistory{};
 

@@ -358,6 +358,7 @@ bool load(core::PublicStuff& net, Parser& parser, std::string& error) {
     net.InputPatterns = std::move(inputTable);
     net.DesiredOutputs = std::move(outputTable);
     net.TrainedOnProblem = false;  // whatever the weights are, they were not trained on this
+    net.UntrainableReason.clear();
     return true;
 }
 
@@ -377,6 +378,7 @@ void TakeLoadedProblem(core::PublicStuff& net, core::PublicStuff& loaded) {
     net.InputPatterns = std::move(loaded.InputPatterns);
     net.DesiredOutputs = std::move(loaded.DesiredOutputs);
     net.TrainedOnProblem = false;
+    net.UntrainableReason.clear();
 }
 
 bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::string& error) {

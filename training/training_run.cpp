@@ -68,6 +68,19 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
             net.TotalSSE = 0.0;
             result.end = RunEnd::ArithmeticFailure;
             result.message = failureMessage("before the first epoch", 0, status);
+            if (status == ArithStatus::Overflow) {
+                // The weights are zero here, so the errors are the desired outputs: no rule
+                // or rate changes them.
+                net.UntrainableReason =
+                    "training stops before the first epoch, because the error before training "
+                    "(the sum of the squared desired outputs) is beyond the range of double "
+                    "precision. No rule or rate can train on this file: scale its values down "
+                    "and load it again.";
+                result.message +=
+                    " The desired outputs of this file are too large: the sum of their squares "
+                    "is beyond the range of double precision, so no rule or rate can train on "
+                    "it. Scale the file's values down and load it again.";
+            }
             return result;
         }
         net.SSEHistoryCount = 1;

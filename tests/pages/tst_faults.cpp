@@ -506,7 +506,9 @@ void TestFaults::errorBeforeTrainingOverflows() {
     QVERIFY(program.goOn());
     const QString message = QStringLiteral(
         "Training stopped before the first epoch: a value grew beyond the range of double "
-        "precision (overflow).");
+        "precision (overflow). The desired outputs of this file are too large: the sum of their "
+        "squares is beyond the range of double precision, so no rule or rate can train on it. "
+        "Scale the file's values down and load it again.");
     program.dialogs.answer(ui::Answer::Ok);
     QVERIFY(program.train(QStringLiteral("Hebb")));
 
@@ -516,10 +518,12 @@ void TestFaults::errorBeforeTrainingOverflows() {
     QCOMPARE(support::firstNonFinite(program.net), QString());
     QCOMPARE(program.net.Weights.Weight(1, 1), 0.0);
 
-    // The menu's examining pages say that nothing was trained on this file.
+    // The menu's examining pages say why nothing can be trained on this file.
     const QString untrained = QStringLiteral(
-        "The network has not been trained on \"huge-values.net\": its weights belong to no "
-        "completed epoch of this file. Train it first (Start Training), then examine it.");
+        "The network has not been trained on \"huge-values.net\": training stops before the "
+        "first epoch, because the error before training (the sum of the squared desired "
+        "outputs) is beyond the range of double precision. No rule or rate can train on this "
+        "file: scale its values down and load it again.");
     QVERIFY(program.testRecall());
     program.dialogs.answer(ui::Answer::Ok);
     QVERIFY(program.pick(kPlot));
@@ -541,6 +545,8 @@ void TestFaults::errorBeforeTrainingOverflows() {
     QVERIFY(program.testRecall());
     QVERIFY(program.pick(kNewProblem));
     QVERIFY(program.load(QStringLiteral("tiny.net")));
+    QVERIFY(QString::fromStdString(core::NotTrainedProblem(program.net))
+                .contains(QStringLiteral("Train it first")));  // the reason went with the file
     QVERIFY(program.goOn());
     QVERIFY(program.train(QStringLiteral("Hebb")));
     QCOMPARE(program.net.SweepCount, 100);

@@ -263,7 +263,9 @@ TEST(TrainingRun, OverflowUndoesTheFailingEpoch) {
     EXPECT_EQ(huge.SweepCount, 0);
     EXPECT_EQ(early.message,
               "Training stopped before the first epoch: a value grew beyond the range of double "
-              "precision (overflow).");
+              "precision (overflow). The desired outputs of this file are too large: the sum of "
+              "their squares is beyond the range of double precision, so no rule or rate can "
+              "train on it. Scale the file's values down and load it again.");
 }
 
 TEST(ProgressRows, TextsAndColours) {
