@@ -1,0 +1,96 @@
+// Blocked as LAPACK's pstrf is: a panel of columns at a time, each column updated only by
+// the panel's earlier columns, then one matrix product for the rest of the matrix.
+
+#include "analysis/pivoted_cholesky.h"
+
+#include <Eigen/Dense>
+#include <cmath>
+#include <numeric>
+#include <utility>
+
+namespace analysis {
+
+namespace {
+
+using Matrix = Eigen::MatrixXd;
+using Index = Eigen::Index;
+
+constexpr Index kPanel = 64;
+
+// Swaps patterns k and q in the whole symmetric matrix (rows and columns).
+void swapSymmetric(Matrix& a, Index k, Index q) {
+    if (k != q) {
+        a.row(k).swap(a.row(q));
+        a.col(k).swap(a.col(q));
+    }
+}
+
+}  // namespace
+
+PivotedCholesky pivotedCholesky(const Eigen::MatrixXd& gram, double tolerance) {
+    const Index n = gram.rows();
+    Matrix a = gram;
+    std::vector<Index> order(static_cast<std::size_t>(n));
+    std::iota(order.begin(), order.end(), Index{0});
+    Eigen::VectorXd remaining = a.diagonal();
+    Index rank = 0;
+    bool done = n == 0;
+    for (Index start = 0; start < n && !done; start += kPanel) {
+        const Index end = std::min(n, start + kPanel);
+        Index k = start;
+        for (; k < end; ++k) {
+            Index q = k;
+            remaining.tail(n - k).maxCoeff(&q);
+            q += k;
+            if (!(remaining(q) > tolerance)) {
+                done = true;
+                break;
+            }
+            swapSymmetric(a, k, q);
+            std::swap(remaining(k), remaining(q));
+            std::swap(order[static_cast<std::size_t>(k)], order[static_cast<std::size_t>(q)]);
+            const double pivot = std::sqrt(remaining(k));
+            a(k, k) = pivot;
+            const Index below = n - k - 1;
+            if (below > 0) {
+                if (k > start) {
+                    a.col(k).tail(below).noalias() -=
+                        a.block(k + 1, start, below, k - start) *
+                        a.row(k).segment(start, k - start).transpose();
+                }
+                a.col(k).tail(below) /= pivot;
+                remaining.tail(below) -= a.col(k).tail(below).cwiseAbs2();
+            }
+        }
+        rank = k;
+        const Index trailing = n - k;
+        if (!done && trailing > 0) {
+            // Both triangles, so that the symmetric swaps of later panels stay exact.
+            const auto panel = a.block(k, start, trailing, k - start);
+            a.bottomRightCorner(trailing, trailing).noalias() -= panel * panel.transpose();
+        }
+    }
+    const Matrix lower = a.leftCols(rank).triangularView<Eigen::Lower>();
+    PivotedCholesky out;
+    out.factor.resize(n, rank);
+    for (Index i = 0; i < n; ++i) {
+        out.factor.row(order[static_cast<std::size_t>(i)]) = lower.row(i);
+    }
+    if (rank < n) {
+        // In pivot order the factor is [L1; L2]; [-L1^-T L2^T; I] spans its null space.
+        Matrix kernel(n, n - rank);
+        kernel.topRows(rank) =
+            -lower.topRows(rank).transpose().triangularView<Eigen::Upper>().solve(
+                lower.bottomRows(n - rank).transpose());
+        kernel.bottomRows(n - rank).setIdentity();
+        Matrix reordered(n, n - rank);
+        for (Index i = 0; i < n; ++i) {
+            reordered.row(order[static_cast<std::size_t>(i)]) = kernel.row(i);
+        }
+        const Eigen::HouseholderQR<Matrix> qr(reordered);
+        out.nullBasis = qr.householderQ() * Matrix::Identity(n, n - rank);
+    }
+    return out;
+}
+
+}  // namespace analysis
