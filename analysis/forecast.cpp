@@ -164,7 +164,8 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
             out.slowestShareLeft = std::pow(out.spectralRadius, 2.0 * kLastEpoch);
             out.slow = out.slowestShareLeft > 0.01;
         }
-    } else if (!out.onEdge && out.radiusKnown && std::isfinite(out.spectralRadius)) {
+    } else if (!out.onEdge && out.radiusKnown &&
+               std::isfinite(out.spectralRadius * out.spectralRadius)) {
         out.growthPerEpoch = out.spectralRadius * out.spectralRadius;
     }
     if (span.hasIdle && span.idle.rank() > 0 && scaled >= span.idle.surelyStable &&

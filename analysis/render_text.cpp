@@ -34,6 +34,15 @@ std::string brief(double value) {
     return formatNumber(value, 2);
 }
 
+// A growth factor with enough digits not to read as 1.
+std::string growthText(double growth, int digits) {
+    std::string text = formatNumber(growth, digits);
+    while (text == "1" && digits < 17) {
+        text = formatNumber(growth, ++digits);
+    }
+    return text;
+}
+
 std::string stableBelow(const DeltaForecast& delta) {
     if (delta.largestStableRate) {
         return " (stable below " + formatNumberDown(*delta.largestStableRate, 3) + ")";
@@ -201,7 +210,7 @@ void deltaVerdict(const DeltaForecast& delta, std::string& out) {
             "dies away nor surely grows.\n";
     } else if (delta.growthPerEpoch) {
         out += "It does not settle (radius above 1): in the long run the SSE grows about " +
-               formatNumber(*delta.growthPerEpoch, 4) + " times per epoch.\n";
+               growthText(*delta.growthPerEpoch, 4) + " times per epoch.\n";
     } else {
         out +=
             "It does not settle: the rate is above 2 over the smallest squared pattern "
@@ -295,6 +304,10 @@ std::string formatNumberDown(double value, int digits) {
     long long units = std::stoll(negative ? mantissa.substr(1) : mantissa);
     int exponent = std::stoi(scientific.substr(e + 1)) - (digits - 1);
     units += negative ? 1 : -1;
+    if (units > 0 && units < static_cast<long long>(std::pow(10.0, digits - 1))) {
+        units = units * 10 + 9;  // 1.00 stepped down is 0.999, not 0.99
+        --exponent;
+    }
     double lower = static_cast<double>(negative ? -units : units);
     // 10^exponent is exact for the small exponents of shown limits; text keeps it exact
     // for the others.
@@ -360,16 +373,22 @@ std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecas
         return head + ": no forecast for this file.";
     }
     if (delta.settles) {
-        return head + " settles" + (delta.slow ? " slowly" : "") + " near SSE " +
-               brief(delta.settledSSE.value_or(0.0)) + stableBelow(delta) + ".";
+        if (delta.slow) {
+            return head + " approaches SSE " + brief(delta.settledSSE.value_or(0.0)) +
+                   " too slowly to get there in 32767 epochs" + stableBelow(delta) + ".";
+        }
+        return head + " settles near SSE " + brief(delta.settledSSE.value_or(0.0)) +
+               stableBelow(delta) + ".";
     }
     if (delta.onEdge) {
         return head + " is on the edge: the error neither surely dies away nor grows" +
                stableBelow(delta) + ".";
     }
     if (delta.growthPerEpoch) {
-        return head + " grows about " + brief(*delta.growthPerEpoch) + " times per epoch" +
-               stableBelow(delta) + ".";
+        return head + " grows about " +
+               (*delta.growthPerEpoch < 1.1 ? growthText(*delta.growthPerEpoch, 2)
+                                            : brief(*delta.growthPerEpoch)) +
+               " times per epoch" + stableBelow(delta) + ".";
     }
     return head + " grows" + stableBelow(delta) + ".";
 }
