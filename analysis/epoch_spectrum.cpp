@@ -76,6 +76,7 @@ Spectrum denseSpectrum(const EpochMap& map, const std::vector<Matrix>& factors) 
     Matrix m = Matrix::Identity(map.rank(), map.rank());
     applyRuns(map, factors, m);
     Spectrum out;
+    out.products = static_cast<int>(map.rank());
     if (!m.allFinite()) {
         return out;
     }
@@ -119,6 +120,7 @@ Spectrum krylovSchur(const EpochMap& map, const std::vector<Matrix>& factors,
         for (Index j = kept; j < basis; ++j) {
             w = v.col(j);
             applyRuns(map, factors, w);
+            ++out.products;
             const auto done = v.leftCols(j + 1);
             Eigen::VectorXd coefficients = done.transpose() * w;
             w.noalias() -= done * coefficients;

@@ -11,6 +11,7 @@
 #include <numeric>
 
 #include "analysis/analysis.h"
+#include "analysis/gram.h"
 #include "analysis/pivoted_cholesky.h"
 #include "analysis/span.h"
 
@@ -280,10 +281,7 @@ void buildSpan(const PatternMap& x, const PatternMap& d, const Matrix& weights,
         }
         return;
     }
-    Matrix own_gram(x.cols(), x.cols());
-    own_gram.setZero();
-    own_gram.selfadjointView<Eigen::Lower>().rankUpdate(own.x.transpose());
-    own_gram = own_gram.selfadjointView<Eigen::Lower>();
+    Matrix own_gram = gramOf(own.x);
     own.x.resize(0, 0);
     describePairs(own_gram, out.facts);
     Matrix gram = own_gram;

@@ -69,6 +69,7 @@ struct Spectrum {
     double error = 0.0;
     std::vector<std::complex<double>> leading;  // largest modulus first
     Eigen::MatrixXd warm;                       // a basis to start the next nearby solve
+    int products = 0;                           // vectors the map was applied to
 };
 
 // Builds the map for patterns with this Gram matrix (scaled) and its pivoted Cholesky
@@ -93,6 +94,8 @@ struct Crossing {
     bool found = false;
     double low = 0.0;
     double high = 0.0;
+    int solves = 0;    // spectra worked out on the way
+    int products = 0;  // vectors the map was applied to, over all of them
 };
 Crossing firstCrossing(const EpochMap& map, int denseRank);
 

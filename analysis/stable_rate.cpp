@@ -65,15 +65,23 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
         out = {true, low, low};
         return out;
     }
+    auto solve = [&](double rate, const Spectrum* warm) {
+        Spectrum s = epochSpectrum(map, rate, denseRank, warm);
+        ++out.solves;
+        out.products += s.products;
+        return s;
+    };
     const double largest = kLargestStep * (high - low);
     const double smallest = 1e-7 * low;
     double at = low * (1.0 + 1e-6);
-    Spectrum now = epochSpectrum(map, at, denseRank);
+    Spectrum now = solve(at, nullptr);
     if (!now.ok) {
         return out;
     }
     if (!surelySettles(now)) {
-        out = {true, low, at};
+        out.found = true;
+        out.low = low;
+        out.high = at;
         return out;
     }
     double previousAt = low;
@@ -87,7 +95,7 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
             step = std::clamp(safeStep(previous, now, at - previousAt, largest), smallest, largest);
         }
         const double next = std::min(at + step, high);
-        Spectrum then = epochSpectrum(map, next, denseRank, &now);
+        Spectrum then = solve(next, &now);
         if (!then.ok) {
             return out;
         }
@@ -114,7 +122,7 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
     Spectrum warm = now;
     while (grown - settled > kBracket * settled) {
         const double middle = 0.5 * (settled + grown);
-        const Spectrum s = epochSpectrum(map, middle, denseRank, &warm);
+        const Spectrum s = solve(middle, &warm);
         if (!s.ok) {
             return out;
         }
@@ -125,7 +133,9 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
             grown = middle;
         }
     }
-    out = {true, settled, grown};
+    out.found = true;
+    out.low = settled;
+    out.high = grown;
     return out;
 }
 
