@@ -242,6 +242,7 @@ EpochMap makeEpochMap(const Eigen::MatrixXd& factor, Eigen::MatrixXd nullBasis,
     if (largest > 0.0) {
         map.surelyStable = 2.0 / largest;
         map.surelyGrows = 2.0 / smallest;
+        map.determinantGrows = firstDeterminantGrowth(map);
     }
     return map;
 }

@@ -122,7 +122,8 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     }
     const double scaled = std::ldexp(out.rate, 2 * span.exponent);
     const bool theorySettles = scaled < map.surelyStable || map.rank() == 0;
-    const bool theoryGrows = !theorySettles && scaled > map.surelyGrows;
+    const bool theoryGrows =
+        !theorySettles && (scaled > map.surelyGrows || determinantGrows(map, scaled));
     const bool affordable = rateWork(map) <= prepared.limits.maxEpochMapWork &&
                             map.rank() <= prepared.limits.maxSpectrumRank && std::isfinite(scaled);
     if (affordable) {

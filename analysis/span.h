@@ -31,6 +31,9 @@ struct EpochMap {
     // 2 / max |c_p|^2 and 2 / min |c_p|^2.
     double surelyStable = 0.0;
     double surelyGrows = 0.0;
+    // The first rate (scaled) from surelyStable up at which |det M| > 1 proves growth; at
+    // most surelyGrows.
+    double determinantGrows = 0.0;
     int rank() const { return static_cast<int>(c.rows()); }
     int patterns() const { return static_cast<int>(c.cols()); }
 };
@@ -76,6 +79,13 @@ struct Spectrum {
 // factor (P x R) and null basis.
 EpochMap makeEpochMap(const Eigen::MatrixXd& factor, Eigen::MatrixXd nullBasis,
                       const Eigen::MatrixXd& gram);
+
+// Whether |det M(rate)| = prod |1 - rate |c_p|^2| exceeds 1 beyond its rounding, which
+// makes the radius exceed 1.
+bool determinantGrows(const EpochMap& map, double rate);
+// The first rate from surelyStable up at which determinantGrows holds, found on a grid and
+// closed in on; surelyGrows when none below it does.
+double firstDeterminantGrowth(const EpochMap& map);
 
 // Below this rank the map is formed and solved densely.
 inline constexpr int kDenseRank = 48;

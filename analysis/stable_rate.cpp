@@ -5,7 +5,8 @@
 // crossing lies between the two. The rates that settle need not form one interval: a
 // narrow band that grows can lie below a band that settles. So the search walks up from
 // the lower bound in steps that shrink as any leading eigenvalue heads for modulus 1, then
-// closes in on the first rate where the radius reaches 1.
+// closes in on the first rate where the radius reaches 1. The walk ends where the map's
+// determinant already proves growth (determinant.cpp), often well below 2 / min |c_p|^2.
 
 #include <algorithm>
 #include <cmath>
@@ -57,11 +58,11 @@ double safeStep(const Spectrum& before, const Spectrum& now, double step, double
 Crossing firstCrossing(const EpochMap& map, int denseRank) {
     Crossing out;
     const double low = map.surelyStable;
-    const double high = map.surelyGrows;
+    const double high = std::min(map.surelyGrows, map.determinantGrows);
     if (map.rank() == 0 || !(low > 0.0)) {
         return out;
     }
-    if (!(high > low * (1.0 + 1e-12))) {  // all patterns equally long: exactly 2 / |c|^2
+    if (!(map.surelyGrows > low * (1.0 + 1e-12))) {  // all equally long: exactly 2 / |c|^2
         out = {true, low, low};
         return out;
     }
