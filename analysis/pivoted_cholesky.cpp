@@ -1,5 +1,6 @@
 // Blocked as LAPACK's pstrf is: a panel of columns at a time, each column updated only by
-// the panel's earlier columns, then one matrix product for the rest of the matrix.
+// the panel's earlier columns, then one symmetric rank-k update for the rest of the
+// matrix. Only the lower triangle is read or written.
 
 #include "analysis/pivoted_cholesky.h"
 
@@ -17,12 +18,19 @@ using Index = Eigen::Index;
 
 constexpr Index kPanel = 64;
 
-// Swaps patterns k and q in the whole symmetric matrix (rows and columns).
+// Swaps patterns k < q (rows and columns) of the symmetric matrix held in the lower
+// triangle of `a`, with the factor's finished columns to their left.
 void swapSymmetric(Matrix& a, Index k, Index q) {
-    if (k != q) {
-        a.row(k).swap(a.row(q));
-        a.col(k).swap(a.col(q));
+    if (k == q) {
+        return;
     }
+    a.row(k).head(k).swap(a.row(q).head(k));
+    std::swap(a(k, k), a(q, q));
+    for (Index j = k + 1; j < q; ++j) {
+        std::swap(a(j, k), a(q, j));
+    }
+    const Index below = a.rows() - q - 1;
+    a.col(k).tail(below).swap(a.col(q).tail(below));
 }
 
 }  // namespace
@@ -65,9 +73,10 @@ PivotedCholesky pivotedCholesky(const Eigen::MatrixXd& gram, double tolerance) {
         rank = k;
         const Index trailing = n - k;
         if (!done && trailing > 0) {
-            // Both triangles, so that the symmetric swaps of later panels stay exact.
             const auto panel = a.block(k, start, trailing, k - start);
-            a.bottomRightCorner(trailing, trailing).noalias() -= panel * panel.transpose();
+            a.bottomRightCorner(trailing, trailing)
+                .selfadjointView<Eigen::Lower>()
+                .rankUpdate(panel, -1.0);
         }
     }
     const Matrix lower = a.leftCols(rank).triangularView<Eigen::Lower>();
