@@ -1,6 +1,5 @@
-// Column blocks of a fixed width, each one matrix product, shared out between the cores:
-// every block is worked out the same way whichever thread takes it, so the result does
-// not depend on the number of threads.
+// The kernel table for this processor, the column blocks shared between the cores, and
+// the Gram matrix made of them.
 
 #include "analysis/gram.h"
 
@@ -15,7 +14,7 @@ namespace analysis {
 
 namespace {
 
-constexpr Eigen::Index kColumns = 128;
+constexpr std::ptrdiff_t kColumns = 128;
 // Below this many multiply-adds one thread is quicker than waking another.
 constexpr double kThreadedWork = 2e7;
 
@@ -31,27 +30,33 @@ const DenseKernels& denseKernels() {
     return *best;
 }
 
+void forColumnBlocks(std::ptrdiff_t n, double multiplyAdds,
+                     const std::function<void(std::ptrdiff_t, std::ptrdiff_t)>& work) {
+    const std::ptrdiff_t blocks = (n + kColumns - 1) / kColumns;
+    std::atomic<std::ptrdiff_t> next{0};
+    auto share = [&](int) {
+        for (std::ptrdiff_t b = next++; b < blocks; b = next++) {
+            work(b * kColumns, std::min<std::ptrdiff_t>(kColumns, n - b * kColumns));
+        }
+    };
+    if (multiplyAdds < kThreadedWork || std::thread::hardware_concurrency() < 2) {
+        share(0);
+    } else {
+        core::WorkerPool pool(2);
+        pool.run(share);
+    }
+}
+
 Eigen::MatrixXd gramOf(const Eigen::MatrixXd& x) {
     const Eigen::Index n = x.cols();
     Eigen::MatrixXd gram(n, n);
     const DenseKernels& k = denseKernels();
-    const Eigen::Index blocks = (n + kColumns - 1) / kColumns;
-    std::atomic<Eigen::Index> next{0};
-    auto work = [&](int) {
-        for (Eigen::Index b = next++; b < blocks; b = next++) {
-            const Eigen::Index first = b * kColumns;
-            k.gramColumns(x.data(), x.rows(), n, x.rows(), first, std::min(kColumns, n - first),
-                          gram.data(), n);
-        }
-    };
     const double columns = static_cast<double>(n);
-    const double multiplyAdds = static_cast<double>(x.rows()) * columns * columns / 2.0;
-    if (multiplyAdds < kThreadedWork || std::thread::hardware_concurrency() < 2) {
-        work(0);
-    } else {
-        core::WorkerPool pool(2);
-        pool.run(work);
-    }
+    forColumnBlocks(n, static_cast<double>(x.rows()) * columns * columns / 2.0,
+                    [&](std::ptrdiff_t first, std::ptrdiff_t count) {
+                        k.gramColumns(x.data(), x.rows(), n, x.rows(), first, count, gram.data(),
+                                      n);
+                    });
     gram.triangularView<Eigen::StrictlyUpper>() = gram.transpose();
     return gram;
 }

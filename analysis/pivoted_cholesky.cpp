@@ -1,8 +1,11 @@
 // Blocked as LAPACK's pstrf is: a panel of columns at a time, each column updated only by
-// the panel's earlier columns, then one symmetric rank-k update for the rest of the
-// matrix. Only the lower triangle is read or written.
+// the panel's earlier columns, then a symmetric rank-k update of the rest of the matrix
+// in column blocks. Only the lower triangle is read (the blocks' diagonal squares are
+// written whole).
 
 #include "analysis/pivoted_cholesky.h"
+
+#include "analysis/dense_kernels.h"
 
 #include <Eigen/Dense>
 #include <cmath>
@@ -73,10 +76,14 @@ PivotedCholesky pivotedCholesky(const Eigen::MatrixXd& gram, double tolerance) {
         rank = k;
         const Index trailing = n - k;
         if (!done && trailing > 0) {
-            const auto panel = a.block(k, start, trailing, k - start);
-            a.bottomRightCorner(trailing, trailing)
-                .selfadjointView<Eigen::Lower>()
-                .rankUpdate(panel, -1.0);
+            const DenseKernels& kernels = denseKernels();
+            const Index width = k - start;
+            const double t = static_cast<double>(trailing);
+            forColumnBlocks(trailing, t * t * static_cast<double>(width) / 2.0,
+                            [&](Index first, Index count) {
+                                kernels.downdateColumns(&a(k, k), n, trailing, &a(k, start), n,
+                                                        width, first, count);
+                            });
         }
     }
     const Matrix lower = a.leftCols(rank).triangularView<Eigen::Lower>();
