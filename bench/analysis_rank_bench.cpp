@@ -15,6 +15,8 @@ void BM_AnalysisAtRank(benchmark::State& state) {
         const analysis::Prepared prepared = analysis::prepare(net, analysis::Limits::none());
         benchmark::DoNotOptimize(prepared.largestStableRate);
         state.counters["rank"] = prepared.facts.rank;
+        // 0 when the spectrum did not converge: the time is then that of giving up.
+        state.counters["rate found"] = prepared.largestStableRate.has_value() ? 1 : 0;
     }
 }
 
