@@ -6,13 +6,18 @@
 //
 // The weights only ever change inside the span of the input patterns, and only that part
 // of them reaches a recall, so everything is computed in an orthonormal basis of that span
-// (from a thin SVD of the input patterns): the Delta rule's epoch map is then an R x R
-// matrix, R the rank. Training reports each pattern's error right after that pattern's
+// (from a pivoted Cholesky factor of the patterns' Gram matrix): the Delta rule's epoch
+// map is then an R x R map, R the rank, whose leading eigenvalues come from Krylov-Schur
+// without forming it. Training reports each pattern's error right after that pattern's
 // own learning step, and the forecasts here measure the same thing.
 //
-// Work that would take more than a few seconds on large files is skipped; each skipped
-// part leaves its values empty and a sentence in `notes` saying why. Nothing throws: a
-// failure to get memory also ends up as a note.
+// Every statement is one training bears out: directions of the span too small for the
+// arithmetic to resolve are left out of it, directions that neither the weights nor the
+// targets reach are not said to grow, and numbers below the analysis's resolution are 0.
+//
+// Work above the limits is skipped; each skipped part leaves its values empty and a
+// sentence in `notes` saying why. Nothing throws: a failure to get memory also ends up as
+// a note.
 
 #include <memory>
 #include <optional>
@@ -23,21 +28,29 @@
 
 namespace analysis {
 
-// Sizes above which parts are skipped, as counts of multiply-adds or as a rank.
+// Sizes above which parts are skipped, as counts of multiply-adds or as a rank. The
+// defaults keep the program's pages within a few seconds; none() is for the batch trainer.
 struct Limits {
-    double maxBasisWork = 2.5e9;  // inputs x patterns x min(inputs, patterns): the SVD
-    double maxRecallWork = 4e9;   // outputs x inputs x patterns: a recall of every pattern
-    double maxPairWork = 4e9;     // inputs x patterns^2: cosines between patterns
-    // The Delta rule's R x R epoch map (patterns x rank^2 to build) and its eigenvalues,
-    // worked out a dozen times to find the largest stable rate.
-    int maxSpectrumRank = 200;
-    double maxEpochMapWork = 1e8;
+    double maxBasisWork = 2.5e10;  // inputs x patterns^2 / 2 + patterns x rank^2: the basis
+    double maxRecallWork = 4e9;    // outputs x inputs x patterns: a recall of every pattern
+    double maxPairWork = 2.5e10;   // inputs x patterns^2 / 2: cosines between patterns
+    // The rank up to which the Delta rule's spectrum and largest stable rate are worked out.
+    int maxSpectrumRank = 4096;
+    // Multiply-adds one rate's Delta forecast may take: about 16 ms on the window's thread.
+    // Rates whose forecast would take more are answered from the bounds alone.
+    double maxEpochMapWork = 2e7;
+
+    static Limits none();
 };
+
+// Multiply-adds prepare() takes on this file within `limits`, spectrum included: the
+// pages run it on the window's thread only below about 2e7.
+double preparationWork(const core::PublicStuff& net, const Limits& limits = {});
 
 enum class Rule { Hebb, Delta };
 
 struct PatternFacts {
-    std::vector<double> lengths;  // |x_p|, pattern by pattern
+    std::vector<double> lengths;  // |x_p|, pattern by pattern; infinity when above 1.8e308
     std::vector<int> nonZero;     // non-zero inputs of each pattern
     bool pairsKnown = false;
     std::optional<double> largestCosine;  // empty with fewer than two non-zero patterns
@@ -46,6 +59,9 @@ struct PatternFacts {
     bool rankKnown = false;
     int rank = 0;
     bool independent = false;
+    // Non-zero patterns whose squared length is below the arithmetic's resolution next to
+    // the longest one: the rank cannot count their directions.
+    std::vector<int> unresolved;  // pattern numbers from 1
 };
 
 struct HebbForecast {
@@ -54,24 +70,40 @@ struct HebbForecast {
     double sseEpoch1 = 0.0;
     int bestEpoch = 1;  // 1..32767, the first on a tie
     double bestSSE = 0.0;
-    bool growsAfterBest = false;  // false when the SSE falls to the last epoch or never moves
+    bool growsAfterBest = false;     // false when the SSE falls to the last epoch or never moves
+    bool neverChanges = false;       // the weights' change per epoch is zero: every total is equal
+    std::vector<std::string> notes;  // why `known` is false
 };
-
-// A spectral radius this close to 1 is 1 up to rounding: the rule is on the edge of
-// stability, and neither settles nor grows geometrically.
-inline constexpr double kEdgeOfStability = 1e-9;
 
 struct DeltaForecast {
     double rate = 0.0;
-    bool known = false;  // false when the spectrum was skipped
+    bool known = false;        // whether it settles is known; false leaves a reason in `notes`
+    bool radiusKnown = false;  // spectralRadius holds the largest |eigenvalue| of the map
     double spectralRadius = 0.0;
+    double radiusError = 0.0;  // an estimate of its error
     bool settles = false;
-    std::optional<double> largestStableRate;  // 4 significant digits; empty if not found
-    std::optional<double> settledSSE;         // when it settles
-    std::optional<double> growthPerEpoch;     // when it does not settle
+    // Neither settles nor grows within the analysis's resolution: radius 1 up to its error.
+    bool onEdge = false;
+    // When it settles: the share of the slowest part of the gap left after the 32767 epochs
+    // the program counts (radius^(2 x 32767)), and true when that is above 1/100.
+    double slowestShareLeft = 0.0;
+    bool slow = false;
+    bool neverChanges = false;  // rate 0
+    // The largest stable rate: never above the first rate at which the map's radius reaches
+    // 1, within 0.1 % of it; bounds from the error estimate. Empty when not worked out or not
+    // a number a double can hold (the notes then say why).
+    std::optional<double> largestStableRate;
+    std::optional<double> stableRateLow;
+    std::optional<double> stableRateHigh;
+    std::optional<double> settledSSE;      // when it settles
+    std::optional<double> growthPerEpoch;  // when it grows and the radius is known
     // Rates below this settle for sure (2 / the largest squared pattern length), known
     // even when the spectrum was skipped; empty when every input pattern is zero.
     std::optional<double> surelyStableBelow;
+    // Patterns that neither the weights nor the targets reach would grow by this factor
+    // per epoch after any change there; training from the current weights leaves them.
+    std::optional<double> idleGrowthPerEpoch;
+    std::vector<std::string> notes;
 };
 
 // The parts that do not depend on the rate or the weights, worked out once per file.
@@ -89,18 +121,24 @@ class Prepared {
     std::optional<double> lowestRecallSSE;
     bool lowestIsZero = false;
     std::optional<double> largestStableRate;
+    std::optional<double> stableRateLow;
+    std::optional<double> stableRateHigh;
     std::optional<double> surelyStableBelow;
+    Limits limits;
     std::vector<std::string> notes;
 
     struct Span;  // the patterns in span coordinates
     std::unique_ptr<Span> span;
 };
 
-// Works out the rate-independent parts from the loaded patterns. Can take a few seconds on
-// large files: run it off the window's thread.
+// Works out the rate-independent parts from the loaded patterns and the current weights
+// (zero when the network does not match the file). Can take seconds on large files: run it
+// off the window's thread when preparationWork() is above about 2e7.
 Prepared prepare(const core::PublicStuff& net, const Limits& limits = {});
 
-// The forecasts for one rate; fast next to prepare(): one R x R eigenvalue problem.
+// The forecasts for one rate. forecastDelta stays within limits.maxEpochMapWork
+// multiply-adds (about 16 ms with the default limits): above that it answers from the
+// bounds and the largest stable rate alone.
 HebbForecast forecastHebb(const Prepared& prepared, double rate);
 DeltaForecast forecastDelta(const Prepared& prepared, double rate);
 
@@ -124,7 +162,8 @@ std::optional<double> recallSSE(const core::PublicStuff& net, const Limits& limi
 
 // Plain sentences and small text tables.
 std::string renderText(const Analysis& analysis);
-// One JSON object with the keys inputs, outputs, patterns, input_rank, ..., hebb, delta.
+// One JSON object with the keys inputs, outputs, patterns, input_rank, ..., hebb, delta,
+// notes.
 std::string renderJson(const Analysis& analysis);
 
 // One line for the setup page, e.g. "Delta at 0.1 settles near SSE 0.0013 (stable below
@@ -135,7 +174,10 @@ std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecas
 std::string growthReason(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
                          int epochsTrained);
 
-// A number with `digits` significant digits, "C" locale: 0.0013, 0.667, 1.5e-08.
+// A number with `digits` significant digits, "C" locale: 0.0013, 0.667, 1.5e-08; -0 is 0.
 std::string formatNumber(double value, int digits);
+// The same, rounded down rather than to nearest: a limit shown this way is never above
+// the value (1.26582 at 4 digits is 1.265).
+std::string formatNumberDown(double value, int digits);
 
 }  // namespace analysis

@@ -2,9 +2,7 @@
 // pattern's error right after its own learning step, patterns in file order.
 
 #include <Eigen/Dense>
-#include <Eigen/Eigenvalues>
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -16,120 +14,77 @@ namespace analysis {
 namespace {
 
 using Matrix = Eigen::MatrixXd;
+using Index = Eigen::Index;
 
 constexpr int kLastEpoch = core::MaxCount;
+constexpr double kZeroShare = 1e-20;  // as in pattern_span.cpp: an SSE this small is 0
+// Products of the epoch map one Krylov-Schur solve takes, for the work estimate.
+constexpr double kProductsPerSolve = 300.0;
 
-// M(r) = (I - r c_1 c_1') (I - r c_2 c_2') ... (I - r c_P c_P'): one Delta epoch maps the
-// span part Z of the weights to Z M(r) + K(r). A run of k factors equals I - Y T Y' with
-// Y = [c_s .. c_s+k-1] and T upper triangular (as with Householder reflections), so the
-// product is built a block at a time with matrix products instead of rank-one updates.
-Matrix epochMap(const Prepared::Span& span, double rate) {
-    constexpr Eigen::Index kBlock = 32;
-    const Eigen::Index rank = span.c.rows();
-    const Eigen::Index patterns = span.c.cols();
-    Matrix m = Matrix::Identity(rank, rank);
-    for (Eigen::Index start = 0; start < patterns; start += kBlock) {
-        const Eigen::Index k = std::min(kBlock, patterns - start);
-        const auto y = span.c.middleCols(start, k);
-        const Matrix gram = y.transpose() * y;
-        Matrix t = Matrix::Zero(k, k);
-        Eigen::VectorXd column(k);
-        for (Eigen::Index j = 0; j < k; ++j) {
-            t(j, j) = rate;
-            if (j > 0) {
-                column.head(j).noalias() =
-                    t.topLeftCorner(j, j).triangularView<Eigen::Upper>() * gram.col(j).head(j);
-                t.col(j).head(j) = -rate * column.head(j);
-            }
-        }
-        const Matrix my = m * y;
-        m.noalias() -= (my * t) * y.transpose();
-    }
-    return m;
+double resolved(double sse, double targetsSquared) {
+    return sse <= kZeroShare * targetsSquared ? 0.0 : sse;
 }
 
-// K(r): one Delta epoch from zero weights.
-Matrix epochOffset(const Prepared::Span& span, double rate) {
-    Matrix z = Matrix::Zero(span.d.rows(), span.c.rows());
-    Eigen::VectorXd error(span.d.rows());
-    for (Eigen::Index p = 0; p < span.c.cols(); ++p) {
-        error.noalias() = span.d.col(p) - z * span.c.col(p);
-        z.noalias() += (rate * error) * span.c.col(p).transpose();
-    }
-    return z;
+double rateWork(const EpochMap& map) {
+    const double p = map.patterns();
+    const double r = map.rank();
+    const double n = static_cast<double>(map.nullBasis.cols());
+    const double spectrum =
+        map.rank() <= kDenseRank ? p * r * r + 10.0 * r * r * r : kProductsPerSolve * 2.0 * p * r;
+    return spectrum + n * n * n + 2.0 * n * p * 8.0;
 }
 
-double roundTo4Digits(double value) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 4);
-    double rounded = value;
-    std::from_chars(text, end.ptr, rounded);
-    return rounded;
+// The reported SSE at the fixed point of the epoch map: there the changes of one epoch add
+// up to zero, so the errors E lie in the null space N of the patterns, and
+// E (I + r U) N = D N gives E = D N (I + r N' U N)^-1 N'.
+std::optional<double> settledSSE(const EpochMap& map, const Matrix& targets, double rate) {
+    const Index free = map.nullBasis.cols();
+    if (free == 0) {
+        return 0.0;
+    }
+    const Matrix coupling = Matrix::Identity(free, free) + rate * map.nullCoupling;
+    const Eigen::PartialPivLU<Matrix> lu(coupling);
+    const Matrix projected = targets * map.nullBasis;
+    const Matrix errors = lu.solve(projected.transpose()).transpose() * map.nullBasis.transpose();
+    double sse = 0.0;
+    for (Index p = 0; p < errors.cols(); ++p) {
+        const double shrink = 1.0 - rate * map.squared(p);
+        sse += shrink * shrink * errors.col(p).squaredNorm();
+    }
+    if (!std::isfinite(sse)) {
+        return std::nullopt;
+    }
+    return sse;
 }
 
 }  // namespace
 
-double deltaRadius(const Prepared::Span& span, double rate) {
-    if (span.c.rows() == 0) {
-        return 0.0;
-    }
-    const Eigen::EigenSolver<Matrix> solver(epochMap(span, rate), false);
-    if (solver.info() != Eigen::Success) {
-        return std::numeric_limits<double>::quiet_NaN();
-    }
-    return solver.eigenvalues().cwiseAbs().maxCoeff();
-}
-
-std::optional<double> findLargestStableRate(const Prepared::Span& span, double surelyBelow,
-                                            double ceiling) {
-    // Below `surelyBelow` every factor of M(r) is a contraction that shrinks every
-    // vector of the span it does not fix, so the radius is below 1; above it the radius
-    // need not grow steadily, so look ahead in widening steps, then halve the bracket.
-    auto grows = [&](double rate) { return !(deltaRadius(span, rate) < 1.0 - kEdgeOfStability); };
-    double low = surelyBelow * (1.0 + 1e-7);
-    if (grows(low)) {
-        return roundTo4Digits(surelyBelow);
-    }
-    double step = 0.01;
-    double high = low;
-    for (;;) {
-        high = std::min(surelyBelow * (1.0 + step), ceiling);
-        if (grows(high)) {
-            break;
-        }
-        if (high >= ceiling) {
-            return std::nullopt;
-        }
-        low = high;
-        step *= 1.5;
-    }
-    while (high - low > 2e-5 * low) {
-        const double middle = 0.5 * (low + high);
-        (grows(middle) ? high : low) = middle;
-    }
-    return roundTo4Digits(high);
-}
-
 HebbForecast forecastHebb(const Prepared& prepared, double rate) {
     HebbForecast out;
-    out.rate = rate;
+    out.rate = rate == 0.0 ? 0.0 : rate;
     if (!prepared.span) {
         return out;
     }
     const Prepared::Span& span = *prepared.span;
     // After m whole epochs and the step on pattern p, the recall of p is
     // r (sum_{q<=p} d_q c_q') c_p + m r D C' c_p, so the reported error is a_p - m b_p.
-    const Matrix a = span.d - rate * span.hebbSteps;
-    const Matrix b = rate * span.hebbEpoch;
+    const double scaled = std::ldexp(out.rate, 2 * span.exponent);
+    const Matrix a = span.d - scaled * span.hebbSteps;
+    const bool still = scaled == 0.0 || span.hebbEpoch.norm() <= span.hebbNoise;
+    const Matrix b = still ? Matrix::Zero(a.rows(), a.cols()) : Matrix(scaled * span.hebbEpoch);
     const double slope = a.cwiseProduct(b).sum();
     const double curve = b.squaredNorm();
     auto sseAfter = [&](double wholeEpochs) { return (a - wholeEpochs * b).squaredNorm(); };
 
-    out.sseEpoch1 = a.squaredNorm();
-    double best = curve > 0.0 ? slope / curve : 0.0;
-    if (!std::isfinite(best)) {
-        best = 0.0;
+    out.sseEpoch1 = resolved(a.squaredNorm(), span.targetsSquared);
+    if (!std::isfinite(out.sseEpoch1) || !std::isfinite(curve) || !std::isfinite(slope)) {
+        out.notes.push_back("At rate " + formatNumber(out.rate, 4) +
+                            " the Hebb rule's outputs on this file are too large for a number "
+                            "here (above about 1.8e308), so they are not worked out.");
+        return out;
     }
+    out.neverChanges = curve == 0.0;
+    double best = curve > 0.0 ? slope / curve : 0.0;
     best = std::clamp(best, 0.0, static_cast<double>(kLastEpoch - 1));
     const double below = std::floor(best);
     const double above = std::ceil(best);
@@ -138,52 +93,89 @@ HebbForecast forecastHebb(const Prepared& prepared, double rate) {
     // A tie in exact arithmetic goes to the earlier epoch; rounding must not decide it.
     const bool later = sseAbove < sseBelow - 1e-12 * sseBelow;
     out.bestEpoch = static_cast<int>(later ? above : below) + 1;
-    out.bestSSE = later ? sseAbove : sseBelow;
+    out.bestSSE = resolved(later ? sseAbove : sseBelow, span.targetsSquared);
     out.growsAfterBest = curve > 0.0 && out.bestEpoch < kLastEpoch;
-    out.known = std::isfinite(out.sseEpoch1) && std::isfinite(out.bestSSE);
+    out.known = std::isfinite(out.bestSSE);
     return out;
 }
 
 DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     DeltaForecast out;
-    out.rate = rate;
+    out.rate = rate == 0.0 ? 0.0 : rate;
     out.largestStableRate = prepared.largestStableRate;
+    out.stableRateLow = prepared.stableRateLow;
+    out.stableRateHigh = prepared.stableRateHigh;
     out.surelyStableBelow = prepared.surelyStableBelow;
-    if (!prepared.span || !prepared.span->spectrum) {
+    if (!prepared.span || !prepared.span->delta) {
         return out;
     }
     const Prepared::Span& span = *prepared.span;
-    const double radius = deltaRadius(span, rate);
-    if (!std::isfinite(radius)) {
+    const EpochMap& map = span.live;
+    if (!(out.rate >= 0.0) || !std::isfinite(out.rate)) {
+        out.notes.push_back("The Delta forecast needs a rate of 0 or more.");
         return out;
     }
-    out.known = true;
-    out.spectralRadius = radius;
-    out.settles = radius < 1.0 - kEdgeOfStability;
-    if (!out.settles) {
-        out.growthPerEpoch = radius * radius;
+    if (out.rate == 0.0) {
+        out.known = true;
+        out.neverChanges = true;
         return out;
     }
-    // The fixed point Z* = Z* M + K, then one epoch from it as training reports it: the
-    // step on p scales p's error by (1 - r |c_p|^2).
-    const Eigen::Index rank = span.c.rows();
-    Matrix z(span.d.rows(), rank);
-    if (rank > 0) {
-        const Matrix fixedMap = Matrix::Identity(rank, rank) - epochMap(span, rate);
-        z = fixedMap.transpose()
-                .partialPivLu()
-                .solve(epochOffset(span, rate).transpose())
-                .transpose();
+    const double scaled = std::ldexp(out.rate, 2 * span.exponent);
+    const bool theorySettles = scaled < map.surelyStable || map.rank() == 0;
+    const bool theoryGrows =
+        !theorySettles && (scaled > map.surelyGrows || determinantGrows(map, scaled));
+    const bool affordable = rateWork(map) <= prepared.limits.maxEpochMapWork &&
+                            map.rank() <= prepared.limits.maxSpectrumRank && std::isfinite(scaled);
+    if (affordable) {
+        const Spectrum s = epochSpectrum(map, scaled, kDenseRank);
+        if (s.ok) {
+            out.radiusKnown = true;
+            out.spectralRadius = s.radius;
+            out.radiusError = s.error;
+        } else if (!theorySettles && !theoryGrows) {
+            out.notes.push_back("The eigenvalues of the Delta rule's epoch map at rate " +
+                                formatNumber(out.rate, 4) +
+                                " did not converge, so whether it settles is not known.");
+            return out;
+        }
     }
-    double sse = 0.0;
-    Eigen::VectorXd error(span.d.rows());
-    for (Eigen::Index p = 0; p < span.c.cols(); ++p) {
-        error.noalias() = span.d.col(p) - z * span.c.col(p);
-        const double shrink = 1.0 - rate * span.squared(p);
-        sse += shrink * shrink * error.squaredNorm();
-        z.noalias() += (rate * error) * span.c.col(p).transpose();
+    if (theorySettles || theoryGrows) {
+        out.known = true;
+        out.settles = theorySettles;
+    } else if (out.radiusKnown) {
+        out.known = true;
+        out.settles = out.spectralRadius + out.radiusError < 1.0;
+        out.onEdge = !out.settles && out.spectralRadius - out.radiusError <= 1.0;
+    } else if (out.largestStableRate && out.rate < *out.largestStableRate) {
+        out.known = true;
+        out.settles = true;
+    } else {
+        out.notes.push_back(
+            "Whether the Delta rule settles at rate " + formatNumber(out.rate, 4) +
+            " needs more work than this page spends on one rate; distmem-batch --diagnose "
+            "works it out.");
+        return out;
     }
-    out.settledSSE = sse;
+    if (out.settles) {
+        const std::optional<double> sse = settledSSE(map, span.liveTargets, scaled);
+        if (sse) {
+            out.settledSSE = resolved(*sse, span.targetsSquared);
+        }
+        if (out.radiusKnown) {
+            out.slowestShareLeft = std::pow(out.spectralRadius, 2.0 * kLastEpoch);
+            out.slow = out.slowestShareLeft > 0.01;
+        }
+    } else if (!out.onEdge && out.radiusKnown &&
+               std::isfinite(out.spectralRadius * out.spectralRadius)) {
+        out.growthPerEpoch = out.spectralRadius * out.spectralRadius;
+    }
+    if (span.hasIdle && span.idle.rank() > 0 && scaled >= span.idle.surelyStable &&
+        rateWork(span.idle) <= prepared.limits.maxEpochMapWork) {
+        const Spectrum idle = epochSpectrum(span.idle, scaled, kDenseRank);
+        if (idle.ok && idle.radius - idle.error > 1.0) {
+            out.idleGrowthPerEpoch = idle.radius * idle.radius;
+        }
+    }
     return out;
 }
 

@@ -1,14 +1,18 @@
 // The rate-independent parts: facts about the input patterns, the basis of their span,
-// the best any weights can do, and a recall of every pattern with the current weights.
+// the best any weights can do, the Delta rule's largest stable rate, and a recall of
+// every pattern with the current weights.
 
 #include <Eigen/Dense>
-#include <Eigen/SVD>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <new>
+#include <numeric>
 
 #include "analysis/analysis.h"
+#include "analysis/gram.h"
+#include "analysis/pivoted_cholesky.h"
 #include "analysis/span.h"
 
 namespace analysis {
@@ -16,22 +20,23 @@ namespace analysis {
 namespace {
 
 using Matrix = Eigen::MatrixXd;
+using Index = Eigen::Index;
 using PatternMap = Eigen::Map<const Matrix, 0, Eigen::OuterStride<>>;
 
-// Cosines and lengths this close to 0 and 1 count as exact: the patterns of a file are
-// usually small exact numbers, so a real pair lies far from these.
+constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
+// Cosines this close to 0 and 1 count as exact: the patterns of a file are usually small
+// exact numbers, so a real pair lies far from these.
 constexpr double kExactTolerance = 1e-10;
-// Pairs of patterns compared per block, so the cosines never need a P x P matrix.
-constexpr Eigen::Index kPairBlock = 256;
+// An SSE below this share of the targets' squared total is rounding: it is 0.
+constexpr double kZeroShare = 1e-20;
+// Multiply-adds of one Krylov-Schur solve, in epoch-map products, and solves per search.
+constexpr double kProductsPerSolve = 300.0;
+constexpr double kSolvesPerSearch = 60.0;
 
 // Unit 1 of pattern 1 onwards: units x patterns, one pattern per column.
 PatternMap columns(const core::PatternTable& table, int units, int patterns) {
     return {table.pattern(1) + 1, units, patterns,
             Eigen::OuterStride<>(static_cast<Eigen::Index>(table.stride()))};
-}
-
-double work(double a, double b, double c) {
-    return a * b * c;
 }
 
 std::string sizeNote(const char* what, double amount, double limit) {
@@ -40,36 +45,75 @@ std::string sizeNote(const char* what, double amount, double limit) {
            " that keep this page within a few seconds.";
 }
 
-void describePatterns(const PatternMap& x, const Limits& limits, Prepared& out) {
-    const Eigen::Index patterns = x.cols();
-    PatternFacts& facts = out.facts;
-    facts.lengths.resize(static_cast<std::size_t>(patterns));
-    facts.nonZero.resize(static_cast<std::size_t>(patterns));
-    for (Eigen::Index p = 0; p < patterns; ++p) {
-        facts.lengths[static_cast<std::size_t>(p)] = x.col(p).norm();
-        facts.nonZero[static_cast<std::size_t>(p)] =
-            static_cast<int>((x.col(p).array() != 0.0).count());
-    }
+double gramWork(double inputs, double patterns) {
+    return inputs * patterns * patterns / 2.0;
+}
 
-    const double pairWork = work(static_cast<double>(x.rows()), static_cast<double>(patterns),
-                                 static_cast<double>(patterns));
-    if (pairWork > limits.maxPairWork) {
-        out.notes.push_back(
-            sizeNote("Comparing every pair of patterns was", pairWork, limits.maxPairWork));
-        return;
+double searchWork(double patterns, double rank) {
+    return rank <= kDenseRank ? kSolvesPerSearch * 4000.0 *
+                                    (patterns * rank * rank + 10.0 * rank * rank * rank) / 64.0
+                              : kSolvesPerSearch * kProductsPerSolve * 2.0 * patterns * rank;
+}
+
+// The current weights, outputs x inputs; zero when the network does not match the file.
+Matrix currentWeights(const core::PublicStuff& net) {
+    Matrix w = Matrix::Zero(net.NumOutputs, net.NumInputs);
+    if (!net.NetworkMatchesProblem()) {
+        return w;
     }
+    constexpr int lanes = core::ConnectionMatrix::Lanes;
+    for (int b = 0; b < net.Weights.blocks(); ++b) {
+        const core::ConnectionMatrix::Block* block = net.Weights.block(b);
+        const int count = std::min(lanes, net.NumOutputs - b * lanes);
+        for (int i = 0; i < net.NumInputs; ++i) {
+            for (int k = 0; k < count; ++k) {
+                w(b * lanes + k, i) = block[i].lane[k];
+            }
+        }
+    }
+    return w;
+}
+
+// Each pattern scaled by its own power of two so that its largest value lies in [1, 2):
+// lengths and cosines then neither overflow nor underflow.
+struct OwnScale {
+    Matrix x;                   // inputs x patterns
+    std::vector<int> exponent;  // INT_MIN for a zero pattern
+    int largest = INT_MIN;
+};
+
+OwnScale scaleEach(const PatternMap& x, PatternFacts& facts) {
+    OwnScale out;
+    const Index patterns = x.cols();
+    out.x.resize(x.rows(), patterns);
+    out.exponent.assign(static_cast<std::size_t>(patterns), INT_MIN);
+    facts.lengths.assign(static_cast<std::size_t>(patterns), 0.0);
+    facts.nonZero.assign(static_cast<std::size_t>(patterns), 0);
+    for (Index p = 0; p < patterns; ++p) {
+        const auto slot = static_cast<std::size_t>(p);
+        const double top = x.col(p).cwiseAbs().maxCoeff();
+        facts.nonZero[slot] = static_cast<int>((x.col(p).array() != 0.0).count());
+        if (top == 0.0) {
+            out.x.col(p).setZero();
+            continue;
+        }
+        const int e = std::ilogb(top);
+        out.exponent[slot] = e;
+        out.largest = std::max(out.largest, e);
+        out.x.col(p) = x.col(p).unaryExpr([e](double v) { return std::ldexp(v, -e); });
+        facts.lengths[slot] = std::ldexp(out.x.col(p).norm(), e);
+    }
+    return out;
+}
+
+void describePairs(const Matrix& gram, PatternFacts& facts) {
+    const Index patterns = gram.rows();
     double largest = -1.0;
-    for (Eigen::Index first = 0; first < patterns; first += kPairBlock) {
-        const Eigen::Index count = std::min(kPairBlock, patterns - first);
-        const Matrix dots = x.middleCols(first, count).transpose() * x;
-        for (Eigen::Index a = 0; a < count; ++a) {
-            const Eigen::Index p = first + a;
-            const double lp = facts.lengths[static_cast<std::size_t>(p)];
-            for (Eigen::Index q = 0; q < p; ++q) {
-                const double lq = facts.lengths[static_cast<std::size_t>(q)];
-                if (lp > 0.0 && lq > 0.0) {
-                    largest = std::max(largest, std::abs(dots(a, q)) / (lp * lq));
-                }
+    for (Index q = 0; q < patterns; ++q) {
+        for (Index p = q + 1; p < patterns; ++p) {
+            const double lengths = std::sqrt(gram(p, p) * gram(q, q));
+            if (lengths > 0.0) {
+                largest = std::max(largest, std::abs(gram(p, q)) / lengths);
             }
         }
     }
@@ -83,62 +127,215 @@ void describePatterns(const PatternMap& x, const Limits& limits, Prepared& out) 
                                     [](double l) { return std::abs(l - 1.0) <= kExactTolerance; });
 }
 
-// Builds the span coordinates from a thin SVD, and the lowest SSE any weights can give.
-void buildBasis(const PatternMap& x, const PatternMap& d, const Limits& limits, Prepared& out) {
+// Patterns that share an input are joined: training never carries a change between
+// patterns of different groups, so a group whose targets and weights are all zero keeps
+// zero weights and zero errors for ever.
+std::vector<bool> reachedPatterns(const PatternMap& x, const PatternMap& d, const Matrix& w) {
+    const Index inputs = x.rows();
+    const Index patterns = x.cols();
+    std::vector<Index> parent(static_cast<std::size_t>(inputs + patterns));
+    std::iota(parent.begin(), parent.end(), Index{0});
+    auto root = [&parent](Index i) {
+        while (parent[static_cast<std::size_t>(i)] != i) {
+            parent[static_cast<std::size_t>(i)] =
+                parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(i)])];
+            i = parent[static_cast<std::size_t>(i)];
+        }
+        return i;
+    };
+    for (Index p = 0; p < patterns; ++p) {
+        for (Index i = 0; i < inputs; ++i) {
+            if (x(i, p) != 0.0) {
+                parent[static_cast<std::size_t>(root(i))] = root(inputs + p);
+            }
+        }
+    }
+    std::vector<bool> group(parent.size(), false);
+    for (Index p = 0; p < patterns; ++p) {
+        if ((d.col(p).array() != 0.0).any()) {
+            group[static_cast<std::size_t>(root(inputs + p))] = true;
+        }
+    }
+    for (Index i = 0; i < inputs; ++i) {
+        if ((w.col(i).array() != 0.0).any()) {
+            group[static_cast<std::size_t>(root(i))] = true;
+        }
+    }
+    std::vector<bool> reached(static_cast<std::size_t>(patterns));
+    for (Index p = 0; p < patterns; ++p) {
+        reached[static_cast<std::size_t>(p)] = group[static_cast<std::size_t>(root(inputs + p))];
+    }
+    return reached;
+}
+
+Matrix pick(const Matrix& m, const std::vector<int>& rows, const std::vector<int>& cols) {
+    Matrix out(rows.size(), cols.size());
+    for (std::size_t a = 0; a < rows.size(); ++a) {
+        for (std::size_t b = 0; b < cols.size(); ++b) {
+            out(static_cast<Index>(a), static_cast<Index>(b)) = m(rows[a], cols[b]);
+        }
+    }
+    return out;
+}
+
+EpochMap mapOf(const Matrix& gram, double tolerance) {
+    PivotedCholesky factor = pivotedCholesky(gram, tolerance);
+    return makeEpochMap(factor.factor, std::move(factor.nullBasis), gram);
+}
+
+// A scaled rate as a rate, when a double holds it with full precision.
+std::optional<double> unscaled(double rate, int exponent) {
+    const double r = std::ldexp(rate, -2 * exponent);
+    if (!std::isfinite(r) || r < std::numeric_limits<double>::min()) {
+        return std::nullopt;
+    }
+    return r;
+}
+
+// 2^(-2 exponent) times `rate` in words, for rates no double holds: "about 1.4e-400".
+std::string scaledRateWords(double rate, int exponent) {
+    const double power = std::log10(rate) - 2.0 * exponent * std::log10(2.0);
+    const double whole = std::floor(power);
+    return "about " + formatNumber(std::pow(10.0, power - whole), 2) + "e" + formatNumber(whole, 6);
+}
+
+void findStableRate(const Limits& limits, Prepared& out) {
     Prepared::Span& span = *out.span;
-    const double rows = static_cast<double>(x.rows());
-    const double cols = static_cast<double>(x.cols());
-    const double basisWork = work(rows, cols, std::min(rows, cols));
-    const double recallWork = work(static_cast<double>(d.rows()), rows, cols);
-    if (basisWork > limits.maxBasisWork) {
+    const EpochMap& live = span.live;
+    if (!(live.surelyStable > 0.0)) {
+        return;
+    }
+    out.surelyStableBelow = unscaled(live.surelyStable, span.exponent);
+    if (live.rank() > limits.maxSpectrumRank) {
         out.notes.push_back(
-            sizeNote("Finding the rank, the best possible SSE and the Delta "
-                     "rule's stability was",
-                     basisWork, limits.maxBasisWork));
-        if (recallWork <= limits.maxRecallWork) {
-            span.c = x;  // enough for the Hebb forecast
-        } else {
+            "The Delta rule's stability was skipped: the input patterns have rank " +
+            std::to_string(live.rank()) + ", above the " + std::to_string(limits.maxSpectrumRank) +
+            " whose epoch map is examined here.");
+        return;
+    }
+    const Crossing crossing = firstCrossing(live, kDenseRank);
+    if (!crossing.found) {
+        out.notes.push_back(
+            "The eigenvalues of the Delta rule's epoch map did not converge, so its largest "
+            "stable rate is not known.");
+        return;
+    }
+    out.largestStableRate = unscaled(crossing.low, span.exponent);
+    out.stableRateLow = out.largestStableRate;
+    out.stableRateHigh = unscaled(crossing.high, span.exponent);
+    if (!out.largestStableRate) {
+        const bool tiny =
+            std::ldexp(crossing.low, -2 * span.exponent) < std::numeric_limits<double>::min();
+        out.notes.push_back(
+            tiny ? "The Delta rule's largest stable rate on this file, " +
+                       scaledRateWords(crossing.low, span.exponent) +
+                       ", is below the smallest rate a number here holds in full (about "
+                       "2.2e-308): every rate the program accepts above 0 makes it grow."
+                 : "The Delta rule's largest stable rate on this file, " +
+                       scaledRateWords(crossing.low, span.exponent) +
+                       ", is above the largest number here (about 1.8e308): every rate "
+                       "settles.");
+    }
+}
+
+void buildSpan(const PatternMap& x, const PatternMap& d, const Matrix& weights,
+               const Limits& limits, Prepared& out) {
+    const double inputs = static_cast<double>(x.rows());
+    const double patterns = static_cast<double>(x.cols());
+    OwnScale own = scaleEach(x, out.facts);
+    const int exponent = own.largest == INT_MIN ? 0 : own.largest;
+    out.span = std::make_unique<Prepared::Span>();
+    Prepared::Span& span = *out.span;
+    span.exponent = exponent;
+    span.d = d;
+    span.targetsSquared = d.squaredNorm();
+
+    const double pairWork = gramWork(inputs, patterns);
+    const bool gramAllowed = pairWork <= limits.maxPairWork && pairWork <= limits.maxBasisWork;
+    if (pairWork > limits.maxPairWork) {
+        out.notes.push_back(
+            sizeNote("Comparing every pair of patterns was", pairWork, limits.maxPairWork));
+    }
+    if (pairWork > limits.maxBasisWork) {
+        out.notes.push_back(
+            sizeNote("Finding the rank, the best possible SSE and the Delta rule's stability was",
+                     pairWork, limits.maxBasisWork));
+    }
+    // The patterns scaled together by 2^-exponent, as the dynamics see them.
+    std::vector<double> shift(own.exponent.size(), 0.0);
+    for (std::size_t p = 0; p < shift.size(); ++p) {
+        shift[p] = own.exponent[p] == INT_MIN ? 0.0 : own.exponent[p] - exponent;
+    }
+    if (!gramAllowed) {
+        const double recallWork = static_cast<double>(d.rows()) * inputs * patterns;
+        if (recallWork > limits.maxRecallWork) {
             out.notes.push_back(
                 sizeNote("The Hebb forecast was", recallWork, limits.maxRecallWork));
+            out.span.reset();
+            return;
+        }
+        span.c = own.x;
+        for (Index p = 0; p < span.c.cols(); ++p) {
+            const int by = static_cast<int>(shift[static_cast<std::size_t>(p)]);
+            span.c.col(p) = span.c.col(p).unaryExpr([by](double v) { return std::ldexp(v, by); });
         }
         return;
     }
-    const Matrix xm = x;
-    const Eigen::BDCSVD<Matrix> svd(xm, Eigen::ComputeThinV);
-    const Eigen::VectorXd& sigma = svd.singularValues();
-    // The usual relative tolerance: the largest size times the largest singular value
-    // times the machine epsilon.
-    const double tolerance = sigma.size() == 0 ? 0.0
-                                               : std::max(rows, cols) * sigma(0) *
-                                                     std::numeric_limits<double>::epsilon();
-    Eigen::Index rank = 0;
-    while (rank < sigma.size() && sigma(rank) > tolerance) {
-        ++rank;
+    Matrix own_gram = gramOf(own.x);
+    own.x.resize(0, 0);
+    describePairs(own_gram, out.facts);
+    Matrix gram = own_gram;
+    own_gram.resize(0, 0);
+    for (Index q = 0; q < gram.cols(); ++q) {
+        for (Index p = 0; p < gram.rows(); ++p) {
+            gram(p, q) =
+                std::ldexp(gram(p, q), static_cast<int>(shift[static_cast<std::size_t>(p)] +
+                                                        shift[static_cast<std::size_t>(q)]));
+        }
     }
-    const auto v = svd.matrixV().leftCols(rank);
-    span.c = sigma.head(rank).asDiagonal() * v.transpose();
-    span.inBasis = true;
-    const double mapWork = cols * static_cast<double>(rank) * static_cast<double>(rank);
-    span.spectrum = rank <= limits.maxSpectrumRank && mapWork <= limits.maxEpochMapWork;
-    if (rank <= limits.maxSpectrumRank && !span.spectrum) {
-        out.notes.push_back(sizeNote("The Delta rule's stability was", mapWork * 12.0,
-                                     limits.maxEpochMapWork * 12.0));
-    } else if (!span.spectrum) {
-        out.notes.push_back(
-            "The Delta rule's stability was skipped: the input patterns have "
-            "rank " +
-            std::to_string(rank) + ", above the " + std::to_string(limits.maxSpectrumRank) +
-            " whose epoch map can be examined within a few seconds.");
+    const double tolerance = patterns * kEpsilon * gram.diagonal().maxCoeff();
+    for (Index p = 0; p < gram.rows(); ++p) {
+        if (out.facts.nonZero[static_cast<std::size_t>(p)] > 0 && gram(p, p) <= tolerance) {
+            out.facts.unresolved.push_back(static_cast<int>(p) + 1);
+        }
     }
+    PivotedCholesky all = pivotedCholesky(gram, tolerance);
+    const Index rank = all.factor.cols();
     out.facts.rankKnown = true;
     out.facts.rank = static_cast<int>(rank);
     out.facts.independent = rank == x.cols();
+    const double lowest = (d * all.nullBasis).squaredNorm();
+    out.lowestIsZero = lowest <= kZeroShare * span.targetsSquared;
+    out.lowestRecallSSE = out.lowestIsZero ? 0.0 : lowest;
+    span.c = all.factor.transpose();
 
-    const Matrix residual = d - (d * v) * v.transpose();
-    const double lowest = residual.squaredNorm();
-    out.lowestRecallSSE = lowest;
-    // A consistent problem leaves only rounding, far below this share of the outputs.
-    out.lowestIsZero = lowest <= 1e-20 * d.squaredNorm();
+    // The Delta rule on the patterns training reaches.
+    const std::vector<bool> reached = reachedPatterns(x, d, weights);
+    std::vector<int> idle;
+    for (std::size_t p = 0; p < reached.size(); ++p) {
+        (reached[p] ? span.livePatterns : idle).push_back(static_cast<int>(p));
+    }
+    if (idle.empty()) {
+        span.live = makeEpochMap(all.factor, std::move(all.nullBasis), gram);
+        span.liveTargets = d;
+    } else {
+        span.live = mapOf(pick(gram, span.livePatterns, span.livePatterns), tolerance);
+        span.hasIdle = true;
+        span.idle = mapOf(pick(gram, idle, idle), tolerance);
+        span.liveTargets.resize(d.rows(), static_cast<Index>(span.livePatterns.size()));
+        for (std::size_t k = 0; k < span.livePatterns.size(); ++k) {
+            span.liveTargets.col(static_cast<Index>(k)) = d.col(span.livePatterns[k]);
+        }
+    }
+    span.delta = true;
+    const double work = searchWork(patterns, static_cast<double>(span.live.rank()));
+    if (work > limits.maxBasisWork * 8.0) {
+        out.notes.push_back(sizeNote("Finding the Delta rule's largest stable rate was", work,
+                                     limits.maxBasisWork * 8.0));
+        out.surelyStableBelow = unscaled(span.live.surelyStable, exponent);
+        return;
+    }
+    findStableRate(limits, out);
 }
 
 void prepareInto(const core::PublicStuff& net, const Limits& limits, Prepared& out) {
@@ -157,16 +354,11 @@ void prepareInto(const core::PublicStuff& net, const Limits& limits, Prepared& o
     out.patterns = patterns;
     const PatternMap x = columns(net.InputPatterns, inputs, patterns);
     const PatternMap d = columns(net.DesiredOutputs, outputs, patterns);
-    describePatterns(x, limits, out);
-
-    out.span = std::make_unique<Prepared::Span>();
-    Prepared::Span& span = *out.span;
-    span.d = d;
-    buildBasis(x, d, limits, out);
-    if (span.c.size() == 0 && !span.inBasis) {
-        out.span.reset();
+    buildSpan(x, d, currentWeights(net), limits, out);
+    if (!out.span) {
         return;
     }
+    Prepared::Span& span = *out.span;
     span.squared = span.c.colwise().squaredNorm().transpose();
     if (span.d.rows() > span.d.cols()) {
         const Eigen::HouseholderQR<Matrix> qr(span.d);
@@ -174,33 +366,42 @@ void prepareInto(const core::PublicStuff& net, const Limits& limits, Prepared& o
     }
     span.hebbSteps.resize(span.d.rows(), span.d.cols());
     Matrix running = Matrix::Zero(span.d.rows(), span.c.rows());
-    for (Eigen::Index p = 0; p < span.c.cols(); ++p) {
+    for (Index p = 0; p < span.c.cols(); ++p) {
         running.noalias() += span.d.col(p) * span.c.col(p).transpose();
         span.hebbSteps.col(p).noalias() = running * span.c.col(p);
     }
     span.hebbEpoch.noalias() = running * span.c;
-
-    const double largestSquare = span.squared.size() == 0 ? 0.0 : span.squared.maxCoeff();
-    if (largestSquare > 0.0) {
-        out.surelyStableBelow = 2.0 / largestSquare;
-    }
-    if (span.spectrum && out.surelyStableBelow) {
-        double smallestSquare = largestSquare;
-        for (const double s : span.squared) {
-            if (s > 0.0) {
-                smallestSquare = std::min(smallestSquare, s);
-            }
-        }
-        const double ceiling = std::max(4.0 / smallestSquare, 16.0 * *out.surelyStableBelow);
-        out.largestStableRate = findLargestStableRate(span, *out.surelyStableBelow, ceiling);
-        if (!out.largestStableRate) {
-            out.notes.push_back("No rate up to " + formatNumber(ceiling, 3) +
-                                " makes the Delta rule grow on this file.");
-        }
-    }
+    // Each entry of (D C') C sums patterns x rank products of sizes up to |d| |c|^2.
+    span.hebbNoise = 8.0 * kEpsilon * static_cast<double>(span.c.cols() + span.c.rows()) *
+                     span.d.norm() * span.squared.sum();
 }
 
 }  // namespace
+
+Limits Limits::none() {
+    Limits limits;
+    constexpr double unlimited = std::numeric_limits<double>::infinity();
+    limits.maxBasisWork = unlimited;
+    limits.maxRecallWork = unlimited;
+    limits.maxPairWork = unlimited;
+    limits.maxSpectrumRank = core::MaxCount;
+    limits.maxEpochMapWork = unlimited;
+    return limits;
+}
+
+double preparationWork(const core::PublicStuff& net, const Limits& limits) {
+    const double inputs = net.NumInputs;
+    const double patterns = net.NumPatterns;
+    const double rank = std::min(inputs, patterns);
+    double work = inputs * patterns;
+    if (gramWork(inputs, patterns) <= std::min(limits.maxPairWork, limits.maxBasisWork)) {
+        work += gramWork(inputs, patterns) + 2.0 * patterns * rank * rank / 3.0;
+        if (rank <= limits.maxSpectrumRank) {
+            work += std::min(searchWork(patterns, rank), limits.maxBasisWork * 8.0);
+        }
+    }
+    return work + net.NumOutputs * patterns * rank;
+}
 
 Prepared::Prepared() = default;
 Prepared::~Prepared() = default;
@@ -209,6 +410,7 @@ Prepared& Prepared::operator=(Prepared&&) noexcept = default;
 
 Prepared prepare(const core::PublicStuff& net, const Limits& limits) {
     Prepared out;
+    out.limits = limits;
     try {
         prepareInto(net, limits, out);
     } catch (const std::bad_alloc&) {
@@ -228,7 +430,7 @@ std::optional<double> recallSSE(const core::PublicStuff& net, const Limits& limi
         !net.DesiredOutputs.exists()) {
         return std::nullopt;
     }
-    if (work(outputs, inputs, patterns) > limits.maxRecallWork) {
+    if (static_cast<double>(outputs) * inputs * patterns > limits.maxRecallWork) {
         return std::nullopt;
     }
     try {
@@ -237,18 +439,7 @@ std::optional<double> recallSSE(const core::PublicStuff& net, const Limits& limi
         if (!net.NetworkMatchesProblem()) {
             return d.squaredNorm();
         }
-        Matrix w(outputs, inputs);
-        constexpr int lanes = core::ConnectionMatrix::Lanes;
-        for (int b = 0; b < net.Weights.blocks(); ++b) {
-            const core::ConnectionMatrix::Block* block = net.Weights.block(b);
-            const int count = std::min(lanes, outputs - b * lanes);
-            for (int i = 0; i < inputs; ++i) {
-                for (int k = 0; k < count; ++k) {
-                    w(b * lanes + k, i) = block[i].lane[k];
-                }
-            }
-        }
-        const Matrix error = d - w * x;
+        const Matrix error = d - currentWeights(net) * x;
         return error.squaredNorm();
     } catch (const std::bad_alloc&) {
         return std::nullopt;
@@ -264,9 +455,10 @@ Analysis analyse(const core::PublicStuff& net, Rule rule, double rate, const Lim
     out.delta = forecastDelta(out.prepared, rate);
     out.currentRecallSSE = recallSSE(net, limits);
     if (!out.currentRecallSSE && out.prepared.patterns > 0) {
-        out.prepared.notes.push_back(sizeNote("The recall of every pattern was",
-                                              work(net.NumOutputs, net.NumInputs, net.NumPatterns),
-                                              limits.maxRecallWork));
+        out.prepared.notes.push_back(
+            sizeNote("The recall of every pattern was",
+                     static_cast<double>(net.NumOutputs) * net.NumInputs * net.NumPatterns,
+                     limits.maxRecallWork));
     }
     out.epochsTrained = net.SweepCount;
     if (net.SweepCount > 0) {

@@ -25,6 +25,19 @@ std::string number(const std::optional<double>& value) {
     return value ? number(*value) : "null";
 }
 
+std::string text(const std::string& value) {
+    std::string out = "\"";
+    for (const char ch : value) {
+        if (ch == '"' || ch == '\\') {
+            out += '\\';
+        }
+        if (static_cast<unsigned char>(ch) >= 0x20) {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
+
 std::string boolean(bool value) {
     return value ? "true" : "false";
 }
@@ -56,9 +69,14 @@ std::string hebbObject(const HebbForecast& hebb) {
 std::string deltaObject(const DeltaForecast& delta) {
     ObjectWriter o;
     o.field("rate", number(delta.rate));
-    o.field("spectral_radius", delta.known ? number(delta.spectralRadius) : "null");
-    o.field("settles", delta.known ? boolean(delta.settles) : "null");
+    o.field("spectral_radius", delta.radiusKnown ? number(delta.spectralRadius) : "null");
+    o.field("settles",
+            delta.known && !delta.onEdge && !delta.neverChanges ? boolean(delta.settles) : "null");
     o.field("largest_stable_rate", number(delta.largestStableRate));
+    o.field("stable_rate_bounds",
+            delta.stableRateLow && delta.stableRateHigh
+                ? "[" + number(delta.stableRateLow) + "," + number(delta.stableRateHigh) + "]"
+                : "null");
     o.field("settled_sse", number(delta.settledSSE));
     o.field("growth_per_epoch", number(delta.growthPerEpoch));
     return o.close();
@@ -88,6 +106,13 @@ std::string renderJson(const Analysis& a) {
     o.field("lowest_recall_sse", number(p.lowestRecallSSE));
     o.field("hebb", hebbObject(a.hebb));
     o.field("delta", deltaObject(a.delta));
+    std::string notes = "[";
+    for (const auto* list : {&p.notes, &a.hebb.notes, &a.delta.notes}) {
+        for (const std::string& note : *list) {
+            notes += (notes.size() == 1 ? "" : ",") + text(note);
+        }
+    }
+    o.field("notes", notes + "]");
     return o.close() + "\n";
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "analysis/analysis.h"
 
@@ -16,10 +17,6 @@ constexpr std::size_t kPatternRows = 20;  // rows of the pattern table before it
 
 std::string padLeft(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
-
-bool onTheEdge(const DeltaForecast& delta) {
-    return std::abs(delta.spectralRadius - 1.0) <= kEdgeOfStability;
 }
 
 // Short numbers for one-line notices: 0.0013, 0.2, 32, 195, 544580; rounding noise such
@@ -37,27 +34,56 @@ std::string brief(double value) {
     return formatNumber(value, 2);
 }
 
+// A growth factor with enough digits not to read as 1.
+std::string growthText(double growth, int digits) {
+    std::string text = formatNumber(growth, digits);
+    while (text == "1" && digits < 17) {
+        text = formatNumber(growth, ++digits);
+    }
+    return text;
+}
+
 std::string stableBelow(const DeltaForecast& delta) {
     if (delta.largestStableRate) {
-        return " (stable below " + formatNumber(*delta.largestStableRate, 3) + ")";
+        return " (stable below " + formatNumberDown(*delta.largestStableRate, 3) + ")";
     }
     return "";
+}
+
+// A length as text; lengths above the largest double say so.
+std::string lengthText(double length, int digits) {
+    return std::isfinite(length) ? formatNumber(length, digits) : "above 1.8e308";
+}
+
+std::string patternList(const std::vector<int>& patterns) {
+    std::string out;
+    const std::size_t shown = std::min<std::size_t>(patterns.size(), 5);
+    for (std::size_t k = 0; k < shown; ++k) {
+        out += (k == 0                     ? ""
+                : k + 1 == patterns.size() ? " and "
+                                           : ", ") +
+               std::to_string(patterns[k]);
+    }
+    if (shown < patterns.size()) {
+        out += " and " + std::to_string(patterns.size() - shown) + " more";
+    }
+    return out;
 }
 
 void patternSection(const Prepared& prepared, std::string& out) {
     const PatternFacts& facts = prepared.facts;
     out += "The input patterns\n";
-    out += "  Pattern      Length  Non-zero inputs\n";
+    out += "  Pattern        Length  Non-zero inputs\n";
     const std::size_t shown = std::min(facts.lengths.size(), kPatternRows);
     for (std::size_t p = 0; p < shown; ++p) {
-        out += padLeft(std::to_string(p + 1), 9) + padLeft(formatNumber(facts.lengths[p], 5), 12) +
+        out += padLeft(std::to_string(p + 1), 9) + padLeft(lengthText(facts.lengths[p], 5), 14) +
                padLeft(std::to_string(facts.nonZero[p]), 17) + "\n";
     }
     if (shown < facts.lengths.size()) {
         const auto [low, high] = std::minmax_element(facts.lengths.begin(), facts.lengths.end());
         out += "  ... and " + std::to_string(facts.lengths.size() - shown) +
-               " more; all lengths lie between " + formatNumber(*low, 5) + " and " +
-               formatNumber(*high, 5) + ".\n";
+               " more; all lengths lie between " + lengthText(*low, 5) + " and " +
+               lengthText(*high, 5) + ".\n";
     }
     if (facts.pairsKnown) {
         if (facts.largestCosine) {
@@ -85,6 +111,13 @@ void patternSection(const Prepared& prepared, std::string& out) {
                (facts.independent ? "linearly independent."
                                   : "linearly dependent (some pattern is a mix of others).") +
                "\n";
+        if (!facts.unresolved.empty()) {
+            out += std::string(facts.unresolved.size() == 1 ? "Pattern " : "Patterns ") +
+                   patternList(facts.unresolved) + (facts.unresolved.size() == 1 ? " is" : " are") +
+                   " so short next to the longest pattern that its square is lost in the "
+                   "rounding of the arithmetic: the rank counts no direction for it, and "
+                   "training at any rate the longest pattern allows cannot move its error.\n";
+        }
     }
 }
 
@@ -92,7 +125,9 @@ void totalSection(const Analysis& a, std::string& out) {
     out += "\nWhat the training total does not say\n";
     if (a.currentRecallSSE) {
         out += "  SSE of a recall of all patterns with the current weights: " +
-               formatNumber(*a.currentRecallSSE, 6) + "\n";
+               (std::isfinite(*a.currentRecallSSE) ? formatNumber(*a.currentRecallSSE, 6)
+                                                   : std::string("above 1.8e308")) +
+               "\n";
     }
     if (a.reportedTotalSSE) {
         out += "  Total SSE reported by training at epoch " + std::to_string(a.epochsTrained) +
@@ -127,7 +162,17 @@ void bestSection(const Prepared& prepared, std::string& out) {
 void hebbSection(const HebbForecast& hebb, std::string& out) {
     out += "\nThe Hebb rule from zero weights at rate " + formatNumber(hebb.rate, 4) + "\n";
     if (!hebb.known) {
-        out += "Not worked out for a file of this size.\n";
+        out += hebb.notes.empty() ? "Not worked out for a file of this size.\n"
+                                  : hebb.notes.front() + "\n";
+        return;
+    }
+    if (hebb.neverChanges) {
+        out += "  Reported SSE at every epoch: " + formatNumber(hebb.sseEpoch1, 6) + "\n";
+        out += hebb.rate == 0.0
+                   ? "At rate 0 the weights never change.\n"
+                   : "Each epoch's changes add up to nothing on these patterns (the desired "
+                     "outputs are at right angles to them), so every epoch reports the same "
+                     "SSE.\n";
         return;
     }
     out += "  Reported SSE after epoch 1:  " + formatNumber(hebb.sseEpoch1, 6) + "\n";
@@ -140,30 +185,58 @@ void hebbSection(const HebbForecast& hebb, std::string& out) {
     }
 }
 
+void deltaVerdict(const DeltaForecast& delta, std::string& out) {
+    if (delta.neverChanges) {
+        out += "At rate 0 the weights never change, so every epoch reports the same SSE.\n";
+        return;
+    }
+    if (delta.radiusKnown) {
+        out += "  Spectral radius of one epoch's map on the span of the patterns: " +
+               formatNumber(delta.spectralRadius, 6) + "\n";
+    }
+    if (delta.settles) {
+        out += std::string("It settles") + (delta.radiusKnown ? " (radius below 1)" : "") +
+               ": the reported SSE approaches " + formatNumber(delta.settledSSE.value_or(0.0), 6) +
+               ".\n";
+        if (delta.slow) {
+            out +=
+                "It settles slowly, though: in the 32767 epochs the program counts, the "
+                "slowest part of the way there only shrinks to about " +
+                formatNumber(delta.slowestShareLeft, 2) + " of itself.\n";
+        }
+    } else if (delta.onEdge) {
+        out +=
+            "Its radius is 1 within what the analysis can resolve: the error neither surely "
+            "dies away nor surely grows.\n";
+    } else if (delta.growthPerEpoch) {
+        out += "It does not settle (radius above 1): in the long run the SSE grows about " +
+               growthText(*delta.growthPerEpoch, 4) + " times per epoch.\n";
+    } else {
+        out +=
+            "It does not settle: the rate is above 2 over the smallest squared pattern "
+            "length, so the SSE grows.\n";
+    }
+}
+
 void deltaSection(const DeltaForecast& delta, std::string& out) {
     out += "\nThe Delta rule at rate " + formatNumber(delta.rate, 4) + "\n";
     if (delta.known) {
-        out += "  Spectral radius of one epoch's map on the span of the patterns: " +
-               formatNumber(delta.spectralRadius, 6) + "\n";
-        if (delta.settles) {
-            out += "It settles (radius below 1): the reported SSE approaches " +
-                   formatNumber(delta.settledSSE.value_or(0.0), 6) + ".\n";
-        } else {
-            if (onTheEdge(delta)) {
-                out +=
-                    "It does not settle (radius 1, the edge of stability): the error never "
-                    "dies away, and may drift and grow slowly.\n";
-            } else {
-                out += "It does not settle (radius above 1): in the long run the SSE grows about " +
-                       formatNumber(delta.growthPerEpoch.value_or(1.0), 4) + " times per epoch.\n";
-            }
-        }
+        deltaVerdict(delta, out);
+    } else if (!delta.notes.empty()) {
+        out += delta.notes.front() + "\n";
+    }
+    if (delta.idleGrowthPerEpoch) {
+        out +=
+            "Some patterns have zero desired outputs and meet only zero weights, so "
+            "training leaves their weights and errors at zero; any change to those weights "
+            "would grow about " +
+            formatNumber(*delta.idleGrowthPerEpoch, 4) + " times per epoch at this rate.\n";
     }
     if (delta.largestStableRate) {
-        out += "  Largest stable rate: " + formatNumber(*delta.largestStableRate, 4) +
+        out += "  Largest stable rate: " + formatNumberDown(*delta.largestStableRate, 4) +
                " (rates below it settle)\n";
     } else if (delta.surelyStableBelow) {
-        out += "Rates below " + formatNumber(*delta.surelyStableBelow, 4) +
+        out += "Rates below " + formatNumberDown(*delta.surelyStableBelow, 4) +
                " settle for sure (2 over the largest squared pattern length).\n";
     }
 }
@@ -195,15 +268,53 @@ std::string wrapSentences(const std::string& text) {
 
 std::string formatNumber(double value, int digits) {
     if (std::isnan(value)) {
-        return "not a number";
+        return "not known";
     }
     if (std::isinf(value)) {
-        return value > 0 ? "infinity" : "-infinity";
+        return value > 0 ? "above 1.8e308" : "below -1.8e308";
+    }
+    if (value == 0.0) {
+        return "0";  // and not "-0"
     }
     char text[40];
     const auto end =
         std::to_chars(text, text + sizeof text, value, std::chars_format::general, digits);
     return {text, end.ptr};
+}
+
+std::string formatNumberDown(double value, int digits) {
+    if (!std::isfinite(value) || value == 0.0) {
+        return formatNumber(value, digits);
+    }
+    // The nearest text at `digits` digits, stepped down one unit in its last digit when
+    // it reads back above the value.
+    char text[40];
+    auto end =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, digits - 1);
+    double back = value;
+    std::from_chars(text, end.ptr, back);
+    if (back <= value) {
+        return formatNumber(back, digits);
+    }
+    const std::string scientific(text, end.ptr);
+    const std::size_t e = scientific.find('e');
+    std::string mantissa = scientific.substr(0, e);
+    mantissa.erase(std::remove(mantissa.begin(), mantissa.end(), '.'), mantissa.end());
+    const bool negative = mantissa[0] == '-';
+    long long units = std::stoll(negative ? mantissa.substr(1) : mantissa);
+    int exponent = std::stoi(scientific.substr(e + 1)) - (digits - 1);
+    units += negative ? 1 : -1;
+    if (units > 0 && units < static_cast<long long>(std::pow(10.0, digits - 1))) {
+        units = units * 10 + 9;  // 1.00 stepped down is 0.999, not 0.99
+        --exponent;
+    }
+    double lower = static_cast<double>(negative ? -units : units);
+    // 10^exponent is exact for the small exponents of shown limits; text keeps it exact
+    // for the others.
+    const std::string lowerText =
+        std::to_string(negative ? -units : units) + "e" + std::to_string(exponent);
+    std::from_chars(lowerText.data(), lowerText.data() + lowerText.size(), lower);
+    return formatNumber(lower, digits);
 }
 
 std::string renderText(const Analysis& a) {
@@ -225,6 +336,12 @@ std::string renderText(const Analysis& a) {
     for (const std::string& note : prepared.notes) {
         out += "Note: " + note + "\n";
     }
+    for (const std::string& note : a.hebb.notes) {
+        out += "Note: " + note + "\n";
+    }
+    for (const std::string& note : a.delta.notes) {
+        out += "Note: " + note + "\n";
+    }
     return wrapSentences(out);
 }
 
@@ -234,6 +351,9 @@ std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecas
         if (!hebb.known) {
             return head + ": no forecast for a file of this size.";
         }
+        if (hebb.neverChanges) {
+            return head + ": the SSE stays at " + brief(hebb.bestSSE) + ".";
+        }
         if (!hebb.growsAfterBest) {
             return head + ": the SSE falls to " + brief(hebb.bestSSE) + " by epoch " +
                    std::to_string(hebb.bestEpoch) + ".";
@@ -242,22 +362,35 @@ std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecas
                std::to_string(hebb.bestEpoch) + ", then it grows.";
     }
     const std::string head = "Delta at " + formatNumber(delta.rate, 3);
+    if (delta.neverChanges) {
+        return head + ": the weights never change.";
+    }
     if (!delta.known) {
         if (delta.surelyStableBelow) {
-            return head + ": too large to forecast; rates below " +
-                   formatNumber(*delta.surelyStableBelow, 3) + " settle for sure.";
+            return head + ": too large to forecast at this rate; rates below " +
+                   formatNumberDown(*delta.surelyStableBelow, 3) + " settle for sure.";
         }
         return head + ": no forecast for this file.";
     }
     if (delta.settles) {
+        if (delta.slow) {
+            return head + " approaches SSE " + brief(delta.settledSSE.value_or(0.0)) +
+                   " too slowly to get there in 32767 epochs" + stableBelow(delta) + ".";
+        }
         return head + " settles near SSE " + brief(delta.settledSSE.value_or(0.0)) +
                stableBelow(delta) + ".";
     }
-    if (onTheEdge(delta)) {
-        return head + " is on the edge: the error never dies away" + stableBelow(delta) + ".";
+    if (delta.onEdge) {
+        return head + " is on the edge: the error neither surely dies away nor grows" +
+               stableBelow(delta) + ".";
     }
-    return head + " grows about " + brief(delta.growthPerEpoch.value_or(1.0)) + " times per epoch" +
-           stableBelow(delta) + ".";
+    if (delta.growthPerEpoch) {
+        return head + " grows about " +
+               (*delta.growthPerEpoch < 1.1 ? growthText(*delta.growthPerEpoch, 2)
+                                            : brief(*delta.growthPerEpoch)) +
+               " times per epoch" + stableBelow(delta) + ".";
+    }
+    return head + " grows" + stableBelow(delta) + ".";
 }
 
 std::string growthReason(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
@@ -280,9 +413,9 @@ std::string growthReason(Rule rule, const HebbForecast& hebb, const DeltaForecas
     }
     std::string reason = "At rate " + rate + " the Delta rule overshoots on this file";
     if (delta.largestStableRate) {
-        reason += "; rates below " + formatNumber(*delta.largestStableRate, 3) + " settle";
+        reason += "; rates below " + formatNumberDown(*delta.largestStableRate, 3) + " settle";
     } else if (delta.surelyStableBelow) {
-        reason += "; rates below " + formatNumber(*delta.surelyStableBelow, 3) + " settle";
+        reason += "; rates below " + formatNumberDown(*delta.surelyStableBelow, 3) + " settle";
     }
     return reason + ".";
 }

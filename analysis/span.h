@@ -1,35 +1,112 @@
 #pragma once
 
-// The patterns as the forecasts use them: input patterns as coordinates c_p, desired
-// outputs d_p. Internal to the analysis library.
+// The patterns as the forecasts use them. Internal to the analysis library.
+//
+// Every quantity that squares an input is worked out on the patterns scaled by one power
+// of two (exact), so that files of values near 1e155 or 1e-155 neither overflow nor
+// underflow: a rate r acts on the scaled patterns as the scaled rate r * 4^exponent.
 
 #include <Eigen/Core>
+#include <complex>
+#include <vector>
 
 #include "analysis/analysis.h"
 
 namespace analysis {
 
-struct Prepared::Span {
-    // R x P: the input patterns in an orthonormal basis of their span when `inBasis`,
-    // otherwise the input patterns themselves (N x P). Either way c_p . c_q = x_p . x_q.
-    Eigen::MatrixXd c;
-    bool inBasis = false;
-    // The desired outputs, or when there are more outputs than patterns a P x P matrix d'
-    // with d'^T d' = D^T D: every SSE here is |D Psi|^2 for some Psi, which that keeps.
-    Eigen::MatrixXd d;
-    // Hebb: column p holds (sum_{q<=p} d_q c_q^T) c_p, and (D C^T) C, both for rate 1.
-    Eigen::MatrixXd hebbSteps;
-    Eigen::MatrixXd hebbEpoch;
+// One Delta epoch on a set of patterns, in an orthonormal basis of their span (scaled
+// units). The weights' part Z in that span maps to Z M(rate) + K(rate).
+struct EpochMap {
+    Eigen::MatrixXd c;        // R x P: c_p . c_q = x_p . x_q, scaled
     Eigen::VectorXd squared;  // |c_p|^2
-    bool spectrum = false;    // the Delta map is small enough for its eigenvalues
+    // P x (P - R), orthonormal: the combinations of patterns that add up to zero.
+    Eigen::MatrixXd nullBasis;
+    // N' U N, U the strict upper triangle of the patterns' Gram matrix: the settled
+    // errors E = D N (I + rate N' U N)^-1 N'.
+    Eigen::MatrixXd nullCoupling;
+    // Per run of kMapBlock patterns, the Gram matrix of that run: one epoch's map is
+    // applied a run at a time as I - Y T Y'.
+    std::vector<Eigen::MatrixXd> runGram;
+    // Rates (scaled) below which M surely settles and above which it surely grows:
+    // 2 / max |c_p|^2 and 2 / min |c_p|^2.
+    double surelyStable = 0.0;
+    double surelyGrows = 0.0;
+    // The first rate (scaled) from surelyStable up at which |det M| > 1 proves growth; at
+    // most surelyGrows.
+    double determinantGrows = 0.0;
+    int rank() const { return static_cast<int>(c.rows()); }
+    int patterns() const { return static_cast<int>(c.cols()); }
 };
 
-// Spectral radius of the Delta rule's epoch map on the span at `rate`.
-double deltaRadius(const Prepared::Span& span, double rate);
+inline constexpr Eigen::Index kMapBlock = 64;
 
-// The smallest rate above 0 at which that radius reaches 1, given a rate below which it is
-// surely smaller; empty when none is found up to `ceiling`.
-std::optional<double> findLargestStableRate(const Prepared::Span& span, double surelyBelow,
-                                            double ceiling);
+struct Prepared::Span {
+    int exponent = 0;  // the patterns were scaled by 2^-exponent
+    // R x P coordinates of every pattern (scaled), the desired outputs (or, with more
+    // outputs than patterns, a P x P d' with d'^T d' = D^T D: every SSE here is |D Psi|^2
+    // for some Psi, which that keeps).
+    Eigen::MatrixXd c;
+    Eigen::MatrixXd d;
+    Eigen::VectorXd squared;  // |c_p|^2, scaled
+    // Hebb: column p holds (sum_{q<=p} d_q c_q^T) c_p, and (D C^T) C, both at scaled rate 1.
+    Eigen::MatrixXd hebbSteps;
+    Eigen::MatrixXd hebbEpoch;
+    double hebbNoise = 0.0;       // rounding left in hebbEpoch when it is zero in exact arithmetic
+    double targetsSquared = 0.0;  // |D|^2
+    bool delta = false;           // the Delta map below is filled
+    // The patterns training can move: those that the targets or the weights reach. The
+    // others keep zero weights and zero errors whatever the rate.
+    EpochMap live;
+    Eigen::MatrixXd liveTargets;  // the rows of d for those patterns
+    std::vector<int> livePatterns;
+    // The patterns nothing reaches, when there are any.
+    bool hasIdle = false;
+    EpochMap idle;
+};
+
+// A Delta rule's spectrum at one scaled rate: the largest |eigenvalue| of M, with an
+// error bound, and the leading eigenvalues it was judged from.
+struct Spectrum {
+    bool ok = false;  // false when the eigenvalues did not converge
+    double radius = 0.0;
+    double error = 0.0;
+    std::vector<std::complex<double>> leading;  // largest modulus first
+    Eigen::MatrixXd warm;                       // a basis to start the next nearby solve
+    int products = 0;                           // vectors the map was applied to
+};
+
+// Builds the map for patterns with this Gram matrix (scaled) and its pivoted Cholesky
+// factor (P x R) and null basis.
+EpochMap makeEpochMap(const Eigen::MatrixXd& factor, Eigen::MatrixXd nullBasis,
+                      const Eigen::MatrixXd& gram);
+
+// Whether |det M(rate)| = prod |1 - rate |c_p|^2| exceeds 1 beyond its rounding, which
+// makes the radius exceed 1.
+bool determinantGrows(const EpochMap& map, double rate);
+// The first rate from surelyStable up at which determinantGrows holds, found on a grid and
+// closed in on; surelyGrows when none below it does.
+double firstDeterminantGrowth(const EpochMap& map);
+
+// Below this rank the map is formed and solved densely.
+inline constexpr int kDenseRank = 48;
+
+// Applies one epoch's map M(rate) to each column of `v` (R x b): 2 P R b multiply-adds.
+void applyEpochMap(const EpochMap& map, double rate, Eigen::MatrixXd& v);
+
+// The leading eigenvalues of M(rate): a dense solve up to `denseRank`, above it Krylov-
+// Schur started from `warm` when given.
+Spectrum epochSpectrum(const EpochMap& map, double rate, int denseRank,
+                       const Spectrum* warm = nullptr);
+
+// The first rate (scaled) at which the radius reaches 1, bracketed: every rate below
+// `low` settles. Empty brackets mean the spectrum did not converge.
+struct Crossing {
+    bool found = false;
+    double low = 0.0;
+    double high = 0.0;
+    int solves = 0;    // spectra worked out on the way
+    int products = 0;  // vectors the map was applied to, over all of them
+};
+Crossing firstCrossing(const EpochMap& map, int denseRank);
 
 }  // namespace analysis

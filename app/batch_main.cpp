@@ -102,7 +102,9 @@ class TerminalProgress final : public training::RunObserver {
 int diagnose(const core::PublicStuff& net, const app::Options& options) {
     const analysis::Rule rule =
         options.rule == "Hebb" ? analysis::Rule::Hebb : analysis::Rule::Delta;
-    const analysis::Analysis result = analysis::analyse(net, rule, net.LearningRate);
+    // The terminal has no window to keep responsive: no work limits.
+    const analysis::Analysis result =
+        analysis::analyse(net, rule, net.LearningRate, analysis::Limits::none());
     const std::string text =
         options.json ? analysis::renderJson(result) : analysis::renderText(result);
     std::fputs(text.c_str(), stdout);

@@ -1,0 +1,143 @@
+// The first rate at which the Delta rule stops settling.
+//
+// Every rate below 2 / max |c_p|^2 settles (each factor of M is then a contraction) and no
+// rate above 2 / min |c_p|^2 does (|det M| = prod |1 - r |c_p|^2| exceeds 1), so the first
+// crossing lies between the two. The rates that settle need not form one interval: a
+// narrow band that grows can lie below a band that settles. So the search walks up from
+// the lower bound in steps that shrink as any leading eigenvalue heads for modulus 1, then
+// closes in on the first rate where the radius reaches 1. The walk ends where the map's
+// determinant already proves growth (determinant.cpp), often well below 2 / min |c_p|^2.
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/span.h"
+
+namespace analysis {
+
+namespace {
+
+using Complex = std::complex<double>;
+
+// Steps between the bounds: at most this share of the gap, and at most this many stations.
+constexpr double kLargestStep = 1.0 / 64.0;
+constexpr int kStations = 4000;
+// The bracket is closed to this share of the rate: well inside 0.1 %.
+constexpr double kBracket = 2e-4;
+
+bool surelySettles(const Spectrum& s) {
+    return s.radius + s.error < 1.0;
+}
+
+// How far the rate may grow before some leading eigenvalue can reach modulus 1, judged
+// from how fast each one's modulus moved since the last station.
+double safeStep(const Spectrum& before, const Spectrum& now, double step, double largest) {
+    double safe = largest;
+    const std::size_t tracked = std::min<std::size_t>(now.leading.size(), 64);
+    for (std::size_t i = 0; i < tracked; ++i) {
+        const Complex value = now.leading[i];
+        double previous = std::abs(value);
+        double nearest = INFINITY;
+        for (const Complex old : before.leading) {
+            if (std::abs(old - value) < nearest) {
+                nearest = std::abs(old - value);
+                previous = std::abs(old);
+            }
+        }
+        const double rise = (std::abs(value) - previous) / step;
+        const double gap = 1.0 - std::abs(value) - now.error;
+        if (rise > 0.0 && gap > 0.0) {
+            safe = std::min(safe, 0.25 * gap / rise);
+        }
+    }
+    return safe;
+}
+
+}  // namespace
+
+Crossing firstCrossing(const EpochMap& map, int denseRank) {
+    Crossing out;
+    const double low = map.surelyStable;
+    const double high = std::min(map.surelyGrows, map.determinantGrows);
+    if (map.rank() == 0 || !(low > 0.0)) {
+        return out;
+    }
+    if (!(map.surelyGrows > low * (1.0 + 1e-12))) {  // all equally long: exactly 2 / |c|^2
+        out = {true, low, low};
+        return out;
+    }
+    auto solve = [&](double rate, const Spectrum* warm) {
+        Spectrum s = epochSpectrum(map, rate, denseRank, warm);
+        ++out.solves;
+        out.products += s.products;
+        return s;
+    };
+    const double largest = kLargestStep * (high - low);
+    const double smallest = 1e-7 * low;
+    double at = low * (1.0 + 1e-6);
+    Spectrum now = solve(at, nullptr);
+    if (!now.ok) {
+        return out;
+    }
+    if (!surelySettles(now)) {
+        out.found = true;
+        out.low = low;
+        out.high = at;
+        return out;
+    }
+    double previousAt = low;
+    Spectrum previous = now;
+    double step = std::min(largest, 1e-3 * low);
+    double settled = at;
+    double grown = high;
+    bool bracketed = false;
+    for (int station = 0; station < kStations; ++station) {
+        if (station > 0) {
+            step = std::clamp(safeStep(previous, now, at - previousAt, largest), smallest, largest);
+        }
+        const double next = std::min(at + step, high);
+        Spectrum then = solve(next, &now);
+        if (!then.ok) {
+            return out;
+        }
+        if (!surelySettles(then)) {
+            settled = at;
+            grown = next;
+            bracketed = true;
+            break;
+        }
+        previousAt = at;
+        previous = std::move(now);
+        now = std::move(then);
+        at = next;
+        if (at >= high) {
+            break;
+        }
+    }
+    if (!bracketed) {
+        settled = at;
+        grown = high;
+    }
+    // Bisection: the radius near a crossing of complex pairs is not smooth enough for a
+    // secant step to be trusted on its own.
+    Spectrum warm = now;
+    while (grown - settled > kBracket * settled) {
+        const double middle = 0.5 * (settled + grown);
+        const Spectrum s = solve(middle, &warm);
+        if (!s.ok) {
+            return out;
+        }
+        if (surelySettles(s)) {
+            settled = middle;
+            warm = s;
+        } else {
+            grown = middle;
+        }
+    }
+    out.found = true;
+    out.low = settled;
+    out.high = grown;
+    return out;
+}
+
+}  // namespace analysis

@@ -1,0 +1,110 @@
+// The analysis of analysis_rank_bench split into its stages, each timed alone on the
+// output of the one before: the Gram matrix, its pivoted Cholesky factor, the epoch map,
+// and the search for the first rate at which the map's radius reaches 1 (with the number
+// of spectra and of map products it took). Run one rank at a time with
+// --benchmark_filter=/1024/.
+#include <benchmark/benchmark.h>
+
+#include <Eigen/Core>
+#include <map>
+
+#include "analysis/gram.h"
+#include "analysis/pivoted_cholesky.h"
+#include "analysis/span.h"
+#include "bench/rank_problem.h"
+
+namespace {
+
+struct Stages {
+    Eigen::MatrixXd x;
+    Eigen::MatrixXd gram;
+    analysis::PivotedCholesky factor;
+    analysis::EpochMap map;
+};
+
+// Each stage's input, worked out once per rank.
+const Stages& stages(int patterns) {
+    static std::map<int, Stages> cache;
+    auto [at, fresh] = cache.try_emplace(patterns);
+    Stages& s = at->second;
+    if (fresh) {
+        const core::PublicStuff net = rankProblem(patterns);
+        s.x.resize(net.NumInputs, patterns);
+        for (int p = 0; p < patterns; ++p) {
+            for (int i = 0; i < net.NumInputs; ++i) {
+                s.x(i, p) = net.InputPatterns(i + 1, p + 1);
+            }
+        }
+        s.gram = analysis::gramOf(s.x);
+        const double tolerance = patterns * 2.2e-16 * s.gram.diagonal().maxCoeff();
+        s.factor = analysis::pivotedCholesky(s.gram, tolerance);
+        s.map = analysis::makeEpochMap(s.factor.factor, s.factor.nullBasis, s.gram);
+    }
+    return s;
+}
+
+void BM_Gram(benchmark::State& state) {
+    const Stages& s = stages(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(analysis::gramOf(s.x).data());
+    }
+}
+
+void BM_PivotedCholesky(benchmark::State& state) {
+    const Stages& s = stages(static_cast<int>(state.range(0)));
+    const double tolerance = static_cast<double>(s.gram.rows()) * 2.2e-16 * s.gram.maxCoeff();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(analysis::pivotedCholesky(s.gram, tolerance).factor.data());
+    }
+}
+
+void BM_EpochMap(benchmark::State& state) {
+    const Stages& s = stages(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            analysis::makeEpochMap(s.factor.factor, s.factor.nullBasis, s.gram).c.data());
+    }
+}
+
+void BM_FirstCrossing(benchmark::State& state) {
+    const Stages& s = stages(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        const analysis::Crossing crossing = analysis::firstCrossing(s.map, analysis::kDenseRank);
+        state.counters["solves"] = crossing.solves;
+        state.counters["products"] = crossing.products;
+        state.counters["low/bound"] = crossing.low / s.map.surelyStable;
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_Gram)
+    ->Arg(320)
+    ->Arg(1024)
+    ->Arg(2048)
+    ->Arg(4096)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(BM_PivotedCholesky)
+    ->Arg(320)
+    ->Arg(1024)
+    ->Arg(2048)
+    ->Arg(4096)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(BM_EpochMap)
+    ->Arg(320)
+    ->Arg(1024)
+    ->Arg(2048)
+    ->Arg(4096)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(BM_FirstCrossing)
+    ->Arg(320)
+    ->Arg(1024)
+    ->Arg(2048)
+    ->Arg(4096)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+BENCHMARK_MAIN();
