@@ -234,7 +234,7 @@ int main(int argc, char* argv[]) {
     // Before anything else: the mask is read once, and an interrupted report leaves no
     // temporary file behind.
     (void)files::FileCreationMask();
-    files::RemoveTemporaryFileOnSignal();
+    files::InstallTemporaryFileCleanup();
     app::Options options;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
