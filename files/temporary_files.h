@@ -9,7 +9,9 @@
 namespace files::detail {
 
 // Adds `path`; returns its slot, or -1 when the table is full or the path too long (the
-// file is then left behind by a signal, nothing worse). Callable from any thread.
+// file is then left behind by a signal, nothing worse). Callable from any thread. The
+// caller holds the signals back in its own thread while it creates the file and adds it;
+// a signal taken by another thread in that moment leaves the new file behind.
 int RegisterTemporary(const std::string& path);
 
 // Takes a slot from RegisterTemporary out of the table (-1 is ignored).
