@@ -156,7 +156,7 @@ bool writeReport(core::PublicStuff& net, const app::Options& options,
         return false;
     }
     if (!writeOut(text)) {
-        error = "Cannot write the report to standard output.";
+        error = "Cannot write the report to standard output: " + files::SystemReason(errno) + ".";
         return false;
     }
     return true;

@@ -155,9 +155,11 @@ TEST_F(BatchFilesTest, DiagnosingASavedNetworkWritesEveryFile) {
 // A full disk or a closed pipe on standard output fails the run with a message and
 // status 1, and leaves no temporary file.
 TEST_F(BatchFilesTest, StandardOutputFailuresAreReported) {
-    const std::string full = "Cannot write to standard output: No space left on device.";
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"t.net"}, {"t.net", "--diagnose"}, {"--help"}}) {
+    const std::string full = "to standard output: No space left on device.";
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"t.net"},
+                                                 {"t.net", "--diagnose"},
+                                                 {"--help"},
+                                                 {"t.net", "--report", "-"}}) {
         const BatchRun run = batch(args, "/dev/full");
         EXPECT_EQ(run.status, 1) << args[0];
         EXPECT_NE(run.errors.find(full), std::string::npos) << run.errors;
