@@ -34,8 +34,12 @@ struct Limits {
     double maxBasisWork = 2.5e10;  // inputs x patterns^2 / 2 + patterns x rank^2: the basis
     double maxRecallWork = 4e9;    // outputs x inputs x patterns: a recall of every pattern
     double maxPairWork = 2.5e10;   // inputs x patterns^2 / 2: cosines between patterns
-    // The rank up to which the Delta rule's spectrum and largest stable rate are worked out.
-    int maxSpectrumRank = 4096;
+    // The rank up to which the Delta rule's spectrum and largest stable rate are worked out:
+    // a few seconds at most where the eigenvalue search converges slowly.
+    int maxSpectrumRank = 320;
+    // Patterns up to which their pairs are compared: the table of every pair's product holds
+    // patterns^2 numbers, twice over while it is scaled.
+    int maxGramPatterns = 8192;
     // Multiply-adds one rate's Delta forecast may take: about 16 ms on the window's thread.
     // Rates whose forecast would take more are answered from the bounds alone.
     double maxEpochMapWork = 2e7;

@@ -251,12 +251,24 @@ void buildSpan(const PatternMap& x, const PatternMap& d, const Matrix& weights,
     span.targetsSquared = d.squaredNorm();
 
     const double pairWork = gramWork(inputs, patterns);
-    const bool gramAllowed = pairWork <= limits.maxPairWork && pairWork <= limits.maxBasisWork;
-    if (pairWork > limits.maxPairWork) {
+    if (patterns > limits.maxGramPatterns) {
+        const double gigabytes = patterns * patterns * 8.0 / 1e9;
+        out.notes.push_back(
+            "Comparing every pair of patterns, the rank, the best possible SSE and the Delta "
+            "rule's stability were skipped: a table of every pair of the " +
+            formatNumber(patterns, 6) + " patterns would take " + formatNumber(gigabytes, 2) +
+            " GB, and this program compares at most " + formatNumber(limits.maxGramPatterns, 6) +
+            " patterns.");
+    }
+    const bool gramAllowed = pairWork <= limits.maxPairWork && pairWork <= limits.maxBasisWork &&
+                             patterns <= limits.maxGramPatterns;
+    if (patterns > limits.maxGramPatterns) {
+        // Said once above.
+    } else if (pairWork > limits.maxPairWork) {
         out.notes.push_back(
             sizeNote("Comparing every pair of patterns was", pairWork, limits.maxPairWork));
     }
-    if (pairWork > limits.maxBasisWork) {
+    if (pairWork > limits.maxBasisWork && patterns <= limits.maxGramPatterns) {
         out.notes.push_back(
             sizeNote("Finding the rank, the best possible SSE and the Delta rule's stability was",
                      pairWork, limits.maxBasisWork));
@@ -385,6 +397,7 @@ Limits Limits::none() {
     limits.maxRecallWork = unlimited;
     limits.maxPairWork = unlimited;
     limits.maxSpectrumRank = core::MaxCount;
+    limits.maxGramPatterns = 16384;  // 2 GB a table
     limits.maxEpochMapWork = unlimited;
     return limits;
 }
@@ -394,7 +407,8 @@ double preparationWork(const core::PublicStuff& net, const Limits& limits) {
     const double patterns = net.NumPatterns;
     const double rank = std::min(inputs, patterns);
     double work = inputs * patterns;
-    if (gramWork(inputs, patterns) <= std::min(limits.maxPairWork, limits.maxBasisWork)) {
+    if (gramWork(inputs, patterns) <= std::min(limits.maxPairWork, limits.maxBasisWork) &&
+        patterns <= limits.maxGramPatterns) {
         work += gramWork(inputs, patterns) + 2.0 * patterns * rank * rank / 3.0;
         if (rank <= limits.maxSpectrumRank) {
             work += std::min(searchWork(patterns, rank), limits.maxBasisWork * 8.0);

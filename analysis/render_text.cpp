@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -293,7 +294,10 @@ std::string formatNumberDown(double value, int digits) {
         std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, digits - 1);
     double back = value;
     std::from_chars(text, end.ptr, back);
-    if (back <= value) {
+    // A value a few units in its last place below the text is that text up to the rounding
+    // of the arithmetic that found it (2 / 2 worked out through a basis as 0.9999999999999998).
+    constexpr double kRounding = 4 * std::numeric_limits<double>::epsilon();
+    if (back <= value || back - value <= kRounding * std::abs(back)) {
         return formatNumber(back, digits);
     }
     const std::string scientific(text, end.ptr);

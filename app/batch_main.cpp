@@ -13,10 +13,11 @@
 // often as asked as "Continue Training" does; a network file is opened instead and only
 // continued. The report, workbook and network file are written last, from the final state.
 
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "app/batch_files.h"
 #include "app/batch_options.h"
 #include "core/arithmetic.h"
 #include "core/network_state.h"
@@ -98,17 +100,30 @@ class TerminalProgress final : public training::RunObserver {
     Clock::time_point m_lastDrawn = Clock::now();
 };
 
+// Writes to standard output and flushes it; false on failure, with errno saying why. A
+// full disk or a reader gone away (SIGPIPE is ignored, so a closed pipe fails here) must
+// not pass for success.
+bool writeOut(std::string_view text) {
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+           std::fflush(stdout) == 0;
+}
+
+int outputFailed() {
+    const int code = errno;
+    std::fprintf(stderr, "distmem-batch: Cannot write to standard output: %s.\n",
+                 files::SystemReason(code).c_str());
+    return 1;
+}
+
 // --diagnose: the analysis of the loaded file at the rule and rate read, without training.
-int diagnose(const core::PublicStuff& net, const app::Options& options) {
+// False when standard output cannot take it.
+bool diagnose(const core::PublicStuff& net, const app::Options& options) {
     const analysis::Rule rule =
         options.rule == "Hebb" ? analysis::Rule::Hebb : analysis::Rule::Delta;
     // The terminal has no window to keep responsive: no work limits.
     const analysis::Analysis result =
         analysis::analyse(net, rule, net.LearningRate, analysis::Limits::none());
-    const std::string text =
-        options.json ? analysis::renderJson(result) : analysis::renderText(result);
-    std::fputs(text.c_str(), stdout);
-    return 0;
+    return writeOut(options.json ? analysis::renderJson(result) : analysis::renderText(result));
 }
 
 std::string now(const char* format) {
@@ -119,25 +134,11 @@ std::string now(const char* format) {
     return std::string(text, std::strftime(text, sizeof text, format, &local));
 }
 
-// Whether `report` names the training file itself: the same path, or the same file by
-// another name (a link, "./").
-bool isTrainingFile(const std::string& report, const std::string& training) {
-    struct stat a {};
-    struct stat b {};
-    return report == training ||
-           (::stat(report.c_str(), &a) == 0 && ::stat(training.c_str(), &b) == 0 &&
-            a.st_dev == b.st_dev && a.st_ino == b.st_ino);
-}
-
 report::ReportContext reportContext(const app::Options& options) {
     report::ReportContext context;
     context.date = [&options] { return options.date.empty() ? now("%x") : options.date; };
     context.time = [&options] { return options.time.empty() ? now("%X") : options.time; };
     return context;
-}
-
-bool writeWorkbook(core::PublicStuff& net, const app::Options& options, std::string& error) {
-    return report::WriteWorkbook(net, options.workbookPath, reportContext(options), error);
 }
 
 // The report, to standard output for "-", otherwise streamed into `target`, opened before
@@ -157,9 +158,8 @@ bool writeReport(core::PublicStuff& net, const app::Options& options,
     if (!report::ReportText(net, options.sections, context, &text, error)) {
         return false;
     }
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-        std::fflush(stdout) != 0) {
-        error = "Cannot write the report to standard output.";
+    if (!writeOut(text)) {
+        error = "Cannot write the report to standard output: " + files::SystemReason(errno) + ".";
         return false;
     }
     return true;
@@ -229,60 +229,9 @@ int checkEpochLimit(const core::PublicStuff& net, const app::Options& options, i
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    // Before anything else: the mask is read once, and an interrupted report leaves no
-    // temporary file behind.
-    (void)files::FileCreationMask();
-    files::RemoveTemporaryFileOnSignal();
-    app::Options options;
-    const std::vector<std::string_view> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::fputs(app::kUsage, stdout);
-        return 0;
-    }
-    if (args.size() == 1 && args[0] == "--version") {
-        std::fputs(app::kVersionLine, stdout);
-        return 0;
-    }
-    if (const std::string problem = app::ParseBatchOptions(args, options); !problem.empty()) {
-        return usageError(problem);
-    }
-    if (!options.reportPath.empty() && isTrainingFile(options.reportPath, options.file)) {
-        return usageError("--report names the training file itself; choose another file name");
-    }
-    // A network file may be saved over itself (it is read whole first); a training file not.
-    if (!options.networkPath.empty() && !options.opensNetwork &&
-        isTrainingFile(options.networkPath, options.file)) {
-        return usageError(
-            "--save-network names the training file itself; choose another file name (.h5)");
-    }
-    if (!options.networkPath.empty() &&
-        (isTrainingFile(options.networkPath, options.reportPath) ||
-         isTrainingFile(options.networkPath, options.workbookPath))) {
-        return usageError("--save-network names the same file as --report or --workbook");
-    }
-    // The report's and the network's files are checked and their temporary files made
-    // before hours of training.
-    files::ReplacementFile target;
-    files::ReplacementFile networkTarget;
-    std::string error;
-    if ((!options.reportPath.empty() && options.reportPath != "-" &&
-         !target.open(options.reportPath, "Cannot write the report", error)) ||
-        (!options.networkPath.empty() &&
-         !networkTarget.open(options.networkPath, files::SaveNetworkWhat, error))) {
-        std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
-        return 1;
-    }
-
-    core::PublicStuff net;
-    if (const int status = prepareNetwork(net, options); status != 0) {
-        return status;
-    }
-    if (options.diagnose) {
-        return diagnose(net, options);
-    }
+// Trains as asked: from zero weights as "Start Training" does (a training file), then as
+// often as asked as "Continue Training" does. Returns 0, or the exit status after a message.
+int train(core::PublicStuff& net, const app::Options& options, training::RunResult& result) {
     // Every run and every continuation trains up to the epoch box's count.
     const training::StoppingRules rules =
         options.opensNetwork
@@ -303,7 +252,6 @@ int main(int argc, char* argv[]) {
                               perRun * (options.continueTimes + (options.opensNetwork ? 0 : 1))
                         : 0;
     TerminalProgress progress(!options.quiet, totalEpochs);
-    training::RunResult result;
     if (!options.opensNetwork) {
         // As "Start Training" does: zero the weights of a fresh start, train.
         (void)core::ZeroWeights(net);
@@ -313,6 +261,7 @@ int main(int argc, char* argv[]) {
     for (int k = 0; k < options.continueTimes && result.message.empty(); ++k) {
         if (rules.maxEpochs) {
             if (auto problem = training::ContinueMaxSweeps(net, sweepsBox, {})) {
+                progress.clear();
                 std::fprintf(stderr, "distmem-batch: %s\n", problem->message.c_str());
                 return 1;
             }
@@ -320,37 +269,111 @@ int main(int argc, char* argv[]) {
         net.FreshStart = 0;
         result = training::RunTraining(net, rules, progress);
     }
-    progress.clear();
-    // The summary goes where the report does not.
-    std::FILE* summary = options.reportPath == "-" ? stderr : stdout;
+    return 0;
+}
+
+// The summary line: on standard output, or on standard error when the report goes to
+// standard output. Returns 0, or 1 after a message when standard output fails.
+int printSummary(const core::PublicStuff& net, const app::Options& options) {
+    char line[1024];  // a file name is at most 255 bytes
     if (net.TrainedOnProblem) {
-        std::fprintf(summary, "%s: %s rule, rate %g, %d %s, total SSE %.17g\n",
-                     net.TrainingFileName.c_str(), net.LearningRule.c_str(), net.LearningRate,
-                     net.SweepCount, net.SweepCount == 1 ? "epoch" : "epochs", net.TotalSSE);
+        std::snprintf(line, sizeof line, "%s: %s rule, rate %g, %d %s, total SSE %.17g\n",
+                      net.TrainingFileName.c_str(), net.LearningRule.c_str(), net.LearningRate,
+                      net.SweepCount, net.SweepCount == 1 ? "epoch" : "epochs", net.TotalSSE);
     } else {
-        std::fprintf(summary,
-                     "%s: %s rule, rate %g, training stopped before the first epoch, no total "
-                     "SSE\n",
-                     net.TrainingFileName.c_str(), net.LearningRule.c_str(), net.LearningRate);
+        std::snprintf(line, sizeof line,
+                      "%s: %s rule, rate %g, training stopped before the first epoch, no total "
+                      "SSE\n",
+                      net.TrainingFileName.c_str(), net.LearningRule.c_str(), net.LearningRate);
     }
-    if (!result.message.empty()) {
-        std::fprintf(stderr, "distmem-batch: %s\n", result.message.c_str());
+    if (options.reportPath == "-") {
+        std::fputs(line, stderr);
+        return 0;
+    }
+    return writeOut(line) ? 0 : outputFailed();
+}
+
+// The report, workbook and network file, from the final state, into the targets opened
+// before training. Returns 0, or 1 after a message.
+int writeResults(core::PublicStuff& net, const app::Options& options, app::BatchTargets& targets) {
+    if (options.reportPath.empty() && options.workbookPath.empty() && options.networkPath.empty()) {
+        return 0;
+    }
+    if (!net.TrainedOnProblem) {
+        std::fprintf(stderr,
+                     "distmem-batch: no report, workbook or network file written: training "
+                     "stopped before the first epoch, so there is no result to keep.\n");
+        return 1;
+    }
+    std::string error;
+    if ((!options.reportPath.empty() && !writeReport(net, options, targets.report, error)) ||
+        (!options.workbookPath.empty() &&
+         !report::WriteWorkbook(net, targets.workbook, reportContext(options), error)) ||
+        (!options.networkPath.empty() && !files::SaveNetwork(net, targets.network, error))) {
+        std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Before anything else: the mask is read once, and a signal that ends the program
+    // leaves no temporary file behind.
+    (void)files::FileCreationMask();
+    files::InstallTemporaryFileCleanup();
+    // A reader that goes away becomes a write error, reported, rather than a silent end.
+    std::signal(SIGPIPE, SIG_IGN);
+    app::Options options;
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        return writeOut(app::kUsage) ? 0 : outputFailed();
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        return writeOut(app::kVersionLine) ? 0 : outputFailed();
+    }
+    if (const std::string problem = app::ParseBatchOptions(args, options); !problem.empty()) {
+        return usageError(problem);
+    }
+    if (const std::string problem = app::SameFileProblem(options); !problem.empty()) {
+        return usageError(problem);
+    }
+    // Every file to be written is checked, and its temporary file made, before hours of
+    // training.
+    app::BatchTargets targets;
+    std::string error;
+    if (!app::OpenTargets(options, targets, error)) {
+        std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
+        return 1;
     }
 
-    if (!options.reportPath.empty() || !options.workbookPath.empty() ||
-        !options.networkPath.empty()) {
-        if (!net.TrainedOnProblem) {
-            std::fprintf(stderr,
-                         "distmem-batch: no report, workbook or network file written: training "
-                         "stopped before the first epoch, so there is no result to keep.\n");
-            return 1;
+    core::PublicStuff net;
+    if (const int status = prepareNetwork(net, options); status != 0) {
+        return status;
+    }
+    training::RunResult result;
+    if (options.diagnose) {
+        // Trains nothing: the options allow files to write only for a saved network.
+        if (!diagnose(net, options)) {
+            return outputFailed();
         }
-        if ((!options.reportPath.empty() && !writeReport(net, options, target, error)) ||
-            (!options.workbookPath.empty() && !writeWorkbook(net, options, error)) ||
-            (!options.networkPath.empty() && !files::SaveNetwork(net, networkTarget, error))) {
-            std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
-            return 1;
+    } else {
+        if (const int status = train(net, options, result); status != 0) {
+            return status;
         }
+        if (const int status = printSummary(net, options); status != 0) {
+            return status;
+        }
+        if (!result.message.empty()) {
+            std::fprintf(stderr, "distmem-batch: %s\n", result.message.c_str());
+        }
+    }
+    if (const int status = writeResults(net, options, targets); status != 0) {
+        return status;
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        return outputFailed();
     }
     return result.message.empty() ? 0 : 1;
 }

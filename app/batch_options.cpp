@@ -1,5 +1,7 @@
 #include "app/batch_options.h"
 
+#include <utility>
+
 #include "files/network_file.h"
 
 #ifndef DAM_PROGRAM_VERSION
@@ -19,14 +21,17 @@ const char* const kUsage =
     "every 10) and writes the summary report with the given sections (default 1234), and with\n"
     "--workbook the spreadsheet of the run; with --report - the report goes to standard output\n"
     "and the summary line to standard error. A report or workbook replaces only a plain file\n"
-    "(or the file a link points at). While standard error is a terminal, a line there shows\n"
-    "the epoch, the total SSE, the time so far and the time left; --quiet leaves it out.\n"
+    "(or the file a link points at), and is checked before training; no two of the training\n"
+    "file, report, workbook and network file may be one file. While standard error is a\n"
+    "terminal, a line there shows the epoch, the total SSE, the time so far and the time left;\n"
+    "--quiet leaves it out.\n"
     "Reports use \".\" and \",\" in numbers and MM/DD/YY HH:MM:SS dates whatever the locale, so a\n"
     "batch report is the same on every machine; the windows follow the user's locale.\n"
     "       distmem-batch FILE.net --diagnose [--rule Hebb|Delta] [--rate R] [--json]\n"
     "Prints, without training, what each rule will do on FILE.net at the rate: the patterns'\n"
     "lengths, overlaps and rank, the lowest SSE any weights can give, the Hebb rule's best\n"
-    "epoch and the Delta rule's stability; with --json as one JSON object.\n"
+    "epoch and the Delta rule's stability; with --json as one JSON object. Nothing is trained,\n"
+    "so --report, --workbook and --save-network go with --diagnose only for a NETWORK.h5.\n"
     "       distmem-batch NETWORK.h5 [--continue TIMES] [--report OUT.txt|-] [--sections ...]\n"
     "                     [--date TEXT] [--time TEXT] [--workbook OUT.xlsx]\n"
     "                     [--save-network OUT.h5] [--diagnose [--json]] [--quiet]\n"
@@ -93,6 +98,9 @@ std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options
                 }
                 options.reportPath = text;
             } else if (arg == "--workbook") {
+                if (text.empty()) {
+                    return "--workbook needs a file name";
+                }
                 options.workbookPath = text;
             } else if (arg == "--save-network") {
                 if (text.empty()) {
@@ -127,6 +135,22 @@ std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options
         return "--json goes with --diagnose";
     }
     options.opensNetwork = files::IsNetworkFileName(options.file);
+    if (options.diagnose && options.reportPath == "-") {
+        return "--report - and --diagnose would both write to standard output; give --report a "
+               "file name";
+    }
+    // Diagnosing trains nothing: from a training file there is no trained network to write.
+    if (options.diagnose && !options.opensNetwork) {
+        for (const auto& [option, path] : {std::pair{"--report", &options.reportPath},
+                                           std::pair{"--workbook", &options.workbookPath},
+                                           std::pair{"--save-network", &options.networkPath}}) {
+            if (!path->empty()) {
+                return std::string(option) +
+                       " needs a trained network, and --diagnose trains nothing; leave one of "
+                       "them out, or diagnose a saved network (.h5)";
+            }
+        }
+    }
     if (options.opensNetwork && !newRunOption.empty()) {
         return newRunOption + " sets up a new run, but " + options.file +
                " is a network file, which trains on with its saved settings (--continue)";

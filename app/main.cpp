@@ -27,6 +27,9 @@
 
 int main(int argc, char* argv[]) {
     (void)files::FileCreationMask();  // read once, before any thread starts
+    // A signal that ends the program (SIGTERM during a spreadsheet export) removes every
+    // temporary file open at that moment.
+    files::InstallTemporaryFileCleanup();
     QApplication app(argc, argv);
     // Qt takes the user's locale for everything; the program formats numbers itself with
     // the locale's separators, so the C library keeps reading and writing plain numbers.

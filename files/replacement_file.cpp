@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -15,35 +14,23 @@
 #include <utility>
 
 #include "files/path_names.h"
+#include "files/temporary_files.h"
 
 namespace files {
 
 namespace {
 
-// The temporary file a signal handler removes: a fixed buffer, since the handler may use
-// only async-signal-safe calls.
-char g_pending[PATH_MAX + 1];
-volatile std::sig_atomic_t g_hasPending = 0;
-std::atomic<bool> g_handlerInstalled{false};
-
-extern "C" void removePendingAndRaise(int signal) {
-    if (g_hasPending != 0) {
-        ::unlink(g_pending);
-    }
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);  // delivered when the handler returns, ending the program
-}
-
-// Holds SIGINT and SIGTERM back while a temporary file is created, renamed or removed and
-// the buffer above changes with it.
+// Holds the signals that remove temporary files back, in this thread, while a temporary
+// file is created, renamed or removed and its entry in the table changes with it.
 class SignalsHeld {
   public:
-    SignalsHeld() : m_active(g_handlerInstalled.load()) {
+    SignalsHeld() : m_active(detail::CleanupInstalled()) {
         if (m_active) {
             sigset_t held;
             sigemptyset(&held);
-            sigaddset(&held, SIGINT);
-            sigaddset(&held, SIGTERM);
+            for (const int signal : detail::kCleanupSignals) {
+                sigaddset(&held, signal);
+            }
             pthread_sigmask(SIG_BLOCK, &held, &m_old);
         }
     }
@@ -59,19 +46,6 @@ class SignalsHeld {
     bool m_active;
     sigset_t m_old{};
 };
-
-void rememberPending(const std::string& path) {
-    if (g_handlerInstalled.load() && g_hasPending == 0 && path.size() < sizeof g_pending) {
-        std::memcpy(g_pending, path.c_str(), path.size() + 1);
-        g_hasPending = 1;
-    }
-}
-
-void forgetPending(const std::string& path) {
-    if (g_hasPending != 0 && path == g_pending) {
-        g_hasPending = 0;
-    }
-}
 
 unsigned readCreationMask() {
     // Linux shows the mask without changing it; elsewhere set it for a moment.
@@ -122,21 +96,13 @@ unsigned FileCreationMask() {
     return mask;
 }
 
-void RemoveTemporaryFileOnSignal() {
-    struct sigaction action {};
-    action.sa_handler = removePendingAndRaise;
-    sigemptyset(&action.sa_mask);
-    g_handlerInstalled = true;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
-
 ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
     : m_target(std::move(other.m_target)),
       m_final(std::move(other.m_final)),
       m_temporary(std::move(other.m_temporary)),
       m_what(std::move(other.m_what)),
       m_fd(std::exchange(other.m_fd, -1)),
+      m_slot(std::exchange(other.m_slot, -1)),
       m_targetExists(other.m_targetExists),
       m_targetMode(other.m_targetMode),
       m_targetOwner(other.m_targetOwner),
@@ -152,6 +118,7 @@ ReplacementFile& ReplacementFile::operator=(ReplacementFile&& other) noexcept {
         m_temporary = std::exchange(other.m_temporary, {});
         m_what = std::move(other.m_what);
         m_fd = std::exchange(other.m_fd, -1);
+        m_slot = std::exchange(other.m_slot, -1);
         m_targetExists = other.m_targetExists;
         m_targetMode = other.m_targetMode;
         m_targetOwner = other.m_targetOwner;
@@ -241,7 +208,7 @@ bool ReplacementFile::open(const std::string& target, std::string_view what, std
         return fail(errno, error);
     }
     m_temporary = std::move(temporary);
-    rememberPending(m_temporary);
+    m_slot = detail::RegisterTemporary(m_temporary);
     return true;
 }
 
@@ -300,7 +267,7 @@ bool ReplacementFile::commit(std::string& error) {
     if (::rename(m_temporary.c_str(), m_final.c_str()) != 0) {
         return fail(errno, error);
     }
-    forgetPending(m_temporary);
+    detail::UnregisterTemporary(std::exchange(m_slot, -1));
     m_temporary.clear();
     return true;
 }
@@ -312,7 +279,7 @@ void ReplacementFile::discard() {
     if (!m_temporary.empty()) {
         const SignalsHeld held;
         ::unlink(m_temporary.c_str());
-        forgetPending(m_temporary);
+        detail::UnregisterTemporary(std::exchange(m_slot, -1));
         m_temporary.clear();
     }
 }

@@ -74,6 +74,7 @@ class ReplacementFile {
     std::string m_temporary;
     std::string m_what;
     int m_fd = -1;
+    int m_slot = -1;  // in the table of temporary files that signals remove
     bool m_targetExists = false;
     unsigned m_targetMode = 0;
     unsigned m_targetOwner = 0;
@@ -87,9 +88,11 @@ std::string SystemReason(int code);
 // reading the mask means setting it for a moment.
 unsigned FileCreationMask();
 
-// Makes SIGINT and SIGTERM remove the temporary file of a ReplacementFile that is open at
-// that moment, then end the program as the signal would. For programs without an event
-// loop (the batch trainer); call once from main.
-void RemoveTemporaryFileOnSignal();
+// Makes SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU and SIGXFSZ
+// remove the temporary file of every ReplacementFile open at that moment, on any thread,
+// then end the program as the signal would; the files they were to replace stay as they
+// were. A signal ignored when this is called (nohup's SIGHUP) stays ignored. Call once from
+// main, in both programs, before any thread starts.
+void InstallTemporaryFileCleanup();
 
 }  // namespace files

@@ -76,11 +76,8 @@ std::span<const ui::ControlPlace> AnalysisPage::geometry() {
 }
 
 void AnalysisPage::Form_Load() {
-    const double inputs = m_net.NumInputs;
-    const double patterns = m_net.NumPatterns;
-    const double work =
-        inputs * patterns * std::min(inputs, patterns) + m_net.NumOutputs * inputs * patterns;
-    if (work <= kWorkOnWindowThread) {
+    // Spectrum included: nothing of the analysis holds the window thread for long.
+    if (analysis::preparationWork(m_net) <= kWorkOnWindowThread) {
         showAnalysis(analyseText(m_net));
         return;
     }

@@ -43,11 +43,8 @@ ForecastNotice::ForecastNotice(QLabel* label, const core::PublicStuff& net, QObj
 
 void ForecastNotice::prepare() {
     m_prepared.reset();
-    const double inputs = m_net.NumInputs;
-    const double patterns = m_net.NumPatterns;
-    const double work =
-        inputs * patterns * std::min(inputs, patterns) + m_net.NumOutputs * inputs * patterns;
-    if (work <= kWorkOnWindowThread) {
+    // Spectrum included: nothing of the analysis holds the window thread for long.
+    if (analysis::preparationWork(m_net) <= kWorkOnWindowThread) {
         finished(std::make_shared<analysis::Prepared>(analysis::prepare(m_net)));
         return;
     }

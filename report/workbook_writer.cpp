@@ -16,12 +16,13 @@
 #include "files/path_names.h"
 #include "files/replacement_file.h"
 #include "text/number_format.h"
+#include "text/utf8.h"
 
 namespace report {
 
 namespace {
 
-constexpr const char* kWhat = "Cannot write the workbook";
+constexpr const char* kWhat = WorkbookWhat;
 constexpr const char* kRefused = "The workbook cannot be written";
 
 // The graph page's chart, and the heat map's ends (white is 0).
@@ -33,9 +34,19 @@ constexpr lxw_color_t kNegative = 0x5A8AC6;
 constexpr lxw_color_t kZero = 0xFFFFFF;
 constexpr lxw_color_t kPositive = 0xF8696B;
 
-// A sheet part holding more cells than this gets its XML past 4 GB: the zip then needs
-// its 64-bit extensions, which some older readers warn about, so they are used only then.
+// A sheet part holding more cells than this may get its XML past 4 GiB (a cell takes at
+// most about 60 bytes): the zip then needs its 64-bit records, which some older readers
+// warn about, so they are used only then.
 constexpr long long kZip64Cells = 50'000'000;
+
+// The library writes numbers with 16 significant digits, which turns the largest doubles
+// into text past the double range (1.797693134862316E+308) that readers take as infinity.
+// This is the largest double whose 16 digits stay in range.
+constexpr double kLargestWritten = 1.797693134862315e308;
+
+double writable(double v) {
+    return std::clamp(v, -kLargestWritten, kLargestWritten);
+}
 
 using Book = std::unique_ptr<lxw_workbook, decltype(&lxw_workbook_free)>;
 
@@ -65,8 +76,11 @@ class Cells {
     }
     void text(lxw_worksheet* sheet, int row, int col, const std::string& value) {
         if (ok()) {
+            // File names and typed dates may be in any encoding; one bad byte in the XML
+            // makes readers refuse the whole workbook.
             check(worksheet_write_string(sheet, static_cast<lxw_row_t>(row),
-                                         static_cast<lxw_col_t>(col), value.c_str(), nullptr));
+                                         static_cast<lxw_col_t>(col),
+                                         text::ValidUtf8(value).c_str(), nullptr));
         }
     }
     // NaN and infinity have no cell form; the program never holds them, so one is a fault.
@@ -76,7 +90,7 @@ class Cells {
         }
         if (ok()) {
             check(worksheet_write_number(sheet, static_cast<lxw_row_t>(row),
-                                         static_cast<lxw_col_t>(col), v, nullptr));
+                                         static_cast<lxw_col_t>(col), writable(v), nullptr));
         }
         if (++m_cells % kCellsPerProgress == 0) {
             goOn();
@@ -249,7 +263,7 @@ void heatMap(Cells& cells, const SplitSheet& sheet, int rows, double largest) {
     scale.min_rule_type = LXW_CONDITIONAL_RULE_TYPE_NUMBER;
     scale.mid_rule_type = LXW_CONDITIONAL_RULE_TYPE_NUMBER;
     scale.max_rule_type = LXW_CONDITIONAL_RULE_TYPE_NUMBER;
-    const double bound = largest > 0.0 ? largest : 1.0;
+    const double bound = largest > 0.0 ? writable(largest) : 1.0;
     scale.min_value = -bound;
     scale.mid_value = 0.0;
     scale.max_value = bound;
@@ -368,13 +382,12 @@ bool writeTo(files::ReplacementFile& file, core::PublicStuff& net, const ReportC
              std::string& error) {
     const std::string& target = file.targetPath();
     std::string folder = files::FolderOf(target);
-    const long long widest = std::min(net.NumInputs, WorkbookColumnsPerSheet) + 1;
-    const long long tallest = std::max(net.NumOutputs, net.NumPatterns) + 1;
 
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = folder.data();
-    options.use_zip64 = widest * tallest > kZip64Cells ? LXW_TRUE : LXW_FALSE;
+    options.use_zip64 =
+        WorkbookNeedsZip64(net.NumInputs, net.NumOutputs, net.NumPatterns) ? LXW_TRUE : LXW_FALSE;
     Book book(workbook_new_opt(file.temporaryPath().c_str(), &options), &lxw_workbook_free);
     if (!book) {
         error = std::string(kWhat) + " \"" + target + "\": " + files::SystemReason(ENOMEM) + ".";
@@ -402,27 +415,61 @@ bool writeTo(files::ReplacementFile& file, core::PublicStuff& net, const ReportC
     return file.commit(error);
 }
 
+// Why `net` cannot have a workbook, or "".
+std::string refusalFor(const core::PublicStuff& net) {
+    if (!net.NetworkMatchesProblem()) {
+        return std::string(kRefused) + ": " + core::Describe(core::ArithStatus::BadArguments) + ".";
+    }
+    if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
+        return std::string(kRefused) + ". " + untrained;
+    }
+    return {};
+}
+
 }  // namespace
 
 bool WriteWorkbook(core::PublicStuff& net, const std::string& path, const ReportContext& context,
                    std::string& error) {
-    std::string& message = error;
-    if (!net.NetworkMatchesProblem()) {
-        message =
-            std::string(kRefused) + ": " + core::Describe(core::ArithStatus::BadArguments) + ".";
-        return false;
-    }
-    if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
-        message = std::string(kRefused) + ". " + untrained;
+    if (std::string refusal = refusalFor(net); !refusal.empty()) {
+        error = std::move(refusal);
         return false;
     }
     try {
         files::ReplacementFile file;
-        return file.open(path, kWhat, message) && writeTo(file, net, context, message);
+        return file.open(path, kWhat, error) && WriteWorkbook(net, file, context, error);
     } catch (const std::bad_alloc&) {
-        message = std::string(kWhat) + " \"" + path + "\": " + files::SystemReason(ENOMEM) + ".";
+        error = std::string(kWhat) + " \"" + path + "\": " + files::SystemReason(ENOMEM) + ".";
         return false;
     }
+}
+
+bool WriteWorkbook(core::PublicStuff& net, files::ReplacementFile& target,
+                   const ReportContext& context, std::string& error) {
+    bool written = false;
+    if (std::string refusal = refusalFor(net); !refusal.empty()) {
+        error = std::move(refusal);
+    } else {
+        try {
+            written = writeTo(target, net, context, error);
+        } catch (const std::bad_alloc&) {
+            error = std::string(kWhat) + " \"" + target.targetPath() +
+                    "\": " + files::SystemReason(ENOMEM) + ".";
+        }
+    }
+    if (!written) {
+        target.discard();
+    }
+    return written;
+}
+
+bool WorkbookNeedsZip64(int inputs, int outputs, int patterns) {
+    // The cells of one sheet part, its header row and column included.
+    const auto part = [](long long rows, long long columns) {
+        return (rows + 1) * (std::min<long long>(columns, WorkbookColumnsPerSheet) + 1);
+    };
+    const long long largest = std::max({part(outputs, inputs), part(patterns, inputs),
+                                        part(patterns, static_cast<long long>(outputs) + 1)});
+    return largest > kZip64Cells;
 }
 
 long long WorkbookCellCount(const core::PublicStuff& net) {

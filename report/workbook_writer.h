@@ -7,11 +7,14 @@
 // Sheets, in order: "Training", "SSE By Sweeps", "Weights", "Input Patterns", "Desired
 // Outputs", "Responses", "Errors". A matrix wider than a sheet continues on "Weights (2)",
 // "Weights (3)", ... with 16,383 value columns each. Every number is a numeric cell with
-// 16 significant digits.
+// 16 significant digits; the largest doubles, whose 16 digits would read back as infinity,
+// are written as +-1.797693134862315e308. Texts are written as UTF-8, any invalid byte in
+// them as U+FFFD.
 
 #include <string>
 
 #include "core/network_state.h"
+#include "files/replacement_file.h"
 #include "report/report_writer.h"
 
 namespace report {
@@ -29,9 +32,22 @@ namespace report {
 [[nodiscard]] bool WriteWorkbook(core::PublicStuff& net, const std::string& path,
                                  const ReportContext& context, std::string& error);
 
+// How ReplacementFile messages of a workbook begin.
+inline constexpr const char* WorkbookWhat = "Cannot write the workbook";
+
+// The same into a target the caller opened (with WorkbookWhat) before long work, so that a
+// bad name is refused first. Commits the target on success; discards it on failure.
+[[nodiscard]] bool WriteWorkbook(core::PublicStuff& net, files::ReplacementFile& target,
+                                 const ReportContext& context, std::string& error);
+
 // About how many number cells WriteWorkbook writes for `net`, the total its progress
 // counts towards.
 long long WorkbookCellCount(const core::PublicStuff& net);
+
+// Whether the workbook of a network of these sizes is written with the zip's 64-bit
+// records: when its largest sheet (weights, patterns, responses or errors) holds so many
+// cells that its XML may pass 4 GiB.
+bool WorkbookNeedsZip64(int inputs, int outputs, int patterns);
 
 // Value columns per sheet: a sheet's 16,384 columns less the header column.
 inline constexpr int WorkbookColumnsPerSheet = 16383;

@@ -35,9 +35,15 @@ double larger(double a, double b) {
     return std::max(a, b);
 }
 
+// A zero of either sign reads "0": -0 (the scale's bottom when every weight is zero, or a
+// weight the Delta rule left at -0) means nothing to the student.
+double unsignedZero(double v) {
+    return v == 0.0 ? 0.0 : v;
+}
+
 std::string shortest(double v) {
     std::array<char, 32> text{};
-    const auto [end, ec] = std::to_chars(text.data(), text.data() + text.size(), v);
+    const auto [end, ec] = std::to_chars(text.data(), text.data() + text.size(), unsignedZero(v));
     return ec == std::errc{} ? std::string(text.data(), end) : std::string("?");
 }
 
@@ -211,8 +217,8 @@ std::string ConnectionText(int output, int input, double w) {
 
 std::string ScaleNumber(double v) {
     std::array<char, 32> text{};
-    const auto [end, ec] =
-        std::to_chars(text.data(), text.data() + text.size(), v, std::chars_format::general, 4);
+    const auto [end, ec] = std::to_chars(text.data(), text.data() + text.size(), unsignedZero(v),
+                                         std::chars_format::general, 4);
     return ec == std::errc{} ? std::string(text.data(), end) : std::string("?");
 }
 

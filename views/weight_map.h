@@ -93,10 +93,11 @@ struct Rgb {
 Rgb WeightColour(double w, double largest);
 
 // "Output j, Input i: w", w written with the fewest digits that read back as the same
-// double ("0.1", "-2.5e-07").
+// double ("0.1", "-2.5e-07"), a zero of either sign as "0".
 std::string ConnectionText(int output, int input, double w);
 
-// A number for the scale's legend: 4 significant digits ("0.25", "-1.333", "1.5e+04").
+// A number for the scale's legend: 4 significant digits ("0.25", "-1.333", "1.5e+04"); a
+// zero of either sign is "0".
 std::string ScaleNumber(double v);
 
 }  // namespace views

@@ -243,7 +243,7 @@ core::PublicStuff loadData(const char* name) {
     core::PublicStuff net;
     std::string error;
     EXPECT_TRUE(
-        files::LoadTrainingFile(net, std::string(DAM_TEST_DATA "/analysis/") + name, &error))
+        files::LoadTrainingFile(net, std::string(DAM_TEST_DATA "/analysis/") + name, error))
         << error;
     net.CreateUnitsAndWeights();
     return net;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -904,19 +905,40 @@ TEST_F(WriteReportTest, OtherHardLinksKeepTheOldText) {
     EXPECT_EQ(readBytes(m_dir / "other.txt"), "earlier");
 }
 
-// SIGTERM while the temporary file exists: it is removed, and the signal still ends the
-// program.
-TEST_F(WriteReportTest, SignalRemovesTheTemporaryFile) {
-    const int status = inChild([this] {
-        files::RemoveTemporaryFileOnSignal();
-        files::ReplacementFile file;
+// A signal that ends the program while temporary files are open (a report, a workbook and
+// a network file in a batch run): every one is removed, the file they were to replace
+// keeps its old text, and the signal still ends the program. One ignored from the start
+// (nohup) stays ignored.
+TEST_F(WriteReportTest, SignalsRemoveEveryTemporaryFile) {
+    writeBytes(m_dir / "pairs.txt", "earlier");
+    const auto openAll = [this](files::ReplacementFile(&open)[3]) {
         std::string error;
-        if (file.open((m_dir / "pairs.txt").string(), "Cannot write", error))
-            ::raise(SIGTERM);
-        return 3;
+        return open[0].open((m_dir / "pairs.txt").string(), "Cannot write", error) &&
+               open[1].open((m_dir / "run.xlsx").string(), "Cannot write", error) &&
+               open[2].open((m_dir / "run.h5").string(), "Cannot write", error);
+    };
+    for (const int signal :
+         {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGXFSZ}) {
+        const int status = inChild([&] {
+            ::prctl(PR_SET_DUMPABLE, 0);  // no core file from SIGQUIT, SIGXCPU or SIGXFSZ
+            files::InstallTemporaryFileCleanup();
+            files::ReplacementFile open[3];
+            if (openAll(open)) {
+                ::raise(signal);
+            }
+            return 3;
+        });
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal << " " << status;
+        EXPECT_EQ(entries(), std::set<std::string>{"pairs.txt"}) << signal;
+    }
+    EXPECT_EQ(readBytes(m_dir / "pairs.txt"), "earlier");
+    const int ignored = inChild([&] {
+        ::signal(SIGHUP, SIG_IGN);
+        files::InstallTemporaryFileCleanup();
+        files::ReplacementFile open[3];
+        return openAll(open) && ::raise(SIGHUP) == 0 && fs::exists(open[1].temporaryPath()) ? 4 : 3;
     });
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-    EXPECT_TRUE(entries().empty());
+    EXPECT_TRUE(WIFEXITED(ignored) && WEXITSTATUS(ignored) == 4) << ignored;
 }
 
 // A report many times larger than the writer's buffers is written under an address-space

@@ -53,6 +53,9 @@ TEST(WeightMap, ConnectionTextHasFullPrecision) {
     EXPECT_EQ(views::ConnectionText(1, 1, 1.0 / 3.0), "Output 1, Input 1: 0.3333333333333333");
     EXPECT_EQ(views::ConnectionText(2, 7, -2.5e-7), "Output 2, Input 7: -2.5e-07");
     EXPECT_EQ(views::ScaleNumber(1.0 / 3.0), "0.3333");
+    // All-zero weights put -0 at the scale's bottom; a zero never shows a sign.
+    EXPECT_EQ(views::ScaleNumber(-0.0), "0");
+    EXPECT_EQ(views::ConnectionText(1, 2, -0.0), "Output 1, Input 2: 0");
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <map>
 #include <sstream>
 #include <string>
@@ -214,6 +215,37 @@ TEST_F(WorkbookTest, WideMatricesContinueOnNumberedSheets) {
         " colorScale num:-5466.666666666667 num:0.0 num:5466.666666666667 "
         "FF5A8AC6 FFFFFFFF FFF8696B";
     EXPECT_EQ(r.at("scales"), "Weights B2:XFD2" + scale + "|Weights (2) B2:R2" + scale);
+}
+
+// Names in any encoding and the largest doubles: every reader takes the workbook, and the
+// numbers come back finite.
+TEST_F(WorkbookTest, OutsideTextAndTheLargestDoublesReadBack) {
+    m_net.TrainingFileName = "caf\xE9.net";
+    m_net.InputPatterns(2, 1) = m_net.InputPatterns(2, 2) = 0.0;  // recalls stay finite
+    m_net.Weights.setWeight(1, 2, std::numeric_limits<double>::max());
+    m_net.Weights.setWeight(2, 2, -std::numeric_limits<double>::max());
+    const report::ReportContext context{
+        {".", ","}, [] { return std::string("3/4/2002"); }, [] { return std::string("\xFF"); }};
+    std::string error;
+    ASSERT_TRUE(report::WriteWorkbook(m_net, (m_dir / "odd.xlsx").string(), context, error))
+        << error;
+    const Read r = readBack(m_dir / "odd.xlsx");
+    EXPECT_EQ(cell(r, "Training", 1, 2), "s caf\xEF\xBF\xBD.net");
+    EXPECT_EQ(cell(r, "Training", 14, 2), "s \xEF\xBF\xBD");
+    EXPECT_EQ(cell(r, "Weights", 2, 3), "n 1.797693134862315e+308");
+    EXPECT_EQ(cell(r, "Weights", 3, 3), "n -1.797693134862315e+308");
+    EXPECT_EQ(r.at("scales"),
+              "Weights B2:D3 colorScale num:-1.797693134862315e+308 num:0.0 "
+              "num:1.797693134862315e+308 FF5A8AC6 FFFFFFFF FFF8696B");
+}
+
+// The zip's 64-bit records go with any sheet that may pass 4 GiB, whichever sizes make it.
+TEST(WorkbookZip64Test, ChosenByTheLargestSheet) {
+    EXPECT_FALSE(report::WorkbookNeedsZip64(16383, 2000, 1000));
+    EXPECT_TRUE(report::WorkbookNeedsZip64(16383, 4000, 1));  // weights
+    EXPECT_TRUE(report::WorkbookNeedsZip64(8000, 1, 8000));   // input patterns
+    EXPECT_TRUE(report::WorkbookNeedsZip64(1, 16383, 8000));  // responses and errors
+    EXPECT_TRUE(report::WorkbookNeedsZip64(1, 32767, 4000));  // the first part of each
 }
 
 // Each failure names the path and the system's reason; the earlier file stays as it was
