@@ -191,6 +191,13 @@ struct PublicStuff {
     // before training cannot be computed, cleared when a file is loaded. The examining pages
     // say it instead of asking for training that cannot succeed.
     std::string UntrainableReason;
+    // Whether training went on since the network was last saved or opened: set when a run
+    // completes an epoch, cleared by saving or opening a network file. Leaving the program
+    // then asks whether to save.
+    bool UnsavedTraining = false;
+    // Set by the start page when it opens a network file, so that the setup page shows the
+    // network as right after its last run; cleared by the setup page once shown.
+    bool ShowOpenedRun = false;
     // Rows 0..2000, columns 0..2: column 1 the epoch, column 2 the total SSE.
     std::array<std::array<double, 3>, SSEHistoryRows + 1> SSEHistory{};
 

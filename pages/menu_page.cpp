@@ -9,6 +9,7 @@
 #include <array>
 #include <optional>
 
+#include "pages/network_save.h"
 #include "pages/spreadsheet_export.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"
@@ -22,7 +23,7 @@ namespace {
 constexpr std::array<ui::ControlPlace, 7> kGeometry{{
     {"Label5", {2742, 120, 5520, 1092}},
     // Grown downward from its first three items so that every item shows without scrolling.
-    {"TestList", {2556, 1320, 5892, 2040}},
+    {"TestList", {2556, 1320, 5892, 2380}},
     {"Label4", {2742, 4200, 5520, 732}},
     {"ContinueList", {2556, 5160, 5892, 1200}},
     {"Label1", {5082, 6720, 840, 492}},
@@ -33,19 +34,22 @@ constexpr std::array<ui::ControlPlace, 7> kGeometry{{
 constexpr LinePoints kLine1{240, 4080, 10680, 4080};
 
 // The items of TestList, top to bottom: each opens an examining page, or (without a page)
-// creates the spreadsheet.
+// creates the spreadsheet or saves the network.
 struct TestItem {
     const char* caption;
     std::optional<ui::PageId> page;
 };
-const std::array<TestItem, 6> kTestItems{{
+const std::array<TestItem, 7> kTestItems{{
     {"Probe Network Responses To Selected Patterns", ui::PageId::Probe},
     {"Save Summary As A Text File", ui::PageId::Save},
     {"Plot SSE By Sweeps", ui::PageId::Graph},
     {"Create A Spreadsheet Of The Results", std::nullopt},
     {"Examine The Training Patterns", ui::PageId::Analysis},
     {"Show The Connection Weights", ui::PageId::WeightMap},
+    {"Save The Trained Network", std::nullopt},
 }};
+
+constexpr int kSpreadsheetItem = 3;
 
 // A list box whose double-click event fires wherever in the list the user double-clicks,
 // after the list has handled the clicks, so the handler sees the selection they made.
@@ -161,8 +165,10 @@ void MenuPage::TestList_DblClick() {
     const TestItem& item = kTestItems.at(static_cast<std::size_t>(index));
     if (item.page) {
         showPage(*item.page);
-    } else {
+    } else if (index == kSpreadsheetItem) {
         CreateSpreadsheet(this, runtime().dialogs(), m_net);
+    } else {
+        (void)SaveTrainedNetwork(this, runtime().dialogs(), m_net);
     }
 }
 

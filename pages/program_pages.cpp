@@ -1,8 +1,11 @@
 #include "pages/program_pages.h"
 
+#include <QApplication>
+
 #include "pages/analysis_page.h"
 #include "pages/graph_page.h"
 #include "pages/menu_page.h"
+#include "pages/network_save.h"
 #include "pages/probe_page.h"
 #include "pages/save_page.h"
 #include "pages/setup_page.h"
@@ -12,6 +15,9 @@
 namespace pages {
 
 void registerProgramPages(ui::PageRuntime& runtime, core::PublicStuff& net) {
+    runtime.setLeaveCheck([&runtime, &net] {
+        return MayLeave(QApplication::activeWindow(), runtime.dialogs(), net);
+    });
     runtime.registerPage(ui::PageId::Start,
                          [&net](ui::PageRuntime& r) { return new StartPage(r, net); });
     runtime.registerPage(ui::PageId::Setup,

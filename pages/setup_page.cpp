@@ -205,6 +205,11 @@ std::span<const ui::ControlPlace> SetupPage::geometry() {
 }
 
 void SetupPage::Form_Load() {
+    if (m_net.ShowOpenedRun) {
+        m_net.ShowOpenedRun = false;
+        showOpenedRun();
+        return;
+    }
     if (m_net.FreshStart == 1) {
         (void)createNetwork();
     }
@@ -215,6 +220,36 @@ void SetupPage::Form_Load() {
     MinErrorSlider->setValue(sliderPosition(MinErrorBox));
     m_forecast->prepare();
     updateForecast();
+}
+
+void SetupPage::showOpenedRun() {
+    const text::NumberSeparators seps = separators();
+    const bool hebb = m_net.LearningRule == "Hebb";
+    OptionHebb->setChecked(hebb);
+    OptionDelta->setChecked(!hebb);
+    LRateBox->setText(qs(text::FormatGeneral(m_net.LearningRate, seps)));
+    SweepsBox->setText(
+        qs(text::FormatInteger(m_net.SweepsBoxValue > 0 ? m_net.SweepsBoxValue : m_net.MaxSweeps)));
+    PrintSweepsBox->setText(qs(text::FormatInteger(m_net.PrintSweeps)));
+    MinErrorBox->setText(qs(text::FormatGeneral(m_net.MinError, seps)));
+    Check1[0]->setChecked(m_net.MaxSweepsRule);
+    Check1[1]->setChecked(m_net.MinErrorRule);
+    LRateSlider->setValue(sliderPosition(LRateBox));
+    MinErrorSlider->setValue(sliderPosition(MinErrorBox));
+    m_net.FreshStart = 0;
+    freezeParameters();
+
+    // The rows as the run's end left them; the change against the epoch before is not kept.
+    for (ui::TextRow* row : Picture1) {
+        row->clear();
+        row->show();
+    }
+    Picture1[0]->printLine(qs(views::TrainingLine(m_net.TrainingFileName)));
+    finalDisplay(training::RunResult{});
+    m_forecast->prepare();
+    updateForecast();
+    TestRecall->show();
+    Continue->show();
 }
 
 void SetupPage::updateForecast() {

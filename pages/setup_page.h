@@ -89,6 +89,8 @@ class SetupPage : public ui::Page {
 
   private:
     bool ReadTrainingParameters();
+    // The page as right after the run of a network opened from a file.
+    void showOpenedRun();
     void RunTraining();
     void freezeParameters();
     void showProblem(QLineEdit* box, const QString& message, const QString& title);

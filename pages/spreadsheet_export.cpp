@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/network_state.h"
-#include "files/replacement_file.h"
 #include "pages/save_page.h"
+#include "pages/save_target.h"
 #include "report/workbook_writer.h"
 #include "ui/dialogs.h"
 #include "ui/long_task.h"
@@ -22,15 +22,6 @@ namespace pages {
 namespace {
 
 const QString kTitle = QStringLiteral("Create A Spreadsheet Of The Results");
-
-// "pairs.net" gives "pairs.xlsx"; a name without ".net" keeps its whole text.
-QString workbookName(const std::string& trainingFile) {
-    QString name = QString::fromStdString(trainingFile);
-    if (name.endsWith(QLatin1String(".net"), Qt::CaseInsensitive)) {
-        name.chop(4);
-    }
-    return name + QLatin1String(".xlsx");
-}
 
 void showProblem(QWidget* parent, ui::Dialogs& dialogs, const QString& text) {
     dialogs.warn(parent, text, kTitle);
@@ -44,39 +35,21 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
         showProblem(parent, dialogs, QString::fromStdString(untrained));
         return;
     }
-    const QString start = QDir(QString::fromStdString(net.TrainingFolder))
-                              .filePath(workbookName(net.TrainingFileName));
-    QString chosen =
-        dialogs.saveFileName(parent, kTitle, start, QStringLiteral("Excel Workbook (*.xlsx)"));
-    if (chosen.isEmpty()) {
+    // "pairs.net" gives "pairs.xlsx"; a name without ".net" keeps its whole text.
+    const std::optional<std::string> target = ChooseSaveTarget(
+        parent, dialogs,
+        {kTitle, DefaultSavePath(net.TrainingFolder, net.TrainingFileName, QStringLiteral(".xlsx")),
+         QStringLiteral("Excel Workbook (*.xlsx)"), QStringLiteral(".xlsx"),
+         QStringLiteral("spreadsheet"), report::WorkbookWhat});
+    if (!target) {
         return;
     }
-    if (QFileInfo(chosen).suffix().isEmpty()) {
-        chosen += QLatin1String(".xlsx");
-    }
-    const QFileInfo target(chosen);
-    if (target.isDir()) {
-        showProblem(parent, dialogs,
-                    QStringLiteral("Cannot save the spreadsheet as \"%1\": a folder has that "
-                                   "name. Choose another file name.")
-                        .arg(chosen));
-        return;
-    }
-    // Refused before the question, so that "Yes" is never followed by a refusal.
-    if (std::string refusal; !files::ReplacementFile::CheckTarget(
-            QFile::encodeName(chosen).toStdString(), "Cannot write the workbook", refusal)) {
-        showProblem(parent, dialogs, QString::fromStdString(refusal));
-        return;
-    }
-    if (target.exists() && !ui::AskOverwrite(parent, dialogs)) {
-        return;
-    }
+    const std::string& path = *target;
 
     std::string error;
     bool written = false;
     bool cancelled = false;
     report::ReportContext context = pages::LocalReportContext();
-    const std::string path = QFile::encodeName(chosen).toStdString();
     if (auto* page = qobject_cast<ui::Page*>(parent); page != nullptr) {
         // Written on a worker thread; after 0.2 s a progress dialog offers "Cancel", which
         // leaves the earlier file and no temporary file.

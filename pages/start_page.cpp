@@ -10,11 +10,13 @@
 #include <string>
 
 #include "files/loader.h"
+#include "files/network_file.h"
 #include "text/number_format.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/file_lists.h"
 #include "ui/fonts.h"
+#include "ui/locale_separators.h"
 #include "ui/long_task.h"
 #include "ui/page_runtime.h"
 #include "ui/wrapping_button.h"
@@ -23,7 +25,7 @@ namespace pages {
 
 namespace {
 
-constexpr std::array<ui::ControlPlace, 17> kGeometry{{
+constexpr std::array<ui::ControlPlace, 18> kGeometry{{
     {"Label1", {1440, 240, 6975, 1335}},
     {"FileLabel", {1080, 1680, 7935, 495}},
     {"Drive1", {1014, 2280, 2295, 315}},
@@ -39,6 +41,7 @@ constexpr std::array<ui::ControlPlace, 17> kGeometry{{
     {"OutputText(1)", {7500, 3720, 1332, 288}},
     {"OutputText(2)", {7500, 4080, 1332, 288}},
     {"OutputText(3)", {7500, 4440, 1332, 288}},
+    {"TrainedInfo", {6060, 4800, 2772, 510}},
     {"Command2", {7560, 7320, 1695, 615}},
     {"Label3", {120, 7320, 3135, 735}},
 }};
@@ -58,7 +61,8 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     FileLabel = ui::named(new QLabel(this), QStringLiteral("FileLabel"));
     Drive1 = ui::named(new ui::DriveList(this), QStringLiteral("Drive1"));
     Dir1 = ui::named(new ui::FolderList(this), QStringLiteral("Dir1"));
-    File1 = ui::named(new ui::FileList(QStringLiteral("*.net"), this), QStringLiteral("File1"));
+    File1 =
+        ui::named(new ui::FileList(QStringLiteral("*.net;*.h5"), this), QStringLiteral("File1"));
     NextPage = ui::named(new ui::WrappingButton(this), QStringLiteral("NextPage"));
     for (std::size_t i = 0; i < Label8.size(); ++i) {
         Label8[i] = ui::named(new QLabel(this), indexed("Label8", i));
@@ -66,6 +70,7 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     for (std::size_t i = 0; i < OutputText.size(); ++i) {
         OutputText[i] = ui::named(new QLineEdit(this), indexed("OutputText", i));
     }
+    TrainedInfo = ui::named(new QLabel(this), QStringLiteral("TrainedInfo"));
     Command2 = ui::named(new QPushButton(this), QStringLiteral("Command2"));
     Label3 = ui::named(new QLabel(this), QStringLiteral("Label3"));
 
@@ -109,10 +114,16 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
         box->hide();
     }
 
+    TrainedInfo->setFont(ui::pageFont("Arial", 8));
+    TrainedInfo->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    TrainedInfo->setWordWrap(true);
+    TrainedInfo->hide();
+
     Command2->setText(QStringLiteral("Exit"));
     Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
 
-    Label3->setText(QStringLiteral("Double-click a training file (.net) to load it."));
+    Label3->setText(QStringLiteral(
+        "Double-click a training file (.net) to load it, or a saved network (.h5) to open it."));
     Label3->setFont(ui::pageFont("Arial", 8));
     Label3->setWordWrap(true);
 
@@ -122,11 +133,12 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     ui::describeControl(Dir1, QStringLiteral("Folders"),
                         QStringLiteral("Double-click a folder, or press Enter on it, to open it."));
     ui::describeControl(File1, QStringLiteral("Training files"),
-                        QStringLiteral("Double-click a training file, or press Enter on it, to "
-                                       "load it."));
+                        QStringLiteral("Double-click a training file or a saved network, or "
+                                       "press Enter on it, to load it."));
     for (std::size_t i = 0; i < OutputText.size(); ++i) {
         ui::nameAfterLabel(OutputText[i], Label8[i + 1]);
     }
+    ui::describeControl(TrainedInfo, QStringLiteral("How the saved network was trained"));
 
     connect(Drive1, &ui::DriveList::driveChanged, this, &StartPage::Drive1_Change);
     connect(Dir1, &ui::FolderList::pathChanged, this, &StartPage::Dir1_Change);
@@ -178,6 +190,10 @@ void StartPage::File1_DblClick() {
         return;
     }
     const QString path = QDir(File1->path()).filePath(name);
+    if (files::IsNetworkFileName(name.toStdString())) {
+        openNetworkFile(path, name);
+        return;
+    }
     std::string error;
     // Loaded on a worker thread into a network of its own, which replaces the problem only
     // once the load succeeded and was not cancelled: either way the page is as before.
@@ -201,7 +217,45 @@ void StartPage::File1_DblClick() {
     files::TakeLoadedProblem(m_net, *staging);
     m_net.TrainingFileName = name.toStdString();
     m_net.TrainingFolder = File1->path().toStdString();
+    m_opened = false;
+    showLoaded(name, QString());
+}
 
+void StartPage::openNetworkFile(const QString& path, const QString& name) {
+    // Opened on a worker thread into a network of its own, which replaces the program's
+    // only once it opened completely: a failure or a cancel leaves everything as it was.
+    auto staging = std::make_unique<core::PublicStuff>();
+    files::NetworkFileProgress progress;
+    std::string error;
+    bool opened = false;
+    const std::string file = QFile::encodeName(path).toStdString();
+    ui::LongTask task;
+    task.title = QStringLiteral("Opening %1").arg(name);
+    task.work = [&] { opened = files::OpenNetwork(*staging, file, error, &progress); };
+    task.status = [&progress] {
+        const auto done = static_cast<double>(progress.bytesDone.load());
+        const auto total = static_cast<double>(progress.bytesTotal.load());
+        return ui::TaskStatus{QStringLiteral("%1 MB of %2 MB read")
+                                  .arg(done / 1e6, 0, 'f', 1)
+                                  .arg(total / 1e6, 0, 'f', 1),
+                              done, total};
+    };
+    task.cancel = [&progress] { progress.cancel.store(true); };
+    if (ui::RunLongTask(runtime(), this, task)) {
+        return;
+    }
+    if (!opened) {
+        runtime().dialogs().warn(this, QString::fromStdString(error));
+        return;
+    }
+    files::TakeOpenedNetwork(m_net, *staging);
+    m_opened = true;
+    const ui::LocaleSeparators seps = ui::localeSeparators();
+    showLoaded(
+        name, QString::fromStdString(files::NetworkInfoLine(m_net, {seps.decimal, seps.grouping})));
+}
+
+void StartPage::showLoaded(const QString& name, const QString& trainedInfo) {
     OutputText[0]->setText(name);
     OutputText[1]->setText(QString::fromStdString(text::FormatInteger(m_net.NumOutputs)));
     OutputText[2]->setText(QString::fromStdString(text::FormatInteger(m_net.NumInputs)));
@@ -213,12 +267,16 @@ void StartPage::File1_DblClick() {
         box->show();
         box->setEnabled(false);
     }
+    TrainedInfo->setText(trainedInfo);
+    TrainedInfo->setVisible(!trainedInfo.isEmpty());
     NextPage->show();
 }
 
 void StartPage::NextPage_Click() {
-    // The setup page reads FreshStart while it loads.
-    m_net.FreshStart = 1;
+    // The setup page reads FreshStart while it loads; an opened network goes on from where
+    // its run ended.
+    m_net.FreshStart = m_opened ? 0 : 1;
+    m_net.ShowOpenedRun = m_opened;
     runtime().Show(ui::PageId::Setup);
     runtime().Unload(ui::PageId::Start);
 }

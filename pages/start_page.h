@@ -42,8 +42,12 @@ class StartPage final : public ui::Page {
     void NextPage_Click();
     void Command2_Click();
     void reportUnreadableFolder(const QString& path, const QString& reason);
+    void openNetworkFile(const QString& path, const QString& name);
+    // The information box for what was loaded; `trainedInfo` empty for a training file.
+    void showLoaded(const QString& name, const QString& trainedInfo);
 
     core::PublicStuff& m_net;
+    bool m_opened = false;  // what was loaded last is a saved network
 
     QLabel* Label1 = nullptr;
     QLabel* FileLabel = nullptr;
@@ -53,6 +57,7 @@ class StartPage final : public ui::Page {
     QPushButton* NextPage = nullptr;
     std::array<QLabel*, 5> Label8{};
     std::array<QLineEdit*, 4> OutputText{};
+    QLabel* TrainedInfo = nullptr;  // how an opened network was trained
     QPushButton* Command2 = nullptr;
     QLabel* Label3 = nullptr;
 };

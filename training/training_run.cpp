@@ -115,6 +115,7 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
         }
         ++net.SweepCount;
         net.TrainedOnProblem = true;
+        net.UnsavedTraining = true;
         ++printCounter;
 
         if (net.SweepCount == 1) {

@@ -49,16 +49,21 @@ Answer QtDialogs::messageBox(QWidget* parent, const QString& text, const QString
 
     QPushButton* yes = box.addButton(QMessageBox::Yes);
     QPushButton* no = box.addButton(QMessageBox::No);
-    QPushButton* preferred = defaultButton == Answer::No ? no : yes;
+    QPushButton* cancel =
+        buttons == Buttons::YesNoCancel ? box.addButton(QMessageBox::Cancel) : nullptr;
+    QPushButton* preferred = defaultButton == Answer::No                            ? no
+                             : defaultButton == Answer::Cancel && cancel != nullptr ? cancel
+                                                                                    : yes;
     box.setDefaultButton(preferred);
-    // Esc and the close box give the default answer, as the interface promises.
-    box.setEscapeButton(preferred);
+    // Esc and the close box give the default answer (Cancel where there is one), as the
+    // interface promises.
+    box.setEscapeButton(cancel != nullptr ? cancel : preferred);
     box.exec();
     const QAbstractButton* clicked = box.clickedButton();
     if (clicked == nullptr) {
-        clicked = preferred;
+        clicked = cancel != nullptr ? cancel : preferred;
     }
-    return clicked == no ? Answer::No : Answer::Yes;
+    return clicked == no ? Answer::No : clicked == cancel ? Answer::Cancel : Answer::Yes;
 }
 
 QString QtDialogs::inputBox(QWidget* parent, const QString& prompt, const QString& title) {

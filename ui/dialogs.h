@@ -11,15 +11,15 @@ namespace ui {
 // The title of message boxes that have no title of their own.
 inline constexpr const char* ProgramTitle = "Distributed Associative Memory";
 
-enum class Buttons { Ok, YesNo };
+enum class Buttons { Ok, YesNo, YesNoCancel };
 enum class Icon { None, Information, Exclamation, Question, Critical };
-enum class Answer { Ok, Yes, No };
+enum class Answer { Ok, Yes, No, Cancel };
 
 class Dialogs {
   public:
     virtual ~Dialogs() = default;
-    // Shows a modal message; returns the button pressed (Ok for an OK-only box; the
-    // default button when the box is closed some other way).
+    // Shows a modal message; returns the button pressed (Ok for an OK-only box; when the
+    // box is closed some other way, Cancel where it has one, else the default button).
     virtual Answer messageBox(QWidget* parent, const QString& text, const QString& title,
                               Buttons buttons, Icon icon, Answer defaultButton) = 0;
     // Asks for one line of text with an empty default; returns "" when cancelled.

@@ -20,8 +20,11 @@ void Page::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (!m_runtime.Unload(m_id)) {
+        event->ignore();  // the student chose to stay
+        return;
+    }
     event->accept();
-    m_runtime.Unload(m_id);
 }
 
 }  // namespace ui

@@ -88,22 +88,30 @@ Page* PageRuntime::Show(PageId id) {
     return page;
 }
 
-void PageRuntime::Unload(PageId id) {
+bool PageRuntime::Unload(PageId id) {
     if (!isLoaded(id)) {
-        return;
+        return true;
+    }
+    if (m_loaded.size() == 1 && m_mayLeave && !m_mayLeave()) {
+        return false;
     }
     unloadPage(id);
     if (m_loaded.empty()) {
         emit finished();
     }
+    return true;
 }
 
-void PageRuntime::End() {
+bool PageRuntime::End() {
+    if (m_mayLeave && !m_mayLeave()) {
+        return false;
+    }
     releaseLock();
     while (!m_loaded.empty()) {
         unloadPage(m_loaded.begin()->first);
     }
     emit finished();
+    return true;
 }
 
 void PageRuntime::unloadPage(PageId id) {

@@ -34,10 +34,15 @@ class PageRuntime : public QObject {
     // Form_Activate.
     Page* Show(PageId id);
     // Destroys the page (its window closes, its control values are gone). Safe to call
-    // from the page's own handlers: deletion is deferred to the event loop.
-    void Unload(PageId id);
-    // Unloads every page at once and ends the program, asking nothing.
-    void End();
+    // from the page's own handlers: deletion is deferred to the event loop. The last page
+    // goes only when the leave check allows it; returns whether the page went.
+    bool Unload(PageId id);
+    // Unloads every page at once and ends the program, once the leave check allows it;
+    // returns whether it did.
+    bool End();
+    // Asked before the program ends (End(), or the last page unloaded); false keeps it
+    // running. Without one the program ends when asked.
+    void setLeaveCheck(std::function<bool()> mayLeave) { m_mayLeave = std::move(mayLeave); }
 
     Page* find(PageId id) const;
     bool isLoaded(PageId id) const { return find(id) != nullptr; }
@@ -69,6 +74,7 @@ class PageRuntime : public QObject {
     void unloadPage(PageId id);
 
     Dialogs& m_dialogs;
+    std::function<bool()> m_mayLeave;
     std::map<PageId, Factory> m_factories;
     std::map<PageId, Page*> m_loaded;
     std::vector<QPointer<Page>> m_unloaded;  // hidden, deletion still pending

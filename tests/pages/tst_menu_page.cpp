@@ -199,10 +199,11 @@ void TestMenuPage::everyItemShowsAndSpreadsheetItemAsksForAName() {
         texts << tests->item(row)->text();
         QVERIFY(tests->viewport()->rect().contains(tests->visualItemRect(tests->item(row))));
     }
-    QCOMPARE(texts, (QStringList{"Probe Network Responses To Selected Patterns",
-                                 "Save Summary As A Text File", "Plot SSE By Sweeps",
-                                 "Create A Spreadsheet Of The Results",
-                                 "Examine The Training Patterns", "Show The Connection Weights"}));
+    QCOMPARE(texts,
+             (QStringList{"Probe Network Responses To Selected Patterns",
+                          "Save Summary As A Text File", "Plot SSE By Sweeps",
+                          "Create A Spreadsheet Of The Results", "Examine The Training Patterns",
+                          "Show The Connection Weights", "Save The Trained Network"}));
 
     m_program->net.TrainingFolder = "/nowhere";
     m_program->net.TrainingFileName = "tiny.net";
@@ -214,6 +215,13 @@ void TestMenuPage::everyItemShowsAndSpreadsheetItemAsksForAName() {
     QCOMPARE(m_program->dialogs.shown().front().text, QStringLiteral("/nowhere/tiny.xlsx"));
     QCOMPARE(m_program->runtime.loadedCount(), 1);
     QVERIFY(menu->isVisible());
+
+    // Saving the network asks for a name the same way, with ".h5".
+    m_program->dialogs.choose(QString());
+    doubleClick(tests, 6);
+    QCOMPARE(m_program->dialogs.shown().size(), 2);
+    QCOMPARE(m_program->dialogs.shown().back().kind, support::DialogKind::SaveFile);
+    QCOMPARE(m_program->dialogs.shown().back().text, QStringLiteral("/nowhere/tiny.h5"));
 }
 
 void TestMenuPage::pageNotBuiltYetIsReported_data() {
@@ -320,7 +328,7 @@ void TestMenuPage::exitProgramUnloadsOnlyMenu() {
 void TestMenuPage::controlsSitWhereTableSays_data() {
     support::addLayoutRows({
         {"Label5", 2742, 120, 5520, 1092, true},
-        {"TestList", 2556, 1320, 5892, 2040},
+        {"TestList", 2556, 1320, 5892, 2380},
         {"Label4", 2742, 4200, 5520, 732, true},
         {"ContinueList", 2556, 5160, 5892, 1200},
         {"Label1", 5082, 6720, 840, 492, true},

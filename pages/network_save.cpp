@@ -1,0 +1,88 @@
+#include "pages/network_save.h"
+
+#include <QString>
+
+#include <optional>
+#include <string>
+
+#include "core/network_state.h"
+#include "files/network_file.h"
+#include "pages/save_target.h"
+#include "ui/dialogs.h"
+#include "ui/long_task.h"
+#include "ui/page.h"
+
+namespace pages {
+
+namespace {
+
+const QString kTitle = QStringLiteral("Save The Trained Network");
+
+ui::TaskStatus saveStatus(const files::NetworkFileProgress& progress) {
+    const auto done = static_cast<double>(progress.bytesDone.load());
+    const auto total = static_cast<double>(progress.bytesTotal.load());
+    return {QStringLiteral("%1 MB of %2 MB saved")
+                .arg(done / 1e6, 0, 'f', 1)
+                .arg(total / 1e6, 0, 'f', 1),
+            done, total};
+}
+
+}  // namespace
+
+bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net) {
+    // Asked before a file name: a network not trained on its file is not worth keeping.
+    if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
+        dialogs.warn(parent, QString::fromStdString(untrained), kTitle);
+        return false;
+    }
+    const std::optional<std::string> target = ChooseSaveTarget(
+        parent, dialogs,
+        {kTitle, DefaultSavePath(net.TrainingFolder, net.TrainingFileName, QStringLiteral(".h5")),
+         QStringLiteral("Network file (*.h5)"), QStringLiteral(".h5"), QStringLiteral("network"),
+         files::SaveNetworkWhat});
+    if (!target) {
+        return false;
+    }
+    std::string error;
+    bool saved = false;
+    files::NetworkFileProgress progress;
+    if (auto* page = qobject_cast<ui::Page*>(parent); page != nullptr) {
+        ui::LongTask task;
+        task.title = kTitle;
+        task.work = [&] { saved = files::SaveNetwork(net, *target, error, &progress); };
+        task.status = [&progress] { return saveStatus(progress); };
+        task.cancel = [&progress] { progress.cancel.store(true); };
+        if (ui::RunLongTask(page->runtime(), page, task)) {
+            return false;  // the earlier file is as it was
+        }
+    } else {
+        saved = files::SaveNetwork(net, *target, error, &progress);
+    }
+    if (!saved) {
+        dialogs.warn(parent, QString::fromStdString(error), kTitle);
+        return false;
+    }
+    net.UnsavedTraining = false;
+    return true;
+}
+
+bool MayLeave(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net) {
+    if (!net.TrainedOnProblem || !net.UnsavedTraining) {
+        return true;
+    }
+    switch (dialogs.messageBox(
+        parent, QStringLiteral("The trained network has not been saved. Save it before leaving?"),
+        QString::fromUtf8(ui::ProgramTitle), ui::Buttons::YesNoCancel, ui::Icon::Question,
+        ui::Answer::Yes)) {
+        case ui::Answer::Yes:
+            return SaveTrainedNetwork(parent, dialogs, net);
+        case ui::Answer::No:
+            return true;
+        case ui::Answer::Ok:
+        case ui::Answer::Cancel:
+            break;
+    }
+    return false;
+}
+
+}  // namespace pages

@@ -1,0 +1,32 @@
+#pragma once
+
+// Keeping the trained network in a network file (.h5, files/network_file.h): the menu's
+// "Save The Trained Network", and the question before the program ends with training
+// that was never saved.
+
+class QWidget;
+
+namespace core {
+struct PublicStuff;
+}
+
+namespace ui {
+class Dialogs;
+}
+
+namespace pages {
+
+// Asks for a name with the save dialog, starting at the training file's name with ".h5" in
+// its folder, and saves the network there off the window thread, with progress and
+// "Cancel" once it takes a while. A name without an extension gets ".h5"; an existing file
+// is replaced only after the overwrite question; every refusal and failure is shown, and
+// then the earlier file is intact. Returns whether the network was saved.
+bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net);
+
+// Whether the program may end now: true at once for a network never trained, or unchanged
+// since it was saved or opened; otherwise asks "The trained network has not been saved.
+// Save it before leaving?": Yes saves (true only when that save succeeded), No leaves,
+// Cancel stays.
+bool MayLeave(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net);
+
+}  // namespace pages
