@@ -6,6 +6,7 @@
 #include "files/replacement_file.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <memory>
 #include <new>
@@ -192,9 +193,15 @@ void appendRow(std::string& out, const std::string& prefix, int row, int columns
     out += prefix;
     out += number(row);
     out += '\t';
-    for (int c = 1; c <= columns; ++c) {
-        text::AppendSigned2(out, value(row, c), seps);
-        out += '\t';
+    // The values gathered a stretch at a time for the cell writer.
+    constexpr int kStretch = 256;
+    std::array<double, kStretch> values{};
+    for (int c = 1; c <= columns; c += kStretch) {
+        const int n = std::min(kStretch, columns - c + 1);
+        for (int k = 0; k < n; ++k) {
+            values[static_cast<std::size_t>(k)] = value(row, c + k);
+        }
+        text::AppendSigned2Cells(out, values.data(), n, seps);
     }
     out += kLineEnd;
 }
@@ -239,10 +246,7 @@ bool recallRows(core::PublicStuff& net, Writer& out, bool errors, std::string& e
             text += "Pattern ";
             text += number(first + r - 1);
             text += '\t';
-            for (int j = 1; j <= outputs; ++j) {
-                text::AppendSigned2(text, values[j], out.separators());
-                text += '\t';
-            }
+            text::AppendSigned2Cells(text, values + 1, outputs, out.separators());
             text += kLineEnd;
             return true;
         });
