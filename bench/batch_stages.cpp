@@ -3,7 +3,7 @@
 // report), through the same library calls, stage by stage. Prints the median of each
 // stage over the repetitions, in milliseconds of wall time.
 //
-//   batch_stages [FILE.net] [--epochs N] [--repetitions R]
+//   batch_stages [FILE.net] [--epochs N] [--rate R] [--repetitions R]
 //
 // Without a file, a 1024 x 1024 x 100 problem is written to a temporary file first. The
 // report's recalls are timed apart by recalling every pattern once per section as the
@@ -71,7 +71,7 @@ struct Stages {
            recalls = 0, format = 0, write = 0, commit = 0, total = 0;
 };
 
-bool runJob(const std::string& file, int epochs, const fs::path& report, Stages& s) {
+bool runJob(const std::string& file, int epochs, double rate, const fs::path& report, Stages& s) {
     std::string error;
     const Clock::time_point start = Clock::now();
     core::PublicStuff net;
@@ -86,7 +86,7 @@ bool runJob(const std::string& file, int epochs, const fs::path& report, Stages&
     net.FreshStart = 1;
     net.CreateUnitsAndWeights();
     net.LearningRule = "Delta";
-    net.LearningRate = 0.1;
+    net.LearningRate = rate;
     net.MaxSweeps = static_cast<std::int16_t>(epochs);
     net.PrintSweeps = 1;
     (void)core::ZeroWeights(net);
@@ -94,7 +94,11 @@ bool runJob(const std::string& file, int epochs, const fs::path& report, Stages&
 
     EpochClock clock;
     t = Clock::now();
-    (void)training::RunTraining(net, {true, false}, clock);
+    const training::RunResult result = training::RunTraining(net, {true, false}, clock);
+    if (!result.message.empty()) {
+        std::fprintf(stderr, "%s\n", result.message.c_str());
+        return false;
+    }
     const Clock::time_point end = Clock::now();
     clock.starts.push_back(end);
     const auto ms = [](Clock::time_point a, Clock::time_point b) {
@@ -165,10 +169,13 @@ int main(int argc, char** argv) {
     std::string file;
     int epochs = 10;
     int repetitions = 5;
+    double rate = 0.1;
     for (int k = 1; k < argc; ++k) {
         const std::string arg = argv[k];
         if (arg == "--epochs" && k + 1 < argc) {
             epochs = static_cast<int>(std::strtol(argv[++k], nullptr, 10));
+        } else if (arg == "--rate" && k + 1 < argc) {
+            rate = std::strtod(argv[++k], nullptr);
         } else if (arg == "--repetitions" && k + 1 < argc) {
             repetitions = std::max(1, static_cast<int>(std::strtol(argv[++k], nullptr, 10)));
         } else {
@@ -183,7 +190,7 @@ int main(int argc, char** argv) {
     std::vector<Stages> runs;
     for (int r = 0; r < repetitions; ++r) {
         Stages s;
-        if (!runJob(file, epochs, report, s)) {
+        if (!runJob(file, epochs, rate, report, s)) {
             return 1;
         }
         runs.push_back(s);
