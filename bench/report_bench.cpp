@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "bench/peak_memory.h"
 #include "core/arithmetic.h"
@@ -272,35 +273,69 @@ void BM_OneWriteOfTheSameBytes(benchmark::State& state) {
 }
 BENCHMARK(BM_OneWriteOfTheSameBytes)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 
-// The weights' values alone, formatted into a string: the fast path against the digits.
-template <bool Fast>
+// The report formatted into memory and thrown away, without the file: the text's own
+// rate. Threads 1, or 0 for one per core.
+void BM_FormattedReport(benchmark::State& state) {
+    const report::ReportSink nothing = [](std::string_view, std::string&) { return true; };
+    std::string error;
+    for (auto _ : state) {
+        if (!report::StreamReport(network1024(), kAll, context(static_cast<int>(state.range(0))),
+                                  nothing, error)) {
+            state.SkipWithError(error.c_str());
+        }
+    }
+    setRate(state);
+}
+BENCHMARK(BM_FormattedReport)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0)
+    ->UseRealTime();
+
+// The weights' values alone, formatted into a string: a row of cells at a time, one
+// value at a time, and by decimal digits.
+enum class Signed2 { Cells, OneByOne, Digits };
+template <Signed2 Way>
 void formatWeights(benchmark::State& state) {
     const text::NumberSeparators seps{".", ","};
     const core::PublicStuff& net = network1024();
     std::string out;
+    std::vector<double> row(static_cast<std::size_t>(net.NumOutputs));
     for (auto _ : state) {
         out.clear();
         for (int i = 1; i <= net.NumInputs; ++i) {
             for (int j = 1; j <= net.NumOutputs; ++j) {
-                if constexpr (Fast) {
-                    text::AppendSigned2(out, net.Weights.Weight(j, i), seps);
+                const double w = net.Weights.Weight(j, i);
+                if constexpr (Way == Signed2::Cells) {
+                    row[static_cast<std::size_t>(j - 1)] = w;
+                } else if constexpr (Way == Signed2::OneByOne) {
+                    text::AppendSigned2(out, w, seps);
+                    out += '\t';
                 } else {
-                    out += text::FormatSigned2Decimal(net.Weights.Weight(j, i), seps);
+                    out += text::FormatSigned2Decimal(w, seps);
+                    out += '\t';
                 }
-                out += '\t';
+            }
+            if constexpr (Way == Signed2::Cells) {
+                text::AppendSigned2Cells(out, row.data(), net.NumOutputs, seps);
             }
         }
         benchmark::DoNotOptimize(out.data());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * out.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(out.size()));
 }
-void BM_Signed2Fast(benchmark::State& state) {
-    formatWeights<true>(state);
+void BM_Signed2Cells(benchmark::State& state) {
+    formatWeights<Signed2::Cells>(state);
+}
+void BM_Signed2OneByOne(benchmark::State& state) {
+    formatWeights<Signed2::OneByOne>(state);
 }
 void BM_Signed2Digits(benchmark::State& state) {
-    formatWeights<false>(state);
+    formatWeights<Signed2::Digits>(state);
 }
-BENCHMARK(BM_Signed2Fast)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Signed2Cells)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Signed2OneByOne)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Signed2Digits)->Unit(benchmark::kMillisecond);
 
 // A whole batch job as distmem-batch runs it: load a 1024 x 1024 x 100 file, train 10

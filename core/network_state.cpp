@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace core {
@@ -42,6 +43,15 @@ void ConnectionMatrix::clear() {
     std::fill(m_changeInput.begin(), m_changeInput.end(), 0.0);
     std::fill(m_changeOutput.begin(), m_changeOutput.end(), 0.0);
     m_weightBound = 0.0;
+}
+
+bool ConnectionMatrix::allZero() const {
+    if (m_weightBound == 0.0) {
+        return true;
+    }
+    return std::all_of(m_weights.begin(), m_weights.end(), [](const Block& b) {
+        return std::all_of(std::begin(b.lane), std::end(b.lane), [](double v) { return v == 0.0; });
+    });
 }
 
 void ConnectionMatrix::setChangeFactors(const double* changeInput, const double* changeOutput) {

@@ -104,6 +104,9 @@ class ConnectionMatrix {
     void setWeight(int j, int i, double w);
     // Sets every weight and every Change to zero.
     void clear();
+    // Whether every weight is +0 or -0: free after clear(), whose bound says so, otherwise
+    // read up to the first weight that is not zero.
+    bool allZero() const;
     // One learning step: Change(j, i) = changeInput[i] * changeOutput[j] and
     // Weight(j, i) = Weight(j, i) + Change(j, i) for every connection, input units outer.
     // changeInput has inputs()+1 and changeOutput outputs()+1 finite elements (element 0

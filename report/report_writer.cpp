@@ -1,10 +1,12 @@
 #include "report/report_writer.h"
 
 #include "core/arithmetic.h"
+#include "core/pattern_recall.h"
 #include "core/worker_pool.h"
 #include "files/replacement_file.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <memory>
 #include <new>
@@ -191,9 +193,15 @@ void appendRow(std::string& out, const std::string& prefix, int row, int columns
     out += prefix;
     out += number(row);
     out += '\t';
-    for (int c = 1; c <= columns; ++c) {
-        text::AppendSigned2(out, value(row, c), seps);
-        out += '\t';
+    // The values gathered a stretch at a time for the cell writer.
+    constexpr int kStretch = 256;
+    std::array<double, kStretch> values{};
+    for (int c = 1; c <= columns; c += kStretch) {
+        const int n = std::min(kStretch, columns - c + 1);
+        for (int k = 0; k < n; ++k) {
+            values[static_cast<std::size_t>(k)] = value(row, c + k);
+        }
+        text::AppendSigned2Cells(out, values.data(), n, seps);
     }
     out += kLineEnd;
 }
@@ -209,54 +217,43 @@ void tableRows(Writer& out, const std::string& prefix, int rows, int columns, co
 }
 
 // "Pattern p", TAB, then the recall's net input (responses) or error of every output unit:
-// the rows of the responses and errors sections. The recalls run on all threads, each
-// into its own arrays; then the last pattern is recalled once more into the units, which
-// leaves them as recalling the patterns one by one would. On an overflow that recall is
-// of the pattern before the failing one, and the failing one's recall gives the message.
+// the rows of the responses and errors sections. The patterns are recalled a piece at a
+// time on all threads, and the piece's rows formatted on all threads; then the last
+// pattern is recalled once more into the units, which leaves them as recalling the
+// patterns one by one would. On an overflow that recall is of the pattern before the
+// failing one, and the failing one's recall gives the message.
 bool recallRows(core::PublicStuff& net, Writer& out, bool errors, std::string& error) {
     const int outputs = net.NumOutputs;
     const auto stride = static_cast<std::size_t>(outputs) + 1;
     const bool parallel =
         net.NumPatterns > 1 &&
         static_cast<long long>(net.NumPatterns) * outputs * (net.NumInputs + 8) >= (1 << 20);
-    // Per thread: the recalls of a few patterns from `first` on, made in one pass over the
-    // weights when the first of them is asked for.
-    struct Recalled {
-        int first = 0;
-        int finite = 0;
-        std::vector<double> sums;
-        std::vector<double> misses;
-    };
-    const std::size_t slots = parallel ? static_cast<std::size_t>(out.pool().size()) : 1;
-    std::vector<Recalled> recalled(slots);
-    for (Recalled& r : recalled) {
-        r.sums.resize(stride * core::RecallManyMax);
-        r.misses.resize(stride * core::RecallManyMax);
-    }
-    const int failed =
-        orderedRows(out, net.NumPatterns, outputs, parallel, [&](std::string& text, int p, int t) {
-            Recalled& r = recalled[static_cast<std::size_t>(t)];
-            if (r.first == 0 || p < r.first || p >= r.first + core::RecallManyMax) {
-                r.first = p;
-                const int count = std::min(core::RecallManyMax, net.NumPatterns - p + 1);
-                r.finite = core::RecallManyInto(net, p, count, r.sums.data(), r.misses.data());
-            }
-            const int g = p - r.first;
-            if (g >= r.finite) {
-                return false;
-            }
-            const double* values =
-                (errors ? r.misses.data() : r.sums.data()) + static_cast<std::size_t>(g) * stride;
+    // About 8 MB of recalls per piece, in whole runs of four patterns.
+    const int fit = static_cast<int>((std::size_t{1} << 19) / stride) / core::RecallManyMax;
+    const int piece = std::min(std::max(fit, 1) * core::RecallManyMax, net.NumPatterns);
+    std::vector<double> sums(static_cast<std::size_t>(piece) * stride);
+    std::vector<double> misses(sums.size());
+    std::unique_ptr<core::PatternRecall> recall =
+        parallel && out.threads() != 1 ? std::make_unique<core::PatternRecall>(out.pool())
+                                       : std::make_unique<core::PatternRecall>(1);
+    int failed = 0;
+    for (int first = 1; first <= net.NumPatterns && failed == 0 && !out.failed(); first += piece) {
+        const int count = std::min(piece, net.NumPatterns - first + 1);
+        const int finite = recall->recall(net, first, count, sums.data(), misses.data());
+        const double* table = errors ? misses.data() : sums.data();
+        (void)orderedRows(out, finite, outputs, parallel, [&](std::string& text, int r, int) {
+            const double* values = table + static_cast<std::size_t>(r - 1) * stride;
             text += "Pattern ";
-            text += number(p);
+            text += number(first + r - 1);
             text += '\t';
-            for (int j = 1; j <= outputs; ++j) {
-                text::AppendSigned2(text, values[j], out.separators());
-                text += '\t';
-            }
+            text::AppendSigned2Cells(text, values + 1, outputs, out.separators());
             text += kLineEnd;
             return true;
         });
+        if (finite < count) {
+            failed = first + finite;
+        }
+    }
     const std::string_view what = "The report cannot be written";
     if (failed == 0) {
         return RecallPattern(net, net.NumPatterns, what, error);
@@ -264,7 +261,7 @@ bool recallRows(core::PublicStuff& net, Writer& out, bool errors, std::string& e
     if (failed > 1) {
         (void)RecallPattern(net, failed - 1, what, error);
     }
-    (void)RecallPattern(net, failed, what, error);  // fails as it did on its thread
+    (void)RecallPattern(net, failed, what, error);  // fails as it did in the piece
     return false;
 }
 

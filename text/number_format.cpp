@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <system_error>
 
@@ -274,31 +275,101 @@ bool Signed2Hundredths(double v, std::uint64_t* hundredths) {
     return true;
 }
 
+namespace {
+
+constexpr std::size_t kLongestSeparator = 16;  // U+202F is 3 bytes
+// Sign, at most 12 integer digits (n < 2^31 * 100), the separator, two decimals, a TAB.
+constexpr std::size_t kLongestCell = 1 + 12 + kLongestSeparator + 2 + 1;
+
+// "00" to "99", two characters each.
+constexpr std::array<char, 200> kPairs = [] {
+    std::array<char, 200> pairs{};
+    for (std::size_t k = 0; k < 100; ++k) {
+        pairs[2 * k] = static_cast<char>('0' + k / 10);
+        pairs[2 * k + 1] = static_cast<char>('0' + k % 10);
+    }
+    return pairs;
+}();
+
+int decimalDigits(std::uint64_t v) {
+    int digits = 1;
+    for (; v >= 100; v /= 100) {
+        digits += 2;
+    }
+    return v >= 10 ? digits + 1 : digits;
+}
+
+// The fast path's text for n hundredths at p, which has room for kLongestCell bytes;
+// returns its end.
+char* writeHundredths(char* p, std::uint64_t n, bool negative, const std::string& decimal) {
+    *p++ = negative && n != 0 ? '-' : '+';
+    std::uint64_t whole = n / 100;
+    if (whole != 0) {
+        char* const end = p + decimalDigits(whole);
+        char* q = end;
+        for (; whole >= 100; whole /= 100) {
+            q -= 2;
+            std::memcpy(q, kPairs.data() + 2 * (whole % 100), 2);
+        }
+        if (whole >= 10) {
+            std::memcpy(q - 2, kPairs.data() + 2 * whole, 2);
+        } else {
+            q[-1] = static_cast<char>('0' + whole);
+        }
+        p = end;
+    }
+    if (decimal.size() == 1) {
+        *p++ = decimal[0];
+    } else {
+        p = std::copy_n(decimal.data(), decimal.size(), p);
+    }
+    std::memcpy(p, kPairs.data() + 2 * (n % 100), 2);
+    return p + 2;
+}
+
+}  // namespace
+
 void AppendSigned2(std::string& out, double v, const NumberSeparators& seps) {
     std::uint64_t n = 0;
-    constexpr std::size_t kLongestSeparator = 16;  // U+202F is 3 bytes
     if (seps.decimal.size() > kLongestSeparator || !Signed2Hundredths(v, &n)) {
         out += FormatSigned2Decimal(v, seps);
         return;
     }
-    // Built from the right in one buffer and appended once: two decimals, the separator,
-    // the integer digits without a leading zero (n < 2^31 * 100 has at most 12), the sign.
-    std::array<char, 64> text{};
-    std::size_t start = text.size();
-    const auto cents = static_cast<unsigned>(n % 100);
-    text[--start] = static_cast<char>('0' + cents % 10);
-    text[--start] = static_cast<char>('0' + cents / 10);
-    if (seps.decimal.size() == 1) {
-        text[--start] = seps.decimal[0];
-    } else {
-        start -= seps.decimal.size();
-        seps.decimal.copy(text.data() + start, seps.decimal.size());
+    std::array<char, kLongestCell> text{};
+    const char* end = writeHundredths(text.data(), n, std::signbit(v), seps.decimal);
+    out.append(text.data(), static_cast<std::size_t>(end - text.data()));
+}
+
+void AppendSigned2Cells(std::string& out, const double* values, int count,
+                        const NumberSeparators& seps) {
+    if (seps.decimal.size() > kLongestSeparator) {
+        for (int k = 0; k < count; ++k) {
+            out += FormatSigned2Decimal(values[k], seps);
+            out += '\t';
+        }
+        return;
     }
-    for (std::uint64_t whole = n / 100; whole != 0; whole /= 10) {
-        text[--start] = static_cast<char>('0' + whole % 10);
+    // Room for a stretch of cells on the fast path at a time; a value it refuses ends the
+    // stretch and is appended by digits.
+    constexpr int kStretch = 256;
+    for (int k = 0; k < count;) {
+        const int end = std::min(count, k + kStretch);
+        const std::size_t start = out.size();
+        out.resize(start + static_cast<std::size_t>(end - k) * kLongestCell);
+        char* const begin = out.data() + start;
+        char* p = begin;
+        std::uint64_t n = 0;
+        for (; k < end && Signed2Hundredths(values[k], &n); ++k) {
+            p = writeHundredths(p, n, std::signbit(values[k]), seps.decimal);
+            *p++ = '\t';
+        }
+        out.resize(start + static_cast<std::size_t>(p - begin));
+        if (k < end) {
+            out += FormatSigned2Decimal(values[k], seps);
+            out += '\t';
+            ++k;
+        }
     }
-    text[--start] = std::signbit(v) && n != 0 ? '-' : '+';
-    out.append(text.data() + start, text.size() - start);
 }
 
 std::string FormatSigned2(double v, const NumberSeparators& seps) {

@@ -48,6 +48,11 @@ std::string FormatSigned2(double v, const NumberSeparators& seps = {});
 // FormatSigned2 appended to `out`, without a string of its own per value.
 void AppendSigned2(std::string& out, double v, const NumberSeparators& seps);
 
+// FormatSigned2 of values[0 .. count - 1], each followed by a TAB, appended to `out`: the
+// cells of a report row, written straight into the string's memory.
+void AppendSigned2Cells(std::string& out, const double* values, int count,
+                        const NumberSeparators& seps);
+
 // The fast path of FormatSigned2: the rounded value in hundredths, |v| rounded to 15 digits
 // and then to two decimals, found by integer arithmetic on the double's bits. Returns false
 // when that cannot be proved to agree with the rounding by decimal digits: for |v| >= 2^31,

@@ -1,8 +1,11 @@
 #include "training/training_run.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "core/epoch_kernel.h"
+#include "core/pattern_recall.h"
 #include "text/number_format.h"
 
 namespace training {
@@ -24,20 +27,136 @@ std::string failureMessage(const char* when, int epoch, ArithStatus status) {
     return text;
 }
 
-// The SSE of the network before training: the sum over the patterns of each pattern's
-// squared error under the current weights.
-ArithStatus errorBeforeTraining(core::PublicStuff& net, double& sse) {
-    sse = 0.0;
+// How measuring the error before training ended.
+enum class Before { Measured, Overflow, Stopped };
+
+bool finiteInputs(const core::PublicStuff& net) {
+    bool finite = true;
     for (int p = 1; p <= net.NumPatterns; ++p) {
-        if (const ArithStatus status = core::ComputeResponses(net, p); status != ArithStatus::Ok) {
-            return status;
-        }
-        sse = sse + core::PatternSSE(net);
-        if (!isFinite(sse)) {
-            return ArithStatus::Overflow;
+        const double* x = net.InputPatterns.pattern(p);
+        for (int i = 1; i <= net.NumInputs; ++i) {
+            finite = finite && isFinite(x[i]);
         }
     }
-    return ArithStatus::Ok;
+    return finite;
+}
+
+// The units as ComputeResponses(p) leaves them, from the net inputs and errors of its
+// recall (elements 1..NumOutputs).
+void setUnits(core::PublicStuff& net, int p, const double* netInput, const double* error) {
+    const double* x = net.InputPatterns.pattern(p);
+    for (int i = 1; i <= net.NumInputs; ++i) {
+        net.InputUnits[static_cast<std::size_t>(i)].Activation = x[i];
+    }
+    for (int j = 1; j <= net.NumOutputs; ++j) {
+        core::UnitRecord& unit = net.OutputUnits[static_cast<std::size_t>(j)];
+        unit.NetInput = netInput[j];
+        unit.Activation = netInput[j];
+        unit.Error = error[j];
+    }
+}
+
+// PatternSSE of a recall's errors (elements 1..NumOutputs).
+double squaredErrors(const double* error, int outputs) {
+    double sum = 0.0;
+    for (int j = 1; j <= outputs; ++j) {
+        sum = sum + error[j] * error[j];
+    }
+    return sum;
+}
+
+// With every weight zero, each recall is known without the weights. A net input adds
+// products w * x, each +0 or -0 for a finite x, to a sum that starts at +0, and +0 + -0
+// is +0: every net input is +0. The error d - (+0) is d to the bit (-0 - +0 is -0), so
+// its square is d * d. The total is then the sum of the squared desired outputs, added
+// in the order the recalls add them, and the same bits. A desired value that is not
+// finite fails that pattern's recall, as it does there.
+Before sseOfZeroWeights(core::PublicStuff& net, double& sse) {
+    const int outputs = net.NumOutputs;
+    const std::vector<double> zeros(static_cast<std::size_t>(outputs) + 1, 0.0);
+    sse = 0.0;
+    int recalled = 0;  // the last pattern whose recall succeeded
+    Before outcome = Before::Measured;
+    for (int p = 1; p <= net.NumPatterns; ++p) {
+        const double* d = net.DesiredOutputs.pattern(p);
+        const double sum = squaredErrors(d, outputs);
+        if (!isFinite(sum)) {
+            bool finiteDesired = true;
+            for (int j = 1; j <= outputs; ++j) {
+                finiteDesired = finiteDesired && isFinite(d[j]);
+            }
+            recalled = finiteDesired ? p : p - 1;
+            outcome = Before::Overflow;
+            break;
+        }
+        recalled = p;
+        sse = sse + sum;
+        if (!isFinite(sse)) {
+            outcome = Before::Overflow;
+            break;
+        }
+    }
+    if (recalled > 0) {
+        setUnits(net, recalled, zeros.data(), net.DesiredOutputs.pattern(recalled));
+    }
+    return outcome;
+}
+
+// Any weights: the recalls of all patterns on all cores, piece by piece, asking the
+// observer between pieces whether to go on. A Stop changes nothing.
+Before sseByRecall(core::PublicStuff& net, RunObserver& observer, double& sse) {
+    const auto stride = static_cast<std::size_t>(net.NumOutputs) + 1;
+    // About 8 MB of recalls per piece, in whole runs of four patterns.
+    const int fit = static_cast<int>((std::size_t{1} << 19) / stride) / core::RecallManyMax;
+    const int piece = std::min(std::max(fit, 1) * core::RecallManyMax, net.NumPatterns);
+    std::vector<double> sums(static_cast<std::size_t>(piece) * stride);
+    std::vector<double> errors(sums.size());
+    core::PatternRecall recall;
+    double total = 0.0;
+    for (int first = 1; first <= net.NumPatterns; first += piece) {
+        const int count = std::min(piece, net.NumPatterns - first + 1);
+        const int finite = recall.recall(net, first, count, sums.data(), errors.data());
+        for (int g = 0; g < finite; ++g) {
+            total = total + squaredErrors(errors.data() + static_cast<std::size_t>(g) * stride,
+                                          net.NumOutputs);
+            if (!isFinite(total)) {
+                // The recall of this pattern succeeded; its square sum or the total did not.
+                setUnits(net, first + g, sums.data() + static_cast<std::size_t>(g) * stride,
+                         errors.data() + static_cast<std::size_t>(g) * stride);
+                return Before::Overflow;
+            }
+        }
+        if (finite < count) {
+            const int last = first + finite - 1;  // the recall before the failing one
+            if (last >= 1) {
+                const std::size_t at = static_cast<std::size_t>(finite - 1) * stride;
+                if (finite > 0) {
+                    setUnits(net, last, sums.data() + at, errors.data() + at);
+                } else {
+                    (void)core::ComputeResponses(net, last);
+                }
+            }
+            return Before::Overflow;
+        }
+        if (first + count <= net.NumPatterns && !observer.keepGoing()) {
+            return Before::Stopped;
+        }
+    }
+    const int last = net.NumPatterns;
+    const std::size_t at = static_cast<std::size_t>((last - 1) % piece) * stride;
+    setUnits(net, last, sums.data() + at, errors.data() + at);
+    sse = total;
+    return Before::Measured;
+}
+
+// The SSE of the network before training: the sum over the patterns of each pattern's
+// squared error under the current weights, and the units as the recall of the last
+// pattern leaves them.
+Before errorBeforeTraining(core::PublicStuff& net, RunObserver& observer, double& sse) {
+    if (net.Weights.allZero() && finiteInputs(net)) {
+        return sseOfZeroWeights(net, sse);
+    }
+    return sseByRecall(net, observer, sse);
 }
 
 }  // namespace
@@ -61,26 +180,28 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
 
     if (net.SweepCount == 0) {
         double before = 0.0;
-        const ArithStatus status = errorBeforeTraining(net, before);
-        if (status != ArithStatus::Ok) {
+        const Before measured = errorBeforeTraining(net, observer, before);
+        if (measured == Before::Stopped) {
+            result.end = RunEnd::Stopped;
+            return result;
+        }
+        if (measured == Before::Overflow) {
             // Nothing trained and no error to record: an empty history.
             net.SSEHistoryCount = 0;
             net.TotalSSE = 0.0;
             result.end = RunEnd::ArithmeticFailure;
-            result.message = failureMessage("before the first epoch", 0, status);
-            if (status == ArithStatus::Overflow) {
-                // The weights are zero here, so the errors are the desired outputs: no rule
-                // or rate changes them.
-                net.UntrainableReason =
-                    "training stops before the first epoch, because the error before training "
-                    "(the sum of the squared desired outputs) is beyond the range of double "
-                    "precision. No rule or rate can train on this file: scale its values down "
-                    "and load it again.";
-                result.message +=
-                    " The desired outputs of this file are too large: the sum of their squares "
-                    "is beyond the range of double precision, so no rule or rate can train on "
-                    "it. Scale the file's values down and load it again.";
-            }
+            result.message = failureMessage("before the first epoch", 0, ArithStatus::Overflow);
+            // The weights are zero here, so the errors are the desired outputs: no rule
+            // or rate changes them.
+            net.UntrainableReason =
+                "training stops before the first epoch, because the error before training "
+                "(the sum of the squared desired outputs) is beyond the range of double "
+                "precision. No rule or rate can train on this file: scale its values down "
+                "and load it again.";
+            result.message +=
+                " The desired outputs of this file are too large: the sum of their squares "
+                "is beyond the range of double precision, so no rule or rate can train on "
+                "it. Scale the file's values down and load it again.";
             return result;
         }
         net.SSEHistoryCount = 1;

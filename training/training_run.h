@@ -28,7 +28,10 @@ class RunObserver {
     // A printout is due. Called inside the loop: keep it cheap (drawing may wait).
     virtual void printout(const Printout& printout) = 0;
     // Polled after every epoch; returning false ends the run after that epoch as if a
-    // stopping rule had ended it. Called inside the loop: keep it cheap.
+    // stopping rule had ended it. Also polled between pieces of the error before training
+    // when that needs a recall of every pattern (weights not zero at epoch 0); false there
+    // ends the run before its first epoch with nothing changed. Called inside the loop:
+    // keep it cheap.
     virtual bool keepGoing() = 0;
     // Epoch `epoch` (SweepCount + 1) is about to be trained.
     virtual void epochStarting(int epoch) { (void)epoch; }
@@ -60,7 +63,8 @@ struct RunResult {
 
 // Trains from the current state: with FreshStart 1 from epoch 0 (recording the error
 // before training as history row 1), otherwise on from SweepCount. Every call trains at
-// least one epoch unless a failure stops it first.
+// least one epoch unless a failure, or a Stop while the error before training is
+// measured, ends it first.
 //
 // On an arithmetic failure the failing epoch is undone: weights, units, SweepCount and
 // TotalSSE are those of the last completed epoch (for epoch 0, TotalSSE is the error

@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -109,6 +110,17 @@ TEST(FormatSigned2Test, FastPathGivesTheDecimalRoutinesBytes) {
     std::mt19937_64 random(20261207);
     long long fast = 0;
     long long checked = 0;
+    // The row writer gets the same values a row at a time, rows of 1 to 997 cells.
+    std::vector<double> row;
+    std::string rowExpected;
+    std::size_t rowLength = 1;
+    auto checkRow = [&] {
+        std::string cells = "Pattern 1\t";
+        text::AppendSigned2Cells(cells, row.data(), static_cast<int>(row.size()), {});
+        ASSERT_EQ(cells, "Pattern 1\t" + rowExpected);
+        row.clear();
+        rowExpected.clear();
+    };
     auto check = [&](double v) {
         for (const double x : {v, -v}) {
             std::uint64_t n = 0;
@@ -116,6 +128,12 @@ TEST(FormatSigned2Test, FastPathGivesTheDecimalRoutinesBytes) {
             ++checked;
             const std::string expected = text::FormatSigned2Decimal(x);
             ASSERT_EQ(FormatSigned2(x), expected) << std::hexfloat << x;
+            row.push_back(x);
+            rowExpected += expected + "\t";
+            if (row.size() == rowLength) {
+                ASSERT_NO_FATAL_FAILURE(checkRow());
+                rowLength = 1 + static_cast<std::size_t>(checked % 997);
+            }
         }
     };
     auto around = [&](double v, int ulps) {
@@ -156,12 +174,25 @@ TEST(FormatSigned2Test, FastPathGivesTheDecimalRoutinesBytes) {
                               2147483647.995, 1e-320, 1e300}) {
         ASSERT_NO_FATAL_FAILURE(around(edge, 64));
     }
+    ASSERT_NO_FATAL_FAILURE(checkRow());
     EXPECT_GT(checked, 3'000'000);
     // Both ways are taken: most values by integers, the closest to a turn by digits.
     EXPECT_GT(fast, checked * 2 / 5);
     EXPECT_LT(fast, checked);
     EXPECT_EQ(FormatSigned2(-1234.505, kGerman), text::FormatSigned2Decimal(-1234.505, kGerman));
     EXPECT_EQ(FormatSigned2(-0.0), "+.00");
+    // Separators of every length, values the fast path leaves to the digits among them.
+    const double mixed[] = {-0.0, 2.675, -1e300, NAN, -INFINITY, 12345.678, -0.004, 1e-320};
+    for (const text::NumberSeparators& seps : {kGerman, text::NumberSeparators{"\xE2\x80\xAF", ""},
+                                               text::NumberSeparators{std::string(17, ':'), ""}}) {
+        std::string expected;
+        for (const double v : mixed) {
+            expected += text::FormatSigned2Decimal(v, seps) + "\t";
+        }
+        std::string cells;
+        text::AppendSigned2Cells(cells, mixed, 8, seps);
+        EXPECT_EQ(cells, expected) << seps.decimal;
+    }
     EXPECT_EQ(FormatSigned2(-1234.5, {"\xE2\x80\xAF", ""}),
               "-1234\xE2\x80\xAF"
               "50");

@@ -268,6 +268,137 @@ TEST(TrainingRun, OverflowUndoesTheFailingEpoch) {
               "train on it. Scale the file's values down and load it again.");
 }
 
+// A problem of `in` x `out` x `patterns` with values of both signs, -0 among them, and
+// weights `weight(j, i)`.
+template <typename Weight>
+PublicStuff problem(int in, int out, int patterns, const Weight& weight) {
+    PublicStuff net;
+    net.NumInputs = in;
+    net.NumOutputs = out;
+    net.NumPatterns = patterns;
+    net.InputPatterns = core::PatternTable(in, patterns);
+    net.DesiredOutputs = core::PatternTable(out, patterns);
+    net.CreateUnitsAndWeights();
+    for (int p = 1; p <= patterns; ++p) {
+        for (int i = 1; i <= in; ++i) {
+            net.InputPatterns(i, p) =
+                (p * 7 + i * 3) % 11 == 0 ? -0.0 : ((p * 31 + i) % 17) / 7.0 - 1.1;
+        }
+        for (int j = 1; j <= out; ++j) {
+            net.DesiredOutputs(j, p) =
+                (p + j) % 9 == 0 ? -0.0 : ((p * 13 + j * 5) % 23) / 3.0 - 3.3;
+        }
+    }
+    for (int j = 1; j <= out; ++j) {
+        for (int i = 1; i <= in; ++i) {
+            net.Weights.setWeight(j, i, weight(j, i));
+        }
+    }
+    net.LearningRule = "Delta";
+    net.LearningRate = 0.01;
+    net.MaxSweeps = 1;
+    net.PrintSweeps = 1;
+    net.FreshStart = 1;
+    return net;
+}
+
+// The error before training by the one-pattern recall; `failed` when a recall or a sum
+// overflows. Leaves the units as that loop leaves them.
+double plainErrorBeforeTraining(PublicStuff& net, bool& failed) {
+    double sse = 0.0;
+    failed = true;
+    for (int p = 1; p <= net.NumPatterns; ++p) {
+        if (core::ComputeResponses(net, p) != core::ArithStatus::Ok) {
+            return 0.0;
+        }
+        sse = sse + core::PatternSSE(net);
+        if (!std::isfinite(sse)) {
+            return 0.0;
+        }
+    }
+    failed = false;
+    return sse;
+}
+
+void expectSameUnits(const PublicStuff& a, const PublicStuff& b) {
+    for (std::size_t i = 1; i < a.InputUnits.size(); ++i) {
+        ASSERT_EQ(bits(a.InputUnits[i].Activation), bits(b.InputUnits[i].Activation)) << i;
+    }
+    for (std::size_t j = 1; j < a.OutputUnits.size(); ++j) {
+        ASSERT_EQ(bits(a.OutputUnits[j].NetInput), bits(b.OutputUnits[j].NetInput)) << j;
+        ASSERT_EQ(bits(a.OutputUnits[j].Activation), bits(b.OutputUnits[j].Activation)) << j;
+        ASSERT_EQ(bits(a.OutputUnits[j].Error), bits(b.OutputUnits[j].Error)) << j;
+    }
+}
+
+// Zero weights of either sign take a shortcut, other weights a recall on all cores in
+// pieces (1000 outputs: 520 patterns a piece); both give the plain loop's bits, and
+// where a recall or a sum overflows, its units.
+TEST(TrainingRun, ErrorBeforeTrainingIsThePlainRecallsTotal) {
+    const auto zero = [](int, int) { return 0.0; };
+    const auto minusZero = [](int j, int i) { return (i + j) % 2 == 0 ? -0.0 : 0.0; };
+    const auto some = [](int j, int i) { return ((j * 3 + i * 7) % 13) / 50.0 - 0.12; };
+    const auto run = [](PublicStuff& net) {
+        Recorder quiet;
+        return training::RunTraining(net, {}, quiet);
+    };
+    struct Case {
+        const char* name;
+        int in, out, patterns;
+        double (*weight)(int, int);
+        int hugeAt;  // a desired value of 1e200 in this pattern, 0 for none
+    };
+    const Case cases[] = {
+        {"zero", 5, 3, 7, zero, 0},
+        {"minus zero", 9, 17, 4, minusZero, 0},
+        {"weights", 5, 1000, 1100, some, 0},
+        {"zero, overflow at 3", 4, 2, 5, zero, 3},
+        {"weights, overflow at 700", 5, 1000, 900, some, 700},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PublicStuff net = problem(c.in, c.out, c.patterns, c.weight);
+        PublicStuff plain = problem(c.in, c.out, c.patterns, c.weight);
+        if (c.hugeAt > 0) {
+            net.DesiredOutputs(2, c.hugeAt) = plain.DesiredOutputs(2, c.hugeAt) = 1e200;
+        }
+        bool failed = false;
+        const double expected = plainErrorBeforeTraining(plain, failed);
+        const auto result = run(net);
+        if (c.hugeAt > 0) {
+            ASSERT_TRUE(failed);
+            EXPECT_EQ(result.end, RunEnd::ArithmeticFailure);
+            expectSameUnits(net, plain);
+        } else {
+            ASSERT_FALSE(failed);
+            EXPECT_EQ(bits(net.SSEHistory[1][2]), bits(expected));
+        }
+    }
+    // An input that is not finite makes a zero weight's product NaN: the recall fails.
+    PublicStuff nan = problem(2, 2, 3, zero);
+    nan.InputPatterns(1, 2) = std::nan("");
+    EXPECT_EQ(run(nan).end, RunEnd::ArithmeticFailure);
+}
+
+TEST(TrainingRun, StopWhileTheErrorBeforeTrainingIsMeasuredChangesNothing) {
+    PublicStuff net =
+        problem(3, 1000, 1100, [](int j, int i) { return ((j + i) % 5) / 10.0 - 0.2; });
+    net.SSEHistoryCount = 4;
+    net.TotalSSE = 12.5;
+    net.OutputUnits[7].Error = 3.0;
+    Recorder stopper;
+    stopper.stopAfter = 1;
+    const auto result = training::RunTraining(net, {}, stopper);
+    EXPECT_EQ(result.end, RunEnd::Stopped);
+    EXPECT_EQ(net.SweepCount, 0);
+    EXPECT_EQ(net.SSEHistoryCount, 4);
+    EXPECT_EQ(net.TotalSSE, 12.5);
+    EXPECT_EQ(net.OutputUnits[7].Error, 3.0);
+    EXPECT_EQ(net.OutputUnits[8].NetInput, 0.0);
+    EXPECT_EQ(net.Weights.Weight(2, 1), 0.3 - 0.2);
+    EXPECT_FALSE(net.TrainedOnProblem);
+}
+
 TEST(ProgressRows, TextsAndColours) {
     const text::NumberSeparators german{",", "."};
     EXPECT_EQ(views::TrainingLine("tiny.net"), "Training: tiny.net");
