@@ -2,7 +2,8 @@
 //
 // Data flow. One shared network state (core::Network()) lives for the whole program;
 // every page reads and writes it directly and the pages pass nothing else to each other.
-// - The start page (pages/) loads a training file through files/ into it.
+// - The start page (pages/) loads a training file, or opens a saved network, through
+//   files/ into it (the command line's file too).
 // - The setup page re-creates the units and weights and drives training/'s epoch loop,
 //   which runs core/'s kernel and records the SSE history; views/ turns the progress
 //   into rows and text/ the numbers into text.
@@ -14,6 +15,7 @@
 // which ends the program when the last page is unloaded.
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
 
 #include <clocale>
@@ -21,6 +23,7 @@
 #include "core/network_state.h"
 #include "files/replacement_file.h"
 #include "pages/program_pages.h"
+#include "pages/start_page.h"
 #include "ui/dialogs.h"
 #include "ui/long_task.h"
 #include "ui/page_runtime.h"
@@ -38,6 +41,20 @@ int main(int argc, char* argv[]) {
     // Ties the windows to the installed menu entry and icon (both named by the id).
     QGuiApplication::setDesktopFileName(QStringLiteral(DAM_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(DAM_APP_ID)));
+    QApplication::setApplicationVersion(QStringLiteral(DAM_PROGRAM_VERSION));
+
+    // --help and --version answer on the terminal and end, as command-line programs do.
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Trains and examines a distributed associative memory. Give a training file (.net) or "
+        "a saved network (.h5) to start with it loaded."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("A training file (.net) or a saved network (.h5)."),
+                                 QStringLiteral("[file]"));
+    parser.process(app);
+    const QStringList given = parser.positionalArguments();
 
     ui::QtDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
@@ -46,7 +63,10 @@ int main(int argc, char* argv[]) {
     QObject::connect(&runtime, &ui::PageRuntime::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
 
-    runtime.Show(ui::PageId::Start);
+    ui::Page* start = runtime.Show(ui::PageId::Start);
+    if (!given.isEmpty() && start != nullptr) {
+        static_cast<pages::StartPage*>(start)->loadGiven(given.front());
+    }
     const int status = QApplication::exec();
     ui::JoinBackgroundWork();
     return status;

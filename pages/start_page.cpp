@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -189,7 +190,22 @@ void StartPage::File1_DblClick() {
     if (name.isEmpty()) {
         return;
     }
-    const QString path = QDir(File1->path()).filePath(name);
+    loadPath(QDir(File1->path()).filePath(name));
+}
+
+void StartPage::loadGiven(const QString& given) {
+    const QFileInfo file(given);
+    // The lists show the file's folder, as if the student had gone there.
+    Dir1->setPath(file.absolutePath());
+    if (Dir1->path() == file.absolutePath()) {
+        File1->setPath(Dir1->path());
+    }
+    loadPath(file.absoluteFilePath());
+}
+
+void StartPage::loadPath(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    const QString folder = QFileInfo(path).absolutePath();
     if (files::IsNetworkFileName(name.toStdString())) {
         openNetworkFile(path, name);
         return;
@@ -216,7 +232,7 @@ void StartPage::File1_DblClick() {
     }
     files::TakeLoadedProblem(m_net, *staging);
     m_net.TrainingFileName = name.toStdString();
-    m_net.TrainingFolder = File1->path().toStdString();
+    m_net.TrainingFolder = folder.toStdString();
     m_opened = false;
     showLoaded(name, QString());
 }

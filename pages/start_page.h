@@ -35,6 +35,10 @@ class StartPage final : public ui::Page {
     // Where every control sits: the heading, the lists, the file information, the rest.
     static std::span<const ui::ControlPlace> geometry();
 
+    // Loads a training file or opens a saved network given by its path (the command line's
+    // file), as a double-click on it in the lists would; a bad file shows its message.
+    void loadGiven(const QString& path);
+
   private:
     void Drive1_Change();
     void Dir1_Change();
@@ -42,6 +46,7 @@ class StartPage final : public ui::Page {
     void NextPage_Click();
     void Command2_Click();
     void reportUnreadableFolder(const QString& path, const QString& reason);
+    void loadPath(const QString& path);
     void openNetworkFile(const QString& path, const QString& name);
     // The information box for what was loaded; `trainedInfo` empty for a training file.
     void showLoaded(const QString& name, const QString& trainedInfo);

@@ -38,7 +38,8 @@ usr/share/icons/hicolor/48x48/apps/$id.png
 usr/share/icons/hicolor/scalable/apps/$id.svg
 usr/share/man/man1/distmem-batch.1.gz
 usr/share/man/man1/distmem.1.gz
-usr/share/metainfo/$id.metainfo.xml"
+usr/share/metainfo/$id.metainfo.xml
+usr/share/mime/packages/$id.xml"
 
 installed=$(cd "$root" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)
 if [ "$installed" != "$expected" ]; then
@@ -48,7 +49,8 @@ fi
 echo "check-package: installed tree as expected ($(echo "$installed" | wc -l) files)"
 
 desktop-file-validate "$root/usr/share/applications/$id.desktop"
-appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml"
+appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml
+usr/share/mime/packages/$id.xml"
 file "$root/usr/share/icons/hicolor/48x48/apps/$id.png" | grep -q '48 x 48' ||
     fail "the 48x48 icon is not 48 by 48 pixels"
 

@@ -182,6 +182,7 @@ class TestStartPage : public QObject {
     void failedLoadChangesNothing();
     void cancelledLoadChangesNothing();
     void openingSubfolderListsAndLoadsItsFiles();
+    void fileGivenAtStartIsLoadedFromItsFolder();
     void unreadableFolderIsReportedAndListsStayUsable();
     void nextPageGoesToSetupWithFreshStart();
     void exitEndsProgram();
@@ -413,6 +414,23 @@ void TestStartPage::openingSubfolderListsAndLoadsItsFiles() {
     QCOMPARE(fileInformation(page), shownFileInformation({"my problem.net", "1", "1", "1200"}));
     QCOMPARE(m_program->net.NumPatterns, 1200);
     QVERIFY(m_program->dialogs.shown().isEmpty());
+}
+
+// "distmem FILE": the file is loaded as a double-click in its folder would load it, and a
+// bad one leaves the page as it was with the loader's message.
+void TestStartPage::fileGivenAtStartIsLoadedFromItsFolder() {
+    auto* page = static_cast<pages::StartPage*>(showStartPage());
+    QVERIFY(page);
+    page->loadGiven(m_root + "/more/my problem.net");
+    QCOMPARE(control<ui::FileList>(page, QStringLiteral("File1"))->path(), m_root + "/more");
+    QCOMPARE(fileInformation(page), shownFileInformation({"my problem.net", "1", "1", "1200"}));
+    QCOMPARE(m_program->net.TrainingFolder, (m_root + "/more").toStdString());
+
+    m_program->dialogs.answer(ui::Answer::Ok);
+    page->loadGiven(m_root + "/broken.net");
+    QCOMPARE(m_program->dialogs.shown().size(), 1);
+    QVERIFY(m_program->dialogs.shown().front().text.contains(QStringLiteral("broken.net")));
+    QCOMPARE(m_program->net.NumPatterns, 1200);
 }
 
 void TestStartPage::unreadableFolderIsReportedAndListsStayUsable() {
