@@ -23,7 +23,7 @@ namespace pages {
 
 namespace {
 
-constexpr std::array<ui::ControlPlace, 17> kGeometry{{
+constexpr std::array<ui::ControlPlace, 18> kGeometry{{
     {"Label1", {1440, 240, 6975, 1335}},
     {"FileLabel", {1080, 1680, 7935, 495}},
     {"Drive1", {1014, 2280, 2295, 315}},
@@ -41,6 +41,7 @@ constexpr std::array<ui::ControlPlace, 17> kGeometry{{
     {"OutputText(3)", {7500, 4440, 1332, 288}},
     {"Command2", {7560, 7320, 1695, 615}},
     {"Label3", {120, 7320, 3135, 735}},
+    {"TailNote", {6060, 4860, 2775, 1455}},
 }};
 
 QString indexed(const char* name, std::size_t index) {
@@ -68,6 +69,7 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     }
     Command2 = ui::named(new QPushButton(this), QStringLiteral("Command2"));
     Label3 = ui::named(new QLabel(this), QStringLiteral("Label3"));
+    TailNote = ui::named(new QLabel(this), QStringLiteral("TailNote"));
 
     setFont(ui::pageFont("Arial", 12, ui::Bold));
 
@@ -116,6 +118,11 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     Label3->setFont(ui::pageFont("Arial", 8));
     Label3->setWordWrap(true);
 
+    TailNote->setFont(ui::pageFont("Arial", 8));
+    TailNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    TailNote->setWordWrap(true);
+    TailNote->hide();
+
     ui::applyGeometry(this, geometry());
 
     ui::describeControl(Drive1, QStringLiteral("Drive"));
@@ -127,6 +134,7 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     for (std::size_t i = 0; i < OutputText.size(); ++i) {
         ui::nameAfterLabel(OutputText[i], Label8[i + 1]);
     }
+    ui::describeControl(TailNote, QStringLiteral("Not read from the file"));
 
     connect(Drive1, &ui::DriveList::driveChanged, this, &StartPage::Drive1_Change);
     connect(Dir1, &ui::FolderList::pathChanged, this, &StartPage::Dir1_Change);
@@ -184,10 +192,11 @@ void StartPage::File1_DblClick() {
     auto staging = std::make_unique<core::PublicStuff>();
     files::LoadProgress progress;
     bool loaded = false;
+    files::FileTail tail;
     const std::string file = QFile::encodeName(path).toStdString();
     ui::LongTask task;
     task.title = QStringLiteral("Loading %1").arg(name);
-    task.work = [&] { loaded = files::LoadTrainingFile(*staging, file, error, &progress); };
+    task.work = [&] { loaded = files::LoadTrainingFile(*staging, file, error, &progress, &tail); };
     task.status = [&progress] { return loadStatus(progress); };
     task.cancel = [&progress] { progress.cancel.store(true); };
     const bool cancelled = ui::RunLongTask(runtime(), this, task);
@@ -213,6 +222,8 @@ void StartPage::File1_DblClick() {
         box->show();
         box->setEnabled(false);
     }
+    TailNote->setText(QString::fromStdString(files::TailNote(tail)));
+    TailNote->setVisible(!TailNote->text().isEmpty());
     NextPage->show();
 }
 

@@ -55,6 +55,7 @@ class StartPage final : public ui::Page {
     std::array<QLineEdit*, 4> OutputText{};
     QPushButton* Command2 = nullptr;
     QLabel* Label3 = nullptr;
+    QLabel* TailNote = nullptr;  // what the loaded file holds after its last desired output
 };
 
 }  // namespace pages
