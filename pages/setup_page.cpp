@@ -399,7 +399,11 @@ void SetupPage::finalDisplay(const training::RunResult& result) {
     Picture1[1]->printLine(qs(views::EpochsLine(m_net.SweepCount)));
     Picture1[2]->setBackground(RowColourOf(views::FinalSSEColour(m_net.TotalSSE, m_net.MinError)));
     Picture1[3]->setBackground(ui::TextRow::buttonFace());
-    Picture1[2]->printLine(qs(views::TotalSSELine(m_net.TotalSSE, seps)));
+    const ui::TextRow* sseRow = Picture1[2];
+    Picture1[2]->printLine(
+        qs(views::TotalSSELine(m_net.TotalSSE, seps, [sseRow](const std::string& line) {
+            return sseRow->fits(qs(line));
+        })));
     if (m_net.SweepCount != 1 && result.hasChange) {
         Picture1[3]->printLine(qs(views::ChangeLine(result.SSEChange, seps)));
     }
