@@ -177,9 +177,13 @@ int prepareNetwork(core::PublicStuff& net, app::Options& options) {
         options.rule = net.LearningRule;
         return 0;
     }
-    if (!files::LoadTrainingFile(net, options.file, error)) {
+    files::FileTail tail;
+    if (!files::LoadTrainingFile(net, options.file, error, nullptr, &tail)) {
         std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
         return 1;
+    }
+    if (const std::string note = files::TailNote(tail); !note.empty()) {
+        std::fprintf(stderr, "distmem-batch: warning: %s\n", note.c_str());
     }
     net.TrainingFileName = files::FileNameOf(options.file);
     net.FreshStart = 1;
@@ -197,7 +201,12 @@ int prepareNetwork(core::PublicStuff& net, app::Options& options) {
         return 2;
     }
     if (outcome.negativeRate) {
-        std::fprintf(stderr, "distmem-batch: Learning rate cannot be negative; using 0.1.\n");
+        // The window puts 0.1 in the box for the student to see; here nobody would.
+        std::fprintf(stderr,
+                     "distmem-batch: the learning rate \"%s\" is negative; give a rate of 0 or "
+                     "more.\n",
+                     options.boxes.LRateBox.c_str());
+        return 2;
     }
     return 0;
 }

@@ -18,8 +18,18 @@ ChunkReader::~ChunkReader() {
 
 bool ChunkReader::more() {
     while (!m_ended) {
+        if (m_size >= m_stop) {
+            // As at the end of the file, but for a file that goes on.
+            m_ended = true;
+            m_cutShort = m_size < m_fileSize || m_size > m_stop;
+            const bool grew = m_size > m_complete;
+            m_complete = m_size;
+            return grew;
+        }
         if (m_capacity - m_size <= 1) {
-            grow(std::max(kFirstChunk, m_capacity * 2));
+            // No more room than a stop leaves to read.
+            const std::size_t doubled = std::max(kFirstChunk, m_capacity * 2);
+            grow(m_stop < doubled ? std::max(m_size + 2, m_stop + 1) : doubled);
         }
         if (m_progress != nullptr && m_progress->cancel.load(std::memory_order_relaxed)) {
             m_cancelled = true;
@@ -27,7 +37,7 @@ bool ChunkReader::more() {
             return false;
         }
         // One byte is kept for the '?' that cuts an endless field.
-        std::size_t room = m_capacity - 1 - m_size;
+        std::size_t room = std::min(m_capacity - 1 - m_size, m_stop - m_size);
         if (m_progress != nullptr) {
             room = std::min(room, kWatchedRead);
         }

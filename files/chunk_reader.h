@@ -48,6 +48,11 @@ class ChunkReader {
     // Room for the text of `fields` more fields, within the file's size, read at once.
     void expectFields(long long fields);
 
+    // Reads no further than byte `end` of the file: more() then ends there as at the end
+    // of the file, and cutShort() says whether the file went on.
+    void stopAt(std::size_t end) { m_stop = end; }
+    bool cutShort() const { return m_cutShort; }
+
   private:
     void grow(std::size_t capacity);
 
@@ -60,6 +65,8 @@ class ChunkReader {
     std::size_t m_complete = 0;
     bool m_ended = false;
     bool m_cancelled = false;
+    bool m_cutShort = false;
+    std::size_t m_stop = static_cast<std::size_t>(-1);
     int m_failure = 0;
     LoadProgress* m_progress;
 };

@@ -50,6 +50,17 @@ std::string printableField(std::string_view field) {
     return quoted(out);
 }
 
+// True when `bytes` has a comma with a digit on either side, as a decimal comma would.
+bool hasCommaBetweenDigits(std::string_view bytes) {
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t k = bytes.find(','); k != std::string_view::npos; k = bytes.find(',', k + 1)) {
+        if (k > 0 && k + 1 < bytes.size() && digit(bytes[k - 1]) && digit(bytes[k + 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
 class Parser {
   public:
     Parser(std::string_view bytes, std::string_view name) : m_bytes(bytes), m_name(name) {
@@ -166,6 +177,37 @@ class Parser {
 
     std::string prefix() const { return "The training file " + quoted(m_name) + " "; }
 
+    // What follows the fields read so far, looking at no more than kTailLook bytes of it.
+    FileTail tail() {
+        const std::size_t from = m_pos;
+        if (m_reader != nullptr) {
+            m_reader->stopAt(from + kTailLook);
+            while (m_bytes.size() < from + kTailLook && refill()) {
+            }
+        }
+        FileTail found;
+        const std::size_t end = std::min(m_bytes.size(), from + kTailLook);
+        found.pastLook = m_bytes.size() > end || (m_reader != nullptr && m_reader->cutShort());
+        const std::string_view look = m_bytes.substr(0, end);
+        text::FieldScanner scanner(look);
+        for (auto field = scanner.find(from); field.start < end; field = scanner.find(field.end)) {
+            if (field.end == end && found.pastLook) {
+                break;  // cut at the edge of the look: it may go on into anything
+            }
+            double value = 0.0;
+            if (text::ReadDecimalField(look.substr(field.start, field.end - field.start), value) ==
+                text::DecimalField::Ok) {
+                ++found.numbers;
+            } else {
+                found.text = true;
+            }
+        }
+        if (found.numbers > 0) {
+            found.decimalComma = hasCommaBetweenDigits(m_bytes.substr(0, from));
+        }
+        return found;
+    }
+
   private:
     void skipByteOrderMark() {
         if (m_bytes.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -234,7 +276,7 @@ std::string countsOf(long long patterns, long long units, const char* unitName) 
 
 namespace {
 
-bool load(core::PublicStuff& net, Parser& parser, std::string& error) {
+bool load(core::PublicStuff& net, Parser& parser, std::string& error, FileTail* tail) {
     auto fail = [&error](std::string message) {
         error = std::move(message);
         return false;
@@ -350,6 +392,9 @@ bool load(core::PublicStuff& net, Parser& parser, std::string& error) {
         !readBlock(outputTable, outputs, "desired outputs", "output units", &message)) {
         return fail(std::move(message));
     }
+    if (tail != nullptr) {
+        *tail = parser.tail();
+    }
 
     net.NumOutputs = outputs;
     net.SecondHeaderValue = static_cast<std::int32_t>(header[1]);
@@ -367,7 +412,31 @@ bool load(core::PublicStuff& net, Parser& parser, std::string& error) {
 bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes, std::string_view name,
                       std::string& error) {
     Parser parser(bytes, name);
-    return load(net, parser, error);
+    return load(net, parser, error, nullptr);
+}
+
+bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes, std::string_view name,
+                      std::string& error, FileTail& tail) {
+    Parser parser(bytes, name);
+    return load(net, parser, error, &tail);
+}
+
+std::string TailNote(const FileTail& tail) {
+    if (tail.text) {
+        return "Text after the last desired output was not read.";
+    }
+    if (tail.numbers == 0) {
+        return {};
+    }
+    const bool one = tail.numbers == 1;
+    std::string note = std::string(tail.pastLook ? "At least " : "") +
+                       text::FormatInteger(tail.numbers) +
+                       (one ? " more number" : " more numbers") +
+                       " after the last desired output " + (one ? "was" : "were") + " not read.";
+    if (tail.decimalComma) {
+        note += " A comma separates numbers (so \"0,5\" is read as 0 and 5).";
+    }
+    return note;
 }
 
 void TakeLoadedProblem(core::PublicStuff& net, core::PublicStuff& loaded) {
@@ -387,6 +456,11 @@ bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::stri
 
 bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::string& error,
                       LoadProgress* progress) {
+    return LoadTrainingFile(net, path, error, progress, nullptr);
+}
+
+bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::string& error,
+                      LoadProgress* progress, FileTail* tail) {
     auto fail = [&](const char* what, int code) {
         error = std::string(what) + " the training file " + quoted(path) + ": " +
                 std::strerror(code) + ".";
@@ -432,7 +506,7 @@ bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::stri
         }
         ChunkReader reader(fd, size, progress);
         Parser parser(reader, path);
-        const bool loaded = load(net, parser, error);
+        const bool loaded = load(net, parser, error, tail);
         if (reader.cancelled()) {
             error = "Loading the training file " + quoted(path) + " was cancelled.";
             return false;

@@ -6,18 +6,35 @@
 // any mix (runs of separators count as one; CR LF and a UTF-8 byte-order mark are fine):
 // NumOutputs, SecondHeaderValue, NumInputs, NumPatterns, then NumPatterns x NumInputs
 // input values pattern by pattern, then NumPatterns x NumOutputs desired outputs pattern
-// by pattern. Whatever follows the last desired output is never read.
+// by pattern. What follows the last desired output is not loaded: at most kTailLook bytes
+// of it are looked at, so that the student can be told what was left (see FileTail).
 //
 // Loading is all or nothing: the whole file is checked before the network changes, and
 // on any failure the network is exactly as it was.
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "core/network_state.h"
 
 namespace files {
+
+// Bytes after the last desired output that are looked at; a longer tail is never read.
+inline constexpr std::size_t kTailLook = 65536;
+
+// What follows the last desired output, as far as it was looked at.
+struct FileTail {
+    long long numbers = 0;      // whole numbers found there
+    bool pastLook = false;      // the file goes on past the bytes looked at
+    bool text = false;          // something there is not a number
+    bool decimalComma = false;  // the loaded part has a comma between two digits, as in 0,5
+};
+
+// The line the start page and the batch trainer show for `tail`, or "" when nothing
+// follows the last desired output.
+std::string TailNote(const FileTail& tail);
 
 // Loads the file at `path` into `net`: replaces NumOutputs, SecondHeaderValue, NumInputs,
 // NumPatterns, InputPatterns and DesiredOutputs, clears TrainedOnProblem, and changes
@@ -42,6 +59,10 @@ struct LoadProgress {
 [[nodiscard]] bool LoadTrainingFile(core::PublicStuff& net, const std::string& path,
                                     std::string& error, LoadProgress* progress);
 
+// The same, also filling `tail` (when not null) once the load succeeded.
+[[nodiscard]] bool LoadTrainingFile(core::PublicStuff& net, const std::string& path,
+                                    std::string& error, LoadProgress* progress, FileTail* tail);
+
 // Moves a problem loaded into `loaded` into `net`: the fields LoadTrainingFile replaces.
 // For loading into a staging network on another thread.
 void TakeLoadedProblem(core::PublicStuff& net, core::PublicStuff& loaded);
@@ -49,5 +70,7 @@ void TakeLoadedProblem(core::PublicStuff& net, core::PublicStuff& loaded);
 // The same for file contents already in memory; `name` stands for the file in messages.
 [[nodiscard]] bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes,
                                     std::string_view name, std::string& error);
+[[nodiscard]] bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes,
+                                    std::string_view name, std::string& error, FileTail& tail);
 
 }  // namespace files

@@ -62,9 +62,13 @@ class ListBox final : public QListWidget {
     void dblClick();
 
   protected:
-    // Enter on an item chooses it, as a double-click does.
+    // Enter chooses the item with the focus, as a double-click does, even when the arrow
+    // keys only moved the focus and selected nothing.
     void keyPressEvent(QKeyEvent* event) override {
         if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            if (selectedItems().isEmpty() && currentItem() != nullptr) {
+                currentItem()->setSelected(true);
+            }
             emit dblClick();
             return;
         }
@@ -141,6 +145,12 @@ MenuPage::MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net)
         QStringLiteral("Double-click an item, or press Enter on it, to choose it.");
     ui::nameAfterLabel(TestList, Label5, listUse);
     ui::nameAfterLabel(ContinueList, Label4, listUse);
+
+    // The focus starts on the first item of each list, without selecting it, so that Down
+    // moves from there.
+    for (QListWidget* list : {TestList, ContinueList}) {
+        list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    }
 
     connect(testList, &ListBox::dblClick, this, &MenuPage::TestList_DblClick);
     connect(continueList, &ListBox::dblClick, this, &MenuPage::ContinueList_DblClick);

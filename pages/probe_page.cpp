@@ -136,8 +136,13 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Print
     ui::describeControl(ResultsText, QStringLiteral("Probe results"),
                         QStringLiteral("The responses to the probed patterns, newest first. "
                                        "Ctrl+Tab moves on to the next control."));
-    ui::nameAfterLabel(NoiseBox, NoiseLabel,
-                       QStringLiteral("The share of the pattern's inputs damaged at the next Ok."));
+    const QString noiseUse = QStringLiteral(
+        "Each input of the pattern is changed with this probability (in percent) at the next "
+        "Ok. In a file whose inputs are all 0 or 1 a changed input is flipped; in a file whose "
+        "inputs are all -1 or +1 it changes sign; in any other file it gets Gaussian noise "
+        "whose standard deviation is the pattern's root-mean-square value.");
+    ui::nameAfterLabel(NoiseBox, NoiseLabel, noiseUse);
+    NoiseBox->setToolTip(noiseUse);
     ui::describeControl(NoiseUpDown, QStringLiteral("Noise up or down"),
                         QStringLiteral("Steps of 5 percent; the Up and Down keys in the box do the "
                                        "same."));
@@ -146,6 +151,8 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Print
                                       "same way again."));
 
     connect(PatternOK, &QPushButton::clicked, this, &ProbePage::PatternOK_Click);
+    // Return in the pattern box probes, as Ok does.
+    connect(PatternBox, &QLineEdit::returnPressed, PatternOK, &QPushButton::click);
     connect(ClearText, &QPushButton::clicked, this, &ProbePage::ClearText_Click);
     connect(PrintResults, &QPushButton::clicked, this, &ProbePage::PrintResults_Click);
     connect(OwnPattern, &QPushButton::clicked, this, &ProbePage::OwnPattern_Click);

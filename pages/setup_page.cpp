@@ -19,6 +19,7 @@
 #include "ui/page_runtime.h"
 #include "ui/wrapping_button.h"
 #include "views/progress_rows.h"
+#include "views/slider_position.h"
 
 namespace pages {
 
@@ -66,12 +67,12 @@ QString qs(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// Slider position of a box's number: value * 100, rounded half to even.
-int sliderPosition(const QLineEdit* box) {
-    const text::ParsedNumber n = text::ParseNumber(box->text().toStdString(), separators());
-    return n.error == text::NumberTextError::None
-               ? static_cast<int>(std::nearbyint(n.value * 100.0))
-               : 0;
+// Moves `slider` to the number typed into `box`; a box that holds no number leaves it.
+void followBox(const QLineEdit* box, ui::Slider* slider) {
+    if (const std::optional<int> position = views::SliderPositionFor(
+            box->text().toStdString(), separators(), slider->minimum(), slider->maximum())) {
+        slider->setValue(*position);
+    }
 }
 
 }  // namespace
@@ -193,6 +194,10 @@ SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     connect(LRateSlider, &ui::Slider::scrolled, this, &SetupPage::LRateSlider_Scroll);
     connect(MinErrorSlider, &ui::Slider::clicked, this, &SetupPage::MinErrorSlider_Click);
     connect(LRateBox, &QLineEdit::textChanged, this, &SetupPage::updateForecast);
+    // A typed number moves the slider, so that a click on its track goes on from there.
+    connect(LRateBox, &QLineEdit::textEdited, this, [this] { followBox(LRateBox, LRateSlider); });
+    connect(MinErrorBox, &QLineEdit::textEdited, this,
+            [this] { followBox(MinErrorBox, MinErrorSlider); });
     m_forecast = new ForecastNotice(Label3, m_net, this);
     connect(StartTraining, &QPushButton::clicked, this, &SetupPage::StartTraining_Click);
     connect(Continue, &QPushButton::clicked, this, &SetupPage::Continue_Click);
@@ -216,8 +221,8 @@ void SetupPage::Form_Load() {
     OptionDelta->setChecked(false);
     OptionHebb->setChecked(true);
     m_net.LearningRule = "Hebb";
-    LRateSlider->setValue(sliderPosition(LRateBox));
-    MinErrorSlider->setValue(sliderPosition(MinErrorBox));
+    followBox(LRateBox, LRateSlider);
+    followBox(MinErrorBox, MinErrorSlider);
     m_forecast->prepare();
     updateForecast();
 }
@@ -234,8 +239,8 @@ void SetupPage::showOpenedRun() {
     MinErrorBox->setText(qs(text::FormatGeneral(m_net.MinError, seps)));
     Check1[0]->setChecked(m_net.MaxSweepsRule);
     Check1[1]->setChecked(m_net.MinErrorRule);
-    LRateSlider->setValue(sliderPosition(LRateBox));
-    MinErrorSlider->setValue(sliderPosition(MinErrorBox));
+    followBox(LRateBox, LRateSlider);
+    followBox(MinErrorBox, MinErrorSlider);
     m_net.FreshStart = 0;
     freezeParameters();
 
@@ -434,7 +439,11 @@ void SetupPage::finalDisplay(const training::RunResult& result) {
     Picture1[1]->printLine(qs(views::EpochsLine(m_net.SweepCount)));
     Picture1[2]->setBackground(RowColourOf(views::FinalSSEColour(m_net.TotalSSE, m_net.MinError)));
     Picture1[3]->setBackground(ui::TextRow::buttonFace());
-    Picture1[2]->printLine(qs(views::TotalSSELine(m_net.TotalSSE, seps)));
+    const ui::TextRow* sseRow = Picture1[2];
+    Picture1[2]->printLine(
+        qs(views::TotalSSELine(m_net.TotalSSE, seps, [sseRow](const std::string& line) {
+            return sseRow->fits(qs(line));
+        })));
     if (m_net.SweepCount != 1 && result.hasChange) {
         Picture1[3]->printLine(qs(views::ChangeLine(result.SSEChange, seps)));
     }

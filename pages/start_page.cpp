@@ -26,7 +26,7 @@ namespace pages {
 
 namespace {
 
-constexpr std::array<ui::ControlPlace, 18> kGeometry{{
+constexpr std::array<ui::ControlPlace, 19> kGeometry{{
     {"Label1", {1440, 240, 6975, 1335}},
     {"FileLabel", {1080, 1680, 7935, 495}},
     {"Drive1", {1014, 2280, 2295, 315}},
@@ -42,9 +42,11 @@ constexpr std::array<ui::ControlPlace, 18> kGeometry{{
     {"OutputText(1)", {7500, 3720, 1332, 288}},
     {"OutputText(2)", {7500, 4080, 1332, 288}},
     {"OutputText(3)", {7500, 4440, 1332, 288}},
-    {"TrainedInfo", {6060, 4800, 2772, 510}},
+    // Where the note on a training file's tail shows; a saved network has none.
+    {"TrainedInfo", {6060, 4860, 2775, 510}},
     {"Command2", {7560, 7320, 1695, 615}},
     {"Label3", {120, 7320, 3135, 735}},
+    {"TailNote", {6060, 4860, 2775, 1455}},
 }};
 
 QString indexed(const char* name, std::size_t index) {
@@ -74,6 +76,7 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     TrainedInfo = ui::named(new QLabel(this), QStringLiteral("TrainedInfo"));
     Command2 = ui::named(new QPushButton(this), QStringLiteral("Command2"));
     Label3 = ui::named(new QLabel(this), QStringLiteral("Label3"));
+    TailNote = ui::named(new QLabel(this), QStringLiteral("TailNote"));
 
     setFont(ui::pageFont("Arial", 12, ui::Bold));
 
@@ -128,6 +131,11 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     Label3->setFont(ui::pageFont("Arial", 8));
     Label3->setWordWrap(true);
 
+    TailNote->setFont(ui::pageFont("Arial", 8));
+    TailNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    TailNote->setWordWrap(true);
+    TailNote->hide();
+
     ui::applyGeometry(this, geometry());
 
     ui::describeControl(Drive1, QStringLiteral("Drive"));
@@ -140,6 +148,7 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
         ui::nameAfterLabel(OutputText[i], Label8[i + 1]);
     }
     ui::describeControl(TrainedInfo, QStringLiteral("How the saved network was trained"));
+    ui::describeControl(TailNote, QStringLiteral("Not read from the file"));
 
     connect(Drive1, &ui::DriveList::driveChanged, this, &StartPage::Drive1_Change);
     connect(Dir1, &ui::FolderList::pathChanged, this, &StartPage::Dir1_Change);
@@ -216,10 +225,11 @@ void StartPage::loadPath(const QString& path) {
     auto staging = std::make_unique<core::PublicStuff>();
     files::LoadProgress progress;
     bool loaded = false;
+    files::FileTail tail;
     const std::string file = QFile::encodeName(path).toStdString();
     ui::LongTask task;
     task.title = QStringLiteral("Loading %1").arg(name);
-    task.work = [&] { loaded = files::LoadTrainingFile(*staging, file, error, &progress); };
+    task.work = [&] { loaded = files::LoadTrainingFile(*staging, file, error, &progress, &tail); };
     task.status = [&progress] { return loadStatus(progress); };
     task.cancel = [&progress] { progress.cancel.store(true); };
     const bool cancelled = ui::RunLongTask(runtime(), this, task);
@@ -234,7 +244,7 @@ void StartPage::loadPath(const QString& path) {
     m_net.TrainingFileName = name.toStdString();
     m_net.TrainingFolder = folder.toStdString();
     m_opened = false;
-    showLoaded(name, QString());
+    showLoaded(name, QString(), QString::fromStdString(files::TailNote(tail)));
 }
 
 void StartPage::openNetworkFile(const QString& path, const QString& name) {
@@ -267,11 +277,13 @@ void StartPage::openNetworkFile(const QString& path, const QString& name) {
     files::TakeOpenedNetwork(m_net, *staging);
     m_opened = true;
     const ui::LocaleSeparators seps = ui::localeSeparators();
-    showLoaded(
-        name, QString::fromStdString(files::NetworkInfoLine(m_net, {seps.decimal, seps.grouping})));
+    showLoaded(name,
+               QString::fromStdString(files::NetworkInfoLine(m_net, {seps.decimal, seps.grouping})),
+               QString());
 }
 
-void StartPage::showLoaded(const QString& name, const QString& trainedInfo) {
+void StartPage::showLoaded(const QString& name, const QString& trainedInfo,
+                           const QString& tailNote) {
     OutputText[0]->setText(name);
     OutputText[1]->setText(QString::fromStdString(text::FormatInteger(m_net.NumOutputs)));
     OutputText[2]->setText(QString::fromStdString(text::FormatInteger(m_net.NumInputs)));
@@ -285,6 +297,8 @@ void StartPage::showLoaded(const QString& name, const QString& trainedInfo) {
     }
     TrainedInfo->setText(trainedInfo);
     TrainedInfo->setVisible(!trainedInfo.isEmpty());
+    TailNote->setText(tailNote);
+    TailNote->setVisible(!tailNote.isEmpty());
     NextPage->show();
 }
 

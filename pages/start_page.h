@@ -48,8 +48,9 @@ class StartPage final : public ui::Page {
     void reportUnreadableFolder(const QString& path, const QString& reason);
     void loadPath(const QString& path);
     void openNetworkFile(const QString& path, const QString& name);
-    // The information box for what was loaded; `trainedInfo` empty for a training file.
-    void showLoaded(const QString& name, const QString& trainedInfo);
+    // The information box for what was loaded; `trainedInfo` is empty for a training file,
+    // `tailNote` (what was not read after the last desired output) for a saved network.
+    void showLoaded(const QString& name, const QString& trainedInfo, const QString& tailNote);
 
     core::PublicStuff& m_net;
     bool m_opened = false;  // what was loaded last is a saved network
@@ -65,6 +66,7 @@ class StartPage final : public ui::Page {
     QLabel* TrainedInfo = nullptr;  // how an opened network was trained
     QPushButton* Command2 = nullptr;
     QLabel* Label3 = nullptr;
+    QLabel* TailNote = nullptr;  // what the loaded file holds after its last desired output
 };
 
 }  // namespace pages

@@ -54,7 +54,11 @@ void TrainingProgress::drawPending() {
     }
     m_rows[0]->printLine(qs(views::TrainingLine(m_fileName)));
     m_rows[1]->printLine(qs(views::EpochsLine(latest.SweepCount)));
-    m_rows[2]->printLine(qs(views::TotalSSELine(latest.TotalSSE, m_separators)));
+    const ui::TextRow* sseRow = m_rows[2];
+    m_rows[2]->printLine(
+        qs(views::TotalSSELine(latest.TotalSSE, m_separators, [sseRow](const std::string& line) {
+            return sseRow->fits(qs(line));
+        })));
     if (latest.hasChange) {
         m_rows[3]->setBackground(RowColourOf(views::ChangeColour(latest.SSEChange)));
         m_rows[3]->printLine(qs(views::ChangeLine(latest.SSEChange, m_separators)));

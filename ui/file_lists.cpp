@@ -195,6 +195,7 @@ FileList::FileList(const QString& pattern, QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::itemClicked, this, [this] { emit fileClicked(); });
     connect(this, &QListWidget::itemDoubleClicked, this, [this] { emit fileDoubleClicked(); });
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &FileList::refresh);
 }
 
 void FileList::keyPressEvent(QKeyEvent* event) {
@@ -214,8 +215,14 @@ void FileList::keyPressEvent(QKeyEvent* event) {
 void FileList::setPath(const QString& path) {
     const QString clean = cleanAbsolute(path);
     if (clean != m_path) {
+        if (!m_path.isEmpty()) {
+            m_watcher.removePath(m_path);
+        }
         m_path = clean;
         clear();  // a selection does not carry over to another folder
+        if (!m_path.isEmpty()) {
+            m_watcher.addPath(m_path);
+        }
     }
     refresh();
 }

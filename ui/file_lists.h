@@ -5,6 +5,7 @@
 // folder and the mount points) where the system has no drive letters.
 
 #include <QComboBox>
+#include <QFileSystemWatcher>
 #include <QListWidget>
 #include <QString>
 
@@ -55,6 +56,7 @@ class FolderList : public QListWidget {
 // separated by ';'), case-sensitively like the file system, sorted by name. Folders and
 // hidden files are not listed. Selecting a name, by a click or from the keyboard (arrow
 // keys, typing its first letters), counts as a click; a double-click or Enter activates.
+// Files added to or removed from the shown folder while it is shown appear or go at once.
 class FileList : public QListWidget {
     Q_OBJECT
   public:
@@ -76,6 +78,7 @@ class FileList : public QListWidget {
   private:
     QString m_path;
     QString m_pattern;
+    QFileSystemWatcher m_watcher;
 };
 
 // Couples the three lists as the pages use them, starting at `startFolder`.

@@ -29,6 +29,10 @@ void TextRow::printLine(const QString& line) {
     update();
 }
 
+bool TextRow::fits(const QString& line) const {
+    return fontMetrics().horizontalAdvance(line) <= width();
+}
+
 void TextRow::setBackground(const QColor& colour) {
     m_background = colour;
     update();

@@ -18,6 +18,8 @@ class TextRow : public QWidget {
     // Adds a line below the text already there (lines past the bottom are not visible).
     void printLine(const QString& line);
     void setBackground(const QColor& colour);
+    // True when `line` is no wider than the row in its font.
+    bool fits(const QString& line) const;
 
     QStringList lines() const { return m_lines; }
     QColor background() const { return m_background; }

@@ -13,8 +13,13 @@ std::string EpochsLine(std::int16_t sweepCount) {
     return "Epochs: " + text::FormatInteger(sweepCount);
 }
 
-std::string TotalSSELine(double totalSSE, const text::NumberSeparators& separators) {
-    return "Total SSE: " + text::FormatStandard(totalSSE, separators);
+std::string TotalSSELine(double totalSSE, const text::NumberSeparators& separators,
+                         const FitsRow& fits) {
+    std::string line = "Total SSE: " + text::FormatStandard(totalSSE, separators);
+    if (fits && !fits(line)) {
+        line = "Total SSE: " + text::FormatScientific(totalSSE, separators);
+    }
+    return line;
 }
 
 std::string ChangeLine(double change, const text::NumberSeparators& separators) {

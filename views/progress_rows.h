@@ -3,6 +3,7 @@
 // Texts and colours of the four progress rows of a training run.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "text/number_format.h"
@@ -13,8 +14,14 @@ enum class RowColour { Red, Green, ButtonFace };
 
 std::string TrainingLine(const std::string& trainingFileName);  // "Training: tiny.net"
 std::string EpochsLine(std::int16_t sweepCount);                // "Epochs: 100"
-// "Total SSE: 1,234.50" (Standard format)
-std::string TotalSSELine(double totalSSE, const text::NumberSeparators& separators);
+// A line the row must show whole: for `fits`, true when the text fits the row.
+using FitsRow = std::function<bool(const std::string& line)>;
+
+// "Total SSE: 1,234.50" (Standard format); in the Scientific format ("Total SSE: 2.29E+30")
+// when `fits` is given and says the Standard text is wider than the row, so that a cut-off
+// value is never shown.
+std::string TotalSSELine(double totalSSE, const text::NumberSeparators& separators,
+                         const FitsRow& fits = {});
 // "Change in SSE: -4.50E+00" (Scientific format)
 std::string ChangeLine(double change, const text::NumberSeparators& separators);
 

@@ -86,6 +86,8 @@ class TestMenuPage : public QObject {
     void continuingItemSetsFlagAndLeavesMenu_data();
     void continuingItemSetsFlagAndLeavesMenu();
     void continuingLeavesExaminingPageOpen();
+    void enterChoosesTheItemWithTheFocus_data();
+    void enterChoosesTheItemWithTheFocus();
     void exitProgramUnloadsOnlyMenu_data();
     void exitProgramUnloadsOnlyMenu();
     void controlsSitWhereTableSays_data();
@@ -297,6 +299,33 @@ void TestMenuPage::continuingLeavesExaminingPageOpen() {
     QTRY_VERIFY(!m_program->runtime.isLoaded(PageId::Menu));
     QVERIFY(m_program->runtime.find(PageId::Graph)->isVisible());
     QVERIFY(m_program->runtime.find(PageId::Setup)->isVisible());
+}
+
+void TestMenuPage::enterChoosesTheItemWithTheFocus_data() {
+    QTest::addColumn<QString>("listName");
+    QTest::addColumn<int>("downs");
+    QTest::addColumn<PageId>("page");
+    QTest::newRow("first test item") << "TestList" << 0 << PageId::Probe;
+    QTest::newRow("third test item") << "TestList" << 2 << PageId::Graph;
+    QTest::newRow("second continuing item") << "ContinueList" << 1 << PageId::Setup;
+}
+
+// From the keyboard only: the focus moves, nothing is selected, Enter still chooses.
+void TestMenuPage::enterChoosesTheItemWithTheFocus() {
+    QFETCH(QString, listName);
+    QFETCH(int, downs);
+    QFETCH(PageId, page);
+    QWidget* menu = showMenu();
+    QVERIFY(menu);
+    QListWidget* target = list(menu, listName);
+    QCOMPARE(target->currentRow(), 0);
+    target->setFocus();
+    for (int k = 0; k < downs; ++k) {
+        QTest::keyClick(target, Qt::Key_Down);
+    }
+    QTest::keyClick(target, Qt::Key_Return);
+    QVERIFY(m_program->runtime.isLoaded(page));
+    QVERIFY(m_program->dialogs.shown().isEmpty());
 }
 
 void TestMenuPage::exitProgramUnloadsOnlyMenu_data() {

@@ -181,6 +181,7 @@ class TestProbePage : public QObject {
     void resultBlocks();
     void probesStackNewestFirst();
     void samePatternTwiceGivesTwoEqualBlocks();
+    void returnInThePatternBoxPressesOk();
     void clearThenProbeLeavesOnlyTheNewBlock();
     void editsInTheWindowAreKept();
     void laterProbesUseTheWeightsOfThatMoment();
@@ -327,6 +328,14 @@ void TestProbePage::samePatternTwiceGivesTwoEqualBlocks() {
     probe(page, QStringLiteral("2"));
     probe(page, QStringLiteral("2"));
     QCOMPARE(page->resultsText(), kPattern2 + kPattern2);
+}
+
+void TestProbePage::returnInThePatternBoxPressesOk() {
+    QVERIFY(m_program->load(kExample, kExampleWeights));
+    pages::ProbePage* page = m_program->open();
+    page->PatternBox->setText(QStringLiteral("2"));
+    QTest::keyClick(page->PatternBox, Qt::Key_Return);
+    QCOMPARE(page->resultsText(), kPattern2);
 }
 
 void TestProbePage::clearThenProbeLeavesOnlyTheNewBlock() {

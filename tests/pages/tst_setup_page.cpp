@@ -6,7 +6,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include <QToolButton>
 
@@ -18,6 +20,7 @@
 #include "tests/support/scripted_dialogs.h"
 #include "text/number_format.h"
 #include "ui/page_runtime.h"
+#include "ui/slider.h"
 
 namespace {
 
@@ -162,6 +165,24 @@ class TestSetupPage : public QObject {
         QTest::mouseClick(page->MinErrorSlider, Qt::LeftButton, {},
                           page->MinErrorSlider->rect().center());
         QCOMPARE(page->MinErrorBox->text(), QString::number(page->MinErrorSlider->value() / 100.0));
+
+        // A typed number moves its slider, to the end for one beyond it; a click on the
+        // track then goes on from there.
+        const std::pair<QLineEdit*, ui::Slider*> boxes[] = {
+            {page->LRateBox, page->LRateSlider}, {page->MinErrorBox, page->MinErrorSlider}};
+        for (const auto& [box, slider] : boxes) {
+            box->selectAll();
+            QTest::keyClicks(box, QStringLiteral("0.3"));
+            QCOMPARE(slider->value(), 30);
+            QTest::keyClicks(box, QStringLiteral("x"));
+            QCOMPARE(slider->value(), 30);
+            box->selectAll();
+            QTest::keyClicks(box, QStringLiteral("1.5"));
+            QCOMPARE(slider->value(), std::min(150, slider->maximum()));
+        }
+        page->LRateSlider->setFocus();
+        QTest::keyClick(page->LRateSlider, Qt::Key_Right);
+        QCOMPARE(page->LRateBox->text(), QStringLiteral("1.51"));
 
         QTest::mouseClick(page->SweepsUpDown->upButton(), Qt::LeftButton, {}, QPoint(2, 2));
         QCOMPARE(page->SweepsBox->text(), QStringLiteral("101"));

@@ -266,10 +266,15 @@ void TestStartPage::doubleClickLoadsAndShowsFile_data() {
     QTest::addColumn<int>("outputs");
     QTest::addColumn<int>("inputs");
     QTest::addColumn<int>("patterns");
+    QTest::addColumn<QString>("note");  // beside the boxes
 
-    QTest::newRow("blanks") << "a.net" << QStringList{"a.net", "2", "3", "2"} << 2 << 3 << 2;
+    QTest::newRow("blanks") << "a.net" << QStringList{"a.net", "2", "3", "2"} << 2 << 3 << 2 << "";
     QTest::newRow("commas and CR LF")
-        << "b.net" << QStringList{"b.net", "1", "2", "3"} << 1 << 2 << 3;
+        << "b.net" << QStringList{"b.net", "1", "2", "3"} << 1 << 2 << 3 << "";
+    QTest::newRow("a decimal comma")
+        << "comma.net" << QStringList{"comma.net", "1", "1", "2"} << 1 << 1 << 2
+        << "2 more numbers after the last desired output were not read. A comma separates "
+           "numbers (so \"0,5\" is read as 0 and 5).";
 }
 
 void TestStartPage::doubleClickLoadsAndShowsFile() {
@@ -278,10 +283,17 @@ void TestStartPage::doubleClickLoadsAndShowsFile() {
     QFETCH(int, outputs);
     QFETCH(int, inputs);
     QFETCH(int, patterns);
+    QFETCH(QString, note);
 
     QWidget* page = showStartPage();
     QVERIFY(page);
+    // Written while the page is open: the list shows it without being asked.
+    QVERIFY(writeFile(m_root + "/comma.net", "1 0 1 2 0,5 1 0,5 1"));
+    QTRY_VERIFY(itemTexts(control<ui::FileList>(page, QStringLiteral("File1")))
+                    .contains(QStringLiteral("comma.net")));
     QVERIFY(load(page, fileName));
+    const auto* shownNote = control<QLabel>(page, QStringLiteral("TailNote"));
+    QCOMPARE(shownNote->isVisible() ? shownNote->text() : QString(), note);
 
     QCOMPARE(fileInformation(page), shownFileInformation(boxes));
     const core::PublicStuff& net = m_program->net;
@@ -524,6 +536,7 @@ void TestStartPage::controlsSitWhereTableSays_data() {
         {"OutputText(3)", 7500, 4440, 1332, 288},
         {"Command2", 7560, 7320, 1695, 615, true},
         {"Label3", 120, 7320, 3135, 735, true},
+        {"TailNote", 6060, 4860, 2775, 1455},
     });
 }
 

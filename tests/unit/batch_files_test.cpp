@@ -25,6 +25,7 @@ class BatchFilesTest : public testing::Test {
                 ("batch_files_test_" + std::to_string(::getpid()) + "_" +
                  testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(m_dir);
+        m_errors = m_dir.string() + ".errors";
         fs::copy_file(DAM_EXAMPLES "/tiny.net", m_dir / "t.net");
         fs::create_symlink("t.net", m_dir / "l.xlsx");
         ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
@@ -79,7 +80,7 @@ class BatchFilesTest : public testing::Test {
     }
 
     fs::path m_dir;
-    fs::path m_errors = m_dir.string() + ".errors";
+    fs::path m_errors;  // beside m_dir, so that tests running side by side keep apart
     std::set<std::string> m_made;
 };
 
@@ -100,6 +101,9 @@ TEST_F(BatchFilesTest, RefusedBeforeTraining) {
         {{"t.net", "--diagnose", "--workbook", "w.xlsx"}, "2 --workbook needs a trained network"},
         {{"t.net", "--diagnose", "--report", "-"},
          "2 --report - and --diagnose would both write to standard output"},
+        {{"t.net", "--rate", "-1"},
+         "2 distmem-batch: the learning rate \"-1\" is negative; give a rate of 0 or more.\n"},
+        {{"t.net", "--diagnose", "--rate", "-0.5"}, "2 the learning rate \"-0.5\" is negative"},
     };
     for (const auto& [args, expected] : cases) {
         const int status = batch(args, (m_dir / "out").c_str());
@@ -108,6 +112,18 @@ TEST_F(BatchFilesTest, RefusedBeforeTraining) {
         EXPECT_EQ(fs::file_size(m_dir / "out"), 0u) << expected;
         fs::remove(m_dir / "out");
         EXPECT_EQ(entries(), m_made) << expected;
+    }
+}
+
+// Numbers after the last desired output are named on standard error, trained or
+// diagnosed; a rate of -0 is 0.
+TEST_F(BatchFilesTest, NumbersAfterTheLastDesiredOutputAreNamed) {
+    std::ofstream(m_dir / "tail.net") << "1 0 1 1 1 2 3 4\n";
+    for (const Args& args : {Args{"tail.net", "--rate", "-0"}, Args{"tail.net", "--diagnose"}}) {
+        EXPECT_EQ(batch(args), 0) << said();
+        EXPECT_EQ(said(),
+                  "distmem-batch: warning: 2 more numbers after the last desired output "
+                  "were not read.\n");
     }
 }
 

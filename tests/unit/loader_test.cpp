@@ -308,6 +308,63 @@ TEST_F(LoaderTest, ReadingStopsAtTheAnnouncedCounts) {
     }
 }
 
+// Numbers after the last desired output are not loaded, but the student is told, and a
+// decimal comma (which splits 0,5 into two numbers) is named as the likely cause.
+TEST_F(LoaderTest, WhatFollowsTheLastDesiredOutputIsCountedNotLoaded) {
+    struct Case {
+        std::string bytes;
+        std::string note;
+    };
+    const std::vector<Case> cases{
+        {"1 0 1 1 5 6\n", ""},
+        {"1 0 1 1 5 6 7", "1 more number after the last desired output was not read."},
+        {"1 0 1 1 5 6 1 2 3 4 5 6 7 8 9 10 11 12\n",
+         "12 more numbers after the last desired output were not read."},
+        {"1 0 1 1 5 6 7 end", "Text after the last desired output was not read."},
+        {"1 0 2 1 0,5 1 0,25\n",
+         "2 more numbers after the last desired output were not read. A comma separates "
+         "numbers (so \"0,5\" is read as 0 and 5)."},
+    };
+    for (const Case& c : cases) {
+        PublicStuff net;
+        std::string error;
+        files::FileTail tail;
+        ASSERT_TRUE(files::LoadTrainingData(net, c.bytes, "x.net", error, tail)) << error;
+        EXPECT_EQ(files::TailNote(tail), c.note) << c.bytes;
+        PublicStuff fromFile;
+        files::FileTail fileTail;
+        ASSERT_TRUE(files::LoadTrainingFile(fromFile, write("tail.net", c.bytes), error, nullptr,
+                                            &fileTail));
+        EXPECT_EQ(files::TailNote(fileTail), c.note) << c.bytes;
+    }
+    PublicStuff net;
+    std::string error;
+    files::FileTail tail;
+    ASSERT_TRUE(files::LoadTrainingData(net, "1 0 1 1 0,5 0,25", "x.net", error, tail));
+    EXPECT_EQ(net.DesiredOutputs(1, 1), 5.0);
+}
+
+// Only 64 KiB after the last desired output is looked at: " 7" fills it with 32768 numbers,
+// the last of which touches its edge and may go on, so 32767 are counted.
+TEST_F(LoaderTest, ALongTailIsCountedAsFarAsItIsLookedAt) {
+    std::string bytes = "1 0 1 1 5 6";
+    for (int k = 0; k < 40000; ++k)
+        bytes += " 7";
+    const std::string note =
+        "At least 32767 more numbers after the last desired output were not read.";
+    PublicStuff net;
+    std::string error;
+    files::FileTail tail;
+    ASSERT_TRUE(files::LoadTrainingData(net, bytes, "x.net", error, tail));
+    EXPECT_EQ(files::TailNote(tail), note);
+    // A 3 GB file (sparse) whose numbers go on past the look is not read to its end.
+    const std::string path = write("long.net", bytes + "\n");
+    ASSERT_EQ(::truncate(path.c_str(), off_t{3} << 30), 0);
+    files::FileTail fileTail;
+    ASSERT_TRUE(files::LoadTrainingFile(net, path, error, nullptr, &fileTail)) << error;
+    EXPECT_EQ(files::TailNote(fileTail), note);
+}
+
 }  // namespace
 
 namespace {

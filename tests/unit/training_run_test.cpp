@@ -405,6 +405,10 @@ TEST(ProgressRows, TextsAndColours) {
     EXPECT_EQ(views::EpochsLine(100), "Epochs: 100");
     EXPECT_EQ(views::TotalSSELine(1234.5, {}), "Total SSE: 1,234.50");
     EXPECT_EQ(views::TotalSSELine(1234.5, german), "Total SSE: 1.234,50");
+    // A row of 20 characters: the Standard text of 2.29e30 would be cut.
+    const views::FitsRow twenty = [](const std::string& line) { return line.size() <= 20; };
+    EXPECT_EQ(views::TotalSSELine(2.288354536037530e30, {}, twenty), "Total SSE: 2.29E+30");
+    EXPECT_EQ(views::TotalSSELine(1234.5, {}, twenty), "Total SSE: 1,234.50");
     EXPECT_EQ(views::ChangeLine(-4.5, {}), "Change in SSE: -4.50E+00");
     EXPECT_EQ(views::ChangeLine(0.0123, german), "Change in SSE: 1,23E-02");
     EXPECT_EQ(views::ChangeColour(0.0), views::RowColour::Green);
