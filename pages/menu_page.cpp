@@ -21,8 +21,8 @@ namespace {
 
 constexpr std::array<ui::ControlPlace, 7> kGeometry{{
     {"Label5", {2742, 120, 5520, 1092}},
-    // Grown downward from its first three items so that every item shows without scrolling.
-    {"TestList", {2556, 1320, 5892, 2040}},
+    // Grown downward from its first three items so that all eight show above Line1.
+    {"TestList", {2556, 1320, 5892, 2720}},
     {"Label4", {2742, 4200, 5520, 732}},
     {"ContinueList", {2556, 5160, 5892, 1200}},
     {"Label1", {5082, 6720, 840, 492}},
@@ -38,13 +38,14 @@ struct TestItem {
     const char* caption;
     std::optional<ui::PageId> page;
 };
-const std::array<TestItem, 6> kTestItems{{
+const std::array<TestItem, 7> kTestItems{{
     {"Probe Network Responses To Selected Patterns", ui::PageId::Probe},
     {"Save Summary As A Text File", ui::PageId::Save},
     {"Plot SSE By Sweeps", ui::PageId::Graph},
     {"Create A Spreadsheet Of The Results", std::nullopt},
     {"Examine The Training Patterns", ui::PageId::Analysis},
     {"Show The Connection Weights", ui::PageId::WeightMap},
+    {"Show How Recall Degrades", ui::PageId::Degradation},
 }};
 
 // A list box whose double-click event fires wherever in the list the user double-clicks,
