@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "experiments/recall_batch.h"
-#include "files/loader.h"
 
 namespace experiments {
 
@@ -51,8 +50,9 @@ std::string jsonString(const std::string& s) {
 }  // namespace
 
 bool LoadTestPatterns(const core::PublicStuff& net, const std::string& path,
-                      core::PublicStuff& tests, std::string& error) {
-    if (!files::LoadTrainingFile(tests, path, error)) {
+                      core::PublicStuff& tests, std::string& error,
+                      files::LoadProgress* progress) {
+    if (!files::LoadTrainingFile(tests, path, error, progress)) {
         return false;
     }
     if (tests.NumInputs != net.NumInputs || tests.NumOutputs != net.NumOutputs) {

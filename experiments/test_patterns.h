@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/network_state.h"
+#include "files/loader.h"
 
 namespace experiments {
 
@@ -29,9 +30,11 @@ struct TestRecall {
 
 // Loads `path` into `tests` as a training file and checks that its numbers of inputs and
 // outputs are those of the trained network `net`. Returns false with the loader's message,
-// or one naming both sizes, in `error`.
+// or one naming both sizes, in `error`. Reports to `progress` (and may be cancelled through
+// it) when given.
 [[nodiscard]] bool LoadTestPatterns(const core::PublicStuff& net, const std::string& path,
-                                    core::PublicStuff& tests, std::string& error);
+                                    core::PublicStuff& tests, std::string& error,
+                                    files::LoadProgress* progress = nullptr);
 
 // Recalls every pattern of `tests` with the weights of `net` (neither changes). Returns
 // false with a message in `error` when a recall overflows. Throws std::bad_alloc.
