@@ -8,6 +8,8 @@
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLegend>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
 #include <QtCharts/QValueAxis>
 
 #include <QClipboard>
@@ -46,6 +48,7 @@ struct Program {
     support::ScriptedDialogs dialogs;
     support::ScriptedPrinter printer;
     core::PublicStuff net;
+    training::RunHistory runs;
     ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
     // Pages print on `printer`, or on the system's default printer when `systemPrinter`.
@@ -54,7 +57,7 @@ struct Program {
         net.TrainedOnProblem = true;  // the history stands for a run on it
         ui::Printer* target = systemPrinter ? &ui::systemPrinter() : &printer;
         runtime.registerPage(PageId::Graph, [this, target](ui::PageRuntime& rt) {
-            return new pages::GraphPage(rt, net, *target);
+            return new pages::GraphPage(rt, net, *target, runs);
         });
     }
 
@@ -163,6 +166,7 @@ class TestGraphPage : public QObject {
     // The page as laid out.
     void pageAppearance_data();
     void pageAppearance();
+    void earlierRunsAndLogarithmicScale();
     void controlsSitWhereTableSays_data();
     void controlsSitWhereTableSays();
 
@@ -429,6 +433,48 @@ void TestGraphPage::pageAppearance() {
                                                    .arg(needed.height())
                                                    .arg(room.width())
                                                    .arg(room.height())));
+}
+
+void TestGraphPage::earlierRunsAndLogarithmicScale() {
+    // Run 1 (Hebb) on this file, run 2 on another, run 3 (Delta, then at another rate) shown.
+    m_program->record({0, 10}, {4, 2});
+    m_program->net.LearningRule = "Hebb";
+    m_program->net.LearningRate = 0.1;
+    m_program->runs.RecordTraining(m_program->net, true);
+    m_program->net.TrainingFileName = "other.net";
+    m_program->runs.RecordTraining(m_program->net, true);
+    m_program->net.TrainingFileName = "example.net";
+    m_program->record({0, 10, 20}, {4, 1, 0});
+    m_program->net.LearningRule = "Delta";
+    m_program->runs.RecordTraining(m_program->net, true);
+    pages::GraphPage* page = m_program->open();
+    QVERIFY(page);
+    QVERIFY(!page->ShowEarlierRuns->isChecked() && !page->LogScale->isChecked());
+    QVERIFY(page->chart()->runLines().isEmpty());
+
+    QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
+    const QList<QLineSeries*>& lines = page->chart()->runLines();
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines[0]->name(), QStringLiteral("Run 1: Hebb, rate 0.1"));
+    // Its epochs 0 and 10 over the first two bars.
+    QCOMPARE(lines[0]->points(), (QList<QPointF>{{0, 4}, {1, 2}}));
+
+    // A zero bar sits on the floor of the logarithmic axis, a decade below the least SSE.
+    QTest::mouseClick(page->LogScale, Qt::LeftButton);
+    QVERIFY(page->chart()->logAxis()->isVisible());
+    QCOMPARE(page->chart()->logAxis()->min(), 0.1);
+    QCOMPARE(heights(page->chart()->bars()), (QList<double>{4, 1, 0.1}));
+    QTest::mouseClick(page->LogScale, Qt::LeftButton);
+    QCOMPARE(heights(page->chart()->bars()), (QList<double>{4, 1, 0}));
+    QVERIFY(page->chart()->sseAxis()->isVisible() && page->chart()->logAxis() == nullptr);
+    QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
+    QVERIFY(page->chart()->runLines().isEmpty());
+
+    // Ctrl+C: the chart's picture on the clipboard.
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(page, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->image().size(),
+             page->SSEgraph->size() * page->SSEgraph->devicePixelRatio());
 }
 
 void TestGraphPage::controlsSitWhereTableSays_data() {
