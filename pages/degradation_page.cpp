@@ -8,6 +8,7 @@
 
 #include "experiments/degradation.h"
 #include "pages/degradation_chart.h"
+#include "pages/print_heading.h"
 #include "text/number_text.h"
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
@@ -156,7 +157,8 @@ void DegradationPage::PrintThisGraph_Click() {
     }
     ui::printPictureOf(DegradationGraph, m_printer, runtime().dialogs(), this,
                        QString::fromStdString(m_net.TrainingFileName),
-                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("degradation"));
+                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("degradation"),
+                       PrintHeading(m_net));
 }
 
 void DegradationPage::CloseThisForm_Click() {

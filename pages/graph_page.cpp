@@ -9,6 +9,7 @@
 
 #include <array>
 
+#include "pages/print_heading.h"
 #include "pages/sse_chart.h"
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
@@ -107,7 +108,8 @@ void GraphPage::PrintThisGraph_Click() {
     }
     ui::printPictureOf(SSEgraph, m_printer, runtime().dialogs(), this,
                        QString::fromStdString(m_net.TrainingFileName),
-                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("graph"));
+                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("graph"),
+                       PrintHeading(m_net));
 }
 
 void GraphPage::ShowEarlierRuns_Click() {

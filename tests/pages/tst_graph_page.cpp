@@ -29,6 +29,7 @@
 
 #include "core/network_state.h"
 #include "pages/graph_page.h"
+#include "pages/save_page.h"
 #include "pages/sse_chart.h"
 #include "tests/support/layout_checks.h"
 #include "tests/support/pdf_printouts.h"
@@ -492,6 +493,9 @@ void TestGraphPage::controlsSitWhereTableSays() {
 
 void TestGraphPage::printCopiesThePictureAndPrintsIt() {
     m_program->recordFalling(3);
+    m_program->net.LearningRule = "Delta";
+    m_program->net.LearningRate = 0.25;
+    m_program->net.SweepCount = 20;
     pages::GraphPage* page = m_program->open();
     QVERIFY(page);
     QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
@@ -505,7 +509,11 @@ void TestGraphPage::printCopiesThePictureAndPrintsIt() {
     const std::vector<ui::PrintJob::Item>& items = m_program->printer.jobs().front().items();
     QCOMPARE(items.size(), 2u);
     QCOMPARE(items[0].kind, ui::PrintJob::Item::Kind::Line);
-    QCOMPARE(items[0].text, QStringLiteral(" "));
+    // One heading line, the date as the report writes it.
+    const QString date = QString::fromStdString(pages::LocalReportContext().date());
+    QVERIFY2(
+        items[0].text.startsWith("example.net, Delta rule, rate 0.25, 20 epochs, " + date + " "),
+        qPrintable(items[0].text));
     QCOMPARE(items[1].kind, ui::PrintJob::Item::Kind::Picture);
     QCOMPARE(items[1].at, QPoint(0, 0));
     QCOMPARE(comparable(items[1].picture), chartPicture);
