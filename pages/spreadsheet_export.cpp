@@ -13,6 +13,7 @@
 #include "files/replacement_file.h"
 #include "pages/save_page.h"
 #include "report/workbook_writer.h"
+#include "training/run_history.h"
 #include "ui/dialogs.h"
 #include "ui/long_task.h"
 #include "ui/page.h"
@@ -76,6 +77,7 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
     bool written = false;
     bool cancelled = false;
     report::ReportContext context = pages::LocalReportContext();
+    context.runs = &training::Runs();
     const std::string path = QFile::encodeName(chosen).toStdString();
     if (auto* page = qobject_cast<ui::Page*>(parent); page != nullptr) {
         // Written on a worker thread; after 0.2 s a progress dialog offers "Cancel", which
