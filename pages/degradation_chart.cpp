@@ -4,6 +4,7 @@
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
+#include <QGraphicsLayout>
 #include <QPen>
 
 #include <algorithm>
@@ -35,14 +36,16 @@ QValueAxis* axis(QChart* chart, const QString& title, Qt::Alignment side) {
 
 DegradationChart::DegradationChart() {
     setBackgroundBrush(Qt::white);
+    setBackgroundRoundness(0);
+    // The whole view is the chart, as on the SSE graph.
+    layout()->setContentsMargins(0, 0, 0, 0);
+    setMargins(QMargins(4, 4, 4, 4));
     const QColor blue(0x1f, 0x4e, 0xb4);
     const QColor red(0xc0, 0x30, 0x20);
-    m_noiseSSE = line(this, QStringLiteral("Damaged input: mean SSE"), blue, Qt::SolidLine);
-    m_lostSSE = line(this, QStringLiteral("Lost connections: mean SSE"), red, Qt::SolidLine);
-    m_noiseRecalled =
-        line(this, QStringLiteral("Damaged input: recalled nearest (%)"), blue, Qt::DashLine);
-    m_lostRecalled =
-        line(this, QStringLiteral("Lost connections: recalled nearest (%)"), red, Qt::DashLine);
+    m_noiseSSE = line(this, QStringLiteral("Damaged: SSE"), blue, Qt::SolidLine);
+    m_lostSSE = line(this, QStringLiteral("Lost: SSE"), red, Qt::SolidLine);
+    m_noiseRecalled = line(this, QStringLiteral("Damaged: recalled %"), blue, Qt::DashLine);
+    m_lostRecalled = line(this, QStringLiteral("Lost: recalled %"), red, Qt::DashLine);
 
     m_percentAxis = axis(this, QStringLiteral("Percent of inputs damaged or connections lost"),
                          Qt::AlignBottom);
@@ -50,8 +53,7 @@ DegradationChart::DegradationChart() {
     m_percentAxis->setTickCount(11);
     m_sseAxis = axis(this, QStringLiteral("Mean SSE per pattern"), Qt::AlignLeft);
     m_sseAxis->setRange(0, 1);
-    m_recalledAxis =
-        axis(this, QStringLiteral("Patterns recalled nearest their own (%)"), Qt::AlignRight);
+    m_recalledAxis = axis(this, QStringLiteral("Recalled nearest own (%)"), Qt::AlignRight);
     m_recalledAxis->setRange(0, 100);
     m_recalledAxis->setTickCount(6);
     for (QLineSeries* s : {m_noiseSSE, m_lostSSE, m_noiseRecalled, m_lostRecalled}) {

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "ui/fonts.h"
 
@@ -241,7 +242,9 @@ void SSEChart::fitValues() {
         m_runLines[k]->replace(points);
     }
     if (m_logarithmic) {
-        m_logAxis->setRange(floor, std::max(top, floor * 10.0));
+        // Whole decades, so that both ends carry a label.
+        const double ceiling = top > floor ? std::pow(10.0, std::ceil(std::log10(top))) : 1.0;
+        m_logAxis->setRange(floor, std::max(ceiling, floor * 10.0));
     } else if (top <= 0.0) {
         // Every total is 0 (every desired output is): the values span no range, and the
         // nice numbers would take the logarithm of that empty span.
