@@ -129,7 +129,7 @@ class Degradation {
             for (int p = 1; p <= m_net.NumPatterns; ++p) {
                 const std::vector<double> x = views::DamagePattern(
                     m_net.InputPatterns, p, m_kind, k * DegradationStep, PatternSeed(trialSeed, p));
-                std::copy(x.begin(), x.end(), scratch.inputs.begin() + uz(p - 1LL) * stride);
+                std::copy(x.begin(), x.end(), scratch.inputs.data() + uz(p - 1LL) * stride);
             }
             if (!score(m_net.Weights, damaged, scratch, out[k])) {
                 return false;
@@ -151,7 +151,8 @@ class Degradation {
         }
         long long lost = 0;
         for (int k = 0; k < DegradationPoints && !cancelled(); ++k) {
-            const long long target = (k * DegradationStep * connections + 50) / 100;
+            const long long target =
+                (static_cast<long long>(k) * DegradationStep * connections + 50) / 100;
             for (; lost < target; ++lost) {
                 const std::uint32_t c = scratch.order[uz(lost)];
                 const auto j = static_cast<int>(c / static_cast<std::uint32_t>(inputs));

@@ -21,7 +21,7 @@ std::string fixed(double v, int digits) {
     return std::string(text, end);
 }
 
-std::string padLeft(std::string s, std::size_t width) {
+std::string padLeft(const std::string& s, std::size_t width) {
     return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
 }
 

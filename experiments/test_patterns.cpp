@@ -50,8 +50,7 @@ std::string jsonString(const std::string& s) {
 }  // namespace
 
 bool LoadTestPatterns(const core::PublicStuff& net, const std::string& path,
-                      core::PublicStuff& tests, std::string& error,
-                      files::LoadProgress* progress) {
+                      core::PublicStuff& tests, std::string& error, files::LoadProgress* progress) {
     if (!files::LoadTrainingFile(tests, path, error, progress)) {
         return false;
     }
