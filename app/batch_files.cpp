@@ -24,6 +24,7 @@ std::string SameFileProblem(const Options& options) {
         {"--report", options.reportPath == "-" ? std::string() : options.reportPath},
         {"--workbook", options.workbookPath},
         {"--save-network", options.networkPath},
+        {"--test", options.testPath},
     };
     for (std::size_t a = 0; a < named.size(); ++a) {
         for (std::size_t b = a + 1; b < named.size(); ++b) {

@@ -5,13 +5,16 @@
 //                 [--min-error E] [--no-max-epochs] [--continue TIMES]
 //                 [--report OUT.txt|-] [--sections 1234] [--date TEXT] [--time TEXT]
 //                 [--workbook OUT.xlsx] [--save-network OUT.h5] [--quiet]
+//                 [--test TESTS.net] [--degrade [--seed S]] [--json]
 //   distmem-batch FILE.net --diagnose [--rule Hebb|Delta] [--rate R] [--json]
 //   distmem-batch NETWORK.h5 [--continue TIMES] [--report ...] [--workbook ...]
 //                 [--save-network OUT.h5] [--diagnose [--json]]
 //
 // A training file is loaded, trained from zero weights as "Start Training" does, then as
 // often as asked as "Continue Training" does; a network file is opened instead and only
-// continued. The report, workbook and network file are written last, from the final state.
+// continued. A file of test patterns is loaded, and checked against the network's sizes,
+// before training and recalled after it; the degradation curves come after training too.
+// The report, workbook and network file are written last, from the final state.
 
 #include <unistd.h>
 
@@ -29,6 +32,9 @@
 #include "app/batch_options.h"
 #include "core/arithmetic.h"
 #include "core/network_state.h"
+#include "experiments/degradation.h"
+#include "experiments/degradation_text.h"
+#include "experiments/test_patterns.h"
 #include "files/loader.h"
 #include "files/network_file.h"
 #include "files/path_names.h"
@@ -281,8 +287,60 @@ int train(core::PublicStuff& net, const app::Options& options, training::RunResu
     return 0;
 }
 
-// The summary line: on standard output, or on standard error when the report goes to
-// standard output. Returns 0, or 1 after a message when standard output fails.
+// --test and --degrade after training: the test recall and the degradation curves, as text
+// or JSON. Returns 0, or the exit status after a message.
+int experiment(const core::PublicStuff& net, const core::PublicStuff& tests,
+               const app::Options& options) {
+    if (options.testPath.empty() && !options.degrade) {
+        return 0;
+    }
+    if (!net.TrainedOnProblem) {
+        std::fprintf(stderr,
+                     "distmem-batch: nothing recalled: training stopped before the "
+                     "first epoch, so there is no trained network to test.\n");
+        return 1;
+    }
+    std::string out;
+    std::string error;
+    if (!options.testPath.empty()) {
+        experiments::TestRecall recall;
+        try {
+            if (!experiments::RecallTestPatterns(net, tests, files::FileNameOf(options.testPath),
+                                                 recall, error)) {
+                std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
+                return 1;
+            }
+        } catch (const std::bad_alloc&) {
+            std::fprintf(stderr, "distmem-batch: not enough memory to recall the test patterns.\n");
+            return 1;
+        }
+        if (options.json) {
+            out += experiments::TestRecallJson(recall);
+        } else {
+            out += experiments::TestSummary(recall) + "\n";
+            for (const experiments::TestPatternScore& score : recall.scores) {
+                char line[128];
+                std::snprintf(line, sizeof line, "test %d: SSE %.17g, nearest %d\n", score.test,
+                              score.sse, score.nearest);
+                out += line;
+            }
+        }
+    }
+    if (options.degrade) {
+        const experiments::DegradationResult result =
+            experiments::ComputeDegradation(net, options.seed);
+        if (result.status != experiments::DegradationStatus::Done) {
+            std::fprintf(stderr, "distmem-batch: %s\n", result.message.c_str());
+            return 1;
+        }
+        out += options.json ? experiments::DegradationJson(result.curves)
+                            : experiments::DegradationTable(result.curves);
+    }
+    return writeOut(out) ? 0 : outputFailed();
+}
+
+// The summary line: on standard output, or on standard error when the report or a JSON
+// object goes to standard output. Returns 0, or 1 after a message when standard output fails.
 int printSummary(const core::PublicStuff& net, const app::Options& options) {
     char line[1024];  // a file name is at most 255 bytes
     if (net.TrainedOnProblem) {
@@ -295,7 +353,7 @@ int printSummary(const core::PublicStuff& net, const app::Options& options) {
                       "SSE\n",
                       net.TrainingFileName.c_str(), net.LearningRule.c_str(), net.LearningRate);
     }
-    if (options.reportPath == "-") {
+    if (options.reportPath == "-" || options.json) {
         std::fputs(line, stderr);
         return 0;
     }
@@ -361,6 +419,13 @@ int main(int argc, char* argv[]) {
     if (const int status = prepareNetwork(net, options); status != 0) {
         return status;
     }
+    // A file of test patterns that cannot be used is refused before training.
+    core::PublicStuff tests;
+    if (!options.testPath.empty() &&
+        !experiments::LoadTestPatterns(net, options.testPath, tests, error)) {
+        std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
+        return 2;
+    }
     training::RunResult result;
     if (options.diagnose) {
         // Trains nothing: the options allow files to write only for a saved network.
@@ -377,6 +442,9 @@ int main(int argc, char* argv[]) {
         if (!result.message.empty()) {
             std::fprintf(stderr, "distmem-batch: %s\n", result.message.c_str());
         }
+    }
+    if (const int status = experiment(net, tests, options); status != 0) {
+        return status;
     }
     if (const int status = writeResults(net, options, targets); status != 0) {
         return status;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "files/network_file.h"
+#include "text/number_text.h"
 
 #ifndef DAM_PROGRAM_VERSION
 #define DAM_PROGRAM_VERSION "unknown"
@@ -17,6 +18,7 @@ const char* const kUsage =
     "                     [--min-error E] [--no-max-epochs] [--continue TIMES]\n"
     "                     [--report OUT.txt|-] [--sections 0123456] [--date TEXT] [--time TEXT]\n"
     "                     [--workbook OUT.xlsx] [--save-network OUT.h5] [--quiet]\n"
+    "                     [--test TESTS.net] [--degrade [--seed S]] [--json]\n"
     "Trains FILE.net as the setup page does (defaults: Hebb, rate 0.10, 100 epochs, a printout\n"
     "every 10) and writes the summary report with the given sections (default 1234), and with\n"
     "--workbook the spreadsheet of the run; with --report - the report goes to standard output\n"
@@ -25,6 +27,15 @@ const char* const kUsage =
     "file, report, workbook and network file may be one file. While standard error is a\n"
     "terminal, a line there shows the epoch, the total SSE, the time so far and the time left;\n"
     "--quiet leaves it out.\n"
+    "--test recalls, after training, every pattern of TESTS.net (a training file with the same\n"
+    "numbers of inputs and outputs, checked before training): a summary line, then one line per\n"
+    "test pattern with its SSE and the test pattern whose desired output is nearest its response.\n"
+    "--degrade prints, after training, how recall degrades as 0 to 100 % of every pattern's\n"
+    "inputs are damaged (as a noisy probe damages them) and as 0 to 100 % of the connections\n"
+    "count as zero: the mean SSE per pattern and the percent of patterns nearest their own\n"
+    "desired output, each the mean of 20 trials with seeds S, S+1, ... (default 1).\n"
+    "--json prints the result of one of --diagnose, --test and --degrade as one JSON object,\n"
+    "with the summary line on standard error.\n"
     "Reports use \".\" and \",\" in numbers and MM/DD/YY HH:MM:SS dates whatever the locale, so a\n"
     "batch report is the same on every machine; the windows follow the user's locale.\n"
     "       distmem-batch FILE.net --diagnose [--rule Hebb|Delta] [--rate R] [--json]\n"
@@ -41,8 +52,15 @@ const char* const kUsage =
     "saves the network after training (HDF5, all or nothing, like a report).\n"
     "       distmem-batch --version | --help\n";
 
+namespace {
+// Seeds are kept below 2^48 so that a trial's seed times 65536 plus a pattern number stays
+// distinct for every trial and pattern.
+constexpr long long kMaxSeed = (1LL << 48) - 1;
+}  // namespace
+
 std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options& options) {
     std::string newRunOption;  // the last option given that sets up a new run
+    bool seedGiven = false;
     for (std::size_t k = 0; k < args.size(); ++k) {
         const std::string_view arg = args[k];
         auto value = [&](std::string& out) {
@@ -61,6 +79,8 @@ std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options
             options.boxes.maxEpochsTicked = false;
         } else if (arg == "--diagnose") {
             options.diagnose = true;
+        } else if (arg == "--degrade") {
+            options.degrade = true;
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "--quiet") {
@@ -68,7 +88,8 @@ std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options
         } else if (arg == "--rule" || arg == "--rate" || arg == "--epochs" || arg == "--print" ||
                    arg == "--min-error" || arg == "--continue" || arg == "--report" ||
                    arg == "--sections" || arg == "--date" || arg == "--time" ||
-                   arg == "--workbook" || arg == "--save-network") {
+                   arg == "--workbook" || arg == "--save-network" || arg == "--test" ||
+                   arg == "--seed") {
             if (!value(text)) {
                 return std::string(arg) + " needs a value";
             }
@@ -115,6 +136,19 @@ std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options
                     }
                     options.sections[static_cast<std::size_t>(c - '0')] = true;
                 }
+            } else if (arg == "--test") {
+                if (text.empty()) {
+                    return "--test needs a file name";
+                }
+                options.testPath = text;
+            } else if (arg == "--seed") {
+                const auto seed = text::ParseWholeNumber(text, 0, kMaxSeed);
+                if (!seed) {
+                    return "--seed takes a whole number from 0 to " + std::to_string(kMaxSeed) +
+                           ", not \"" + text + "\"";
+                }
+                options.seed = static_cast<std::uint64_t>(*seed);
+                seedGiven = true;
             } else if (arg == "--date") {
                 options.date = text;
             } else {
@@ -131,8 +165,21 @@ std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options
     if (options.file.empty()) {
         return "no training file given";
     }
-    if (options.json && !options.diagnose) {
-        return "--json goes with --diagnose";
+    const int printsResult =
+        (options.diagnose ? 1 : 0) + (options.testPath.empty() ? 0 : 1) + (options.degrade ? 1 : 0);
+    if (options.json && printsResult == 0) {
+        return "--json goes with --diagnose, --test or --degrade";
+    }
+    if (options.json && printsResult > 1) {
+        return "--json prints one JSON object: give only one of --diagnose, --test and "
+               "--degrade with it";
+    }
+    if (seedGiven && !options.degrade) {
+        return "--seed goes with --degrade";
+    }
+    if (options.reportPath == "-" && (options.degrade || !options.testPath.empty())) {
+        return std::string("--report - and ") + (options.degrade ? "--degrade" : "--test") +
+               " would both write to standard output; give --report a file name";
     }
     options.opensNetwork = files::IsNetworkFileName(options.file);
     if (options.diagnose && options.reportPath == "-") {
@@ -143,13 +190,18 @@ std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options
     if (options.diagnose && !options.opensNetwork) {
         for (const auto& [option, path] : {std::pair{"--report", &options.reportPath},
                                            std::pair{"--workbook", &options.workbookPath},
-                                           std::pair{"--save-network", &options.networkPath}}) {
+                                           std::pair{"--save-network", &options.networkPath},
+                                           std::pair{"--test", &options.testPath}}) {
             if (!path->empty()) {
                 return std::string(option) +
                        " needs a trained network, and --diagnose trains nothing; leave one of "
                        "them out, or diagnose a saved network (.h5)";
             }
         }
+    }
+    if (options.diagnose && !options.opensNetwork && options.degrade) {
+        return "--degrade needs a trained network, and --diagnose trains nothing; leave one of "
+               "them out, or diagnose a saved network (.h5)";
     }
     if (options.opensNetwork && !newRunOption.empty()) {
         return newRunOption + " sets up a new run, but " + options.file +

@@ -2,6 +2,7 @@
 
 // The batch trainer's command line: its options, the usage text, and reading them.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,9 @@ struct Options {
     std::string date;
     std::string time;
     bool diagnose = false;
+    std::string testPath;  // --test: a file of test patterns recalled after training
+    bool degrade = false;  // --degrade: how recall degrades, after training
+    std::uint64_t seed = 1;
     bool json = false;
     bool quiet = false;
     // FILE is a network file (.h5): it is opened and trained on with its saved settings.

@@ -1,10 +1,15 @@
 #include "pages/graph_page.h"
 
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <array>
 
+#include "pages/print_heading.h"
 #include "pages/sse_chart.h"
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
@@ -15,20 +20,24 @@ namespace pages {
 
 namespace {
 
-constexpr std::array<ui::ControlPlace, 4> kGeometry{{
+constexpr std::array<ui::ControlPlace, 6> kGeometry{{
     {"Label1", {960, 240, 8655, 735}},
     {"SSEgraph", {960, 1080, 8535, 6135}},
     {"PrintThisGraph", {1440, 7560, 2292, 732}},
     {"CloseThisForm", {6960, 7560, 2292, 732}},
+    {"ShowEarlierRuns", {1440, 8520, 2892, 372}},
+    {"LogScale", {6960, 8520, 2892, 372}},
 }};
 
 }  // namespace
 
-GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui::Printer& printer)
+GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui::Printer& printer,
+                     const training::RunHistory& runs)
     : ui::Page(runtime, ui::PageId::Graph,
                QStringLiteral("Graph of SSE as a function of sweeps of training"), 10620, 9195),
       m_net(net),
-      m_printer(printer) {
+      m_printer(printer),
+      m_runs(runs) {
     setFont(ui::pageFont("MS Sans Serif", 8));
 
     Label1 = ui::named(
@@ -54,6 +63,12 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui:
     CloseThisForm =
         ui::named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
     CloseThisForm->setFont(ui::pageFont("Arial", 12, ui::Bold));
+    ShowEarlierRuns =
+        ui::named(new QCheckBox(QStringLiteral("Show Earlier Runs"), this), "ShowEarlierRuns");
+    LogScale = ui::named(new QCheckBox(QStringLiteral("Logarithmic Scale"), this), "LogScale");
+    for (QCheckBox* box : {ShowEarlierRuns, LogScale}) {
+        box->setFont(ui::pageFont("Arial", 9, ui::Bold));
+    }
 
     ui::applyGeometry(this, geometry());
     ui::describeControl(
@@ -62,6 +77,10 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui:
 
     connect(PrintThisGraph, &QPushButton::clicked, this, &GraphPage::PrintThisGraph_Click);
     connect(CloseThisForm, &QPushButton::clicked, this, &GraphPage::CloseThisForm_Click);
+    connect(ShowEarlierRuns, &QCheckBox::clicked, this, &GraphPage::ShowEarlierRuns_Click);
+    connect(LogScale, &QCheckBox::clicked, this, &GraphPage::LogScale_Click);
+    auto* copy = new QShortcut(QKeySequence::Copy, this);
+    connect(copy, &QShortcut::activated, this, &GraphPage::CopyGraph);
 }
 
 std::span<const ui::ControlPlace> GraphPage::geometry() {
@@ -89,7 +108,35 @@ void GraphPage::PrintThisGraph_Click() {
     }
     ui::printPictureOf(SSEgraph, m_printer, runtime().dialogs(), this,
                        QString::fromStdString(m_net.TrainingFileName),
-                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("graph"));
+                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("graph"),
+                       PrintHeading(m_net));
+}
+
+void GraphPage::ShowEarlierRuns_Click() {
+    if (m_chart == nullptr) {
+        return;
+    }
+    QList<SSEChart::RunLine> lines;
+    if (ShowEarlierRuns->isChecked() && core::NotTrainedProblem(m_net).empty()) {
+        for (const training::Run* run : m_runs.EarlierRuns(m_net.TrainingFileName)) {
+            SSEChart::RunLine line{QString::fromStdString(training::RunLegend(*run)), {}};
+            for (const auto& [x, y] : views::RunLinePoints(m_net, run->history)) {
+                line.points.append(QPointF(x, y));
+            }
+            lines.append(line);
+        }
+    }
+    m_chart->setEarlierRuns(lines);
+}
+
+void GraphPage::LogScale_Click() {
+    if (m_chart != nullptr) {
+        m_chart->setLogarithmic(LogScale->isChecked());
+    }
+}
+
+void GraphPage::CopyGraph() {
+    QGuiApplication::clipboard()->setImage(SSEgraph->grab().toImage());
 }
 
 void GraphPage::CloseThisForm_Click() {

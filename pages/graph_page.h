@@ -2,17 +2,21 @@
 
 // The SSE graph page (PlotSSEdata): the SSE history as a bar chart, built once when the
 // page is loaded, so training on meanwhile does not change an open page. "Print The Graph"
-// puts the chart's picture on the clipboard, where it stays, and prints it.
+// puts the chart's picture on the clipboard, where it stays, and prints it; Ctrl+C only puts
+// it on the clipboard. "Show Earlier Runs" draws the earlier runs on the same training
+// file as lines over the bars; "Logarithmic Scale" draws the SSE axis on a log scale.
 
 #include <QtCharts/QChartView>
 
 #include <span>
 
 #include "core/network_state.h"
+#include "training/run_history.h"
 #include "ui/geometry.h"
 #include "ui/page.h"
 #include "ui/printer.h"
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 
@@ -25,7 +29,9 @@ class GraphPage final : public ui::Page {
   public:
     // `net` is the trained network and `printer` where "Print" goes; both must outlive the
     // page.
-    GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui::Printer& printer);
+    // `runs` the program's runs.
+    GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui::Printer& printer,
+              const training::RunHistory& runs = training::Runs());
 
     void Form_Load() override;
 
@@ -37,6 +43,9 @@ class GraphPage final : public ui::Page {
 
     // Handlers, public so that tests can call them as the events would.
     void PrintThisGraph_Click();
+    void ShowEarlierRuns_Click();
+    void LogScale_Click();
+    void CopyGraph();
     void CloseThisForm_Click();
 
     // Controls, named as on the page.
@@ -44,10 +53,13 @@ class GraphPage final : public ui::Page {
     QChartView* SSEgraph = nullptr;
     QPushButton* PrintThisGraph = nullptr;
     QPushButton* CloseThisForm = nullptr;
+    QCheckBox* ShowEarlierRuns = nullptr;
+    QCheckBox* LogScale = nullptr;
 
   private:
     const core::PublicStuff& m_net;
     ui::Printer& m_printer;
+    const training::RunHistory& m_runs;
     SSEChart* m_chart = nullptr;
 };
 

@@ -22,8 +22,8 @@ namespace {
 
 constexpr std::array<ui::ControlPlace, 7> kGeometry{{
     {"Label5", {2742, 120, 5520, 1092}},
-    // Grown downward from its first three items so that every item shows without scrolling.
-    {"TestList", {2556, 1320, 5892, 2380}},
+    // Grown downward from its first three items so that all eight show above Line1.
+    {"TestList", {2556, 1320, 5892, 2720}},
     {"Label4", {2742, 4200, 5520, 732}},
     {"ContinueList", {2556, 5160, 5892, 1200}},
     {"Label1", {5082, 6720, 840, 492}},
@@ -39,7 +39,7 @@ struct TestItem {
     const char* caption;
     std::optional<ui::PageId> page;
 };
-const std::array<TestItem, 7> kTestItems{{
+const std::array<TestItem, 8> kTestItems{{
     {"Probe Network Responses To Selected Patterns", ui::PageId::Probe},
     {"Save Summary As A Text File", ui::PageId::Save},
     {"Plot SSE By Sweeps", ui::PageId::Graph},
@@ -47,6 +47,7 @@ const std::array<TestItem, 7> kTestItems{{
     {"Examine The Training Patterns", ui::PageId::Analysis},
     {"Show The Connection Weights", ui::PageId::WeightMap},
     {"Save The Trained Network", std::nullopt},
+    {"Show How Recall Degrades", ui::PageId::Degradation},
 }};
 
 constexpr int kSpreadsheetItem = 3;

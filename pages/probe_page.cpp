@@ -14,11 +14,14 @@
 #include <optional>
 #include <string>
 
+#include "experiments/test_patterns.h"
+#include "files/loader.h"
 #include "text/number_text.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
 #include "ui/locale_separators.h"
+#include "ui/long_task.h"
 #include "ui/page_runtime.h"
 #include "ui/wrapping_button.h"
 #include "views/own_pattern.h"
@@ -28,7 +31,7 @@ namespace pages {
 
 namespace {
 
-constexpr std::array<ui::ControlPlace, 15> kGeometry{{
+constexpr std::array<ui::ControlPlace, 16> kGeometry{{
     {"Label2", {1002, 720, 8640, 492}},
     {"PatternLabel", {840, 1440, 5892, 612}},
     {"PatternBox", {7416, 1500, 756, 372}},
@@ -43,6 +46,7 @@ constexpr std::array<ui::ControlPlace, 15> kGeometry{{
     {"SeedLabel", {5400, 6420, 612, 312}},
     {"SeedBox", {6048, 6360, 1092, 372}},
     {"OwnPattern", {4296, 6960, 2052, 612}},
+    {"TestFile", {4296, 7680, 2052, 612}},
     {"Command2", {8760, 8280, 1695, 615}},
 }};
 
@@ -125,6 +129,9 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Print
     OwnPattern = ui::named(new ui::WrappingButton(QStringLiteral("Probe Your Own Pattern"), this),
                            "OwnPattern");
     OwnPattern->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+    TestFile = ui::named(
+        new ui::WrappingButton(QStringLiteral("Probe A File Of Test Patterns"), this), "TestFile");
+    TestFile->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
 
     Command2 = ui::named(new QPushButton(QStringLiteral("Close Form"), this), "Command2");
     Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
@@ -156,6 +163,7 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Print
     connect(ClearText, &QPushButton::clicked, this, &ProbePage::ClearText_Click);
     connect(PrintResults, &QPushButton::clicked, this, &ProbePage::PrintResults_Click);
     connect(OwnPattern, &QPushButton::clicked, this, &ProbePage::OwnPattern_Click);
+    connect(TestFile, &QPushButton::clicked, this, &ProbePage::TestFile_Click);
     connect(Command2, &QPushButton::clicked, this, &ProbePage::Command2_Click);
 }
 
@@ -261,6 +269,63 @@ void ProbePage::OwnPattern_Click() {
         return;
     }
     insertBlock(block);
+}
+
+void ProbePage::TestFile_Click() {
+    if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
+        message(QString::fromStdString(untrained));
+        return;
+    }
+    const QString chosen = runtime().dialogs().openFileName(
+        this, QStringLiteral("Probe A File Of Test Patterns"),
+        QString::fromStdString(m_net.TrainingFolder), QStringLiteral("Training files (*.net)"));
+    if (chosen.isEmpty()) {
+        return;  // cancelled
+    }
+    const std::string path = QFile::encodeName(chosen).toStdString();
+    const std::string fileName = QFileInfo(chosen).fileName().toStdString();
+    // Loaded and recalled on a worker: a test file may be as large as a training file.
+    std::string text;
+    std::string error;
+    core::ArithStatus status = core::ArithStatus::Ok;
+    files::LoadProgress progress;
+    ui::LongTask task;
+    task.title = QStringLiteral("Probing the test patterns");
+    task.work = [&] {
+        try {
+            core::PublicStuff tests;
+            experiments::TestRecall recall;
+            if (!experiments::LoadTestPatterns(m_net, path, tests, error, &progress) ||
+                !experiments::RecallTestPatterns(m_net, tests, fileName, recall, error)) {
+                return;
+            }
+            for (int t = 1; t <= tests.NumPatterns && status == core::ArithStatus::Ok; ++t) {
+                std::string block;
+                status = views::ProbeTestPattern(m_net, tests, t, fileName, separators(), &block);
+                text += block;
+            }
+            text += experiments::TestSummary(recall, separators().decimal) + "\r\n" +
+                    std::string(45, '=') + "\r\n";
+        } catch (const std::bad_alloc&) {
+            status = core::ArithStatus::OutOfMemory;
+        }
+    };
+    task.status = [&progress] {
+        return ui::TaskStatus{QStringLiteral("Reading and recalling the test patterns"),
+                              static_cast<double>(progress.bytesParsed.load()),
+                              static_cast<double>(progress.fileSize.load())};
+    };
+    task.cancel = [&progress] { progress.cancel.store(true); };
+    if (ui::RunLongTask(runtime(), this, task)) {
+        return;
+    }
+    if (!error.empty()) {
+        message(QString::fromStdString(error));
+        return;
+    }
+    if (probed(status, QStringLiteral("A test pattern of ") + QString::fromStdString(fileName))) {
+        insertBlock(text);
+    }
 }
 
 bool ProbePage::probed(core::ArithStatus status, const QString& what) {

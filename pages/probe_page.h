@@ -5,8 +5,9 @@
 // (inputs, response, desired output, error). With "Noise" above 0 the pattern is damaged
 // first, with the seed in the Seed box, which then moves on by one; "Probe Your Own
 // Pattern" asks for input values and compares the response with the nearest stored
-// pattern. The window's text can be edited, cleared and
-// printed. A probe changes nothing of the network but what a recall writes into the units.
+// pattern; "Probe A File Of Test Patterns" recalls every pattern of another training file of
+// the same sizes and sums them up. The window's text can be edited, cleared and printed. A probe
+// changes nothing of the network but what a recall writes into the units.
 
 #include <QPlainTextEdit>
 
@@ -46,6 +47,7 @@ class ProbePage final : public ui::Page {
     void ClearText_Click();
     void PrintResults_Click();
     void OwnPattern_Click();
+    void TestFile_Click();
     void Command2_Click();
 
     // Controls, named as on the page.
@@ -63,6 +65,7 @@ class ProbePage final : public ui::Page {
     QLabel* SeedLabel = nullptr;
     QLineEdit* SeedBox = nullptr;
     QPushButton* OwnPattern = nullptr;
+    QPushButton* TestFile = nullptr;
     QPushButton* Command2 = nullptr;
 
   private:

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "pages/analysis_page.h"
+#include "pages/degradation_page.h"
 #include "pages/graph_page.h"
 #include "pages/menu_page.h"
 #include "pages/network_save.h"
@@ -37,6 +38,9 @@ void registerProgramPages(ui::PageRuntime& runtime, core::PublicStuff& net) {
     });
     runtime.registerPage(ui::PageId::WeightMap, [&net](ui::PageRuntime& r) {
         return new WeightMapPage(r, net, ui::systemPrinter());
+    });
+    runtime.registerPage(ui::PageId::Degradation, [&net](ui::PageRuntime& r) {
+        return new DegradationPage(r, net, ui::systemPrinter());
     });
 }
 

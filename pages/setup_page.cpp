@@ -12,6 +12,7 @@
 #include "text/number_format.h"
 #include "text/number_text.h"
 #include "training/parameters.h"
+#include "training/run_history.h"
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
 #include "ui/locale_separators.h"
@@ -390,6 +391,8 @@ void SetupPage::RunTraining() {
         connect(Stop, &QPushButton::clicked, this, [&display] { display.requestStop(); });
     Stop->show();
 
+    // A run from epoch 0 is a new run of the program's history; any other extends it.
+    const bool began = m_net.FreshStart == 1 || m_net.SweepCount == 0;
     // Nothing on this thread touches the network while the loop runs: other input is locked.
     const training::StoppingRules rules{Check1[0]->isChecked(), Check1[1]->isChecked()};
     training::RunResult result;
@@ -415,6 +418,11 @@ void SetupPage::RunTraining() {
     EpochProgress->hide();
 
     display.drawPending();
+    try {
+        training::Runs().RecordTraining(m_net, began);
+    } catch (const std::bad_alloc&) {
+        // The graph then lacks this run among the earlier ones; training itself is fine.
+    }
     finalDisplay(result);
     m_forecast->explainRunIfGrowing(m_net.LearningRule == "Hebb", m_net.LearningRate);
     TestRecall->show();

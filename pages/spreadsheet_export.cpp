@@ -13,6 +13,7 @@
 #include "pages/save_page.h"
 #include "pages/save_target.h"
 #include "report/workbook_writer.h"
+#include "training/run_history.h"
 #include "ui/dialogs.h"
 #include "ui/long_task.h"
 #include "ui/page.h"
@@ -50,6 +51,7 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
     bool written = false;
     bool cancelled = false;
     report::ReportContext context = pages::LocalReportContext();
+    context.runs = &training::Runs();
     if (auto* page = qobject_cast<ui::Page*>(parent); page != nullptr) {
         // Written on a worker thread; after 0.2 s a progress dialog offers "Cancel", which
         // leaves the earlier file and no temporary file.

@@ -3,6 +3,9 @@
 #include <QtCharts/QBarSeries>
 #include <QtCharts/QBarSet>
 #include <QtCharts/QCategoryAxis>
+#include <QtCharts/QLegendMarker>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
 #include <QtCharts/QValueAxis>
 
 #include <QFontMetricsF>
@@ -10,6 +13,8 @@
 #include <QPen>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 #include "ui/fonts.h"
 
@@ -25,6 +30,15 @@ const QColor kBackground(255, 255, 255);
 constexpr double kLabelGap = 8.0;
 // Bars this many pixels wide or wider get a one-pixel edge, narrower ones a thinner one.
 constexpr double kBarPixelsPerEdgePixel = 6.0;
+// Earlier runs, oldest first: colours that stay apart from each other and from the grey.
+const std::array<QColor, 8> kRunColours{{{0x1f, 0x77, 0xb4},
+                                         {0xd6, 0x27, 0x28},
+                                         {0x2c, 0xa0, 0x2c},
+                                         {0xff, 0x7f, 0x0e},
+                                         {0x94, 0x67, 0xbd},
+                                         {0x8c, 0x56, 0x4b},
+                                         {0xe3, 0x77, 0xc2},
+                                         {0x17, 0xbe, 0xcf}}};
 
 }  // namespace
 
@@ -59,6 +73,7 @@ SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {
         m_labels.append(QString::fromStdString(row.label));
     }
     m_bars->append(values);
+    m_values = values;
     addSeries(m_series);
 
     // After addSeries: the chart's theme colours every series it is given.
@@ -96,6 +111,7 @@ SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {
     m_sseAxis->setMinorGridLineVisible(false);
     addAxis(m_sseAxis, Qt::AlignLeft);
     m_series->attachAxis(m_sseAxis);
+
     if (rows.empty()) {
         // Nothing recorded (training stopped before its first epoch): empty axes. An axis
         // without categories would not lay out its title; one without a label does.
@@ -105,13 +121,7 @@ SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {
         m_sseAxis->setRange(0.0, 1.0);
         return;
     }
-    if (std::all_of(values.cbegin(), values.cend(), [](qreal v) { return v == 0.0; })) {
-        // Every total is 0 (every desired output is): the bars span no range, and the nice
-        // numbers would take the logarithm of that empty span.
-        m_sseAxis->setRange(0.0, 1.0);
-    } else {
-        m_sseAxis->applyNiceNumbers();
-    }
+    fitValues();
 
     // Until the first layout there is no plot area: only the first bar is labelled.
     fitToPlot(0.0);
@@ -147,6 +157,102 @@ void SSEChart::fitToPlot(double plotWidth) {
     }
     // The bars, not the labels, decide the range.
     m_sweepAxis->setRange(-0.5, bars - 0.5);
+}
+
+void SSEChart::setEarlierRuns(const QList<RunLine>& runs) {
+    for (QLineSeries* line : m_runLines) {
+        removeSeries(line);
+        delete line;
+    }
+    m_runLines.clear();
+    m_runs = runs.mid(0, static_cast<qsizetype>(kRunColours.size()));
+    for (qsizetype k = 0; k < m_runs.size(); ++k) {
+        auto* line = new QLineSeries(this);
+        line->setName(m_runs[k].legend);
+        addSeries(line);
+        // After addSeries, which colours a series by the theme.
+        line->setPen(QPen(kRunColours.at(static_cast<std::size_t>(k)), 2.0));
+        line->attachAxis(m_sweepAxis);
+        line->attachAxis(m_logarithmic ? static_cast<QAbstractAxis*>(m_logAxis) : m_sseAxis);
+        m_runLines.append(line);
+    }
+    legend()->setVisible(!m_runLines.isEmpty());
+    legend()->setAlignment(Qt::AlignBottom);
+    fitValues();
+}
+
+void SSEChart::setLogarithmic(bool logarithmic) {
+    if (logarithmic == m_logarithmic) {
+        return;
+    }
+    m_logarithmic = logarithmic;
+    // The logarithmic axis exists only while it is used, in place of the linear one.
+    if (logarithmic) {
+        m_logAxis = new QLogValueAxis(this);
+        m_logAxis->setLabelsFont(m_sseAxis->labelsFont());
+        m_logAxis->setTitleText(m_sseAxis->titleText());
+        m_logAxis->setLabelFormat(QStringLiteral("%g"));
+        m_logAxis->setGridLineVisible(false);
+        m_logAxis->setMinorGridLineVisible(false);
+        addAxis(m_logAxis, Qt::AlignLeft);
+    }
+    QAbstractAxis* from = logarithmic ? static_cast<QAbstractAxis*>(m_sseAxis) : m_logAxis;
+    QAbstractAxis* to = logarithmic ? static_cast<QAbstractAxis*>(m_logAxis) : m_sseAxis;
+    m_series->detachAxis(from);
+    m_series->attachAxis(to);
+    for (QLineSeries* line : m_runLines) {
+        line->detachAxis(from);
+        line->attachAxis(to);
+    }
+    from->setVisible(false);
+    to->setVisible(true);
+    if (!logarithmic) {
+        removeAxis(m_logAxis);
+        delete m_logAxis;
+        m_logAxis = nullptr;
+    }
+    fitValues();
+}
+
+void SSEChart::fitValues() {
+    std::vector<double> all(m_values.cbegin(), m_values.cend());
+    for (const RunLine& run : m_runs) {
+        for (const QPointF& p : run.points) {
+            all.push_back(p.y());
+        }
+    }
+    const double top = all.empty() ? 0.0 : *std::max_element(all.cbegin(), all.cend());
+    // On a logarithmic axis zero has no place: zeros sit on the floor.
+    const double floor = m_logarithmic ? views::LogAxisFloor(all) : 0.0;
+    const auto shown = [floor](double v) { return std::max(v, floor); };
+    if (m_barsAtFloor != floor) {
+        QList<qreal> bars = m_values;
+        for (qreal& v : bars) {
+            v = shown(v);
+        }
+        m_bars->remove(0, static_cast<int>(m_bars->count()));
+        m_bars->append(bars);
+        m_barsAtFloor = floor;
+    }
+    for (qsizetype k = 0; k < m_runLines.size(); ++k) {
+        QList<QPointF> points = m_runs[k].points;
+        for (QPointF& p : points) {
+            p.setY(shown(p.y()));
+        }
+        m_runLines[k]->replace(points);
+    }
+    if (m_logarithmic) {
+        // Whole decades, so that both ends carry a label.
+        const double ceiling = top > floor ? std::pow(10.0, std::ceil(std::log10(top))) : 1.0;
+        m_logAxis->setRange(floor, std::max(ceiling, floor * 10.0));
+    } else if (top <= 0.0) {
+        // Every total is 0 (every desired output is): the values span no range, and the
+        // nice numbers would take the logarithm of that empty span.
+        m_sseAxis->setRange(0.0, 1.0);
+    } else {
+        m_sseAxis->setRange(0.0, top);
+        m_sseAxis->applyNiceNumbers();
+    }
 }
 
 }  // namespace pages

@@ -7,6 +7,9 @@
 // sweep axis therefore labels every bar while the labels fit and otherwise every 2nd, 5th,
 // 10th, 20th, ... bar, counted from the first; it works this out again whenever the plot
 // area changes size. The chart copies the rows it is given and never reads them again.
+//
+// Earlier runs can be drawn as lines over the bars, each in its own colour and named in a
+// legend, and the SSE axis can be logarithmic; zero values then sit on the axis's floor.
 
 #include <QtCharts/QChart>
 
@@ -17,6 +20,8 @@
 #include "views/sse_chart_rows.h"
 
 class QBarSet;
+class QLineSeries;
+class QLogValueAxis;
 class QBarSeries;
 class QCategoryAxis;
 class QValueAxis;
@@ -27,6 +32,20 @@ class SSEChart final : public QChart {
     Q_OBJECT
   public:
     explicit SSEChart(const std::vector<views::SSEChartRow>& rows);
+
+    // One earlier run: its legend and its points, x in bars (bar k at x = k).
+    struct RunLine {
+        QString legend;
+        QList<QPointF> points;
+    };
+    // Draws these runs (at most the first 8) in place of the ones drawn before.
+    void setEarlierRuns(const QList<RunLine>& runs);
+    void setLogarithmic(bool logarithmic);
+
+    const QList<QLineSeries*>& runLines() const { return m_runLines; }
+    bool logarithmic() const { return m_logarithmic; }
+    // The logarithmic SSE axis while the scale is logarithmic; null otherwise.
+    QLogValueAxis* logAxis() const { return m_logAxis; }
 
     // The label of every row, shown or not.
     const QStringList& rowLabels() const { return m_labels; }
@@ -40,6 +59,15 @@ class SSEChart final : public QChart {
 
   private:
     void fitToPlot(double plotWidth);
+    // Bar and line values for the axis in use, and its range.
+    void fitValues();
+
+    QList<qreal> m_values;  // the bars' values as given
+    QList<RunLine> m_runs;
+    QList<QLineSeries*> m_runLines;
+    bool m_logarithmic = false;
+    double m_barsAtFloor = 0.0;  // the floor the bars were last drawn with
+    QLogValueAxis* m_logAxis = nullptr;
 
     QStringList m_labels;
     int m_step = 0;

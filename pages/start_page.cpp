@@ -13,6 +13,7 @@
 #include "files/loader.h"
 #include "files/network_file.h"
 #include "text/number_format.h"
+#include "training/run_history.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/file_lists.h"
@@ -275,6 +276,7 @@ void StartPage::openNetworkFile(const QString& path, const QString& name) {
         return;
     }
     files::TakeOpenedNetwork(m_net, *staging);
+    training::AddOpenedRun(m_net);  // its history is a run the graph page can show
     m_opened = true;
     const ui::LocaleSeparators seps = ui::localeSeparators();
     showLoaded(name,

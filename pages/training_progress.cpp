@@ -82,7 +82,7 @@ void TrainingProgress::drawEpochProgress() {
     const double fraction = groups > 0 ? static_cast<double>(done) / groups : 0.0;
     std::string text = views::EpochProgressLine(epoch, fraction, seconds);
     if (m_stopRequested.load(std::memory_order_relaxed)) {
-        text += "\n" + views::StoppingLine(epoch);
+        text.append("\n").append(views::StoppingLine(epoch));
     }
     m_epochLabel->setText(qs(text));
     m_epochLabel->show();

@@ -6,6 +6,7 @@
 #include <array>
 #include <new>
 
+#include "pages/print_heading.h"
 #include "pages/weight_map_view.h"
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
@@ -102,7 +103,8 @@ void WeightMapPage::PrintTheMap_Click() {
     }
     ui::printPictureOf(WeightMap, m_printer, runtime().dialogs(), this,
                        QString::fromStdString(m_net.TrainingFileName),
-                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("weights"));
+                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("weights"),
+                       PrintHeading(m_net));
 }
 
 void WeightMapPage::CloseThisForm_Click() {

@@ -14,6 +14,7 @@
 
 #include "core/network_state.h"
 #include "text/number_format.h"
+#include "training/run_history.h"
 
 namespace report {
 
@@ -43,6 +44,9 @@ struct ReportContext {
     // before the file replaces the target; returning false cancels the report, which then
     // fails with a message saying so, leaving the target and no temporary file.
     std::function<bool(long long written)> progress = nullptr;
+    // For the workbook's "Runs" sheet: the program's runs (null, or none on this file:
+    // the network's own history as its one run).
+    const training::RunHistory* runs = nullptr;
 };
 
 // Where the report's bytes go as they are produced, in pieces of a few MB at most.

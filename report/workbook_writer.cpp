@@ -381,6 +381,42 @@ std::string reasonFor(lxw_error status, int code) {
     return text;
 }
 
+// One pair of columns (epoch, total SSE) per run of the training file, headed by the run's
+// legend; rows in order, as the streamed sheet needs them.
+void runsSheet(Cells& cells, lxw_worksheet* sheet, const core::PublicStuff& net,
+               const ReportContext& context) {
+    std::vector<const training::Run*> runs;
+    if (context.runs != nullptr) {
+        runs = context.runs->RunsOn(net.TrainingFileName);
+    }
+    training::RunHistory own;
+    if (runs.empty()) {
+        own.RecordTraining(net, true);
+        for (const training::Run& run : own.runs()) {
+            runs.push_back(&run);
+        }
+    }
+    std::size_t rows = 0;
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        const int col = 2 * static_cast<int>(k);
+        cells.text(sheet, 0, col, training::RunLegend(*runs[k]));
+        rows = std::max(rows, runs[k]->history.size());
+    }
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        cells.text(sheet, 1, 2 * static_cast<int>(k), "Epoch");
+        cells.text(sheet, 1, 2 * static_cast<int>(k) + 1, "Total SSE");
+    }
+    for (std::size_t r = 0; r < rows && cells.ok(); ++r) {
+        for (std::size_t k = 0; k < runs.size(); ++k) {
+            if (r < runs[k]->history.size()) {
+                const auto& [epoch, sse] = runs[k]->history[r];
+                cells.value(sheet, static_cast<int>(r) + 2, 2 * static_cast<int>(k), epoch);
+                cells.value(sheet, static_cast<int>(r) + 2, 2 * static_cast<int>(k) + 1, sse);
+            }
+        }
+    }
+}
+
 bool fill(Cells& cells, core::PublicStuff& net, const ReportContext& context) {
     // Every sheet exists before any is written: their order is the order of creation.
     const std::string history = "SSE By Sweeps";
@@ -391,6 +427,7 @@ bool fill(Cells& cells, core::PublicStuff& net, const ReportContext& context) {
     SplitSheet desired(cells, "Desired Outputs", net.NumOutputs);
     SplitSheet responses(cells, "Responses", net.NumOutputs);
     SplitSheet errors(cells, "Errors", net.NumOutputs + 1);
+    lxw_worksheet* runs = cells.addSheet("Runs");
     if (!cells.ok()) {
         return false;
     }
@@ -400,6 +437,7 @@ bool fill(Cells& cells, core::PublicStuff& net, const ReportContext& context) {
     patternRows(cells, inputs, net.InputPatterns, "Input", net.NumInputs, net.NumPatterns);
     patternRows(cells, desired, net.DesiredOutputs, "Output", net.NumOutputs, net.NumPatterns);
     recallRows(cells, responses, errors, net);
+    runsSheet(cells, runs, net, context);
     return cells.ok();
 }
 

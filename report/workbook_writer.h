@@ -5,7 +5,8 @@
 // errors of a recall of every pattern.
 //
 // Sheets, in order: "Training", "SSE By Sweeps", "Weights", "Input Patterns", "Desired
-// Outputs", "Responses", "Errors". A matrix wider than a sheet continues on "Weights (2)",
+// Outputs", "Responses", "Errors", "Runs" (every run of the training file, see
+// ReportContext::runs). A matrix wider than a sheet continues on "Weights (2)",
 // "Weights (3)", ... with 16,383 value columns each. Every number is a numeric cell with
 // 16 significant digits; the largest doubles, whose 16 digits would read back as infinity,
 // are written as +-1.797693134862315e308. Texts are written as UTF-8, any invalid byte in

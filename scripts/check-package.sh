@@ -49,8 +49,9 @@ fi
 echo "check-package: installed tree as expected ($(echo "$installed" | wc -l) files)"
 
 desktop-file-validate "$root/usr/share/applications/$id.desktop"
-appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml
-usr/share/mime/packages/$id.xml"
+appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml"
+grep -q 'glob pattern="\*\.net"' "$root/usr/share/mime/packages/$id.xml" ||
+    fail "the training files' type does not name *.net"
 file "$root/usr/share/icons/hicolor/48x48/apps/$id.png" | grep -q '48 x 48' ||
     fail "the 48x48 icon is not 48 by 48 pixels"
 

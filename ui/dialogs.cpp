@@ -79,6 +79,11 @@ QString QtDialogs::saveFileName(QWidget* parent, const QString& title, const QSt
                                         QFileDialog::DontConfirmOverwrite);
 }
 
+QString QtDialogs::openFileName(QWidget* parent, const QString& title, const QString& startPath,
+                                const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, titleOr(title), startPath, filter);
+}
+
 void Dialogs::warn(QWidget* parent, const QString& text, const QString& title) {
     messageBox(parent, text, title, Buttons::Ok, Icon::Exclamation, Answer::Ok);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-// Message box, input box and save dialog, behind an interface so that tests can answer them.
+// Message box, input box, open and save dialogs, behind an interface so that tests can answer them.
 
 #include <QString>
 
@@ -29,6 +29,9 @@ class Dialogs {
     // It does not ask about overwriting: the caller does, with its own question.
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& startPath,
                                  const QString& filter) = 0;
+    // The platform's open dialog for an existing file, the same way.
+    virtual QString openFileName(QWidget* parent, const QString& title, const QString& startPath,
+                                 const QString& filter) = 0;
 
     // A warning with one OK button, the way every page reports what went wrong.
     void warn(QWidget* parent, const QString& text,
@@ -42,6 +45,8 @@ class QtDialogs final : public Dialogs {
                       Icon icon, Answer defaultButton) override;
     QString inputBox(QWidget* parent, const QString& prompt, const QString& title) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& startPath,
+                         const QString& filter) override;
+    QString openFileName(QWidget* parent, const QString& title, const QString& startPath,
                          const QString& filter) override;
 };
 

@@ -22,6 +22,7 @@ enum class PageId {
     Graph,      // the SSE history
     Analysis,   // what each rule will do
     WeightMap,  // the connection weights
+    Degradation,  // how recall degrades
 };
 
 class Page : public QWidget {

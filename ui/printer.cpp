@@ -316,13 +316,14 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
 }
 
 void printPictureOf(QWidget* view, Printer& printer, Dialogs& dialogs, QWidget* parent,
-                    const QString& trainingFile, const QString& folder, const QString& suffix) {
+                    const QString& trainingFile, const QString& folder, const QString& suffix,
+                    const QString& heading) {
     const QImage picture = view->grab().toImage();
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setImage(picture);
 
     PrintJob job;
-    job.printLine(QStringLiteral(" "));
+    job.printLine(heading.isEmpty() ? QStringLiteral(" ") : heading);
     QImage printed = clipboard->image();
     if (printed.isNull()) {
         // Another program may have taken the clipboard over already.

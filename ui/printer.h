@@ -107,10 +107,11 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
                      const QString& title, const QString& pdfFolder, const QString& pdfBaseName);
 
 // Puts a picture of `view` on the system clipboard, then prints the picture as the
-// clipboard holds it (printOrOfferPdf) below one blank line. The job and any PDF file are
-// named after `trainingFile` without its extension ("network" when empty) and `suffix`,
-// e.g. "tiny-graph"; a PDF goes to `folder`.
+// clipboard holds it (printOrOfferPdf) below the one line `heading` (a blank line when empty). The
+// job and any PDF file are named after `trainingFile` without its extension ("network" when empty)
+// and `suffix`, e.g. "tiny-graph"; a PDF goes to `folder`.
 void printPictureOf(QWidget* view, Printer& printer, Dialogs& dialogs, QWidget* parent,
-                    const QString& trainingFile, const QString& folder, const QString& suffix);
+                    const QString& trainingFile, const QString& folder, const QString& suffix,
+                    const QString& heading = QString());
 
 }  // namespace ui

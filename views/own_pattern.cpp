@@ -39,8 +39,14 @@ TypedPattern ParseTypedPattern(std::string_view text, int count) {
         const std::string_view field = text.substr(span.start, span.end - span.start);
         const text::ParsedNumber number = text::ParseNumber(field);
         if (number.error != text::NumberTextError::None) {
-            result.problem =
-                "\"" + shown(field) + "\" " + Describe(number.error) + ". " + expected(count) + ".";
+            // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) on "\"" + string.
+            result.problem.assign(1, '"')
+                .append(shown(field))
+                .append("\" ")
+                .append(Describe(number.error))
+                .append(". ")
+                .append(expected(count))
+                .append(".");
             return result;
         }
         if (static_cast<int>(values.size()) > count) {

@@ -23,10 +23,11 @@ void appendValue(std::string& out, double v, const text::NumberSeparators& seps)
 namespace {
 
 // The six lines after a recall of input values x (element 0 unused) whose desired output
-// is pattern p's: "Pattern: " + name, x, 15 hyphens + hyphenNote, the units' responses, p's
-// desired outputs and the units' errors, 45 equals signs.
-std::string writeBlock(const core::PublicStuff& net, std::string_view name, const double* x, int p,
-                       std::string_view hyphenNote, const text::NumberSeparators& seps) {
+// is d (element 0 unused): "Pattern: " + name, x, 15 hyphens + hyphenNote, the units'
+// responses, d and the errors d - response, 45 equals signs.
+std::string writeBlock(const core::PublicStuff& net, std::string_view name, const double* x,
+                       const double* d, std::string_view hyphenNote,
+                       const text::NumberSeparators& seps) {
     std::string out = "Pattern: ";
     out += name;
     out += '\t';
@@ -48,12 +49,13 @@ std::string writeBlock(const core::PublicStuff& net, std::string_view name, cons
     out += kLineEnd;
     out += "Desired  (D):\t";
     for (int j = 1; j <= net.NumOutputs; ++j) {
-        appendValue(out, net.DesiredOutputs(j, p), seps);
+        appendValue(out, d[j], seps);
     }
     out += kLineEnd;
     out += "Error  (D-A):\t";
     for (int j = 1; j <= net.NumOutputs; ++j) {
-        appendValue(out, unit(j).Error, seps);
+        // The subtraction a recall makes for the units' Error.
+        appendValue(out, d[j] - unit(j).Activation, seps);
     }
     out += kLineEnd;
     out += "=============================================";
@@ -69,7 +71,8 @@ core::ArithStatus ProbePattern(core::PublicStuff& net, int p, std::string_view s
     if (status != core::ArithStatus::Ok) {
         return status;
     }
-    *block = writeBlock(net, shownText, net.InputPatterns.pattern(p), p, {}, seps);
+    *block = writeBlock(net, shownText, net.InputPatterns.pattern(p), net.DesiredOutputs.pattern(p),
+                        {}, seps);
     return core::ArithStatus::Ok;
 }
 
@@ -90,7 +93,7 @@ core::ArithStatus ProbeDamagedPattern(core::PublicStuff& net, int p, std::string
     }
     std::string name(shownText);
     name += ", " + std::to_string(noise.percent) + "% noise, seed " + std::to_string(noise.seed);
-    *block = writeBlock(net, name, x.data(), p, {}, seps);
+    *block = writeBlock(net, name, x.data(), net.DesiredOutputs.pattern(p), {}, seps);
     return core::ArithStatus::Ok;
 }
 
@@ -116,8 +119,25 @@ core::ArithStatus ProbeOwnPattern(core::PublicStuff& net, const std::vector<doub
     if (status != core::ArithStatus::Ok) {
         return status;
     }
-    *block = writeBlock(net, "own", x.data(), nearest,
+    *block = writeBlock(net, "own", x.data(), net.DesiredOutputs.pattern(nearest),
                         " nearest stored pattern: " + std::to_string(nearest), seps);
+    return core::ArithStatus::Ok;
+}
+
+core::ArithStatus ProbeTestPattern(core::PublicStuff& net, const core::PublicStuff& tests, int t,
+                                   std::string_view fileName, const text::NumberSeparators& seps,
+                                   std::string* block) {
+    if (!net.NetworkMatchesProblem() || net.NumPatterns < 1 || t < 1 || t > tests.NumPatterns ||
+        tests.NumInputs != net.NumInputs || tests.NumOutputs != net.NumOutputs) {
+        return core::ArithStatus::BadArguments;
+    }
+    const double* x = tests.InputPatterns.pattern(t);
+    const core::ArithStatus status = core::ComputeResponsesTo(net, x, 1);
+    if (status != core::ArithStatus::Ok) {
+        return status;
+    }
+    const std::string name = "test " + std::to_string(t) + " of " + std::string(fileName);
+    *block = writeBlock(net, name, x, tests.DesiredOutputs.pattern(t), {}, seps);
     return core::ArithStatus::Ok;
 }
 

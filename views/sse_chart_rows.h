@@ -2,7 +2,9 @@
 
 // The SSE history as the rows of a bar chart: a label and a bar height per recorded entry.
 
+#include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/network_state.h"
@@ -17,5 +19,17 @@ struct SSEChartRow {
 // Rows 1..SSEHistoryCount of the history, in order; empty when nothing is recorded. A count
 // beyond the table's 2000 rows is read as 2000.
 std::vector<SSEChartRow> SSEChartRows(const core::PublicStuff& net);
+
+// An earlier run's history (epoch, total SSE) as points over the bars of `net`'s history:
+// bar k stands at x = k, and epochs between and beyond the bars' epochs fall where the
+// bars' spacing in epochs puts them (evenly spaced bars, as the printout interval makes
+// them). Empty when `net` has no bars.
+std::vector<std::pair<double, double>> RunLinePoints(
+    const core::PublicStuff& net, const std::vector<std::array<double, 2>>& history);
+
+// The floor of a logarithmic SSE axis over these values: the power of ten at or below the
+// smallest positive one, a tenth of it so that it shows as a short bar; 0.1 when none is
+// positive. Values of zero are drawn at the floor.
+double LogAxisFloor(const std::vector<double>& values);
 
 }  // namespace views

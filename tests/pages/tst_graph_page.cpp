@@ -8,6 +8,8 @@
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLegend>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QLogValueAxis>
 #include <QtCharts/QValueAxis>
 
 #include <QClipboard>
@@ -27,6 +29,7 @@
 
 #include "core/network_state.h"
 #include "pages/graph_page.h"
+#include "pages/save_page.h"
 #include "pages/sse_chart.h"
 #include "tests/support/layout_checks.h"
 #include "tests/support/pdf_printouts.h"
@@ -46,6 +49,7 @@ struct Program {
     support::ScriptedDialogs dialogs;
     support::ScriptedPrinter printer;
     core::PublicStuff net;
+    training::RunHistory runs;
     ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
     // Pages print on `printer`, or on the system's default printer when `systemPrinter`.
@@ -54,7 +58,7 @@ struct Program {
         net.TrainedOnProblem = true;  // the history stands for a run on it
         ui::Printer* target = systemPrinter ? &ui::systemPrinter() : &printer;
         runtime.registerPage(PageId::Graph, [this, target](ui::PageRuntime& rt) {
-            return new pages::GraphPage(rt, net, *target);
+            return new pages::GraphPage(rt, net, *target, runs);
         });
     }
 
@@ -163,6 +167,7 @@ class TestGraphPage : public QObject {
     // The page as laid out.
     void pageAppearance_data();
     void pageAppearance();
+    void earlierRunsAndLogarithmicScale();
     void controlsSitWhereTableSays_data();
     void controlsSitWhereTableSays();
 
@@ -431,6 +436,48 @@ void TestGraphPage::pageAppearance() {
                                                    .arg(room.height())));
 }
 
+void TestGraphPage::earlierRunsAndLogarithmicScale() {
+    // Run 1 (Hebb) on this file, run 2 on another, run 3 (Delta, then at another rate) shown.
+    m_program->record({0, 10}, {4, 2});
+    m_program->net.LearningRule = "Hebb";
+    m_program->net.LearningRate = 0.1;
+    m_program->runs.RecordTraining(m_program->net, true);
+    m_program->net.TrainingFileName = "other.net";
+    m_program->runs.RecordTraining(m_program->net, true);
+    m_program->net.TrainingFileName = "example.net";
+    m_program->record({0, 10, 20}, {4, 1, 0});
+    m_program->net.LearningRule = "Delta";
+    m_program->runs.RecordTraining(m_program->net, true);
+    pages::GraphPage* page = m_program->open();
+    QVERIFY(page);
+    QVERIFY(!page->ShowEarlierRuns->isChecked() && !page->LogScale->isChecked());
+    QVERIFY(page->chart()->runLines().isEmpty());
+
+    QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
+    const QList<QLineSeries*>& lines = page->chart()->runLines();
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines[0]->name(), QStringLiteral("Run 1: Hebb, rate 0.1"));
+    // Its epochs 0 and 10 over the first two bars.
+    QCOMPARE(lines[0]->points(), (QList<QPointF>{{0, 4}, {1, 2}}));
+
+    // A zero bar sits on the floor of the logarithmic axis, a decade below the least SSE.
+    QTest::mouseClick(page->LogScale, Qt::LeftButton);
+    QVERIFY(page->chart()->logAxis()->isVisible());
+    QCOMPARE(page->chart()->logAxis()->min(), 0.1);
+    QCOMPARE(heights(page->chart()->bars()), (QList<double>{4, 1, 0.1}));
+    QTest::mouseClick(page->LogScale, Qt::LeftButton);
+    QCOMPARE(heights(page->chart()->bars()), (QList<double>{4, 1, 0}));
+    QVERIFY(page->chart()->sseAxis()->isVisible() && page->chart()->logAxis() == nullptr);
+    QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
+    QVERIFY(page->chart()->runLines().isEmpty());
+
+    // Ctrl+C: the chart's picture on the clipboard.
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(page, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->image().size(),
+             page->SSEgraph->size() * page->SSEgraph->devicePixelRatio());
+}
+
 void TestGraphPage::controlsSitWhereTableSays_data() {
     support::addPlacementRows(pages::GraphPage::geometry());
 }
@@ -446,6 +493,9 @@ void TestGraphPage::controlsSitWhereTableSays() {
 
 void TestGraphPage::printCopiesThePictureAndPrintsIt() {
     m_program->recordFalling(3);
+    m_program->net.LearningRule = "Delta";
+    m_program->net.LearningRate = 0.25;
+    m_program->net.SweepCount = 20;
     pages::GraphPage* page = m_program->open();
     QVERIFY(page);
     QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
@@ -459,7 +509,11 @@ void TestGraphPage::printCopiesThePictureAndPrintsIt() {
     const std::vector<ui::PrintJob::Item>& items = m_program->printer.jobs().front().items();
     QCOMPARE(items.size(), 2u);
     QCOMPARE(items[0].kind, ui::PrintJob::Item::Kind::Line);
-    QCOMPARE(items[0].text, QStringLiteral(" "));
+    // One heading line, the date as the report writes it.
+    const QString date = QString::fromStdString(pages::LocalReportContext().date());
+    QVERIFY2(
+        items[0].text.startsWith("example.net, Delta rule, rate 0.25, 20 epochs, " + date + " "),
+        qPrintable(items[0].text));
     QCOMPARE(items[1].kind, ui::PrintJob::Item::Kind::Picture);
     QCOMPARE(items[1].at, QPoint(0, 0));
     QCOMPARE(comparable(items[1].picture), chartPicture);

@@ -26,8 +26,9 @@ using ui::PageId;
 
 using support::LoadRecord;
 
-const std::set<PageId> kOtherPages{PageId::Start, PageId::Setup,    PageId::Probe,    PageId::Save,
-                                   PageId::Graph, PageId::Analysis, PageId::WeightMap};
+const std::set<PageId> kOtherPages{PageId::Start,     PageId::Setup,      PageId::Probe,
+                                   PageId::Save,      PageId::Graph,      PageId::Analysis,
+                                   PageId::WeightMap, PageId::Degradation};
 
 // One program: dialogs, network and runtime with the menu and stand-ins for `built`.
 struct Program {
@@ -157,6 +158,7 @@ void TestMenuPage::examiningItemOpensPageOverMenu_data() {
     QTest::newRow("graph") << 2 << PageId::Graph;
     QTest::newRow("patterns") << 4 << PageId::Analysis;
     QTest::newRow("weights") << 5 << PageId::WeightMap;
+    QTest::newRow("degradation") << 7 << PageId::Degradation;
 }
 
 void TestMenuPage::examiningItemOpensPageOverMenu() {
@@ -201,11 +203,11 @@ void TestMenuPage::everyItemShowsAndSpreadsheetItemAsksForAName() {
         texts << tests->item(row)->text();
         QVERIFY(tests->viewport()->rect().contains(tests->visualItemRect(tests->item(row))));
     }
-    QCOMPARE(texts,
-             (QStringList{"Probe Network Responses To Selected Patterns",
-                          "Save Summary As A Text File", "Plot SSE By Sweeps",
-                          "Create A Spreadsheet Of The Results", "Examine The Training Patterns",
-                          "Show The Connection Weights", "Save The Trained Network"}));
+    QCOMPARE(texts, (QStringList{"Probe Network Responses To Selected Patterns",
+                                 "Save Summary As A Text File", "Plot SSE By Sweeps",
+                                 "Create A Spreadsheet Of The Results",
+                                 "Examine The Training Patterns", "Show The Connection Weights",
+                                 "Save The Trained Network", "Show How Recall Degrades"}));
 
     m_program->net.TrainingFolder = "/nowhere";
     m_program->net.TrainingFileName = "tiny.net";
@@ -357,7 +359,7 @@ void TestMenuPage::exitProgramUnloadsOnlyMenu() {
 void TestMenuPage::controlsSitWhereTableSays_data() {
     support::addLayoutRows({
         {"Label5", 2742, 120, 5520, 1092, true},
-        {"TestList", 2556, 1320, 5892, 2380},
+        {"TestList", 2556, 1320, 5892, 2720},
         {"Label4", 2742, 4200, 5520, 732, true},
         {"ContinueList", 2556, 5160, 5892, 1200},
         {"Label1", 5082, 6720, 840, 492, true},

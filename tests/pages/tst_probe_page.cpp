@@ -18,6 +18,9 @@
 #include <QTextBlock>
 #include <QToolButton>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <memory>
 #include <string>
 
@@ -189,6 +192,7 @@ class TestProbePage : public QObject {
     void noisyProbeIsRepeatable();
     void ownPattern_data();
     void ownPattern();
+    void testFileIsProbedPatternByPattern();
 
     // The pattern box.
     void unusablePatternTextIsRefused_data();
@@ -459,6 +463,47 @@ void TestProbePage::ownPattern_data() {
            "one for each input unit, separated by commas, blanks or tabs as in a .net file.";
 }
 
+void TestProbePage::testFileIsProbedPatternByPattern() {
+    QTemporaryDir folder;
+    const auto write = [&folder](const QString& name, const QByteArray& data) {
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
+    };
+    write(QStringLiteral("extra.net"), "1 0 2 2   1 -0.5   0 1   0.5  -1");
+    write(QStringLiteral("wide.net"), "1 0 3 1   1 1 1   1");
+    QVERIFY(m_program->load(kExample, kExampleWeights));
+    pages::ProbePage* page = m_program->open();
+    m_program->dialogs.choose(folder.filePath(QStringLiteral("extra.net")));
+    QTest::mouseClick(page->TestFile, Qt::LeftButton);
+    const QString expected = crlf({
+        "Pattern: test 1 of extra.net\t+1.00\t-.50\t",
+        "---------------",
+        "Response (A):\t+.75\t",
+        "Desired  (D):\t+.50\t",
+        "Error  (D-A):\t-.25\t",
+        "=============================================",
+        "Pattern: test 2 of extra.net\t+.00\t+1.00\t",
+        "---------------",
+        "Response (A):\t-.50\t",
+        "Desired  (D):\t-1.00\t",
+        "Error  (D-A):\t-.50\t",
+        "=============================================",
+        "Test file extra.net: 2 patterns, total SSE 0.31, largest 0.25 (test 2); recalled "
+        "nearest their own desired output: 2 of 2",
+        "=============================================",
+    });
+    QCOMPARE(page->resultsText(), expected);
+    // Other sizes: a message naming both, nothing probed.
+    m_program->dialogs.choose(folder.filePath(QStringLiteral("wide.net")));
+    m_program->dialogs.answer(ui::Answer::Ok);
+    page->TestFile_Click();
+    QCOMPARE(m_program->dialogs.texts().back(),
+             QStringLiteral("The test file has 3 inputs and 1 output, but the trained network has "
+                            "2 inputs and 1 output. Choose a file of test patterns with the "
+                            "trained network's sizes."));
+    QCOMPARE(page->resultsText(), expected);
+}
+
 void TestProbePage::ownPattern() {
     QFETCH(QString, typed);
     QFETCH(QString, block);
@@ -687,7 +732,7 @@ void TestProbePage::controlsSitWhereTableSays() {
 void TestProbePage::captionsFitTheirControls_data() {
     QTest::addColumn<QString>("name");
     for (const char* name : {"Label2", "PatternLabel", "PatternOK", "ClearText", "PrintResults",
-                             "NoiseLabel", "SeedLabel", "OwnPattern", "Command2"}) {
+                             "NoiseLabel", "SeedLabel", "OwnPattern", "TestFile", "Command2"}) {
         QTest::newRow(name) << QString::fromLatin1(name);
     }
 }

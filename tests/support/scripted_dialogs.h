@@ -22,7 +22,7 @@
 
 namespace support {
 
-enum class DialogKind { Message, Input, SaveFile };
+enum class DialogKind { Message, Input, SaveFile, OpenFile };
 
 struct ShownDialog {
     DialogKind kind = DialogKind::Message;
@@ -95,8 +95,25 @@ class ScriptedDialogs final : public ui::Dialogs {
 
     QString saveFileName(QWidget* parent, const QString& title, const QString& startPath,
                          const QString& filter) override {
-        m_shown.append({DialogKind::SaveFile, startPath, title, ui::Buttons::Ok, ui::Icon::None,
-                        ui::Answer::Ok, parent});
+        return fileName(DialogKind::SaveFile, parent, title, startPath, filter);
+    }
+    // Answered by choose() as the save dialog is.
+    QString openFileName(QWidget* parent, const QString& title, const QString& startPath,
+                         const QString& filter) override {
+        return fileName(DialogKind::OpenFile, parent, title, startPath, filter);
+    }
+    // The filters of the file dialogs shown, in order.
+    QStringList filters() const { return m_filters; }
+
+  private:
+    struct SavePath {
+        QString path;
+    };
+
+    QString fileName(DialogKind kind, QWidget* parent, const QString& title,
+                     const QString& startPath, const QString& filter) {
+        m_shown.append(
+            {kind, startPath, title, ui::Buttons::Ok, ui::Icon::None, ui::Answer::Ok, parent});
         m_filters << filter;
         runBeforeAnswer();
         if (!m_script.empty() && std::holds_alternative<SavePath>(m_script.front())) {
@@ -104,17 +121,10 @@ class ScriptedDialogs final : public ui::Dialogs {
             m_script.pop_front();
             return path;
         }
-        fail(QStringLiteral("unscripted save dialog at \"%1\" (title \"%2\")")
+        fail(QStringLiteral("unscripted file dialog at \"%1\" (title \"%2\")")
                  .arg(startPath, title));
         return {};
     }
-    // The filters of the save dialogs shown, in order.
-    QStringList filters() const { return m_filters; }
-
-  private:
-    struct SavePath {
-        QString path;
-    };
 
     void runBeforeAnswer() {
         if (beforeAnswer) {

@@ -104,6 +104,14 @@ TEST_F(BatchFilesTest, RefusedBeforeTraining) {
         {{"t.net", "--rate", "-1"},
          "2 distmem-batch: the learning rate \"-1\" is negative; give a rate of 0 or more.\n"},
         {{"t.net", "--diagnose", "--rate", "-0.5"}, "2 the learning rate \"-0.5\" is negative"},
+        {{"t.net", "--test", DAM_EXAMPLES "/bipolar.net"},
+         "2 The test file has 8 inputs and 4 outputs, but the trained network has 3 inputs and "
+         "2 outputs."},
+        {{"t.net", "--test", "missing.net"}, "2 missing.net"},
+        {{"t.net", "--test", "./t.net"}, "2 --test names the training file itself"},
+        {{"t.net", "--test", "t.net", "--degrade", "--json"},
+         "2 --json prints one JSON object: give only one of --diagnose, --test and --degrade"},
+        {{"t.net", "--seed", "4"}, "2 --seed goes with --degrade"},
     };
     for (const auto& [args, expected] : cases) {
         const int status = batch(args, (m_dir / "out").c_str());
@@ -124,6 +132,23 @@ TEST_F(BatchFilesTest, NumbersAfterTheLastDesiredOutputAreNamed) {
         EXPECT_EQ(said(),
                   "distmem-batch: warning: 2 more numbers after the last desired output "
                   "were not read.\n");
+    }
+}
+
+// With --json the result is one JSON object on standard output, the summary on standard error.
+TEST_F(BatchFilesTest, ExperimentsPrintOneJsonObject) {
+    for (const Args& args : {Args{"t.net", "--degrade", "--seed", "5", "--json"},
+                             Args{"t.net", "--test", DAM_EXAMPLES "/dependent.net", "--json"}}) {
+        ASSERT_EQ(batch(args, (m_dir / "out").c_str()), 0) << said();
+        const std::string out = read(m_dir / "out");
+        EXPECT_EQ(out.front(), '{');
+        EXPECT_EQ(out.find('\n'), out.size() - 1) << out;
+        EXPECT_NE(out.find(args[1] == "--degrade" ? "{\"seed\": 5, \"trials\": 20, \"noise\": [{"
+                                                  : "\"recalled_nearest\": "),
+                  std::string::npos)
+            << out;
+        EXPECT_NE(said().find("t.net: Hebb rule, rate 0.1, 100 epochs"), std::string::npos);
+        fs::remove(m_dir / "out");
     }
 }
 

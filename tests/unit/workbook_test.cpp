@@ -119,11 +119,11 @@ TEST_F(WorkbookTest, EverySheetHoldsTheNetworksValues) {
     const Read r = readBack(m_dir / "tiny.xlsx");
     EXPECT_EQ(r.at("sheets"),
               "Training|SSE By Sweeps|Weights|Input Patterns|Desired Outputs|"
-              "Responses|Errors");
+              "Responses|Errors|Runs");
     const char* counts[][2] = {{"Training", "28"},       {"SSE By Sweeps", "10"},
                                {"Weights", "11"},        {"Input Patterns", "11"},
                                {"Desired Outputs", "8"}, {"Responses", "8"},
-                               {"Errors", "11"}};
+                               {"Errors", "11"},         {"Runs", "11"}};
     for (const auto& [sheet, count] : counts)
         EXPECT_EQ(r.at(std::string("count ") + sheet), count) << sheet;
     const char* training[][2] = {{"Training file", "s tiny.net"},
@@ -183,6 +183,37 @@ TEST_F(WorkbookTest, EverySheetHoldsTheNetworksValues) {
         "SSE</a:t>");
 }
 
+// Every run of the training file, a pair of columns each under its legend; other files'
+// runs stay out.
+TEST_F(WorkbookTest, RunsSheetHoldsEveryRunOfTheFile) {
+    training::RunHistory runs;
+    core::PublicStuff earlier = m_net;
+    earlier.LearningRule = "Hebb";
+    earlier.LearningRate = 0.1;
+    earlier.SSEHistoryCount = 2;
+    runs.RecordTraining(earlier, true);
+    earlier.TrainingFileName = "other.net";
+    runs.RecordTraining(earlier, true);
+    runs.RecordTraining(m_net, true);
+    report::ReportContext context{{".", ","},
+                                  [] { return std::string("3/4/2002"); },
+                                  [] { return std::string("10:15:00 AM"); }};
+    context.runs = &runs;
+    std::string error;
+    ASSERT_TRUE(report::WriteWorkbook(m_net, (m_dir / "runs.xlsx").string(), context, error))
+        << error;
+    const Read r = readBack(m_dir / "runs.xlsx");
+    EXPECT_EQ(r.at("count Runs"), "18");  // 2 legends, 4 headings, 2 and 4 rows of two
+    EXPECT_EQ(cell(r, "Runs", 1, 1), "s Run 1: Hebb, rate 0.1");
+    EXPECT_EQ(cell(r, "Runs", 1, 3), "s Run 3: Delta, rate 0.3");
+    EXPECT_EQ(cell(r, "Runs", 2, 4), "s Total SSE");
+    for (int k = 1; k <= 4; ++k) {
+        expectNumber(r, "Runs", k + 2, 3, m_net.SSEHistory[static_cast<std::size_t>(k)][1]);
+        expectNumber(r, "Runs", k + 2, 4, m_net.SSEHistory[static_cast<std::size_t>(k)][2]);
+    }
+    EXPECT_EQ(r.count("Runs 5 1"), 0U);
+}
+
 TEST_F(WorkbookTest, WideMatricesContinueOnNumberedSheets) {
     m_net.NumInputs = 16400;
     m_net.NumOutputs = m_net.NumPatterns = 1;
@@ -199,7 +230,7 @@ TEST_F(WorkbookTest, WideMatricesContinueOnNumberedSheets) {
     const Read r = readBack(m_dir / "wide.xlsx");
     EXPECT_EQ(r.at("sheets"),
               "Training|SSE By Sweeps|Weights|Weights (2)|Input Patterns|"
-              "Input Patterns (2)|Desired Outputs|Responses|Errors");
+              "Input Patterns (2)|Desired Outputs|Responses|Errors|Runs");
     for (const std::string sheet : {"Weights", "Input Patterns"}) {
         const std::string unit = sheet[0] == 'W' ? "s Output 1" : "s Pattern 1";
         const std::string second = sheet + " (2)";

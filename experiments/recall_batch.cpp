@@ -1,0 +1,112 @@
+#include "experiments/recall_batch.h"
+
+#include <algorithm>
+
+namespace experiments {
+
+namespace {
+
+constexpr int Lanes = core::ConnectionMatrix::Lanes;
+constexpr int Group = 4;
+
+// Four doubles side by side: a register of AVX2, two of plain x86-64. GCC's vector type
+// keeps the sums in registers, which a plain array of lanes did not.
+using Quad = double __attribute__((vector_size(32)));
+
+// The vectors x[0..N) through block w: lanes[g][k] = sum over inputs of w(k, i) * x_g[i],
+// each (product + sum) as the plain loop forms it.
+template <int N>
+[[gnu::always_inline]] inline void recallGroup(const core::ConnectionMatrix::Block* w, int inputs,
+                                               const double* const* x,
+                                               double (&lanes)[Group][Lanes]) {
+    Quad acc[N][2] = {};
+    for (int i = 1; i <= inputs; ++i) {
+        Quad lo;
+        Quad hi;
+        __builtin_memcpy(&lo, w[i - 1].lane, sizeof lo);
+        __builtin_memcpy(&hi, w[i - 1].lane + 4, sizeof hi);
+        for (int g = 0; g < N; ++g) {
+            const double a = x[g][i];
+            acc[g][0] = (lo * a) + acc[g][0];
+            acc[g][1] = (hi * a) + acc[g][1];
+        }
+    }
+    for (int g = 0; g < N; ++g) {
+        __builtin_memcpy(lanes[g], &acc[g][0], sizeof(Quad));
+        __builtin_memcpy(lanes[g] + 4, &acc[g][1], sizeof(Quad));
+    }
+}
+
+}  // namespace
+
+// Built for AVX2 and for plain x86-64, picked when the program starts: the same operations
+// in the same order either way (no fused multiply-add), only wider registers.
+__attribute__((target_clones("avx2", "default"))) void RecallVectors(
+    const core::ConnectionMatrix& weights, const VectorSet& x, double* sums,
+    std::size_t sumStride) {
+    const int inputs = weights.inputs();
+    const int outputs = weights.outputs();
+    for (int b = 0; b < weights.blocks(); ++b) {
+        const core::ConnectionMatrix::Block* w = weights.block(b);
+        const int firstOutput = b * Lanes + 1;
+        const int n = std::min(Lanes, outputs - firstOutput + 1);
+        for (int q = 0; q < x.count; q += Group) {
+            const int count = std::min(Group, x.count - q);
+            const double* v[Group] = {};
+            for (int g = 0; g < count; ++g) {
+                v[g] = x.data + static_cast<std::size_t>(q + g) * x.stride;
+            }
+            double lanes[Group][Lanes];
+            switch (count) {
+                case 4:
+                    recallGroup<4>(w, inputs, v, lanes);
+                    break;
+                case 3:
+                    recallGroup<3>(w, inputs, v, lanes);
+                    break;
+                case 2:
+                    recallGroup<2>(w, inputs, v, lanes);
+                    break;
+                default:
+                    recallGroup<1>(w, inputs, v, lanes);
+                    break;
+            }
+            for (int g = 0; g < count; ++g) {
+                std::copy_n(lanes[g], n,
+                            sums + static_cast<std::size_t>(q + g) * sumStride + firstOutput);
+            }
+        }
+    }
+}
+
+double SquaredDistance(const double* response, const double* desired, int outputs) {
+    double sum = 0.0;
+    for (int j = 1; j <= outputs; ++j) {
+        const double e = desired[j] - response[j];
+        sum = sum + e * e;
+    }
+    return sum;
+}
+
+bool NearestIncludes(const double* response, const VectorSet& desired, int outputs, int own,
+                     double ownDistance) {
+    for (int q = 0; q < desired.count; ++q) {
+        if (q == own) {
+            continue;
+        }
+        const double* d = desired.data + static_cast<std::size_t>(q) * desired.stride;
+        // Partial sums only grow: once past ownDistance, q cannot be nearer.
+        double sum = 0.0;
+        int j = 1;
+        for (; j <= outputs && sum <= ownDistance; ++j) {
+            const double e = d[j] - response[j];
+            sum = sum + e * e;
+        }
+        if (j > outputs && sum < ownDistance) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace experiments

@@ -1,0 +1,135 @@
+#include "experiments/test_patterns.h"
+
+#include <charconv>
+#include <limits>
+
+#include "experiments/recall_batch.h"
+
+namespace experiments {
+
+namespace {
+
+std::string sizes(int inputs, int outputs) {
+    return std::to_string(inputs) + (inputs == 1 ? " input and " : " inputs and ") +
+           std::to_string(outputs) + (outputs == 1 ? " output" : " outputs");
+}
+
+std::string fixed2(double v, const std::string& decimal) {
+    char text[400];
+    const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 2).ptr;
+    std::string out(text, end);
+    if (const auto dot = out.find('.'); dot != std::string::npos) {
+        out.replace(dot, 1, decimal);
+    }
+    return out;
+}
+
+std::string exact(double v) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (const char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char code[8];
+            const auto end = std::to_chars(code, code + sizeof code, static_cast<int>(c), 16).ptr;
+            out += "\\u" + std::string(4 - static_cast<std::size_t>(end - code), '0') +
+                   std::string(code, end);
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+bool LoadTestPatterns(const core::PublicStuff& net, const std::string& path,
+                      core::PublicStuff& tests, std::string& error, files::LoadProgress* progress) {
+    if (!files::LoadTrainingFile(tests, path, error, progress)) {
+        return false;
+    }
+    if (tests.NumInputs != net.NumInputs || tests.NumOutputs != net.NumOutputs) {
+        error = "The test file has " + sizes(tests.NumInputs, tests.NumOutputs) +
+                ", but the trained network has " + sizes(net.NumInputs, net.NumOutputs) +
+                ". Choose a file of test patterns with the trained network's sizes.";
+        return false;
+    }
+    return true;
+}
+
+bool RecallTestPatterns(const core::PublicStuff& net, const core::PublicStuff& tests,
+                        const std::string& fileName, TestRecall& recall, std::string& error) {
+    const int outputs = net.NumOutputs;
+    const auto stride = static_cast<std::size_t>(outputs) + 1;
+    std::vector<double> sums(static_cast<std::size_t>(tests.NumPatterns) * stride, 0.0);
+    RecallVectors(net.Weights,
+                  {tests.InputPatterns.pattern(1), tests.InputPatterns.stride(), tests.NumPatterns},
+                  sums.data(), stride);
+    const VectorSet desired{tests.DesiredOutputs.pattern(1), tests.DesiredOutputs.stride(),
+                            tests.NumPatterns};
+    recall = {};
+    recall.fileName = fileName;
+    for (int t = 0; t < tests.NumPatterns; ++t) {
+        const double* r = sums.data() + static_cast<std::size_t>(t) * stride;
+        TestPatternScore score;
+        score.test = t + 1;
+        double best = std::numeric_limits<double>::infinity();
+        for (int q = 0; q < tests.NumPatterns; ++q) {
+            const double d = SquaredDistance(
+                r, desired.data + static_cast<std::size_t>(q) * desired.stride, outputs);
+            if (q == t) {
+                score.sse = d;
+            }
+            if (score.nearest == 0 || d < best) {
+                score.nearest = q + 1;
+                best = d;
+            }
+        }
+        if (!(score.sse <= std::numeric_limits<double>::max())) {
+            error = "Recalling test pattern " + std::to_string(t + 1) + " of " + fileName +
+                    " went beyond the range of double precision (overflow).";
+            return false;
+        }
+        score.recalledNearest = NearestIncludes(r, desired, outputs, t, score.sse);
+        recall.totalSSE += score.sse;
+        if (recall.largestTest == 0 || score.sse > recall.largestSSE) {
+            recall.largestSSE = score.sse;
+            recall.largestTest = score.test;
+        }
+        recall.recalledNearest += score.recalledNearest ? 1 : 0;
+        recall.scores.push_back(score);
+    }
+    return true;
+}
+
+std::string TestSummary(const TestRecall& recall, const std::string& decimal) {
+    const auto n = std::to_string(recall.scores.size());
+    return "Test file " + recall.fileName + ": " + n +
+           (recall.scores.size() == 1 ? " pattern" : " patterns") + ", total SSE " +
+           fixed2(recall.totalSSE, decimal) + ", largest " + fixed2(recall.largestSSE, decimal) +
+           " (test " + std::to_string(recall.largestTest) +
+           "); recalled nearest their own desired output: " +
+           std::to_string(recall.recalledNearest) + " of " + n;
+}
+
+std::string TestRecallJson(const TestRecall& recall) {
+    std::string out = "{\"test_file\": " + jsonString(recall.fileName) + ", \"patterns\": [";
+    for (std::size_t k = 0; k < recall.scores.size(); ++k) {
+        const TestPatternScore& s = recall.scores[k];
+        out += k == 0 ? "" : ", ";
+        out += "{\"test\": " + std::to_string(s.test) + ", \"sse\": " + exact(s.sse) +
+               ", \"nearest\": " + std::to_string(s.nearest) + "}";
+    }
+    return out + "], \"total_sse\": " + exact(recall.totalSSE) +
+           ", \"largest_sse\": " + exact(recall.largestSSE) +
+           ", \"largest_test\": " + std::to_string(recall.largestTest) +
+           ", \"recalled_nearest\": " + std::to_string(recall.recalledNearest) + "}\n";
+}
+
+}  // namespace experiments

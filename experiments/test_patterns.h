@@ -1,0 +1,53 @@
+#pragma once
+
+// Recall of patterns the network never trained on: a training file of test patterns with
+// the trained network's numbers of inputs and outputs, each pattern recalled and scored
+// against its own desired output and the other test patterns'.
+
+#include <string>
+#include <vector>
+
+#include "core/network_state.h"
+#include "files/loader.h"
+
+namespace experiments {
+
+struct TestPatternScore {
+    int test = 0;                  // from 1
+    double sse = 0.0;              // against its own desired output, summed from output 1 up
+    int nearest = 0;               // the lowest-numbered test pattern nearest the response
+    bool recalledNearest = false;  // its own desired output is among the nearest (ties count)
+};
+
+struct TestRecall {
+    std::string fileName;  // as shown, without its folder
+    std::vector<TestPatternScore> scores;
+    double totalSSE = 0.0;
+    double largestSSE = 0.0;
+    int largestTest = 0;  // the first with the largest SSE
+    int recalledNearest = 0;
+};
+
+// Loads `path` into `tests` as a training file and checks that its numbers of inputs and
+// outputs are those of the trained network `net`. Returns false with the loader's message,
+// or one naming both sizes, in `error`. Reports to `progress` (and may be cancelled through
+// it) when given.
+[[nodiscard]] bool LoadTestPatterns(const core::PublicStuff& net, const std::string& path,
+                                    core::PublicStuff& tests, std::string& error,
+                                    files::LoadProgress* progress = nullptr);
+
+// Recalls every pattern of `tests` with the weights of `net` (neither changes). Returns
+// false with a message in `error` when a recall overflows. Throws std::bad_alloc.
+[[nodiscard]] bool RecallTestPatterns(const core::PublicStuff& net, const core::PublicStuff& tests,
+                                      const std::string& fileName, TestRecall& recall,
+                                      std::string& error);
+
+// "Test file extra.net: 20 patterns, total SSE 3.41, largest 0.92 (test 7); recalled nearest
+// their own desired output: 18 of 20", numbers with `decimal` as the decimal point.
+std::string TestSummary(const TestRecall& recall, const std::string& decimal = ".");
+
+// One JSON object (and a line end) with the keys test_file, patterns (test, sse, nearest),
+// total_sse, largest_sse, largest_test and recalled_nearest.
+std::string TestRecallJson(const TestRecall& recall);
+
+}  // namespace experiments

@@ -1,0 +1,168 @@
+#include "pages/degradation_page.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <array>
+
+#include "experiments/degradation.h"
+#include "pages/degradation_chart.h"
+#include "pages/print_heading.h"
+#include "text/number_text.h"
+#include "ui/accessibility.h"
+#include "ui/fonts.h"
+#include "ui/locale_separators.h"
+#include "ui/long_task.h"
+#include "ui/page_runtime.h"
+
+namespace pages {
+
+namespace {
+
+constexpr std::array<ui::ControlPlace, 6> kGeometry{{
+    {"Label1", {960, 240, 8655, 735}},
+    {"DegradationGraph", {960, 1080, 8535, 6135}},
+    {"SeedLabel", {960, 7770, 612, 312}},
+    {"SeedBox", {1608, 7740, 1092, 372}},
+    {"PrintThisGraph", {3600, 7560, 2292, 732}},
+    {"CloseThisForm", {6960, 7560, 2292, 732}},
+}};
+
+// Below 2^48, so that every trial's seed gives each pattern its own (experiments::PatternSeed).
+constexpr long long kLargestSeed = 281474976710655;
+
+}  // namespace
+
+DegradationPage::DegradationPage(ui::PageRuntime& runtime, const core::PublicStuff& net,
+                                 ui::Printer& printer)
+    : ui::Page(runtime, ui::PageId::Degradation,
+               QStringLiteral("Graceful Degradation -- Tavrel Neural Network Code"), 10620, 9195),
+      m_net(net),
+      m_printer(printer) {
+    setFont(ui::pageFont("MS Sans Serif", 8));
+
+    Label1 = ui::named(
+        new QLabel(QStringLiteral("Every stored pattern is recalled with more and more of its "
+                                  "inputs damaged (blue) and more and more connections lost "
+                                  "(red), 20 trials a point. Watch the error (solid, left axis) "
+                                  "rise and the patterns still recalled nearest their own "
+                                  "(dashed, right axis) fall a little at a time: a distributed "
+                                  "memory degrades gracefully."),
+                   this),
+        "Label1");
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setWordWrap(true);
+
+    DegradationGraph = ui::named(new QChartView(this), "DegradationGraph");
+    DegradationGraph->setFrameShape(QFrame::NoFrame);
+    DegradationGraph->setRenderHint(QPainter::Antialiasing);
+    QChart* empty = DegradationGraph->chart();
+    m_chart = new DegradationChart();
+    DegradationGraph->setChart(m_chart);
+    delete empty;
+
+    SeedLabel = ui::named(new QLabel(QStringLiteral("Seed:"), this), "SeedLabel");
+    SeedLabel->setFont(ui::pageFont("Arial", 9, ui::Bold));
+    SeedLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    SeedBox = ui::named(new QLineEdit(QStringLiteral("1"), this), "SeedBox");
+    SeedBox->setFont(ui::pageFont("Arial", 10.5));
+    SeedBox->setAlignment(Qt::AlignCenter);
+
+    PrintThisGraph =
+        ui::named(new QPushButton(QStringLiteral("Print The Graph"), this), "PrintThisGraph");
+    PrintThisGraph->setFont(ui::pageFont("Arial", 12, ui::Bold));
+    CloseThisForm =
+        ui::named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
+    CloseThisForm->setFont(ui::pageFont("Arial", 12, ui::Bold));
+
+    ui::applyGeometry(this, geometry());
+    ui::describeControl(DegradationGraph, QStringLiteral("Graph of how recall degrades"),
+                        QStringLiteral("Mean SSE and patterns recalled nearest their own desired "
+                                       "output, against the percent of inputs damaged or "
+                                       "connections lost."));
+    ui::nameAfterLabel(SeedBox, SeedLabel,
+                       QStringLiteral("Trial k damages patterns and loses connections with "
+                                      "seed plus k; the same seed draws the same curves."));
+
+    connect(SeedBox, &QLineEdit::editingFinished, this, &DegradationPage::SeedBox_Change);
+    connect(PrintThisGraph, &QPushButton::clicked, this, &DegradationPage::PrintThisGraph_Click);
+    connect(CloseThisForm, &QPushButton::clicked, this, &DegradationPage::CloseThisForm_Click);
+}
+
+std::span<const ui::ControlPlace> DegradationPage::geometry() {
+    return kGeometry;
+}
+
+void DegradationPage::Form_Activate() {
+    if (!m_shownSeed) {
+        SeedBox_Change();
+    }
+}
+
+void DegradationPage::SeedBox_Change() {
+    const ui::LocaleSeparators locale = ui::localeSeparators();
+    const text::NumberSeparators seps{locale.decimal, locale.grouping};
+    const auto seed = text::ParseWholeNumber(SeedBox->text().toStdString(), 0, kLargestSeed, seps);
+    if (!seed) {
+        runtime().dialogs().warn(
+            this, QStringLiteral("\"%1\" is not a seed. Type a whole number from 0 to %2 in the "
+                                 "Seed box.")
+                      .arg(SeedBox->text())
+                      .arg(kLargestSeed));
+        SeedBox->setText(QString::number(m_shownSeed.value_or(1)));
+        return;
+    }
+    if (m_shownSeed != static_cast<std::uint64_t>(*seed)) {
+        draw(static_cast<std::uint64_t>(*seed));
+    }
+}
+
+void DegradationPage::draw(std::uint64_t seed) {
+    if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
+        m_shownSeed = seed;  // asked once, not again at every showing
+        runtime().dialogs().warn(this, QString::fromStdString(untrained));
+        return;
+    }
+    experiments::DegradationProgress progress;
+    experiments::DegradationResult result;
+    ui::LongTask task;
+    task.title = QStringLiteral("Recalling damaged patterns");
+    task.work = [&] { result = experiments::ComputeDegradation(m_net, seed, 20, 0, &progress); };
+    task.status = [&progress] {
+        const double done = progress.done.load();
+        return ui::TaskStatus{QStringLiteral("%1 of %2 recalls of every pattern")
+                                  .arg(done)
+                                  .arg(progress.total.load()),
+                              done, static_cast<double>(progress.total.load())};
+    };
+    task.cancel = [&progress] { progress.cancel.store(true); };
+    ui::RunLongTask(runtime(), this, task);
+    if (result.status == experiments::DegradationStatus::Done) {
+        m_chart->setCurves(result.curves);
+        m_shownSeed = seed;
+    } else if (result.status == experiments::DegradationStatus::Failed) {
+        m_shownSeed = seed;
+        runtime().dialogs().warn(this, QString::fromStdString(result.message));
+    } else {
+        // Cancelled: the box goes back to the seed shown, or stays to be tried again.
+        SeedBox->setText(QString::number(m_shownSeed.value_or(seed)));
+    }
+}
+
+void DegradationPage::PrintThisGraph_Click() {
+    if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
+        runtime().dialogs().warn(this, QString::fromStdString(untrained));
+        return;
+    }
+    ui::printPictureOf(DegradationGraph, m_printer, runtime().dialogs(), this,
+                       QString::fromStdString(m_net.TrainingFileName),
+                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("degradation"),
+                       PrintHeading(m_net));
+}
+
+void DegradationPage::CloseThisForm_Click() {
+    runtime().Unload(ui::PageId::Degradation);
+}
+
+}  // namespace pages

@@ -1,0 +1,153 @@
+// The page "Graceful Degradation", driven through its real widgets: the curves drawn for
+// the Seed box's seed and drawn again for another, a seed that is not a number, an
+// untrained network refused, and the controls where the table puts them.
+
+#include <QLineEdit>
+#include <QTest>
+#include <QtCharts/QLineSeries>
+
+#include <memory>
+
+#include "core/network_state.h"
+#include "pages/degradation_chart.h"
+#include "pages/degradation_page.h"
+#include "tests/support/layout_checks.h"
+#include "tests/support/scripted_dialogs.h"
+#include "tests/support/scripted_printer.h"
+#include "ui/long_task.h"
+#include "ui/page_runtime.h"
+
+namespace {
+
+using ui::PageId;
+
+struct Program {
+    support::ScriptedDialogs dialogs;
+    support::ScriptedPrinter printer;
+    core::PublicStuff net;
+    ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
+
+    // Two bipolar patterns stored by identity weights, so that recall is perfect.
+    Program() {
+        runtime.registerPage(PageId::Degradation, [this](ui::PageRuntime& rt) {
+            return new pages::DegradationPage(rt, net, printer);
+        });
+        net.TrainingFileName = "example.net";
+        net.NumOutputs = net.NumInputs = 2;
+        net.NumPatterns = 2;
+        net.InputPatterns = core::PatternTable(2, 2);
+        net.DesiredOutputs = core::PatternTable(2, 2);
+        const double values[2][2] = {{1, -1}, {-1, -1}};
+        for (int p = 1; p <= 2; ++p) {
+            for (int i = 1; i <= 2; ++i) {
+                net.InputPatterns(i, p) = net.DesiredOutputs(i, p) = values[p - 1][i - 1];
+            }
+        }
+        net.CreateUnitsAndWeights();
+        net.Weights.setWeight(1, 1, 1.0);
+        net.Weights.setWeight(2, 2, 1.0);
+        net.TrainedOnProblem = true;
+    }
+
+    pages::DegradationPage* open() {
+        auto* page = static_cast<pages::DegradationPage*>(runtime.Show(PageId::Degradation));
+        return page != nullptr && QTest::qWaitForWindowExposed(page) ? page : nullptr;
+    }
+};
+
+}  // namespace
+
+class TestDegradationPage : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() { ui::LongTaskDelayMs = 0; }
+    void cleanup();
+    void curvesAreDrawnForTheSeedAndAgainForAnother();
+    void aSeedThatIsNoNumberIsRefused();
+    void untrainedNetworkIsRefused();
+    void controlsSitWhereTableSays_data();
+    void controlsSitWhereTableSays();
+
+  private:
+    std::unique_ptr<Program> m_program = std::make_unique<Program>();
+};
+
+void TestDegradationPage::cleanup() {
+    QCOMPARE(m_program->dialogs.unanswered(), 0);
+    m_program = std::make_unique<Program>();
+}
+
+void TestDegradationPage::curvesAreDrawnForTheSeedAndAgainForAnother() {
+    pages::DegradationPage* page = m_program->open();
+    QVERIFY(page);
+    QCOMPARE(page->windowTitle(),
+             QStringLiteral("Graceful Degradation -- Tavrel Neural Network Code"));
+    QCOMPARE(page->shownSeed(), std::optional<std::uint64_t>(1));
+    pages::DegradationChart* chart = page->chart();
+    for (QLineSeries* s :
+         {chart->noiseSSE(), chart->lostSSE(), chart->noiseRecalled(), chart->lostRecalled()}) {
+        QCOMPARE(s->count(), 21);
+        QCOMPARE(s->at(20).x(), 100.0);
+    }
+    // Undamaged, recall is perfect; every connection lost, each response is 0, at squared
+    // distance 2 from both desired outputs (a tie, which counts).
+    QCOMPARE(chart->noiseSSE()->at(0).y(), 0.0);
+    QCOMPARE(chart->noiseRecalled()->at(0).y(), 100.0);
+    QCOMPARE(chart->lostSSE()->at(20).y(), 2.0);
+    QCOMPARE(chart->lostRecalled()->at(20).y(), 100.0);
+    // Every input flipped: each response is the pattern's negation.
+    QCOMPARE(chart->noiseSSE()->at(20).y(), 8.0);
+
+    const QList<QPointF> first = chart->noiseSSE()->points();
+    page->SeedBox->setText(QStringLiteral("2"));
+    page->SeedBox_Change();
+    QCOMPARE(page->shownSeed(), std::optional<std::uint64_t>(2));
+    QVERIFY(chart->noiseSSE()->points() != first);
+    page->SeedBox->setText(QStringLiteral("1"));
+    page->SeedBox_Change();
+    QCOMPARE(chart->noiseSSE()->points(), first);
+}
+
+void TestDegradationPage::aSeedThatIsNoNumberIsRefused() {
+    pages::DegradationPage* page = m_program->open();
+    QVERIFY(page);
+    m_program->dialogs.answer(ui::Answer::Ok);
+    page->SeedBox->setText(QStringLiteral("x1"));
+    page->SeedBox_Change();
+    QCOMPARE(m_program->dialogs.texts(),
+             QStringList{QStringLiteral("\"x1\" is not a seed. Type a whole number from 0 to "
+                                        "281474976710655 in the Seed box.")});
+    QCOMPARE(page->SeedBox->text(), QStringLiteral("1"));
+}
+
+void TestDegradationPage::untrainedNetworkIsRefused() {
+    m_program->net.TrainedOnProblem = false;
+    const QString refusal = QString::fromStdString(core::NotTrainedProblem(m_program->net));
+    m_program->dialogs.answer(ui::Answer::Ok);
+    pages::DegradationPage* page = m_program->open();
+    QVERIFY(page);
+    QCOMPARE(page->chart()->noiseSSE()->count(), 0);
+    m_program->runtime.Show(PageId::Degradation);  // asked once only
+    QCOMPARE(m_program->dialogs.texts(), QStringList{refusal});
+}
+
+void TestDegradationPage::controlsSitWhereTableSays_data() {
+    support::addLayoutRows({
+        {"Label1", 960, 240, 8655, 735, true},
+        {"DegradationGraph", 960, 1080, 8535, 6135},
+        {"SeedLabel", 960, 7770, 612, 312, true},
+        {"SeedBox", 1608, 7740, 1092, 372},
+        {"PrintThisGraph", 3600, 7560, 2292, 732, true},
+        {"CloseThisForm", 6960, 7560, 2292, 732, true},
+    });
+}
+
+void TestDegradationPage::controlsSitWhereTableSays() {
+    pages::DegradationPage* page = m_program->open();
+    QVERIFY(page);
+    support::checkLayout(page);
+}
+
+QTEST_MAIN(TestDegradationPage)
+#include "tst_degradation_page.moc"

@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "training/run_history.h"
+
+namespace {
+
+// A network on `file` whose history has `rows` rows of SSE 10, 9, 8, ...
+core::PublicStuff trained(const std::string& file, const std::string& rule, double rate, int rows) {
+    core::PublicStuff net;
+    net.TrainingFileName = file;
+    net.LearningRule = rule;
+    net.LearningRate = rate;
+    net.SSEHistoryCount = static_cast<std::int16_t>(rows);
+    for (int r = 1; r <= rows; ++r) {
+        net.SSEHistory[static_cast<std::size_t>(r)] = {0.0, 10.0 * (r - 1), 11.0 - r};
+    }
+    return net;
+}
+
+TEST(RunHistory, StartingBeginsARunAndContinuingExtendsIt) {
+    training::RunHistory runs;
+    runs.RecordTraining(trained("a.net", "Hebb", 0.1, 3), true);
+    runs.RecordTraining(trained("a.net", "Delta", 0.25, 2), true);
+    runs.RecordTraining(trained("a.net", "Delta", 0.25, 4), false);  // continued alike
+    runs.RecordTraining(trained("b.net", "Hebb", 0.5, 2), true);
+    runs.RecordTraining(trained("a.net", "Hebb", 0.1, 2), true);
+    runs.RecordTraining(trained("a.net", "Delta", 0.25, 5), false);  // continued otherwise
+    runs.RecordTraining(trained("a.net", "Delta", 0.25, 0), true);   // stopped before an epoch
+    ASSERT_EQ(runs.runs().size(), 4U);
+    const std::vector<const training::Run*> a = runs.RunsOn("a.net");
+    ASSERT_EQ(a.size(), 3U);
+    EXPECT_EQ(a[1]->history.size(), 4U);
+    EXPECT_EQ(a[1]->history[3], (std::array<double, 2>{30.0, 7.0}));
+    EXPECT_EQ(training::RunLegend(*a[0]), "Run 1: Hebb, rate 0.1");
+    EXPECT_EQ(training::RunLegend(*a[1]), "Run 2: Delta, rate 0.25");
+    EXPECT_EQ(training::RunLegend(*a[2]), "Run 4: Hebb 0.1, Delta 0.25");
+    // The latest run is the one the bars show; earlier ones are the other two.
+    const std::vector<const training::Run*> earlier = runs.EarlierRuns("a.net");
+    ASSERT_EQ(earlier.size(), 2U);
+    EXPECT_EQ(earlier[0]->number, 1);
+    EXPECT_EQ(earlier[1]->number, 2);
+}
+
+TEST(RunHistory, EarlierRunsAreTheEightMostRecent) {
+    training::RunHistory runs;
+    for (int k = 0; k < 11; ++k) {
+        runs.RecordTraining(trained("a.net", "Hebb", 0.1, 2), true);
+    }
+    runs.AddOpenedRun(trained("a.net", "Delta", 0.5, 3));  // an opened network: a run of its own
+    const std::vector<const training::Run*> earlier = runs.EarlierRuns("a.net");
+    ASSERT_EQ(earlier.size(), 8U);
+    EXPECT_EQ(earlier.front()->number, 4);
+    EXPECT_EQ(earlier.back()->number, 11);
+    EXPECT_EQ(training::RunLegend(runs.runs().back()), "Run 12: Delta, rate 0.5");
+    EXPECT_TRUE(runs.EarlierRuns("other.net").empty());
+}
+
+}  // namespace

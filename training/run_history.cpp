@@ -1,0 +1,79 @@
+#include "training/run_history.h"
+
+#include <algorithm>
+
+#include "text/number_format.h"
+
+namespace training {
+
+void RunHistory::takeHistory(const core::PublicStuff& net, Run& run) {
+    const int rows = std::clamp<int>(net.SSEHistoryCount, 0, core::SSEHistoryRows);
+    run.history.clear();
+    for (int r = 1; r <= rows; ++r) {
+        const auto& row = net.SSEHistory[static_cast<std::size_t>(r)];
+        run.history.push_back({row[1], row[2]});
+    }
+}
+
+void RunHistory::RecordTraining(const core::PublicStuff& net, bool began) {
+    if (net.SSEHistoryCount < 1) {
+        return;
+    }
+    const RunPart part{net.LearningRule, net.LearningRate};
+    Run* last = m_runs.empty() ? nullptr : &m_runs.back();
+    if (began || last == nullptr || last->trainingFile != net.TrainingFileName) {
+        m_runs.push_back({++m_begun, net.TrainingFileName, {part}, {}});
+        last = &m_runs.back();
+    } else if (last->parts.back().rule != part.rule || last->parts.back().rate != part.rate) {
+        last->parts.push_back(part);
+    }
+    takeHistory(net, *last);
+}
+
+void RunHistory::AddOpenedRun(const core::PublicStuff& net) {
+    RecordTraining(net, true);
+}
+
+std::vector<const Run*> RunHistory::RunsOn(const std::string& trainingFile) const {
+    std::vector<const Run*> found;
+    for (const Run& run : m_runs) {
+        if (run.trainingFile == trainingFile) {
+            found.push_back(&run);
+        }
+    }
+    return found;
+}
+
+std::vector<const Run*> RunHistory::EarlierRuns(const std::string& trainingFile,
+                                                std::size_t most) const {
+    std::vector<const Run*> found = RunsOn(trainingFile);
+    if (!found.empty()) {
+        found.pop_back();  // the latest: the run the graph's bars show
+    }
+    if (found.size() > most) {
+        found.erase(found.begin(), found.end() - static_cast<std::ptrdiff_t>(most));
+    }
+    return found;
+}
+
+std::string RunLegend(const Run& run) {
+    std::string text = "Run " + std::to_string(run.number) + ": ";
+    for (std::size_t k = 0; k < run.parts.size(); ++k) {
+        const RunPart& part = run.parts[k];
+        text += k == 0 ? "" : ", ";
+        text +=
+            part.rule + (run.parts.size() == 1 ? ", rate " : " ") + text::FormatGeneral(part.rate);
+    }
+    return text;
+}
+
+RunHistory& Runs() {
+    static RunHistory history;
+    return history;
+}
+
+void AddOpenedRun(const core::PublicStuff& net) {
+    Runs().AddOpenedRun(net);
+}
+
+}  // namespace training

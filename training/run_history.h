@@ -1,0 +1,65 @@
+#pragma once
+
+// The SSE history of every training run since the program started, so that runs can be
+// compared. A run begins when training starts from epoch 0 ("Start Training" after a load,
+// "Reset Weights And Train Again"); training on from the weights of the moment ("Continue
+// Training", "Keep Current Weights And Continue Training") extends it. An opened saved
+// network brings its own history as a run.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "core/network_state.h"
+
+namespace training {
+
+// One rule and rate the run trained with, in the order they were used.
+struct RunPart {
+    std::string rule;
+    double rate = 0.0;
+};
+
+struct Run {
+    int number = 0;  // from 1, in the order runs began
+    std::string trainingFile;
+    std::vector<RunPart> parts;
+    std::vector<std::array<double, 2>> history;  // epoch, total SSE
+};
+
+class RunHistory {
+  public:
+    // After a training run on `net`: `began` when it started from epoch 0, so that it is a
+    // new run; otherwise it extends the last run on the same file (a new part when the
+    // rule or rate changed). Takes the network's SSE history as the run's. A run with no
+    // history keeps nothing. Throws std::bad_alloc.
+    void RecordTraining(const core::PublicStuff& net, bool began);
+    // A network opened from a file: its history becomes a run of its own.
+    void AddOpenedRun(const core::PublicStuff& net);
+
+    const std::vector<Run>& runs() const { return m_runs; }
+    // The runs on `trainingFile` in the order they began.
+    std::vector<const Run*> RunsOn(const std::string& trainingFile) const;
+    // The up to `most` most recent runs on `trainingFile` before its latest one, in the
+    // order they began.
+    std::vector<const Run*> EarlierRuns(const std::string& trainingFile,
+                                        std::size_t most = 8) const;
+
+  private:
+    void takeHistory(const core::PublicStuff& net, Run& run);
+
+    std::vector<Run> m_runs;
+    int m_begun = 0;
+};
+
+// "Run 2: Delta, rate 0.25" for one rule and rate, "Run 3: Hebb 0.1, Delta 0.25" for more.
+std::string RunLegend(const Run& run);
+
+// The program's one history.
+RunHistory& Runs();
+
+// Called after opening a saved network: adds its history to the program's runs.
+void AddOpenedRun(const core::PublicStuff& net);
+
+}  // namespace training
