@@ -1,9 +1,9 @@
 #pragma once
 
 // The post-training menu (TestDAM). Its upper list opens the examining pages (probe, save,
-// spreadsheet, graph, analysis, weight map) on top of the menu, which stays open beneath
-// them; its lower list sets FreshStart and goes back to the setup page, or back to the
-// start page, leaving the menu.
+// graph, analysis, weight map, degradation) on top of the menu, which stays open beneath
+// them, or saves the spreadsheet or the network file; its lower list sets FreshStart and
+// goes back to the setup page, or back to the start page, leaving the menu.
 //
 // A double-click anywhere in a list acts on the list's selected item, so a double-click
 // beside the items with nothing selected is answered with a message instead of being
