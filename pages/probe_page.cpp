@@ -260,8 +260,18 @@ void ProbePage::OwnPattern_Click() {
                     QString::fromStdString(pattern.problem));
             return;
         }
-        if (!probed(views::ProbeOwnPattern(m_net, pattern.values, separators(), &block),
-                    QStringLiteral("Your pattern"))) {
+        const core::ArithStatus status =
+            views::ProbeOwnPattern(m_net, pattern.values, separators(), &block);
+        if (status == core::ArithStatus::Overflow && storedPatternsRecall()) {
+            // The weights are sound: what overflows is what was typed.
+            message(QStringLiteral(
+                        "Your pattern could not be probed: %1. The typed values are too large for "
+                        "these weights, which recall every stored pattern without overflow; type "
+                        "smaller values.")
+                        .arg(QString::fromUtf8(core::Describe(status))));
+            return;
+        }
+        if (!probed(status, QStringLiteral("Your pattern"))) {
             return;
         }
     } catch (const std::bad_alloc&) {
@@ -326,6 +336,15 @@ void ProbePage::TestFile_Click() {
     if (probed(status, QStringLiteral("A test pattern of ") + QString::fromStdString(fileName))) {
         insertBlock(text);
     }
+}
+
+bool ProbePage::storedPatternsRecall() {
+    for (int p = 1; p <= m_net.NumPatterns; ++p) {
+        if (core::ComputeResponses(m_net, p) != core::ArithStatus::Ok) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool ProbePage::probed(core::ArithStatus status, const QString& what) {

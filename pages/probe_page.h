@@ -75,6 +75,8 @@ class ProbePage final : public ui::Page {
     void insertBlock(const std::string& block);
     // Says why a probe of `what` ("Pattern 3", "Your pattern") failed; false when it did.
     bool probed(core::ArithStatus status, const QString& what);
+    // Whether the weights recall every stored pattern without an arithmetic failure.
+    bool storedPatternsRecall();
     void message(const QString& text);
 
     core::PublicStuff& m_net;

@@ -59,6 +59,9 @@ WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& 
 
     connect(PrintTheMap, &QPushButton::clicked, this, &WeightMapPage::PrintTheMap_Click);
     connect(CloseThisForm, &QPushButton::clicked, this, &WeightMapPage::CloseThisForm_Click);
+    // A run holds the input lock from its start to its end: no tooltip reads the weights
+    // meanwhile (the picture keeps what refresh() read).
+    WeightMap->setWeightsBusy([&runtime] { return runtime.inputLocked(); });
     // The end of a training run: the weights have moved.
     connect(&runtime, &ui::PageRuntime::inputUnlocked, this, [this] {
         if (isVisible()) {

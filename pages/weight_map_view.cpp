@@ -86,8 +86,8 @@ QRect WeightMapView::cellArea() const {
 QString WeightMapView::connectionAt(QPoint pos) const {
     const QRect area = cellArea();
     // Weights resized since the last refresh are not read through the old grid.
-    if (m_weights == nullptr || !area.contains(pos) || m_weights->outputs() != m_grid.outputs() ||
-        m_weights->inputs() != m_grid.inputs()) {
+    if (m_weights == nullptr || (m_weightsBusy && m_weightsBusy()) || !area.contains(pos) ||
+        m_weights->outputs() != m_grid.outputs() || m_weights->inputs() != m_grid.inputs()) {
         return {};
     }
     const int row = (pos.y() - area.top()) * m_grid.rows() / area.height();

@@ -192,6 +192,7 @@ class TestProbePage : public QObject {
     void noisyProbeIsRepeatable();
     void ownPattern_data();
     void ownPattern();
+    void typedValuesTooLargeAreNamed();
     void testFileIsProbedPatternByPattern();
 
     // The pattern box.
@@ -561,6 +562,22 @@ void TestProbePage::unusablePatternTextIsRefused() {
         QCOMPARE(unit.Activation, -7.0);
         QCOMPARE(unit.Error, -7.0);
     }
+}
+
+// Typed values whose recall overflows under weights that recall every stored pattern: the
+// advice is about the typed values, not the weights.
+void TestProbePage::typedValuesTooLargeAreNamed() {
+    QVERIFY(m_program->load(kExample, {2.0, 2.0}));
+    pages::ProbePage* page = m_program->open();
+    m_program->dialogs.type(QStringLiteral("1e308 1e308"));
+    m_program->dialogs.answer(ui::Answer::Ok);
+    QTest::mouseClick(page->OwnPattern, Qt::LeftButton);
+    QCOMPARE(m_program->dialogs.texts().back(),
+             QStringLiteral("Your pattern could not be probed: a value grew beyond the range of "
+                            "double precision (overflow). The typed values are too large for "
+                            "these weights, which recall every stored pattern without overflow; "
+                            "type smaller values."));
+    QCOMPARE(page->resultsText(), QString());
 }
 
 void TestProbePage::arithmeticFailureIsReportedAndChangesNothing() {

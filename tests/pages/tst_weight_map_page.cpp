@@ -124,6 +124,12 @@ void TestWeightMapPage::pointingAtACellNamesItsConnection() {
              QStringLiteral("Output 2, Input 2: 0.3333333333333333"));
     QCOMPARE(map->connectionAt(cellCentre(map, 2, 3)), QStringLiteral("Output 2, Input 3: 0.1"));
     QCOMPARE(map->connectionAt(QPoint(1, 1)), QString());
+
+    // While a run holds the input lock it may be writing the weights: nothing reads them.
+    m_program->runtime.lockInput(nullptr);
+    QCOMPARE(map->connectionAt(cellCentre(map, 2, 3)), QString());
+    m_program->runtime.unlockInput();
+    QCOMPARE(map->connectionAt(cellCentre(map, 2, 3)), QStringLiteral("Output 2, Input 3: 0.1"));
 }
 
 void TestWeightMapPage::redrawsWhenShownAgainAndAfterARun() {
