@@ -105,6 +105,8 @@ PivotedCholesky pivotedCholesky(const Eigen::MatrixXd& gram, double tolerance) {
         }
         const Eigen::HouseholderQR<Matrix> qr(reordered);
         out.nullBasis = qr.householderQ() * Matrix::Identity(n, n - rank);
+    } else {
+        out.nullBasis.resize(n, 0);  // n rows even when empty, so that products are defined
     }
     return out;
 }
