@@ -127,7 +127,7 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     const bool affordable = rateWork(map) <= prepared.limits.maxEpochMapWork &&
                             map.rank() <= prepared.limits.maxSpectrumRank && std::isfinite(scaled);
     if (affordable) {
-        const Spectrum s = epochSpectrum(map, scaled, kDenseRank);
+        const Eigenvalues s = epochEigenvalues(map, scaled, kDenseRank);
         if (s.ok) {
             out.radiusKnown = true;
             out.spectralRadius = s.radius;
@@ -171,7 +171,7 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     }
     if (span.hasIdle && span.idle.rank() > 0 && scaled >= span.idle.surelyStable &&
         rateWork(span.idle) <= prepared.limits.maxEpochMapWork) {
-        const Spectrum idle = epochSpectrum(span.idle, scaled, kDenseRank);
+        const Eigenvalues idle = epochEigenvalues(span.idle, scaled, kDenseRank);
         if (idle.ok && idle.radius - idle.error > 1.0) {
             out.idleGrowthPerEpoch = idle.radius * idle.radius;
         }

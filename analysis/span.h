@@ -66,7 +66,7 @@ struct Prepared::Span {
 
 // A Delta rule's spectrum at one scaled rate: the largest |eigenvalue| of M, with an
 // error bound, and the leading eigenvalues it was judged from.
-struct Spectrum {
+struct Eigenvalues {
     bool ok = false;  // false when the eigenvalues did not converge
     double radius = 0.0;
     double error = 0.0;
@@ -95,8 +95,8 @@ void applyEpochMap(const EpochMap& map, double rate, Eigen::MatrixXd& v);
 
 // The leading eigenvalues of M(rate): a dense solve up to `denseRank`, above it Krylov-
 // Schur started from `warm` when given.
-Spectrum epochSpectrum(const EpochMap& map, double rate, int denseRank,
-                       const Spectrum* warm = nullptr);
+Eigenvalues epochEigenvalues(const EpochMap& map, double rate, int denseRank,
+                             const Eigenvalues* warm = nullptr);
 
 // The first rate (scaled) at which the radius reaches 1, bracketed: every rate below
 // `low` settles. Empty brackets mean the spectrum did not converge.

@@ -25,13 +25,13 @@ constexpr int kStations = 4000;
 // The bracket is closed to this share of the rate: well inside 0.1 %.
 constexpr double kBracket = 2e-4;
 
-bool surelySettles(const Spectrum& s) {
+bool surelySettles(const Eigenvalues& s) {
     return s.radius + s.error < 1.0;
 }
 
 // How far the rate may grow before some leading eigenvalue can reach modulus 1, judged
 // from how fast each one's modulus moved since the last station.
-double safeStep(const Spectrum& before, const Spectrum& now, double step, double largest) {
+double safeStep(const Eigenvalues& before, const Eigenvalues& now, double step, double largest) {
     double safe = largest;
     const std::size_t tracked = std::min<std::size_t>(now.leading.size(), 64);
     for (std::size_t i = 0; i < tracked; ++i) {
@@ -66,8 +66,8 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
         out = {true, low, low};
         return out;
     }
-    auto solve = [&](double rate, const Spectrum* warm) {
-        Spectrum s = epochSpectrum(map, rate, denseRank, warm);
+    auto solve = [&](double rate, const Eigenvalues* warm) {
+        Eigenvalues s = epochEigenvalues(map, rate, denseRank, warm);
         ++out.solves;
         out.products += s.products;
         return s;
@@ -75,7 +75,7 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
     const double largest = kLargestStep * (high - low);
     const double smallest = 1e-7 * low;
     double at = low * (1.0 + 1e-6);
-    Spectrum now = solve(at, nullptr);
+    Eigenvalues now = solve(at, nullptr);
     if (!now.ok) {
         return out;
     }
@@ -86,7 +86,7 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
         return out;
     }
     double previousAt = low;
-    Spectrum previous = now;
+    Eigenvalues previous = now;
     double step = std::min(largest, 1e-3 * low);
     double settled = at;
     double grown = high;
@@ -96,7 +96,7 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
             step = std::clamp(safeStep(previous, now, at - previousAt, largest), smallest, largest);
         }
         const double next = std::min(at + step, high);
-        Spectrum then = solve(next, &now);
+        Eigenvalues then = solve(next, &now);
         if (!then.ok) {
             return out;
         }
@@ -120,10 +120,10 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
     }
     // Bisection: the radius near a crossing of complex pairs is not smooth enough for a
     // secant step to be trusted on its own.
-    Spectrum warm = now;
+    Eigenvalues warm = now;
     while (grown - settled > kBracket * settled) {
         const double middle = 0.5 * (settled + grown);
-        const Spectrum s = solve(middle, &warm);
+        const Eigenvalues s = solve(middle, &warm);
         if (!s.ok) {
             return out;
         }

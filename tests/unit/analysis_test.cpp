@@ -242,8 +242,7 @@ TEST(Analysis, PartsAboveTheLimitsAreSkippedWithAReason) {
 core::PublicStuff loadData(const char* name) {
     core::PublicStuff net;
     std::string error;
-    EXPECT_TRUE(
-        files::LoadTrainingFile(net, std::string(DAM_TEST_DATA "/analysis/") + name, error))
+    EXPECT_TRUE(files::LoadTrainingFile(net, std::string(DAM_TEST_DATA "/analysis/") + name, error))
         << error;
     net.CreateUnitsAndWeights();
     return net;
@@ -404,8 +403,8 @@ TEST(Analysis, KrylovRadiusAgreesWithADenseSolve) {
             analysis::makeEpochMap(factor.factor, std::move(factor.nullBasis), gram);
         for (const double share : {0.5, 1.0, 1.3}) {
             const double rate = share * map.surelyStable;
-            const analysis::Spectrum krylov = analysis::epochSpectrum(map, rate, 0);
-            const analysis::Spectrum dense = analysis::epochSpectrum(map, rate, 1000);
+            const analysis::Eigenvalues krylov = analysis::epochEigenvalues(map, rate, 0);
+            const analysis::Eigenvalues dense = analysis::epochEigenvalues(map, rate, 1000);
             ASSERT_TRUE(krylov.ok && dense.ok);
             EXPECT_NEAR(krylov.radius, dense.radius, krylov.error + dense.error)
                 << "kind " << static_cast<int>(kind) << " share " << share;

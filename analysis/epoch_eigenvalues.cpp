@@ -72,10 +72,10 @@ std::vector<Index> byModulus(const Eigen::VectorXcd& values) {
     return order;
 }
 
-Spectrum denseSpectrum(const EpochMap& map, const std::vector<Matrix>& factors) {
+Eigenvalues denseEigenvalues(const EpochMap& map, const std::vector<Matrix>& factors) {
     Matrix m = Matrix::Identity(map.rank(), map.rank());
     applyRuns(map, factors, m);
-    Spectrum out;
+    Eigenvalues out;
     out.products = static_cast<int>(map.rank());
     if (!m.allFinite()) {
         return out;
@@ -98,8 +98,8 @@ Spectrum denseSpectrum(const EpochMap& map, const std::vector<Matrix>& factors) 
 
 // Krylov-Schur: Arnoldi with thick restarts that keep the invariant subspace of the
 // leading Ritz values, until the top kWanted of them have converged.
-Spectrum krylovSchur(const EpochMap& map, const std::vector<Matrix>& factors,
-                     const Spectrum* warm) {
+Eigenvalues krylovSchur(const EpochMap& map, const std::vector<Matrix>& factors,
+                        const Eigenvalues* warm) {
     const Index n = map.rank();
     const Index wanted = std::min(kWanted, n);
     const Index basis = std::min(n - 1, std::max(kBasis, 2 * wanted + 16));
@@ -113,7 +113,7 @@ Spectrum krylovSchur(const EpochMap& map, const std::vector<Matrix>& factors,
     }
     v.col(0) = start.normalized();
     Index kept = 0;
-    Spectrum out;
+    Eigenvalues out;
     Matrix w;
     for (int restart = 0; restart < kRestarts; ++restart) {
         Index size = basis;
@@ -251,15 +251,16 @@ void applyEpochMap(const EpochMap& map, double rate, Eigen::MatrixXd& v) {
     applyRuns(map, runFactors(map, rate), v);
 }
 
-Spectrum epochSpectrum(const EpochMap& map, double rate, int denseRank, const Spectrum* warm) {
+Eigenvalues epochEigenvalues(const EpochMap& map, double rate, int denseRank,
+                             const Eigenvalues* warm) {
     if (map.rank() == 0) {
-        Spectrum none;
+        Eigenvalues none;
         none.ok = true;
         return none;
     }
     const std::vector<Matrix> factors = runFactors(map, rate);
     if (map.rank() <= denseRank || map.rank() <= kBasis) {
-        return denseSpectrum(map, factors);
+        return denseEigenvalues(map, factors);
     }
     return krylovSchur(map, factors, warm);
 }
