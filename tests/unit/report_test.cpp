@@ -1,20 +1,15 @@
 #include "report/report_writer.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -27,26 +22,22 @@
 
 #include "core/arithmetic.h"
 #include "files/loader.h"
-#include "files/replacement_file.h"
+#include "tests/support/child_process.h"
+#include "tests/support/file_bytes.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using core::PublicStuff;
 using report::SectionFlags;
+using support::inChild;
+using support::readBytes;
+using support::writeBytes;
 
 constexpr std::size_t npos = std::string::npos;
 const std::string kEnd = "\r\r\n";
 const std::string kRule = std::string(45, '=') + kEnd;
-
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // An expected report from tests/data/report, written by hand byte for byte.
 std::string expectedReport(const std::string& name) {
@@ -540,16 +531,6 @@ TEST(ReportTextTest, RecallOverflowProducesNothing) {
     }
 }
 
-// Runs `body` in a child process; returns its wait status.
-int inChild(const std::function<int()>& body) {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(body());
-    int status = -1;
-    ::waitpid(child, &status, 0);
-    return status;
-}
-
 // Memory running out while the text is built ends in a message, not an abort: the child
 // may hold only a megabyte more than it does.
 TEST(ReportTextTest, RunningOutOfMemoryIsAMessage) {
@@ -651,44 +632,23 @@ TEST(ReportTextTest, RefusesCountsOutsideTheSixteenBitRange) {
 // ---------------------------------------------------------------------------------------
 // The file
 
+// Replacing the file itself, and all it may refuse, is ReplacementFile's: see
+// replacement_file_test.cpp.
 class WriteReportTest : public testing::Test {
   protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("report_test_" + std::to_string(::getpid()) + "_" +
-                 testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-        ASSERT_NO_FATAL_FAILURE(makePairs(m_net));
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(m_dir, fs::perms::owner_all, ec);
-        fs::remove_all(m_dir, ec);
-    }
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(makePairs(m_net)); }
 
     bool write(const fs::path& path, std::string& error,
                const SectionFlags& flags = sections({1, 4})) {
         return report::WriteReport(m_net, path.string(), flags, usContext(), error);
     }
 
-    // Everything in the test folder, so that a temporary file left behind shows up.
-    std::set<std::string> entries() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_dir))
-            names.insert(entry.path().filename().string());
-        return names;
-    }
+    std::set<std::string> entries() const { return m_folder.entries(); }
 
-    fs::path m_dir;
+    support::ScratchFolder m_folder{"report_test"};
+    const fs::path m_dir = m_folder.path();
     PublicStuff m_net;
 };
-
-void expectNamesPathAndReason(const std::string& error, const fs::path& path, int reason) {
-    EXPECT_NE(error.find(path.string()), npos) << error;
-    EXPECT_NE(error.find(std::strerror(reason)), npos)
-        << error << "\nexpected the reason: " << std::strerror(reason);
-}
 
 TEST_F(WriteReportTest, WritesTheReportBytes) {
     const fs::path path = m_dir / "pairs.txt";
@@ -718,89 +678,17 @@ TEST_F(WriteReportTest, WritesToAPathWithoutFolder) {
     EXPECT_EQ(entries(), std::set<std::string>{"relative.txt"});
 }
 
-// A new report is an ordinary file that others may read, as any program's new text file.
-// The mask is read once, so the test takes the process's own.
-TEST_F(WriteReportTest, NewFileGetsTheUsualPermissions) {
-    const ::mode_t mask = ::umask(022);
-    ::umask(mask);
-    const fs::path path = m_dir / "pairs.txt";
-    std::string error;
-    ASSERT_TRUE(write(path, error)) << error;
-    struct ::stat st {};
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777u, 0666u & ~mask);
-}
-
-TEST_F(WriteReportTest, MissingFolderFails) {
-    const fs::path path = m_dir / "missing" / "pairs.txt";
-    std::string error;
-    EXPECT_FALSE(write(path, error));
-    expectNamesPathAndReason(error, path, ENOENT);
-    EXPECT_TRUE(entries().empty());
-}
-
-TEST_F(WriteReportTest, FolderPartThatIsAFileFails) {
-    writeBytes(m_dir / "plain.txt", "keep me");
-    const fs::path path = m_dir / "plain.txt" / "pairs.txt";
-    std::string error;
-    EXPECT_FALSE(write(path, error));
-    expectNamesPathAndReason(error, path, ENOTDIR);
-    EXPECT_EQ(readBytes(m_dir / "plain.txt"), "keep me");
-    EXPECT_EQ(entries(), std::set<std::string>{"plain.txt"});
-}
-
-// An empty folder, so that a writer that deletes the target before renaming would get away.
-TEST_F(WriteReportTest, FolderAtTheTargetIsLeftAlone) {
-    const fs::path path = m_dir / "pairs.txt";
-    fs::create_directory(path);
-    std::string error;
-    EXPECT_FALSE(write(path, error));
-    expectNamesPathAndReason(error, path, EISDIR);
-    EXPECT_TRUE(fs::is_directory(path));
-    EXPECT_TRUE(fs::is_empty(path));
-    EXPECT_EQ(entries(), std::set<std::string>{"pairs.txt"});
-}
-
-// A full disk, played by a file size limit of 64 bytes: the write fails with EFBIG instead
-// of the process being killed by SIGXFSZ.
-TEST_F(WriteReportTest, FullDiskKeepsTheEarlierReport) {
-    const fs::path path = m_dir / "pairs.txt";
-    const std::string earlier = "an earlier report\r\r\n";
-    writeBytes(path, earlier);
-
-    ::rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct ::sigaction ignore {};
-    struct ::sigaction previous {};
-    ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
-    ::rlimit small = saved;
-    small.rlim_cur = 64;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-
-    std::string error;
-    const bool ok = write(path, error);
-
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
-    ASSERT_EQ(::sigaction(SIGXFSZ, &previous, nullptr), 0);
-    EXPECT_FALSE(ok);
-    expectNamesPathAndReason(error, path, EFBIG);
-    EXPECT_EQ(readBytes(path), earlier);
-    EXPECT_EQ(entries(), std::set<std::string>{"pairs.txt"});
-}
-
-TEST_F(WriteReportTest, ReadOnlyFolderFails) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders, so there is no failure to see";
-    const fs::path path = m_dir / "pairs.txt";
+// A target the report may not replace: the refusal comes back whole, naming the path.
+TEST_F(WriteReportTest, PassesARefusalOfTheTargetThroughWithThePath) {
+    const fs::path path = m_dir / "kept.txt";
     writeBytes(path, "earlier");
-    fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
+    ::chmod(path.c_str(), 0444);
     std::string error;
     EXPECT_FALSE(write(path, error));
-    fs::permissions(m_dir, fs::perms::owner_all);
-    expectNamesPathAndReason(error, path, EACCES);
+    EXPECT_TRUE(error.starts_with("Cannot write the report \"" + path.string() + "\": ")) << error;
+    EXPECT_NE(error.find("its owner has protected it against writing"), npos) << error;
     EXPECT_EQ(readBytes(path), "earlier");
-    EXPECT_EQ(entries(), std::set<std::string>{"pairs.txt"});
+    EXPECT_EQ(entries(), std::set<std::string>{"kept.txt"});
 }
 
 TEST_F(WriteReportTest, RecallOverflowLeavesTheTargetAlone) {
@@ -814,131 +702,6 @@ TEST_F(WriteReportTest, RecallOverflowLeavesTheTargetAlone) {
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(readBytes(path), "earlier");
     EXPECT_EQ(entries(), std::set<std::string>{"pairs.txt"});
-}
-
-// Only a plain file is replaced; anything else is refused by name and stays what it was.
-TEST_F(WriteReportTest, SpecialTargetsAreRefusedAndLeftAlone) {
-    ASSERT_EQ(::mkfifo((m_dir / "fifo").c_str(), 0600), 0);
-    fs::create_symlink(m_dir / "fifo", m_dir / "to-fifo");
-    fs::create_symlink(m_dir / "nowhere", m_dir / "dangling");
-    std::vector<std::pair<std::string, std::string>> cases = {
-        {"fifo", "is not a regular file"},
-        {"to-fifo", "is a link to \"" + (m_dir / "fifo").string() + "\", which is not a regular"},
-        {"dangling", "symbolic link to nothing"}};
-    // A device node (the null device's numbers) needs root; it lives only in this folder.
-    if (::mknod((m_dir / "device").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0)
-        cases.emplace_back("device", "is not a regular file");
-    const std::set<std::string> before = entries();
-    for (const auto& [name, said] : cases) {
-        SCOPED_TRACE(name);
-        std::string error;
-        EXPECT_FALSE(write(m_dir / name, error));
-        EXPECT_NE(error.find("\"" + (m_dir / name).string() + "\""), npos) << error;
-        EXPECT_NE(error.find(said), npos) << error;
-    }
-    EXPECT_EQ(entries(), before);
-    EXPECT_EQ(fs::symlink_status(m_dir / "fifo").type(), fs::file_type::fifo);
-    EXPECT_EQ(fs::symlink_status(m_dir / "to-fifo").type(), fs::file_type::symlink);
-    EXPECT_FALSE(fs::exists(m_dir / "nowhere"));
-    if (before.count("device") != 0) {
-        EXPECT_EQ(fs::symlink_status(m_dir / "device").type(), fs::file_type::character);
-    }
-}
-
-TEST_F(WriteReportTest, LinkToAReportIsWrittenThrough) {
-    fs::create_directory(m_dir / "reports");
-    writeBytes(m_dir / "reports" / "old.txt", "earlier");
-    fs::create_symlink("reports/old.txt", m_dir / "link.txt");
-    std::string error;
-    ASSERT_TRUE(write(m_dir / "link.txt", error)) << error;
-    EXPECT_TRUE(fs::is_symlink(m_dir / "link.txt"));
-    EXPECT_EQ(readBytes(m_dir / "reports" / "old.txt"),
-              expectedReport("pairs_general_weights.txt"));
-    EXPECT_EQ(fs::directory_iterator(m_dir / "reports")->path().filename(), "old.txt");
-}
-
-// Root passes every permission check, so the bits themselves are looked at.
-TEST_F(WriteReportTest, ProtectedReportIsLeftAlone) {
-    const fs::path path = m_dir / "kept.txt";
-    writeBytes(path, "earlier");
-    ::chmod(path.c_str(), 0444);
-    std::string error;
-    EXPECT_FALSE(write(path, error));
-    EXPECT_NE(error.find("its owner has protected it against writing"), npos) << error;
-    EXPECT_EQ(readBytes(path), "earlier");
-    EXPECT_EQ(entries(), std::set<std::string>{"kept.txt"});
-}
-
-TEST_F(WriteReportTest, ReplacedReportKeepsOwnerAndPlainPermissions) {
-    const fs::path path = m_dir / "pairs.txt";
-    writeBytes(path, "earlier");
-    const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::chown(path.c_str(), 4242, 4343), 0);
-    }
-    ASSERT_EQ(::chmod(path.c_str(), 07755), 0);
-    std::string error;
-    ASSERT_TRUE(write(path, error)) << error;
-    struct ::stat st {};
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777u, 0755u);  // no setuid, setgid or sticky bit
-    if (root) {
-        EXPECT_EQ(st.st_uid, 4242u);
-        EXPECT_EQ(st.st_gid, 4343u);
-    }
-}
-
-TEST_F(WriteReportTest, NamesUpToTheFileSystemsLimitWork) {
-    const std::string name = std::string(246, 'r') + ".txt";
-    std::string error;
-    ASSERT_TRUE(write(m_dir / name, error)) << error;
-    EXPECT_EQ(entries(), std::set<std::string>{name});
-}
-
-// Only the name written to gets the new report; another hard link keeps the old file.
-TEST_F(WriteReportTest, OtherHardLinksKeepTheOldText) {
-    writeBytes(m_dir / "pairs.txt", "earlier");
-    fs::create_hard_link(m_dir / "pairs.txt", m_dir / "other.txt");
-    std::string error;
-    ASSERT_TRUE(write(m_dir / "pairs.txt", error)) << error;
-    EXPECT_EQ(readBytes(m_dir / "pairs.txt"), expectedReport("pairs_general_weights.txt"));
-    EXPECT_EQ(readBytes(m_dir / "other.txt"), "earlier");
-}
-
-// A signal that ends the program while temporary files are open (a report, a workbook and
-// a network file in a batch run): every one is removed, the file they were to replace
-// keeps its old text, and the signal still ends the program. One ignored from the start
-// (nohup) stays ignored.
-TEST_F(WriteReportTest, SignalsRemoveEveryTemporaryFile) {
-    writeBytes(m_dir / "pairs.txt", "earlier");
-    const auto openAll = [this](files::ReplacementFile(&open)[3]) {
-        std::string error;
-        return open[0].open((m_dir / "pairs.txt").string(), "Cannot write", error) &&
-               open[1].open((m_dir / "run.xlsx").string(), "Cannot write", error) &&
-               open[2].open((m_dir / "run.h5").string(), "Cannot write", error);
-    };
-    for (const int signal :
-         {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGXCPU, SIGXFSZ}) {
-        const int status = inChild([&] {
-            ::prctl(PR_SET_DUMPABLE, 0);  // no core file from SIGQUIT, SIGXCPU or SIGXFSZ
-            files::InstallTemporaryFileCleanup();
-            files::ReplacementFile open[3];
-            if (openAll(open)) {
-                ::raise(signal);
-            }
-            return 3;
-        });
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal << " " << status;
-        EXPECT_EQ(entries(), std::set<std::string>{"pairs.txt"}) << signal;
-    }
-    EXPECT_EQ(readBytes(m_dir / "pairs.txt"), "earlier");
-    const int ignored = inChild([&] {
-        ::signal(SIGHUP, SIG_IGN);
-        files::InstallTemporaryFileCleanup();
-        files::ReplacementFile open[3];
-        return openAll(open) && ::raise(SIGHUP) == 0 && fs::exists(open[1].temporaryPath()) ? 4 : 3;
-    });
-    EXPECT_TRUE(WIFEXITED(ignored) && WEXITSTATUS(ignored) == 4) << ignored;
 }
 
 // A report many times larger than the writer's buffers is written under an address-space
