@@ -4,10 +4,10 @@
 #include "core/pattern_recall.h"
 #include "core/worker_pool.h"
 #include "files/replacement_file.h"
+#include "report/ordered_rows.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <memory>
 #include <new>
 #include <thread>
@@ -23,10 +23,9 @@ constexpr const char* kSectionRule = "==========================================
 constexpr const char* kSubRule = "---------------";
 
 // Text passes through a buffer of about kFlushBytes on its way to the sink; tables large
-// enough to matter are formatted by all threads in batches of about kBatchBytes. Together
-// they bound the report's memory, whatever the network's size.
+// enough to matter are formatted by all threads in batches of about kRowBatchBytes
+// (ordered_rows.h). Together they bound the report's memory, whatever the network's size.
 constexpr std::size_t kFlushBytes = std::size_t{4} << 20;
-constexpr std::size_t kBatchBytes = std::size_t{24} << 20;
 constexpr long long kParallelValues = 1 << 16;
 
 class Writer {
@@ -81,15 +80,18 @@ class Writer {
 
     const text::NumberSeparators& separators() const { return m_separators; }
 
-    // The threads for a large table, started at its first use.
-    core::WorkerPool& pool() {
+    // The threads for a large table, started at its first use; null when the table is
+    // small or the report is to be written by one thread.
+    core::WorkerPool* poolFor(bool large) {
+        if (!large || m_threads == 1) {
+            return nullptr;
+        }
         if (!m_pool) {
             const int all = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
             m_pool = std::make_unique<core::WorkerPool>(m_threads > 0 ? m_threads : all);
         }
-        return *m_pool;
+        return m_pool.get();
     }
-    int threads() const { return m_threads; }
 
   private:
     void flushWhenFull(bool always = false) {
@@ -112,78 +114,6 @@ class Writer {
 
 std::string number(long long n) {
     return text::FormatInteger(n);
-}
-
-// Rows 1..rows, each appended by row(text, r, t) (t: the thread, 0 when alone), which
-// returns false, appending nothing, when row r cannot be produced. Returns 0, or the first
-// row that failed; the rows before it have gone to `out`.
-//
-// On several threads the rows are cut into batches of consecutive rows, each batch into
-// runs of consecutive rows that the threads take in turn; the runs are passed on in order,
-// so the bytes are those of one thread. A batch is sized from the bytes per value seen so far,
-// which keeps it near kBatchBytes.
-template <typename Row>
-int orderedRows(Writer& out, int rows, int columns, bool parallel, const Row& row) {
-    if (!parallel || out.threads() == 1) {
-        for (int r = 1; r <= rows && !out.failed(); ++r) {
-            if (!row(out.buffer(), r, 0)) {
-                return r;
-            }
-            out.endRow();
-        }
-        return 0;
-    }
-    core::WorkerPool& pool = out.pool();
-    const int threads = pool.size();
-    // Threads take the runs of a batch one by one, so that a thread the system holds back
-    // delays the batch by one run at most.
-    const int runsPerBatch = threads * 8;
-    std::vector<std::string> runs(static_cast<std::size_t>(runsPerBatch));
-    std::vector<int> failedAt(static_cast<std::size_t>(runsPerBatch));
-    double bytesPerValue = 16.0;
-    std::atomic<bool> outOfMemory = false;
-    for (int first = 1; first <= rows && !out.failed();) {
-        const double batchValues = static_cast<double>(kBatchBytes) / bytesPerValue;
-        const int batchRows = static_cast<int>(std::clamp(
-            batchValues / columns, static_cast<double>(runsPerBatch), static_cast<double>(rows)));
-        const int last = std::min(rows, first + batchRows - 1);
-        const int perRun = (last - first + runsPerBatch) / runsPerBatch;
-        std::atomic<int> nextRun = 0;
-        pool.run([&](int t) {
-            for (int k = nextRun++; k < runsPerBatch; k = nextRun++) {
-                std::string& run = runs[static_cast<std::size_t>(k)];
-                int& failed = failedAt[static_cast<std::size_t>(k)];
-                run.clear();
-                failed = 0;
-                const int begin = first + k * perRun;
-                const int end = std::min(last, begin + perRun - 1);
-                try {
-                    for (int r = begin; r <= end && failed == 0; ++r) {
-                        if (!row(run, r, t)) {
-                            failed = r;
-                        }
-                    }
-                } catch (const std::bad_alloc&) {
-                    outOfMemory = true;
-                }
-            }
-        });
-        if (outOfMemory) {
-            throw std::bad_alloc();
-        }
-        std::size_t bytes = 0;
-        for (std::size_t k = 0; k < runs.size(); ++k) {
-            out.pass(runs[k]);
-            bytes += runs[k].size();
-            if (failedAt[k] != 0) {
-                return failedAt[k];
-            }
-        }
-        bytesPerValue = std::max(
-            1.0, static_cast<double>(bytes) / (static_cast<double>(last - first + 1) * columns));
-        first = last + 1;
-    }
-    return 0;
 }
 
 // One table row: `prefix`, TAB, every column's value, the line end.
@@ -209,8 +139,8 @@ void appendRow(std::string& out, const std::string& prefix, int row, int columns
 // Rows 1..rows of a table of values.
 template <typename Value>
 void tableRows(Writer& out, const std::string& prefix, int rows, int columns, const Value& value) {
-    const bool parallel = static_cast<long long>(rows) * columns >= kParallelValues;
-    (void)orderedRows(out, rows, columns, parallel, [&](std::string& text, int r, int) {
+    const bool large = static_cast<long long>(rows) * columns >= kParallelValues;
+    (void)OrderedRows(out, out.poolFor(large), rows, columns, [&](std::string& text, int r, int) {
         appendRow(text, prefix, r, columns, value, out.separators());
         return true;
     });
@@ -233,15 +163,16 @@ bool recallRows(core::PublicStuff& net, Writer& out, bool errors, std::string& e
     const int piece = std::min(std::max(fit, 1) * core::RecallManyMax, net.NumPatterns);
     std::vector<double> sums(static_cast<std::size_t>(piece) * stride);
     std::vector<double> misses(sums.size());
-    std::unique_ptr<core::PatternRecall> recall =
-        parallel && out.threads() != 1 ? std::make_unique<core::PatternRecall>(out.pool())
-                                       : std::make_unique<core::PatternRecall>(1);
+    core::WorkerPool* pool = out.poolFor(parallel);
+    std::unique_ptr<core::PatternRecall> recall = pool != nullptr
+                                                      ? std::make_unique<core::PatternRecall>(*pool)
+                                                      : std::make_unique<core::PatternRecall>(1);
     int failed = 0;
     for (int first = 1; first <= net.NumPatterns && failed == 0 && !out.failed(); first += piece) {
         const int count = std::min(piece, net.NumPatterns - first + 1);
         const int finite = recall->recall(net, first, count, sums.data(), misses.data());
         const double* table = errors ? misses.data() : sums.data();
-        (void)orderedRows(out, finite, outputs, parallel, [&](std::string& text, int r, int) {
+        (void)OrderedRows(out, pool, finite, outputs, [&](std::string& text, int r, int) {
             const double* values = table + static_cast<std::size_t>(r - 1) * stride;
             text += "Pattern ";
             text += number(first + r - 1);
