@@ -276,22 +276,30 @@ bool writeDataset(hid_t file, const char* name, std::uint64_t rows, std::uint64_
                         });
 }
 
-// Output units row .. row+rows-1 (from 0) at inputs column ..: read from the blocks of eight
-// input by input, so each block is read in order.
-void fillWeights(const core::ConnectionMatrix& weights, std::uint64_t row, std::uint64_t column,
-                 std::uint64_t rows, std::uint64_t columns, double* out) {
+// The weights of output units row .. row+rows-1 (from 0) at inputs column .., each paired
+// with its place in `piece`, which holds them row by row: copy(weight, value) for every
+// pair. The blocks of eight are walked input by input, so each block is gone through in
+// order. Saving and opening both go through here, the one copying out, the other in.
+template <class Matrix, class Value, class Copy>
+void pairWeights(Matrix& weights, std::uint64_t row, std::uint64_t column, std::uint64_t rows,
+                 std::uint64_t columns, Value* piece, const Copy& copy) {
     constexpr int lanes = core::ConnectionMatrix::Lanes;
     for (std::uint64_t first = row; first < row + rows; first += lanes) {
-        const core::ConnectionMatrix::Block* block =
-            weights.block(static_cast<int>(first / lanes)) + column;
+        auto* block = weights.block(static_cast<int>(first / lanes)) + column;
         const auto count = static_cast<int>(std::min<std::uint64_t>(lanes, row + rows - first));
-        double* dst = out + (first - row) * columns;
+        Value* values = piece + (first - row) * columns;
         for (std::uint64_t i = 0; i < columns; ++i) {
             for (int k = 0; k < count; ++k) {
-                dst[static_cast<std::uint64_t>(k) * columns + i] = block[i].lane[k];
+                copy(block[i].lane[k], values[static_cast<std::uint64_t>(k) * columns + i]);
             }
         }
     }
+}
+
+void fillWeights(const core::ConnectionMatrix& weights, std::uint64_t row, std::uint64_t column,
+                 std::uint64_t rows, std::uint64_t columns, double* out) {
+    pairWeights(weights, row, column, rows, columns, out,
+                [](double weight, double& value) { value = weight; });
 }
 
 void fillTable(const core::PatternTable& table, std::uint64_t row, std::uint64_t column,
@@ -483,18 +491,8 @@ ReadEnd readDataset(hid_t file, const char* name, std::uint64_t rows, std::uint6
 
 void takeWeights(core::ConnectionMatrix& weights, std::uint64_t row, std::uint64_t column,
                  std::uint64_t rows, std::uint64_t columns, const double* in) {
-    constexpr int lanes = core::ConnectionMatrix::Lanes;
-    for (std::uint64_t first = row; first < row + rows; first += lanes) {
-        core::ConnectionMatrix::Block* block =
-            weights.block(static_cast<int>(first / lanes)) + column;
-        const auto count = static_cast<int>(std::min<std::uint64_t>(lanes, row + rows - first));
-        const double* src = in + (first - row) * columns;
-        for (std::uint64_t i = 0; i < columns; ++i) {
-            for (int k = 0; k < count; ++k) {
-                block[i].lane[k] = src[static_cast<std::uint64_t>(k) * columns + i];
-            }
-        }
-    }
+    pairWeights(weights, row, column, rows, columns, in,
+                [](double& weight, double value) { weight = value; });
 }
 
 void takeTable(core::PatternTable& table, std::uint64_t row, std::uint64_t column,
