@@ -24,17 +24,6 @@ QColor colourOf(double w, double largest) {
     return {c.red, c.green, c.blue};
 }
 
-// The smallest of 1, 2, 5, 10, 20, 50, ... units whose labels lie `room` pixels apart.
-int labelStep(double pixelsPerUnit, int room) {
-    for (int step = 1;; step *= 10) {
-        for (const int k : {1, 2, 5}) {
-            if (step * k * pixelsPerUnit >= room || step * k >= 1000000) {
-                return step * k;
-            }
-        }
-    }
-}
-
 }  // namespace
 
 WeightMapView::WeightMapView(QWidget* parent) : QWidget(parent) {
@@ -107,20 +96,17 @@ void WeightMapView::paintEvent(QPaintEvent* /*event*/) {
     painter.setPen(Qt::black);
     painter.drawRect(area.adjusted(-1, -1, 0, 0));
 
-    // Unit numbers: 1 and every step-th unit, at the middle of the cell that holds it.
+    // Unit numbers at the middle of the cell that holds them, never closer than a label.
     const QFontMetrics metrics(font());
     const double rowPixels = static_cast<double>(area.height()) / m_grid.outputs();
-    const int rowStep = labelStep(rowPixels, metrics.height());
-    for (int j = 1; j <= m_grid.outputs(); j = j == 1 && rowStep > 1 ? rowStep : j + rowStep) {
+    for (const int j : views::LabelledUnits(m_grid.outputs(), rowPixels, metrics.height())) {
         const int y = area.top() + static_cast<int>((j - 0.5) * rowPixels);
         painter.drawText(QRect(0, y - metrics.height() / 2, kLeft - 4, metrics.height()),
                          Qt::AlignRight | Qt::AlignVCenter, QString::number(j));
     }
     const double columnPixels = static_cast<double>(area.width()) / m_grid.inputs();
-    const int columnStep =
-        labelStep(columnPixels, metrics.horizontalAdvance(QString::number(m_grid.inputs())) + 6);
-    for (int i = 1; i <= m_grid.inputs();
-         i = i == 1 && columnStep > 1 ? columnStep : i + columnStep) {
+    const int columnRoom = metrics.horizontalAdvance(QString::number(m_grid.inputs())) + 6;
+    for (const int i : views::LabelledUnits(m_grid.inputs(), columnPixels, columnRoom)) {
         const int x = area.left() + static_cast<int>((i - 0.5) * columnPixels);
         painter.drawText(QRect(x - 40, 0, 80, kTop - 2), Qt::AlignHCenter | Qt::AlignBottom,
                          QString::number(i));

@@ -222,4 +222,27 @@ std::string ScaleNumber(double v) {
     return ec == std::errc{} ? std::string(text.data(), end) : std::string("?");
 }
 
+std::vector<int> LabelledUnits(int units, double pixelsPerUnit, double room) {
+    std::vector<int> labelled;
+    if (units < 1) {
+        return labelled;
+    }
+    int step = 1;
+    for (int decade = 1; step * pixelsPerUnit < room && decade < 1000000; decade *= 10) {
+        for (const int k : {1, 2, 5}) {
+            step = decade * k;
+            if (step * pixelsPerUnit >= room) {
+                break;
+            }
+        }
+    }
+    labelled.push_back(1);
+    for (int unit = step; unit <= units; unit += step) {
+        if (unit > 1 && (unit - 1) * pixelsPerUnit >= room) {
+            labelled.push_back(unit);
+        }
+    }
+    return labelled;
+}
+
 }  // namespace views

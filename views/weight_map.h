@@ -100,4 +100,10 @@ std::string ConnectionText(int output, int input, double w);
 // zero of either sign is "0".
 std::string ScaleNumber(double v);
 
+// The unit numbers 1..units that get a label along a side of the map, `pixelsPerUnit`
+// apart, no two labels closer than `room` pixels (a label's height or width): 1, then
+// every step-th unit for the smallest step of 1, 2, 5, 10, 20, 50, ... that leaves room,
+// without the first of them when it would crowd the label 1.
+std::vector<int> LabelledUnits(int units, double pixelsPerUnit, double room);
+
 }  // namespace views

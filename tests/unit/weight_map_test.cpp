@@ -59,3 +59,25 @@ TEST(WeightMap, ConnectionTextHasFullPrecision) {
 }
 
 }  // namespace
+
+// The labels along a side never overlap, whatever the count and cell size: 50 outputs in a
+// map a little over four labels high per five units once put "1" on top of "2" or "5".
+TEST(WeightMap, UnitLabelsNeverCrowdEachOther) {
+    EXPECT_EQ(views::LabelledUnits(50, 3.0, 13.0),
+              (std::vector<int>{1, 10, 15, 20, 25, 30, 35, 40, 45, 50}));
+    EXPECT_EQ(views::LabelledUnits(4, 20.0, 13.0), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(views::LabelledUnits(1, 0.5, 13.0), (std::vector<int>{1}));
+    for (const int units : {1, 2, 7, 50, 99, 1000, 32767}) {
+        for (const double pixels : {0.01, 0.3, 2.9, 3.0, 6.4, 7.0, 13.0, 40.0}) {
+            const std::vector<int> labels = views::LabelledUnits(units, pixels, 13.0);
+            ASSERT_FALSE(labels.empty());
+            EXPECT_EQ(labels.front(), 1);
+            for (std::size_t k = 1; k < labels.size(); ++k) {
+                EXPECT_LE(labels[k], units);
+                EXPECT_GE((labels[k] - labels[k - 1]) * pixels, 13.0)
+                    << units << " units, " << pixels << " px: " << labels[k - 1] << ", "
+                    << labels[k];
+            }
+        }
+    }
+}
