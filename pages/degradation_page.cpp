@@ -86,6 +86,7 @@ DegradationPage::DegradationPage(ui::PageRuntime& runtime, const core::PublicStu
                                       "seed plus k; the same seed draws the same curves."));
 
     connect(SeedBox, &QLineEdit::editingFinished, this, &DegradationPage::SeedBox_Change);
+    ui::copyPictureOnCopyKeys(this, DegradationGraph);
     connect(PrintThisGraph, &QPushButton::clicked, this, &DegradationPage::PrintThisGraph_Click);
     connect(CloseThisForm, &QPushButton::clicked, this, &DegradationPage::CloseThisForm_Click);
 }
@@ -151,14 +152,8 @@ void DegradationPage::draw(std::uint64_t seed) {
 }
 
 void DegradationPage::PrintThisGraph_Click() {
-    if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
-        runtime().dialogs().warn(this, QString::fromStdString(untrained));
-        return;
-    }
-    ui::printPictureOf(DegradationGraph, m_printer, runtime().dialogs(), this,
-                       QString::fromStdString(m_net.TrainingFileName),
-                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("degradation"),
-                       PrintHeading(m_net));
+    PrintPictureOfNetwork(DegradationGraph, m_net, QStringLiteral("degradation"), m_printer,
+                          runtime().dialogs(), this);
 }
 
 void DegradationPage::CloseThisForm_Click() {

@@ -1,11 +1,8 @@
 #include "pages/graph_page.h"
 
 #include <QCheckBox>
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QShortcut>
 
 #include <array>
 
@@ -79,8 +76,7 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui:
     connect(CloseThisForm, &QPushButton::clicked, this, &GraphPage::CloseThisForm_Click);
     connect(ShowEarlierRuns, &QCheckBox::clicked, this, &GraphPage::ShowEarlierRuns_Click);
     connect(LogScale, &QCheckBox::clicked, this, &GraphPage::LogScale_Click);
-    auto* copy = new QShortcut(QKeySequence::Copy, this);
-    connect(copy, &QShortcut::activated, this, &GraphPage::CopyGraph);
+    ui::copyPictureOnCopyKeys(this, SSEgraph);
 }
 
 std::span<const ui::ControlPlace> GraphPage::geometry() {
@@ -102,14 +98,8 @@ void GraphPage::Form_Load() {
 }
 
 void GraphPage::PrintThisGraph_Click() {
-    if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
-        runtime().dialogs().warn(this, QString::fromStdString(untrained));
-        return;
-    }
-    ui::printPictureOf(SSEgraph, m_printer, runtime().dialogs(), this,
-                       QString::fromStdString(m_net.TrainingFileName),
-                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("graph"),
-                       PrintHeading(m_net));
+    PrintPictureOfNetwork(SSEgraph, m_net, QStringLiteral("graph"), m_printer, runtime().dialogs(),
+                          this);
 }
 
 void GraphPage::ShowEarlierRuns_Click() {
@@ -133,10 +123,6 @@ void GraphPage::LogScale_Click() {
     if (m_chart != nullptr) {
         m_chart->setLogarithmic(LogScale->isChecked());
     }
-}
-
-void GraphPage::CopyGraph() {
-    QGuiApplication::clipboard()->setImage(SSEgraph->grab().toImage());
 }
 
 void GraphPage::CloseThisForm_Click() {

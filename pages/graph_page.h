@@ -45,7 +45,6 @@ class GraphPage final : public ui::Page {
     void PrintThisGraph_Click();
     void ShowEarlierRuns_Click();
     void LogScale_Click();
-    void CopyGraph();
     void CloseThisForm_Click();
 
     // Controls, named as on the page.

@@ -2,6 +2,8 @@
 
 #include "pages/save_page.h"
 #include "text/number_format.h"
+#include "ui/dialogs.h"
+#include "ui/printer.h"
 
 namespace pages {
 
@@ -13,6 +15,16 @@ QString PrintHeading(const core::PublicStuff& net) {
                              (net.SweepCount == 1 ? " epoch, " : " epochs, ") + context.date() +
                              " " + context.time();
     return QString::fromStdString(line);
+}
+
+void PrintPictureOfNetwork(QWidget* view, const core::PublicStuff& net, const QString& suffix,
+                           ui::Printer& printer, ui::Dialogs& dialogs, QWidget* page) {
+    if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
+        dialogs.warn(page, QString::fromStdString(untrained));
+        return;
+    }
+    ui::printPictureOf(view, printer, dialogs, page, QString::fromStdString(net.TrainingFileName),
+                       QString::fromStdString(net.TrainingFolder), suffix, PrintHeading(net));
 }
 
 }  // namespace pages

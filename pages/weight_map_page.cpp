@@ -57,6 +57,7 @@ WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& 
                         QStringLiteral("One cell per connection: outputs down, inputs across; red "
                                        "positive, blue negative, white zero."));
 
+    ui::copyPictureOnCopyKeys(this, WeightMap);
     connect(PrintTheMap, &QPushButton::clicked, this, &WeightMapPage::PrintTheMap_Click);
     connect(CloseThisForm, &QPushButton::clicked, this, &WeightMapPage::CloseThisForm_Click);
     // A run holds the input lock from its start to its end: no tooltip reads the weights
@@ -100,14 +101,8 @@ void WeightMapPage::refuse(const std::string& untrained) {
 }
 
 void WeightMapPage::PrintTheMap_Click() {
-    if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
-        refuse(untrained);
-        return;
-    }
-    ui::printPictureOf(WeightMap, m_printer, runtime().dialogs(), this,
-                       QString::fromStdString(m_net.TrainingFileName),
-                       QString::fromStdString(m_net.TrainingFolder), QStringLiteral("weights"),
-                       PrintHeading(m_net));
+    PrintPictureOfNetwork(WeightMap, m_net, QStringLiteral("weights"), m_printer,
+                          runtime().dialogs(), this);
 }
 
 void WeightMapPage::CloseThisForm_Click() {

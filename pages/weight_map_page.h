@@ -3,7 +3,7 @@
 // The page "Show The Connection Weights" (ConnectionWeights): the weights of the moment as
 // a map, redrawn each time the page is shown and when a training run ends while it is
 // open. "Print The Map" puts the map's picture on the clipboard, where it stays, and
-// prints it.
+// prints it; Ctrl+C only copies it.
 
 #include <span>
 

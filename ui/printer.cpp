@@ -21,6 +21,7 @@
 #include <QPrinterInfo>
 #include <QRectF>
 #include <QSaveFile>
+#include <QShortcut>
 #include <QWidget>
 
 #include "ui/dialogs.h"
@@ -162,7 +163,8 @@ QStringList wrapPrintLine(const QString& line, const QFontMetricsF& metrics, dou
     return pieces;
 }
 
-bool SystemPrinter::print(const PrintJob& job, const QString& title, QString& error) {
+bool SystemPrinter::print(const PrintJob& job, const QString& title, QString& printerName,
+                          QString& error) {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) {
         error = QStringLiteral("There is no printer to print on.");
@@ -182,6 +184,7 @@ bool SystemPrinter::print(const PrintJob& job, const QString& title, QString& er
                     .arg(info.printerName());
         return false;
     }
+    printerName = info.printerName();
     return true;
 }
 
@@ -283,7 +286,10 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
                      const QString& title, const QString& pdfFolder, const QString& pdfBaseName) {
     QString reason;
     try {
-        if (printer.print(job, title, reason)) {
+        if (QString printerName; printer.print(job, title, printerName, reason)) {
+            dialogs.messageBox(parent, QStringLiteral("Sent to the printer %1").arg(printerName),
+                               QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Information,
+                               Answer::Ok);
             return;
         }
     } catch (const std::bad_alloc&) {
@@ -313,6 +319,12 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
         parent,
         QStringLiteral("The pages were written to \"%1\".").arg(QDir::toNativeSeparators(written)),
         QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Information, Answer::Ok);
+}
+
+void copyPictureOnCopyKeys(QWidget* page, QWidget* view) {
+    auto* copy = new QShortcut(QKeySequence::Copy, page);
+    QObject::connect(copy, &QShortcut::activated, view,
+                     [view] { QGuiApplication::clipboard()->setImage(view->grab().toImage()); });
 }
 
 void printPictureOf(QWidget* view, Printer& printer, Dialogs& dialogs, QWidget* parent,

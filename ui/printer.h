@@ -72,17 +72,20 @@ QStringList wrapPrintLine(const QString& line, const QFontMetricsF& metrics, dou
 class Printer {
   public:
     virtual ~Printer() = default;
-    // Sends `job` to the default printer as one document named `title`. Returns false, with
-    // a sentence saying why in `error`, when there is no default printer or it does not take
-    // the job. A job handed over to the print system is not followed further.
-    virtual bool print(const PrintJob& job, const QString& title, QString& error) = 0;
+    // Sends `job` to the default printer as one document named `title`, and names that
+    // printer in `printerName`. Returns false, with a sentence saying why in `error`, when
+    // there is no default printer or it does not take the job. A job handed over to the
+    // print system is not followed further.
+    virtual bool print(const PrintJob& job, const QString& title, QString& printerName,
+                       QString& error) = 0;
 };
 
 // Qt's print support. The default printer is looked up at every job, so one that was
 // removed or added while a page was open is seen.
 class SystemPrinter final : public Printer {
   public:
-    bool print(const PrintJob& job, const QString& title, QString& error) override;
+    bool print(const PrintJob& job, const QString& title, QString& printerName,
+               QString& error) override;
 };
 
 // The program's one system printer.
@@ -99,12 +102,17 @@ QString writeNewPdf(const PrintJob& job, const QString& folder, const QString& b
 // entry, a link to nothing included.
 QString freePdfPath(const QString& folder, const QString& baseName);
 
-// Prints `job` on the default printer. When that fails, says why and asks whether to write
-// the pages to a PDF file in `pdfFolder` (the home folder when empty), named after
-// `pdfBaseName` without replacing any file; then says where the file was written, or why it
-// could not be. Never fails silently.
+// Prints `job` on the default printer and says which printer took it ("Sent to the printer
+// PDF"), so that a student who clicks twice knows two jobs went. When that fails, says why
+// and asks whether to write the pages to a PDF file in `pdfFolder` (the home folder when
+// empty), named after `pdfBaseName` without replacing any file; then says where the file
+// was written, or why it could not be. Never fails silently.
 void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const PrintJob& job,
                      const QString& title, const QString& pdfFolder, const QString& pdfBaseName);
+
+// Ctrl+C (the platform's copy keys) anywhere on `page` puts a picture of `view` on the
+// system clipboard.
+void copyPictureOnCopyKeys(QWidget* page, QWidget* view);
 
 // Puts a picture of `view` on the system clipboard, then prints the picture as the
 // clipboard holds it (printOrOfferPdf) below the one line `heading` (a blank line when empty). The

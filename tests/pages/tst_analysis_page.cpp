@@ -56,8 +56,11 @@ class TestAnalysisPage : public QObject {
         QVERIFY(text.contains("orthogonal (at right angles to each other) but not"));
         QVERIFY(text.contains("Largest stable rate: 1 (rates below it settle)"));
 
+        program.dialogs.answer(ui::Answer::Ok);
         QTest::mouseClick(page->PrintAnalysis, Qt::LeftButton);
         QCOMPARE(program.printer.titles(), QStringList{"tiny-analysis"});
+        QCOMPARE(program.dialogs.texts(),
+                 QStringList{"Sent to the printer " + support::ScriptedPrinter::name()});
         QStringList printed;
         for (const ui::PrintJob::Item& item : program.printer.jobs().front().items())
             printed << item.text;

@@ -826,6 +826,7 @@ void TestProbePage::printoutHoldsHeadingAndText() {
     QTest::keyClicks(page->ResultsText, typed);
     const QString before = page->resultsText();
 
+    m_program->dialogs.answer(ui::Answer::Ok);
     QTest::mouseClick(page->PrintResults, Qt::LeftButton);
 
     QCOMPARE(m_program->printer.jobs().size(), 1);
@@ -842,7 +843,8 @@ void TestProbePage::printoutHoldsHeadingAndText() {
         text;
     QCOMPARE(printed, expected);
     QCOMPARE(page->resultsText(), before);
-    QVERIFY(m_program->dialogs.shown().isEmpty());
+    QCOMPARE(m_program->dialogs.texts(),
+             QStringList{"Sent to the printer " + support::ScriptedPrinter::name()});
 }
 
 void TestProbePage::printsOnTheDefaultPrinter() {
@@ -854,9 +856,11 @@ void TestProbePage::printsOnTheDefaultPrinter() {
     probe(page, QStringLiteral("2"));
     probe(page, QStringLiteral("1"));
 
+    m_program->dialogs.answer(ui::Answer::Ok);
     QTest::mouseClick(page->PrintResults, Qt::LeftButton);
 
-    QVERIFY(m_program->dialogs.shown().isEmpty());
+    QCOMPARE(m_program->dialogs.texts(),
+             QStringList{"Sent to the printer " + QPrinterInfo::defaultPrinterName()});
     QCOMPARE(page->resultsText(), kPattern1 + kPattern2);
     const QString pdf = support::waitForCupsPdf(token);
     QVERIFY2(!pdf.isEmpty(), qPrintable("no PDF for " + token + " in " + support::cupsPdfFolder()));
@@ -1003,10 +1007,13 @@ void TestProbePage::printerGoneSinceThePageOpened() {
 
     // Back again: the next job finds it without reopening the page.
     qunsetenv("LPDEST");
+    m_program->dialogs.answer(ui::Answer::Ok);
     QTest::mouseClick(page->PrintResults, Qt::LeftButton);
     const QString pdf = support::waitForCupsPdf(token);
     QVERIFY2(!pdf.isEmpty(), qPrintable("no PDF for " + token + " in " + support::cupsPdfFolder()));
-    QCOMPARE(m_program->dialogs.shown().size(), 2);
+    QCOMPARE(m_program->dialogs.shown().size(), 3);
+    QCOMPARE(m_program->dialogs.shown().back().text,
+             "Sent to the printer " + QPrinterInfo::defaultPrinterName());
     QFile::remove(pdf);
 }
 

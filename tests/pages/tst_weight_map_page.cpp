@@ -169,7 +169,10 @@ void TestWeightMapPage::printCopiesTheMapAndPrintsIt() {
     m_program->build(2, 2, {1, -1, 0.5, 0});
     pages::WeightMapPage* page = m_program->open();
     QVERIFY(page);
+    m_program->dialogs.answer(ui::Answer::Ok);
     QTest::mouseClick(page->PrintTheMap, Qt::LeftButton);
+    QCOMPARE(m_program->dialogs.texts(),
+             QStringList{"Sent to the printer " + support::ScriptedPrinter::name()});
     const QImage copied = QGuiApplication::clipboard()->image();
     QCOMPARE(copied.size(), page->WeightMap->size() * page->WeightMap->devicePixelRatio());
     QCOMPARE(m_program->printer.jobs().size(), 1);
@@ -179,6 +182,13 @@ void TestWeightMapPage::printCopiesTheMapAndPrintsIt() {
         picture = picture || item.kind == ui::PrintJob::Item::Kind::Picture;
     }
     QVERIFY(picture);
+
+    // Ctrl+C copies the map as it does the graph.
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(page, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->image().size(),
+             page->WeightMap->size() * page->WeightMap->devicePixelRatio());
+    QCOMPARE(m_program->printer.jobs().size(), 1);
 }
 
 QTEST_MAIN(TestWeightMapPage)

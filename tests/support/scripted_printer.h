@@ -20,13 +20,18 @@ class ScriptedPrinter final : public ui::Printer {
     const QList<ui::PrintJob>& jobs() const { return m_jobs; }
     const QStringList& titles() const { return m_titles; }
 
-    bool print(const ui::PrintJob& job, const QString& title, QString& error) override {
+    // The name a job that is taken is sent to.
+    static QString name() { return QStringLiteral("Classroom Laser"); }
+
+    bool print(const ui::PrintJob& job, const QString& title, QString& printerName,
+               QString& error) override {
         m_jobs.append(job);
         m_titles.append(title);
         if (!m_refusal.isEmpty()) {
             error = m_refusal;
             return false;
         }
+        printerName = name();
         return true;
     }
 
