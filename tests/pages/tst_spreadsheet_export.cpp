@@ -1,12 +1,18 @@
 // The menu's spreadsheet export with scripted dialogs: where the save dialog opens, the
 // extension, the overwrite question, and the refusals shown to the student.
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <thread>
+
 #include "files/loader.h"
+#include "files/replacement_file.h"
 #include "pages/spreadsheet_export.h"
 #include "tests/support/scripted_dialogs.h"
 
@@ -17,12 +23,46 @@ QByteArray contents(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
 }
 
+constexpr const char* kSigtermChild = "--export-until-sigterm";
+
+// The child of sigtermDuringExportLeavesTheOldFile: the program's cleanup of temporary files
+// installed as main installs it, then an export over `folder`/results.xlsx of a network
+// large enough to take a while, ended by SIGTERM as soon as its temporary file exists.
+int exportUntilSigterm(const QString& folder) {
+    files::InstallTemporaryFileCleanup();
+    core::PublicStuff net;
+    net.NumInputs = 600;
+    net.NumOutputs = 600;
+    net.NumPatterns = 100;
+    net.InputPatterns = core::PatternTable(600, 100);
+    net.DesiredOutputs = core::PatternTable(600, 100);
+    net.CreateUnitsAndWeights();
+    net.TrainedOnProblem = true;
+    net.TrainingFileName = "large.net";
+    net.TrainingFolder = folder.toStdString();
+    const QDir dir(folder);
+    std::thread watcher([dir] {
+        while (dir.entryList({QStringLiteral(".results.xlsx.*")}, QDir::Files | QDir::Hidden)
+                   .isEmpty()) {
+            std::this_thread::yield();
+        }
+        std::raise(SIGTERM);
+    });
+    watcher.detach();  // the signal ends the process while the export writes
+    support::ScriptedDialogs dialogs;
+    dialogs.choose(dir.filePath(QStringLiteral("results.xlsx")));
+    dialogs.answer(ui::Answer::Yes);  // replace the earlier file
+    pages::CreateSpreadsheet(nullptr, dialogs, net);
+    return 3;  // the export finished before the signal: the parent says so
+}
+
 }  // namespace
 
 class TestSpreadsheetExport : public QObject {
     Q_OBJECT
   private slots:
     void exportFlow();
+    void sigtermDuringExportLeavesTheOldFile();
 };
 
 void TestSpreadsheetExport::exportFlow() {
@@ -78,5 +118,31 @@ void TestSpreadsheetExport::exportFlow() {
     QVERIFY(dialogs.errors().isEmpty());
 }
 
-QTEST_MAIN(TestSpreadsheetExport)
+// SIGTERM while a workbook is written removes its temporary file and keeps the file it was
+// to replace, in the window as in the batch trainer.
+void TestSpreadsheetExport::sigtermDuringExportLeavesTheOldFile() {
+    QTemporaryDir dir;
+    const QString results = dir.filePath(QStringLiteral("results.xlsx"));
+    QFile earlier(results);
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write("an earlier workbook");
+    earlier.close();
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(kSigtermChild), dir.path()});
+    QVERIFY(child.waitForFinished(120000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(contents(results), QByteArray("an earlier workbook"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+             QStringList{QStringLiteral("results.xlsx")});
+}
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], kSigtermChild) == 0) {
+        return exportUntilSigterm(QString::fromLocal8Bit(argv[2]));
+    }
+    TestSpreadsheetExport test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_spreadsheet_export.moc"
