@@ -8,7 +8,14 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
 cmake --preset dev >/dev/null
 cmake --build --preset dev --target page_screenshots
-build/dev/tests/pages/page_screenshots "$PWD/shots"
+# The start page shows the path of its folder: the pictures are taken in a copy of the
+# examples under a neutral name, not in this checkout.
+neutral=/tmp/student/examples
+rm -rf /tmp/student
+mkdir -p "$neutral"
+cp examples/*.net examples/README.md "$neutral/"
+build/dev/tests/pages/page_screenshots "$PWD/shots" "$neutral"
+rm -rf /tmp/student
 
 mkdir -p docs
 while read -r shot picture; do

@@ -40,8 +40,8 @@ bool save(QWidget* page, const QDir& folder, const char* name) {
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: page_screenshots OUTPUT_FOLDER\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: page_screenshots OUTPUT_FOLDER [EXAMPLES_FOLDER]\n");
         return 2;
     }
     QDir folder(QString::fromLocal8Bit(argv[1]));
@@ -49,7 +49,14 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "cannot create %s\n", argv[1]);
         return 1;
     }
-    QDir::setCurrent(QStringLiteral(DAM_EXAMPLES));
+    // The start page shows the folder's path: pictures for others are taken in a folder
+    // of neutral name, given as the second argument.
+    const QString examples =
+        argc == 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(DAM_EXAMPLES);
+    if (!QDir::setCurrent(examples)) {
+        std::fprintf(stderr, "cannot enter %s\n", qPrintable(examples));
+        return 1;
+    }
 
     support::ScriptedDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
