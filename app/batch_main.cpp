@@ -47,8 +47,11 @@
 
 namespace {
 
+// The message and where the options are described: the whole usage text after it would
+// push the one line that says what to change off a terminal's screen.
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "distmem-batch: %s\n%s", message.c_str(), app::kUsage);
+    std::fprintf(stderr, "distmem-batch: %s\nRun \"distmem-batch --help\" for the options.\n",
+                 message.c_str());
     return 2;
 }
 

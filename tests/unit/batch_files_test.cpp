@@ -111,7 +111,9 @@ TEST_F(BatchFilesTest, RefusedBeforeTraining) {
         {{"t.net", "--test", "./t.net"}, "2 --test names the training file itself"},
         {{"t.net", "--test", "t.net", "--degrade", "--json"},
          "2 --json prints one JSON object: give only one of --diagnose, --test and --degrade"},
-        {{"t.net", "--seed", "4"}, "2 --seed goes with --degrade"},
+        {{"t.net", "--seed", "4"},
+         "2 distmem-batch: --seed goes with --degrade\nRun \"distmem-batch --help\" for the "
+         "options.\n"},
     };
     for (const auto& [args, expected] : cases) {
         const int status = batch(args, (m_dir / "out").c_str());
