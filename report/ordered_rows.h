@@ -74,8 +74,11 @@ int OrderedRows(Out& out, core::WorkerPool* pool, int rows, int columns, const R
     std::atomic<bool> outOfMemory = false;
     for (int first = 1; first <= rows && !out.failed();) {
         const double batchValues = static_cast<double>(kRowBatchBytes) / bytesPerValue;
-        const int batchRows = static_cast<int>(std::clamp(
-            batchValues / columns, static_cast<double>(runsPerBatch), static_cast<double>(rows)));
+        // At least one row per run, at most the table: a table shorter than a batch's runs
+        // is one batch (std::clamp may not be given a lower bound above its upper one).
+        const int batchRows = static_cast<int>(std::min(
+            std::max(batchValues / columns, static_cast<double>(runsPerBatch)),
+            static_cast<double>(rows)));
         const int last = std::min(rows, first + batchRows - 1);
         const int perRun = (last - first + runsPerBatch) / runsPerBatch;
         std::atomic<int> nextRun = 0;
