@@ -85,7 +85,7 @@ class ScriptedDialogs final : public ui::Dialogs {
                         ui::Answer::Ok, parent});
         runBeforeAnswer();
         if (!m_script.empty() && std::holds_alternative<QString>(m_script.front())) {
-            const QString text = std::get<QString>(m_script.front());
+            QString text = std::get<QString>(m_script.front());
             m_script.pop_front();
             return text;
         }
@@ -117,7 +117,7 @@ class ScriptedDialogs final : public ui::Dialogs {
         m_filters << filter;
         runBeforeAnswer();
         if (!m_script.empty() && std::holds_alternative<SavePath>(m_script.front())) {
-            const QString path = std::get<SavePath>(m_script.front()).path;
+            QString path = std::get<SavePath>(m_script.front()).path;
             m_script.pop_front();
             return path;
         }

@@ -41,7 +41,7 @@ const std::string kRule = std::string(45, '=') + kEnd;
 
 // An expected report from tests/data/report, written by hand byte for byte.
 std::string expectedReport(const std::string& name) {
-    const std::string bytes = readBytes(fs::path(DAM_TEST_DATA) / "report" / name);
+    std::string bytes = readBytes(fs::path(DAM_TEST_DATA) / "report" / name);
     EXPECT_FALSE(bytes.empty()) << "missing test file " << name;
     return bytes;
 }
@@ -53,8 +53,9 @@ report::ReportContext usContext() {
 
 SectionFlags sections(std::initializer_list<int> on) {
     SectionFlags flags{};
-    for (int flag : on)
+    for (int flag : on) {
         flags[static_cast<std::size_t>(flag)] = true;
+    }
     return flags;
 }
 
@@ -72,8 +73,9 @@ void setWeights(PublicStuff& net, std::initializer_list<std::initializer_list<do
     for (const auto& row : rows) {
         ++i;
         int j = 0;
-        for (double w : row)
+        for (double w : row) {
             net.Weights.setWeight(++j, i, w);
+        }
     }
 }
 
@@ -122,10 +124,12 @@ void makeSmall(PublicStuff& net) {
     // The last row is left over from a longer earlier run.
     net.SSEHistoryCount = 7;
     // Stale unit records from an earlier recall; the report must recall each pattern itself.
-    for (auto& unit : net.OutputUnits)
+    for (auto& unit : net.OutputUnits) {
         unit = {77, 77, 77};
-    for (auto& unit : net.InputUnits)
+    }
+    for (auto& unit : net.InputUnits) {
         unit = {77, 77, 77};
+    }
 }
 
 std::string reportOf(PublicStuff& net, const SectionFlags& flags,
@@ -190,8 +194,9 @@ TEST(ReportTextTest, EverySetOfSectionsComesInFixedOrder) {
         {5, "The set of desired outputs was:"},
         {6, "Network SSE as a function of sweeps of training was:"},
     };
-    for (std::size_t k = 0; k < std::size(order); ++k)
+    for (std::size_t k = 0; k < std::size(order); ++k) {
         ASSERT_TRUE(pieces[k + 2].starts_with(order[k].firstLine)) << pieces[k + 2];
+    }
 
     // Mask 0 is the header alone, seven lines ending with the section rule.
     for (unsigned mask = 0; mask < 128; ++mask) {
@@ -218,8 +223,9 @@ TEST(ReportTextTest, EmptySSEHistory) {
 
 // "Standard" text of a whole number below a million: thousands grouped, two decimals.
 std::string standardWhole(int n) {
-    if (n < 1000)
+    if (n < 1000) {
         return std::to_string(n) + ".00";
+    }
     std::string low = std::to_string(n % 1000);
     low.insert(0, 3 - low.size(), '0');
     return std::to_string(n / 1000) + "," + low + ".00";
@@ -283,10 +289,15 @@ TEST(ReportTextTest, RateAndTotalSSEInGeneralFormat) {
         net.LearningRate = c.value;
         net.TotalSSE = c.value;
         const std::string text = reportOf(net, sections({1, 3}));
-        EXPECT_NE(text.find(kEnd + "Learning rate: " + std::string(c.text) + kEnd), npos);
-        EXPECT_NE(text.find(kEnd + "After training, sum of squared error was: " +
-                            std::string(c.text) + kEnd),
-                  npos);
+        const auto line = [&c](const char* label) {
+            std::string whole = kEnd;
+            whole += label;
+            whole += c.text;
+            whole += kEnd;
+            return whole;
+        };
+        EXPECT_NE(text.find(line("Learning rate: ")), npos);
+        EXPECT_NE(text.find(line("After training, sum of squared error was: ")), npos);
     }
 }
 
@@ -311,16 +322,18 @@ std::vector<std::vector<std::string>> sectionRows(const std::string& text,
     for (std::size_t end = text.find(kEnd, start); end != npos; end = text.find(kEnd, start)) {
         const std::string line = text.substr(start, end - start);
         start = end + kEnd.size();
-        if (line == rule)
+        if (line == rule) {
             return rows;
+        }
         if (!line.ends_with('\t')) {
             ADD_FAILURE() << "no TAB at the end of '" << line << "'";
             continue;
         }
         std::vector<std::string> fields;
         for (std::size_t from = 0, tab = line.find('\t'); tab != npos;
-             from = tab + 1, tab = line.find('\t', from))
+             from = tab + 1, tab = line.find('\t', from)) {
             fields.push_back(line.substr(from, tab - from));
+        }
         rows.push_back(fields);
     }
     ADD_FAILURE() << "section " << heading << " has no closing rule";
@@ -355,16 +368,20 @@ TEST(ReportTextTest, SectionsAgreeWithTheNetwork) {
     net.InputPatterns = core::PatternTable(kInputs, kPatterns);
     net.DesiredOutputs = core::PatternTable(kOutputs, kPatterns);
     for (int p = 1; p <= kPatterns; ++p) {
-        for (int i = 1; i <= kInputs; ++i)
+        for (int i = 1; i <= kInputs; ++i) {
             net.InputPatterns(i, p) = next(3);
-        for (int j = 1; j <= kOutputs; ++j)
+        }
+        for (int j = 1; j <= kOutputs; ++j) {
             net.DesiredOutputs(j, p) = 0.25 * next(200);
+        }
     }
     net.CreateUnitsAndWeights();
     net.TrainedOnProblem = true;
-    for (int i = 1; i <= kInputs; ++i)
-        for (int j = 1; j <= kOutputs; ++j)
+    for (int i = 1; i <= kInputs; ++i) {
+        for (int j = 1; j <= kOutputs; ++j) {
             net.Weights.setWeight(j, i, 0.25 * next(40));
+        }
+    }
     net.TrainingFileName = "bigger.net";
     net.LearningRule = "Delta";
     net.LearningRate = 0.1;
@@ -386,19 +403,22 @@ TEST(ReportTextTest, SectionsAgreeWithTheNetwork) {
         SCOPED_TRACE("pattern " + std::to_string(p));
         const auto row = static_cast<std::size_t>(p - 1);
         const std::string label = "Pattern " + std::to_string(p);
-        for (const auto* section : {&responses, &errors, &inputs, &desired})
+        for (const auto* section : {&responses, &errors, &inputs, &desired}) {
             EXPECT_EQ((*section)[row][0], label);
+        }
         ASSERT_EQ(responses[row].size(), static_cast<std::size_t>(kOutputs + 1));
         ASSERT_EQ(errors[row].size(), static_cast<std::size_t>(kOutputs + 1));
         ASSERT_EQ(desired[row].size(), static_cast<std::size_t>(kOutputs + 1));
         ASSERT_EQ(inputs[row].size(), static_cast<std::size_t>(kInputs + 1));
-        for (int i = 1; i <= kInputs; ++i)
+        for (int i = 1; i <= kInputs; ++i) {
             EXPECT_EQ(parsed(inputs[row][static_cast<std::size_t>(i)]), net.InputPatterns(i, p));
+        }
         for (int j = 1; j <= kOutputs; ++j) {
             const auto col = static_cast<std::size_t>(j);
             double response = 0;
-            for (int i = 1; i <= kInputs; ++i)
+            for (int i = 1; i <= kInputs; ++i) {
                 response += net.Weights.Weight(j, i) * net.InputPatterns(i, p);
+            }
             EXPECT_EQ(parsed(responses[row][col]), response) << "output " << j;
             EXPECT_EQ(parsed(desired[row][col]), net.DesiredOutputs(j, p)) << "output " << j;
             EXPECT_EQ(parsed(errors[row][col]),
@@ -409,15 +429,17 @@ TEST(ReportTextTest, SectionsAgreeWithTheNetwork) {
 
     ASSERT_EQ(weights[0].size(), static_cast<std::size_t>(kOutputs + 1));
     EXPECT_EQ(weights[0][0], "");
-    for (int j = 1; j <= kOutputs; ++j)
+    for (int j = 1; j <= kOutputs; ++j) {
         EXPECT_EQ(weights[0][static_cast<std::size_t>(j)], "Out " + std::to_string(j));
+    }
     for (int i = 1; i <= kInputs; ++i) {
         const auto& row = weights[static_cast<std::size_t>(i)];
         ASSERT_EQ(row.size(), static_cast<std::size_t>(kOutputs + 1));
         EXPECT_EQ(row[0], "INP " + std::to_string(i));
-        for (int j = 1; j <= kOutputs; ++j)
+        for (int j = 1; j <= kOutputs; ++j) {
             EXPECT_EQ(parsed(row[static_cast<std::size_t>(j)]), net.Weights.Weight(j, i))
                 << "INP " << i << " Out " << j;
+        }
     }
 }
 
@@ -454,10 +476,12 @@ void expectSameExceptUnits(const PublicStuff& actual, const PublicStuff& expecte
         }
     }
     for (int p = 1; p <= expected.NumPatterns; ++p) {
-        for (int i = 1; i <= expected.NumInputs; ++i)
+        for (int i = 1; i <= expected.NumInputs; ++i) {
             EXPECT_EQ(actual.InputPatterns(i, p), expected.InputPatterns(i, p));
-        for (int j = 1; j <= expected.NumOutputs; ++j)
+        }
+        for (int j = 1; j <= expected.NumOutputs; ++j) {
             EXPECT_EQ(actual.DesiredOutputs(j, p), expected.DesiredOutputs(j, p));
+        }
     }
 }
 
@@ -540,8 +564,9 @@ TEST(ReportTextTest, RunningOutOfMemoryIsAMessage) {
     PublicStuff net;
     std::string error;
     std::string numbers = "600 0 600 1";
-    for (int k = 0; k < 1200; ++k)
+    for (int k = 0; k < 1200; ++k) {
         numbers += " 1";
+    }
     ASSERT_TRUE(files::LoadTrainingData(net, numbers, "big.net", error)) << error;
     net.CreateUnitsAndWeights();
     net.TrainedOnProblem = true;
@@ -565,8 +590,9 @@ TEST(ReportTextTest, RunningOutOfMemoryIsAMessage) {
 // records of recalling on one: whole, and with pattern 40 of 64 overflowing.
 TEST(ReportTextTest, RecallsOnThreadsMatchOneThread) {
     std::string numbers = "128 0 128 64";
-    for (int k = 0; k < 64 * 256; ++k)
+    for (int k = 0; k < 64 * 256; ++k) {
         numbers += k % 5 == 0 ? " -0.75" : " 0.125";
+    }
     for (const bool overflow : {false, true}) {
         SCOPED_TRACE(overflow ? "overflow" : "whole");
         std::array<PublicStuff, 2> nets;
@@ -574,9 +600,11 @@ TEST(ReportTextTest, RecallsOnThreadsMatchOneThread) {
         std::array<std::string, 2> errors;
         for (std::size_t k = 0; k < 2; ++k) {
             ASSERT_NO_FATAL_FAILURE(loadProblem(nets[k], numbers, "recall.net"));
-            for (int i = 1; i <= 128; ++i)
-                for (int j = 1; j <= 128; ++j)
+            for (int i = 1; i <= 128; ++i) {
+                for (int j = 1; j <= 128; ++j) {
                     nets[k].Weights.setWeight(j, i, (i * 7 - j * 3) % 23 / 4.0);
+                }
+            }
             if (overflow) {
                 nets[k].Weights.setWeight(5, 9, 1e300);
                 nets[k].InputPatterns(9, 40) = 1e10;
@@ -713,12 +741,15 @@ TEST_F(WriteReportTest, LargeReportStreamsInBoundedMemory) {
 #else
     PublicStuff net;
     std::string numbers = "2000 0 1800 1";  // outputs, 0, inputs, patterns
-    for (int k = 0; k < 3800; ++k)
+    for (int k = 0; k < 3800; ++k) {
         numbers += k % 3 == 0 ? " -2.5" : " 1";
+    }
     ASSERT_NO_FATAL_FAILURE(loadProblem(net, numbers, "large.net"));
-    for (int i = 1; i <= 1800; ++i)
-        for (int j = 1; j <= 2000; ++j)
+    for (int i = 1; i <= 1800; ++i) {
+        for (int j = 1; j <= 2000; ++j) {
             net.Weights.setWeight(j, i, ((i * 7919 + j * 104729) % 200001 - 100000) / 64.0);
+        }
+    }
     const fs::path path = m_dir / "large.txt";
     const int status = inChild([&] {
         rlim_t pages = 0;
