@@ -6,22 +6,16 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
-#include <cstdint>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <new>
-#include <optional>
 
 #include "files/chunk_reader.h"
+#include "files/training_fields.h"
 #include "text/decimal_field.h"
-#include "text/field_scanner.h"
 #include "text/number_format.h"
-#include "text/short_decimal.h"
 
 namespace files {
 
@@ -50,201 +44,8 @@ std::string printableField(std::string_view field) {
     return quoted(out);
 }
 
-// True when `bytes` has a comma with a digit on either side, as a decimal comma would.
-bool hasCommaBetweenDigits(std::string_view bytes) {
-    auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    for (std::size_t k = bytes.find(','); k != std::string_view::npos; k = bytes.find(',', k + 1)) {
-        if (k > 0 && k + 1 < bytes.size() && digit(bytes[k - 1]) && digit(bytes[k + 1])) {
-            return true;
-        }
-    }
-    return false;
-}
-
-class Parser {
-  public:
-    Parser(std::string_view bytes, std::string_view name) : m_bytes(bytes), m_name(name) {
-        skipByteOrderMark();
-    }
-    // Reading from a file as the fields are needed.
-    Parser(ChunkReader& reader, std::string_view name) : m_name(name), m_reader(&reader) {
-        refill();
-        skipByteOrderMark();
-    }
-
-    // The fields still to read: a reader makes room for their text.
-    void expectFields(long long fields) {
-        if (m_reader != nullptr) {
-            m_reader->expectFields(fields);
-            setBytes(m_reader->complete());
-        }
-    }
-
-    // errno of a failed read, 0 when the file was read to its end or as far as needed.
-    int readFailure() const { return m_reader != nullptr ? m_reader->failure() : 0; }
-
-    // The next field, or nullopt at the end of the file.
-    std::optional<std::string_view> next() {
-        text::FieldScanner::Span field = m_scanner.find(m_pos);
-        while (field.start == m_bytes.size() && refill()) {
-            field = m_scanner.find(m_pos);
-        }
-        m_pos = field.end;
-        if (field.start == m_bytes.size()) {
-            return std::nullopt;
-        }
-        m_fieldStart = field.start;
-        return m_bytes.substr(field.start, field.end - field.start);
-    }
-
-    // Reads up to `count` fields that are short plain decimals (see text/short_decimal.h),
-    // passing each value to `sink`, and stops before the first field of any other kind,
-    // which next() and text::ReadDecimalField() then read the careful way. Returns how many it
-    // read. The fields are found 64 bytes at a time, so no field waits for the one before it.
-    template <class Sink>
-    long long readShortDecimals(long long count, Sink&& sink) {
-        constexpr std::size_t window = text::FieldScanner::Window;
-        const std::size_t size = m_bytes.size();
-        long long done = 0;
-        std::size_t pos = m_pos;
-        std::size_t laterBase = size;  // the window `later` describes, when one does
-        std::uint64_t later = 0;
-        while (done < count && pos < size) {
-            const std::size_t base = pos & ~(window - 1);
-            const std::uint64_t separators =
-                base == laterBase ? later : text::FieldScanner::separatorBits(m_bytes, base);
-            laterBase = base + window;
-            later = text::FieldScanner::separatorBits(m_bytes, laterBase);
-            // `pos` is never inside a field, so the byte before it counts as a separator.
-            const std::uint64_t from = ~std::uint64_t{0} << (pos - base);
-            std::uint64_t starts = ~separators & ((separators << 1) | (from & -from)) & from;
-            const auto there = static_cast<unsigned>(std::countr_zero(later));
-            std::size_t lastEnd = base + window;
-            for (; starts != 0 && done < count; starts &= starts - 1) {
-                const auto startBit = static_cast<unsigned>(__builtin_ctzll(starts));
-                const std::size_t start = base + startBit;
-                // The next separator, here or in the next window (64 when there is none);
-                // a field longer than that is no short decimal, and is refused below.
-                const auto here = static_cast<unsigned>(std::countr_zero(separators >> startBit));
-                const std::size_t end = start + (here != 64 ? here : window - startBit + there);
-                double value = 0.0;
-                if (!text::ReadShortDecimal(m_bytes, start, end, value)) {
-                    m_pos = start;
-                    return done;
-                }
-                sink(value);
-                ++done;
-                m_fieldStart = start;
-                lastEnd = end;
-            }
-            // On past this window, or past its last field when that runs into the next;
-            // exactly past the last field when enough were read.
-            pos = done == count ? lastEnd : std::max(base + window, lastEnd);
-        }
-        m_pos = std::min(pos, size);
-        return done;
-    }
-
-    // Number of fields from here to the end of the file.
-    long long countRemaining() {
-        long long count = 0;
-        while (next()) {
-            ++count;
-        }
-        return count;
-    }
-
-    // Most fields that the rest of the file could hold: each needs a character and, but
-    // for the last, a separator.
-    long long maxRemaining() const {
-        const std::size_t size = m_reader != nullptr ? m_reader->fileSize() : m_bytes.size();
-        return static_cast<long long>((std::max(size, m_pos) - m_pos + 1) / 2);
-    }
-
-    // "line L, column C" of the field last returned by next().
-    std::string place() const {
-        long long line = 1;
-        std::size_t lineStart = 0;
-        for (std::size_t k = 0; k < m_fieldStart; ++k) {
-            if (m_bytes[k] == '\n') {
-                ++line;
-                lineStart = k + 1;
-            }
-        }
-        return "line " + text::FormatInteger(line) + ", column " +
-               text::FormatInteger(static_cast<long long>(m_fieldStart - lineStart) + 1);
-    }
-
-    std::string prefix() const { return "The training file " + quoted(m_name) + " "; }
-
-    // What follows the fields read so far, looking at no more than kTailLook bytes of it.
-    FileTail tail() {
-        const std::size_t from = m_pos;
-        if (m_reader != nullptr) {
-            m_reader->stopAt(from + kTailLook);
-            while (m_bytes.size() < from + kTailLook && refill()) {
-            }
-        }
-        FileTail found;
-        const std::size_t end = std::min(m_bytes.size(), from + kTailLook);
-        found.pastLook = m_bytes.size() > end || (m_reader != nullptr && m_reader->cutShort());
-        const std::string_view look = m_bytes.substr(0, end);
-        text::FieldScanner scanner(look);
-        for (auto field = scanner.find(from); field.start < end; field = scanner.find(field.end)) {
-            if (field.end == end && found.pastLook) {
-                break;  // cut at the edge of the look: it may go on into anything
-            }
-            double value = 0.0;
-            if (text::ReadDecimalField(look.substr(field.start, field.end - field.start), value) ==
-                text::DecimalField::Ok) {
-                ++found.numbers;
-            } else {
-                found.text = true;
-            }
-        }
-        if (found.numbers > 0) {
-            found.decimalComma = hasCommaBetweenDigits(m_bytes.substr(0, from));
-        }
-        return found;
-    }
-
-  private:
-    void skipByteOrderMark() {
-        if (m_bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-            m_pos = 3;
-        }
-    }
-
-    void setBytes(std::string_view bytes) {
-        m_bytes = bytes;
-        m_scanner = text::FieldScanner(m_bytes);
-    }
-
-    // More whole fields from the reader; false when there are none.
-    bool refill() {
-        if (m_reader == nullptr) {
-            return false;
-        }
-        if (LoadProgress* progress = m_reader->progress(); progress != nullptr) {
-            progress->bytesParsed.store(static_cast<long long>(m_pos), std::memory_order_relaxed);
-        }
-        if (!m_reader->more()) {
-            return false;
-        }
-        setBytes(m_reader->complete());
-        return true;
-    }
-
-    std::string_view m_bytes;
-    std::string_view m_name;
-    ChunkReader* m_reader = nullptr;
-    text::FieldScanner m_scanner{m_bytes};
-    std::size_t m_pos = 0;
-    std::size_t m_fieldStart = 0;
-};
-
-std::string fieldProblem(text::DecimalField problem, const Parser& parser, std::string_view field,
-                         const std::string& where) {
+std::string fieldProblem(text::DecimalField problem, const TrainingFields& parser,
+                         std::string_view field, const std::string& where) {
     std::string text = parser.prefix() + "has " + printableField(field) + " at " + parser.place() +
                        " (" + where + ")";
     switch (problem) {
@@ -260,7 +61,7 @@ std::string fieldProblem(text::DecimalField problem, const Parser& parser, std::
     return text + ".";
 }
 
-std::string endsEarly(const Parser& parser, const char* block, long long announced,
+std::string endsEarly(const TrainingFields& parser, const char* block, long long announced,
                       const std::string& madeOf, long long found) {
     return parser.prefix() + "ends early: the " + block + " should hold " +
            text::FormatInteger(announced) + " numbers" + madeOf + ", but only " +
@@ -276,7 +77,7 @@ std::string countsOf(long long patterns, long long units, const char* unitName) 
 
 namespace {
 
-bool load(core::PublicStuff& net, Parser& parser, std::string& error, FileTail* tail) {
+bool load(core::PublicStuff& net, TrainingFields& parser, std::string& error, FileTail* tail) {
     auto fail = [&error](std::string message) {
         error = std::move(message);
         return false;
@@ -411,13 +212,13 @@ bool load(core::PublicStuff& net, Parser& parser, std::string& error, FileTail* 
 
 bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes, std::string_view name,
                       std::string& error) {
-    Parser parser(bytes, name);
+    TrainingFields parser(bytes, name);
     return load(net, parser, error, nullptr);
 }
 
 bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes, std::string_view name,
                       std::string& error, FileTail& tail) {
-    Parser parser(bytes, name);
+    TrainingFields parser(bytes, name);
     return load(net, parser, error, &tail);
 }
 
@@ -505,7 +306,7 @@ bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::stri
             progress->fileSize.store(static_cast<long long>(size), std::memory_order_relaxed);
         }
         ChunkReader reader(fd, size, progress);
-        Parser parser(reader, path);
+        TrainingFields parser(reader, path);
         const bool loaded = load(net, parser, error, tail);
         if (reader.cancelled()) {
             error = "Loading the training file " + quoted(path) + " was cancelled.";
