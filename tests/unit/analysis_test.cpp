@@ -449,3 +449,60 @@ TEST(Analysis, EpochMapDeterminantIsTheProductOverPatterns) {
         EXPECT_GT(values.cwiseAbs().maxCoeff(), 1.0);
     }
 }
+
+namespace {
+
+// The search's bracket against a scan of 2000 rates up to where the determinant proves
+// growth, each radius from the product of the factors I - r c c' formed densely.
+void expectDenseScanAgrees(const Eigen::MatrixXd& x) {
+    const Eigen::MatrixXd gram = x.transpose() * x;
+    analysis::PivotedCholesky factor =
+        analysis::pivotedCholesky(gram, 1e-9 * gram.diagonal().maxCoeff());
+    const analysis::EpochMap map =
+        analysis::makeEpochMap(factor.factor, std::move(factor.nullBasis), gram);
+    auto radius = [&](double rate) {
+        Eigen::MatrixXd m = Eigen::MatrixXd::Identity(map.rank(), map.rank());
+        for (Eigen::Index p = 0; p < map.patterns(); ++p) {
+            m -= rate * (m * map.c.col(p)) * map.c.col(p).transpose();
+        }
+        return m.eigenvalues().cwiseAbs().maxCoeff();
+    };
+    const analysis::Crossing crossing = analysis::firstCrossing(map, analysis::kDenseRank);
+    ASSERT_TRUE(crossing.found);
+    const double top = std::min(map.surelyGrows, map.determinantGrows);
+    double settled = map.surelyStable;
+    for (int k = 1; k <= 2000; ++k) {
+        const double rate = map.surelyStable + (top - map.surelyStable) * k / 2000.0;
+        if (radius(rate) > 1.0 + 1e-12) {
+            EXPECT_LT(crossing.low, rate);
+            break;
+        }
+        settled = rate;
+    }
+    EXPECT_GE(crossing.low, settled * (1.0 - 1e-3));
+    EXPECT_GE(crossing.high, crossing.low);
+}
+
+}  // namespace
+
+TEST(Analysis, FirstCrossingAgreesWithADenseScan) {
+    std::mt19937 rng(9);
+    std::uniform_int_distribution<int> eighths(-8, 8);
+    for (const Kind kind : {Kind::Binary, Kind::Bipolar, Kind::Real, Kind::Dependent}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        Eigen::MatrixXd x(kind == Kind::Dependent ? 20 : 60, 30);
+        for (Eigen::Index k = 0; k < x.size(); ++k) {
+            const int v = eighths(rng);
+            x(k) = kind == Kind::Binary ? (v > 0) : kind == Kind::Bipolar ? (v > 0 ? 1 : -1) : v;
+        }
+        expectDenseScanAgrees(x);
+    }
+    // Patterns whose rates grow in a band below rates that settle again: a step across the
+    // band would report the settling rates above it.
+    Eigen::MatrixXd narrow(3, 2);
+    narrow << 4, -7, -4, 7, -1, 8;
+    expectDenseScanAgrees(narrow);
+    const std::vector<int> values = {-7, -6, -1, 0, -7, 0,  -2, -4, -3, 2, -4, -3, 5,
+                                     -1, 2,  -2, 3, 4,  -3, 4,  -4, -1, 6, 5,  6};
+    expectDenseScanAgrees(Eigen::Map<const Eigen::MatrixXi>(values.data(), 5, 5).cast<double>());
+}
