@@ -127,7 +127,10 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     const bool affordable = rateWork(map) <= prepared.limits.maxEpochMapWork &&
                             map.rank() <= prepared.limits.maxSpectrumRank && std::isfinite(scaled);
     if (affordable) {
-        const Eigenvalues s = epochEigenvalues(map, scaled, kDenseRank);
+        Eigenvalues s = epochEigenvalues(map, scaled, kDenseRank);
+        if (!s.ok && map.rank() > kDenseRank && map.rank() <= kDenseFallbackRank) {
+            s = epochEigenvalues(map, scaled, map.rank());
+        }
         if (s.ok) {
             out.radiusKnown = true;
             out.spectralRadius = s.radius;

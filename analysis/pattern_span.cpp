@@ -50,9 +50,13 @@ double gramWork(double inputs, double patterns) {
 }
 
 double searchWork(double patterns, double rank) {
-    return rank <= kDenseRank ? kSolvesPerSearch * 4000.0 *
-                                    (patterns * rank * rank + 10.0 * rank * rank * rank) / 64.0
-                              : kSolvesPerSearch * kProductsPerSolve * 2.0 * patterns * rank;
+    if (rank <= kDenseRank) {
+        return kSolvesPerSearch * 4000.0 * (patterns * rank * rank + 10.0 * rank * rank * rank) /
+               64.0;
+    }
+    const double krylov = kSolvesPerSearch * kProductsPerSolve * 2.0 * patterns * rank;
+    // Where Krylov-Schur stalls it may take what a dense walk takes, and then the dense walk.
+    return rank <= kDenseFallbackRank ? krylov + 2.0 * 40.0 * 12.0 * rank * rank * rank : krylov;
 }
 
 // The current weights, outputs x inputs; zero when the network does not match the file.

@@ -89,6 +89,9 @@ double firstDeterminantGrowth(const EpochMap& map);
 
 // Below this rank the map is formed and solved densely.
 inline constexpr int kDenseRank = 48;
+// Up to this rank the stable rate's search falls back to dense spectra when Krylov-Schur
+// does not converge: about 40 of them, some 5 s at this rank.
+inline constexpr int kDenseFallbackRank = 320;
 
 // Applies one epoch's map M(rate) to each column of `v` (R x b): 2 P R b multiply-adds.
 void applyEpochMap(const EpochMap& map, double rate, Eigen::MatrixXd& v);
@@ -99,7 +102,8 @@ Eigenvalues epochEigenvalues(const EpochMap& map, double rate, int denseRank,
                              const Eigenvalues* warm = nullptr);
 
 // The first rate (scaled) at which the radius reaches 1, bracketed: every rate below
-// `low` settles. Empty brackets mean the spectrum did not converge.
+// `low` settles. Empty brackets mean the spectrum did not converge, even densely up to
+// kDenseFallbackRank.
 struct Crossing {
     bool found = false;
     double low = 0.0;

@@ -452,21 +452,27 @@ TEST(Analysis, EpochMapDeterminantIsTheProductOverPatterns) {
 
 namespace {
 
-// The search's bracket against a scan of 2000 rates up to where the determinant proves
-// growth, each radius from the product of the factors I - r c c' formed densely.
-void expectDenseScanAgrees(const Eigen::MatrixXd& x) {
+analysis::EpochMap mapOf(const Eigen::MatrixXd& x) {
     const Eigen::MatrixXd gram = x.transpose() * x;
     analysis::PivotedCholesky factor =
         analysis::pivotedCholesky(gram, 1e-9 * gram.diagonal().maxCoeff());
-    const analysis::EpochMap map =
-        analysis::makeEpochMap(factor.factor, std::move(factor.nullBasis), gram);
-    auto radius = [&](double rate) {
-        Eigen::MatrixXd m = Eigen::MatrixXd::Identity(map.rank(), map.rank());
-        for (Eigen::Index p = 0; p < map.patterns(); ++p) {
-            m -= rate * (m * map.c.col(p)) * map.c.col(p).transpose();
-        }
-        return m.eigenvalues().cwiseAbs().maxCoeff();
-    };
+    return analysis::makeEpochMap(factor.factor, std::move(factor.nullBasis), gram);
+}
+
+// The radius from the product of the factors I - r c c' formed densely.
+double denseRadius(const analysis::EpochMap& map, double rate) {
+    Eigen::MatrixXd m = Eigen::MatrixXd::Identity(map.rank(), map.rank());
+    for (Eigen::Index p = 0; p < map.patterns(); ++p) {
+        m -= rate * (m * map.c.col(p)) * map.c.col(p).transpose();
+    }
+    return m.eigenvalues().cwiseAbs().maxCoeff();
+}
+
+// The search's bracket against a scan of 2000 rates up to where the determinant proves
+// growth.
+void expectDenseScanAgrees(const Eigen::MatrixXd& x) {
+    const analysis::EpochMap map = mapOf(x);
+    auto radius = [&](double rate) { return denseRadius(map, rate); };
     const analysis::Crossing crossing = analysis::firstCrossing(map, analysis::kDenseRank);
     ASSERT_TRUE(crossing.found);
     const double top = std::min(map.surelyGrows, map.determinantGrows);
@@ -505,4 +511,38 @@ TEST(Analysis, FirstCrossingAgreesWithADenseScan) {
     const std::vector<int> values = {-7, -6, -1, 0, -7, 0,  -2, -4, -3, 2, -4, -3, 5,
                                      -1, 2,  -2, 3, 4,  -3, 4,  -4, -1, 6, 5,  6};
     expectDenseScanAgrees(Eigen::Map<const Eigen::MatrixXi>(values.data(), 5, 5).cast<double>());
+}
+
+TEST(Analysis, CrossingWhereKrylovSchurStallsComesFromDenseSpectra) {
+    // Binary patterns of nearly equal lengths, rank 96: near the crossing dozens of
+    // eigenvalues lie within 1e-5 of the circle, where Krylov-Schur does not converge.
+    std::mt19937 rng(3);
+    core::PublicStuff net;
+    net.NumInputs = 192;
+    net.NumOutputs = 1;
+    net.NumPatterns = 96;
+    net.InputPatterns = core::PatternTable(192, 96);
+    net.DesiredOutputs = core::PatternTable(1, 96);
+    for (int p = 1; p <= 96; ++p) {
+        for (int i = 1; i <= 192; ++i) {
+            net.InputPatterns(i, p) = static_cast<double>(rng() & 1U);
+        }
+        net.DesiredOutputs(1, p) = p % 3 == 0 ? 1.0 : -0.5;
+    }
+    net.CreateUnitsAndWeights();
+    const analysis::Prepared prepared = analysis::prepare(net, analysis::Limits::none());
+    ASSERT_TRUE(prepared.stableRateLow && prepared.stableRateHigh);
+    const double low = *prepared.stableRateLow;
+    const double high = *prepared.stableRateHigh;
+    EXPECT_GE(low, high * (1.0 - 1e-3));
+    const analysis::EpochMap& map = prepared.span->live;  // binary inputs: unscaled
+    ASSERT_GT(map.rank(), analysis::kDenseRank);
+    for (int k = 0; k <= 40; ++k) {
+        const double rate = map.surelyStable + (low - map.surelyStable) * k / 40.0;
+        EXPECT_LT(denseRadius(map, rate), 1.0) << "rate " << rate;
+    }
+    EXPECT_GT(denseRadius(map, high * (1.0 + 1e-3)), 1.0);
+    const analysis::DeltaForecast below = analysis::forecastDelta(prepared, 0.99 * low);
+    EXPECT_TRUE(below.settles && below.radiusKnown);
+    EXPECT_NEAR(below.spectralRadius, denseRadius(map, 0.99 * low), below.radiusError);
 }
