@@ -7,10 +7,10 @@
 // The weights only ever change inside the span of the input patterns, and only that part
 // of them reaches a recall, so everything is computed in an orthonormal basis of that span
 // (from a pivoted Cholesky factor of the patterns' Gram matrix): the Delta rule's epoch
-// map is then an R x R map, R the rank, whose leading eigenvalues come from Krylov-Schur
-// without forming it, or from dense spectra where that stalls (up to rank 320). Training
-// reports each pattern's error right after that pattern's own learning step, and the
-// forecasts here measure the same thing.
+// map is then an R x R map, R the rank, whose eigenvalues come from a dense solve up to
+// rank 320 and from Krylov-Schur, without forming it, above. Training reports each
+// pattern's error right after that pattern's own learning step, and the forecasts here
+// measure the same thing.
 //
 // Every statement is one training bears out: directions of the span too small for the
 // arithmetic to resolve are left out of it, directions that neither the weights nor the

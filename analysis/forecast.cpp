@@ -127,10 +127,7 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     const bool affordable = rateWork(map) <= prepared.limits.maxEpochMapWork &&
                             map.rank() <= prepared.limits.maxSpectrumRank && std::isfinite(scaled);
     if (affordable) {
-        Eigenvalues s = epochEigenvalues(map, scaled, kDenseRank);
-        if (!s.ok && map.rank() > kDenseRank && map.rank() <= kDenseFallbackRank) {
-            s = epochEigenvalues(map, scaled, map.rank());
-        }
+        const Eigenvalues s = epochEigenvalues(map, scaled, kDenseRank);
         if (s.ok) {
             out.radiusKnown = true;
             out.spectralRadius = s.radius;

@@ -32,6 +32,8 @@ constexpr double kZeroShare = 1e-20;
 // Multiply-adds of one Krylov-Schur solve, in epoch-map products, and solves per search.
 constexpr double kProductsPerSolve = 300.0;
 constexpr double kSolvesPerSearch = 60.0;
+// Dense spectra per search, each formed (2 patterns x rank^2) and solved (10 rank^3).
+constexpr double kDenseSolvesPerSearch = 40.0;
 
 // Unit 1 of pattern 1 onwards: units x patterns, one pattern per column.
 PatternMap columns(const core::PatternTable& table, int units, int patterns) {
@@ -50,13 +52,9 @@ double gramWork(double inputs, double patterns) {
 }
 
 double searchWork(double patterns, double rank) {
-    if (rank <= kDenseRank) {
-        return kSolvesPerSearch * 4000.0 * (patterns * rank * rank + 10.0 * rank * rank * rank) /
-               64.0;
-    }
-    const double krylov = kSolvesPerSearch * kProductsPerSolve * 2.0 * patterns * rank;
-    // Where Krylov-Schur stalls it may take what a dense walk takes, and then the dense walk.
-    return rank <= kDenseFallbackRank ? krylov + 2.0 * 40.0 * 12.0 * rank * rank * rank : krylov;
+    return rank <= kDenseRank
+               ? kDenseSolvesPerSearch * (2.0 * patterns * rank * rank + 10.0 * rank * rank * rank)
+               : kSolvesPerSearch * kProductsPerSolve * 2.0 * patterns * rank;
 }
 
 // The current weights, outputs x inputs; zero when the network does not match the file.

@@ -87,11 +87,11 @@ bool determinantGrows(const EpochMap& map, double rate);
 // closed in on; surelyGrows when none below it does.
 double firstDeterminantGrowth(const EpochMap& map);
 
-// Below this rank the map is formed and solved densely.
-inline constexpr int kDenseRank = 48;
-// Up to this rank the stable rate's search falls back to dense spectra when Krylov-Schur
-// does not converge: about 40 of them, some 5 s at this rank.
-inline constexpr int kDenseFallbackRank = 320;
+// Up to this rank the map is formed and solved densely, above it by Krylov-Schur. Dense
+// spectra are the faster up to here (0.1 s a spectrum at rank 320), and Krylov-Schur
+// only finds the eigenvalues it converges to: near a crossing it stalls among eigenvalues
+// within 1e-5 of the circle, or settles on a pair below 1 while a larger one is missed.
+inline constexpr int kDenseRank = 320;
 
 // Applies one epoch's map M(rate) to each column of `v` (R x b): 2 P R b multiply-adds.
 void applyEpochMap(const EpochMap& map, double rate, Eigen::MatrixXd& v);
@@ -102,8 +102,7 @@ Eigenvalues epochEigenvalues(const EpochMap& map, double rate, int denseRank,
                              const Eigenvalues* warm = nullptr);
 
 // The first rate (scaled) at which the radius reaches 1, bracketed: every rate below
-// `low` settles. Empty brackets mean the spectrum did not converge, even densely up to
-// kDenseFallbackRank.
+// `low` settles. Empty brackets mean the spectrum did not converge.
 struct Crossing {
     bool found = false;
     double low = 0.0;

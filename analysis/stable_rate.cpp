@@ -65,23 +65,28 @@ double safeStep(const Eigenvalues& before, const Eigenvalues& now, double step, 
     return safe;
 }
 
-// The walk with spectra from epochEigenvalues; it gives up (found false) when a spectrum
-// does not converge or the map's products exceed `budget`.
-Crossing walk(const EpochMap& map, int denseRank, double budget) {
+}  // namespace
+
+Crossing firstCrossing(const EpochMap& map, int denseRank) {
     Crossing out;
     const double low = map.surelyStable;
     const double high = std::min(map.surelyGrows, map.determinantGrows);
+    if (map.rank() == 0 || !(low > 0.0)) {
+        return out;
+    }
+    if (!(map.surelyGrows > low * (1.0 + 1e-12))) {  // all equally long: exactly 2 / |c|^2
+        out = {true, low, low};
+        return out;
+    }
     auto solve = [&](double rate, const Eigenvalues* warm) {
-        if (out.products > budget) {
-            return Eigenvalues{};
-        }
         Eigenvalues s = epochEigenvalues(map, rate, denseRank, warm);
         ++out.solves;
         out.products += s.products;
         return s;
     };
     const double largest = kLargestStep * (high - low);
-    const double smallest = 1e-7 * low;
+    // Steps below the bracket's width would resolve what the closing bisection does not.
+    const double smallest = 0.5 * kBracket * low;
     double at = low * (1.0 + 1e-6);
     Eigenvalues now = solve(at, nullptr);
     if (!now.ok) {
@@ -146,35 +151,6 @@ Crossing walk(const EpochMap& map, int denseRank, double budget) {
     out.low = settled;
     out.high = grown;
     return out;
-}
-
-}  // namespace
-
-Crossing firstCrossing(const EpochMap& map, int denseRank) {
-    const double low = map.surelyStable;
-    if (map.rank() == 0 || !(low > 0.0)) {
-        return {};
-    }
-    if (!(map.surelyGrows > low * (1.0 + 1e-12))) {  // all equally long: exactly 2 / |c|^2
-        return {true, low, low};
-    }
-    const double rank = map.rank();
-    if (map.rank() <= denseRank || map.rank() > kDenseFallbackRank) {
-        return walk(map, denseRank, INFINITY);
-    }
-    // Krylov-Schur stalls where dozens of eigenvalues lie within 1e-5 of the circle in
-    // modulus (binary patterns of nearly equal lengths), or its radii wander there and the
-    // steps shrink to nothing. Dense spectra resolve them: once Krylov-Schur has taken what
-    // a dense walk would (about 40 spectra of 12 rank^3 multiply-adds each), they take over.
-    const double budget = 40.0 * 12.0 * rank * rank / (2.0 * map.patterns());
-    const Crossing krylov = walk(map, denseRank, budget);
-    if (krylov.found) {
-        return krylov;
-    }
-    Crossing dense = walk(map, map.rank(), INFINITY);
-    dense.solves += krylov.solves;
-    dense.products += krylov.products;
-    return dense;
 }
 
 }  // namespace analysis
