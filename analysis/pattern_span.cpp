@@ -32,8 +32,11 @@ constexpr double kZeroShare = 1e-20;
 // Multiply-adds of one Krylov-Schur solve, in epoch-map products, and solves per search.
 constexpr double kProductsPerSolve = 300.0;
 constexpr double kSolvesPerSearch = 60.0;
-// Dense spectra per search, each formed (2 patterns x rank^2) and solved (10 rank^3).
+// Dense spectra per search, each formed (2 patterns x rank^2) and solved (10 rank^3): as
+// many as a search usually takes, and as many as it may take (its stations), for whether
+// the window can wait for it.
 constexpr double kDenseSolvesPerSearch = 40.0;
+constexpr double kDenseSolvesAtMost = 4000.0;
 
 // Unit 1 of pattern 1 onwards: units x patterns, one pattern per column.
 PatternMap columns(const core::PatternTable& table, int units, int patterns) {
@@ -51,9 +54,9 @@ double gramWork(double inputs, double patterns) {
     return inputs * patterns * patterns / 2.0;
 }
 
-double searchWork(double patterns, double rank) {
+double searchWork(double patterns, double rank, double denseSolves) {
     return rank <= kDenseRank
-               ? kDenseSolvesPerSearch * (2.0 * patterns * rank * rank + 10.0 * rank * rank * rank)
+               ? denseSolves * (2.0 * patterns * rank * rank + 10.0 * rank * rank * rank)
                : kSolvesPerSearch * kProductsPerSolve * 2.0 * patterns * rank;
 }
 
@@ -342,7 +345,8 @@ void buildSpan(const PatternMap& x, const PatternMap& d, const Matrix& weights,
         }
     }
     span.delta = true;
-    const double work = searchWork(patterns, static_cast<double>(span.live.rank()));
+    const double work =
+        searchWork(patterns, static_cast<double>(span.live.rank()), kDenseSolvesPerSearch);
     if (work > limits.maxBasisWork * 8.0) {
         out.notes.push_back(sizeNote("Finding the Delta rule's largest stable rate was", work,
                                      limits.maxBasisWork * 8.0));
@@ -413,7 +417,8 @@ double preparationWork(const core::PublicStuff& net, const Limits& limits) {
         patterns <= limits.maxGramPatterns) {
         work += gramWork(inputs, patterns) + 2.0 * patterns * rank * rank / 3.0;
         if (rank <= limits.maxSpectrumRank) {
-            work += std::min(searchWork(patterns, rank), limits.maxBasisWork * 8.0);
+            work +=
+                std::min(searchWork(patterns, rank, kDenseSolvesAtMost), limits.maxBasisWork * 8.0);
         }
     }
     return work + net.NumOutputs * patterns * rank;
