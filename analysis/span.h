@@ -87,10 +87,11 @@ bool determinantGrows(const EpochMap& map, double rate);
 // closed in on; surelyGrows when none below it does.
 double firstDeterminantGrowth(const EpochMap& map);
 
-// Up to this rank the map is formed and solved densely, above it by Krylov-Schur. Dense
-// spectra are the faster up to here (0.1 s a spectrum at rank 320), and Krylov-Schur
-// only finds the eigenvalues it converges to: near a crossing it stalls among eigenvalues
-// within 1e-5 of the circle, or settles on a pair below 1 while a larger one is missed.
+// Up to this rank the map is formed and solved densely, above it by Krylov-Schur. A
+// search on dense spectra takes about as long as one on Krylov-Schur's up to here (0.1 s
+// a spectrum at rank 320), and Krylov-Schur only finds the eigenvalues it converges to:
+// near a crossing it stalls among eigenvalues within 1e-5 of the circle, or settles on a
+// pair below 1 while a larger one is missed.
 inline constexpr int kDenseRank = 320;
 
 // Applies one epoch's map M(rate) to each column of `v` (R x b): 2 P R b multiply-adds.
