@@ -29,15 +29,21 @@
 
 namespace analysis {
 
+// The largest rank whose Delta epoch map the analysis examines: its eigenvalues are found
+// by a dense solve, which finds them all. Above it no eigenvalue method here is reliable
+// near a crossing (Krylov-Schur can settle on a pair below 1 while a larger eigenvalue is
+// above it), so whether a rate between the bounds settles is not stated, for any limits.
+inline constexpr int kReliableSpectrumRank = 320;
+
 // Sizes above which parts are skipped, as counts of multiply-adds or as a rank. The
 // defaults keep the program's pages within a few seconds; none() is for the batch trainer.
 struct Limits {
     double maxBasisWork = 2.5e10;  // inputs x patterns^2 / 2 + patterns x rank^2: the basis
     double maxRecallWork = 4e9;    // outputs x inputs x patterns: a recall of every pattern
     double maxPairWork = 2.5e10;   // inputs x patterns^2 / 2: cosines between patterns
-    // The rank up to which the Delta rule's spectrum and largest stable rate are worked out:
-    // dense spectra, about 3 s for the whole search at rank 320.
-    int maxSpectrumRank = 320;
+    // The rank up to which the Delta rule's spectrum and largest stable rate are worked out,
+    // at most kReliableSpectrumRank: about 3 s for the whole search at rank 320.
+    int maxSpectrumRank = kReliableSpectrumRank;
     // Patterns up to which their pairs are compared: the table of every pair's product holds
     // patterns^2 numbers, twice over while it is scaled.
     int maxGramPatterns = 8192;

@@ -149,6 +149,12 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     } else if (out.largestStableRate && out.rate < *out.largestStableRate) {
         out.known = true;
         out.settles = true;
+    } else if (map.rank() > kReliableSpectrumRank) {
+        out.notes.push_back("Whether the Delta rule settles at rate " + formatNumber(out.rate, 4) +
+                            " is not worked out: above rank " +
+                            std::to_string(kReliableSpectrumRank) +
+                            " the eigenvalues of its epoch map are not found reliably here.");
+        return out;
     } else {
         out.notes.push_back(
             "Whether the Delta rule settles at rate " + formatNumber(out.rate, 4) +
@@ -169,7 +175,8 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
                std::isfinite(out.spectralRadius * out.spectralRadius)) {
         out.growthPerEpoch = out.spectralRadius * out.spectralRadius;
     }
-    if (span.hasIdle && span.idle.rank() > 0 && scaled >= span.idle.surelyStable &&
+    if (span.hasIdle && span.idle.rank() > 0 && span.idle.rank() <= kReliableSpectrumRank &&
+        scaled >= span.idle.surelyStable &&
         rateWork(span.idle) <= prepared.limits.maxEpochMapWork) {
         const Eigenvalues idle = epochEigenvalues(span.idle, scaled, kDenseRank);
         if (idle.ok && idle.radius - idle.error > 1.0) {

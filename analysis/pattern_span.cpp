@@ -211,6 +211,20 @@ void findStableRate(const Limits& limits, Prepared& out) {
         return;
     }
     out.surelyStableBelow = unscaled(live.surelyStable, span.exponent);
+    if (live.rank() > kReliableSpectrumRank) {
+        // The first crossing lies between the two bounds: say so rather than guess.
+        out.stableRateLow = out.surelyStableBelow;
+        out.stableRateHigh =
+            unscaled(std::min(live.surelyGrows, live.determinantGrows), span.exponent);
+        out.notes.push_back(
+            "The Delta rule's largest stable rate was not worked out: the input patterns have "
+            "rank " +
+            std::to_string(live.rank()) + ", and above rank " +
+            std::to_string(kReliableSpectrumRank) +
+            " the eigenvalues of its epoch map are not found reliably here. It lies between the "
+            "rates that settle for sure and those that grow for sure.");
+        return;
+    }
     if (live.rank() > limits.maxSpectrumRank) {
         out.notes.push_back(
             "The Delta rule's stability was skipped: the input patterns have rank " +
@@ -402,7 +416,7 @@ Limits Limits::none() {
     limits.maxBasisWork = unlimited;
     limits.maxRecallWork = unlimited;
     limits.maxPairWork = unlimited;
-    limits.maxSpectrumRank = core::MaxCount;
+    limits.maxSpectrumRank = kReliableSpectrumRank;
     limits.maxGramPatterns = 16384;  // 2 GB a table
     limits.maxEpochMapWork = unlimited;
     return limits;

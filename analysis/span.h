@@ -92,7 +92,7 @@ double firstDeterminantGrowth(const EpochMap& map);
 // a spectrum at rank 320), and Krylov-Schur only finds the eigenvalues it converges to:
 // near a crossing it stalls among eigenvalues within 1e-5 of the circle, or settles on a
 // pair below 1 while a larger one is missed.
-inline constexpr int kDenseRank = 320;
+inline constexpr int kDenseRank = kReliableSpectrumRank;
 
 // Applies one epoch's map M(rate) to each column of `v` (R x b): 2 P R b multiply-adds.
 void applyEpochMap(const EpochMap& map, double rate, Eigen::MatrixXd& v);

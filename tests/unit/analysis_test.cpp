@@ -553,3 +553,43 @@ TEST(Analysis, LargestStableRateWhereKrylovSchurFails) {
         EXPECT_NEAR(below.spectralRadius, denseRadius(map, 0.99 * low), below.radiusError);
     }
 }
+
+// Above rank 320 no spectrum is trusted, not even by the batch trainer: the first crossing
+// is only bracketed by the bounds, and a rate between them gets no verdict.
+TEST(Analysis, NoStabilityStatedAboveTheReliableRank) {
+    const int patterns = analysis::kReliableSpectrumRank + 4;
+    core::PublicStuff net;
+    net.NumInputs = 2 * patterns;
+    net.NumOutputs = 1;
+    net.NumPatterns = patterns;
+    net.InputPatterns = core::PatternTable(2 * patterns, patterns);
+    net.DesiredOutputs = core::PatternTable(1, patterns);
+    std::mt19937 rng(5);
+    for (int p = 1; p <= patterns; ++p) {
+        for (int i = 1; i <= 2 * patterns; ++i) {
+            net.InputPatterns(i, p) = static_cast<double>(rng() & 1U);
+        }
+        net.DesiredOutputs(1, p) = p % 2 == 0 ? 1.0 : -1.0;
+    }
+    net.CreateUnitsAndWeights();
+    const analysis::Prepared prepared = analysis::prepare(net, analysis::Limits::none());
+    ASSERT_EQ(prepared.facts.rank, patterns);
+    EXPECT_FALSE(prepared.largestStableRate.has_value());
+    ASSERT_TRUE(prepared.stableRateLow && prepared.stableRateHigh && prepared.surelyStableBelow);
+    EXPECT_EQ(*prepared.stableRateLow, *prepared.surelyStableBelow);
+    EXPECT_GT(*prepared.stableRateHigh, *prepared.stableRateLow);
+    ASSERT_EQ(prepared.notes.size(), 1u);
+    EXPECT_NE(prepared.notes[0].find("rank 324, and above rank 320"), std::string::npos)
+        << prepared.notes[0];
+    // The upper end is a rate that surely grows, checked on the map formed densely.
+    EXPECT_GT(denseRadius(prepared.span->live, *prepared.stableRateHigh * (1.0 + 1e-9)), 1.0);
+
+    const double between = 0.5 * (*prepared.stableRateLow + *prepared.stableRateHigh);
+    const analysis::DeltaForecast middle = analysis::forecastDelta(prepared, between);
+    EXPECT_FALSE(middle.known || middle.radiusKnown);
+    ASSERT_EQ(middle.notes.size(), 1u);
+    EXPECT_NE(middle.notes[0].find("is not worked out: above rank 320"), std::string::npos);
+    const analysis::DeltaForecast safe =
+        analysis::forecastDelta(prepared, 0.5 * *prepared.stableRateLow);
+    EXPECT_TRUE(safe.known && safe.settles);
+}
