@@ -98,7 +98,10 @@ inline constexpr int kDenseRank = kReliableSpectrumRank;
 void applyEpochMap(const EpochMap& map, double rate, Eigen::MatrixXd& v);
 
 // The leading eigenvalues of M(rate): a dense solve up to `denseRank`, above it Krylov-
-// Schur started from `warm` when given.
+// Schur started from `warm` when given. The analysis passes kDenseRank and examines no map
+// above it, so its verdicts rest on dense spectra only; Krylov-Schur is reached from the
+// tests and analysis_stage_bench, which hold it against dense solves, as the start of a
+// search above rank 320.
 Eigenvalues epochEigenvalues(const EpochMap& map, double rate, int denseRank,
                              const Eigenvalues* warm = nullptr);
 
