@@ -216,13 +216,22 @@ void findStableRate(const Limits& limits, Prepared& out) {
         out.stableRateLow = out.surelyStableBelow;
         out.stableRateHigh =
             unscaled(std::min(live.surelyGrows, live.determinantGrows), span.exponent);
+        std::string where =
+            "It lies between the rates that settle for sure and those that "
+            "grow for sure.";
+        if (out.stableRateLow && out.stableRateHigh) {
+            // The upper end rounded up, as the lower is rounded down: both stay true.
+            std::string high = formatNumberDown(-*out.stableRateHigh, 4);
+            high.erase(0, 1);
+            where =
+                "It lies between " + formatNumberDown(*out.stableRateLow, 4) + " and " + high + ".";
+        }
         out.notes.push_back(
             "The Delta rule's largest stable rate was not worked out: the input patterns have "
             "rank " +
             std::to_string(live.rank()) + ", and above rank " +
             std::to_string(kReliableSpectrumRank) +
-            " the eigenvalues of its epoch map are not found reliably here. It lies between the "
-            "rates that settle for sure and those that grow for sure.");
+            " the eigenvalues of its epoch map are not found reliably here. " + where);
         return;
     }
     if (live.rank() > limits.maxSpectrumRank) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -581,11 +582,24 @@ TEST(Analysis, NoStabilityStatedAboveTheReliableRank) {
     ASSERT_EQ(prepared.notes.size(), 1u);
     EXPECT_NE(prepared.notes[0].find("rank 324, and above rank 320"), std::string::npos)
         << prepared.notes[0];
+    // The bounds named in the note are rounded outward, so that the claim stays true.
+    const std::string& note = prepared.notes[0];
+    const std::size_t between = note.find("It lies between ");
+    ASSERT_NE(between, std::string::npos) << note;
+    double shownLow = 0.0;
+    double shownHigh = 0.0;
+    ASSERT_EQ(
+        std::sscanf(note.c_str() + between, "It lies between %lf and %lf.", &shownLow, &shownHigh),
+        2)
+        << note;
+    EXPECT_LE(shownLow, *prepared.stableRateLow);
+    EXPECT_GE(shownHigh, *prepared.stableRateHigh);
+    EXPECT_NEAR(shownHigh, *prepared.stableRateHigh, 1e-3 * *prepared.stableRateHigh);
     // The upper end is a rate that surely grows, checked on the map formed densely.
     EXPECT_GT(denseRadius(prepared.span->live, *prepared.stableRateHigh * (1.0 + 1e-9)), 1.0);
 
-    const double between = 0.5 * (*prepared.stableRateLow + *prepared.stableRateHigh);
-    const analysis::DeltaForecast middle = analysis::forecastDelta(prepared, between);
+    const double middleRate = 0.5 * (*prepared.stableRateLow + *prepared.stableRateHigh);
+    const analysis::DeltaForecast middle = analysis::forecastDelta(prepared, middleRate);
     EXPECT_FALSE(middle.known || middle.radiusKnown);
     ASSERT_EQ(middle.notes.size(), 1u);
     EXPECT_NE(middle.notes[0].find("is not worked out: above rank 320"), std::string::npos);
