@@ -514,29 +514,41 @@ TEST(Analysis, FirstCrossingAgreesWithADenseScan) {
     expectDenseScanAgrees(Eigen::Map<const Eigen::MatrixXi>(values.data(), 5, 5).cast<double>());
 }
 
+namespace {
+
+// Twice as many inputs as patterns, each input from `input`; one output, 1 for every third
+// pattern and -0.5 for the others.
+template <class Input>
+core::PublicStuff wideNetwork(int patterns, Input input) {
+    core::PublicStuff net;
+    net.NumInputs = 2 * patterns;
+    net.NumOutputs = 1;
+    net.NumPatterns = patterns;
+    net.InputPatterns = core::PatternTable(2 * patterns, patterns);
+    net.DesiredOutputs = core::PatternTable(1, patterns);
+    for (int p = 1; p <= patterns; ++p) {
+        for (int i = 1; i <= 2 * patterns; ++i) {
+            net.InputPatterns(i, p) = input();
+        }
+        net.DesiredOutputs(1, p) = p % 3 == 0 ? 1.0 : -0.5;
+    }
+    net.CreateUnitsAndWeights();
+    return net;
+}
+
+}  // namespace
+
 TEST(Analysis, LargestStableRateWhereKrylovSchurFails) {
     // Rank 96, binary: near the crossing dozens of eigenvalues lie within 1e-5 of the
     // circle and Krylov-Schur does not converge. Rank 128, values +-1, +-1.125, +-1.25:
     // Krylov-Schur converges on a pair below 1 while a larger eigenvalue is above it.
     std::mt19937 rng(3);
     for (const bool binary : {true, false}) {
-        const int patterns = binary ? 96 : 128;
-        core::PublicStuff net;
-        net.NumInputs = 2 * patterns;
-        net.NumOutputs = 1;
-        net.NumPatterns = patterns;
-        net.InputPatterns = core::PatternTable(2 * patterns, patterns);
-        net.DesiredOutputs = core::PatternTable(1, patterns);
-        for (int p = 1; p <= patterns; ++p) {
-            for (int i = 1; i <= 2 * patterns; ++i) {
-                const double sign = rng() & 1U ? 1.0 : -1.0;
-                net.InputPatterns(i, p) = binary
-                                              ? (sign + 1.0) / 2.0
-                                              : sign * (1.0 + static_cast<double>(rng() % 3) / 8.0);
-            }
-            net.DesiredOutputs(1, p) = p % 3 == 0 ? 1.0 : -0.5;
-        }
-        net.CreateUnitsAndWeights();
+        core::PublicStuff net = wideNetwork(binary ? 96 : 128, [&] {
+            const double sign = rng() & 1U ? 1.0 : -1.0;
+            return binary ? (sign + 1.0) / 2.0
+                          : sign * (1.0 + static_cast<double>(rng() % 3) / 8.0);
+        });
         const analysis::Prepared prepared = analysis::prepare(net, analysis::Limits::none());
         ASSERT_TRUE(prepared.stableRateLow && prepared.stableRateHigh);
         const double low = *prepared.stableRateLow;
@@ -559,20 +571,8 @@ TEST(Analysis, LargestStableRateWhereKrylovSchurFails) {
 // is only bracketed by the bounds, and a rate between them gets no verdict.
 TEST(Analysis, NoStabilityStatedAboveTheReliableRank) {
     const int patterns = analysis::kReliableSpectrumRank + 4;
-    core::PublicStuff net;
-    net.NumInputs = 2 * patterns;
-    net.NumOutputs = 1;
-    net.NumPatterns = patterns;
-    net.InputPatterns = core::PatternTable(2 * patterns, patterns);
-    net.DesiredOutputs = core::PatternTable(1, patterns);
     std::mt19937 rng(5);
-    for (int p = 1; p <= patterns; ++p) {
-        for (int i = 1; i <= 2 * patterns; ++i) {
-            net.InputPatterns(i, p) = static_cast<double>(rng() & 1U);
-        }
-        net.DesiredOutputs(1, p) = p % 2 == 0 ? 1.0 : -1.0;
-    }
-    net.CreateUnitsAndWeights();
+    core::PublicStuff net = wideNetwork(patterns, [&] { return static_cast<double>(rng() & 1U); });
     const analysis::Prepared prepared = analysis::prepare(net, analysis::Limits::none());
     ASSERT_EQ(prepared.facts.rank, patterns);
     EXPECT_FALSE(prepared.largestStableRate.has_value());
