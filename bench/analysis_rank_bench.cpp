@@ -22,12 +22,6 @@ void BM_AnalysisAtRank(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_AnalysisAtRank)
-    ->Arg(320)
-    ->Arg(1024)
-    ->Arg(2048)
-    ->Arg(4096)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
+BENCHMARK(BM_AnalysisAtRank)->Apply(atPromisedRanks);
 
 BENCHMARK_MAIN();

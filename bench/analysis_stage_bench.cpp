@@ -88,41 +88,11 @@ void BM_FirstCrossingKrylov(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Gram)
-    ->Arg(320)
-    ->Arg(1024)
-    ->Arg(2048)
-    ->Arg(4096)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
-BENCHMARK(BM_PivotedCholesky)
-    ->Arg(320)
-    ->Arg(1024)
-    ->Arg(2048)
-    ->Arg(4096)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
-BENCHMARK(BM_EpochMap)
-    ->Arg(320)
-    ->Arg(1024)
-    ->Arg(2048)
-    ->Arg(4096)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
-BENCHMARK(BM_FirstCrossing)
-    ->Arg(96)
-    ->Arg(200)
-    ->Arg(320)
-    ->Arg(1024)
-    ->Arg(2048)
-    ->Arg(4096)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
-BENCHMARK(BM_FirstCrossingKrylov)
-    ->Arg(96)
-    ->Arg(200)
-    ->Arg(320)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
+BENCHMARK(BM_Gram)->Apply(atPromisedRanks);
+BENCHMARK(BM_PivotedCholesky)->Apply(atPromisedRanks);
+BENCHMARK(BM_EpochMap)->Apply(atPromisedRanks);
+// The analysis searches spectra up to rank 320 only (analysis::kReliableSpectrumRank).
+BENCHMARK(BM_FirstCrossing)->Apply(atSearchedRanks);
+BENCHMARK(BM_FirstCrossingKrylov)->Apply(atSearchedRanks);
 
 BENCHMARK_MAIN();

@@ -4,6 +4,9 @@
 // lengths differ and the stable-rate search has a range to cover), inputs twice the
 // patterns (1024 for 320), 4 real targets.
 
+#include <benchmark/benchmark.h>
+
+#include <initializer_list>
 #include <random>
 
 #include "core/network_state.h"
@@ -28,4 +31,20 @@ inline core::PublicStuff rankProblem(int patterns) {
     }
     net.CreateUnitsAndWeights();
     return net;
+}
+
+// The ranks the analysis benches time, one run each (the larger take seconds).
+inline void atRanks(benchmark::internal::Benchmark* bench, std::initializer_list<int> ranks) {
+    for (const int rank : ranks) {
+        bench->Arg(rank);
+    }
+    bench->Unit(benchmark::kMillisecond)->Iterations(1);
+}
+
+// The ranks of the whole analysis's promises, and those up to which it searches spectra.
+inline void atPromisedRanks(benchmark::internal::Benchmark* bench) {
+    atRanks(bench, {320, 1024, 2048, 4096});
+}
+inline void atSearchedRanks(benchmark::internal::Benchmark* bench) {
+    atRanks(bench, {96, 200, 320});
 }
