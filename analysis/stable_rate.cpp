@@ -106,7 +106,11 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
     bool bracketed = false;
     for (int station = 0; station < kStations; ++station) {
         if (station > 0) {
-            step = std::clamp(safeStep(previous, now, at - previousAt, largest), smallest, largest);
+            // Between the two, but never above `largest`: a range narrower than 16 half
+            // brackets gets the finer steps (std::clamp may not be given a lower bound above
+            // its upper one).
+            step = std::min(std::max(safeStep(previous, now, at - previousAt, largest), smallest),
+                            largest);
         }
         const double next = std::min(at + step, high);
         Eigenvalues then = solve(next, &now);
