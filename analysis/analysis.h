@@ -8,8 +8,8 @@
 // of them reaches a recall, so everything is computed in an orthonormal basis of that span
 // (from a pivoted Cholesky factor of the patterns' Gram matrix): the Delta rule's epoch
 // map is then an R x R map, R the rank, whose eigenvalues come from a dense solve up to
-// rank 320 and from Krylov-Schur, without forming it, above. Training reports each
-// pattern's error right after that pattern's own learning step, and the forecasts here
+// rank 320; above it only the bounds that need no eigenvalues are given. Training reports
+// each pattern's error right after that pattern's own learning step, and the forecasts here
 // measure the same thing.
 //
 // Every statement is one training bears out: directions of the span too small for the

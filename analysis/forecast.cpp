@@ -18,20 +18,17 @@ using Index = Eigen::Index;
 
 constexpr int kLastEpoch = core::MaxCount;
 constexpr double kZeroShare = 1e-20;  // as in pattern_span.cpp: an SSE this small is 0
-// Products of the epoch map one Krylov-Schur solve takes, for the work estimate.
-constexpr double kProductsPerSolve = 300.0;
 
 double resolved(double sse, double targetsSquared) {
     return sse <= kZeroShare * targetsSquared ? 0.0 : sse;
 }
 
+// A dense spectrum and the settled SSE: no map above kDenseRank is examined.
 double rateWork(const EpochMap& map) {
     const double p = map.patterns();
     const double r = map.rank();
     const double n = static_cast<double>(map.nullBasis.cols());
-    const double spectrum =
-        map.rank() <= kDenseRank ? p * r * r + 10.0 * r * r * r : kProductsPerSolve * 2.0 * p * r;
-    return spectrum + n * n * n + 2.0 * n * p * 8.0;
+    return p * r * r + 10.0 * r * r * r + n * n * n + 2.0 * n * p * 8.0;
 }
 
 // The reported SSE at the fixed point of the epoch map: there the changes of one epoch add

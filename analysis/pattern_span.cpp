@@ -29,9 +29,6 @@ constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
 constexpr double kExactTolerance = 1e-10;
 // An SSE below this share of the targets' squared total is rounding: it is 0.
 constexpr double kZeroShare = 1e-20;
-// Multiply-adds of one Krylov-Schur solve, in epoch-map products, and solves per search.
-constexpr double kProductsPerSolve = 300.0;
-constexpr double kSolvesPerSearch = 60.0;
 // Dense spectra per search, each formed (2 patterns x rank^2) and solved (10 rank^3): as
 // many as a search usually takes, and as many as it may take (its stations), for whether
 // the window can wait for it.
@@ -54,10 +51,9 @@ double gramWork(double inputs, double patterns) {
     return inputs * patterns * patterns / 2.0;
 }
 
+// A search of `denseSolves` dense spectra; no map above kReliableSpectrumRank is searched.
 double searchWork(double patterns, double rank, double denseSolves) {
-    return rank <= kDenseRank
-               ? denseSolves * (2.0 * patterns * rank * rank + 10.0 * rank * rank * rank)
-               : kSolvesPerSearch * kProductsPerSolve * 2.0 * patterns * rank;
+    return denseSolves * (2.0 * patterns * rank * rank + 10.0 * rank * rank * rank);
 }
 
 // The current weights, outputs x inputs; zero when the network does not match the file.
@@ -368,8 +364,11 @@ void buildSpan(const PatternMap& x, const PatternMap& d, const Matrix& weights,
         }
     }
     span.delta = true;
+    // Above the reliable rank findStableRate says why nothing is searched.
     const double work =
-        searchWork(patterns, static_cast<double>(span.live.rank()), kDenseSolvesPerSearch);
+        span.live.rank() > kReliableSpectrumRank
+            ? 0.0
+            : searchWork(patterns, static_cast<double>(span.live.rank()), kDenseSolvesPerSearch);
     if (work > limits.maxBasisWork * 8.0) {
         out.notes.push_back(sizeNote("Finding the Delta rule's largest stable rate was", work,
                                      limits.maxBasisWork * 8.0));

@@ -17,9 +17,6 @@ if(DAM_SANITIZE)
     target_compile_options(dam_options INTERFACE
         -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(dam_options INTERFACE -fsanitize=address,undefined)
-    # The standard library's own checks of its preconditions (bounds, std::clamp's order),
-    # which the sanitizers do not see.
-    target_compile_definitions(dam_options INTERFACE _GLIBCXX_ASSERTIONS)
 endif()
 
 # Fuzzing (clang only): every library gets the fuzzer's coverage instrumentation and the
@@ -29,8 +26,11 @@ if(DAM_FUZZ)
         -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
         -fno-omit-frame-pointer)
     target_link_options(dam_options INTERFACE -fsanitize=address,undefined)
-    # The standard library's own checks of its preconditions (bounds, std::clamp's order),
-    # which the sanitizers do not see.
+endif()
+
+# The sanitized builds also check the standard library's own preconditions (bounds,
+# std::clamp's order), which the sanitizers do not see.
+if(DAM_SANITIZE OR DAM_FUZZ)
     target_compile_definitions(dam_options INTERFACE _GLIBCXX_ASSERTIONS)
 endif()
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// The one heading line of a printed graph or map: "tiny.net, Delta rule, rate 0.1, 100 epochs,
-// 12/08/26 00:43:25", the date and time as the report writes them.
+// Printed pictures of a trained network (the graph, degradation and weight map pages): their
+// one heading line, "tiny.net, Delta rule, rate 0.1, 100 epochs, 12/08/26 00:43:25" with the
+// date and time as the report writes them, and the print button they share.
 
 #include <QString>
 
