@@ -7,10 +7,9 @@
 // The weights only ever change inside the span of the input patterns, and only that part
 // of them reaches a recall, so everything is computed in an orthonormal basis of that span
 // (from a pivoted Cholesky factor of the patterns' Gram matrix): the Delta rule's epoch
-// map is then an R x R map, R the rank, whose eigenvalues come from a dense solve up to
-// rank 320; above it only the bounds that need no eigenvalues are given. Training reports
-// each pattern's error right after that pattern's own learning step, and the forecasts here
-// measure the same thing.
+// map is then an R x R map, R the rank, whose eigenvalues all come from a dense solve.
+// Training reports each pattern's error right after that pattern's own learning step, and
+// the forecasts here measure the same thing.
 //
 // Every statement is one training bears out: directions of the span too small for the
 // arithmetic to resolve are left out of it, directions that neither the weights nor the
@@ -29,21 +28,15 @@
 
 namespace analysis {
 
-// The largest rank whose Delta epoch map the analysis examines: its eigenvalues are found
-// by a dense solve, which finds them all. Above it no eigenvalue method here is reliable
-// near a crossing (Krylov-Schur can settle on a pair below 1 while a larger eigenvalue is
-// above it), so whether a rate between the bounds settles is not stated, for any limits.
-inline constexpr int kReliableSpectrumRank = 320;
-
 // Sizes above which parts are skipped, as counts of multiply-adds or as a rank. The
 // defaults keep the program's pages within a few seconds; none() is for the batch trainer.
 struct Limits {
     double maxBasisWork = 2.5e10;  // inputs x patterns^2 / 2 + patterns x rank^2: the basis
     double maxRecallWork = 4e9;    // outputs x inputs x patterns: a recall of every pattern
     double maxPairWork = 2.5e10;   // inputs x patterns^2 / 2: cosines between patterns
-    // The rank up to which the Delta rule's spectrum and largest stable rate are worked out,
-    // at most kReliableSpectrumRank: about 3 s for the whole search at rank 320.
-    int maxSpectrumRank = kReliableSpectrumRank;
+    // The rank up to which the Delta rule's spectrum and largest stable rate are worked out:
+    // the whole search takes about 1 s at rank 320.
+    int maxSpectrumRank = 320;
     // Patterns up to which their pairs are compared: the table of every pair's product holds
     // patterns^2 numbers, twice over while it is scaled.
     int maxGramPatterns = 8192;

@@ -23,12 +23,12 @@ double resolved(double sse, double targetsSquared) {
     return sse <= kZeroShare * targetsSquared ? 0.0 : sse;
 }
 
-// A dense spectrum and the settled SSE: no map above kDenseRank is examined.
+// A dense spectrum and the settled SSE.
 double rateWork(const EpochMap& map) {
     const double p = map.patterns();
     const double r = map.rank();
     const double n = static_cast<double>(map.nullBasis.cols());
-    return p * r * r + 10.0 * r * r * r + n * n * n + 2.0 * n * p * 8.0;
+    return 2.0 * p * r * r + 3.0 * r * r * r + n * n * n + 2.0 * n * p * 8.0;
 }
 
 // The reported SSE at the fixed point of the epoch map: there the changes of one epoch add
@@ -124,7 +124,7 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     const bool affordable = rateWork(map) <= prepared.limits.maxEpochMapWork &&
                             map.rank() <= prepared.limits.maxSpectrumRank && std::isfinite(scaled);
     if (affordable) {
-        const Eigenvalues s = epochEigenvalues(map, scaled, kDenseRank);
+        const Eigenvalues s = epochEigenvalues(map, scaled);
         if (s.ok) {
             out.radiusKnown = true;
             out.spectralRadius = s.radius;
@@ -146,12 +146,6 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     } else if (out.largestStableRate && out.rate < *out.largestStableRate) {
         out.known = true;
         out.settles = true;
-    } else if (map.rank() > kReliableSpectrumRank) {
-        out.notes.push_back("Whether the Delta rule settles at rate " + formatNumber(out.rate, 4) +
-                            " is not worked out: above rank " +
-                            std::to_string(kReliableSpectrumRank) +
-                            " the eigenvalues of its epoch map are not found reliably here.");
-        return out;
     } else {
         out.notes.push_back(
             "Whether the Delta rule settles at rate " + formatNumber(out.rate, 4) +
@@ -172,10 +166,10 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
                std::isfinite(out.spectralRadius * out.spectralRadius)) {
         out.growthPerEpoch = out.spectralRadius * out.spectralRadius;
     }
-    if (span.hasIdle && span.idle.rank() > 0 && span.idle.rank() <= kReliableSpectrumRank &&
-        scaled >= span.idle.surelyStable &&
+    if (span.hasIdle && span.idle.rank() > 0 &&
+        span.idle.rank() <= prepared.limits.maxSpectrumRank && scaled >= span.idle.surelyStable &&
         rateWork(span.idle) <= prepared.limits.maxEpochMapWork) {
-        const Eigenvalues idle = epochEigenvalues(span.idle, scaled, kDenseRank);
+        const Eigenvalues idle = epochEigenvalues(span.idle, scaled);
         if (idle.ok && idle.radius - idle.error > 1.0) {
             out.idleGrowthPerEpoch = idle.radius * idle.radius;
         }

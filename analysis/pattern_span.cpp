@@ -51,9 +51,10 @@ double gramWork(double inputs, double patterns) {
     return inputs * patterns * patterns / 2.0;
 }
 
-// A search of `denseSolves` dense spectra; no map above kReliableSpectrumRank is searched.
+// A search of `denseSolves` dense spectra: forming the map, then LAPACK's QR algorithm,
+// which takes about as long as 3 rank^3 multiply-adds.
 double searchWork(double patterns, double rank, double denseSolves) {
-    return denseSolves * (2.0 * patterns * rank * rank + 10.0 * rank * rank * rank);
+    return denseSolves * (2.0 * patterns * rank * rank + 3.0 * rank * rank * rank);
 }
 
 // The current weights, outputs x inputs; zero when the network does not match the file.
@@ -200,6 +201,21 @@ std::string scaledRateWords(double rate, int exponent) {
     return "about " + formatNumber(std::pow(10.0, power - whole), 2) + "e" + formatNumber(whole, 6);
 }
 
+// Where the search is not run, the bounds it would have searched between, and a sentence
+// naming them: the lower rounded down and the upper rounded up, so that both stay true.
+std::string boundsOfTheStableRate(Prepared& out) {
+    const Prepared::Span& span = *out.span;
+    out.stableRateLow = out.surelyStableBelow;
+    out.stableRateHigh =
+        unscaled(std::min(span.live.surelyGrows, span.live.determinantGrows), span.exponent);
+    if (!out.stableRateLow || !out.stableRateHigh) {
+        return "It lies between the rates that settle for sure and those that grow for sure.";
+    }
+    std::string high = formatNumberDown(-*out.stableRateHigh, 4);
+    high.erase(0, 1);
+    return "It lies between " + formatNumberDown(*out.stableRateLow, 4) + " and " + high + ".";
+}
+
 void findStableRate(const Limits& limits, Prepared& out) {
     Prepared::Span& span = *out.span;
     const EpochMap& live = span.live;
@@ -207,37 +223,16 @@ void findStableRate(const Limits& limits, Prepared& out) {
         return;
     }
     out.surelyStableBelow = unscaled(live.surelyStable, span.exponent);
-    if (live.rank() > kReliableSpectrumRank) {
-        // The first crossing lies between the two bounds: say so rather than guess.
-        out.stableRateLow = out.surelyStableBelow;
-        out.stableRateHigh =
-            unscaled(std::min(live.surelyGrows, live.determinantGrows), span.exponent);
-        std::string where =
-            "It lies between the rates that settle for sure and those that "
-            "grow for sure.";
-        if (out.stableRateLow && out.stableRateHigh) {
-            // The upper end rounded up, as the lower is rounded down: both stay true.
-            std::string high = formatNumberDown(-*out.stableRateHigh, 4);
-            high.erase(0, 1);
-            where =
-                "It lies between " + formatNumberDown(*out.stableRateLow, 4) + " and " + high + ".";
-        }
+    if (live.rank() > limits.maxSpectrumRank) {
         out.notes.push_back(
             "The Delta rule's largest stable rate was not worked out: the input patterns have "
             "rank " +
-            std::to_string(live.rank()) + ", and above rank " +
-            std::to_string(kReliableSpectrumRank) +
-            " the eigenvalues of its epoch map are not found reliably here. " + where);
-        return;
-    }
-    if (live.rank() > limits.maxSpectrumRank) {
-        out.notes.push_back(
-            "The Delta rule's stability was skipped: the input patterns have rank " +
             std::to_string(live.rank()) + ", above the " + std::to_string(limits.maxSpectrumRank) +
-            " whose epoch map is examined here.");
+            " whose epoch map this page examines (distmem-batch --diagnose has no such limit). " +
+            boundsOfTheStableRate(out));
         return;
     }
-    const Crossing crossing = firstCrossing(live, kDenseRank);
+    const Crossing crossing = firstCrossing(live);
     if (!crossing.found) {
         out.notes.push_back(
             "The eigenvalues of the Delta rule's epoch map did not converge, so its largest "
@@ -364,15 +359,16 @@ void buildSpan(const PatternMap& x, const PatternMap& d, const Matrix& weights,
         }
     }
     span.delta = true;
-    // Above the reliable rank findStableRate says why nothing is searched.
+    // Above the rank limit findStableRate says why nothing is searched.
     const double work =
-        span.live.rank() > kReliableSpectrumRank
+        span.live.rank() > limits.maxSpectrumRank
             ? 0.0
             : searchWork(patterns, static_cast<double>(span.live.rank()), kDenseSolvesPerSearch);
     if (work > limits.maxBasisWork * 8.0) {
-        out.notes.push_back(sizeNote("Finding the Delta rule's largest stable rate was", work,
-                                     limits.maxBasisWork * 8.0));
         out.surelyStableBelow = unscaled(span.live.surelyStable, exponent);
+        out.notes.push_back(sizeNote("Finding the Delta rule's largest stable rate was", work,
+                                     limits.maxBasisWork * 8.0) +
+                            " " + boundsOfTheStableRate(out));
         return;
     }
     findStableRate(limits, out);
@@ -424,7 +420,7 @@ Limits Limits::none() {
     limits.maxBasisWork = unlimited;
     limits.maxRecallWork = unlimited;
     limits.maxPairWork = unlimited;
-    limits.maxSpectrumRank = kReliableSpectrumRank;
+    limits.maxSpectrumRank = std::numeric_limits<int>::max();
     limits.maxGramPatterns = 16384;  // 2 GB a table
     limits.maxEpochMapWork = unlimited;
     return limits;

@@ -65,14 +65,12 @@ struct Prepared::Span {
 };
 
 // A Delta rule's spectrum at one scaled rate: the largest |eigenvalue| of M, with an
-// error bound, and the leading eigenvalues it was judged from.
+// error bound, and every eigenvalue.
 struct Eigenvalues {
     bool ok = false;  // false when the eigenvalues did not converge
     double radius = 0.0;
     double error = 0.0;
     std::vector<std::complex<double>> leading;  // largest modulus first
-    Eigen::MatrixXd warm;                       // a basis to start the next nearby solve
-    int products = 0;                           // vectors the map was applied to
 };
 
 // Builds the map for patterns with this Gram matrix (scaled) and its pivoted Cholesky
@@ -87,23 +85,12 @@ bool determinantGrows(const EpochMap& map, double rate);
 // closed in on; surelyGrows when none below it does.
 double firstDeterminantGrowth(const EpochMap& map);
 
-// Up to this rank the map is formed and solved densely, above it by Krylov-Schur. A
-// search on dense spectra takes about as long as one on Krylov-Schur's up to here (0.1 s
-// a spectrum at rank 320), and Krylov-Schur only finds the eigenvalues it converges to:
-// near a crossing it stalls among eigenvalues within 1e-5 of the circle, or settles on a
-// pair below 1 while a larger one is missed.
-inline constexpr int kDenseRank = kReliableSpectrumRank;
-
 // Applies one epoch's map M(rate) to each column of `v` (R x b): 2 P R b multiply-adds.
 void applyEpochMap(const EpochMap& map, double rate, Eigen::MatrixXd& v);
 
-// The leading eigenvalues of M(rate): a dense solve up to `denseRank`, above it Krylov-
-// Schur started from `warm` when given. The analysis passes kDenseRank and examines no map
-// above it, so its verdicts rest on dense spectra only; Krylov-Schur is reached from the
-// tests and analysis_stage_bench, which hold it against dense solves, as the start of a
-// search above rank 320.
-Eigenvalues epochEigenvalues(const EpochMap& map, double rate, int denseRank,
-                             const Eigenvalues* warm = nullptr);
+// Every eigenvalue of M(rate), from M formed whole: a dense solve finds them all, where an
+// iterative one near a crossing can settle on a pair below 1 and miss a larger one.
+Eigenvalues epochEigenvalues(const EpochMap& map, double rate);
 
 // The first rate (scaled) at which the radius reaches 1, bracketed: every rate below
 // `low` settles. Empty brackets mean the spectrum did not converge.
@@ -111,9 +98,8 @@ struct Crossing {
     bool found = false;
     double low = 0.0;
     double high = 0.0;
-    int solves = 0;    // spectra worked out on the way
-    int products = 0;  // vectors the map was applied to, over all of them
+    int solves = 0;  // spectra worked out on the way
 };
-Crossing firstCrossing(const EpochMap& map, int denseRank);
+Crossing firstCrossing(const EpochMap& map);
 
 }  // namespace analysis

@@ -67,7 +67,7 @@ double safeStep(const Eigenvalues& before, const Eigenvalues& now, double step, 
 
 }  // namespace
 
-Crossing firstCrossing(const EpochMap& map, int denseRank) {
+Crossing firstCrossing(const EpochMap& map) {
     Crossing out;
     const double low = map.surelyStable;
     const double high = std::min(map.surelyGrows, map.determinantGrows);
@@ -78,17 +78,15 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
         out = {true, low, low};
         return out;
     }
-    auto solve = [&](double rate, const Eigenvalues* warm) {
-        Eigenvalues s = epochEigenvalues(map, rate, denseRank, warm);
+    auto solve = [&](double rate) {
         ++out.solves;
-        out.products += s.products;
-        return s;
+        return epochEigenvalues(map, rate);
     };
     const double largest = kLargestStep * (high - low);
     // Steps below the bracket's width would resolve what the closing bisection does not.
     const double smallest = 0.5 * kBracket * low;
     double at = low * (1.0 + 1e-6);
-    Eigenvalues now = solve(at, nullptr);
+    Eigenvalues now = solve(at);
     if (!now.ok) {
         return out;
     }
@@ -113,7 +111,7 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
                             largest);
         }
         const double next = std::min(at + step, high);
-        Eigenvalues then = solve(next, &now);
+        Eigenvalues then = solve(next);
         if (!then.ok) {
             return out;
         }
@@ -137,16 +135,14 @@ Crossing firstCrossing(const EpochMap& map, int denseRank) {
     }
     // Bisection: the radius near a crossing of complex pairs is not smooth enough for a
     // secant step to be trusted on its own.
-    Eigenvalues warm = now;
     while (grown - settled > kBracket * settled) {
         const double middle = 0.5 * (settled + grown);
-        const Eigenvalues s = solve(middle, &warm);
+        const Eigenvalues s = solve(middle);
         if (!s.ok) {
             return out;
         }
         if (surelySettles(s)) {
             settled = middle;
-            warm = s;
         } else {
             grown = middle;
         }

@@ -1,8 +1,8 @@
 // The analysis of analysis_rank_bench split into its stages, each timed alone on the
 // output of the one before: the Gram matrix, its pivoted Cholesky factor, the epoch map,
-// and the search for the first rate at which the map's radius reaches 1 (with the number
-// of spectra and of map products it took), beside the same search on Krylov-Schur spectra
-// alone. Run one rank at a time with --benchmark_filter=/1024/.
+// one spectrum of it, and the search for the first rate at which the map's radius reaches 1
+// (with the number of spectra it took). Run one rank at a time with
+// --benchmark_filter=/1024/.
 #include <benchmark/benchmark.h>
 
 #include <Eigen/Core>
@@ -66,24 +66,22 @@ void BM_EpochMap(benchmark::State& state) {
     }
 }
 
-void firstCrossing(benchmark::State& state, int denseRank) {
+// One spectrum, at the rate below which every rate surely settles.
+void BM_Spectrum(benchmark::State& state) {
     const Stages& s = stages(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        const analysis::Crossing crossing = analysis::firstCrossing(s.map, denseRank);
-        state.counters["solves"] = crossing.solves;
-        state.counters["products"] = crossing.products;
-        // 0 when the spectrum did not converge.
-        state.counters["low/bound"] = crossing.low / s.map.surelyStable;
+        benchmark::DoNotOptimize(analysis::epochEigenvalues(s.map, s.map.surelyStable).radius);
     }
 }
 
 void BM_FirstCrossing(benchmark::State& state) {
-    firstCrossing(state, analysis::kDenseRank);
-}
-
-// The same search with Krylov-Schur spectra at every rank, as it was below rank 320.
-void BM_FirstCrossingKrylov(benchmark::State& state) {
-    firstCrossing(state, 0);
+    const Stages& s = stages(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        const analysis::Crossing crossing = analysis::firstCrossing(s.map);
+        state.counters["solves"] = crossing.solves;
+        // 0 when the spectrum did not converge.
+        state.counters["low/bound"] = crossing.low / s.map.surelyStable;
+    }
 }
 
 }  // namespace
@@ -91,8 +89,7 @@ void BM_FirstCrossingKrylov(benchmark::State& state) {
 BENCHMARK(BM_Gram)->Apply(atPromisedRanks);
 BENCHMARK(BM_PivotedCholesky)->Apply(atPromisedRanks);
 BENCHMARK(BM_EpochMap)->Apply(atPromisedRanks);
-// The analysis searches spectra up to rank 320 only (analysis::kReliableSpectrumRank).
+BENCHMARK(BM_Spectrum)->Apply(atPromisedRanks);
 BENCHMARK(BM_FirstCrossing)->Apply(atSearchedRanks);
-BENCHMARK(BM_FirstCrossingKrylov)->Apply(atSearchedRanks);
 
 BENCHMARK_MAIN();

@@ -383,36 +383,6 @@ TEST(Analysis, MagnitudesNearTheEndsOfTheDoubleRange) {
               std::string::npos);
 }
 
-TEST(Analysis, KrylovRadiusAgreesWithADenseSolve) {
-    std::mt19937 rng(3);
-    std::uniform_int_distribution<int> eighths(-8, 8);
-    for (const Kind kind : {Kind::Binary, Kind::Bipolar, Kind::Real, Kind::Dependent}) {
-        const Eigen::Index rank = 70;
-        const Eigen::Index patterns = kind == Kind::Dependent ? 80 : rank;
-        Eigen::MatrixXd x(kind == Kind::Dependent ? rank : 2 * rank, patterns);
-        for (Eigen::Index k = 0; k < x.size(); ++k) {
-            const int v = eighths(rng);
-            x(k) = kind == Kind::Binary    ? (v > 0)
-                   : kind == Kind::Bipolar ? (v > 0 ? 1 : -1)
-                                           : v / 8.0;
-        }
-        const Eigen::MatrixXd gram = x.transpose() * x;
-        analysis::PivotedCholesky factor =
-            analysis::pivotedCholesky(gram, 1e-9 * gram.diagonal().maxCoeff());
-        EXPECT_LT((factor.factor * factor.factor.transpose() - gram).norm(), 1e-9 * gram.norm());
-        const analysis::EpochMap map =
-            analysis::makeEpochMap(factor.factor, std::move(factor.nullBasis), gram);
-        for (const double share : {0.5, 1.0, 1.3}) {
-            const double rate = share * map.surelyStable;
-            const analysis::Eigenvalues krylov = analysis::epochEigenvalues(map, rate, 0);
-            const analysis::Eigenvalues dense = analysis::epochEigenvalues(map, rate, 1000);
-            ASSERT_TRUE(krylov.ok && dense.ok);
-            EXPECT_NEAR(krylov.radius, dense.radius, krylov.error + dense.error)
-                << "kind " << static_cast<int>(kind) << " share " << share;
-        }
-    }
-}
-
 }  // namespace
 
 TEST(Analysis, EpochMapDeterminantIsTheProductOverPatterns) {
@@ -474,7 +444,7 @@ double denseRadius(const analysis::EpochMap& map, double rate) {
 void expectDenseScanAgrees(const Eigen::MatrixXd& x) {
     const analysis::EpochMap map = mapOf(x);
     auto radius = [&](double rate) { return denseRadius(map, rate); };
-    const analysis::Crossing crossing = analysis::firstCrossing(map, analysis::kDenseRank);
+    const analysis::Crossing crossing = analysis::firstCrossing(map);
     ASSERT_TRUE(crossing.found);
     const double top = std::min(map.surelyGrows, map.determinantGrows);
     double settled = map.surelyStable;
@@ -538,10 +508,10 @@ core::PublicStuff wideNetwork(int patterns, Input input) {
 
 }  // namespace
 
-TEST(Analysis, LargestStableRateWhereKrylovSchurFails) {
+TEST(Analysis, LargestStableRateAmongEigenvaluesCrowdingTheCircle) {
     // Rank 96, binary: near the crossing dozens of eigenvalues lie within 1e-5 of the
-    // circle and Krylov-Schur does not converge. Rank 128, values +-1, +-1.125, +-1.25:
-    // Krylov-Schur converges on a pair below 1 while a larger eigenvalue is above it.
+    // circle. Rank 128, values +-1, +-1.125, +-1.25: a pair below 1 lies next to a larger
+    // eigenvalue above it, which an iterative solver can settle on instead.
     std::mt19937 rng(3);
     for (const bool binary : {true, false}) {
         core::PublicStuff net = wideNetwork(binary ? 96 : 128, [&] {
@@ -567,20 +537,22 @@ TEST(Analysis, LargestStableRateWhereKrylovSchurFails) {
     }
 }
 
-// Above rank 320 no spectrum is trusted, not even by the batch trainer: the first crossing
-// is only bracketed by the bounds, and a rate between them gets no verdict.
-TEST(Analysis, NoStabilityStatedAboveTheReliableRank) {
-    const int patterns = analysis::kReliableSpectrumRank + 4;
+// Above the page's rank limit the first crossing is only bracketed by the bounds, and a
+// rate between them gets no verdict; the batch trainer's search has no such limit.
+TEST(Analysis, AboveTheRankLimitTheBoundsAreNamed) {
+    const int patterns = 64;
     std::mt19937 rng(5);
     core::PublicStuff net = wideNetwork(patterns, [&] { return static_cast<double>(rng() & 1U); });
-    const analysis::Prepared prepared = analysis::prepare(net, analysis::Limits::none());
+    analysis::Limits limits;
+    limits.maxSpectrumRank = 60;
+    const analysis::Prepared prepared = analysis::prepare(net, limits);
     ASSERT_EQ(prepared.facts.rank, patterns);
     EXPECT_FALSE(prepared.largestStableRate.has_value());
     ASSERT_TRUE(prepared.stableRateLow && prepared.stableRateHigh && prepared.surelyStableBelow);
     EXPECT_EQ(*prepared.stableRateLow, *prepared.surelyStableBelow);
     EXPECT_GT(*prepared.stableRateHigh, *prepared.stableRateLow);
     ASSERT_EQ(prepared.notes.size(), 1u);
-    EXPECT_NE(prepared.notes[0].find("rank 324, and above rank 320"), std::string::npos)
+    EXPECT_NE(prepared.notes[0].find("rank 64, above the 60 whose epoch map"), std::string::npos)
         << prepared.notes[0];
     // The bounds named in the note are rounded outward, so that the claim stays true.
     const std::string& note = prepared.notes[0];
@@ -602,8 +574,13 @@ TEST(Analysis, NoStabilityStatedAboveTheReliableRank) {
     const analysis::DeltaForecast middle = analysis::forecastDelta(prepared, middleRate);
     EXPECT_FALSE(middle.known || middle.radiusKnown);
     ASSERT_EQ(middle.notes.size(), 1u);
-    EXPECT_NE(middle.notes[0].find("is not worked out: above rank 320"), std::string::npos);
+    EXPECT_NE(middle.notes[0].find("distmem-batch --diagnose works it out"), std::string::npos);
     const analysis::DeltaForecast safe =
         analysis::forecastDelta(prepared, 0.5 * *prepared.stableRateLow);
     EXPECT_TRUE(safe.known && safe.settles);
+
+    const analysis::Prepared batch = analysis::prepare(net, analysis::Limits::none());
+    ASSERT_TRUE(batch.largestStableRate.has_value());
+    EXPECT_GE(*batch.largestStableRate, *prepared.stableRateLow);
+    EXPECT_LE(*batch.largestStableRate, *prepared.stableRateHigh);
 }
