@@ -5,13 +5,17 @@
 // crossing lies between the two. The rates that settle need not form one interval: a
 // narrow band that grows can lie below a band that settles. So the search walks up from
 // the lower bound in steps that shrink as any eigenvalue heads for modulus 1, then closes
-// in on the first rate where the radius reaches 1. The walk ends where the map's
-// determinant already proves growth (determinant.cpp), often well below 2 / min |c_p|^2.
+// in on the first rate where the radius reaches 1; it works out two spectra at a time. The walk
+// ends where the map's determinant already proves growth (determinant.cpp), often well below 2 /
+// min |c_p|^2.
 
 #include <algorithm>
 #include <cmath>
+#include <new>
+#include <utility>
 
 #include "analysis/span.h"
+#include "core/worker_pool.h"
 
 namespace analysis {
 
@@ -65,6 +69,48 @@ double safeStep(const Eigenvalues& before, const Eigenvalues& now, double step, 
     return safe;
 }
 
+// Two spectra at once, one a thread: the QR algorithm runs on one core. The walk and the bisection
+// ask for pairs whatever the threads, so that their path, and with it the answer, does not depend
+// on how many the system gave.
+class PairedSolves {
+  public:
+    explicit PairedSolves(const EpochMap& map) : m_map(map), m_pool(2) {}
+
+    std::pair<Eigenvalues, Eigenvalues> at(double first, double second) {
+        std::pair<Eigenvalues, Eigenvalues> out;
+        bool outOfMemory = false;
+        m_pool.run([&](int half) {
+            for (int k = half; k < 2; k += m_pool.size()) {
+                try {
+                    (k == 0 ? out.first : out.second) =
+                        epochEigenvalues(m_map, k == 0 ? first : second);
+                } catch (const std::bad_alloc&) {
+                    outOfMemory = true;  // a task may not throw; rethrown on this thread
+                }
+            }
+        });
+        if (outOfMemory) {
+            throw std::bad_alloc();
+        }
+        solves += 2;
+        return out;
+    }
+
+    int solves = 0;
+
+  private:
+    const EpochMap& m_map;
+    core::WorkerPool m_pool;
+};
+
+// The step from `at` the walk may take next, given the spectra at the last two stations.
+double nextStep(const Eigenvalues& before, const Eigenvalues& now, double moved, double smallest,
+                double largest) {
+    // Between the two, but never above `largest`: a range narrower than 16 half brackets
+    // gets the finer steps (std::clamp may not be given a lower bound above its upper one).
+    return std::min(std::max(safeStep(before, now, moved, largest), smallest), largest);
+}
+
 }  // namespace
 
 Crossing firstCrossing(const EpochMap& map) {
@@ -78,40 +124,37 @@ Crossing firstCrossing(const EpochMap& map) {
         out = {true, low, low};
         return out;
     }
-    auto solve = [&](double rate) {
-        ++out.solves;
-        return epochEigenvalues(map, rate);
-    };
+    PairedSolves solve(map);
     const double largest = kLargestStep * (high - low);
     // Steps below the bracket's width would resolve what the closing bisection does not.
     const double smallest = 0.5 * kBracket * low;
-    double at = low * (1.0 + 1e-6);
-    Eigenvalues now = solve(at);
-    if (!now.ok) {
+    // The first two stations: just above the bound, and one small step on.
+    double previousAt = low * (1.0 + 1e-6);
+    double at = std::min(previousAt + std::min(largest, 1e-3 * low), high);
+    auto [previous, now] = solve.at(previousAt, at);
+    out.solves = solve.solves;
+    if (!previous.ok || !now.ok) {
         return out;
     }
-    if (!surelySettles(now)) {
-        out.found = true;
-        out.low = low;
-        out.high = at;
-        return out;
+    double settled = low;
+    double grown = previousAt;
+    bool bracketed = !surelySettles(previous);
+    if (!bracketed && !surelySettles(now)) {
+        settled = previousAt;
+        grown = at;
+        bracketed = true;
     }
-    double previousAt = low;
-    Eigenvalues previous = now;
-    double step = std::min(largest, 1e-3 * low);
-    double settled = at;
-    double grown = high;
-    bool bracketed = false;
-    for (int station = 0; station < kStations; ++station) {
-        if (station > 0) {
-            // Between the two, but never above `largest`: a range narrower than 16 half
-            // brackets gets the finer steps (std::clamp may not be given a lower bound above
-            // its upper one).
-            step = std::min(std::max(safeStep(previous, now, at - previousAt, largest), smallest),
-                            largest);
-        }
+    // Each pair is the next station and a guess at the one after it: a step as long again,
+    // or, while the steps shrink, shrunk as much again. The guess counts only when the
+    // first's spectrum allows a step that long.
+    double shrink = 1.0;
+    for (int station = 0; !bracketed && at < high && station < kStations; ++station) {
+        const double step = nextStep(previous, now, at - previousAt, smallest, largest);
+        const double guess = shrink < 1.0 ? std::max(0.9 * shrink * step, smallest) : step;
         const double next = std::min(at + step, high);
-        Eigenvalues then = solve(next);
+        const double beyond = std::min(next + guess, high);
+        auto [then, after] = solve.at(next, beyond);
+        out.solves = solve.solves;
         if (!then.ok) {
             return out;
         }
@@ -121,30 +164,50 @@ Crossing firstCrossing(const EpochMap& map) {
             bracketed = true;
             break;
         }
-        previousAt = at;
-        previous = std::move(now);
-        now = std::move(then);
-        at = next;
-        if (at >= high) {
+        // The step the walk may take from `next`, and how it compares with the last.
+        const double allowed = nextStep(now, then, step, smallest, largest);
+        shrink = allowed / step;
+        if (next >= high || !after.ok || guess > allowed) {
+            previousAt = at;
+            previous = std::move(now);
+            now = std::move(then);
+            at = next;
+            continue;
+        }
+        if (!surelySettles(after)) {
+            settled = next;
+            grown = beyond;
+            bracketed = true;
             break;
         }
+        previousAt = next;
+        previous = std::move(then);
+        now = std::move(after);
+        at = beyond;
     }
     if (!bracketed) {
         settled = at;
         grown = high;
     }
-    // Bisection: the radius near a crossing of complex pairs is not smooth enough for a
-    // secant step to be trusted on its own.
+    // Closing in by thirds, a pair of spectra a round. Bisection rather than a secant: the
+    // radius near a crossing of complex pairs is not smooth enough for a secant step to be
+    // trusted on its own.
     while (grown - settled > kBracket * settled) {
-        const double middle = 0.5 * (settled + grown);
-        const Eigenvalues s = solve(middle);
-        if (!s.ok) {
+        const double third = (grown - settled) / 3.0;
+        const double first = settled + third;
+        const double second = grown - third;
+        auto [one, two] = solve.at(first, second);
+        out.solves = solve.solves;
+        if (!one.ok || (surelySettles(one) && !two.ok)) {
             return out;
         }
-        if (surelySettles(s)) {
-            settled = middle;
+        if (!surelySettles(one)) {
+            grown = first;
+        } else if (!surelySettles(two)) {
+            settled = first;
+            grown = second;
         } else {
-            grown = middle;
+            settled = second;
         }
     }
     out.found = true;
