@@ -1,12 +1,14 @@
 // The analysis of a 1024-input, 1024-output, 100-pattern file against one training epoch
 // of the same file on one thread, side by side: the ratio says how many epochs of waiting
 // the whole analysis costs. Also the per-rate part alone, which the setup page redoes
-// whenever the rate changes.
+// whenever the rate changes, and that part at the largest rank the setup page works it out
+// for on the window's thread.
 #include <benchmark/benchmark.h>
 
 #include <random>
 
 #include "analysis/analysis.h"
+#include "bench/rank_problem.h"
 #include "core/epoch_kernel.h"
 #include "core/network_state.h"
 
@@ -61,6 +63,18 @@ void BM_OneRate(benchmark::State& state) {
     }
 }
 
+// Rank 158: the one-rate Delta forecast's work is then just within Limits::maxEpochMapWork,
+// which is meant to take about 16 ms. The rate lies between the bounds, so the spectrum is
+// worked out.
+void BM_OneRateAtTheWindowsLimit(benchmark::State& state) {
+    const analysis::Prepared prepared = analysis::prepare(rankProblem(158));
+    const double rate = 0.5 * (*prepared.surelyStableBelow + *prepared.largestStableRate);
+    for (auto _ : state) {
+        const analysis::DeltaForecast delta = analysis::forecastDelta(prepared, rate);
+        state.counters["radius known"] = delta.radiusKnown ? 1 : 0;
+    }
+}
+
 void BM_TrainingEpoch(benchmark::State& state) {
     core::PublicStuff& net = problem();
     core::EpochKernel kernel(1);
@@ -73,5 +87,6 @@ void BM_TrainingEpoch(benchmark::State& state) {
 
 BENCHMARK(BM_WholeAnalysis)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OneRate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OneRateAtTheWindowsLimit)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TrainingEpoch)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();
