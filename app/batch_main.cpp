@@ -18,6 +18,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -129,7 +130,15 @@ int outputFailed() {
 bool diagnose(const core::PublicStuff& net, const app::Options& options) {
     const analysis::Rule rule =
         options.rule == "Hebb" ? analysis::Rule::Hebb : analysis::Rule::Delta;
-    // The terminal has no window to keep responsive: no work limits.
+    // The terminal has no window to keep responsive: no work limits. A search that will
+    // take long says so first, on a terminal only, as training's progress does.
+    if (!options.quiet && ::isatty(STDERR_FILENO) == 1 &&
+        std::min(net.NumInputs, net.NumPatterns) >= 1024) {
+        std::fprintf(stderr,
+                     "distmem-batch: %d patterns of %d inputs: finding the Delta rule's largest "
+                     "stable rate at this size can take minutes.\n",
+                     net.NumPatterns, net.NumInputs);
+    }
     const analysis::Analysis result =
         analysis::analyse(net, rule, net.LearningRate, analysis::Limits::none());
     return writeOut(options.json ? analysis::renderJson(result) : analysis::renderText(result));
