@@ -484,6 +484,31 @@ TEST(Analysis, FirstCrossingAgreesWithADenseScan) {
     expectDenseScanAgrees(Eigen::Map<const Eigen::MatrixXi>(values.data(), 5, 5).cast<double>());
 }
 
+// Small random files, about one in eighty with a band that grows below rates that settle:
+// no rate scanned between the sure bound and the reported limit grows, and at the top of
+// the bracket the radius has reached 1 within the solver's error.
+TEST(Analysis, NoRateBelowTheLimitGrowsOnSmallRandomFiles) {
+    std::mt19937 rng(21);
+    for (int file = 0; file < 300; ++file) {
+        Eigen::MatrixXd x(2 + rng() % 5, 2 + rng() % 5);
+        for (Eigen::Index k = 0; k < x.size(); ++k) {
+            x(k) = static_cast<int>(rng() % 17) - 8;
+        }
+        if (x.colwise().squaredNorm().minCoeff() == 0.0) {
+            continue;
+        }
+        SCOPED_TRACE(::testing::Message() << "file " << file << "\n" << x);
+        const analysis::EpochMap map = mapOf(x);
+        const analysis::Crossing crossing = analysis::firstCrossing(map);
+        ASSERT_TRUE(crossing.found);
+        for (int k = 0; k <= 200; ++k) {
+            const double rate = map.surelyStable + (crossing.low - map.surelyStable) * k / 200.0;
+            ASSERT_LT(denseRadius(map, rate), 1.0 + 1e-9) << "rate " << rate;
+        }
+        EXPECT_GT(denseRadius(map, crossing.high), 1.0 - 1e-6);
+    }
+}
+
 namespace {
 
 // Twice as many inputs as patterns, each input from `input`; one output, 1 for every third
