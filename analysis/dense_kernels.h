@@ -24,6 +24,11 @@ struct DenseKernels {
     void (*downdateColumns)(double* a, std::ptrdiff_t lda, std::ptrdiff_t n, const double* y,
                             std::ptrdiff_t ldy, std::ptrdiff_t width, std::ptrdiff_t first,
                             std::ptrdiff_t count);
+    // v -= y t y' v: one run of the epoch map's factors applied to every column of v, y the
+    // run's k patterns (n x k, leading dimension ldy), t k x k upper triangular (leading
+    // dimension k), v n x m with leading dimension ldv.
+    void (*applyRun)(const double* y, std::ptrdiff_t ldy, std::ptrdiff_t n, std::ptrdiff_t k,
+                     const double* t, double* v, std::ptrdiff_t ldv, std::ptrdiff_t m);
 };
 
 // Calls work(first, count) for column blocks of a fixed width covering [0, n), on both
