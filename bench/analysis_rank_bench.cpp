@@ -17,6 +17,11 @@ void BM_AnalysisAtRank(benchmark::State& state) {
         state.counters["rank"] = prepared.facts.rank;
         // 0 when the spectrum did not converge: the time is then that of giving up.
         state.counters["rate found"] = prepared.largestStableRate.has_value() ? 1 : 0;
+        // How far above the bound that needs no eigenvalues the rate was found.
+        if (prepared.largestStableRate && prepared.surelyStableBelow) {
+            state.counters["rate/bound"] =
+                *prepared.largestStableRate / *prepared.surelyStableBelow;
+        }
     }
 }
 
