@@ -5,9 +5,9 @@
 // crossing lies between the two. The rates that settle need not form one interval: a
 // narrow band that grows can lie below a band that settles. So the search walks up from
 // the lower bound in steps that shrink as any eigenvalue heads for modulus 1, then closes
-// in on the first rate where the radius reaches 1; it works out two spectra at a time. The walk
-// ends where the map's determinant already proves growth (determinant.cpp), often well below 2 /
-// min |c_p|^2.
+// in on the first rate where the radius reaches 1, working out two spectra at a time. The
+// walk ends where the map's determinant already proves growth (determinant.cpp), often well
+// below 2 / min |c_p|^2.
 
 #include <algorithm>
 #include <cmath>
@@ -69,9 +69,9 @@ double safeStep(const Eigenvalues& before, const Eigenvalues& now, double step, 
     return safe;
 }
 
-// Two spectra at once, one a thread: the QR algorithm runs on one core. The walk and the bisection
-// ask for pairs whatever the threads, so that their path, and with it the answer, does not depend
-// on how many the system gave.
+// Two spectra at once, one a thread: the QR algorithm runs on one core. The walk and the
+// bisection ask for pairs whatever the threads, so that their path, and with it the answer,
+// does not depend on how many the system gave.
 class PairedSolves {
   public:
     explicit PairedSolves(const EpochMap& map) : m_map(map), m_pool(2) {}
@@ -122,6 +122,10 @@ Crossing firstCrossing(const EpochMap& map) {
     }
     if (!(map.surelyGrows > low * (1.0 + 1e-12))) {  // all equally long: exactly 2 / |c|^2
         out = {true, low, low};
+        return out;
+    }
+    if (high - low <= kBracket * low) {  // the bounds already bracket it closely enough
+        out = {true, low, high};
         return out;
     }
     PairedSolves solve(map);

@@ -482,6 +482,10 @@ TEST(Analysis, FirstCrossingAgreesWithADenseScan) {
     const std::vector<int> values = {-7, -6, -1, 0, -7, 0,  -2, -4, -3, 2, -4, -3, 5,
                                      -1, 2,  -2, 3, 4,  -3, 4,  -4, -1, 6, 5,  6};
     expectDenseScanAgrees(Eigen::Map<const Eigen::MatrixXi>(values.data(), 5, 5).cast<double>());
+    // Lengths within the bracket's width of each other: the bounds alone bracket it.
+    Eigen::MatrixXd close(2, 2);
+    close << 1, 0, 0, 1.0000001;
+    expectDenseScanAgrees(close);
 }
 
 // Small random files, about one in eighty with a band that grows below rates that settle:
