@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "analysis/all_eigenvalues.h"
+#include "analysis/dense_kernels.h"
 #include "analysis/pivoted_cholesky.h"
 #include "analysis/span.h"
 #include "files/loader.h"
@@ -385,6 +387,55 @@ TEST(Analysis, MagnitudesNearTheEndsOfTheDoubleRange) {
 
 }  // namespace
 
+// The plain build of the dense kernels and the one this processor runs, against plain
+// products, on panels inside larger matrices (leading dimensions above their heights).
+TEST(Analysis, DenseKernelsAgreeWithPlainProducts) {
+    std::mt19937 rng(31);
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    auto random = [&](Eigen::Index rows, Eigen::Index cols) {
+        return Eigen::MatrixXd(
+            Eigen::MatrixXd::NullaryExpr(rows, cols, [&] { return value(rng); }));
+    };
+    for (const analysis::DenseKernels* kernels :
+         {&analysis::baseline::kernels, &analysis::denseKernels()}) {
+        SCOPED_TRACE(kernels->name);
+        const Eigen::Index n = 37;
+        const Eigen::MatrixXd c = random(n, 12);
+        const Eigen::MatrixXd t = random(5, 5).triangularView<Eigen::Upper>();
+        Eigen::MatrixXd v = random(n + 4, 11);  // the top n rows take part
+        Eigen::MatrixXd expected = v;
+        const auto run = c.middleCols(3, 5);
+        expected.topRows(n) -= run * (t * (run.transpose() * v.topRows(n)));
+        kernels->applyRun(c.col(3).data(), n, n, 5, t.data(), v.data(), v.rows(), v.cols());
+        EXPECT_LT((v - expected).norm(), 1e-13 * expected.norm());
+
+        Eigen::MatrixXd g = Eigen::MatrixXd::Zero(12, 12);
+        kernels->gramColumns(c.data(), n, 12, n, 2, 4, g.data(), 12);
+        const Eigen::MatrixXd gram = c.transpose() * c;
+        EXPECT_LT((g.block(2, 2, 10, 4) - gram.block(2, 2, 10, 4)).norm(), 1e-13 * gram.norm());
+    }
+}
+
+TEST(Analysis, AllEigenvaluesOfKnownMatrices) {
+    Eigen::MatrixXd pairAndReal(3, 3);  // eigenvalues 2i, -2i and 0.5
+    pairAndReal << 0, -2, 0, 2, 0, 0, 0, 0, 0.5;
+    std::optional<Eigen::VectorXcd> values = analysis::allEigenvalues(pairAndReal);
+    ASSERT_TRUE(values.has_value());
+    std::vector<std::complex<double>> found(values->begin(), values->end());
+    std::sort(found.begin(), found.end(), [](auto a, auto b) {
+        return a.imag() < b.imag() || (a.imag() == b.imag() && a.real() < b.real());
+    });
+    const std::vector<std::complex<double>> exact = {{0, -2}, {0.5, 0}, {0, 2}};
+    for (std::size_t i = 0; i < exact.size(); ++i) {
+        EXPECT_LT(std::abs(found[i] - exact[i]), 1e-14) << i;
+    }
+    Eigen::MatrixXd empty(0, 0);
+    EXPECT_EQ(analysis::allEigenvalues(empty)->size(), 0);
+    Eigen::MatrixXd wide(2, 3);
+    wide.setOnes();
+    EXPECT_FALSE(analysis::allEigenvalues(wide).has_value());
+}
+
 TEST(Analysis, EpochMapDeterminantIsTheProductOverPatterns) {
     // det M = prod (1 - r |c_p|^2) with dependent patterns too, and the first rate it
     // proves growth at has a radius above 1.
@@ -587,12 +638,11 @@ TEST(Analysis, AboveTheRankLimitTheBoundsAreNamed) {
     const std::string& note = prepared.notes[0];
     const std::size_t between = note.find("It lies between ");
     ASSERT_NE(between, std::string::npos) << note;
-    double shownLow = 0.0;
-    double shownHigh = 0.0;
-    ASSERT_EQ(
-        std::sscanf(note.c_str() + between, "It lies between %lf and %lf.", &shownLow, &shownHigh),
-        2)
-        << note;
+    char* end = nullptr;
+    const double shownLow = std::strtod(note.c_str() + between + 16, &end);
+    ASSERT_EQ(std::string(end, 5), " and ") << note;
+    const double shownHigh = std::strtod(end + 5, &end);
+    ASSERT_EQ(std::string(end), ".") << note;
     EXPECT_LE(shownLow, *prepared.stableRateLow);
     EXPECT_GE(shownHigh, *prepared.stableRateHigh);
     EXPECT_NEAR(shownHigh, *prepared.stableRateHigh, 1e-3 * *prepared.stableRateHigh);
