@@ -29,7 +29,7 @@ constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
 constexpr double kExactTolerance = 1e-10;
 // An SSE below this share of the targets' squared total is rounding: it is 0.
 constexpr double kZeroShare = 1e-20;
-// Dense spectra per search, each formed (2 patterns x rank^2) and solved (10 rank^3): as
+// Dense spectra per search, each formed (2 patterns x rank^2) and solved (3 rank^3): as
 // many as a search usually takes, and as many as it may take (its stations), for whether
 // the window can wait for it.
 constexpr double kDenseSolvesPerSearch = 40.0;

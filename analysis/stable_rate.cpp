@@ -74,7 +74,8 @@ double safeStep(const Eigenvalues& before, const Eigenvalues& now, double step, 
 // does not depend on how many the system gave.
 class PairedSolves {
   public:
-    explicit PairedSolves(const EpochMap& map) : m_map(map), m_pool(2) {}
+    // Counts each spectrum in `solves`.
+    PairedSolves(const EpochMap& map, int& solves) : m_map(map), m_solves(solves), m_pool(2) {}
 
     std::pair<Eigenvalues, Eigenvalues> at(double first, double second) {
         std::pair<Eigenvalues, Eigenvalues> out;
@@ -92,14 +93,13 @@ class PairedSolves {
         if (outOfMemory) {
             throw std::bad_alloc();
         }
-        solves += 2;
+        m_solves += 2;
         return out;
     }
 
-    int solves = 0;
-
   private:
     const EpochMap& m_map;
+    int& m_solves;
     core::WorkerPool m_pool;
 };
 
@@ -128,7 +128,7 @@ Crossing firstCrossing(const EpochMap& map) {
         out = {true, low, high};
         return out;
     }
-    PairedSolves solve(map);
+    PairedSolves solve(map, out.solves);
     const double largest = kLargestStep * (high - low);
     // Steps below the bracket's width would resolve what the closing bisection does not.
     const double smallest = 0.5 * kBracket * low;
@@ -136,7 +136,6 @@ Crossing firstCrossing(const EpochMap& map) {
     double previousAt = low * (1.0 + 1e-6);
     double at = std::min(previousAt + std::min(largest, 1e-3 * low), high);
     auto [previous, now] = solve.at(previousAt, at);
-    out.solves = solve.solves;
     if (!previous.ok || !now.ok) {
         return out;
     }
@@ -158,7 +157,6 @@ Crossing firstCrossing(const EpochMap& map) {
         const double next = std::min(at + step, high);
         const double beyond = std::min(next + guess, high);
         auto [then, after] = solve.at(next, beyond);
-        out.solves = solve.solves;
         if (!then.ok) {
             return out;
         }
@@ -201,7 +199,6 @@ Crossing firstCrossing(const EpochMap& map) {
         const double first = settled + third;
         const double second = grown - third;
         auto [one, two] = solve.at(first, second);
-        out.solves = solve.solves;
         if (!one.ok || (surelySettles(one) && !two.ok)) {
             return out;
         }

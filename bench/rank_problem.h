@@ -42,7 +42,7 @@ inline void atRanks(benchmark::internal::Benchmark* bench, std::initializer_list
 }
 
 // The ranks of the whole analysis's promises, and those whose search for the largest
-// stable rate is timed alone (a search at rank 2048 takes minutes).
+// stable rate is timed alone (a search at rank 2048 takes over a minute).
 inline void atPromisedRanks(benchmark::internal::Benchmark* bench) {
     atRanks(bench, {320, 1024, 2048, 4096});
 }
