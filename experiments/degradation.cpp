@@ -11,6 +11,7 @@
 #include "core/worker_pool.h"
 #include "experiments/recall_batch.h"
 #include "views/pattern_noise.h"
+#include "views/recall_rule.h"
 
 namespace experiments {
 
@@ -20,7 +21,7 @@ std::size_t uz(long long k) {
     return static_cast<std::size_t>(k);
 }
 
-// Totals of one trial at one point: SSE over all patterns, patterns nearest their own.
+// Totals of one trial at one point: SSE over all patterns, patterns recalled.
 struct TrialPoint {
     double sse = 0.0;
     int recalled = 0;
@@ -54,7 +55,8 @@ class Degradation {
           m_trials(trials),
           m_progress(progress),
           m_kind(views::ClassifyInputs(net.InputPatterns)),
-          m_desired{net.DesiredOutputs.pattern(1), net.DesiredOutputs.stride(), net.NumPatterns},
+          m_desired(net.DesiredOutputs.pattern(1), net.DesiredOutputs.stride(), net.NumPatterns,
+                    net.NumOutputs),
           m_stored{net.InputPatterns.pattern(1), net.InputPatterns.stride(), net.NumPatterns},
           m_points(uz(2LL * trials * DegradationPoints)) {}
 
@@ -108,13 +110,12 @@ class Degradation {
         out = {};
         for (int q = 0; q < x.count; ++q) {
             const double* r = scratch.sums.data() + uz(q) * stride;
-            const double own =
-                SquaredDistance(r, m_desired.data + uz(q) * m_desired.stride, outputs);
+            const double own = views::SquaredDistance(r, m_desired.vector(q), outputs);
             if (!(own <= std::numeric_limits<double>::max())) {
                 return false;
             }
             out.sse += own;
-            out.recalled += NearestIncludes(r, m_desired, outputs, q, own) ? 1 : 0;
+            out.recalled += m_desired.recalled(r, q, own) ? 1 : 0;
         }
         if (m_progress != nullptr) {
             m_progress->done.fetch_add(1);
@@ -172,7 +173,7 @@ class Degradation {
     int m_trials;
     DegradationProgress* m_progress;
     views::InputKind m_kind;
-    VectorSet m_desired;
+    views::RecallTargets m_desired;
     VectorSet m_stored;
     std::vector<TrialPoint> m_points;  // item by item, point by point
 };

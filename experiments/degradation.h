@@ -30,7 +30,7 @@ inline constexpr int DegradationTrials = 20;
 struct DegradationPoint {
     int percent = 0;
     double meanSSE = 0.0;          // per pattern, mean over the trials
-    double recalledPercent = 0.0;  // of patterns nearest their own desired output (ties count)
+    double recalledPercent = 0.0;  // of patterns recalled (views/recall_rule.h)
 };
 
 struct DegradationCurves {

@@ -79,34 +79,4 @@ __attribute__((target_clones("avx2", "default"))) void RecallVectors(
     }
 }
 
-double SquaredDistance(const double* response, const double* desired, int outputs) {
-    double sum = 0.0;
-    for (int j = 1; j <= outputs; ++j) {
-        const double e = desired[j] - response[j];
-        sum = sum + e * e;
-    }
-    return sum;
-}
-
-bool NearestIncludes(const double* response, const VectorSet& desired, int outputs, int own,
-                     double ownDistance) {
-    for (int q = 0; q < desired.count; ++q) {
-        if (q == own) {
-            continue;
-        }
-        const double* d = desired.data + static_cast<std::size_t>(q) * desired.stride;
-        // Partial sums only grow: once past ownDistance, q cannot be nearer.
-        double sum = 0.0;
-        int j = 1;
-        for (; j <= outputs && sum <= ownDistance; ++j) {
-            const double e = d[j] - response[j];
-            sum = sum + e * e;
-        }
-        if (j > outputs && sum < ownDistance) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace experiments

@@ -26,12 +26,4 @@ struct VectorSet {
 void RecallVectors(const core::ConnectionMatrix& weights, const VectorSet& x, double* sums,
                    std::size_t sumStride);
 
-// Squared error of one response against one desired output, summed from output 1 up.
-double SquaredDistance(const double* response, const double* desired, int outputs);
-
-// Whether no desired output of `desired` lies strictly nearer `response` than vector `own`
-// does (ties count as nearest). `ownDistance` is SquaredDistance to vector `own`.
-bool NearestIncludes(const double* response, const VectorSet& desired, int outputs, int own,
-                     double ownDistance);
-
 }  // namespace experiments

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "experiments/recall_batch.h"
+#include "views/recall_rule.h"
 
 namespace experiments {
 
@@ -71,8 +72,8 @@ bool RecallTestPatterns(const core::PublicStuff& net, const core::PublicStuff& t
     RecallVectors(net.Weights,
                   {tests.InputPatterns.pattern(1), tests.InputPatterns.stride(), tests.NumPatterns},
                   sums.data(), stride);
-    const VectorSet desired{tests.DesiredOutputs.pattern(1), tests.DesiredOutputs.stride(),
-                            tests.NumPatterns};
+    const views::RecallTargets desired(tests.DesiredOutputs.pattern(1),
+                                       tests.DesiredOutputs.stride(), tests.NumPatterns, outputs);
     recall = {};
     recall.fileName = fileName;
     for (int t = 0; t < tests.NumPatterns; ++t) {
@@ -81,8 +82,7 @@ bool RecallTestPatterns(const core::PublicStuff& net, const core::PublicStuff& t
         score.test = t + 1;
         double best = std::numeric_limits<double>::infinity();
         for (int q = 0; q < tests.NumPatterns; ++q) {
-            const double d = SquaredDistance(
-                r, desired.data + static_cast<std::size_t>(q) * desired.stride, outputs);
+            const double d = views::SquaredDistance(r, desired.vector(q), outputs);
             if (q == t) {
                 score.sse = d;
             }
@@ -96,7 +96,7 @@ bool RecallTestPatterns(const core::PublicStuff& net, const core::PublicStuff& t
                     " went beyond the range of double precision (overflow).";
             return false;
         }
-        score.recalledNearest = NearestIncludes(r, desired, outputs, t, score.sse);
+        score.recalledNearest = desired.recalled(r, t, score.sse);
         recall.totalSSE += score.sse;
         if (recall.largestTest == 0 || score.sse > recall.largestSSE) {
             recall.largestSSE = score.sse;
@@ -112,10 +112,10 @@ std::string TestSummary(const TestRecall& recall, const std::string& decimal) {
     const auto n = std::to_string(recall.scores.size());
     return "Test file " + recall.fileName + ": " + n +
            (recall.scores.size() == 1 ? " pattern" : " patterns") + ", total SSE " +
-           fixed2(recall.totalSSE, decimal) + ", largest " + fixed2(recall.largestSSE, decimal) +
-           " (test " + std::to_string(recall.largestTest) +
-           "); recalled nearest their own desired output: " +
-           std::to_string(recall.recalledNearest) + " of " + n;
+           fixed2(recall.totalSSE, decimal) + ", largest pattern SSE " +
+           fixed2(recall.largestSSE, decimal) + " (test " + std::to_string(recall.largestTest) +
+           "); recalled: " + std::to_string(recall.recalledNearest) + " of " + n +
+           " (nearer their own desired output than any other)";
 }
 
 std::string TestRecallJson(const TestRecall& recall) {

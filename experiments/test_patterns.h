@@ -16,7 +16,7 @@ struct TestPatternScore {
     int test = 0;                  // from 1
     double sse = 0.0;              // against its own desired output, summed from output 1 up
     int nearest = 0;               // the lowest-numbered test pattern nearest the response
-    bool recalledNearest = false;  // its own desired output is among the nearest (ties count)
+    bool recalledNearest = false;  // recalled by the rule of views/recall_rule.h
 };
 
 struct TestRecall {
@@ -42,8 +42,9 @@ struct TestRecall {
                                       const std::string& fileName, TestRecall& recall,
                                       std::string& error);
 
-// "Test file extra.net: 20 patterns, total SSE 3.41, largest 0.92 (test 7); recalled nearest
-// their own desired output: 18 of 20", numbers with `decimal` as the decimal point.
+// "Test file extra.net: 20 patterns, total SSE 3.41, largest pattern SSE 0.92 (test 7);
+// recalled: 18 of 20 (nearer their own desired output than any other)", numbers with
+// `decimal` as the decimal point.
 std::string TestSummary(const TestRecall& recall, const std::string& decimal = ".");
 
 // One JSON object (and a line end) with the keys test_file, patterns (test, sse, nearest),

@@ -53,7 +53,7 @@ DegradationChart::DegradationChart() {
     m_percentAxis->setTickCount(11);
     m_sseAxis = axis(this, QStringLiteral("Mean SSE per pattern"), Qt::AlignLeft);
     m_sseAxis->setRange(0, 1);
-    m_recalledAxis = axis(this, QStringLiteral("Recalled nearest own (%)"), Qt::AlignRight);
+    m_recalledAxis = axis(this, QStringLiteral("Recalled (%)"), Qt::AlignRight);
     m_recalledAxis->setRange(0, 100);
     m_recalledAxis->setTickCount(6);
     for (QLineSeries* s : {m_noiseSSE, m_lostSSE, m_noiseRecalled, m_lostRecalled}) {

@@ -2,7 +2,7 @@
 
 // The chart of how recall degrades: against the percentage damaged or lost (0 to 100),
 // the mean SSE per pattern on the left axis (solid lines) and the percent of patterns
-// recalled nearest their own desired output on the right axis (dashed lines), blue for
+// recalled (views/recall_rule.h) on the right axis (dashed lines), blue for
 // damaged input ("Damaged: SSE", "Damaged: recalled %"), red for lost connections ("Lost:
 // SSE", "Lost: recalled %").
 

@@ -43,13 +43,15 @@ DegradationPage::DegradationPage(ui::PageRuntime& runtime, const core::PublicStu
     setFont(ui::pageFont("MS Sans Serif", 8));
 
     Label1 = ui::named(
-        new QLabel(QStringLiteral("Every stored pattern is recalled with more and more of its "
-                                  "inputs damaged (blue) and more and more connections lost "
-                                  "(red), 20 trials a point. Watch the error (solid, left axis) "
-                                  "rise and the patterns still recalled nearest their own "
-                                  "(dashed, right axis) fall a little at a time: a distributed "
-                                  "memory degrades gracefully."),
-                   this),
+        new QLabel(
+            QStringLiteral(
+                "Every stored pattern is recalled with more and more of its "
+                "inputs damaged (blue) and more and more connections lost "
+                "(red), 20 trials a point. Watch the error (solid, left axis) "
+                "rise and the patterns still recalled (nearer their own desired "
+                "output than any other; dashed, right axis) fall a little at a time: a distributed "
+                "memory degrades gracefully."),
+            this),
         "Label1");
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setWordWrap(true);
@@ -77,10 +79,11 @@ DegradationPage::DegradationPage(ui::PageRuntime& runtime, const core::PublicStu
     CloseThisForm->setFont(ui::pageFont("Arial", 12, ui::Bold));
 
     ui::applyGeometry(this, geometry());
-    ui::describeControl(DegradationGraph, QStringLiteral("Graph of how recall degrades"),
-                        QStringLiteral("Mean SSE and patterns recalled nearest their own desired "
-                                       "output, against the percent of inputs damaged or "
-                                       "connections lost."));
+    ui::describeControl(
+        DegradationGraph, QStringLiteral("Graph of how recall degrades"),
+        QStringLiteral("Mean SSE and patterns recalled (nearer their own desired "
+                       "output than any other), against the percent of inputs damaged or "
+                       "connections lost."));
     ui::nameAfterLabel(SeedBox, SeedLabel,
                        QStringLiteral("Trial k damages patterns and loses connections with "
                                       "seed plus k; the same seed draws the same curves."));

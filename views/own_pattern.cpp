@@ -1,10 +1,10 @@
 #include "views/own_pattern.h"
 
 #include <cstddef>
-#include <limits>
 
 #include "text/field_scanner.h"
 #include "text/number_text.h"
+#include "views/recall_rule.h"
 
 namespace views {
 
@@ -67,26 +67,35 @@ TypedPattern ParseTypedPattern(std::string_view text, int count) {
     return result;
 }
 
-int NearestStoredPattern(const core::PublicStuff& net, const double* response) {
-    int nearest = 0;
-    double best = std::numeric_limits<double>::infinity();
-    for (int p = 1; p <= net.NumPatterns; ++p) {
-        const double* d = net.DesiredOutputs.pattern(p);
-        double sum = 0.0;
-        for (int j = 1; j <= net.NumOutputs; ++j) {
-            const double e = d[j] - response[j];
-            sum += e * e;
-        }
-        // A sum that overflowed ranks after every finite one.
-        if (!(sum <= std::numeric_limits<double>::max())) {
-            sum = std::numeric_limits<double>::infinity();
-        }
-        if (nearest == 0 || sum < best) {
-            nearest = p;
-            best = sum;
-        }
+std::vector<int> NearestStoredPatterns(const core::PublicStuff& net, const double* response) {
+    if (net.NumPatterns < 1) {
+        return {};
+    }
+    const RecallTargets targets(net.DesiredOutputs.pattern(1), net.DesiredOutputs.stride(),
+                                net.NumPatterns, net.NumOutputs);
+    std::vector<int> nearest = targets.nearest(response);
+    for (int& q : nearest) {
+        ++q;
     }
     return nearest;
+}
+
+std::string NearestPatternsText(const std::vector<int>& patterns) {
+    const auto n = [&](std::size_t k) { return std::to_string(patterns[k]); };
+    switch (patterns.size()) {
+        case 0:
+            return "no stored pattern";
+        case 1:
+            return "nearest stored pattern: " + n(0);
+        case 2:
+            return "nearest stored patterns: " + n(0) + " and " + n(1) + ", equally near";
+        case 3:
+            return "nearest stored patterns: " + n(0) + ", " + n(1) + " and " + n(2) +
+                   ", equally near";
+        default:
+            return "nearest stored patterns: " + n(0) + ", " + n(1) + " and " +
+                   std::to_string(patterns.size() - 2) + " others, equally near";
+    }
 }
 
 }  // namespace views

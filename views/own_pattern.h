@@ -23,9 +23,14 @@ struct TypedPattern {
 // with more or fewer numbers, or with a field that is not a finite number.
 TypedPattern ParseTypedPattern(std::string_view text, int count);
 
-// The stored pattern whose desired output is nearest to `response` (NumOutputs + 1
-// values, element 0 unused): the smallest sum of squared differences, summed from output
-// 1 up; the lowest number on a tie. 0 when there are no patterns.
-int NearestStoredPattern(const core::PublicStuff& net, const double* response);
+// The stored patterns whose desired outputs are equally nearest to `response` (NumOutputs
+// + 1 values, element 0 unused), by the distance of views/recall_rule.h: one number per
+// different desired output (the lowest pattern that has it), from 1, in increasing order.
+// Empty when there are no patterns. Throws std::bad_alloc.
+std::vector<int> NearestStoredPatterns(const core::PublicStuff& net, const double* response);
+
+// "nearest stored pattern: 2", "nearest stored patterns: 2 and 5, equally near",
+// "nearest stored patterns: 2, 5 and 14 others, equally near" (beyond three).
+std::string NearestPatternsText(const std::vector<int>& patterns);
 
 }  // namespace views

@@ -114,13 +114,14 @@ core::ArithStatus ProbeOwnPattern(core::PublicStuff& net, const std::vector<doub
         response[static_cast<std::size_t>(j)] =
             net.OutputUnits[static_cast<std::size_t>(j)].Activation;
     }
-    const int nearest = NearestStoredPattern(net, response.data());
+    const std::vector<int> nearestPatterns = NearestStoredPatterns(net, response.data());
+    const int nearest = nearestPatterns.front();
     status = core::ComputeResponsesTo(net, x.data(), nearest);
     if (status != core::ArithStatus::Ok) {
         return status;
     }
     *block = writeBlock(net, "own", x.data(), net.DesiredOutputs.pattern(nearest),
-                        " nearest stored pattern: " + std::to_string(nearest), seps);
+                        " " + NearestPatternsText(nearestPatterns), seps);
     return core::ArithStatus::Ok;
 }
 

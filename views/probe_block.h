@@ -42,8 +42,10 @@ struct Noise {
 
 // The student's own input values x (NumInputs + 1, element 0 unused): the first line reads
 // "Pattern: own", desired output and error are those of the stored pattern nearest to the
-// response (NearestStoredPattern), named after the hyphens:
-// "--------------- nearest stored pattern: 2". Throws std::bad_alloc.
+// response (the lowest-numbered of NearestStoredPatterns), named after the hyphens:
+// "--------------- nearest stored pattern: 2", or with several different desired outputs
+// equally near "--------------- nearest stored patterns: 2 and 5, equally near".
+// Throws std::bad_alloc.
 [[nodiscard]] core::ArithStatus ProbeOwnPattern(core::PublicStuff& net,
                                                 const std::vector<double>& x,
                                                 const text::NumberSeparators& seps,

@@ -452,9 +452,10 @@ void TestProbePage::ownPattern_data() {
                  "Response (A):\t+1.00\t", "Desired  (D):\t+1.00\t", "Error  (D-A):\t+.00\t",
                  "============================================="})
         << QString();
-    QTest::newRow("a tie goes to the lower number")
+    QTest::newRow("a tie names both and shows the lower number")
         << "1 0"
-        << crlf({"Pattern: own\t+1.00\t+.00\t", "--------------- nearest stored pattern: 1",
+        << crlf({"Pattern: own\t+1.00\t+.00\t",
+                 "--------------- nearest stored patterns: 1 and 2, equally near",
                  "Response (A):\t+.50\t", "Desired  (D):\t+.00\t", "Error  (D-A):\t-.50\t",
                  "============================================="})
         << QString();
@@ -489,8 +490,8 @@ void TestProbePage::testFileIsProbedPatternByPattern() {
         "Desired  (D):\t-1.00\t",
         "Error  (D-A):\t-.50\t",
         "=============================================",
-        "Test file extra.net: 2 patterns, total SSE 0.31, largest 0.25 (test 2); recalled "
-        "nearest their own desired output: 2 of 2",
+        "Test file extra.net: 2 patterns, total SSE 0.31, largest pattern SSE 0.25 (test 2); "
+        "recalled: 2 of 2 (nearer their own desired output than any other)",
         "=============================================",
     });
     QCOMPARE(page->resultsText(), expected);

@@ -6,6 +6,7 @@
 #include "experiments/degradation.h"
 #include "experiments/recall_batch.h"
 #include "views/own_pattern.h"
+#include "views/recall_rule.h"
 
 namespace {
 
@@ -36,21 +37,34 @@ core::PublicStuff randomNetwork(bool bipolar) {
     return net;
 }
 
-// Mean SSE per pattern and percent of patterns nearest their own desired output, of
-// responses given per pattern, worked out plainly.
+double plainDistance(const core::PublicStuff& net, int p, const std::vector<double>& r) {
+    double sum = 0.0;
+    for (int j = 1; j <= net.NumOutputs; ++j) {
+        const double e = net.DesiredOutputs(j, p) - r[static_cast<std::size_t>(j)];
+        sum += e * e;
+    }
+    return sum;
+}
+
+// Mean SSE per pattern and percent of patterns recalled (strictly nearer their own desired
+// output than every different one), of responses given per pattern, worked out plainly.
 std::pair<double, double> plainScore(const core::PublicStuff& net,
                                      const std::vector<std::vector<double>>& responses) {
     double sse = 0.0;
     int recalled = 0;
     for (int p = 1; p <= net.NumPatterns; ++p) {
         const std::vector<double>& r = responses[static_cast<std::size_t>(p)];
-        double own = 0.0;
-        for (int j = 1; j <= net.NumOutputs; ++j) {
-            own += (net.DesiredOutputs(j, p) - r[static_cast<std::size_t>(j)]) *
-                   (net.DesiredOutputs(j, p) - r[static_cast<std::size_t>(j)]);
-        }
+        const double own = plainDistance(net, p, r);
         sse += own;
-        recalled += views::NearestStoredPattern(net, r.data()) == p ? 1 : 0;
+        bool nearer = true;
+        for (int q = 1; q <= net.NumPatterns; ++q) {
+            bool same = true;
+            for (int j = 1; j <= net.NumOutputs; ++j) {
+                same = same && net.DesiredOutputs(j, q) == net.DesiredOutputs(j, p);
+            }
+            nearer = nearer && (same || plainDistance(net, q, r) > own);
+        }
+        recalled += nearer ? 1 : 0;
     }
     return {sse / net.NumPatterns, 100.0 * recalled / net.NumPatterns};
 }
@@ -100,6 +114,17 @@ TEST(Degradation, AllConnectionsLostGiveTheErrorOfZeroWeights) {
     ASSERT_EQ(result.status, experiments::DegradationStatus::Done) << result.message;
     EXPECT_DOUBLE_EQ(result.curves.lostConnections.back().meanSSE, sse);
     EXPECT_DOUBLE_EQ(result.curves.lostConnections.back().recalledPercent, recalled);
+
+    // Desired outputs of one length: a zero response is as near each, so none is recalled.
+    core::PublicStuff even = randomNetwork(true);
+    for (int p = 1; p <= even.NumPatterns; ++p) {
+        for (int j = 1; j <= even.NumOutputs; ++j) {
+            even.DesiredOutputs(j, p) = (p + j) % 3 == 0 ? 1.0 : -1.0;
+        }
+    }
+    const experiments::DegradationResult lost = experiments::ComputeDegradation(even, 4, 2);
+    ASSERT_EQ(lost.status, experiments::DegradationStatus::Done) << lost.message;
+    EXPECT_EQ(lost.curves.lostConnections.back().recalledPercent, 0.0);
 }
 
 TEST(Degradation, ASeedRepeatsTheCurvesOnAnyNumberOfThreads) {
@@ -123,6 +148,43 @@ TEST(Degradation, ANetworkWithoutPatternsIsRefusedWithAMessage) {
     const auto result = experiments::ComputeDegradation(net, 1);
     EXPECT_EQ(result.status, experiments::DegradationStatus::Failed);
     EXPECT_EQ(result.message, "There is no trained network with stored patterns to recall.");
+}
+
+// Targets of length 1, 1, 2 and 1 (the second a copy of the first), one output each.
+TEST(RecallRule, TiesAreNotRecalledAndSharedTargetsDoNotCompete) {
+    const double desired[] = {0, 1, 0, 1, 0, 2, 0, -1};
+    const views::RecallTargets targets(desired, 2, 4, 1);
+    EXPECT_EQ(targets.target(1), 0);
+    EXPECT_EQ(targets.target(3), 3);
+    const double zero[] = {0, 0};
+    // A zero response is as near 1 as -1: no pattern of those is recalled.
+    for (const int own : {0, 1, 3}) {
+        EXPECT_FALSE(targets.recalled(zero, own, 1.0)) << own;
+    }
+    EXPECT_EQ(targets.nearest(zero), (std::vector<int>{0, 3}));
+    // 0.9 is nearest 1, which patterns 1 and 2 share: both are recalled.
+    const double near[] = {0, 0.9};
+    EXPECT_TRUE(targets.recalled(near, 0, 0.01));
+    EXPECT_TRUE(targets.recalled(near, 1, 0.01));
+    EXPECT_FALSE(targets.recalled(near, 2, 1.21));
+    // Halfway between 1 and 2: a tie again.
+    const double half[] = {0, 1.5};
+    EXPECT_FALSE(targets.recalled(half, 2, 0.25));
+    // The shortest desired output alone is recalled by a zero response, and every pattern
+    // when all desired outputs are the same.
+    const double shortest[] = {0, 0.5, 0, 1, 0, -2};
+    EXPECT_TRUE(views::RecallTargets(shortest, 2, 3, 1).recalled(zero, 0, 0.25));
+    const double same[] = {0, 3, 0, 3};
+    EXPECT_TRUE(views::RecallTargets(same, 2, 2, 1).recalled(zero, 1, 9.0));
+}
+
+TEST(RecallRule, NearestPatternsAreNamedTogether) {
+    EXPECT_EQ(views::NearestPatternsText({2}), "nearest stored pattern: 2");
+    EXPECT_EQ(views::NearestPatternsText({2, 5}), "nearest stored patterns: 2 and 5, equally near");
+    EXPECT_EQ(views::NearestPatternsText({2, 5, 7}),
+              "nearest stored patterns: 2, 5 and 7, equally near");
+    EXPECT_EQ(views::NearestPatternsText(std::vector<int>(16, 1)),
+              "nearest stored patterns: 1, 1 and 14 others, equally near");
 }
 
 }  // namespace

@@ -50,8 +50,8 @@ TEST(TestPatterns, EachTestGetsTheSSEOfItsOwnRecall) {
         EXPECT_EQ(score.recalledNearest, score.test == 1);
     }
     EXPECT_EQ(experiments::TestSummary(recall),
-              "Test file dependent.net: 3 patterns, total SSE 6.59, largest 5.08 (test 3); "
-              "recalled nearest their own desired output: 1 of 3");
+              "Test file dependent.net: 3 patterns, total SSE 6.59, largest pattern SSE 5.08 "
+              "(test 3); recalled: 1 of 3 (nearer their own desired output than any other)");
     EXPECT_EQ(
         experiments::TestRecallJson(recall),
         "{\"test_file\": \"dependent.net\", \"patterns\": [{\"test\": 1, \"sse\": 0.390625, "
