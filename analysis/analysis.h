@@ -71,7 +71,11 @@ struct PatternFacts {
 struct HebbForecast {
     double rate = 0.0;
     bool known = false;
+    // Epochs count from the run's first (1); the reported SSE after run epoch k is
+    // sseEpoch1 - 2 (k - 1) slope + (k - 1)^2 curve.
     double sseEpoch1 = 0.0;
+    double slope = 0.0;
+    double curve = 0.0;
     int bestEpoch = 1;  // 1..32767, the first on a tie
     double bestSSE = 0.0;
     bool growsAfterBest = false;     // false when the SSE falls to the last epoch or never moves
@@ -92,6 +96,9 @@ struct DeltaForecast {
     // the program counts (radius^(2 x 32767)), and true when that is above 1/100.
     double slowestShareLeft = 0.0;
     bool slow = false;
+    // When it settles with a known radius: the epochs until the weights' distance from
+    // their settled value has shrunk to 1 % (radius^m = 0.01), at least 1.
+    std::optional<double> epochsToSettle;
     bool neverChanges = false;  // rate 0
     // The largest stable rate: never above the first rate at which the map's radius reaches
     // 1, within 0.1 % of it; bounds from the error estimate. Empty when not worked out or not
@@ -128,6 +135,9 @@ class Prepared {
     std::optional<double> stableRateLow;
     std::optional<double> stableRateHigh;
     std::optional<double> surelyStableBelow;
+    // The run starts from the current weights (FreshStart 0), and they are not all zero:
+    // the Hebb forecast starts from them.
+    bool fromCurrentWeights = false;
     Limits limits;
     std::vector<std::string> notes;
 
@@ -135,8 +145,9 @@ class Prepared {
     std::unique_ptr<Span> span;
 };
 
-// Works out the rate-independent parts from the loaded patterns and the current weights
-// (zero when the network does not match the file). Can take seconds on large files: run it
+// Works out the rate-independent parts from the loaded patterns and the weights the next
+// run starts from: the current weights when it continues (FreshStart 0), zero when it
+// starts afresh or the network does not match the file. Can take seconds on large files: run it
 // off the window's thread when preparationWork() is above about 2e7.
 Prepared prepare(const core::PublicStuff& net, const Limits& limits = {});
 
@@ -146,8 +157,20 @@ Prepared prepare(const core::PublicStuff& net, const Limits& limits = {});
 HebbForecast forecastHebb(const Prepared& prepared, double rate);
 DeltaForecast forecastDelta(const Prepared& prepared, double rate);
 
+// What the next run will do beyond the rule and rate, as the setup page's boxes say.
+struct RunPlan {
+    int trainedBefore = 0;           // epochs trained before it: its first epoch is the next
+    int lastEpoch = core::MaxCount;  // where the maximum-epochs rule, or the count, ends it
+    std::optional<double> minError;  // the minimum-error rule's level, when ticked
+};
+
+// The plan read from the network's own parameters: a continued run (FreshStart 0) goes on
+// from SweepCount; the stopping rules as last used.
+RunPlan planOf(const core::PublicStuff& net);
+
 struct Analysis {
     std::string fileName;
+    RunPlan plan;
     Rule rule = Rule::Hebb;
     std::optional<double> currentRecallSSE;
     std::optional<double> reportedTotalSSE;  // empty before the first epoch
@@ -170,9 +193,13 @@ std::string renderText(const Analysis& analysis);
 // notes.
 std::string renderJson(const Analysis& analysis);
 
-// One line for the setup page, e.g. "Delta at 0.1 settles near SSE 0.0013 (stable below
-// 0.667)." or "Hebb at 0.1: lowest SSE 0.2 at epoch 6, then it grows."
-std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta);
+// One line for the setup page, e.g. "Delta at 0.1 settles near SSE 0.0013 after about 22
+// epochs (stable below 0.6673)." or "Hebb at 0.1: lowest SSE 0.2 at epoch 6, then it
+// grows." Epochs are numbered as the printouts will number them; the rate is shown as the
+// shortest text that reads back as it; figures that the analysis text also shows have the
+// same digits there.
+std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
+                         const RunPlan& plan = {}, bool fromCurrentWeights = false);
 // Why a run's SSE kept growing, in the same plain words, e.g. "At rate 1.2 the Delta rule
 // overshoots on this file; rates below 0.667 settle."
 std::string growthReason(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,

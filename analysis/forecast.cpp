@@ -40,7 +40,9 @@ std::optional<double> settledSSE(const EpochMap& map, const Matrix& targets, dou
         return 0.0;
     }
     const Matrix coupling = Matrix::Identity(free, free) + rate * map.nullCoupling;
-    const Eigen::PartialPivLU<Matrix> lu(coupling);
+    // X C = D N is solved as C' X' = (D N)': the coupling is not symmetric, so its
+    // transpose is the one to factor.
+    const Eigen::PartialPivLU<Matrix> lu(coupling.transpose());
     const Matrix projected = targets * map.nullBasis;
     const Matrix errors = lu.solve(projected.transpose()).transpose() * map.nullBasis.transpose();
     double sse = 0.0;
@@ -63,10 +65,17 @@ HebbForecast forecastHebb(const Prepared& prepared, double rate) {
         return out;
     }
     const Prepared::Span& span = *prepared.span;
-    // After m whole epochs and the step on pattern p, the recall of p is
-    // r (sum_{q<=p} d_q c_q') c_p + m r D C' c_p, so the reported error is a_p - m b_p.
+    if (span.startSkipped) {
+        return out;  // the note says why
+    }
+    // After m whole epochs from weights W0 and the step on pattern p, the recall of p is
+    // W0 x_p + r (sum_{q<=p} d_q c_q') c_p + m r D C' c_p, so the reported error is
+    // a_p - m b_p.
     const double scaled = std::ldexp(out.rate, 2 * span.exponent);
-    const Matrix a = span.d - scaled * span.hebbSteps;
+    Matrix a = span.d - scaled * span.hebbSteps;
+    if (span.start.size() > 0) {
+        a -= span.start;
+    }
     const bool still = scaled == 0.0 || span.hebbEpoch.norm() <= span.hebbNoise;
     const Matrix b = still ? Matrix::Zero(a.rows(), a.cols()) : Matrix(scaled * span.hebbEpoch);
     const double slope = a.cwiseProduct(b).sum();
@@ -80,6 +89,8 @@ HebbForecast forecastHebb(const Prepared& prepared, double rate) {
                             "here (above about 1.8e308), so they are not worked out.");
         return out;
     }
+    out.slope = slope;
+    out.curve = curve;
     out.neverChanges = curve == 0.0;
     double best = curve > 0.0 ? slope / curve : 0.0;
     best = std::clamp(best, 0.0, static_cast<double>(kLastEpoch - 1));
@@ -161,6 +172,10 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
         if (out.radiusKnown) {
             out.slowestShareLeft = std::pow(out.spectralRadius, 2.0 * kLastEpoch);
             out.slow = out.slowestShareLeft > 0.01;
+            // radius^m = 0.01; a radius of 0 settles in the first epoch.
+            out.epochsToSettle = out.spectralRadius > 0.0
+                                     ? std::max(1.0, std::log(0.01) / std::log(out.spectralRadius))
+                                     : 1.0;
         }
     } else if (!out.onEdge && out.radiusKnown &&
                std::isfinite(out.spectralRadius * out.spectralRadius)) {

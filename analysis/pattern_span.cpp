@@ -390,15 +390,42 @@ void prepareInto(const core::PublicStuff& net, const Limits& limits, Prepared& o
     out.patterns = patterns;
     const PatternMap x = columns(net.InputPatterns, inputs, patterns);
     const PatternMap d = columns(net.DesiredOutputs, outputs, patterns);
-    buildSpan(x, d, currentWeights(net), limits, out);
+    // A continued run starts from the current weights; "Start Training" afresh zeroes them.
+    const Matrix weights =
+        net.FreshStart == 0 ? currentWeights(net) : Matrix::Zero(outputs, inputs);
+    out.fromCurrentWeights = !weights.isZero(0.0);
+    buildSpan(x, d, weights, limits, out);
     if (!out.span) {
         return;
     }
     Prepared::Span& span = *out.span;
     span.squared = span.c.colwise().squaredNorm().transpose();
-    if (span.d.rows() > span.d.cols()) {
-        const Eigen::HouseholderQR<Matrix> qr(span.d);
-        span.d = qr.matrixQR().topRows(span.d.cols()).triangularView<Eigen::Upper>();
+    if (out.fromCurrentWeights) {
+        const double recallWork = static_cast<double>(outputs) * inputs * patterns;
+        if (recallWork > limits.maxRecallWork) {
+            span.startSkipped = true;
+            out.notes.push_back(sizeNote("The Hebb forecast from the current weights was",
+                                         recallWork, limits.maxRecallWork));
+        } else {
+            span.start.noalias() = weights * x;
+        }
+    }
+    // Every SSE below is a squared length of a mix of the columns of d and start: an
+    // orthonormal basis of their span keeps those lengths in fewer rows.
+    const Index targets = span.d.cols();
+    const Index columnsKept = targets + span.start.cols();
+    if (span.d.rows() > columnsKept) {
+        Matrix both(span.d.rows(), columnsKept);
+        both.leftCols(targets) = span.d;
+        if (span.start.size() > 0) {
+            both.rightCols(span.start.cols()) = span.start;
+        }
+        const Eigen::HouseholderQR<Matrix> qr(both);
+        const Matrix r = qr.matrixQR().topRows(columnsKept).triangularView<Eigen::Upper>();
+        span.d = r.leftCols(targets);
+        if (span.start.size() > 0) {
+            span.start = r.rightCols(span.start.cols());
+        }
     }
     span.hebbSteps.resize(span.d.rows(), span.d.cols());
     Matrix running = Matrix::Zero(span.d.rows(), span.c.rows());
@@ -438,6 +465,9 @@ double preparationWork(const core::PublicStuff& net, const Limits& limits) {
             work +=
                 std::min(searchWork(patterns, rank, kDenseSolvesAtMost), limits.maxBasisWork * 8.0);
         }
+    }
+    if (net.FreshStart == 0 && net.NetworkMatchesProblem()) {
+        work += std::min(net.NumOutputs * inputs * patterns, limits.maxRecallWork);
     }
     return work + net.NumOutputs * patterns * rank;
 }
@@ -488,6 +518,7 @@ std::optional<double> recallSSE(const core::PublicStuff& net, const Limits& limi
 Analysis analyse(const core::PublicStuff& net, Rule rule, double rate, const Limits& limits) {
     Analysis out;
     out.fileName = net.TrainingFileName;
+    out.plan = planOf(net);
     out.rule = rule;
     out.prepared = prepare(net, limits);
     out.hebb = forecastHebb(out.prepared, rate);

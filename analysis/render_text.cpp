@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "text/figures.h"
 
 namespace analysis {
 
@@ -20,35 +21,71 @@ std::string padLeft(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
-// Short numbers for one-line notices: 0.0013, 0.2, 32, 195, 544580; rounding noise such
-// as 7e-32 left by an exact fit shows as 0.
-std::string brief(double value) {
+// Every figure that the analysis text and the forecast line both show is written by one of
+// these, so that it reads the same in both.
+
+// An SSE: 0.0013, 0.2, 15.143, 544,580; rounding noise such as 7e-32 left by an exact fit
+// shows as 0.
+std::string sseText(double value) {
     if (std::abs(value) < 1e-12) {
         return "0";
     }
     if (std::abs(value) >= 100.0 && std::abs(value) < 1e15) {
-        char text[40];
-        const auto end =
-            std::to_chars(text, text + sizeof text, std::round(value), std::chars_format::fixed, 0);
-        return {text, end.ptr};
+        return text::GroupedWhole(value);
     }
-    return formatNumber(value, 2);
+    return formatNumber(value, 5);
 }
 
-// A growth factor with enough digits not to read as 1.
-std::string growthText(double growth, int digits) {
+// A rate as typed: the shortest text that reads back as it.
+std::string rateText(double rate) {
+    return text::ShortestDecimal(rate);
+}
+
+// A limit on the rate, never above it.
+std::string limitText(double limit) {
+    return formatNumberDown(limit, 4);
+}
+
+// An epoch number or count, grouped as the SSE figures are.
+std::string epochText(long long epoch) {
+    return text::GroupedWhole(static_cast<double>(epoch));
+}
+
+// A growth factor per epoch with enough digits not to read as 1; above a million, words.
+std::string growthText(double growth) {
+    if (growth > 1e6) {
+        return "more than a million";
+    }
+    int digits = growth < 1.1 ? 2 : 4;
     std::string text = formatNumber(growth, digits);
     while (text == "1" && digits < 17) {
         text = formatNumber(growth, ++digits);
     }
-    return text;
+    return "about " + text;
 }
 
 std::string stableBelow(const DeltaForecast& delta) {
     if (delta.largestStableRate) {
-        return " (stable below " + formatNumberDown(*delta.largestStableRate, 3) + ")";
+        return " (stable below " + limitText(*delta.largestStableRate) + ")";
     }
     return "";
+}
+
+// " after about 940 epochs", and whether that is more than the run trains.
+std::string settlingTime(const DeltaForecast& delta, const RunPlan& plan) {
+    if (!delta.epochsToSettle) {
+        return "";
+    }
+    const double needed = *delta.epochsToSettle;
+    const int runEpochs = plan.lastEpoch - plan.trainedBefore;
+    std::string out = " after about " +
+                      (needed > core::MaxCount ? "more than " + epochText(core::MaxCount)
+                                               : text::RoundedUpCount(needed)) +
+                      " epochs";
+    if (runEpochs > 0 && needed > runEpochs) {
+        out += ", more than the " + epochText(runEpochs) + " this run trains";
+    }
+    return out;
 }
 
 // A length as text; lengths above the largest double say so.
@@ -137,8 +174,9 @@ void totalSection(const Analysis& a, std::string& out) {
             "The reported total adds each pattern's error measured right after that pattern's "
             "own learning step, before the later patterns change the weights again; a recall "
             "measures every pattern with the same final weights. The two agree only when no "
-            "step disturbs another pattern's recall, so a tiny total above large error rows "
-            "is no fault.\n";
+            "step disturbs another pattern's recall. So a small reported total while a recall "
+            "of all patterns still shows large errors is not a mistake of the program: later "
+            "steps undo part of what earlier ones learned.\n";
     } else {
         out +=
             "No epoch has been trained yet, so training has reported no total. Training will "
@@ -160,15 +198,17 @@ void bestSection(const Prepared& prepared, std::string& out) {
                  "patterns, so no weights recall every pattern exactly.\n";
 }
 
-void hebbSection(const HebbForecast& hebb, std::string& out) {
-    out += "\nThe Hebb rule from zero weights at rate " + formatNumber(hebb.rate, 4) + "\n";
+void hebbSection(const HebbForecast& hebb, bool fromCurrentWeights, std::string& out) {
+    out += std::string("\nThe Hebb rule from ") +
+           (fromCurrentWeights ? "the current weights" : "zero weights") + " at rate " +
+           rateText(hebb.rate) + "\n";
     if (!hebb.known) {
         out += hebb.notes.empty() ? "Not worked out for a file of this size.\n"
                                   : hebb.notes.front() + "\n";
         return;
     }
     if (hebb.neverChanges) {
-        out += "  Reported SSE at every epoch: " + formatNumber(hebb.sseEpoch1, 6) + "\n";
+        out += "  Reported SSE at every epoch: " + sseText(hebb.sseEpoch1) + "\n";
         out += hebb.rate == 0.0
                    ? "At rate 0 the weights never change.\n"
                    : "Each epoch's changes add up to nothing on these patterns (the desired "
@@ -176,17 +216,17 @@ void hebbSection(const HebbForecast& hebb, std::string& out) {
                      "SSE.\n";
         return;
     }
-    out += "  Reported SSE after epoch 1:  " + formatNumber(hebb.sseEpoch1, 6) + "\n";
-    out += "  Lowest reported SSE:         " + formatNumber(hebb.bestSSE, 6) + " at epoch " +
-           std::to_string(hebb.bestEpoch) + "\n";
+    out += "  Reported SSE after epoch 1:  " + sseText(hebb.sseEpoch1) + "\n";
+    out += "  Lowest reported SSE:         " + sseText(hebb.bestSSE) + " at epoch " +
+           epochText(hebb.bestEpoch) + "\n";
     if (hebb.growsAfterBest) {
-        out += "After epoch " + std::to_string(hebb.bestEpoch) +
+        out += "After epoch " + epochText(hebb.bestEpoch) +
                " the SSE grows for ever: the Hebb rule adds the same change every epoch "
                "whatever the error, so the weights keep growing.\n";
     }
 }
 
-void deltaVerdict(const DeltaForecast& delta, std::string& out) {
+void deltaVerdict(const DeltaForecast& delta, const RunPlan& plan, std::string& out) {
     if (delta.neverChanges) {
         out += "At rate 0 the weights never change, so every epoch reports the same SSE.\n";
         return;
@@ -194,11 +234,14 @@ void deltaVerdict(const DeltaForecast& delta, std::string& out) {
     if (delta.radiusKnown) {
         out += "  Spectral radius of one epoch's map on the span of the patterns: " +
                formatNumber(delta.spectralRadius, 6) + "\n";
+        out +=
+            "The spectral radius is the share of the remaining error left after each epoch: "
+            "below 1 it dies away, above 1 it grows.\n";
     }
     if (delta.settles) {
         out += std::string("It settles") + (delta.radiusKnown ? " (radius below 1)" : "") +
-               ": the reported SSE approaches " + formatNumber(delta.settledSSE.value_or(0.0), 6) +
-               ".\n";
+               ": the reported SSE approaches " + sseText(delta.settledSSE.value_or(0.0)) +
+               settlingTime(delta, plan) + ".\n";
         if (delta.slow) {
             out +=
                 "It settles slowly, though: in the 32767 epochs the program counts, the "
@@ -210,8 +253,8 @@ void deltaVerdict(const DeltaForecast& delta, std::string& out) {
             "Its radius is 1 within what the analysis can resolve: the error neither surely "
             "dies away nor surely grows.\n";
     } else if (delta.growthPerEpoch) {
-        out += "It does not settle (radius above 1): in the long run the SSE grows about " +
-               growthText(*delta.growthPerEpoch, 4) + " times per epoch.\n";
+        out += "It does not settle (radius above 1): in the long run the SSE grows " +
+               growthText(*delta.growthPerEpoch) + " times per epoch.\n";
     } else {
         out +=
             "It does not settle: the rate is above 2 over the smallest squared pattern "
@@ -219,10 +262,10 @@ void deltaVerdict(const DeltaForecast& delta, std::string& out) {
     }
 }
 
-void deltaSection(const DeltaForecast& delta, std::string& out) {
-    out += "\nThe Delta rule at rate " + formatNumber(delta.rate, 4) + "\n";
+void deltaSection(const DeltaForecast& delta, const RunPlan& plan, std::string& out) {
+    out += "\nThe Delta rule at rate " + rateText(delta.rate) + "\n";
     if (delta.known) {
-        deltaVerdict(delta, out);
+        deltaVerdict(delta, plan, out);
     } else if (!delta.notes.empty()) {
         out += delta.notes.front() + "\n";
     }
@@ -230,14 +273,14 @@ void deltaSection(const DeltaForecast& delta, std::string& out) {
         out +=
             "Some patterns have zero desired outputs and meet only zero weights, so "
             "training leaves their weights and errors at zero; any change to those weights "
-            "would grow about " +
-            formatNumber(*delta.idleGrowthPerEpoch, 4) + " times per epoch at this rate.\n";
+            "would grow " +
+            growthText(*delta.idleGrowthPerEpoch) + " times per epoch at this rate.\n";
     }
     if (delta.largestStableRate) {
-        out += "  Largest stable rate: " + formatNumberDown(*delta.largestStableRate, 4) +
+        out += "  Largest stable rate: " + limitText(*delta.largestStableRate) +
                " (rates below it settle)\n";
     } else if (delta.surelyStableBelow) {
-        out += "Rates below " + formatNumberDown(*delta.surelyStableBelow, 4) +
+        out += "Rates below " + limitText(*delta.surelyStableBelow) +
                " settle for sure (2 over the largest squared pattern length).\n";
     }
 }
@@ -334,9 +377,11 @@ std::string renderText(const Analysis& a) {
     patternSection(prepared, out);
     totalSection(a, out);
     bestSection(prepared, out);
-    hebbSection(a.hebb, out);
-    deltaSection(a.delta, out);
-    out += "\nChosen: " + forecastLine(a.rule, a.hebb, a.delta) + "\n";
+    hebbSection(a.hebb, prepared.fromCurrentWeights, out);
+    deltaSection(a.delta, a.plan, out);
+    out +=
+        "\nChosen: " + forecastLine(a.rule, a.hebb, a.delta, a.plan, prepared.fromCurrentWeights) +
+        "\n";
     for (const std::string& note : prepared.notes) {
         out += "Note: " + note + "\n";
     }
@@ -349,50 +394,75 @@ std::string renderText(const Analysis& a) {
     return wrapSentences(out);
 }
 
-std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta) {
+std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
+                         const RunPlan& plan, bool fromCurrentWeights) {
+    const std::string from = fromCurrentWeights ? " from the current weights" : "";
     if (rule == Rule::Hebb) {
-        const std::string head = "Hebb at " + formatNumber(hebb.rate, 3);
+        const std::string head = "Hebb at " + rateText(hebb.rate) + from;
         if (!hebb.known) {
             return head + ": no forecast for a file of this size.";
         }
         if (hebb.neverChanges) {
-            return head + ": the SSE stays at " + brief(hebb.bestSSE) + ".";
+            return head + ": the SSE stays at " + sseText(hebb.bestSSE) + ".";
         }
-        if (!hebb.growsAfterBest) {
-            return head + ": the SSE falls to " + brief(hebb.bestSSE) + " by epoch " +
-                   std::to_string(hebb.bestEpoch) + ".";
+        const long long best = static_cast<long long>(hebb.bestEpoch) + plan.trainedBefore;
+        const int runEpochs = plan.lastEpoch - plan.trainedBefore;
+        std::string line;
+        double lowest = hebb.bestSSE;
+        if (runEpochs > 0 && best > plan.lastEpoch) {
+            const double m = runEpochs - 1.0;
+            lowest = std::max(0.0, hebb.sseEpoch1 - 2.0 * m * hebb.slope + m * m * hebb.curve);
+            line = head + ": the SSE falls to " + sseText(lowest) + " by epoch " +
+                   epochText(plan.lastEpoch) + ", where the run ends (lowest " +
+                   sseText(hebb.bestSSE) + " at epoch " + epochText(best) + ")";
+        } else if (!hebb.growsAfterBest) {
+            line = head + ": the SSE falls to " + sseText(hebb.bestSSE) + " by epoch " +
+                   epochText(best);
+        } else {
+            line = head + ": lowest SSE " + sseText(hebb.bestSSE) + " at epoch " + epochText(best) +
+                   ", then it grows";
         }
-        return head + ": lowest SSE " + brief(hebb.bestSSE) + " at epoch " +
-               std::to_string(hebb.bestEpoch) + ", then it grows.";
+        if (plan.minError && *plan.minError < lowest) {
+            line += "; the minimum error " + rateText(*plan.minError) +
+                    " lies below it, so the run will not stop early";
+        }
+        return line + ".";
     }
-    const std::string head = "Delta at " + formatNumber(delta.rate, 3);
+    const std::string head = "Delta at " + rateText(delta.rate) + from;
     if (delta.neverChanges) {
         return head + ": the weights never change.";
     }
     if (!delta.known) {
         if (delta.surelyStableBelow) {
             return head + ": too large to forecast at this rate; rates below " +
-                   formatNumberDown(*delta.surelyStableBelow, 3) + " settle for sure.";
+                   limitText(*delta.surelyStableBelow) + " settle for sure.";
         }
         return head + ": no forecast for this file.";
     }
     if (delta.settles) {
+        const double settled = delta.settledSSE.value_or(0.0);
+        std::string line;
         if (delta.slow) {
-            return head + " approaches SSE " + brief(delta.settledSSE.value_or(0.0)) +
-                   " too slowly to get there in 32767 epochs" + stableBelow(delta) + ".";
+            line = head + " approaches SSE " + sseText(settled) +
+                   " too slowly to get there in the " + epochText(core::MaxCount) +
+                   " epochs the program counts" + stableBelow(delta);
+        } else {
+            line = head + " settles near SSE " + sseText(settled) + settlingTime(delta, plan) +
+                   stableBelow(delta);
         }
-        return head + " settles near SSE " + brief(delta.settledSSE.value_or(0.0)) +
-               stableBelow(delta) + ".";
+        if (plan.minError && *plan.minError < settled) {
+            line += "; the minimum error " + rateText(*plan.minError) +
+                    " lies below it, so the run will not stop early";
+        }
+        return line + ".";
     }
     if (delta.onEdge) {
         return head + " is on the edge: the error neither surely dies away nor grows" +
                stableBelow(delta) + ".";
     }
     if (delta.growthPerEpoch) {
-        return head + " grows about " +
-               (*delta.growthPerEpoch < 1.1 ? growthText(*delta.growthPerEpoch, 2)
-                                            : brief(*delta.growthPerEpoch)) +
-               " times per epoch" + stableBelow(delta) + ".";
+        return head + " grows " + growthText(*delta.growthPerEpoch) + " times per epoch" +
+               stableBelow(delta) + ".";
     }
     return head + " grows" + stableBelow(delta) + ".";
 }
@@ -403,25 +473,37 @@ std::string growthReason(Rule rule, const HebbForecast& hebb, const DeltaForecas
         if (hebb.known && hebb.growsAfterBest) {
             return "The Hebb rule adds the same change every epoch whatever the error, so at "
                    "rate " +
-                   formatNumber(hebb.rate, 3) + " the SSE only grows after epoch " +
-                   std::to_string(hebb.bestEpoch) + "; stop there or use the Delta rule.";
+                   rateText(hebb.rate) + " the SSE only grows after epoch " +
+                   epochText(hebb.bestEpoch) + "; stop there or use the Delta rule.";
         }
         return "The Hebb rule adds the same change every epoch whatever the error, so the "
                "weights keep growing.";
     }
-    const std::string rate = formatNumber(delta.rate, 3);
+    const std::string rate = rateText(delta.rate);
     if (delta.known && delta.settles) {
         return "At rate " + rate + " the Delta rule still settles on this file (near SSE " +
-               brief(delta.settledSSE.value_or(0.0)) + "); after " + std::to_string(epochsTrained) +
+               sseText(delta.settledSSE.value_or(0.0)) + "); after " + epochText(epochsTrained) +
                " epochs the rise is a passing swing.";
     }
     std::string reason = "At rate " + rate + " the Delta rule overshoots on this file";
     if (delta.largestStableRate) {
-        reason += "; rates below " + formatNumberDown(*delta.largestStableRate, 3) + " settle";
+        reason += "; rates below " + limitText(*delta.largestStableRate) + " settle";
     } else if (delta.surelyStableBelow) {
-        reason += "; rates below " + formatNumberDown(*delta.surelyStableBelow, 3) + " settle";
+        reason += "; rates below " + limitText(*delta.surelyStableBelow) + " settle";
     }
     return reason + ".";
+}
+
+RunPlan planOf(const core::PublicStuff& net) {
+    RunPlan plan;
+    plan.trainedBefore = net.FreshStart == 0 ? net.SweepCount : 0;
+    if (net.MaxSweepsRule && net.MaxSweeps > plan.trainedBefore) {
+        plan.lastEpoch = net.MaxSweeps;
+    }
+    if (net.MinErrorRule) {
+        plan.minError = net.MinError;
+    }
+    return plan;
 }
 
 }  // namespace analysis

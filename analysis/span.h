@@ -47,7 +47,11 @@ struct Prepared::Span {
     // for some Psi, which that keeps).
     Eigen::MatrixXd c;
     Eigen::MatrixXd d;
-    Eigen::VectorXd squared;  // |c_p|^2, scaled
+    // The recall W0 x_p of every pattern by the weights the run starts from, in the rows of
+    // d; empty when they are zero.
+    Eigen::MatrixXd start;
+    bool startSkipped = false;  // it would have taken more than the recall limit
+    Eigen::VectorXd squared;    // |c_p|^2, scaled
     // Hebb: column p holds (sum_{q<=p} d_q c_q^T) c_p, and (D C^T) C, both at scaled rate 1.
     Eigen::MatrixXd hebbSteps;
     Eigen::MatrixXd hebbEpoch;

@@ -11,7 +11,8 @@ namespace {
 // Below this many multiply-adds the analysis takes a few milliseconds: no thread needed.
 constexpr double kWorkOnWindowThread = 2e7;
 
-// The patterns alone, so that a thread can examine them while the shared network lives on.
+// The patterns, and the weights when a continued run starts from them, so that a thread
+// can examine them while the shared network lives on.
 std::shared_ptr<core::PublicStuff> copyPatterns(const core::PublicStuff& net) {
     auto copy = std::make_shared<core::PublicStuff>();
     copy->NumInputs = net.NumInputs;
@@ -19,6 +20,11 @@ std::shared_ptr<core::PublicStuff> copyPatterns(const core::PublicStuff& net) {
     copy->NumPatterns = net.NumPatterns;
     copy->InputPatterns = net.InputPatterns;
     copy->DesiredOutputs = net.DesiredOutputs;
+    copy->FreshStart = net.FreshStart;
+    if (net.FreshStart == 0 && net.NetworkMatchesProblem()) {
+        copy->CreateUnitsAndWeights();
+        copy->Weights = net.Weights;
+    }
     return copy;
 }
 
@@ -41,8 +47,13 @@ bool grewAtLastThreePrintouts(const core::PublicStuff& net) {
 ForecastNotice::ForecastNotice(QLabel* label, const core::PublicStuff& net, QObject* parent)
     : QObject(parent), m_label(label), m_net(net) {}
 
+int ForecastNotice::startOf(const core::PublicStuff& net) {
+    return net.FreshStart == 1 ? -1 : net.SweepCount;
+}
+
 void ForecastNotice::prepare() {
     m_prepared.reset();
+    m_preparedStart = startOf(m_net);
     // Spectrum included: nothing of the analysis holds the window thread for long.
     if (analysis::preparationWork(m_net) <= kWorkOnWindowThread) {
         finished(std::make_shared<analysis::Prepared>(analysis::prepare(m_net)));
@@ -68,23 +79,28 @@ void ForecastNotice::prepare() {
 
 void ForecastNotice::finished(std::shared_ptr<const analysis::Prepared> prepared) {
     m_prepared = std::move(prepared);
-    show(m_hebb, m_rate);
+    show(m_hebb, m_plan);
 }
 
-void ForecastNotice::show(bool hebb, double rate) {
+void ForecastNotice::show(bool hebb, const training::PlannedRun& plan) {
     m_hebb = hebb;
-    m_rate = rate;
+    m_plan = plan;
+    if (plan.problem) {
+        m_label->setText(QString::fromStdString(plan.problem->message));
+        return;
+    }
+    if (m_prepared && m_preparedStart != startOf(m_net)) {
+        prepare();  // trained on since: the next run starts from other weights
+        return;
+    }
     if (!m_prepared) {
         return;  // the text comes when the thread is done
     }
-    if (!std::isfinite(rate)) {
-        m_label->setText(QStringLiteral("Type a learning rate to see what the rule will do."));
-        return;
-    }
     const auto rule = hebb ? analysis::Rule::Hebb : analysis::Rule::Delta;
-    m_label->setText(QString::fromStdString(
-        analysis::forecastLine(rule, analysis::forecastHebb(*m_prepared, rate),
-                               analysis::forecastDelta(*m_prepared, rate))));
+    const analysis::RunPlan run{plan.trainedBefore, plan.lastEpoch, plan.minError};
+    m_label->setText(QString::fromStdString(analysis::forecastLine(
+        rule, analysis::forecastHebb(*m_prepared, plan.rate),
+        analysis::forecastDelta(*m_prepared, plan.rate), run, m_prepared->fromCurrentWeights)));
 }
 
 void ForecastNotice::explainRunIfGrowing(bool hebb, double rate) {

@@ -16,6 +16,7 @@
 
 #include "analysis/analysis.h"
 #include "core/network_state.h"
+#include "training/parameters.h"
 
 namespace pages {
 
@@ -26,8 +27,9 @@ class ForecastNotice : public QObject {
 
     // Starts the rate-independent part for the file loaded now.
     void prepare();
-    // Shows the forecast for this rule and rate (a rate that is not a number shows none).
-    void show(bool hebb, double rate);
+    // Shows the forecast for this rule and the run the boxes plan, or the first problem
+    // "Start Training" would find in them.
+    void show(bool hebb, const training::PlannedRun& plan);
     // After a run: when the SSE grew at each of the last three printouts recorded in the
     // SSE history, says why; otherwise leaves the label as it is.
     void explainRunIfGrowing(bool hebb, double rate);
@@ -40,8 +42,12 @@ class ForecastNotice : public QObject {
     QLabel* m_label;
     const core::PublicStuff& m_net;
     std::shared_ptr<const analysis::Prepared> m_prepared;
+    // Which start weights m_prepared was worked out for: -1 zero (a fresh start), else
+    // the epoch count of the weights a continued run starts from.
+    static int startOf(const core::PublicStuff& net);
+    int m_preparedStart = -1;
     bool m_hebb = true;
-    double m_rate = 0.1;
+    training::PlannedRun m_plan;
 };
 
 // Whether the last three printouts in the SSE history each raised the SSE.

@@ -194,7 +194,13 @@ SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
     connect(OptionDelta, &QRadioButton::clicked, this, &SetupPage::OptionDelta_Click);
     connect(LRateSlider, &ui::Slider::scrolled, this, &SetupPage::LRateSlider_Scroll);
     connect(MinErrorSlider, &ui::Slider::clicked, this, &SetupPage::MinErrorSlider_Click);
-    connect(LRateBox, &QLineEdit::textChanged, this, &SetupPage::updateForecast);
+    // The forecast follows every box and tick that the run reads.
+    for (QLineEdit* edit : {LRateBox, SweepsBox, PrintSweepsBox, MinErrorBox}) {
+        connect(edit, &QLineEdit::textChanged, this, &SetupPage::updateForecast);
+    }
+    for (QCheckBox* tick : Check1) {
+        connect(tick, &QCheckBox::toggled, this, &SetupPage::updateForecast);
+    }
     // A typed number moves the slider, so that a click on its track goes on from there.
     connect(LRateBox, &QLineEdit::textEdited, this, [this] { followBox(LRateBox, LRateSlider); });
     connect(MinErrorBox, &QLineEdit::textEdited, this,
@@ -258,10 +264,16 @@ void SetupPage::showOpenedRun() {
     Continue->show();
 }
 
+training::ParameterBoxes SetupPage::parameterBoxes() const {
+    return {SweepsBox->text().toStdString(), PrintSweepsBox->text().toStdString(),
+            LRateBox->text().toStdString(), MinErrorBox->text().toStdString(),
+            Check1[0]->isChecked()};
+}
+
 void SetupPage::updateForecast() {
-    const text::ParsedNumber n = text::ParseNumber(LRateBox->text().toStdString(), separators());
-    m_forecast->show(OptionHebb->isChecked(),
-                     n.error == text::NumberTextError::None ? n.value : std::nan(""));
+    m_forecast->show(
+        OptionHebb->isChecked(),
+        training::PlanTrainingRun(m_net, parameterBoxes(), Check1[1]->isChecked(), separators()));
 }
 
 bool SetupPage::createNetwork() {
@@ -312,11 +324,8 @@ void SetupPage::freezeParameters() {
 }
 
 bool SetupPage::ReadTrainingParameters() {
-    const training::ParameterBoxes boxes{
-        SweepsBox->text().toStdString(), PrintSweepsBox->text().toStdString(),
-        LRateBox->text().toStdString(), MinErrorBox->text().toStdString(), Check1[0]->isChecked()};
     const training::ParameterOutcome outcome =
-        training::ReadTrainingParameters(m_net, boxes, separators());
+        training::ReadTrainingParameters(m_net, parameterBoxes(), separators());
     if (outcome.problem) {
         showParameterProblem(*outcome.problem);
         return false;

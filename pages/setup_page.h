@@ -86,6 +86,7 @@ class SetupPage : public ui::Page {
 
     // Rewrites Label3's forecast for the rule and the rate in LRateBox.
     void updateForecast();
+    training::ParameterBoxes parameterBoxes() const;
 
   private:
     bool ReadTrainingParameters();

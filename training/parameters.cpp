@@ -68,54 +68,98 @@ std::optional<ParameterProblem> sweepsPlus(double base, const std::string& text,
     return std::nullopt;
 }
 
-}  // namespace
+// Every box read, nothing changed: the values, or the first problem in the order the
+// boxes are checked.
+struct ReadBoxes {
+    std::optional<ParameterProblem> problem;
+    std::int16_t maxSweeps = 0;
+    std::int16_t sweepsBox = 0;
+    double rate = 0.0;
+    std::int16_t print = 0;
+    double minError = 0.0;
+};
 
-ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterBoxes& boxes,
-                                        const text::NumberSeparators& separators) {
-    ParameterOutcome outcome;
-    std::int16_t maxSweeps = net.MaxSweeps;
-    std::int16_t sweepsBox = net.SweepsBoxValue;
+ReadBoxes readBoxes(const core::PublicStuff& net, const ParameterBoxes& boxes,
+                    const text::NumberSeparators& separators) {
+    ReadBoxes out;
+    out.maxSweeps = net.MaxSweeps;
+    out.sweepsBox = net.SweepsBoxValue;
     if (boxes.maxEpochsTicked) {
         const double base = net.FreshStart == 1 ? 0.0 : net.MaxSweeps;
-        if (auto bad = sweepsPlus(base, boxes.SweepsBox, separators, maxSweeps, sweepsBox)) {
-            outcome.problem = std::move(bad);
-            return outcome;
+        out.problem = sweepsPlus(base, boxes.SweepsBox, separators, out.maxSweeps, out.sweepsBox);
+        if (out.problem) {
+            return out;
         }
     }
 
     const text::ParsedNumber rate = text::ParseNumber(boxes.LRateBox, separators);
     if (rate.error != NumberTextError::None) {
-        outcome.problem = problem("LRateBox", "learning rate", boxes.LRateBox, rate.error,
-                                  "Type a number of 0 or more, such as 0.1.");
-        return outcome;
+        out.problem = problem("LRateBox", "learning rate", boxes.LRateBox, rate.error,
+                              "Type a number of 0 or more, such as 0.1.");
+        return out;
     }
+    out.rate = rate.value;
 
     const text::ParsedInt16 print = text::ParseInt16(boxes.PrintSweepsBox, separators);
     if (print.error != NumberTextError::None) {
-        outcome.problem =
+        out.problem =
             problem("PrintSweepsBox", "number of epochs between printouts", boxes.PrintSweepsBox,
                     print.error, "Type a whole number up to 32767.");
-        return outcome;
+        return out;
     }
+    out.print = print.value;
 
-    double minError = net.MinError;
+    out.minError = net.MinError;
     if (!isBlank(boxes.MinErrorBox)) {
         const text::ParsedNumber error = text::ParseNumber(boxes.MinErrorBox, separators);
         if (error.error != NumberTextError::None) {
-            outcome.problem = problem("MinErrorBox", "minimum level of error", boxes.MinErrorBox,
-                                      error.error, "Type a number such as 0.05.");
-            return outcome;
+            out.problem = problem("MinErrorBox", "minimum level of error", boxes.MinErrorBox,
+                                  error.error, "Type a number such as 0.05.");
+            return out;
         }
-        minError = error.value;
+        out.minError = error.value;
     }
+    return out;
+}
 
-    net.MaxSweeps = maxSweeps;
-    net.SweepsBoxValue = sweepsBox;
-    outcome.negativeRate = rate.value < 0.0;
-    net.LearningRate = outcome.negativeRate ? ReplacementRate : rate.value;
-    net.PrintSweeps = print.value;
-    net.MinError = minError;
+}  // namespace
+
+ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterBoxes& boxes,
+                                        const text::NumberSeparators& separators) {
+    ParameterOutcome outcome;
+    const ReadBoxes read = readBoxes(net, boxes, separators);
+    if (read.problem) {
+        outcome.problem = read.problem;
+        return outcome;
+    }
+    net.MaxSweeps = read.maxSweeps;
+    net.SweepsBoxValue = read.sweepsBox;
+    outcome.negativeRate = read.rate < 0.0;
+    net.LearningRate = outcome.negativeRate ? ReplacementRate : read.rate;
+    net.PrintSweeps = read.print;
+    net.MinError = read.minError;
     return outcome;
+}
+
+PlannedRun PlanTrainingRun(const core::PublicStuff& net, const ParameterBoxes& boxes,
+                           bool minErrorTicked, const text::NumberSeparators& separators) {
+    PlannedRun plan;
+    const ReadBoxes read = readBoxes(net, boxes, separators);
+    if (read.problem) {
+        plan.problem = read.problem;
+        return plan;
+    }
+    plan.rate = read.rate < 0.0 ? ReplacementRate : read.rate;
+    plan.trainedBefore = net.FreshStart == 1 ? 0 : net.SweepCount;
+    // The maximum-epochs rule stops when the count equals MaxSweeps; a count already past
+    // it runs on to the last epoch the program counts.
+    if (boxes.maxEpochsTicked && read.maxSweeps > plan.trainedBefore) {
+        plan.lastEpoch = read.maxSweeps;
+    }
+    if (minErrorTicked) {
+        plan.minError = read.minError;
+    }
+    return plan;
 }
 
 std::optional<ParameterProblem> ContinueMaxSweeps(core::PublicStuff& net,

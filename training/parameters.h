@@ -42,6 +42,18 @@ struct ParameterOutcome {
 ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterBoxes& boxes,
                                         const text::NumberSeparators& separators);
 
+// What "Start Training" would run with these boxes, read as ReadTrainingParameters reads
+// them, changing nothing: the first problem in the order it checks the boxes, or the run.
+struct PlannedRun {
+    std::optional<ParameterProblem> problem;
+    double rate = 0.0;      // a negative rate is replaced, as Start replaces it
+    int trainedBefore = 0;  // the run's first epoch is the next one
+    int lastEpoch = core::MaxCount;
+    std::optional<double> minError;  // when the minimum-error rule is ticked
+};
+PlannedRun PlanTrainingRun(const core::PublicStuff& net, const ParameterBoxes& boxes,
+                           bool minErrorTicked, const text::NumberSeparators& separators);
+
 // "Continue Training" with the maximum-epochs rule ticked: MaxSweeps = the sweeps box
 // (1 to 32767) plus SweepCount.
 std::optional<ParameterProblem> ContinueMaxSweeps(core::PublicStuff& net,

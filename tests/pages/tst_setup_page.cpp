@@ -292,6 +292,10 @@ class TestSetupPage : public QObject {
         QTest::keyClick(page->LRateSlider, Qt::Key_End);  // rate 2
         QCOMPARE(page->Label3->text(), QStringLiteral("Delta at 2 grows about 9 times per epoch "
                                                       "(stable below 1)."));
+        page->LRateBox->setText("abc");
+        QCOMPARE(page->Label3->text(),
+                 QStringLiteral("The learning rate \"abc\" is not a number. Type a number of 0 "
+                                "or more, such as 0.1."));
         page->LRateBox->setText("1.5");
         QCOMPARE(page->Label3->text(), QStringLiteral("Delta at 1.5 grows about 4 times per "
                                                       "epoch (stable below 1)."));
