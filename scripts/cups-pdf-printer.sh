@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Makes sure a CUPS scheduler runs and that its default printer is "PDF", a cups-pdf queue
 # that writes every job to ~/PDF of the job's owner. The printing tests print through it.
+# A second queue, "PDF-refusing", rejects every job: tests that a refusal is reported pick it
+# for their own process (PRINTER), so the other tests printing meanwhile are not touched.
 # Installs nothing (scripts/install-deps.sh test does); safe to run again; takes well under a second
 # when everything is in place already.
 set -euo pipefail
@@ -42,6 +44,13 @@ if ! lpstat -p "$printer" >/dev/null 2>&1; then
     # The default PostScript renderer leaves PDFs whose text pdftotext cannot read back.
     $sudo lpadmin -p "$printer" -o pdftops-renderer-default=pdftocairo
 fi
+
+refusing=PDF-refusing
+if ! lpstat -p "$refusing" >/dev/null 2>&1; then
+    $sudo lpadmin -p "$refusing" -v cups-pdf:/ -E -m "$ppd"
+fi
+$sudo cupsreject -r "the queue is closed for a test" "$refusing" 2>/dev/null ||
+    $sudo /usr/sbin/cupsreject -r "the queue is closed for a test" "$refusing"
 
 if [ "$(lpstat -d 2>/dev/null)" != "system default destination: $printer" ]; then
     $sudo lpadmin -d "$printer"

@@ -13,7 +13,7 @@ set_name="${1:-run}"
 run_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqt6printsupport6 qt6-qpa-plugins
-    libeigen3-dev liblapacke-dev libopenblas0-pthread libxlsxwriter-dev libhdf5-dev
+    libeigen3-dev liblapacke-dev libopenblas0-pthread libxlsxwriter-dev libhdf5-dev libcups2-dev
     fonts-liberation
     librsvg2-bin
 )

@@ -55,13 +55,13 @@ Answer QtDialogs::messageBox(QWidget* parent, const QString& text, const QString
                              : defaultButton == Answer::Cancel && cancel != nullptr ? cancel
                                                                                     : yes;
     box.setDefaultButton(preferred);
-    // Esc and the close box give the default answer (Cancel where there is one), as the
-    // interface promises.
-    box.setEscapeButton(cancel != nullptr ? cancel : preferred);
+    // Esc and the close box never say Yes: they answer Cancel where it is offered, else No.
+    QPushButton* refusal = cancel != nullptr ? cancel : no;
+    box.setEscapeButton(refusal);
     box.exec();
     const QAbstractButton* clicked = box.clickedButton();
     if (clicked == nullptr) {
-        clicked = cancel != nullptr ? cancel : preferred;
+        clicked = refusal;
     }
     return clicked == no ? Answer::No : clicked == cancel ? Answer::Cancel : Answer::Yes;
 }

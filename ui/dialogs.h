@@ -19,7 +19,7 @@ class Dialogs {
   public:
     virtual ~Dialogs() = default;
     // Shows a modal message; returns the button pressed (Ok for an OK-only box; when the
-    // box is closed some other way, Cancel where it has one, else the default button).
+    // box is closed by Esc or its close box, Cancel where it has one, else No).
     virtual Answer messageBox(QWidget* parent, const QString& text, const QString& title,
                               Buttons buttons, Icon icon, Answer defaultButton) = 0;
     // Asks for one line of text with an empty default; returns "" when cancelled.

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cups/cups.h>
+
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include <QBuffer>
@@ -163,46 +166,20 @@ QStringList wrapPrintLine(const QString& line, const QFontMetricsF& metrics, dou
     return pieces;
 }
 
-bool SystemPrinter::print(const PrintJob& job, const QString& title, QString& printerName,
-                          QString& error) {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
-        error = QStringLiteral("There is no printer to print on.");
-        return false;
-    }
-    QPrinter printer(info, QPrinter::HighResolution);
-    printer.setDocName(title);
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        error = QStringLiteral("The printer \"%1\" could not start the print job.")
-                    .arg(info.printerName());
-        return false;
-    }
-    job.render(painter, printer);
-    if (!painter.end() || printer.printerState() == QPrinter::Error) {
-        error = QStringLiteral("The printer \"%1\" did not take the print job.")
-                    .arg(info.printerName());
-        return false;
-    }
-    printerName = info.printerName();
-    return true;
-}
-
-Printer& systemPrinter() {
-    static SystemPrinter printer;
-    return printer;
-}
-
 namespace {
 
-// The pages of `job` as PDF bytes.
-bool pdfBytes(const PrintJob& job, const QString& title, QByteArray* bytes, QString& error) {
+// The pages of `job` as PDF bytes, laid out on `layout`.
+bool pdfBytes(const PrintJob& job, const QString& title, const QPageLayout& layout,
+              QByteArray* bytes, QString& error) {
     try {
         QBuffer pages(bytes);
         pages.open(QIODevice::WriteOnly);
         QPdfWriter writer(&pages);
         writer.setResolution(1200);
         writer.setTitle(title);
+        if (layout.isValid()) {
+            writer.setPageLayout(layout);
+        }
         QPainter painter;
         if (!painter.begin(&writer)) {
             error = QStringLiteral("the pages could not be made");
@@ -216,6 +193,75 @@ bool pdfBytes(const PrintJob& job, const QString& title, QByteArray* bytes, QStr
         return false;
     }
 }
+
+// The reason CUPS gave for its last failure, as a sentence's end.
+QString cupsReason() {
+    const char* reason = cupsLastErrorString();
+    QString text = QString::fromUtf8(reason != nullptr ? reason : "").trimmed();
+    while (text.endsWith(QLatin1Char('.'))) {
+        text.chop(1);
+    }
+    return text.isEmpty() ? QStringLiteral("no reason was given") : text;
+}
+
+}  // namespace
+
+bool SystemPrinter::print(const PrintJob& job, const QString& title, QString& printerName,
+                          QString& error) {
+    // Qt's printer hands its file to CUPS without asking whether a job was made, so the job
+    // goes to CUPS here, whose answer is the job's number or the reason it was refused.
+    const std::unique_ptr<cups_dest_t, void (*)(cups_dest_t*)> dest(
+        cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr),
+        [](cups_dest_t* d) { cupsFreeDests(1, d); });
+    if (dest == nullptr) {
+        error = QStringLiteral("There is no printer to print on.");
+        return false;
+    }
+    const QString name = QString::fromUtf8(dest->name);
+    // The printer's own paper and margins, as Qt's printer would lay the pages out.
+    const QPrinterInfo info = QPrinterInfo::printerInfo(name);
+    QPageLayout layout;
+    if (!info.isNull()) {
+        layout = QPrinter(info, QPrinter::HighResolution).pageLayout();
+    }
+    QByteArray bytes;
+    QString why;
+    if (!pdfBytes(job, title, layout, &bytes, why)) {
+        error = QStringLiteral("The pages for the printer \"%1\" could not be made: %2.")
+                    .arg(name, why);
+        return false;
+    }
+    const QByteArray titleBytes = title.toUtf8();
+    const int id = cupsCreateJob(CUPS_HTTP_DEFAULT, dest->name, titleBytes.constData(), 0, nullptr);
+    if (id == 0) {
+        error = QStringLiteral("The printer \"%1\" did not take the print job: %2.")
+                    .arg(name, cupsReason());
+        return false;
+    }
+    bool sent = cupsStartDocument(CUPS_HTTP_DEFAULT, dest->name, id, titleBytes.constData(),
+                                  CUPS_FORMAT_PDF, 1) == HTTP_STATUS_CONTINUE &&
+                cupsWriteRequestData(CUPS_HTTP_DEFAULT, bytes.constData(),
+                                     static_cast<size_t>(bytes.size())) == HTTP_STATUS_CONTINUE;
+    // Finishing is needed either way: it ends the request the document was sent in.
+    sent =
+        cupsFinishDocument(CUPS_HTTP_DEFAULT, dest->name) <= IPP_STATUS_OK_EVENTS_COMPLETE && sent;
+    if (!sent) {
+        const QString reason = cupsReason();
+        cupsCancelJob2(CUPS_HTTP_DEFAULT, dest->name, id, 0);
+        error =
+            QStringLiteral("The printer \"%1\" did not take the print job: %2.").arg(name, reason);
+        return false;
+    }
+    printerName = name;
+    return true;
+}
+
+Printer& systemPrinter() {
+    static SystemPrinter printer;
+    return printer;
+}
+
+namespace {
 
 bool nameTaken(const QString& path) {
     struct stat info {};
@@ -244,7 +290,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 QString writeNewPdf(const PrintJob& job, const QString& folder, const QString& baseName,
                     const QString& title, QString& error) {
     QByteArray bytes;
-    if (!pdfBytes(job, title, &bytes, error)) {
+    if (!pdfBytes(job, title, QPageLayout(), &bytes, error)) {
         return {};
     }
     // Another program may take the free name first: then the next one is tried.

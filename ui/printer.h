@@ -80,8 +80,10 @@ class Printer {
                        QString& error) = 0;
 };
 
-// Qt's print support. The default printer is looked up at every job, so one that was
-// removed or added while a page was open is seen.
+// The system's default printer through CUPS, the pages laid out as Qt's printer would lay
+// them out on its paper. The default printer is looked up at every job, so one that was
+// removed or added while a page was open is seen. A job counts as printed only when CUPS
+// accepted it.
 class SystemPrinter final : public Printer {
   public:
     bool print(const PrintJob& job, const QString& title, QString& printerName,

@@ -174,6 +174,7 @@ class TestGraphPage : public QObject {
     // Clipboard and printing.
     void printCopiesThePictureAndPrintsIt();
     void printsOnTheDefaultPrinter();
+    void aRefusedJobIsNotReportedAsPrinted();
     void withoutPrintSystemOffersPdfNextToTrainingFile();
 
   private:
@@ -569,6 +570,27 @@ void TestGraphPage::printsOnTheDefaultPrinter() {
         ink.left() < 96 && ink.top() < 96,
         qPrintable(QStringLiteral("the picture starts at %1, %2").arg(ink.left()).arg(ink.top())));
     QVERIFY(ink.width() <= chartPicture.width());
+}
+
+// A queue that rejects jobs: the page says why and offers the PDF file, and Esc declines.
+void TestGraphPage::aRefusedJobIsNotReportedAsPrinted() {
+    DAM_REQUIRE_PDF_PRINTER();
+    const QString refusing = QStringLiteral("PDF-refusing");
+    QVERIFY2(!QPrinterInfo::printerInfo(refusing).isNull(),
+             "no queue PDF-refusing: scripts/cups-pdf-printer.sh makes it");
+    qputenv("PRINTER", refusing.toUtf8());
+    const auto restore = qScopeGuard([] { qunsetenv("PRINTER"); });
+    m_program = std::make_unique<Program>(true);
+    m_program->recordFalling(3);
+    pages::GraphPage* page = m_program->open();
+    QVERIFY(page);
+    m_program->dialogs.answer(ui::Answer::No);
+    QTest::mouseClick(page->PrintThisGraph, Qt::LeftButton);
+    const QStringList texts = m_program->dialogs.texts();
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts[0].startsWith("The printer \"PDF-refusing\" did not take the print job: ") &&
+                 texts[0].contains("\n\nWrite the pages to the PDF file \""),
+             qPrintable(texts[0]));
 }
 
 void TestGraphPage::withoutPrintSystemOffersPdfNextToTrainingFile() {

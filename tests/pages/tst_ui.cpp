@@ -572,17 +572,18 @@ void TstUi::qtMessageBox_data() {
         << ui::Buttons::YesNo << ui::Icon::Question << ui::Answer::No << "" << Press::Yes
         << ui::Answer::Yes << program << int(QMessageBox::Question) << yesNo
         << int(QMessageBox::No);
-    QTest::newRow("Esc gives default No")
+    QTest::newRow("Esc answers No")
         << ui::Buttons::YesNo << ui::Icon::Information << ui::Answer::No << "" << Press::Escape
         << ui::Answer::No << program << int(QMessageBox::Information) << yesNo
         << int(QMessageBox::No);
-    QTest::newRow("Esc gives default Yes")
+    QTest::newRow("Esc answers No where Yes is the default")
         << ui::Buttons::YesNo << ui::Icon::Critical << ui::Answer::Yes << "" << Press::Escape
-        << ui::Answer::Yes << program << int(QMessageBox::Critical) << yesNo
+        << ui::Answer::No << program << int(QMessageBox::Critical) << yesNo
         << int(QMessageBox::Yes);
-    QTest::newRow("close box gives default")
-        << ui::Buttons::YesNo << ui::Icon::Question << ui::Answer::No << "" << Press::CloseBox
-        << ui::Answer::No << program << int(QMessageBox::Question) << yesNo << int(QMessageBox::No);
+    QTest::newRow("close box answers No where Yes is the default")
+        << ui::Buttons::YesNo << ui::Icon::Question << ui::Answer::Yes << "" << Press::CloseBox
+        << ui::Answer::No << program << int(QMessageBox::Question) << yesNo
+        << int(QMessageBox::Yes);
 }
 
 void TstUi::qtMessageBox() {
