@@ -444,11 +444,13 @@ bool fill(Cells& cells, core::PublicStuff& net, const ReportContext& context) {
 bool writeTo(files::ReplacementFile& file, core::PublicStuff& net, const ReportContext& context,
              std::string& error) {
     const std::string& target = file.targetPath();
-    std::string folder = files::FolderOf(target);
 
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
-    options.tmpdir = folder.data();
+    // The streamed rows go to the system's temporary folder, not the student's: the library
+    // removes each of its files right after creating it, and a signal in that moment would
+    // leave an empty file beside the workbook.
+    options.tmpdir = nullptr;
     options.use_zip64 =
         WorkbookNeedsZip64(net.NumInputs, net.NumOutputs, net.NumPatterns) ? LXW_TRUE : LXW_FALSE;
     Book book(workbook_new_opt(file.temporaryPath().c_str(), &options), &lxw_workbook_free);
