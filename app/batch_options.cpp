@@ -129,6 +129,11 @@ std::string ParseBatchOptions(const std::vector<std::string_view>& args, Options
                 if (text.empty()) {
                     return "--save-network needs a file name";
                 }
+                // Only a name ending in .h5 is listed and opened as a network file: any
+                // other would turn, say, a training file into one nothing opens.
+                if (!files::IsNetworkFileName(text)) {
+                    return "--save-network needs a name ending in .h5, not \"" + text + "\"";
+                }
                 options.networkPath = text;
             } else if (arg == "--sections") {
                 options.sections = {};

@@ -201,6 +201,9 @@ struct PublicStuff {
     // Set by the start page when it opens a network file, so that the setup page shows the
     // network as right after its last run; cleared by the setup page once shown.
     bool ShowOpenedRun = false;
+    // The network file the network was opened from, in the file system's encoding; "" once a
+    // training file is loaded. Saving the network over it is fine; other saves are refused.
+    std::string OpenedNetworkFile;
     // Rows 0..2000, columns 0..2: column 1 the epoch, column 2 the total SSE.
     std::array<std::array<double, 3>, SSEHistoryRows + 1> SSEHistory{};
 

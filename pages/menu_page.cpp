@@ -193,6 +193,10 @@ void MenuPage::ContinueList_DblClick() {
     ui::PageId next = ui::PageId::Setup;
     switch (item) {
         case 0:
+            if (!MayDropTraining(this, runtime().dialogs(), m_net,
+                                 QStringLiteral("resetting the weights"))) {
+                return;
+            }
             m_net.FreshStart = 1;
             break;
         case 1:

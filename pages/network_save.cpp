@@ -39,7 +39,7 @@ bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff
         parent, dialogs,
         {kTitle, DefaultSavePath(net.TrainingFolder, net.TrainingFileName, QStringLiteral(".h5")),
          QStringLiteral("Network file (*.h5)"), QStringLiteral(".h5"), QStringLiteral("network"),
-         files::SaveNetworkWhat});
+         files::SaveNetworkWhat, FilesInUse(net, true)});
     if (!target) {
         return false;
     }
@@ -52,6 +52,7 @@ bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff
         task.work = [&] { saved = files::SaveNetwork(net, *target, error, &progress); };
         task.status = [&progress] { return saveStatus(progress); };
         task.cancel = [&progress] { progress.cancel.store(true); };
+        task.finished = [&saved] { return saved; };
         if (ui::RunLongTask(page->runtime(), page, task)) {
             return false;  // the earlier file is as it was
         }
@@ -67,11 +68,17 @@ bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff
 }
 
 bool MayLeave(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net) {
+    return MayDropTraining(parent, dialogs, net, QStringLiteral("leaving"));
+}
+
+bool MayDropTraining(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net,
+                     const QString& doing) {
     if (!net.TrainedOnProblem || !net.UnsavedTraining) {
         return true;
     }
     switch (dialogs.messageBox(
-        parent, QStringLiteral("The trained network has not been saved. Save it before leaving?"),
+        parent,
+        QStringLiteral("The trained network has not been saved. Save it before %1?").arg(doing),
         QString::fromUtf8(ui::ProgramTitle), ui::Buttons::YesNoCancel, ui::Icon::Question,
         ui::Answer::Yes)) {
         case ui::Answer::Yes:

@@ -4,6 +4,8 @@
 // "Save The Trained Network", and the question before the program ends with training
 // that was never saved.
 
+#include <QString>
+
 class QWidget;
 
 namespace core {
@@ -23,10 +25,15 @@ namespace pages {
 // then the earlier file is intact. Returns whether the network was saved.
 bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net);
 
-// Whether the program may end now: true at once for a network never trained, or unchanged
-// since it was saved or opened; otherwise asks "The trained network has not been saved.
-// Save it before leaving?": Yes saves (true only when that save succeeded), No leaves,
-// Cancel stays.
+// Whether the trained network may be dropped now: true at once for a network never trained,
+// or unchanged since it was saved or opened; otherwise asks "The trained network has not
+// been saved. Save it before <doing>?" (`doing`: "leaving", "opening another file",
+// "resetting the weights", "training it again from zero"): Yes saves (true only when that
+// save succeeded), No goes on, Cancel stays.
+bool MayDropTraining(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net,
+                     const QString& doing);
+
+// Whether the program may end now: MayDropTraining before "leaving".
 bool MayLeave(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net);
 
 }  // namespace pages

@@ -326,6 +326,7 @@ void ProbePage::TestFile_Click() {
                               static_cast<double>(progress.fileSize.load())};
     };
     task.cancel = [&progress] { progress.cancel.store(true); };
+    task.finished = [&text] { return !text.empty(); };
     if (ui::RunLongTask(runtime(), this, task)) {
         return;
     }

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "files/replacement_file.h"
+#include "pages/save_target.h"
 #include "report/report_writer.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"
@@ -309,6 +310,11 @@ void SavePage::SaveFile_Click() {
                     kSaveTitle);
         return;
     }
+    if (const QString refusal = InUseRefusal(m_net.ReportFileName, FilesInUse(m_net, false));
+        !refusal.isEmpty()) {
+        showProblem(refusal, kSaveTitle);
+        return;
+    }
     // Refused before the question, so that "Yes" is never followed by a refusal.
     if (std::string refusal; !files::ReplacementFile::CheckTarget(
             m_net.ReportFileName, "Cannot write the report", refusal)) {
@@ -345,6 +351,7 @@ void SavePage::SaveFile_Click() {
                                   .arg(static_cast<double>(bytes.load()) / 1e6, 0, 'f', 1)};
     };
     task.cancel = [&cancel] { cancel.store(true); };
+    task.finished = [&written] { return written; };
     const bool cancelled = ui::RunLongTask(runtime(), this, task);
     if (!written && !cancelled) {
         showProblem(QString::fromStdString(error), kSaveTitle);

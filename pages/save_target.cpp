@@ -4,10 +4,40 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "core/network_state.h"
 #include "files/replacement_file.h"
+#include "files/same_file.h"
 #include "ui/dialogs.h"
 
 namespace pages {
+
+std::vector<FileInUse> FilesInUse(const core::PublicStuff& net, bool savingTheNetwork) {
+    std::vector<FileInUse> inUse;
+    if (!net.TrainingFileName.empty()) {
+        const QString training = QDir(QString::fromStdString(net.TrainingFolder))
+                                     .filePath(QString::fromStdString(net.TrainingFileName));
+        inUse.push_back({QFile::encodeName(training).toStdString(),
+                         QStringLiteral("the training file in use")});
+    }
+    if (!savingTheNetwork && !net.OpenedNetworkFile.empty()) {
+        inUse.push_back({net.OpenedNetworkFile, QStringLiteral("the network file in use")});
+    }
+    return inUse;
+}
+
+QString InUseRefusal(const std::string& target, const std::vector<FileInUse>& inUse) {
+    for (const FileInUse& file : inUse) {
+        if (!files::SameFile(target, file.path)) {
+            continue;
+        }
+        const QString chosen = QFileInfo(QFile::decodeName(target.c_str())).fileName();
+        const QString known = QFileInfo(QFile::decodeName(file.path.c_str())).fileName();
+        return QStringLiteral("Cannot save to \"%1\": it is %2%3. Choose another name.")
+            .arg(chosen, file.what,
+                 known == chosen ? QString() : QStringLiteral(", \"%1\"").arg(known));
+    }
+    return {};
+}
 
 std::optional<std::string> ChooseSaveTarget(QWidget* parent, ui::Dialogs& dialogs,
                                             const SaveTargetChoice& choice) {
@@ -15,7 +45,7 @@ std::optional<std::string> ChooseSaveTarget(QWidget* parent, ui::Dialogs& dialog
     if (chosen.isEmpty()) {
         return std::nullopt;
     }
-    if (QFileInfo(chosen).suffix().isEmpty()) {
+    if (!chosen.endsWith(choice.extension, Qt::CaseInsensitive)) {
         chosen += choice.extension;
     }
     const QFileInfo target(chosen);
@@ -28,6 +58,10 @@ std::optional<std::string> ChooseSaveTarget(QWidget* parent, ui::Dialogs& dialog
         return std::nullopt;
     }
     std::string path = QFile::encodeName(chosen).toStdString();
+    if (const QString refusal = InUseRefusal(path, choice.inUse); !refusal.isEmpty()) {
+        dialogs.warn(parent, refusal, choice.title);
+        return std::nullopt;
+    }
     // Refused before the question, so that "Yes" is never followed by a refusal.
     if (std::string refusal; !files::ReplacementFile::CheckTarget(path, choice.what, refusal)) {
         dialogs.warn(parent, QString::fromStdString(refusal), choice.title);

@@ -1,22 +1,43 @@
 #pragma once
 
 // Choosing the file a menu item saves to: the save dialog at a default name, the extension
-// added to a name without one, a folder at the name or a file that cannot be replaced
-// refused (the message names it), and the overwrite question for an existing file, asked
-// only once the file is known to be replaceable.
+// added to a name that does not end in it, a file in use, a folder at the name or a file
+// that cannot be replaced refused (the message names it), and the overwrite question for an
+// existing file, asked only once the file is known to be replaceable.
 
 #include <QString>
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class QWidget;
+
+namespace core {
+struct PublicStuff;
+}
 
 namespace ui {
 class Dialogs;
 }
 
 namespace pages {
+
+// A file the window must not write over, and what it is: "the training file in use".
+struct FileInUse {
+    std::string path;  // in the file system's encoding
+    QString what;
+};
+
+// The training file in use (TrainingFolder/TrainingFileName, also for an opened network,
+// whose training file is usually saved beside it) and, unless the network itself is being
+// saved, the network file it was opened from.
+std::vector<FileInUse> FilesInUse(const core::PublicStuff& net, bool savingTheNetwork);
+
+// 'Cannot save to "tiny.net": it is the training file in use. Choose another name.' when
+// `target` is one of `inUse` (files::SameFile: by a link or another name too, then named
+// both ways); "" otherwise.
+QString InUseRefusal(const std::string& target, const std::vector<FileInUse>& inUse);
 
 struct SaveTargetChoice {
     QString title;      // of the dialogs: the menu item's caption
@@ -25,6 +46,7 @@ struct SaveTargetChoice {
     QString extension;  // ".xlsx"
     QString kind;       // "spreadsheet", for "Cannot save the spreadsheet as ..."
     const char* what;   // how ReplacementFile's refusals begin: "Cannot write the workbook"
+    std::vector<FileInUse> inUse;  // refused before any question
 };
 
 // The chosen path in the file system's encoding, or nothing when the student cancelled or

@@ -8,6 +8,7 @@
 
 #include "core/arithmetic.h"
 #include "pages/forecast_notice.h"
+#include "pages/network_save.h"
 #include "pages/training_progress.h"
 #include "text/number_format.h"
 #include "text/number_text.h"
@@ -357,6 +358,12 @@ void SetupPage::showParameterProblem(const training::ParameterProblem& problem) 
 }
 
 void SetupPage::StartTraining_Click() {
+    // Starting afresh zeroes the weights of a run trained on this page.
+    if (m_net.FreshStart == 1 && m_net.SweepCount > 0 &&
+        !MayDropTraining(this, runtime().dialogs(), m_net,
+                         QStringLiteral("training it again from zero"))) {
+        return;
+    }
     // A network that could not be created when the page opened may fit now.
     if (!m_net.NetworkMatchesProblem() && (m_net.FreshStart != 1 || !createNetwork())) {
         return;

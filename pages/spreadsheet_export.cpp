@@ -41,7 +41,7 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
         parent, dialogs,
         {kTitle, DefaultSavePath(net.TrainingFolder, net.TrainingFileName, QStringLiteral(".xlsx")),
          QStringLiteral("Excel Workbook (*.xlsx)"), QStringLiteral(".xlsx"),
-         QStringLiteral("spreadsheet"), report::WorkbookWhat});
+         QStringLiteral("spreadsheet"), report::WorkbookWhat, FilesInUse(net, false)});
     if (!target) {
         return;
     }
@@ -71,6 +71,7 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
                 QStringLiteral("%1 million cells written").arg(done / 1e6, 0, 'f', 1), done, total};
         };
         task.cancel = [&cancel] { cancel.store(true); };
+        task.finished = [&written] { return written; };
         cancelled = ui::RunLongTask(page->runtime(), page, task);
     } else {
         // A large network takes a while to write.

@@ -12,6 +12,7 @@
 
 #include "files/loader.h"
 #include "files/network_file.h"
+#include "pages/network_save.h"
 #include "text/number_format.h"
 #include "training/run_history.h"
 #include "ui/accessibility.h"
@@ -233,6 +234,7 @@ void StartPage::loadPath(const QString& path) {
     task.work = [&] { loaded = files::LoadTrainingFile(*staging, file, error, &progress, &tail); };
     task.status = [&progress] { return loadStatus(progress); };
     task.cancel = [&progress] { progress.cancel.store(true); };
+    task.finished = [&loaded] { return loaded; };
     const bool cancelled = ui::RunLongTask(runtime(), this, task);
     if (cancelled) {
         return;
@@ -241,9 +243,14 @@ void StartPage::loadPath(const QString& path) {
         runtime().dialogs().warn(this, QString::fromStdString(error));
         return;
     }
+    if (!MayDropTraining(this, runtime().dialogs(), m_net,
+                         QStringLiteral("opening another file"))) {
+        return;
+    }
     files::TakeLoadedProblem(m_net, *staging);
     m_net.TrainingFileName = name.toStdString();
     m_net.TrainingFolder = folder.toStdString();
+    m_net.OpenedNetworkFile.clear();
     m_opened = false;
     showLoaded(name, QString(), QString::fromStdString(files::TailNote(tail)));
 }
@@ -268,6 +275,7 @@ void StartPage::openNetworkFile(const QString& path, const QString& name) {
                               done, total};
     };
     task.cancel = [&progress] { progress.cancel.store(true); };
+    task.finished = [&opened] { return opened; };
     if (ui::RunLongTask(runtime(), this, task)) {
         return;
     }
@@ -275,8 +283,13 @@ void StartPage::openNetworkFile(const QString& path, const QString& name) {
         runtime().dialogs().warn(this, QString::fromStdString(error));
         return;
     }
+    if (!MayDropTraining(this, runtime().dialogs(), m_net,
+                         QStringLiteral("opening another file"))) {
+        return;
+    }
     files::TakeOpenedNetwork(m_net, *staging);
     training::AddOpenedRun(m_net);  // its history is a run the graph page can show
+    m_net.OpenedNetworkFile = file;
     m_opened = true;
     const ui::LocaleSeparators seps = ui::localeSeparators();
     showLoaded(name,

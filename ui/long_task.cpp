@@ -209,7 +209,7 @@ bool RunLongTask(PageRuntime& runtime, QWidget* parent, const LongTask& task) {
     } else {
         runtime.unlockInput();
     }
-    return cancelled;
+    return cancelled && !(task.finished && task.finished());
 }
 
 namespace detail {

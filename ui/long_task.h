@@ -45,14 +45,18 @@ struct LongTask {
     // the progress itself, in everyFrame.
     QAbstractButton* stopButton = nullptr;
     int workerNice = 0;  // above 0: the worker (and the threads it starts) yields to the window
+    // Asked on the window thread once the work has returned: whether it finished what it was
+    // to do (a file replaced, a file loaded). Work that finished counts as done even when
+    // Cancel came too late to stop it.
+    std::function<bool()> finished;
 };
 
 // Runs task.work on a worker thread while this thread keeps handling events with input
 // locked. Without a stop button, once the work has taken LongTaskDelayMs a window-modal
 // dialog titled task.title shows the status (with a percentage and the time left when the
 // total is known) and "Cancel", which Esc presses too. "Cancel" calls task.cancel once, and
-// the dialog says that it is cancelling until the work has returned. Returns whether
-// cancelling was asked for.
+// the dialog says that it is cancelling until the work has returned. Returns whether the
+// task was cancelled: Cancel was pressed and the work did not finish (task.finished).
 bool RunLongTask(PageRuntime& runtime, QWidget* parent, const LongTask& task);
 
 // The dialog's text for a status: the status text, then "40 %, about 12 s left" once the

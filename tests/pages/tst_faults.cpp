@@ -303,7 +303,7 @@ void TestFaults::trainingFileGoesAwayAfterListing() {
         QVERIFY(::chmod(QFile::encodeName(victim).constData(), 0) == 0);
     }
     program.dialogs.answer(ui::Answer::Ok);
-    QVERIFY(program.load(QStringLiteral("victim.net")));
+    QVERIFY(program.load(QStringLiteral("victim.net")));  // refused: nothing is asked
 
     QCOMPARE(program.dialogs.shown().size(), 1);
     const QString shown = program.dialogs.shown().front().text;
@@ -312,13 +312,14 @@ void TestFaults::trainingFileGoesAwayAfterListing() {
     QCOMPARE(support::wholeState(program.net), before);
     QVERIFY(!program.start()->findChild<QPushButton*>(QStringLiteral("NextPage"))->isVisible());
 
-    // The student picks a good file and trains on.
+    // The student picks a good file, lets the unsaved network go, and trains on.
+    program.dialogs.answer(ui::Answer::No);
     QVERIFY(program.load(QStringLiteral("tiny.net")));
     QVERIFY(program.goOn());
     QVERIFY(program.train(QStringLiteral("Delta")));
     QCOMPARE(program.net.SweepCount, 100);
     QCOMPARE(program.net.LearningRule, std::string("Delta"));
-    QCOMPARE(program.dialogs.shown().size(), 1);
+    QCOMPARE(program.dialogs.shown().size(), 2);
 }
 
 void TestFaults::hugeTrainingFile_data() {
@@ -341,6 +342,7 @@ void TestFaults::hugeTrainingFile() {
     const auto removeFile = qScopeGuard([&huge] { QFile::remove(huge); });
     QVERIFY(showStart());
 
+    program.letUnsavedTrainingGo();
     QVERIFY(program.load(QStringLiteral("tiny.net")));
     const QStringList before = support::wholeState(program.net);
     if (!loads) {
@@ -388,6 +390,7 @@ void TestFaults::hugeTrainingFile() {
     }
 
     // Usable afterwards: another file loads and trains.
+    program.letUnsavedTrainingGo();
     QVERIFY(program.load(QStringLiteral("tiny.net")));
     QVERIFY(program.goOn());
     QVERIFY(program.train(QStringLiteral("Hebb")));
@@ -404,6 +407,7 @@ void TestFaults::overflowDuringTrainingLeavesAUsableNetwork() {
     QVERIFY(support::writeFile(path("overflow.net"),
                                "2 0 2 2  1.5 0  0 1.5  1e150 -1e150  5e149 2e149"));
     QVERIFY(showStart());
+    program.letUnsavedTrainingGo();
     QVERIFY(program.load(QStringLiteral("overflow.net")));
     QVERIFY(program.goOn());
     pages::SetupPage* setup = program.setup();
@@ -454,11 +458,13 @@ void TestFaults::overflowDuringTrainingLeavesAUsableNetwork() {
     QCOMPARE(withoutUnits(support::learnedState(program.net)), withoutUnits(trained));
 
     QVERIFY(program.pick(kNewProblem));
+    program.letUnsavedTrainingGo();
     QVERIFY(program.load(QStringLiteral("tiny.net")));
     QVERIFY(program.goOn());
     QVERIFY(program.train(QStringLiteral("Delta")));
     QCOMPARE(program.net.SweepCount, 100);
-    QCOMPARE(program.dialogs.shown().size(), 2);  // the message and the file name
+    // The message, the file name, and whether to save before opening another file.
+    QCOMPARE(program.dialogs.shown().size(), 3);
 }
 
 void TestFaults::overflowInTheFirstEpochShowsThisProblemsError() {
@@ -469,6 +475,7 @@ void TestFaults::overflowInTheFirstEpochShowsThisProblemsError() {
     QVERIFY(program.trainToMenu(QStringLiteral("tiny.net"), QStringLiteral("Hebb")));
     const double earlierTotal = program.net.TotalSSE;
     QVERIFY(program.pick(kNewProblem));
+    program.letUnsavedTrainingGo();
     QVERIFY(program.load(QStringLiteral("first.net")));
     QVERIFY(program.goOn());
     program.setup()->LRateBox->setText(QStringLiteral("2"));
@@ -476,10 +483,11 @@ void TestFaults::overflowInTheFirstEpochShowsThisProblemsError() {
     QVERIFY(program.train(QStringLiteral("Delta")));
 
     QCOMPARE(program.dialogs.texts(),
-             QStringList{QStringLiteral(
-                 "Training stopped during epoch 1: a value grew beyond the range of double "
-                 "precision (overflow). The network is shown as it was after the last complete "
-                 "epoch.")});
+             QStringList({QStringLiteral("The trained network has not been saved. Save it before "
+                                         "opening another file?"),
+                          QStringLiteral("Training stopped during epoch 1: a value grew beyond the "
+                                         "range of double precision (overflow). The network is "
+                                         "shown as it was after the last complete epoch.")}));
     QCOMPARE(program.net.SweepCount, 0);
     QCOMPARE(program.net.SSEHistoryCount, 1);
     QCOMPARE(program.net.SSEHistory[1][2], 2e300);
@@ -537,6 +545,7 @@ void TestFaults::errorBeforeTrainingOverflows() {
     QVERIFY(ProgramDriver::click(program.probe(), "Command2"));
 
     // Resetting meets the same overflow again, and says so again.
+    program.letUnsavedTrainingGo();
     QVERIFY(program.pick(kReset));
     program.dialogs.answer(ui::Answer::Ok);
     QVERIFY(program.train(QStringLiteral("Delta")));
@@ -545,6 +554,7 @@ void TestFaults::errorBeforeTrainingOverflows() {
 
     QVERIFY(program.testRecall());
     QVERIFY(program.pick(kNewProblem));
+    program.letUnsavedTrainingGo();
     QVERIFY(program.load(QStringLiteral("tiny.net")));
     QVERIFY(QString::fromStdString(core::NotTrainedProblem(program.net))
                 .contains(QStringLiteral("Train it first")));  // the reason went with the file
@@ -617,11 +627,12 @@ void TestFaults::runToTheEpochLimitThenTryToGoOn() {
 
     // As the message says: reset, and training starts from epoch 0 again.
     QVERIFY(program.testRecall());
+    program.letUnsavedTrainingGo();
     QVERIFY(program.pick(kReset));
     QVERIFY(program.train(QStringLiteral("Hebb")));
     QCOMPARE(program.net.SweepCount, 100);
     QCOMPARE(program.net.SSEHistoryCount, 11);
-    QCOMPARE(program.dialogs.shown().size(), 4);
+    QCOMPARE(program.dialogs.shown().size(), 5);
 }
 
 void TestFaults::keptWeightsUnderAnOldMaximumRunToTheEpochLimit() {
@@ -656,6 +667,7 @@ void TestFaults::keptWeightsUnderAnOldMaximumRunToTheEpochLimit() {
     QVERIFY(!program.runtime.inputLocked());
 
     QVERIFY(program.testRecall());
+    program.letUnsavedTrainingGo();
     QVERIFY(program.pick(kReset));
     QVERIFY(program.train(QStringLiteral("Hebb")));
     QCOMPARE(program.net.SweepCount, 100);
@@ -710,6 +722,7 @@ void TestFaults::runWhoseMaximumCannotBeMetIsStopped() {
     QCOMPARE(program.dialogs.shown().size(), 1);
 
     QVERIFY(program.testRecall());
+    program.letUnsavedTrainingGo();
     QVERIFY(program.pick(kReset));
     QVERIFY(program.train(QStringLiteral("Hebb")));
     QCOMPARE(program.net.SweepCount, 100);
@@ -731,6 +744,7 @@ void TestFaults::networkTooLargeForMemoryOffersNoRun() {
     QVERIFY(showStart());
     QVERIFY(program.trainToMenu(QStringLiteral("tiny.net"), QStringLiteral("Hebb")));
     QVERIFY(program.pick(kNewProblem));
+    program.letUnsavedTrainingGo();
     QVERIFY(program.load(QStringLiteral("vast.net")));
 
     rlimit old{};
@@ -745,7 +759,7 @@ void TestFaults::networkTooLargeForMemoryOffersNoRun() {
     pages::SetupPage* setup = program.setup();
     program.dialogs.answer(ui::Answer::Ok);
     QVERIFY(ProgramDriver::click(setup, "StartTraining"));
-    QCOMPARE(program.dialogs.shown().size(), 2);
+    QCOMPARE(program.dialogs.shown().size(), 3);  // the question before the new file came first
     QVERIFY(program.dialogs.texts().last().startsWith("There is not enough memory"));
     QVERIFY(!setup->Continue->isVisible());
     QVERIFY(!setup->TestRecall->isVisible());
@@ -867,6 +881,7 @@ void TestFaults::reportOfAFileNotYetTrainedIsRefused() {
     QVERIFY(!saveFirstReport().isEmpty());
     QVERIFY(support::writeFile(path("other.net"), "2 0 3 2  1 1 1  0 0 0  5 5  -5 -5"));
     QVERIFY(program.pick(kNewProblem));
+    program.letUnsavedTrainingGo();
     QVERIFY(program.load(QStringLiteral("other.net")));
     QVERIFY(program.goOn());
     const QByteArray old = support::readFile(path(QStringLiteral("report.txt")));

@@ -348,7 +348,16 @@ class TestSetupPage : public QObject {
         QVERIFY(!page->Stop->isVisible());
         QCOMPARE(program.dialogs.shown().size(), 0);
 
-        // Esc stops a run just as the button does.
+        // Esc stops a run just as the button does. Training again from zero drops the
+        // unsaved run only after the question; Cancel keeps it.
+        program.dialogs.answer(ui::Answer::Cancel);
+        const int trained = program.net.SweepCount;
+        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+        QCOMPARE(program.net.SweepCount, trained);
+        QCOMPARE(program.dialogs.texts(),
+                 QStringList{"The trained network has not been saved. Save it before training "
+                             "it again from zero?"});
+        program.dialogs.answer(ui::Answer::No);
         QTimer::singleShot(0, page, [&] { QTest::keyClick(page, Qt::Key_Escape); });
         QTest::mouseClick(page->StartTraining, Qt::LeftButton);
         QVERIFY(program.net.SweepCount < 32767);

@@ -49,6 +49,8 @@ constexpr std::array<Next, 3> kNext = {Next::Reset, Next::Keep, Next::NewProblem
 
 const QString kOverwrite = QStringLiteral("File already exists -- overwrite it?");
 const QString kNamePrompt = QStringLiteral("Enter name of file to save:");
+const QString kDropQuestion =
+    QStringLiteral("The trained network has not been saved. Save it before %1?");
 
 // Each file is visited for three cycles (fresh, reset, kept) and the rule alternates, so
 // the same piece of work comes round again every four visits: after 12 cycles.
@@ -109,6 +111,10 @@ void TestSoak::longSessionStaysTheSame() {
         if (program.start() != nullptr) {
             const QString file =
                 QString::fromLatin1(kFiles[static_cast<std::size_t>(cycle / 3) % 4]);
+            if (cycle > 0) {  // the network of the cycle before goes, unsaved
+                program.dialogs.answer(ui::Answer::No);
+                expectedDialogs << kDropQuestion.arg(QStringLiteral("opening another file"));
+            }
             QVERIFY2(program.load(file), qPrintable(where));
             QVERIFY2(program.goOn(), qPrintable(where));
             work = file + QStringLiteral(": ") + rule;
@@ -169,6 +175,8 @@ void TestSoak::longSessionStaysTheSame() {
 
         switch (next) {
             case Next::Reset:
+                program.dialogs.answer(ui::Answer::No);
+                expectedDialogs << kDropQuestion.arg(QStringLiteral("resetting the weights"));
                 QVERIFY(program.pick(QStringLiteral("Reset Weights And Train Again")));
                 break;
             case Next::Keep:

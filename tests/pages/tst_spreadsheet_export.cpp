@@ -103,6 +103,21 @@ void TestSpreadsheetExport::exportFlow() {
         QCOMPARE(contents(results).startsWith("PK"), answer == ui::Answer::Yes);
     }
 
+    // Another name ends in .xlsx too; a name that is the training file by a link is refused
+    // before any question, naming both.
+    dialogs.choose(dir.filePath(QStringLiteral("other.net")));
+    run();
+    QVERIFY(contents(dir.filePath(QStringLiteral("other.net.xlsx"))).startsWith("PK"));
+    QVERIFY(QFile(dir.filePath(QStringLiteral("tiny.net"))).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(QStringLiteral("tiny.net"), dir.filePath(QStringLiteral("link.xlsx"))));
+    dialogs.choose(dir.filePath(QStringLiteral("link.xlsx")));
+    dialogs.answer(ui::Answer::Ok);
+    run();
+    QCOMPARE(dialogs.texts().last(), QStringLiteral("Cannot save to \"link.xlsx\": it is the "
+                                                    "training file in use, \"tiny.net\". Choose "
+                                                    "another name."));
+    QCOMPARE(contents(dir.filePath(QStringLiteral("tiny.net"))), QByteArray());
+
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.xlsx")));
     const QString missing = dir.filePath(QStringLiteral("missing/x.xlsx"));
     for (const QString& path : {dir.filePath(QStringLiteral("folder.xlsx")), missing}) {

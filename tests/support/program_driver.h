@@ -46,6 +46,14 @@ class ProgramDriver {
         });
     }
 
+    // Answers No ahead when the next step (another file, a reset, training afresh) will ask
+    // whether to save the trained network first.
+    void letUnsavedTrainingGo() {
+        if (net.TrainedOnProblem && net.UnsavedTraining) {
+            dialogs.answer(ui::Answer::No);
+        }
+    }
+
     QWidget* start() const { return runtime.find(ui::PageId::Start); }
     pages::SetupPage* setup() const {
         return static_cast<pages::SetupPage*>(runtime.find(ui::PageId::Setup));

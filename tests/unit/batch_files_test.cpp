@@ -94,6 +94,8 @@ TEST_F(BatchFilesTest, RefusedBeforeTraining) {
         {{"t.net", "--workbook", "o.h5", "--save-network", "o.h5"},
          "2 --workbook and --save-network name the same file"},
         {{"t.net", "--workbook", ""}, "2 --workbook needs a file name"},
+        {{"t.net", "--save-network", "o.net"},
+         "2 --save-network needs a name ending in .h5, not \"o.net\""},
         {{"t.net", "--workbook", "fifo"}, "1 workbook \"fifo\": it is not a regular file"},
         {{"t.net", "--workbook", "no/w.xlsx"}, "1 workbook \"no/w.xlsx\": No such file"},
         {{"t.net", "--diagnose", "--report", "r.txt"},
