@@ -91,7 +91,7 @@ std::string checkFormat(const NetworkFileHeader& h) {
                "; this one reads version " + count(NetworkFormatVersion) +
                "). Open it with a newer version of the program.";
     }
-    if (version != NetworkFormatVersion) {
+    if (!isWhole(version) || version < OldestNetworkFormatVersion) {
         return "has format version " + number(version) + ", which no distmem writes.";
     }
     return "";
@@ -172,7 +172,8 @@ std::string checkDatasetKind(const NetworkFileHeader& h) {
         }
         if (!f.plainStorage) {
             return "stores " + name +
-                   " compressed, filtered or in other files; only plain datasets are read.";
+                   " compressed, filtered or in other files; only plain datasets (with "
+                   "Fletcher-32 checksums or none) are read.";
         }
         if (f.rank != 2) {
             return "has " + name + " with " + count(static_cast<std::uint64_t>(f.rank)) +
@@ -221,6 +222,10 @@ std::string checkBytes(const NetworkFileHeader& h) {
     for (const NamedDataset& d : kDatasets) {
         const DatasetFacts& f = h.*d.member;
         const std::uint64_t needed = f.rows * f.columns * sizeof(double);  // <= 8 * 32767^2
+        if (!f.allChunksWritten) {
+            return "has parts of " + quoted(d.name) +
+                   " that were never written: it is truncated or damaged.";
+        }
         if (f.storedBytes < needed) {
             return "claims " + count(needed) + " bytes of values for " + quoted(d.name) +
                    ", but holds only " + count(f.storedBytes) + ": it is truncated or damaged.";
@@ -282,6 +287,7 @@ NetworkFileHeader DescribeNetwork(const core::PublicStuff& net, const std::strin
 
     const auto dataset = [&h](std::int64_t rows, std::int64_t columns) {
         DatasetFacts f{true,
+                       true,
                        true,
                        true,
                        true,

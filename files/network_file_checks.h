@@ -20,7 +20,10 @@
 namespace files {
 
 inline constexpr const char* NetworkFormatName = "distmem network";
-inline constexpr int NetworkFormatVersion = 1;
+// Version 2 checksums the file's metadata (HDF5 1.10 format bounds) and every chunk of
+// values (Fletcher-32); version 1 files, without them, still open.
+inline constexpr int NetworkFormatVersion = 2;
+inline constexpr int OldestNetworkFormatVersion = 1;
 // Longest text attribute taken (the training file's name among them).
 inline constexpr std::size_t MaxAttributeText = 4096;
 
@@ -37,10 +40,12 @@ struct TextAttribute {
 };
 
 struct DatasetFacts {
-    bool present = false;       // the root group has a member of that name
-    bool isDataset = false;     // a dataset in this file (not a group, not a link elsewhere)
-    bool float64 = false;       // 64-bit IEEE floating point, either byte order
-    bool plainStorage = false;  // contiguous or chunked, no filters, no external files
+    bool present = false;    // the root group has a member of that name
+    bool isDataset = false;  // a dataset in this file (not a group, not a link elsewhere)
+    bool float64 = false;    // 64-bit IEEE floating point, either byte order
+    // Contiguous, chunked or compact, in this file, with no filter but Fletcher-32 checksums.
+    bool plainStorage = false;
+    bool allChunksWritten = true;  // chunked: every chunk the shape needs is in the file
     int rank = 0;
     std::uint64_t rows = 0;
     std::uint64_t columns = 0;

@@ -117,7 +117,7 @@ void mutate(NetworkFileHeader& h, Bytes& in) {
         a = {mode % 5 != 0, mode % 5 != 1, kTexts[in.byte() % kTexts.size()]};
     } else if (pick < numbers.size() + texts.size() + datasets.size()) {
         files::DatasetFacts& f = h.*datasets[pick - numbers.size() - texts.size()].member;
-        switch (mode % 8) {
+        switch (mode % 9) {
             case 0:
                 f.present = !f.present;
                 break;
@@ -139,6 +139,9 @@ void mutate(NetworkFileHeader& h, Bytes& in) {
             case 6:
                 f.columns = sizeOrRaw(in);
                 break;
+            case 7:
+                f.allChunksWritten = !f.allChunksWritten;
+                break;
             default:
                 f.storedBytes = sizeOrRaw(in);
                 break;
@@ -154,7 +157,9 @@ void checkAccepted(const NetworkFileHeader& h) {
     const auto& in = h.inputPatterns;
     const auto& out = h.desiredOutputs;
     const auto& history = h.sseHistory;
-    require(h.format.value == "distmem network" && h.formatVersion.value == 1, "format taken");
+    require(h.format.value == "distmem network" &&
+                (h.formatVersion.value == 1 || h.formatVersion.value == 2),
+            "format taken");
     for (const std::uint64_t n : {w.rows, w.columns, in.rows}) {
         require(n >= 1 && n <= 32767, "a count outside 1..32767 taken");
     }
@@ -163,7 +168,8 @@ void checkAccepted(const NetworkFileHeader& h) {
     require(history.columns == 2 && history.rows <= 2000, "an SSE history of the wrong shape");
     std::uint64_t total = 0;
     for (const auto* f : {&w, &in, &out, &history}) {
-        require(f->present && f->isDataset && f->float64 && f->plainStorage && f->rank == 2,
+        require(f->present && f->isDataset && f->float64 && f->plainStorage && f->rank == 2 &&
+                    f->allChunksWritten,
                 "a dataset of the wrong kind taken");
         require(f->storedBytes >= f->rows * f->columns * 8, "a dataset with missing values taken");
         total += f->rows * f->columns * 8;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/arithmetic.h"
+#include "files/fletcher32.h"
 #include "files/loader.h"
 #include "training/parameters.h"
 #include "training/training_run.h"
@@ -141,7 +142,8 @@ TEST_F(NetworkFileTest, RoundTripKeepsEveryBitInRowMajorDatasets) {
         EXPECT_EQ(opened.TrainingFolder, m_dir.string());
         EXPECT_EQ(opened.ReportFileName, "kept.txt");
 
-        // Read plainly, whole: row j of "weights" is output unit j.
+        // Read plainly, whole, through HDF5's own checksum filter: row j of "weights" is
+        // output unit j, edge chunks included.
         const hid_t file = H5Fopen(path("n.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
         const hid_t weights = H5Dopen2(file, "weights", H5P_DEFAULT);
         std::vector<double> all(std::size_t{outputs} * inputs);
@@ -149,10 +151,61 @@ TEST_F(NetworkFileTest, RoundTripKeepsEveryBitInRowMajorDatasets) {
                   0);
         H5Dclose(weights);
         H5Fclose(file);
-        EXPECT_EQ(bits(all[std::size_t{outputs - 1} * inputs + 1]),
-                  bits(net.Weights.Weight(static_cast<int>(outputs), 2)));
-        EXPECT_EQ(bits(all[1]), bits(net.Weights.Weight(1, 2)));
+        std::size_t differ = 0;
+        for (unsigned j = 0; j < outputs; ++j) {
+            for (unsigned i = 0; i < inputs; ++i) {
+                differ +=
+                    bits(all[std::size_t{j} * inputs + i]) !=
+                    bits(net.Weights.Weight(static_cast<int>(j + 1), static_cast<int>(i + 1)));
+            }
+        }
+        EXPECT_EQ(differ, 0U);
     }
+}
+
+// HDF5's checksum as the library writes it out: words of 16 bits, big-endian, folded every
+// 360 words.
+std::uint32_t literalFletcher32(const unsigned char* data, std::size_t bytes) {
+    std::size_t len = bytes / 2;
+    std::uint32_t sum1 = 0;
+    std::uint32_t sum2 = 0;
+    while (len > 0) {
+        std::size_t tlen = len > 360 ? 360 : len;
+        len -= tlen;
+        do {
+            sum1 += static_cast<std::uint32_t>((data[0] << 8) | data[1]);
+            data += 2;
+            sum2 += sum1;
+        } while (--tlen > 0);
+        sum1 = (sum1 & 0xffff) + (sum1 >> 16);
+        sum2 = (sum2 & 0xffff) + (sum2 >> 16);
+    }
+    if (bytes % 2 != 0) {
+        sum1 += static_cast<std::uint32_t>(*data << 8);
+        sum2 += sum1;
+        sum1 = (sum1 & 0xffff) + (sum1 >> 16);
+        sum2 = (sum2 & 0xffff) + (sum2 >> 16);
+    }
+    sum1 = (sum1 & 0xffff) + (sum1 >> 16);
+    sum2 = (sum2 & 0xffff) + (sum2 >> 16);
+    return (sum2 << 16) | sum1;
+}
+
+TEST(Fletcher32, AgreesWithTheLiteralSumOnAnyLength) {
+    std::vector<unsigned char> data((std::size_t{1} << 21) + 7);
+    std::uint32_t state = 12345;
+    for (unsigned char& byte : data) {
+        state = state * 1103515245U + 12345U;
+        byte = static_cast<unsigned char>(state >> 24);
+    }
+    for (const std::size_t bytes : {std::size_t{0}, std::size_t{1}, std::size_t{2},
+                                    std::size_t{721}, std::size_t{1} << 21, data.size()}) {
+        EXPECT_EQ(files::Fletcher32(data.data(), bytes), literalFletcher32(data.data(), bytes))
+            << bytes;
+    }
+    // All 0xff: every sum a multiple of 65535, folded to 0xffff and not to 0.
+    const std::vector<unsigned char> ones(4000, 0xff);
+    EXPECT_EQ(files::Fletcher32(ones.data(), ones.size()), literalFletcher32(ones.data(), 4000));
 }
 
 TEST_F(NetworkFileTest, CancelAndFailureKeepTheEarlierFileAndNetwork) {
@@ -214,6 +267,53 @@ void replaceDataset(hid_t file, const char* name, hsize_t rows, hsize_t columns)
     H5Sclose(space);
 }
 
+// "weights" again at its shape, in chunks of one row of which only the first is written.
+void replaceWeightsPartly(hid_t file) {
+    const hid_t old = H5Dopen2(file, "weights", H5P_DEFAULT);
+    const hid_t oldSpace = H5Dget_space(old);
+    hsize_t dims[2] = {};
+    H5Sget_simple_extent_dims(oldSpace, dims, nullptr);
+    H5Sclose(oldSpace);
+    H5Dclose(old);
+    H5Ldelete(file, "weights", H5P_DEFAULT);
+    const hsize_t chunk[2] = {1, dims[1]};
+    const hid_t space = H5Screate_simple(2, dims, nullptr);
+    const hid_t create = H5Pcreate(H5P_DATASET_CREATE);
+    H5Pset_chunk(create, 2, chunk);
+    const hid_t dataset =
+        H5Dcreate2(file, "weights", H5T_IEEE_F64LE, space, H5P_DEFAULT, create, H5P_DEFAULT);
+    const hsize_t start[2] = {0, 0};
+    H5Sselect_hyperslab(space, H5S_SELECT_SET, start, nullptr, chunk, nullptr);
+    const hid_t memory = H5Screate_simple(2, chunk, nullptr);
+    const std::vector<double> row(dims[1], 0.5);
+    H5Dwrite(dataset, H5T_NATIVE_DOUBLE, memory, space, H5P_DEFAULT, row.data());
+    H5Sclose(memory);
+    H5Dclose(dataset);
+    H5Pclose(create);
+    H5Sclose(space);
+}
+
+// Flips one byte in the middle of the first chunk of "weights", as damage in transit would.
+void flipAWeightByte(const std::string& path) {
+    haddr_t address = 0;
+    hsize_t size = 0;
+    {
+        const hid_t file = H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+        const hid_t dataset = H5Dopen2(file, "weights", H5P_DEFAULT);
+        const hsize_t origin[2] = {0, 0};
+        unsigned mask = 0;
+        H5Dget_chunk_info_by_coord(dataset, origin, &mask, &address, &size);
+        H5Dclose(dataset);
+        H5Fclose(file);
+    }
+    ASSERT_GT(size, 8U);
+    std::fstream bytes(path, std::ios::in | std::ios::out | std::ios::binary);
+    bytes.seekg(static_cast<std::streamoff>(address + size / 2));
+    const char was = static_cast<char>(bytes.get());
+    bytes.seekp(static_cast<std::streamoff>(address + size / 2));
+    bytes.put(static_cast<char>(was ^ 0x10));
+}
+
 void writeNaN(hid_t file) {
     const hid_t dataset = H5Dopen2(file, "input_patterns", H5P_DEFAULT);
     const hid_t space = H5Dget_space(dataset);
@@ -252,8 +352,8 @@ TEST_F(NetworkFileTest, BadFilesAreRefusedByNameQuietlyAndChangeNothing) {
         {"truncated", [&] { written(good.substr(0, good.size() / 2)); }, "is damaged or truncated"},
         {"another format", [&] { damaged([](hid_t f) { setText(f, "format", "pictures"); }); },
          "is no distmem network: its \"format\" attribute is \"pictures\""},
-        {"newer version", [&] { damaged([](hid_t f) { setInteger(f, "format_version", 2); }); },
-         "was saved by a newer distmem (format version 2; this one reads version 1)"},
+        {"newer version", [&] { damaged([](hid_t f) { setInteger(f, "format_version", 3); }); },
+         "was saved by a newer distmem (format version 3; this one reads version 2)"},
         {"no attribute", [&] { damaged([](hid_t f) { H5Adelete(f, "learning_rate"); }); },
          "has no \"learning_rate\" attribute"},
         {"unknown rule", [&] { damaged([](hid_t f) { setText(f, "learning_rule", "Oja"); }); },
@@ -269,7 +369,15 @@ TEST_F(NetworkFileTest, BadFilesAreRefusedByNameQuietlyAndChangeNothing) {
          "has \"weights\" of 40000 by 4 (output units by input units); each count must lie"},
         {"values missing",
          [&] { damaged([](hid_t f) { replaceDataset(f, "sse_history", 2000, 2); }); },
-         "claims 32000 bytes of values for \"sse_history\", but holds only 0"},
+         "has parts of \"sse_history\" that were never written"},
+        {"a chunk never written", [&] { damaged(replaceWeightsPartly); },
+         "has parts of \"weights\" that were never written: it is truncated or damaged."},
+        {"a flipped bit in the values",
+         [&] {
+             fs::copy_file(path("good.h5"), path("bad.h5"), fs::copy_options::overwrite_existing);
+             flipAWeightByte(path("bad.h5"));
+         },
+         "is damaged or truncated: the values of \"weights\" cannot be read."},
         {"not finite", [&] { damaged(writeNaN); },
          "has a value that is not a finite number in \"input_patterns\" at row 2, column 3."},
         {"link elsewhere",
