@@ -339,6 +339,18 @@ void fillTable(const core::PatternTable& table, std::uint64_t row, std::uint64_t
     }
 }
 
+// Empties a temporary file whose save failed, before HDF5 closes it. A close that cannot
+// write (a full disk) leaves the library holding a half-closed file, which crashes it when
+// the program ends; with the failed writes' space given back, the close has room to write
+// what it must, and the file is discarded afterwards anyway.
+void releaseSpace(const std::string& temporaryPath) {
+    const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd >= 0) {
+        (void)::ftruncate(fd, 0);
+        ::close(fd);
+    }
+}
+
 bool writeNetwork(hid_t file, const core::PublicStuff& net, const NetworkFileHeader& header,
                   Mover& mover) {
     if (!writeAttributes(file, header)) {
@@ -789,7 +801,11 @@ bool SaveNetwork(const core::PublicStuff& net, ReplacementFile& target, std::str
             Id file(
                 H5Fcreate(target.temporaryPath().c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, access.get()),
                 H5Fclose);
-            written = file.ok() && writeNetwork(file.get(), net, header, mover);
+            written = file.ok() && writeNetwork(file.get(), net, header, mover) &&
+                      H5Fflush(file.get(), H5F_SCOPE_LOCAL) >= 0;
+            if (!written && file.ok()) {
+                releaseSpace(target.temporaryPath());
+            }
             written = file.release() && written;
         }
         if (mover.cancelled()) {

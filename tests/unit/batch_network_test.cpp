@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -107,6 +108,38 @@ TEST_F(BatchNetworkTest, RefusesWhatCannotGoWithANetworkFile) {
     const BatchRun version = batch("--version");
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.output.rfind("distmem-batch ", 0), 0u) << version.output;
+}
+
+// A save that runs out of room at any point, up to the last write of the close, is refused
+// with a message and status 1; the program ends normally and leaves no file behind.
+TEST_F(BatchNetworkTest, AFullDiskAtAnyWriteEndsNormally) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "mounting a small file system needs root";
+    }
+    ASSERT_EQ(batch(DAM_EXAMPLES "/large.net --epochs 2 --save-network large.h5").status, 0);
+    const fs::path disk = m_dir / "disk";
+    fs::create_directories(disk);
+    int failed = 0;
+    for (int kb = 8; kb <= 96; kb += 8) {
+        SCOPED_TRACE(kb);
+        const std::string size = "size=" + std::to_string(kb) + "k";
+        ASSERT_EQ(
+            std::system(("mount -t tmpfs -o " + size + " tmpfs '" + disk.string() + "'").c_str()),
+            0);
+        const BatchRun run = batch("large.h5 --save-network disk/out.h5");
+        const bool saved = fs::exists(disk / "out.h5");
+        const auto left = std::distance(fs::directory_iterator(disk), fs::directory_iterator());
+        ASSERT_EQ(std::system(("umount '" + disk.string() + "'").c_str()), 0);
+        ASSERT_TRUE(run.status == 0 || run.status == 1) << run.status << " " << run.output;
+        EXPECT_EQ(left, saved ? 1 : 0);
+        if (run.status == 1) {
+            ++failed;
+            EXPECT_NE(run.output.find("Cannot save the network to \"disk/out.h5\""),
+                      std::string::npos)
+                << run.output;
+        }
+    }
+    EXPECT_GE(failed, 3);
 }
 
 }  // namespace
