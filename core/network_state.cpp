@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <limits>
 
@@ -174,6 +175,41 @@ bool PublicStuff::NetworkMatchesProblem() const {
 PublicStuff& Network() {
     static PublicStuff instance;
     return instance;
+}
+
+namespace {
+
+// One 64-bit word into the hash: a multiply-xorshift mix, a word at a time.
+std::uint64_t mixIn(std::uint64_t hash, std::uint64_t word) {
+    hash ^= word + 0x9e3779b97f4a7c15ULL + (hash << 6) + (hash >> 2);
+    hash *= 0xbf58476d1ce4e5b9ULL;
+    return hash ^ (hash >> 31);
+}
+
+std::uint64_t mixTable(std::uint64_t hash, const PatternTable& table, int units, int patterns) {
+    if (!table.exists() || table.units() < units || table.patterns() < patterns) {
+        return mixIn(hash, 0);
+    }
+    for (int p = 1; p <= patterns; ++p) {
+        const double* values = table.pattern(p);
+        for (int u = 1; u <= units; ++u) {
+            std::uint64_t bits = 0;
+            std::memcpy(&bits, values + u, sizeof bits);
+            hash = mixIn(hash, bits);
+        }
+    }
+    return hash;
+}
+
+}  // namespace
+
+std::uint64_t ProblemKey(const PublicStuff& net) {
+    std::uint64_t hash = 0x51ed270b27a4f3c1ULL;
+    for (const int count : {net.NumInputs, net.NumOutputs, net.NumPatterns}) {
+        hash = mixIn(hash, static_cast<std::uint64_t>(static_cast<std::uint32_t>(count)));
+    }
+    hash = mixTable(hash, net.InputPatterns, net.NumInputs, net.NumPatterns);
+    return mixTable(hash, net.DesiredOutputs, net.NumOutputs, net.NumPatterns);
 }
 
 }  // namespace core

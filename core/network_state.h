@@ -218,6 +218,11 @@ struct PublicStuff {
 // when it can. Every page that reports, probes or plots the network asks this first.
 std::string NotTrainedProblem(const PublicStuff& net);
 
+// The loaded problem by its content: the numbers of units and patterns and the bits of every
+// input and desired value, hashed. Two problems with one key are the same problem with
+// overwhelming likelihood, whatever their files are called.
+std::uint64_t ProblemKey(const PublicStuff& net);
+
 // The program's one instance.
 PublicStuff& Network();
 

@@ -108,7 +108,7 @@ void GraphPage::ShowEarlierRuns_Click() {
     }
     QList<SSEChart::RunLine> lines;
     if (ShowEarlierRuns->isChecked() && core::NotTrainedProblem(m_net).empty()) {
-        for (const training::Run* run : m_runs.EarlierRuns(m_net.TrainingFileName)) {
+        for (const training::Run* run : m_runs.EarlierRuns(core::ProblemKey(m_net))) {
             SSEChart::RunLine line{QString::fromStdString(training::RunLegend(*run)), {}};
             for (const auto& [x, y] : views::RunLinePoints(m_net, run->history)) {
                 line.points.append(QPointF(x, y));

@@ -387,7 +387,7 @@ void runsSheet(Cells& cells, lxw_worksheet* sheet, const core::PublicStuff& net,
                const ReportContext& context) {
     std::vector<const training::Run*> runs;
     if (context.runs != nullptr) {
-        runs = context.runs->RunsOn(net.TrainingFileName);
+        runs = context.runs->RunsOn(core::ProblemKey(net));
     }
     training::RunHistory own;
     if (runs.empty()) {

@@ -20,9 +20,10 @@ void RunHistory::RecordTraining(const core::PublicStuff& net, bool began) {
         return;
     }
     const RunPart part{net.LearningRule, net.LearningRate};
+    const std::uint64_t problem = core::ProblemKey(net);
     Run* last = m_runs.empty() ? nullptr : &m_runs.back();
-    if (began || last == nullptr || last->trainingFile != net.TrainingFileName) {
-        m_runs.push_back({++m_begun, net.TrainingFileName, {part}, {}});
+    if (began || last == nullptr || last->problem != problem) {
+        m_runs.push_back({++m_begun, net.TrainingFileName, problem, {part}, {}});
         last = &m_runs.back();
     } else if (last->parts.back().rule != part.rule || last->parts.back().rate != part.rate) {
         last->parts.push_back(part);
@@ -34,19 +35,18 @@ void RunHistory::AddOpenedRun(const core::PublicStuff& net) {
     RecordTraining(net, true);
 }
 
-std::vector<const Run*> RunHistory::RunsOn(const std::string& trainingFile) const {
+std::vector<const Run*> RunHistory::RunsOn(std::uint64_t problem) const {
     std::vector<const Run*> found;
     for (const Run& run : m_runs) {
-        if (run.trainingFile == trainingFile) {
+        if (run.problem == problem) {
             found.push_back(&run);
         }
     }
     return found;
 }
 
-std::vector<const Run*> RunHistory::EarlierRuns(const std::string& trainingFile,
-                                                std::size_t most) const {
-    std::vector<const Run*> found = RunsOn(trainingFile);
+std::vector<const Run*> RunHistory::EarlierRuns(std::uint64_t problem, std::size_t most) const {
+    std::vector<const Run*> found = RunsOn(problem);
     if (!found.empty()) {
         found.pop_back();  // the latest: the run the graph's bars show
     }
@@ -57,7 +57,7 @@ std::vector<const Run*> RunHistory::EarlierRuns(const std::string& trainingFile,
 }
 
 std::string RunLegend(const Run& run) {
-    std::string text = "Run " + std::to_string(run.number) + ": ";
+    std::string text = "Run " + std::to_string(run.number) + " (" + run.trainingFile + "): ";
     for (std::size_t k = 0; k < run.parts.size(); ++k) {
         const RunPart& part = run.parts[k];
         text += k == 0 ? "" : ", ";

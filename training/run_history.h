@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ struct RunPart {
 struct Run {
     int number = 0;  // from 1, in the order runs began
     std::string trainingFile;
+    std::uint64_t problem = 0;  // core::ProblemKey of what it trained on
     std::vector<RunPart> parts;
     std::vector<std::array<double, 2>> history;  // epoch, total SSE
 };
@@ -39,12 +41,12 @@ class RunHistory {
     void AddOpenedRun(const core::PublicStuff& net);
 
     const std::vector<Run>& runs() const { return m_runs; }
-    // The runs on `trainingFile` in the order they began.
-    std::vector<const Run*> RunsOn(const std::string& trainingFile) const;
-    // The up to `most` most recent runs on `trainingFile` before its latest one, in the
-    // order they began.
-    std::vector<const Run*> EarlierRuns(const std::string& trainingFile,
-                                        std::size_t most = 8) const;
+    // The runs on the problem with this core::ProblemKey, whatever its file was called, in
+    // the order they began.
+    std::vector<const Run*> RunsOn(std::uint64_t problem) const;
+    // The up to `most` most recent runs on that problem before its latest one, in the order
+    // they began.
+    std::vector<const Run*> EarlierRuns(std::uint64_t problem, std::size_t most = 8) const;
 
   private:
     void takeHistory(const core::PublicStuff& net, Run& run);
@@ -53,7 +55,8 @@ class RunHistory {
     int m_begun = 0;
 };
 
-// "Run 2: Delta, rate 0.25" for one rule and rate, "Run 3: Hebb 0.1, Delta 0.25" for more.
+// "Run 2 (tiny.net): Delta, rate 0.25" for one rule and rate, "Run 3 (tiny.net): Hebb 0.1,
+// Delta 0.25" for more.
 std::string RunLegend(const Run& run);
 
 // The program's one history.

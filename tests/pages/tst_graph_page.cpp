@@ -445,8 +445,11 @@ void TestGraphPage::earlierRunsAndLogarithmicScale() {
     m_program->net.LearningRule = "Hebb";
     m_program->net.LearningRate = 0.1;
     m_program->runs.RecordTraining(m_program->net, true);
-    m_program->net.TrainingFileName = "other.net";
+    m_program->net.TrainingFileName = "other.net";  // another problem
+    const int inputs = m_program->net.NumInputs;
+    m_program->net.NumInputs = inputs + 7;
     m_program->runs.RecordTraining(m_program->net, true);
+    m_program->net.NumInputs = inputs;
     m_program->net.TrainingFileName = "example.net";
     m_program->record({0, 10, 20}, {4, 1, 0});
     m_program->net.LearningRule = "Delta";
@@ -459,7 +462,7 @@ void TestGraphPage::earlierRunsAndLogarithmicScale() {
     QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
     const QList<QLineSeries*>& lines = page->chart()->runLines();
     QCOMPARE(lines.size(), 1);
-    QCOMPARE(lines[0]->name(), QStringLiteral("Run 1: Hebb, rate 0.1"));
+    QCOMPARE(lines[0]->name(), QStringLiteral("Run 1 (example.net): Hebb, rate 0.1"));
     // Its epochs 0 and 10 over the first two bars.
     QCOMPARE(lines[0]->points(), (QList<QPointF>{{0, 4}, {1, 2}}));
 

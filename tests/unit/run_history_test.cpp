@@ -4,10 +4,18 @@
 
 namespace {
 
-// A network on `file` whose history has `rows` rows of SSE 10, 9, 8, ...
-core::PublicStuff trained(const std::string& file, const std::string& rule, double rate, int rows) {
+// A network on `file`, a problem of one pattern whose input is `input` (b.net's is 2, every
+// other file's 1), whose history has `rows` rows of SSE 10, 9, 8, ...
+core::PublicStuff trained(const std::string& file, const std::string& rule, double rate, int rows,
+                          double input = 0.0) {
     core::PublicStuff net;
     net.TrainingFileName = file;
+    net.NumInputs = 1;
+    net.NumOutputs = 1;
+    net.NumPatterns = 1;
+    net.InputPatterns = core::PatternTable(1, 1);
+    net.DesiredOutputs = core::PatternTable(1, 1);
+    net.InputPatterns(1, 1) = input != 0.0 ? input : file == "b.net" ? 2.0 : 1.0;
     net.LearningRule = rule;
     net.LearningRate = rate;
     net.SSEHistoryCount = static_cast<std::int16_t>(rows);
@@ -27,15 +35,16 @@ TEST(RunHistory, StartingBeginsARunAndContinuingExtendsIt) {
     runs.RecordTraining(trained("a.net", "Delta", 0.25, 5), false);  // continued otherwise
     runs.RecordTraining(trained("a.net", "Delta", 0.25, 0), true);   // stopped before an epoch
     ASSERT_EQ(runs.runs().size(), 4U);
-    const std::vector<const training::Run*> a = runs.RunsOn("a.net");
+    const std::uint64_t a0 = core::ProblemKey(trained("a.net", "Hebb", 0.1, 1));
+    const std::vector<const training::Run*> a = runs.RunsOn(a0);
     ASSERT_EQ(a.size(), 3U);
     EXPECT_EQ(a[1]->history.size(), 4U);
     EXPECT_EQ(a[1]->history[3], (std::array<double, 2>{30.0, 7.0}));
-    EXPECT_EQ(training::RunLegend(*a[0]), "Run 1: Hebb, rate 0.1");
-    EXPECT_EQ(training::RunLegend(*a[1]), "Run 2: Delta, rate 0.25");
-    EXPECT_EQ(training::RunLegend(*a[2]), "Run 4: Hebb 0.1, Delta 0.25");
+    EXPECT_EQ(training::RunLegend(*a[0]), "Run 1 (a.net): Hebb, rate 0.1");
+    EXPECT_EQ(training::RunLegend(*a[1]), "Run 2 (a.net): Delta, rate 0.25");
+    EXPECT_EQ(training::RunLegend(*a[2]), "Run 4 (a.net): Hebb 0.1, Delta 0.25");
     // The latest run is the one the bars show; earlier ones are the other two.
-    const std::vector<const training::Run*> earlier = runs.EarlierRuns("a.net");
+    const std::vector<const training::Run*> earlier = runs.EarlierRuns(a0);
     ASSERT_EQ(earlier.size(), 2U);
     EXPECT_EQ(earlier[0]->number, 1);
     EXPECT_EQ(earlier[1]->number, 2);
@@ -47,12 +56,27 @@ TEST(RunHistory, EarlierRunsAreTheEightMostRecent) {
         runs.RecordTraining(trained("a.net", "Hebb", 0.1, 2), true);
     }
     runs.AddOpenedRun(trained("a.net", "Delta", 0.5, 3));  // an opened network: a run of its own
-    const std::vector<const training::Run*> earlier = runs.EarlierRuns("a.net");
+    const std::vector<const training::Run*> earlier =
+        runs.EarlierRuns(core::ProblemKey(trained("a.net", "Hebb", 0.1, 1)));
     ASSERT_EQ(earlier.size(), 8U);
     EXPECT_EQ(earlier.front()->number, 4);
     EXPECT_EQ(earlier.back()->number, 11);
-    EXPECT_EQ(training::RunLegend(runs.runs().back()), "Run 12: Delta, rate 0.5");
-    EXPECT_TRUE(runs.EarlierRuns("other.net").empty());
+    EXPECT_EQ(training::RunLegend(runs.runs().back()), "Run 12 (a.net): Delta, rate 0.5");
+    EXPECT_TRUE(runs.EarlierRuns(core::ProblemKey(trained("b.net", "Hebb", 0.1, 1))).empty());
+}
+
+// runs/tiny.net and runs/b/tiny.net: one name, two problems; the same content under another
+// name is the same problem.
+TEST(RunHistory, RunsBelongToTheirProblemByContent) {
+    training::RunHistory runs;
+    runs.RecordTraining(trained("tiny.net", "Hebb", 0.1, 2, 1.0), true);
+    runs.RecordTraining(trained("tiny.net", "Hebb", 0.1, 2, 3.0), true);
+    runs.RecordTraining(trained("copy.net", "Delta", 0.1, 2, 1.0), true);
+    const std::vector<const training::Run*> first =
+        runs.RunsOn(core::ProblemKey(trained("x.net", "Hebb", 0.1, 1, 1.0)));
+    ASSERT_EQ(first.size(), 2U);
+    EXPECT_EQ(training::RunLegend(*first[1]), "Run 3 (copy.net): Delta, rate 0.1");
+    EXPECT_EQ(runs.RunsOn(core::ProblemKey(trained("tiny.net", "Hebb", 0.1, 1, 3.0))).size(), 1U);
 }
 
 }  // namespace

@@ -192,7 +192,8 @@ TEST_F(WorkbookTest, RunsSheetHoldsEveryRunOfTheFile) {
     earlier.LearningRate = 0.1;
     earlier.SSEHistoryCount = 2;
     runs.RecordTraining(earlier, true);
-    earlier.TrainingFileName = "other.net";
+    earlier.TrainingFileName = "other.net";  // another problem
+    earlier.DesiredOutputs(1, 1) += 1.0;
     runs.RecordTraining(earlier, true);
     runs.RecordTraining(m_net, true);
     report::ReportContext context{{".", ","},
@@ -204,8 +205,8 @@ TEST_F(WorkbookTest, RunsSheetHoldsEveryRunOfTheFile) {
         << error;
     const Read r = readBack(m_dir / "runs.xlsx");
     EXPECT_EQ(r.at("count Runs"), "18");  // 2 legends, 4 headings, 2 and 4 rows of two
-    EXPECT_EQ(cell(r, "Runs", 1, 1), "s Run 1: Hebb, rate 0.1");
-    EXPECT_EQ(cell(r, "Runs", 1, 3), "s Run 3: Delta, rate 0.3");
+    EXPECT_EQ(cell(r, "Runs", 1, 1), "s Run 1 (tiny.net): Hebb, rate 0.1");
+    EXPECT_EQ(cell(r, "Runs", 1, 3), "s Run 3 (tiny.net): Delta, rate 0.3");
     EXPECT_EQ(cell(r, "Runs", 2, 4), "s Total SSE");
     for (int k = 1; k <= 4; ++k) {
         expectNumber(r, "Runs", k + 2, 3, m_net.SSEHistory[static_cast<std::size_t>(k)][1]);
