@@ -10,6 +10,8 @@
 #include <new>
 #include <numeric>
 
+#include "text/utf8.h"
+
 #include "analysis/analysis.h"
 #include "analysis/gram.h"
 #include "analysis/pivoted_cholesky.h"
@@ -517,7 +519,7 @@ std::optional<double> recallSSE(const core::PublicStuff& net, const Limits& limi
 
 Analysis analyse(const core::PublicStuff& net, Rule rule, double rate, const Limits& limits) {
     Analysis out;
-    out.fileName = net.TrainingFileName;
+    out.fileName = text::ShownName(net.TrainingFileName);
     out.plan = planOf(net);
     out.rule = rule;
     out.prepared = prepare(net, limits);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "analysis/analysis.h"
+#include "text/json_text.h"
 
 namespace analysis {
 
@@ -23,19 +24,6 @@ std::string number(double value) {
 
 std::string number(const std::optional<double>& value) {
     return value ? number(*value) : "null";
-}
-
-std::string text(const std::string& value) {
-    std::string out = "\"";
-    for (const char ch : value) {
-        if (ch == '"' || ch == '\\') {
-            out += '\\';
-        }
-        if (static_cast<unsigned char>(ch) >= 0x20) {
-            out += ch;
-        }
-    }
-    return out + "\"";
 }
 
 std::string boolean(bool value) {
@@ -109,7 +97,7 @@ std::string renderJson(const Analysis& a) {
     std::string notes = "[";
     for (const auto* list : {&p.notes, &a.hebb.notes, &a.delta.notes}) {
         for (const std::string& note : *list) {
-            notes += (notes.size() == 1 ? "" : ",") + text(note);
+            notes += (notes.size() == 1 ? "" : ",") + text::JsonString(note);
         }
     }
     o.field("notes", notes + "]");

@@ -42,6 +42,7 @@
 #include "files/replacement_file.h"
 #include "report/report_writer.h"
 #include "report/workbook_writer.h"
+#include "text/utf8.h"
 #include "training/parameters.h"
 #include "training/training_run.h"
 #include "views/progress_rows.h"
@@ -354,16 +355,17 @@ int experiment(const core::PublicStuff& net, const core::PublicStuff& tests,
 // The summary line: on standard output, or on standard error when the report or a JSON
 // object goes to standard output. Returns 0, or 1 after a message when standard output fails.
 int printSummary(const core::PublicStuff& net, const app::Options& options) {
-    char line[1024];  // a file name is at most 255 bytes
+    char line[1024];  // a name is shown in at most 255 bytes
+    const std::string name = text::ShownName(net.TrainingFileName);
     if (net.TrainedOnProblem) {
         std::snprintf(line, sizeof line, "%s: %s rule, rate %g, %d %s, total SSE %.17g\n",
-                      net.TrainingFileName.c_str(), net.LearningRule.c_str(), net.LearningRate,
-                      net.SweepCount, net.SweepCount == 1 ? "epoch" : "epochs", net.TotalSSE);
+                      name.c_str(), net.LearningRule.c_str(), net.LearningRate, net.SweepCount,
+                      net.SweepCount == 1 ? "epoch" : "epochs", net.TotalSSE);
     } else {
         std::snprintf(line, sizeof line,
                       "%s: %s rule, rate %g, training stopped before the first epoch, no total "
                       "SSE\n",
-                      net.TrainingFileName.c_str(), net.LearningRule.c_str(), net.LearningRate);
+                      name.c_str(), net.LearningRule.c_str(), net.LearningRate);
     }
     if (options.reportPath == "-" || options.json) {
         std::fputs(line, stderr);

@@ -1,9 +1,12 @@
 #include "experiments/test_patterns.h"
 
 #include <charconv>
+#include <climits>
 #include <limits>
 
 #include "experiments/recall_batch.h"
+#include "text/json_text.h"
+#include "text/utf8.h"
 #include "views/recall_rule.h"
 
 namespace experiments {
@@ -30,34 +33,17 @@ std::string exact(double v) {
     return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
 }
 
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (const char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char code[8];
-            const auto end = std::to_chars(code, code + sizeof code, static_cast<int>(c), 16).ptr;
-            out += "\\u" + std::string(4 - static_cast<std::size_t>(end - code), '0') +
-                   std::string(code, end);
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 }  // namespace
 
 bool LoadTestPatterns(const core::PublicStuff& net, const std::string& path,
                       core::PublicStuff& tests, std::string& error, files::LoadProgress* progress) {
-    if (!files::LoadTrainingFile(tests, path, error, progress)) {
+    if (!files::LoadTrainingFile(tests, path, error, progress, nullptr, "test file")) {
         return false;
     }
     if (tests.NumInputs != net.NumInputs || tests.NumOutputs != net.NumOutputs) {
-        error = "The test file has " + sizes(tests.NumInputs, tests.NumOutputs) +
-                ", but the trained network has " + sizes(net.NumInputs, net.NumOutputs) +
+        error = "The test file \"" + text::ShownName(path, PATH_MAX) + "\" has " +
+                sizes(tests.NumInputs, tests.NumOutputs) + ", but the trained network has " +
+                sizes(net.NumInputs, net.NumOutputs) +
                 ". Choose a file of test patterns with the trained network's sizes.";
         return false;
     }
@@ -92,7 +78,8 @@ bool RecallTestPatterns(const core::PublicStuff& net, const core::PublicStuff& t
             }
         }
         if (!(score.sse <= std::numeric_limits<double>::max())) {
-            error = "Recalling test pattern " + std::to_string(t + 1) + " of " + fileName +
+            error = "Recalling test pattern " + std::to_string(t + 1) + " of " +
+                    text::ShownName(fileName) +
                     " went beyond the range of double precision (overflow).";
             return false;
         }
@@ -110,7 +97,7 @@ bool RecallTestPatterns(const core::PublicStuff& net, const core::PublicStuff& t
 
 std::string TestSummary(const TestRecall& recall, const std::string& decimal) {
     const auto n = std::to_string(recall.scores.size());
-    return "Test file " + recall.fileName + ": " + n +
+    return "Test file " + text::ShownName(recall.fileName) + ": " + n +
            (recall.scores.size() == 1 ? " pattern" : " patterns") + ", total SSE " +
            fixed2(recall.totalSSE, decimal) + ", largest pattern SSE " +
            fixed2(recall.largestSSE, decimal) + " (test " + std::to_string(recall.largestTest) +
@@ -119,7 +106,7 @@ std::string TestSummary(const TestRecall& recall, const std::string& decimal) {
 }
 
 std::string TestRecallJson(const TestRecall& recall) {
-    std::string out = "{\"test_file\": " + jsonString(recall.fileName) + ", \"patterns\": [";
+    std::string out = "{\"test_file\": " + text::JsonString(recall.fileName) + ", \"patterns\": [";
     for (std::size_t k = 0; k < recall.scores.size(); ++k) {
         const TestPatternScore& s = recall.scores[k];
         out += k == 0 ? "" : ", ";

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -16,18 +17,15 @@
 #include "files/training_fields.h"
 #include "text/decimal_field.h"
 #include "text/number_format.h"
+#include "text/utf8.h"
 
 namespace files {
 
 namespace {
 
+// A path or name in a message, as text::ShownName shows it.
 std::string quoted(std::string_view s) {
-    std::string out;
-    out.reserve(s.size() + 2);
-    out += '"';
-    out += s;
-    out += '"';
-    return out;
+    return '"' + text::ShownName(s, PATH_MAX) + '"';
 }
 
 // A field shown in a message: at most 40 characters, unprintable bytes as '?'.
@@ -69,8 +67,9 @@ std::string endsEarly(const TrainingFields& parser, const char* block, long long
 }
 
 std::string countsOf(long long patterns, long long units, const char* unitName) {
-    return " (" + text::FormatInteger(patterns) + " patterns of " + text::FormatInteger(units) +
-           " " + unitName + ")";
+    return " (" + text::FormatInteger(patterns) +
+           (patterns == 1 ? " pattern of " : " patterns of ") + text::FormatInteger(units) + " " +
+           std::string(unitName).substr(0, std::strlen(unitName) - (units == 1 ? 1 : 0)) + ")";
 }
 
 }  // namespace
@@ -261,16 +260,17 @@ bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::stri
 }
 
 bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::string& error,
-                      LoadProgress* progress, FileTail* tail) {
+                      LoadProgress* progress, FileTail* tail, const char* kind) {
     auto fail = [&](const char* what, int code) {
-        error = std::string(what) + " the training file " + quoted(path) + ": " +
+        error = std::string(what) + " the " + kind + " " + quoted(path) + ": " +
                 std::strerror(code) + ".";
         return false;
     };
     auto notRegular = [&] {
-        error = "The training file " + quoted(path) +
+        error = std::string("The ") + kind + " " + quoted(path) +
                 " is not a regular file (a device, FIFO or socket, or a link to one), so "
-                "it is not read. Choose a training file (.net).";
+                "it is not read. Choose a " +
+                kind + " (.net).";
         return false;
     };
     // Looked at before it is opened: opening a FIFO or a device can wait or act.
@@ -306,10 +306,10 @@ bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::stri
             progress->fileSize.store(static_cast<long long>(size), std::memory_order_relaxed);
         }
         ChunkReader reader(fd, size, progress);
-        TrainingFields parser(reader, path);
+        TrainingFields parser(reader, path, kind);
         const bool loaded = load(net, parser, error, tail);
         if (reader.cancelled()) {
-            error = "Loading the training file " + quoted(path) + " was cancelled.";
+            error = std::string("Loading the ") + kind + " " + quoted(path) + " was cancelled.";
             return false;
         }
         if (loaded && progress != nullptr) {

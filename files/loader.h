@@ -59,9 +59,11 @@ struct LoadProgress {
 [[nodiscard]] bool LoadTrainingFile(core::PublicStuff& net, const std::string& path,
                                     std::string& error, LoadProgress* progress);
 
-// The same, also filling `tail` (when not null) once the load succeeded.
+// The same, also filling `tail` (when not null) once the load succeeded. Messages call the
+// file `kind`: "training file", or "test file" for a file of test patterns.
 [[nodiscard]] bool LoadTrainingFile(core::PublicStuff& net, const std::string& path,
-                                    std::string& error, LoadProgress* progress, FileTail* tail);
+                                    std::string& error, LoadProgress* progress, FileTail* tail,
+                                    const char* kind = "training file");
 
 // Moves a problem loaded into `loaded` into `net`: the fields LoadTrainingFile replaces.
 // For loading into a staging network on another thread.

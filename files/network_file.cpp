@@ -9,6 +9,7 @@
 #include <array>
 #include <bit>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -19,6 +20,7 @@
 #include "files/fletcher32.h"
 #include "files/network_file_checks.h"
 #include "files/path_names.h"
+#include "text/utf8.h"
 
 #ifndef DAM_PROGRAM_VERSION
 #define DAM_PROGRAM_VERSION "unknown"
@@ -34,8 +36,9 @@ static_assert(std::endian::native == std::endian::little);
 // Values per piece: 1 MB of doubles.
 constexpr std::uint64_t kPieceValues = 131072;
 
+// A path or name in a message, as text::ShownName shows it.
 std::string quoted(const std::string& s) {
-    return "\"" + s + "\"";
+    return '"' + text::ShownName(s, PATH_MAX) + '"';
 }
 
 // HDF5 is entered by one call of ours at a time; its error stack never reaches the terminal,

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "text/number_format.h"
+#include "text/utf8.h"
 
 namespace files {
 
@@ -39,8 +40,9 @@ constexpr std::array<NamedDataset, 4> kDatasets = {{
     {"sse_history", &NetworkFileHeader::sseHistory},
 }};
 
+// A text from the file in a message, as text::ShownName shows it.
 std::string quoted(const std::string& s) {
-    return "\"" + s + "\"";
+    return '"' + text::ShownName(s) + '"';
 }
 
 std::string number(double v) {

@@ -15,6 +15,7 @@
 
 #include "files/path_names.h"
 #include "files/temporary_files.h"
+#include "text/utf8.h"
 
 namespace files {
 
@@ -136,7 +137,7 @@ bool ReplacementFile::fail(int code, std::string& error) {
 }
 
 bool ReplacementFile::refuse(const std::string& reason, std::string& error) {
-    error = m_what + " \"" + m_target + "\": " + reason;
+    error = m_what + " \"" + text::ShownName(m_target, PATH_MAX) + "\": " + reason;
     discard();
     return false;
 }
@@ -168,7 +169,7 @@ bool ReplacementFile::checkTarget(std::string& error) {
         return fail(EISDIR, error);
     }
     if (!S_ISREG(info.st_mode)) {
-        return refuse(link ? "it is a link to \"" + m_final +
+        return refuse(link ? "it is a link to \"" + text::ShownName(m_final, PATH_MAX) +
                                  "\", which is not a regular file (a device, FIFO or socket), so "
                                  "nothing is written."
                            : std::string("it is not a regular file (a device, FIFO or socket), so "

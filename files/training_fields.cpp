@@ -1,7 +1,10 @@
 #include "files/training_fields.h"
 
+#include <climits>
+
 #include "text/decimal_field.h"
 #include "text/number_format.h"
+#include "text/utf8.h"
 
 namespace files {
 
@@ -86,8 +89,10 @@ bool TrainingFields::refill() {
 }
 
 std::string TrainingFields::prefix() const {
-    std::string text = "The training file \"";
-    text += m_name;
+    std::string text = "The ";
+    text += m_kind;
+    text += " \"";
+    text += text::ShownName(m_name, PATH_MAX);
     text += "\" ";
     return text;
 }

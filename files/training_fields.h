@@ -29,7 +29,9 @@ class TrainingFields {
         skipByteOrderMark();
     }
     // Reading from a file as the fields are needed.
-    TrainingFields(ChunkReader& reader, std::string_view name) : m_name(name), m_reader(&reader) {
+    TrainingFields(ChunkReader& reader, std::string_view name,
+                   std::string_view kind = "training file")
+        : m_name(name), m_kind(kind), m_reader(&reader) {
         refill();
         skipByteOrderMark();
     }
@@ -121,7 +123,8 @@ class TrainingFields {
     // "line L, column C" of the field last returned by next().
     std::string place() const;
 
-    // "The training file "NAME" ", the start of every message about the file.
+    // "The training file "NAME" " (or what the file was called instead), the start of every
+    // message about the file.
     std::string prefix() const;
 
     // What follows the fields read so far, looking at no more than kTailLook bytes of it.
@@ -144,6 +147,7 @@ class TrainingFields {
 
     std::string_view m_bytes;
     std::string_view m_name;
+    std::string_view m_kind = "training file";  // what messages call the file
     ChunkReader* m_reader = nullptr;
     text::FieldScanner m_scanner{m_bytes};
     std::size_t m_pos = 0;

@@ -8,6 +8,7 @@
 #include <array>
 
 #include "analysis/analysis.h"
+#include "text/utf8.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
@@ -103,7 +104,7 @@ void AnalysisPage::showAnalysis(const std::string& text) {
 }
 
 void AnalysisPage::PrintAnalysis_Click() {
-    const QString fileName = QString::fromStdString(m_net.TrainingFileName);
+    const QString fileName = QString::fromStdString(text::ShownName(m_net.TrainingFileName));
     ui::PrintJob job;
     job.printLine(QString());
     job.setFont("Courier", 10);

@@ -2,6 +2,7 @@
 
 #include "pages/save_page.h"
 #include "text/number_format.h"
+#include "text/utf8.h"
 #include "ui/dialogs.h"
 #include "ui/printer.h"
 
@@ -9,11 +10,11 @@ namespace pages {
 
 QString PrintHeading(const core::PublicStuff& net) {
     const report::ReportContext context = LocalReportContext();
-    const std::string line = net.TrainingFileName + ", " + net.LearningRule + " rule, rate " +
-                             text::FormatGeneral(net.LearningRate, context.separators) + ", " +
-                             std::to_string(net.SweepCount) +
-                             (net.SweepCount == 1 ? " epoch, " : " epochs, ") + context.date() +
-                             " " + context.time();
+    const std::string line =
+        text::ShownName(net.TrainingFileName) + ", " + net.LearningRule + " rule, rate " +
+        text::FormatGeneral(net.LearningRate, context.separators) + ", " +
+        std::to_string(net.SweepCount) + (net.SweepCount == 1 ? " epoch, " : " epochs, ") +
+        context.date() + " " + context.time();
     return QString::fromStdString(line);
 }
 

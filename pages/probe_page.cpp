@@ -17,6 +17,7 @@
 #include "experiments/test_patterns.h"
 #include "files/loader.h"
 #include "text/number_text.h"
+#include "text/utf8.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
@@ -403,7 +404,7 @@ void ProbePage::PrintResults_Click() {
 }
 
 void ProbePage::printResults() {
-    const QString fileName = QString::fromStdString(m_net.TrainingFileName);
+    const QString fileName = QString::fromStdString(text::ShownName(m_net.TrainingFileName));
     ui::PrintJob job;
     job.printLine(QString());
     job.setFont("Courier", 10);

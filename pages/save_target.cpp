@@ -14,8 +14,10 @@ namespace pages {
 std::vector<FileInUse> FilesInUse(const core::PublicStuff& net, bool savingTheNetwork) {
     std::vector<FileInUse> inUse;
     if (!net.TrainingFileName.empty()) {
-        const QString training = QDir(QString::fromStdString(net.TrainingFolder))
-                                     .filePath(QString::fromStdString(net.TrainingFileName));
+        // By its base name, as everywhere a network file's training_file attribute is used.
+        const QString training =
+            QDir(QString::fromStdString(net.TrainingFolder))
+                .filePath(QFileInfo(QString::fromStdString(net.TrainingFileName)).fileName());
         inUse.push_back({QFile::encodeName(training).toStdString(),
                          QStringLiteral("the training file in use")});
     }
@@ -75,7 +77,11 @@ std::optional<std::string> ChooseSaveTarget(QWidget* parent, ui::Dialogs& dialog
 
 QString DefaultSavePath(const std::string& folder, const std::string& trainingFile,
                         const QString& extension) {
-    QString name = QString::fromStdString(trainingFile);
+    // By its base name only: a network file's training_file attribute could name "../..".
+    QString name = QFileInfo(QString::fromStdString(trainingFile)).fileName();
+    if (name.isEmpty()) {
+        name = QStringLiteral("network");
+    }
     if (name.endsWith(QLatin1String(".net"), Qt::CaseInsensitive)) {
         name.chop(4);
     }

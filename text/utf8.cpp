@@ -70,4 +70,27 @@ std::string ValidUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string ShownName(std::string_view name, std::size_t limit) {
+    if (name.empty()) {
+        return "(no name)";
+    }
+    const std::string valid = ValidUtf8(name);
+    std::string out;
+    for (std::size_t at = 0; at < valid.size();) {
+        std::size_t bad = 0;
+        const std::size_t length = sequenceAt(valid, at, bad);  // well formed by now
+        const auto lead = static_cast<unsigned char>(valid[at]);
+        const bool control = lead < 0x20 || lead == 0x7F ||
+                             (lead == 0xC2 && static_cast<unsigned char>(valid[at + 1]) < 0xA0);
+        const std::string_view piece =
+            control ? kReplacement : std::string_view(valid).substr(at, length);
+        if (out.size() + piece.size() > limit) {
+            break;
+        }
+        out += piece;
+        at += length;
+    }
+    return out;
+}
+
 }  // namespace text

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "text/number_format.h"
+#include "text/utf8.h"
 
 namespace training {
 
@@ -57,7 +58,8 @@ std::vector<const Run*> RunHistory::EarlierRuns(std::uint64_t problem, std::size
 }
 
 std::string RunLegend(const Run& run) {
-    std::string text = "Run " + std::to_string(run.number) + " (" + run.trainingFile + "): ";
+    std::string text =
+        "Run " + std::to_string(run.number) + " (" + text::ShownName(run.trainingFile) + "): ";
     for (std::size_t k = 0; k < run.parts.size(); ++k) {
         const RunPart& part = run.parts[k];
         text += k == 0 ? "" : ", ";

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "text/utf8.h"
+
 namespace views {
 
 std::string TrainingLine(const std::string& trainingFileName) {
-    return "Training: " + trainingFileName;
+    return "Training: " + text::ShownName(trainingFileName);
 }
 
 std::string EpochsLine(std::int16_t sweepCount) {

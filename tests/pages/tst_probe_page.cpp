@@ -500,9 +500,10 @@ void TestProbePage::testFileIsProbedPatternByPattern() {
     m_program->dialogs.answer(ui::Answer::Ok);
     page->TestFile_Click();
     QCOMPARE(m_program->dialogs.texts().back(),
-             QStringLiteral("The test file has 3 inputs and 1 output, but the trained network has "
-                            "2 inputs and 1 output. Choose a file of test patterns with the "
-                            "trained network's sizes."));
+             QStringLiteral("The test file \"%1\" has 3 inputs and 1 output, but the trained "
+                            "network has 2 inputs and 1 output. Choose a file of test patterns "
+                            "with the trained network's sizes.")
+                 .arg(folder.filePath(QStringLiteral("wide.net"))));
     QCOMPARE(page->resultsText(), expected);
 }
 

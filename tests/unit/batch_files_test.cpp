@@ -107,7 +107,8 @@ TEST_F(BatchFilesTest, RefusedBeforeTraining) {
          "2 distmem-batch: the learning rate \"-1\" is negative; give a rate of 0 or more.\n"},
         {{"t.net", "--diagnose", "--rate", "-0.5"}, "2 the learning rate \"-0.5\" is negative"},
         {{"t.net", "--test", DAM_EXAMPLES "/bipolar.net"},
-         "2 The test file has 8 inputs and 4 outputs, but the trained network has 3 inputs and "
+         "2 The test file \"" DAM_EXAMPLES
+         "/bipolar.net\" has 8 inputs and 4 outputs, but the trained network has 3 inputs and "
          "2 outputs."},
         {{"t.net", "--test", "missing.net"}, "2 missing.net"},
         {{"t.net", "--test", "./t.net"}, "2 --test names the training file itself"},

@@ -65,11 +65,13 @@ TEST(TestPatterns, AFileOfOtherSizesIsRefusedNamingBoth) {
     core::PublicStuff tests;
     std::string error;
     EXPECT_FALSE(experiments::LoadTestPatterns(net, DAM_EXAMPLES "/bipolar.net", tests, error));
-    EXPECT_EQ(error,
-              "The test file has 8 inputs and 4 outputs, but the trained network has 3 inputs "
-              "and 2 outputs. Choose a file of test patterns with the trained network's sizes.");
+    EXPECT_EQ(error, "The test file \"" DAM_EXAMPLES
+                     "/bipolar.net\" has 8 inputs and 4 outputs, but the trained network has 3 "
+                     "inputs and 2 outputs. Choose a file of test patterns with the trained "
+                     "network's sizes.");
     EXPECT_FALSE(experiments::LoadTestPatterns(net, DAM_EXAMPLES "/none.net", tests, error));
-    EXPECT_NE(error.find("none.net"), std::string::npos) << error;
+    EXPECT_EQ(error.rfind("Cannot open the test file \"" DAM_EXAMPLES "/none.net\"", 0), 0U)
+        << error;
 }
 
 }  // namespace

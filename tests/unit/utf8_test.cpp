@@ -1,4 +1,5 @@
 #include "text/utf8.h"
+#include "text/json_text.h"
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,20 @@ TEST(ValidUtf8Test, KeepsValidTextAndReplacesEachIllFormedPart) {
     for (const auto& c : cases) {
         EXPECT_EQ(text::ValidUtf8(c.in), c.out.empty() ? c.in : c.out) << c.in;
     }
+}
+
+// Names from outside as a terminal or a page shows them, and as JSON holds them.
+TEST(ShownName, ControlsAndBadBytesBecomeReplacementsWithinTheLimit) {
+    const std::string bad = "\xEF\xBF\xBD";
+    EXPECT_EQ(text::ShownName("evil\x1b[31m\nx.net"), "evil" + bad + "[31m" + bad + "x.net");
+    EXPECT_EQ(text::ShownName("a\x7f\xC2\x9b\xFF"
+                              "b"),
+              "a" + bad + bad + bad + "b");  // DEL, C1
+    EXPECT_EQ(text::ShownName(""), "(no name)");
+    EXPECT_EQ(text::ShownName(std::string(4096, 'x')), std::string(255, 'x'));
+    // Cut before a character that would cross the limit, never inside it.
+    EXPECT_EQ(text::ShownName(std::string(254, 'x') + "\xC3\xA9"), std::string(254, 'x'));
+    EXPECT_EQ(text::JsonString("a\"\\\n\xFF\x01"), "\"a\\\"\\\\\\u000a" + bad + "\\u0001\"");
 }
 
 }  // namespace
