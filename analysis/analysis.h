@@ -96,8 +96,10 @@ struct DeltaForecast {
     // the program counts (radius^(2 x 32767)), and true when that is above 1/100.
     double slowestShareLeft = 0.0;
     bool slow = false;
-    // When it settles with a known radius: the epochs until the weights' distance from
-    // their settled value has shrunk to 1 % (radius^m = 0.01), at least 1.
+    // When it settles with a known radius: the epochs until the reported SSE stays within
+    // 2 % of where it settles, found by running the epochs where that takes at most
+    // limits.maxEpochMapWork multiply-adds; otherwise until the weights' distance from
+    // their settled value has shrunk to 1 % (radius^m = 0.01). At least 1.
     std::optional<double> epochsToSettle;
     bool neverChanges = false;  // rate 0
     // The largest stable rate: never above the first rate at which the map's radius reaches
