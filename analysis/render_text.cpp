@@ -198,7 +198,11 @@ void bestSection(const Prepared& prepared, std::string& out) {
                  "patterns, so no weights recall every pattern exactly.\n";
 }
 
-void hebbSection(const HebbForecast& hebb, bool fromCurrentWeights, std::string& out) {
+// Epochs numbered as the run's printouts will number them.
+void hebbSection(const HebbForecast& hebb, bool fromCurrentWeights, const RunPlan& plan,
+                 std::string& out) {
+    const long long first = plan.trainedBefore + 1LL;
+    const long long best = plan.trainedBefore + static_cast<long long>(hebb.bestEpoch);
     out += std::string("\nThe Hebb rule from ") +
            (fromCurrentWeights ? "the current weights" : "zero weights") + " at rate " +
            rateText(hebb.rate) + "\n";
@@ -216,11 +220,12 @@ void hebbSection(const HebbForecast& hebb, bool fromCurrentWeights, std::string&
                      "SSE.\n";
         return;
     }
-    out += "  Reported SSE after epoch 1:  " + sseText(hebb.sseEpoch1) + "\n";
+    out +=
+        "  Reported SSE after epoch " + epochText(first) + ":  " + sseText(hebb.sseEpoch1) + "\n";
     out += "  Lowest reported SSE:         " + sseText(hebb.bestSSE) + " at epoch " +
-           epochText(hebb.bestEpoch) + "\n";
+           epochText(best) + "\n";
     if (hebb.growsAfterBest) {
-        out += "After epoch " + epochText(hebb.bestEpoch) +
+        out += "After epoch " + epochText(best) +
                " the SSE grows for ever: the Hebb rule adds the same change every epoch "
                "whatever the error, so the weights keep growing.\n";
     }
@@ -377,7 +382,7 @@ std::string renderText(const Analysis& a) {
     patternSection(prepared, out);
     totalSection(a, out);
     bestSection(prepared, out);
-    hebbSection(a.hebb, prepared.fromCurrentWeights, out);
+    hebbSection(a.hebb, prepared.fromCurrentWeights, a.plan, out);
     deltaSection(a.delta, a.plan, out);
     out +=
         "\nChosen: " + forecastLine(a.rule, a.hebb, a.delta, a.plan, prepared.fromCurrentWeights) +
