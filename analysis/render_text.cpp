@@ -78,10 +78,9 @@ std::string settlingTime(const DeltaForecast& delta, const RunPlan& plan) {
     }
     const double needed = *delta.epochsToSettle;
     const int runEpochs = plan.lastEpoch - plan.trainedBefore;
-    std::string out = " after about " +
-                      (needed > core::MaxCount ? "more than " + epochText(core::MaxCount)
-                                               : text::RoundedUpCount(needed)) +
-                      " epochs";
+    std::string out = needed > core::MaxCount
+                          ? " after more than " + epochText(core::MaxCount) + " epochs"
+                          : " after about " + text::RoundedUpCount(needed) + " epochs";
     if (runEpochs > 0 && needed > runEpochs) {
         out += ", more than the " + epochText(runEpochs) + " this run trains";
     }
