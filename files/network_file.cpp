@@ -847,15 +847,6 @@ std::string NetworkInfoLine(const core::PublicStuff& net,
            text::FormatGeneral(net.LearningRate, separators);
 }
 
-std::string DefaultNetworkFileName(const core::PublicStuff& net) {
-    std::string name = net.TrainingFileName;
-    if (name.size() > 4 && name.ends_with(".net")) {
-        name.resize(name.size() - 4);
-    }
-    return (net.TrainingFolder.empty() ? std::string(".") : net.TrainingFolder) + "/" + name +
-           ".h5";
-}
-
 bool IsNetworkFileName(const std::string& path) {
     if (path.size() < 3) {
         return false;

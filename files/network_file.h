@@ -67,9 +67,6 @@ void TakeOpenedNetwork(core::PublicStuff& net, core::PublicStuff& opened);
 std::string NetworkInfoLine(const core::PublicStuff& net,
                             const text::NumberSeparators& separators = {});
 
-// Where the menu saves by default: "<folder>/<training file name without .net>.h5".
-std::string DefaultNetworkFileName(const core::PublicStuff& net);
-
 // Whether `path` names a network file (ends in ".h5", any case).
 bool IsNetworkFileName(const std::string& path);
 

@@ -410,7 +410,7 @@ TEST_F(NetworkFileTest, BadFilesAreRefusedByNameQuietlyAndChangeNothing) {
     }
 }
 
-TEST(NetworkFileText, InfoLineAndDefaultName) {
+TEST(NetworkFileText, InfoLineAndNetworkFileNames) {
     PublicStuff net;
     net.SweepCount = 300;
     net.LearningRule = "Delta";
@@ -420,9 +420,6 @@ TEST(NetworkFileText, InfoLineAndDefaultName) {
     net.LearningRule = "Hebb";
     net.LearningRate = 0.25;
     EXPECT_EQ(files::NetworkInfoLine(net, {",", "."}), "Trained 1 epoch, Hebb rule, rate 0,25");
-    net.TrainingFolder = "/home/ann/nets";
-    net.TrainingFileName = "tiny.net";
-    EXPECT_EQ(files::DefaultNetworkFileName(net), "/home/ann/nets/tiny.h5");
     EXPECT_TRUE(files::IsNetworkFileName("a/b.H5"));
     EXPECT_FALSE(files::IsNetworkFileName("b.h5.net"));
 }
