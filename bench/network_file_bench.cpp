@@ -167,6 +167,7 @@ void measurePeaks() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ::setenv("DAM_NETWORK_READER", DAM_NETWORK_READER_BUILT, 0);
     measurePeaks();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

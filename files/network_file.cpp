@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <hdf5.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +15,7 @@
 #include <climits>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -19,6 +23,7 @@
 
 #include "files/fletcher32.h"
 #include "files/network_file_checks.h"
+#include "files/network_reader.h"
 #include "files/path_names.h"
 #include "text/utf8.h"
 
@@ -525,7 +530,12 @@ NetworkFileHeader readHeader(hid_t file, std::uint64_t fileBytes) {
     return header;
 }
 
-enum class ReadEnd { Done, Unreadable, NotFinite, Cancelled };
+// NotFinite and Refused leave the sentence in `problem`; ReaderFailed: the reader process
+// ended or wrote what no reader writes.
+enum class ReadEnd { Done, Unreadable, NotFinite, Cancelled, Refused, ReaderFailed };
+
+using PieceTake =
+    std::function<void(std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t, const double*)>;
 
 // Whether the chunks of `dataset` can be read straight from the file and checked here:
 // little-endian doubles in chunks of the pieces read, Fletcher-32 the one filter. That
@@ -623,9 +633,23 @@ void takeTable(core::PatternTable& table, std::uint64_t row, std::uint64_t colum
     }
 }
 
+// Where an open gets the header and the values: HDF5 in this process, or the records of the
+// reader process.
+class Source {
+  public:
+    virtual ~Source() = default;
+    // The header; "" when it was read, else the end of a sentence after the file's name.
+    virtual std::string header(NetworkFileHeader& out) = 0;
+    // Dataset `index` (file order) of rows x columns, piece by piece into `take`.
+    virtual ReadEnd dataset(std::uint64_t index, const char* name, std::uint64_t rows,
+                            std::uint64_t columns, Mover& mover, std::string& problem,
+                            const PieceTake& take) = 0;
+};
+
 // Reads every value into `net`, which ApplyNetworkHeader and the allocation prepared.
-// "" when done; otherwise the end of a sentence after the file's name, or "cancelled".
-std::string readValues(hid_t file, core::PublicStuff& net, Mover& mover) {
+// "" when done; otherwise the end of a sentence after the file's name, "cancelled", or
+// "reader failed".
+std::string readValues(Source& source, core::PublicStuff& net, Mover& mover) {
     const auto out = static_cast<std::uint64_t>(net.NumOutputs);
     const auto in = static_cast<std::uint64_t>(net.NumInputs);
     const auto patterns = static_cast<std::uint64_t>(net.NumPatterns);
@@ -633,38 +657,32 @@ std::string readValues(hid_t file, core::PublicStuff& net, Mover& mover) {
     mover.setTotal(bytesOf(out * in + patterns * (in + out) + history * 2));
     std::vector<double> rows;
     rows.reserve(history * 2);
-    const auto weights = [&net](auto... a) { takeWeights(net.Weights, a...); };
-    const auto inputs = [&net](auto... a) { takeTable(net.InputPatterns, a...); };
-    const auto desired = [&net](auto... a) { takeTable(net.DesiredOutputs, a...); };
-    const auto historyRows = [&rows](std::uint64_t, std::uint64_t, std::uint64_t count,
-                                     std::uint64_t, const double* buffer) {
-        rows.insert(rows.end(), buffer, buffer + count * 2);
+    const PieceTake takes[] = {
+        [&net](auto... a) { takeWeights(net.Weights, a...); },
+        [&net](auto... a) { takeTable(net.InputPatterns, a...); },
+        [&net](auto... a) { takeTable(net.DesiredOutputs, a...); },
+        [&rows](std::uint64_t, std::uint64_t, std::uint64_t count, std::uint64_t,
+                const double* buffer) { rows.insert(rows.end(), buffer, buffer + count * 2); },
     };
+    const std::array<std::array<std::uint64_t, 2>, 4> shapes = {
+        {{out, in}, {patterns, in}, {patterns, out}, {history, 2}}};
     std::string problem;
-    ReadEnd end = readDataset(file, "weights", out, in, mover, problem, weights);
-    const char* failed = "weights";
-    if (end == ReadEnd::Done) {
-        failed = "input_patterns";
-        end = readDataset(file, failed, patterns, in, mover, problem, inputs);
-    }
-    if (end == ReadEnd::Done) {
-        failed = "desired_outputs";
-        end = readDataset(file, failed, patterns, out, mover, problem, desired);
-    }
-    if (end == ReadEnd::Done) {
-        failed = "sse_history";
-        end = readDataset(file, failed, history, 2, mover, problem, historyRows);
-    }
-    switch (end) {
-        case ReadEnd::Done:
-            break;
-        case ReadEnd::Cancelled:
-            return "cancelled";
-        case ReadEnd::NotFinite:
-            return problem;
-        case ReadEnd::Unreadable:
-            return "is damaged or truncated: the values of \"" + std::string(failed) +
-                   "\" cannot be read.";
+    for (std::uint64_t k = 0; k < 4; ++k) {
+        const char* name = Datasets()[k].name;
+        switch (source.dataset(k, name, shapes[k][0], shapes[k][1], mover, problem, takes[k])) {
+            case ReadEnd::Done:
+                continue;
+            case ReadEnd::Cancelled:
+                return "cancelled";
+            case ReadEnd::NotFinite:
+            case ReadEnd::Refused:
+                return problem;
+            case ReadEnd::ReaderFailed:
+                return "reader failed";
+            case ReadEnd::Unreadable:
+                return "is damaged or truncated: the values of \"" + std::string(name) +
+                       "\" cannot be read.";
+        }
     }
     if (std::string bad = CheckHistory(rows, net.SweepCount); !bad.empty()) {
         return bad;
@@ -678,6 +696,182 @@ std::string readValues(hid_t file, core::PublicStuff& net, Mover& mover) {
     return "";
 }
 
+// HDF5 in this process, through a descriptor opened here: what the reader process runs.
+class LocalSource final : public Source {
+  public:
+    LocalSource(const std::string& path, std::uint64_t fileBytes)
+        : m_path(path), m_fileBytes(fileBytes) {}
+    ~LocalSource() override {
+        m_file.release();
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+
+    std::string header(NetworkFileHeader& out) override {
+        // HDF5 opens the file by name: give it this descriptor's name, so that what it reads
+        // is the regular file the program checked even if the path changes in between.
+        m_fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        struct stat info {};
+        if (m_fd < 0 || ::fstat(m_fd, &info) != 0) {
+            return "cannot be read: " + SystemReason(errno) + ".";
+        }
+        if (!S_ISREG(info.st_mode)) {
+            return "is not a regular file (a device, FIFO or socket, or a link to one), so it "
+                   "is not read. Choose a network file (.h5).";
+        }
+        const std::string byDescriptor = "/proc/self/fd/" + std::to_string(m_fd);
+        m_library = enterLibrary();
+        if (H5Fis_hdf5(byDescriptor.c_str()) <= 0) {
+            return "is not an HDF5 file, or its start is damaged. Choose a network file saved "
+                   "by distmem (.h5).";
+        }
+        const Id access = fileAccess();
+        m_file = Id(H5Fopen(byDescriptor.c_str(), H5F_ACC_RDONLY, access.get()), H5Fclose);
+        if (!m_file.ok()) {
+            return "is damaged or truncated: HDF5 cannot open it.";
+        }
+        (void)m_fileBytes;
+        out =
+            readHeader(m_file.get(), static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0)));
+        return "";
+    }
+
+    ReadEnd dataset(std::uint64_t, const char* name, std::uint64_t rows, std::uint64_t columns,
+                    Mover& mover, std::string& problem, const PieceTake& take) override {
+        return readDataset(m_file.get(), name, rows, columns, mover, problem, take);
+    }
+
+  private:
+    std::string m_path;
+    std::uint64_t m_fileBytes;
+    int m_fd = -1;
+    std::unique_lock<std::mutex> m_library;
+    Id m_file{-1, H5Fclose};
+};
+
+// The records of a reader process started for the file.
+class ReaderSource final : public Source {
+  public:
+    ~ReaderSource() override { stop(); }
+
+    // 0, or the error number when the reader cannot be started (its program is missing).
+    int start(const std::string& path) {
+        int ends[2] = {-1, -1};
+        if (::pipe2(ends, O_CLOEXEC) != 0) {
+            return errno;
+        }
+        // A piece of 1 MB in one go rather than in 16 turns of the default 64 KB; where the
+        // system allows less, the pipe keeps its size.
+        (void)::fcntl(ends[0], F_SETPIPE_SZ, 1 << 20);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        const std::string program = reader::ReaderPath();
+        std::string name = "distmem-network-reader";
+        std::string file = path;
+        char* argv[] = {name.data(), file.data(), nullptr};
+        const int failed =
+            ::posix_spawn(&m_child, program.c_str(), &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(ends[1]);
+        if (failed != 0) {
+            ::close(ends[0]);
+            m_child = -1;
+            return failed;
+        }
+        m_in = ends[0];
+        return 0;
+    }
+
+    std::string header(NetworkFileHeader& out) override {
+        reader::RecordType type{};
+        std::string payload;
+        if (!reader::ReadRecordType(m_in, type) || !reader::ReadPayload(m_in, payload, 1 << 20)) {
+            return "reader failed";
+        }
+        if (type == reader::RecordType::Refusal) {
+            return payload;
+        }
+        return type == reader::RecordType::Header && reader::ParseHeader(payload, out)
+                   ? ""
+                   : "reader failed";
+    }
+
+    ReadEnd dataset(std::uint64_t index, const char* name, std::uint64_t rows,
+                    std::uint64_t columns, Mover& mover, std::string& problem,
+                    const PieceTake& take) override {
+        ReadEnd end = ReadEnd::Done;
+        forEachPiece(piecesOf(rows, columns), [&](std::uint64_t r, std::uint64_t c,
+                                                  std::uint64_t nr, std::uint64_t nc) {
+            if (mover.cancelled()) {
+                end = ReadEnd::Cancelled;
+                return false;
+            }
+            reader::RecordType type{};
+            reader::PiecePlace place;
+            if (!reader::ReadRecordType(m_in, type)) {
+                end = ReadEnd::ReaderFailed;
+                return false;
+            }
+            if (type == reader::RecordType::Refusal) {
+                end = reader::ReadPayload(m_in, problem, 1 << 20) ? ReadEnd::Refused
+                                                                  : ReadEnd::ReaderFailed;
+                return false;
+            }
+            // Only the piece expected next is taken, checked as if read here.
+            double* buffer = mover.buffer(nr * nc);
+            if (type != reader::RecordType::Piece || !reader::ReadPiecePlace(m_in, place) ||
+                place.dataset != index || place.row != r || place.column != c || place.rows != nr ||
+                place.columns != nc || !reader::ReadValues(m_in, buffer, nr * nc)) {
+                end = ReadEnd::ReaderFailed;
+                return false;
+            }
+            problem = CheckFinitePiece(name, {buffer, nr * nc}, nc, r, c);
+            if (!problem.empty()) {
+                end = ReadEnd::NotFinite;
+                return false;
+            }
+            take(r, c, nr, nc, buffer);
+            mover.moved(nr * nc);
+            return true;
+        });
+        return end;
+    }
+
+    // After the last dataset: the reader says it is done and ends normally.
+    bool finished() {
+        reader::RecordType type{};
+        std::string payload;
+        const bool done = reader::ReadRecordType(m_in, type) && type == reader::RecordType::Done &&
+                          reader::ReadPayload(m_in, payload, 0);
+        int status = 0;
+        const bool ended = waitpid(m_child, &status, 0) == m_child;
+        m_child = -1;
+        return done && ended && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+  private:
+    void stop() {
+        if (m_in >= 0) {
+            ::close(m_in);
+            m_in = -1;
+        }
+        if (m_child > 0) {
+            ::kill(m_child, SIGKILL);
+            int status = 0;
+            while (waitpid(m_child, &status, 0) < 0 && errno == EINTR) {
+            }
+            m_child = -1;
+        }
+    }
+
+    pid_t m_child = -1;
+    int m_in = -1;
+};
+
 bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string& error,
                  NetworkFileProgress* progress) {
     const std::string name = "The network file " + quoted(path) + " ";
@@ -689,11 +883,6 @@ bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string
         return fail(std::string(what) + " the network file " + quoted(path) + ": " +
                     SystemReason(code) + ".");
     };
-    const auto notRegular = [&] {
-        return fail(name +
-                    "is not a regular file (a device, FIFO or socket, or a link to one), so it "
-                    "is not read. Choose a network file (.h5).");
-    };
     // Looked at before it is opened: opening a FIFO or a device can wait or act.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
@@ -703,39 +892,24 @@ bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string
         return systemFailure("Cannot read", EISDIR);
     }
     if (!S_ISREG(info.st_mode)) {
-        return notRegular();
-    }
-    // HDF5 opens the file by name: give it this descriptor's name, so that what it reads is
-    // the regular file just checked even if the path changes in between.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return systemFailure("Cannot open", errno);
-    }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    if (::fstat(fd, &info) != 0) {
-        return systemFailure("Cannot read", errno);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return notRegular();
-    }
-    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(fd);
-
-    const auto library = enterLibrary();
-    if (H5Fis_hdf5(byDescriptor.c_str()) <= 0) {
         return fail(name +
-                    "is not an HDF5 file, or its start is damaged. Choose a network file "
-                    "saved by distmem (.h5).");
+                    "is not a regular file (a device, FIFO or socket, or a link to one), so it "
+                    "is not read. Choose a network file (.h5).");
     }
-    const Id access = fileAccess();
-    Id file(H5Fopen(byDescriptor.c_str(), H5F_ACC_RDONLY, access.get()), H5Fclose);
-    if (!file.ok()) {
-        return fail(name + "is damaged or truncated: HDF5 cannot open it.");
+    // Read in a process of its own: a crash inside HDF5 ends that process only.
+    ReaderSource source;
+    if (const int code = source.start(path); code != 0) {
+        return fail("Cannot open the network file " + quoted(path) + ": its reader (" +
+                    reader::ReaderPath() + ") could not be started: " + SystemReason(code) + ".");
     }
-    const NetworkFileHeader header =
-        readHeader(file.get(), static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0)));
+    const auto damaged = [&] {
+        return fail(name + "is damaged and cannot be read. Nothing was opened.");
+    };
+
+    NetworkFileHeader header;
+    if (std::string problem = source.header(header); !problem.empty()) {
+        return problem == "reader failed" ? damaged() : fail(name + problem);
+    }
     if (std::string problem = CheckNetworkHeader(header); !problem.empty()) {
         return fail(name + problem);
     }
@@ -754,11 +928,14 @@ bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string
     }
     built.TrainedOnProblem = true;  // creating the arrays cleared it
     Mover mover(progress);
-    if (std::string problem = readValues(file.get(), built, mover); !problem.empty()) {
+    if (std::string problem = readValues(source, built, mover); !problem.empty()) {
         if (problem == "cancelled") {
             return fail("Opening the network file " + quoted(path) + " was cancelled.");
         }
-        return fail(name + problem);
+        return problem == "reader failed" ? damaged() : fail(name + problem);
+    }
+    if (!source.finished()) {
+        return damaged();
     }
     built.TrainingFolder = FolderOf(path);
     built.ReportFileName = std::move(opened.ReportFileName);
@@ -854,5 +1031,54 @@ bool IsNetworkFileName(const std::string& path) {
     const std::string end = path.substr(path.size() - 3);
     return end == ".h5" || end == ".H5";
 }
+
+namespace reader {
+
+int WriteNetworkRecords(const std::string& path, int out) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return WriteRecord(out, RecordType::Refusal, "cannot be read: " + SystemReason(errno) + ".")
+                   ? 0
+                   : 1;
+    }
+    LocalSource source(path, static_cast<std::uint64_t>(info.st_size));
+    NetworkFileHeader header;
+    std::string problem = source.header(header);
+    if (problem.empty()) {
+        problem = CheckNetworkHeader(header);
+    }
+    if (!problem.empty()) {
+        return WriteRecord(out, RecordType::Refusal, problem) ? 0 : 1;
+    }
+    if (!WriteRecord(out, RecordType::Header, SerializeHeader(header))) {
+        return 1;
+    }
+    const std::array<std::array<std::uint64_t, 2>, 4> shapes = {
+        {{header.weights.rows, header.weights.columns},
+         {header.inputPatterns.rows, header.inputPatterns.columns},
+         {header.desiredOutputs.rows, header.desiredOutputs.columns},
+         {header.sseHistory.rows, header.sseHistory.columns}}};
+    Mover mover(nullptr);
+    bool written = true;
+    for (std::uint64_t k = 0; k < 4 && written; ++k) {
+        const char* name = Datasets()[k].name;
+        const ReadEnd end =
+            source.dataset(k, name, shapes[k][0], shapes[k][1], mover, problem,
+                           [&](std::uint64_t r, std::uint64_t c, std::uint64_t nr, std::uint64_t nc,
+                               const double* values) {
+                               written = written && WritePiece(out, {k, r, c, nr, nc}, values);
+                           });
+        if (end == ReadEnd::Unreadable) {
+            problem = "is damaged or truncated: the values of \"" + std::string(name) +
+                      "\" cannot be read.";
+        }
+        if (end != ReadEnd::Done) {
+            return WriteRecord(out, RecordType::Refusal, problem) ? 0 : 1;
+        }
+    }
+    return written && WriteRecord(out, RecordType::Done, "") ? 0 : 1;
+}
+
+}  // namespace reader
 
 }  // namespace files

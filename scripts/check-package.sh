@@ -23,6 +23,7 @@ DESTDIR="$root" cmake --install build/release --prefix /usr >/dev/null
 id=io.github.distmem.distmem
 expected="usr/bin/distmem
 usr/bin/distmem-batch
+usr/libexec/distmem/distmem-network-reader
 usr/share/applications/$id.desktop
 usr/share/doc/distmem/changelog.gz
 usr/share/doc/distmem/copyright
@@ -73,6 +74,14 @@ line=$("$batch" "$root/usr/share/doc/distmem/examples/tiny.net" --rule Delta --r
 grep -q "Training completed after 2 epochs" "$work/report.txt" ||
     fail "the installed distmem-batch wrote no report"
 echo "check-package: installed distmem-batch trains the installed tiny.net"
+
+# Network files are opened through the installed reader, found from the program's folder.
+"$batch" "$root/usr/share/doc/distmem/examples/tiny.net" --epochs 3 --quiet \
+    --save-network "$work/tiny.h5" >/dev/null || fail "the installed distmem-batch saved no network"
+line=$(env -u DAM_NETWORK_READER "$batch" "$work/tiny.h5")
+[ "$line" = "tiny.net: Hebb rule, rate 0.1, 3 epochs, total SSE 0.64999999999999991" ] ||
+    fail "the installed distmem-batch opened its network through its reader as \"$line\""
+echo "check-package: installed distmem-batch opens a network through the installed reader"
 
 # The package.
 rm -f build/release/distmem_*.deb

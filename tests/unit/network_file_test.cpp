@@ -105,6 +105,7 @@ std::string contents(const fs::path& path) {
 class NetworkFileTest : public testing::Test {
   protected:
     void SetUp() override {
+        ::setenv("DAM_NETWORK_READER", DAM_NETWORK_READER_BUILT, 1);
         m_dir = fs::temp_directory_path() /
                 ("network_file_test_" + std::to_string(::getpid()) + "_" +
                  testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -408,6 +409,26 @@ TEST_F(NetworkFileTest, BadFilesAreRefusedByNameQuietlyAndChangeNothing) {
         EXPECT_NE(error.find(c.message), std::string::npos) << error;
         expectSameNetwork(before, target);
     }
+}
+
+// A reader that crashes, as HDF5 might on a file no checksum caught: the file is said to be
+// damaged, and nothing was opened.
+TEST_F(NetworkFileTest, AReaderThatCrashesOpensNothing) {
+    const PublicStuff source = trained(3, 4, 2, "Delta", 3);
+    std::string error;
+    ASSERT_TRUE(files::SaveNetwork(source, path("n.h5"), error)) << error;
+    {
+        std::ofstream script(path("crashing-reader"));
+        script << "#!/bin/sh\nprintf H\nkill -ABRT $$\n";
+    }
+    fs::permissions(path("crashing-reader"), fs::perms::owner_all);
+    ::setenv("DAM_NETWORK_READER", path("crashing-reader").c_str(), 1);
+    PublicStuff target = trained(4, 5, 2, "Hebb", 2);
+    const PublicStuff before = target;
+    EXPECT_FALSE(files::OpenNetwork(target, path("n.h5"), error));
+    EXPECT_EQ(error, "The network file \"" + path("n.h5") +
+                         "\" is damaged and cannot be read. Nothing was opened.");
+    expectSameNetwork(before, target);
 }
 
 TEST(NetworkFileText, InfoLineAndNetworkFileNames) {
