@@ -4,6 +4,8 @@
 #include <hdf5.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,8 +40,9 @@ namespace {
 // Chunks go to and from the file as they are in memory: the file's doubles are little-endian.
 static_assert(std::endian::native == std::endian::little);
 
-// Values per piece: 1 MB of doubles.
+// Values per piece: 1 MB of doubles, a slot of the reader's shared memory.
 constexpr std::uint64_t kPieceValues = 131072;
+static_assert(kPieceValues == reader::PieceValues);
 
 // A path or name in a message, as text::ShownName shows it.
 std::string quoted(const std::string& s) {
@@ -757,17 +760,35 @@ class ReaderSource final : public Source {
 
     // 0, or the error number when the reader cannot be started (its program is missing).
     int start(const std::string& path) {
-        int ends[2] = {-1, -1};
-        if (::pipe2(ends, O_CLOEXEC) != 0) {
-            return errno;
+        int records[2] = {-1, -1};
+        int acknowledgements[2] = {-1, -1};
+        const int slots = ::memfd_create("distmem-network-pieces", MFD_CLOEXEC);
+        if (slots < 0 || ::ftruncate(slots, 2 * reader::SlotBytes) != 0 ||
+            ::pipe2(records, O_CLOEXEC) != 0 ||
+            ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, acknowledgements) != 0) {
+            const int code = errno;
+            for (const int fd : {slots, records[0], records[1], acknowledgements[0]}) {
+                if (fd >= 0) {
+                    ::close(fd);
+                }
+            }
+            return code;
         }
-        // A piece of 1 MB in one go rather than in 16 turns of the default 64 KB; where the
-        // system allows less, the pipe keeps its size.
-        (void)::fcntl(ends[0], F_SETPIPE_SZ, 1 << 20);
+        void* mapped = ::mmap(nullptr, 2 * reader::SlotBytes, PROT_READ, MAP_SHARED, slots, 0);
+        if (mapped == MAP_FAILED) {
+            const int code = errno;
+            for (const int fd :
+                 {slots, records[0], records[1], acknowledgements[0], acknowledgements[1]}) {
+                ::close(fd);
+            }
+            return code;
+        }
+        m_slots = static_cast<const double*>(mapped);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, records[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, acknowledgements[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, slots, reader::SharedSlotsDescriptor);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         const std::string program = reader::ReaderPath();
         std::string name = "distmem-network-reader";
@@ -776,13 +797,15 @@ class ReaderSource final : public Source {
         const int failed =
             ::posix_spawn(&m_child, program.c_str(), &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
-        ::close(ends[1]);
+        for (const int fd : {records[1], acknowledgements[0], slots}) {
+            ::close(fd);
+        }
+        m_in = records[0];
+        m_out = acknowledgements[1];
         if (failed != 0) {
-            ::close(ends[0]);
             m_child = -1;
             return failed;
         }
-        m_in = ends[0];
         return 0;
     }
 
@@ -822,20 +845,23 @@ class ReaderSource final : public Source {
                 return false;
             }
             // Only the piece expected next is taken, checked as if read here.
-            double* buffer = mover.buffer(nr * nc);
             if (type != reader::RecordType::Piece || !reader::ReadPiecePlace(m_in, place) ||
                 place.dataset != index || place.row != r || place.column != c || place.rows != nr ||
-                place.columns != nc || !reader::ReadValues(m_in, buffer, nr * nc)) {
+                place.columns != nc) {
                 end = ReadEnd::ReaderFailed;
                 return false;
             }
-            problem = CheckFinitePiece(name, {buffer, nr * nc}, nc, r, c);
+            const double* values = m_slots + (m_pieces % 2) * reader::PieceValues;
+            problem = CheckFinitePiece(name, {values, nr * nc}, nc, r, c);
             if (!problem.empty()) {
                 end = ReadEnd::NotFinite;
                 return false;
             }
-            take(r, c, nr, nc, buffer);
+            take(r, c, nr, nc, values);
+            ++m_pieces;
             mover.moved(nr * nc);
+            // A reader that has gone cannot take it; what it failed to write tells.
+            (void)reader::WriteAcknowledgement(m_out);
             return true;
         });
         return end;
@@ -855,9 +881,15 @@ class ReaderSource final : public Source {
 
   private:
     void stop() {
-        if (m_in >= 0) {
-            ::close(m_in);
-            m_in = -1;
+        for (int* fd : {&m_in, &m_out}) {
+            if (*fd >= 0) {
+                ::close(*fd);
+                *fd = -1;
+            }
+        }
+        if (m_slots != nullptr) {
+            ::munmap(const_cast<double*>(m_slots), 2 * reader::SlotBytes);
+            m_slots = nullptr;
         }
         if (m_child > 0) {
             ::kill(m_child, SIGKILL);
@@ -869,7 +901,10 @@ class ReaderSource final : public Source {
     }
 
     pid_t m_child = -1;
-    int m_in = -1;
+    int m_in = -1;                    // the reader's records
+    int m_out = -1;                   // acknowledgements to it
+    const double* m_slots = nullptr;  // its two slots of values
+    std::uint64_t m_pieces = 0;       // taken so far
 };
 
 bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string& error,
@@ -1058,16 +1093,31 @@ int WriteNetworkRecords(const std::string& path, int out) {
          {header.inputPatterns.rows, header.inputPatterns.columns},
          {header.desiredOutputs.rows, header.desiredOutputs.columns},
          {header.sseHistory.rows, header.sseHistory.columns}}};
+    void* mapped = ::mmap(nullptr, 2 * SlotBytes, PROT_READ | PROT_WRITE, MAP_SHARED,
+                          SharedSlotsDescriptor, 0);
+    if (mapped == MAP_FAILED) {
+        return 1;
+    }
+    auto* slots = static_cast<double*>(mapped);
+    std::uint64_t pieces = 0;
     Mover mover(nullptr);
     bool written = true;
+    const auto send = [&](std::uint64_t k, std::uint64_t r, std::uint64_t c, std::uint64_t nr,
+                          std::uint64_t nc, const double* values) {
+        // The slot of piece n - 2 is free once the program has taken that piece.
+        written = written && (pieces < 2 || ReadAcknowledgement(STDIN_FILENO));
+        if (written) {
+            std::copy_n(values, nr * nc, slots + (pieces % 2) * PieceValues);
+            written = WritePiece(out, {k, r, c, nr, nc});
+            ++pieces;
+        }
+    };
     for (std::uint64_t k = 0; k < 4 && written; ++k) {
         const char* name = Datasets()[k].name;
         const ReadEnd end =
             source.dataset(k, name, shapes[k][0], shapes[k][1], mover, problem,
                            [&](std::uint64_t r, std::uint64_t c, std::uint64_t nr, std::uint64_t nc,
-                               const double* values) {
-                               written = written && WritePiece(out, {k, r, c, nr, nc}, values);
-                           });
+                               const double* values) { send(k, r, c, nr, nc, values); });
         if (end == ReadEnd::Unreadable) {
             problem = "is damaged or truncated: the values of \"" + std::string(name) +
                       "\" cannot be read.";

@@ -1,5 +1,6 @@
 #include "files/network_reader.h"
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -162,10 +163,25 @@ bool WriteRecord(int fd, RecordType type, std::string_view payload) {
            writeAll(fd, payload.data(), payload.size());
 }
 
-bool WritePiece(int fd, const PiecePlace& place, const double* values) {
+bool WritePiece(int fd, const PiecePlace& place) {
     const RecordType type = RecordType::Piece;
-    return writeAll(fd, &type, 1) && writeAll(fd, &place, sizeof place) &&
-           writeAll(fd, values, place.rows * place.columns * sizeof(double));
+    return writeAll(fd, &type, 1) && writeAll(fd, &place, sizeof place);
+}
+
+bool WriteAcknowledgement(int fd) {
+    // A socket, so that a reader gone ends in an error here and not in SIGPIPE, which would
+    // end the window.
+    const char byte = 'A';
+    ssize_t sent = 0;
+    do {
+        sent = ::send(fd, &byte, 1, MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    return sent == 1;
+}
+
+bool ReadAcknowledgement(int fd) {
+    char byte = 0;
+    return readAll(fd, &byte, 1) && byte == 'A';
 }
 
 bool ReadRecordType(int fd, RecordType& type) {
@@ -188,10 +204,6 @@ bool ReadPayload(int fd, std::string& payload, std::size_t most) {
 
 bool ReadPiecePlace(int fd, PiecePlace& place) {
     return readAll(fd, &place, sizeof place);
-}
-
-bool ReadValues(int fd, double* values, std::uint64_t count) {
-    return readAll(fd, values, count * sizeof(double));
 }
 
 std::string ReaderPath() {

@@ -5,10 +5,13 @@
 // program then says the file is damaged and nothing was opened.
 //
 // The reader writes records to its standard output, which the program reads through a pipe:
-// the header, then every piece of every dataset in file order (its values straight from the
-// reader's buffer into the pipe and from the pipe into the program's own arrays, so no
-// second copy of the weights is made), then "done"; or a refusal. The program checks all of
-// it again: a reader that misbehaves is refused like a damaged file.
+// the header, then every piece of every dataset in file order, then "done"; or a refusal. A
+// piece's values go through shared memory (descriptor 3 of the reader): two slots of one
+// piece each, piece n in slot n % 2, the reader waiting for the program's acknowledgement
+// of piece n - 2 (a byte on the reader's standard input) before it fills that slot again.
+// The program takes the values from the slot straight into its own arrays, so no second
+// copy of the weights is made, and it checks all of it again: a reader that misbehaves is
+// refused like a damaged file.
 
 #include <cstdint>
 #include <string>
@@ -37,11 +40,18 @@ bool ParseHeader(std::string_view bytes, NetworkFileHeader& header);
 // Writing and reading records on a descriptor, whole, across short reads and writes and
 // interruptions. False when the other end went away or an error came.
 bool WriteRecord(int fd, RecordType type, std::string_view payload);
-bool WritePiece(int fd, const PiecePlace& place, const double* values);
+bool WritePiece(int fd, const PiecePlace& place);
 bool ReadRecordType(int fd, RecordType& type);
 bool ReadPayload(int fd, std::string& payload, std::size_t most);
 bool ReadPiecePlace(int fd, PiecePlace& place);
-bool ReadValues(int fd, double* values, std::uint64_t count);
+bool WriteAcknowledgement(int fd);  // on a socket
+
+bool ReadAcknowledgement(int fd);
+
+// The shared slots: each holds PieceValues doubles, the most one piece has.
+inline constexpr std::uint64_t PieceValues = 131072;
+inline constexpr std::uint64_t SlotBytes = PieceValues * sizeof(double);
+inline constexpr int SharedSlotsDescriptor = 3;
 
 // The reader program's work: reads the network file at `path` in this process and writes
 // its records to `out`. Returns the exit status (0 also after a refusal, which is a record).
