@@ -510,6 +510,18 @@ void TestSavePage::protectedFileIsRefusedBeforeTheQuestion() {
                  QStringLiteral("protected it against writing")),
              qPrintable(m_program->dialogs.shown().front().text));
     QCOMPARE(readFile(m_root + "/old.txt"), QByteArray("old contents\r\n"));
+
+    // The training file in use, whatever it is called, is refused the same way.
+    QVERIFY(QFile::setPermissions(m_root + "/old.txt",
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    m_program->net.TrainingFolder = m_root.toStdString();
+    m_program->net.TrainingFileName = "old.txt";
+    m_program->dialogs.answer(ui::Answer::Ok);
+    save(page);
+    QCOMPARE(m_program->dialogs.texts().last(),
+             QStringLiteral("Cannot save to \"old.txt\": it is the training file in use. Choose "
+                            "another name."));
+    QCOMPARE(readFile(m_root + "/old.txt"), QByteArray("old contents\r\n"));
 }
 
 void TestSavePage::checkedBoxesAreTheReportSections_data() {

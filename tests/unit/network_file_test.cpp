@@ -268,6 +268,25 @@ void replaceDataset(hid_t file, const char* name, hsize_t rows, hsize_t columns)
     H5Sclose(space);
 }
 
+// "desired_outputs" (2 by 3) again, written whole, of `type`, compressed when `deflate`.
+void replaceDesired(hid_t file, hid_t type, bool deflate) {
+    H5Ldelete(file, "desired_outputs", H5P_DEFAULT);
+    const hsize_t dims[2] = {2, 3};
+    const hid_t space = H5Screate_simple(2, dims, nullptr);
+    const hid_t create = H5Pcreate(H5P_DATASET_CREATE);
+    if (deflate) {
+        H5Pset_chunk(create, 2, dims);
+        H5Pset_deflate(create, 6);
+    }
+    const hid_t dataset =
+        H5Dcreate2(file, "desired_outputs", type, space, H5P_DEFAULT, create, H5P_DEFAULT);
+    const double values[6] = {1, 0, 0, 0, 1, 0};
+    H5Dwrite(dataset, H5T_NATIVE_DOUBLE, H5S_ALL, H5S_ALL, H5P_DEFAULT, values);
+    H5Dclose(dataset);
+    H5Pclose(create);
+    H5Sclose(space);
+}
+
 // "weights" again at its shape, in chunks of one row of which only the first is written.
 void replaceWeightsPartly(hid_t file) {
     const hid_t old = H5Dopen2(file, "weights", H5P_DEFAULT);
@@ -359,6 +378,13 @@ TEST_F(NetworkFileTest, BadFilesAreRefusedByNameQuietlyAndChangeNothing) {
          "has no \"learning_rate\" attribute"},
         {"unknown rule", [&] { damaged([](hid_t f) { setText(f, "learning_rule", "Oja"); }); },
          "has learning_rule = \"Oja\""},
+        {"a rate as text", [&] { damaged([](hid_t f) { setText(f, "learning_rate", "fast"); }); },
+         "has an attribute \"learning_rate\" that is not a number."},
+        {"single precision",
+         [&] { damaged([](hid_t f) { replaceDesired(f, H5T_IEEE_F32LE, false); }); },
+         "holds \"desired_outputs\" in a type other than 64-bit floating point."},
+        {"compressed", [&] { damaged([](hid_t f) { replaceDesired(f, H5T_IEEE_F64LE, true); }); },
+         "stores \"desired_outputs\" compressed, filtered or in other files"},
         {"no dataset",
          [&] { damaged([](hid_t f) { H5Ldelete(f, "desired_outputs", H5P_DEFAULT); }); },
          "has no dataset \"desired_outputs\"."},
