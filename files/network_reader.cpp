@@ -48,10 +48,11 @@ class Cursor {
     std::size_t m_at = 0;
 };
 
-bool writeAll(int fd, const void* data, std::size_t bytes) {
-    const auto* at = static_cast<const char*>(data);
+// Moves `bytes` with `move` (::read or ::write) across short counts and interruptions.
+template <class Byte, class Move>
+bool moveAll(int fd, Byte* at, std::size_t bytes, Move move) {
     while (bytes > 0) {
-        const ssize_t n = ::write(fd, at, bytes);
+        const ssize_t n = move(fd, at, bytes);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -64,20 +65,12 @@ bool writeAll(int fd, const void* data, std::size_t bytes) {
     return true;
 }
 
+bool writeAll(int fd, const void* data, std::size_t bytes) {
+    return moveAll(fd, static_cast<const char*>(data), bytes, ::write);
+}
+
 bool readAll(int fd, void* data, std::size_t bytes) {
-    auto* at = static_cast<char*>(data);
-    while (bytes > 0) {
-        const ssize_t n = ::read(fd, at, bytes);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        at += n;
-        bytes -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return moveAll(fd, static_cast<char*>(data), bytes, ::read);
 }
 
 }  // namespace
