@@ -23,6 +23,13 @@ namespace core {
 inline constexpr int MaxCount = 32767;
 inline constexpr int SSEHistoryRows = 2000;
 
+// One part of a run: the epochs trained in a row with one rule and rate.
+struct TrainedPart {
+    std::string rule;  // "Hebb" or "Delta"
+    double rate = 0.0;
+    int epochs = 0;
+};
+
 struct UnitRecord {
     double NetInput = 0.0;
     double Activation = 0.0;
@@ -204,6 +211,9 @@ struct PublicStuff {
     // The network file the network was opened from, in the file system's encoding; "" once a
     // training file is loaded. Saving the network over it is fine; other saves are refused.
     std::string OpenedNetworkFile;
+    // The parts of the run the weights come from, in order: their epochs add up to
+    // SweepCount (empty for a network opened from a file that did not keep them).
+    std::vector<TrainedPart> TrainedParts;
     // Rows 0..2000, columns 0..2: column 1 the epoch, column 2 the total SSE.
     std::array<std::array<double, 3>, SSEHistoryRows + 1> SSEHistory{};
 

@@ -1,6 +1,7 @@
 #include "files/network_file_checks.h"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -25,12 +26,13 @@ constexpr std::array<NamedNumber, 11> kNumbers = {{
     {"min_error_rule", &NetworkFileHeader::minErrorRule, true},
 }};
 
-constexpr std::array<NamedText, 5> kTexts = {{
+constexpr std::array<NamedText, 6> kTexts = {{
     {"format", &NetworkFileHeader::format},
     {"training_file", &NetworkFileHeader::trainingFile},
     {"learning_rule", &NetworkFileHeader::learningRule},
     {"saved_at", &NetworkFileHeader::savedAt},
     {"program_version", &NetworkFileHeader::programVersion},
+    {"run_parts", &NetworkFileHeader::runParts},
 }};
 
 constexpr std::array<NamedDataset, 4> kDatasets = {{
@@ -112,7 +114,8 @@ std::string checkPresence(const NetworkFileHeader& h) {
     for (const NamedText& t : kTexts) {
         const TextAttribute& a = h.*t.member;
         const bool optional = t.member == &NetworkFileHeader::savedAt ||
-                              t.member == &NetworkFileHeader::programVersion;
+                              t.member == &NetworkFileHeader::programVersion ||
+                              t.member == &NetworkFileHeader::runParts;
         if (!a.present && !optional) {
             return "has no \"" + std::string(t.name) + "\" attribute, which the network needs.";
         }
@@ -152,6 +155,18 @@ std::string checkSettings(const NetworkFileHeader& h) {
     for (const std::string& problem : problems) {
         if (!problem.empty()) {
             return problem;
+        }
+    }
+    if (h.runParts.present) {
+        std::vector<core::TrainedPart> parts;
+        long long epochs = 0;
+        const bool read = ParseTrainedParts(h.runParts.value, parts);
+        for (const core::TrainedPart& part : parts) {
+            epochs += part.epochs;
+        }
+        if (!read || epochs != static_cast<long long>(h.epochsTrained.value)) {
+            return "has run_parts = " + quoted(h.runParts.value) +
+                   ", which are not parts (rule, rate, epochs) adding up to the epochs trained.";
         }
     }
     return "";
@@ -286,6 +301,11 @@ NetworkFileHeader DescribeNetwork(const core::PublicStuff& net, const std::strin
     h.minErrorRule = num(net.MinErrorRule ? 1 : 0);
     h.savedAt = txt(savedAt);
     h.programVersion = txt(version);
+    // Kept when they fit an attribute; a run of very many parts goes without them.
+    if (std::string parts = FormatTrainedParts(net.TrainedParts);
+        !parts.empty() && parts.size() <= MaxAttributeText) {
+        h.runParts = txt(parts);
+    }
 
     const auto dataset = [&h](std::int64_t rows, std::int64_t columns) {
         DatasetFacts f{true,
@@ -328,6 +348,52 @@ void ApplyNetworkHeader(const NetworkFileHeader& header, core::PublicStuff& net)
     net.SSEHistoryCount = static_cast<std::int16_t>(header.sseHistory.rows);
     net.FreshStart = 0;  // an opened network trains on from its epochs
     net.TrainedOnProblem = true;
+    net.TrainedParts.clear();
+    if (header.runParts.present) {
+        (void)ParseTrainedParts(header.runParts.value, net.TrainedParts);
+    }
+}
+
+std::string FormatTrainedParts(const std::vector<core::TrainedPart>& parts) {
+    std::string out;
+    for (const core::TrainedPart& part : parts) {
+        char rate[40];
+        const auto end = std::to_chars(rate, rate + sizeof rate, part.rate).ptr;
+        out += (out.empty() ? "" : ";") + part.rule + " " + std::string(rate, end) + " " +
+               std::to_string(part.epochs);
+    }
+    return out;
+}
+
+bool ParseTrainedParts(const std::string& text, std::vector<core::TrainedPart>& parts) {
+    parts.clear();
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(';', at);
+        end = end == std::string::npos ? text.size() : end;
+        const std::string piece = text.substr(at, end - at);
+        const std::size_t first = piece.find(' ');
+        const std::size_t second = piece.find(' ', first + 1);
+        if (first == std::string::npos || second == std::string::npos) {
+            return false;
+        }
+        core::TrainedPart part;
+        part.rule = piece.substr(0, first);
+        const char* rateEnd = piece.data() + second;
+        const auto rate = std::from_chars(piece.data() + first + 1, rateEnd, part.rate);
+        const auto epochs =
+            std::from_chars(piece.data() + second + 1, piece.data() + piece.size(), part.epochs);
+        if ((part.rule != "Hebb" && part.rule != "Delta") || rate.ptr != rateEnd ||
+            rate.ec != std::errc() || !std::isfinite(part.rate) || part.rate < 0.0 ||
+            epochs.ptr != piece.data() + piece.size() || epochs.ec != std::errc() ||
+            part.epochs < 1 || part.epochs > core::MaxCount) {
+            parts.clear();
+            return false;
+        }
+        parts.push_back(part);
+        at = end + 1;
+    }
+    return true;
 }
 
 std::string CheckFinitePiece(const char* dataset, std::span<const double> values,

@@ -71,6 +71,7 @@ struct NetworkFileHeader {
     NumberAttribute minErrorRule;
     TextAttribute savedAt;
     TextAttribute programVersion;
+    TextAttribute runParts;  // "Delta 0.1 200;Hebb 0.1 100", optional
 
     DatasetFacts weights;
     DatasetFacts inputPatterns;
@@ -107,6 +108,11 @@ std::string CheckNetworkHeader(const NetworkFileHeader& header);
 // as given.
 NetworkFileHeader DescribeNetwork(const core::PublicStuff& net, const std::string& savedAt,
                                   const std::string& version);
+
+// The parts of a run as the run_parts attribute holds them: "Delta 0.1 200;Hebb 0.1 100",
+// each rate the shortest text that reads back as it; and back, false for any other text.
+std::string FormatTrainedParts(const std::vector<core::TrainedPart>& parts);
+bool ParseTrainedParts(const std::string& text, std::vector<core::TrainedPart>& parts);
 
 // Sets in `net` what the header gives: the counts, the file name, the training settings,
 // the epoch count and total, SSEHistoryCount; FreshStart 0 and TrainedOnProblem true. The

@@ -174,6 +174,7 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
     net.MinErrorRule = rules.minError;
     if (net.FreshStart == 1) {
         net.SweepCount = 0;
+        net.TrainedParts.clear();
     }
     std::int16_t printCounter = 0;
     const bool hebb = net.LearningRule == "Hebb";
@@ -235,6 +236,11 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
             return result;
         }
         ++net.SweepCount;
+        if (net.TrainedParts.empty() || net.TrainedParts.back().rule != net.LearningRule ||
+            net.TrainedParts.back().rate != net.LearningRate) {
+            net.TrainedParts.push_back({net.LearningRule, net.LearningRate, 0});
+        }
+        ++net.TrainedParts.back().epochs;
         net.TrainedOnProblem = true;
         net.UnsavedTraining = true;
         ++printCounter;

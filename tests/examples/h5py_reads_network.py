@@ -19,6 +19,7 @@ with tempfile.TemporaryDirectory() as folder:
                    check=True)
     with h5py.File(network, "r") as f:
         assert f.attrs["format_version"] == 2, f.attrs["format_version"]
+        assert f.attrs["run_parts"] == b"Delta 0.1 100", f.attrs["run_parts"]
         for name in ("weights", "input_patterns", "desired_outputs", "sse_history"):
             assert f[name].fletcher32, name + " has no checksum"
         weights = f["weights"][()]

@@ -18,6 +18,7 @@
 #include "core/arithmetic.h"
 #include "files/fletcher32.h"
 #include "files/loader.h"
+#include "files/network_file_checks.h"
 #include "training/parameters.h"
 #include "training/training_run.h"
 
@@ -455,6 +456,34 @@ TEST_F(NetworkFileTest, AReaderThatCrashesOpensNothing) {
     EXPECT_EQ(error, "The network file \"" + path("n.h5") +
                          "\" is damaged and cannot be read. Nothing was opened.");
     expectSameNetwork(before, target);
+}
+
+// A run of two parts, Delta then Hebb, keeps its parts through a save and an open.
+TEST_F(NetworkFileTest, TheRunsPartsAreKept) {
+    PublicStuff net = trained(2, 3, 2, "Delta", 4);
+    net.LearningRule = "Hebb";
+    net.MaxSweeps = static_cast<std::int16_t>(net.SweepCount + 3);
+    net.FreshStart = 0;
+    Quiet quiet;
+    training::RunTraining(net, {true, false}, quiet);
+    EXPECT_EQ(files::FormatTrainedParts(net.TrainedParts), "Delta 0.001 4;Hebb 0.001 3");
+    std::string error;
+    ASSERT_TRUE(files::SaveNetwork(net, path("parts.h5"), error)) << error;
+    PublicStuff opened;
+    ASSERT_TRUE(files::OpenNetwork(opened, path("parts.h5"), error)) << error;
+    EXPECT_EQ(files::FormatTrainedParts(opened.TrainedParts), "Delta 0.001 4;Hebb 0.001 3");
+    // Parts that do not add up to the epochs trained are refused.
+    std::vector<core::TrainedPart> parts;
+    EXPECT_FALSE(files::ParseTrainedParts("Delta 0.1", parts));
+    EXPECT_FALSE(files::ParseTrainedParts("Oja 0.1 3", parts));
+    const hid_t file = H5Fopen(path("parts.h5").c_str(), H5F_ACC_RDWR, H5P_DEFAULT);
+    setText(file, "run_parts", "Delta 0.001 4");
+    H5Fclose(file);
+    EXPECT_FALSE(files::OpenNetwork(opened, path("parts.h5"), error));
+    EXPECT_NE(error.find("which are not parts (rule, rate, epochs) adding up to the epochs "
+                         "trained"),
+              std::string::npos)
+        << error;
 }
 
 TEST(NetworkFileText, InfoLineAndNetworkFileNames) {
