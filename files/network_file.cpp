@@ -702,8 +702,7 @@ std::string readValues(Source& source, core::PublicStuff& net, Mover& mover) {
 // HDF5 in this process, through a descriptor opened here: what the reader process runs.
 class LocalSource final : public Source {
   public:
-    LocalSource(const std::string& path, std::uint64_t fileBytes)
-        : m_path(path), m_fileBytes(fileBytes) {}
+    explicit LocalSource(const std::string& path) : m_path(path) {}
     ~LocalSource() override {
         m_file.release();
         if (m_fd >= 0) {
@@ -734,7 +733,6 @@ class LocalSource final : public Source {
         if (!m_file.ok()) {
             return "is damaged or truncated: HDF5 cannot open it.";
         }
-        (void)m_fileBytes;
         out =
             readHeader(m_file.get(), static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0)));
         return "";
@@ -747,7 +745,6 @@ class LocalSource final : public Source {
 
   private:
     std::string m_path;
-    std::uint64_t m_fileBytes;
     int m_fd = -1;
     std::unique_lock<std::mutex> m_library;
     Id m_file{-1, H5Fclose};
@@ -1070,13 +1067,7 @@ bool IsNetworkFileName(const std::string& path) {
 namespace reader {
 
 int WriteNetworkRecords(const std::string& path, int out) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return WriteRecord(out, RecordType::Refusal, "cannot be read: " + SystemReason(errno) + ".")
-                   ? 0
-                   : 1;
-    }
-    LocalSource source(path, static_cast<std::uint64_t>(info.st_size));
+    LocalSource source(path);  // it says why a file cannot be read
     NetworkFileHeader header;
     std::string problem = source.header(header);
     if (problem.empty()) {
