@@ -51,7 +51,7 @@ struct Limits {
 // pages run it on the window's thread only below about 2e7.
 double preparationWork(const core::PublicStuff& net, const Limits& limits = {});
 
-enum class Rule { Hebb, Delta };
+using Rule = core::Rule;
 
 struct PatternFacts {
     std::vector<double> lengths;  // |x_p|, pattern by pattern; infinity when above 1.8e308

@@ -129,8 +129,7 @@ int outputFailed() {
 // --diagnose: the analysis of the loaded file at the rule and rate read, without training.
 // False when standard output cannot take it.
 bool diagnose(const core::PublicStuff& net, const app::Options& options) {
-    const analysis::Rule rule =
-        options.rule == "Hebb" ? analysis::Rule::Hebb : analysis::Rule::Delta;
+    const core::Rule rule = core::RuleNamed(options.rule).value_or(core::Rule::Delta);
     // The terminal has no window to keep responsive: no work limits. A search that will
     // take long says so first, on a terminal only, as training's progress does.
     if (!options.quiet && ::isatty(STDERR_FILENO) == 1 &&
@@ -193,7 +192,7 @@ int prepareNetwork(core::PublicStuff& net, app::Options& options) {
             std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
             return 1;
         }
-        options.rule = net.LearningRule;
+        options.rule = core::RuleName(net.LearningRule);
         return 0;
     }
     files::FileTail tail;
@@ -212,7 +211,7 @@ int prepareNetwork(core::PublicStuff& net, app::Options& options) {
         std::fprintf(stderr, "distmem-batch: not enough memory for the units and weights.\n");
         return 1;
     }
-    net.LearningRule = options.rule;
+    net.LearningRule = core::RuleNamed(options.rule).value_or(core::Rule::Delta);
     const training::ParameterOutcome outcome =
         training::ReadTrainingParameters(net, options.boxes, {});
     if (outcome.problem) {
@@ -359,13 +358,15 @@ int printSummary(const core::PublicStuff& net, const app::Options& options) {
     const std::string name = text::ShownName(net.TrainingFileName);
     if (net.TrainedOnProblem) {
         std::snprintf(line, sizeof line, "%s: %s rule, rate %g, %d %s, total SSE %.17g\n",
-                      name.c_str(), net.LearningRule.c_str(), net.LearningRate, net.SweepCount,
-                      net.SweepCount == 1 ? "epoch" : "epochs", net.TotalSSE);
+                      name.c_str(), std::string(core::RuleName(net.LearningRule)).c_str(),
+                      net.LearningRate, net.SweepCount, net.SweepCount == 1 ? "epoch" : "epochs",
+                      net.TotalSSE);
     } else {
         std::snprintf(line, sizeof line,
                       "%s: %s rule, rate %g, training stopped before the first epoch, no total "
                       "SSE\n",
-                      name.c_str(), net.LearningRule.c_str(), net.LearningRate);
+                      name.c_str(), std::string(core::RuleName(net.LearningRule)).c_str(),
+                      net.LearningRate);
     }
     if (options.reportPath == "-" || options.json) {
         std::fputs(line, stderr);

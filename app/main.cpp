@@ -1,7 +1,8 @@
 // distmem: trains and examines a distributed associative memory.
 //
-// Data flow. One shared network state (core::Network()) lives for the whole program;
-// every page reads and writes it directly and the pages pass nothing else to each other.
+// Data flow. One network (core::PublicStuff: problem, network and run record) and one
+// pages::Session (folders, unsaved training, the runs so far) live for the whole program;
+// every page works on them and the pages pass nothing else to each other.
 // - The start page (pages/) loads a training file, or opens a saved network, through
 //   files/ into it (the command line's file too).
 // - The setup page re-creates the units and weights and drives training/'s epoch loop,
@@ -58,7 +59,9 @@ int main(int argc, char* argv[]) {
 
     ui::QtDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
-    pages::registerProgramPages(runtime, core::Network());
+    core::PublicStuff net;
+    pages::Session session;
+    pages::registerProgramPages(runtime, net, session);
     QApplication::setQuitOnLastWindowClosed(false);  // the runtime decides when to end
     QObject::connect(&runtime, &ui::PageRuntime::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);

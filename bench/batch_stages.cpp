@@ -85,7 +85,7 @@ bool runJob(const std::string& file, int epochs, double rate, const fs::path& re
     net.TrainingFileName = "stages.net";
     net.FreshStart = 1;
     net.CreateUnitsAndWeights();
-    net.LearningRule = "Delta";
+    net.LearningRule = core::Rule::Delta;
     net.LearningRate = rate;
     net.MaxSweeps = static_cast<std::int16_t>(epochs);
     net.PrintSweeps = 1;

@@ -28,9 +28,10 @@ void BM_OpenGraphPage(benchmark::State& state) {
     ui::QtDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
     core::PublicStuff net;
+    pages::Session session;
     fillHistory(net, static_cast<int>(state.range(0)));
-    runtime.registerPage(ui::PageId::Graph, [&net](ui::PageRuntime& r) {
-        return new pages::GraphPage(r, net, ui::systemPrinter());
+    runtime.registerPage(ui::PageId::Graph, [&net, &session](ui::PageRuntime& r) {
+        return new pages::GraphPage(r, net, session, ui::systemPrinter());
     });
     for (auto _ : state) {
         ui::Page* page = runtime.Show(ui::PageId::Graph);

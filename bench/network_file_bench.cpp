@@ -43,7 +43,7 @@ void makeNetwork(core::PublicStuff& net) {
         }
     }
     net.TrainingFileName = "bench.net";
-    net.LearningRule = "Delta";
+    net.LearningRule = core::Rule::Delta;
     net.LearningRate = 0.1;
     net.SweepCount = 10;
     net.MaxSweeps = 10;

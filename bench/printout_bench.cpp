@@ -19,13 +19,15 @@ void BM_TrainingRun(benchmark::State& state) {
     ui::QtDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
     core::PublicStuff net;
+    pages::Session session;
     std::string error;
     if (!files::LoadTrainingData(net, "2 0 3 2  1 0 1  0 1 0  1 0  0 1", "tiny.net", error)) {
         state.SkipWithError(error.c_str());
         return;
     }
-    runtime.registerPage(ui::PageId::Setup,
-                         [&net](ui::PageRuntime& r) { return new pages::SetupPage(r, net); });
+    runtime.registerPage(ui::PageId::Setup, [&net, &session](ui::PageRuntime& r) {
+        return new pages::SetupPage(r, net, session);
+    });
     for (auto _ : state) {
         state.PauseTiming();
         net.FreshStart = 1;

@@ -53,7 +53,7 @@ void makeNetwork(core::PublicStuff& net, int units, int patterns) {
         }
     }
     net.TrainedOnProblem = true;
-    net.LearningRule = "Delta";
+    net.LearningRule = core::Rule::Delta;
     net.LearningRate = 0.1;
     net.SweepCount = net.MaxSweeps = 100;
     net.PrintSweeps = 1;
@@ -133,7 +133,7 @@ std::string oldReportText(core::PublicStuff& net, const report::SectionFlags& f 
     w.line("Time Of Analysis: 10:15");
     w.line(kRule);
     if (f[report::GeneralSection]) {
-        w.line("Learning rule: " + net.LearningRule);
+        w.line("Learning rule: " + std::string(core::RuleName(net.LearningRule)));
         w.line("Learning rate: " + text::FormatGeneral(net.LearningRate, w.seps));
         w.line("Training completed after " + text::FormatInteger(net.SweepCount) + " epochs");
         w.line(kRule);
@@ -378,7 +378,7 @@ void BM_BatchJob(benchmark::State& state) {
         net.TrainingFileName = "batch.net";
         net.FreshStart = 1;
         net.CreateUnitsAndWeights();
-        net.LearningRule = "Delta";
+        net.LearningRule = core::Rule::Delta;
         net.LearningRate = 0.1;
         net.MaxSweeps = 10;
         net.PrintSweeps = 1;

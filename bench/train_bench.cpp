@@ -60,7 +60,7 @@ void BM_Production(benchmark::State& state) {
               pats = static_cast<int>(state.range(2));
     core::PublicStuff net;
     fill(in, out, pats, net, nullptr);
-    net.LearningRule = state.range(3) ? "Hebb" : "Delta";
+    net.LearningRule = state.range(3) ? core::Rule::Hebb : core::Rule::Delta;
     net.PrintSweeps = 0;
     net.FreshStart = 1;
     Quiet quiet;

@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     const int epochs = 2;
 
     core::PublicStuff net;
+    pages::Session session;
     net.TrainingFileName = "stall.net";
     net.NumInputs = net.NumOutputs = net.NumPatterns = n;
     net.InputPatterns = core::PatternTable(n, n);
@@ -38,8 +39,9 @@ int main(int argc, char** argv) {
 
     ui::QtDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
-    runtime.registerPage(ui::PageId::Setup,
-                         [&net](ui::PageRuntime& r) { return new pages::SetupPage(r, net); });
+    runtime.registerPage(ui::PageId::Setup, [&net, &session](ui::PageRuntime& r) {
+        return new pages::SetupPage(r, net, session);
+    });
     auto* page = static_cast<pages::SetupPage*>(runtime.Show(ui::PageId::Setup));
     page->OptionDelta->click();
     page->SweepsBox->setText(QString::number(epochs));

@@ -43,7 +43,7 @@ void makeNetwork(core::PublicStuff& net, int units, int patterns) {
             net.Weights.setWeight(j, i, sample(static_cast<long long>(j) * units + i));
         }
     }
-    net.LearningRule = "Delta";
+    net.LearningRule = core::Rule::Delta;
     net.LearningRate = 0.1;
     net.SweepCount = net.MaxSweeps = 100;
     net.PrintSweeps = 1;

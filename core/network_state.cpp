@@ -20,12 +20,6 @@ bool isFinite(double v) {
 
 }  // namespace
 
-PatternTable::PatternTable(int units, int patterns)
-    : m_units(units),
-      m_patterns(patterns),
-      m_stride(extent(units)),
-      m_values(extent(units) * extent(patterns)) {}
-
 ConnectionMatrix::ConnectionMatrix(int outputs, int inputs)
     : m_outputs(outputs),
       m_inputs(inputs),
@@ -162,54 +156,10 @@ std::string NotTrainedProblem(const PublicStuff& net) {
 }
 
 bool PublicStuff::NetworkMatchesProblem() const {
-    return NumInputs >= 1 && NumOutputs >= 1 && NumPatterns >= 1 && NumInputs <= MaxCount &&
-           NumOutputs <= MaxCount && NumPatterns <= MaxCount &&
-           InputUnits.size() == extent(NumInputs) && OutputUnits.size() == extent(NumOutputs) &&
-           Weights.inputs() == NumInputs && Weights.outputs() == NumOutputs &&
-           InputPatterns.units() == NumInputs && InputPatterns.patterns() == NumPatterns &&
-           DesiredOutputs.units() == NumOutputs && DesiredOutputs.patterns() == NumPatterns &&
-           Work.netInput.size() == extent(NumOutputs) &&
+    return Complete() && InputUnits.size() == extent(NumInputs) &&
+           OutputUnits.size() == extent(NumOutputs) && Weights.inputs() == NumInputs &&
+           Weights.outputs() == NumOutputs && Work.netInput.size() == extent(NumOutputs) &&
            Work.changeInput.size() == extent(NumInputs);
-}
-
-PublicStuff& Network() {
-    static PublicStuff instance;
-    return instance;
-}
-
-namespace {
-
-// One 64-bit word into the hash: a multiply-xorshift mix, a word at a time.
-std::uint64_t mixIn(std::uint64_t hash, std::uint64_t word) {
-    hash ^= word + 0x9e3779b97f4a7c15ULL + (hash << 6) + (hash >> 2);
-    hash *= 0xbf58476d1ce4e5b9ULL;
-    return hash ^ (hash >> 31);
-}
-
-std::uint64_t mixTable(std::uint64_t hash, const PatternTable& table, int units, int patterns) {
-    if (!table.exists() || table.units() < units || table.patterns() < patterns) {
-        return mixIn(hash, 0);
-    }
-    for (int p = 1; p <= patterns; ++p) {
-        const double* values = table.pattern(p);
-        for (int u = 1; u <= units; ++u) {
-            std::uint64_t bits = 0;
-            std::memcpy(&bits, values + u, sizeof bits);
-            hash = mixIn(hash, bits);
-        }
-    }
-    return hash;
-}
-
-}  // namespace
-
-std::uint64_t ProblemKey(const PublicStuff& net) {
-    std::uint64_t hash = 0x51ed270b27a4f3c1ULL;
-    for (const int count : {net.NumInputs, net.NumOutputs, net.NumPatterns}) {
-        hash = mixIn(hash, static_cast<std::uint64_t>(static_cast<std::uint32_t>(count)));
-    }
-    hash = mixTable(hash, net.InputPatterns, net.NumInputs, net.NumPatterns);
-    return mixTable(hash, net.DesiredOutputs, net.NumOutputs, net.NumPatterns);
 }
 
 }  // namespace core

@@ -1,11 +1,11 @@
 #pragma once
 
-// The one shared network of the program: the training problem, the two layers of
-// units, the connections between them, the training parameters and the SSE history.
+// The network of the program: the two layers of units and the connections between
+// them, and the whole of problem, network and run record the window works on.
 //
-// Every page reads and writes this state directly, so the variables keep the names the
-// rest of the program uses for them (NumInputs, SSEHistory, ...). Units, patterns and
-// history rows are numbered from 1; element 0 of every dimension exists and is unused.
+// The parts keep the names the rest of the program uses for them (NumInputs, Weights,
+// SSEHistory, ...). Units are numbered from 1; element 0 of every dimension exists and is
+// unused.
 
 #include <array>
 #include <cstddef>
@@ -15,20 +15,10 @@
 #include <vector>
 
 #include "core/large_page_allocator.h"
+#include "core/problem.h"
+#include "core/run_record.h"
 
 namespace core {
-
-// Every count of units or patterns, and every epoch and history counter, fits a 16-bit
-// signed integer; larger counts are refused before any loop runs.
-inline constexpr int MaxCount = 32767;
-inline constexpr int SSEHistoryRows = 2000;
-
-// One part of a run: the epochs trained in a row with one rule and rate.
-struct TrainedPart {
-    std::string rule;  // "Hebb" or "Delta"
-    double rate = 0.0;
-    int epochs = 0;
-};
 
 struct UnitRecord {
     double NetInput = 0.0;
@@ -39,36 +29,6 @@ struct UnitRecord {
 struct ConnectionRecord {
     double Weight = 0.0;
     double Change = 0.0;
-};
-
-// Values of one kind of unit for every pattern, read as Table(unit, pattern).
-// Stored pattern by pattern, so one pattern's values are contiguous.
-class PatternTable {
-  public:
-    PatternTable() = default;
-    // Zero-filled, units 0..units and patterns 0..patterns. Throws std::bad_alloc.
-    PatternTable(int units, int patterns);
-
-    double operator()(int unit, int pattern) const { return m_values[index(unit, pattern)]; }
-    double& operator()(int unit, int pattern) { return m_values[index(unit, pattern)]; }
-    // Element 0 of pattern p; elements 1..units() follow it.
-    const double* pattern(int p) const { return m_values.data() + index(0, p); }
-
-    int units() const { return m_units; }
-    int patterns() const { return m_patterns; }
-    // Distance from one pattern's element 0 to the next one's.
-    std::size_t stride() const { return m_stride; }
-    bool exists() const { return !m_values.empty(); }
-
-  private:
-    std::size_t index(int unit, int pattern) const {
-        return static_cast<std::size_t>(pattern) * m_stride + static_cast<std::size_t>(unit);
-    }
-
-    int m_units = 0;
-    int m_patterns = 0;
-    std::size_t m_stride = 0;
-    ZeroedDoubles m_values;
 };
 
 // The connections, read as Weights(output j, input i).
@@ -158,65 +118,20 @@ struct Workspace {
     std::vector<double> changeInput;  // 0..NumInputs
 };
 
-// The module of shared state. One instance lives for the whole program (Network());
-// tests make their own.
-struct PublicStuff {
-    std::string TrainingFileName;
-    std::string TrainingFolder;  // UTF-8, the folder TrainingFileName was loaded from
-    std::string ReportFileName;
-
-    std::int32_t NumOutputs = 0;
-    std::int32_t SecondHeaderValue = 0;
-    std::int32_t NumInputs = 0;
-    std::int32_t NumPatterns = 0;
-
-    PatternTable InputPatterns;   // (input unit, pattern)
-    PatternTable DesiredOutputs;  // (output unit, pattern)
-
+// The network: the two layers of units, the connections between them and the scratch
+// of the recall and learning steps. Created at the sizes of a problem.
+struct NetworkLayers {
     std::vector<UnitRecord> InputUnits;   // 0..NumInputs
     std::vector<UnitRecord> OutputUnits;  // 0..NumOutputs
     ConnectionMatrix Weights;             // (output unit, input unit)
     Workspace Work;
+};
 
-    std::string LearningRule;
-    double LearningRate = 0.0;
-    std::int16_t FreshStart = 0;
-    std::int16_t MaxSweeps = 0;
-    // The maximum-epochs box as last read (0 before it is read): the epochs a fresh run
-    // trains and each "Continue Training" adds to SweepCount.
-    std::int16_t SweepsBoxValue = 0;
-    std::int16_t PrintSweeps = 0;
-    double MinError = 0.0;
-    // The stopping rules of the last training run, as ticked on the setup page.
-    bool MaxSweepsRule = true;
-    bool MinErrorRule = false;
-    std::int16_t SweepCount = 0;
-    double TotalSSE = 0.0;
-    std::int16_t SSEHistoryCount = 0;
-    // Whether the weights were trained on the loaded problem: set when a training run on it
-    // completes an epoch; cleared when a file is loaded or the weights are created or zeroed.
-    // Until it is set, nothing may report, probe or plot the weights as this problem's.
-    bool TrainedOnProblem = false;
-    // Why no run on the loaded problem can complete an epoch, or "": set when the error
-    // before training cannot be computed, cleared when a file is loaded. The examining pages
-    // say it instead of asking for training that cannot succeed.
-    std::string UntrainableReason;
-    // Whether training went on since the network was last saved or opened: set when a run
-    // completes an epoch, cleared by saving or opening a network file. Leaving the program
-    // then asks whether to save.
-    bool UnsavedTraining = false;
-    // Set by the start page when it opens a network file, so that the setup page shows the
-    // network as right after its last run; cleared by the setup page once shown.
-    bool ShowOpenedRun = false;
-    // The network file the network was opened from, in the file system's encoding; "" once a
-    // training file is loaded. Saving the network over it is fine; other saves are refused.
-    std::string OpenedNetworkFile;
-    // The parts of the run the weights come from, in order: their epochs add up to
-    // SweepCount (empty for a network opened from a file that did not keep them).
-    std::vector<TrainedPart> TrainedParts;
-    // Rows 0..2000, columns 0..2: column 1 the epoch, column 2 the total SSE.
-    std::array<std::array<double, 3>, SSEHistoryRows + 1> SSEHistory{};
-
+// The loaded problem, the network made for it and the record of its training, as the
+// program holds them for the window or a batch job; tests make their own.
+// Each part keeps the names the pages and the report use; a function that reads one part
+// takes that part.
+struct PublicStuff : Problem, NetworkLayers, RunRecord {
     // Creates zero-filled unit and weight arrays at the current NumInputs and NumOutputs,
     // dropping the earlier ones. Throws std::bad_alloc; the old arrays survive a throw.
     void CreateUnitsAndWeights();
@@ -227,13 +142,5 @@ struct PublicStuff {
 // Why `net` cannot be examined as trained on its problem (a message naming the file), or ""
 // when it can. Every page that reports, probes or plots the network asks this first.
 std::string NotTrainedProblem(const PublicStuff& net);
-
-// The loaded problem by its content: the numbers of units and patterns and the bits of every
-// input and desired value, hashed. Two problems with one key are the same problem with
-// overwhelming likelihood, whatever their files are called.
-std::uint64_t ProblemKey(const PublicStuff& net);
-
-// The program's one instance.
-PublicStuff& Network();
 
 }  // namespace core

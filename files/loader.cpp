@@ -76,7 +76,7 @@ std::string countsOf(long long patterns, long long units, const char* unitName) 
 
 namespace {
 
-bool load(core::PublicStuff& net, TrainingFields& parser, std::string& error, FileTail* tail) {
+bool load(core::Problem& loaded, TrainingFields& parser, std::string& error, FileTail* tail) {
     auto fail = [&error](std::string message) {
         error = std::move(message);
         return false;
@@ -196,29 +196,27 @@ bool load(core::PublicStuff& net, TrainingFields& parser, std::string& error, Fi
         *tail = parser.tail();
     }
 
-    net.NumOutputs = outputs;
-    net.SecondHeaderValue = static_cast<std::int32_t>(header[1]);
-    net.NumInputs = inputs;
-    net.NumPatterns = patterns;
-    net.InputPatterns = std::move(inputTable);
-    net.DesiredOutputs = std::move(outputTable);
-    net.TrainedOnProblem = false;  // whatever the weights are, they were not trained on this
-    net.UntrainableReason.clear();
+    loaded.NumOutputs = outputs;
+    loaded.SecondHeaderValue = static_cast<std::int32_t>(header[1]);
+    loaded.NumInputs = inputs;
+    loaded.NumPatterns = patterns;
+    loaded.InputPatterns = std::move(inputTable);
+    loaded.DesiredOutputs = std::move(outputTable);
     return true;
 }
 
 }  // namespace
 
-bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes, std::string_view name,
+bool LoadTrainingData(core::Problem& problem, std::string_view bytes, std::string_view name,
                       std::string& error) {
     TrainingFields parser(bytes, name);
-    return load(net, parser, error, nullptr);
+    return load(problem, parser, error, nullptr);
 }
 
-bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes, std::string_view name,
+bool LoadTrainingData(core::Problem& problem, std::string_view bytes, std::string_view name,
                       std::string& error, FileTail& tail) {
     TrainingFields parser(bytes, name);
-    return load(net, parser, error, &tail);
+    return load(problem, parser, error, &tail);
 }
 
 std::string TailNote(const FileTail& tail) {
@@ -239,27 +237,46 @@ std::string TailNote(const FileTail& tail) {
     return note;
 }
 
-void TakeLoadedProblem(core::PublicStuff& net, core::PublicStuff& loaded) {
+void TakeLoadedProblem(core::PublicStuff& net, core::Problem& loaded) {
     net.NumOutputs = loaded.NumOutputs;
     net.SecondHeaderValue = loaded.SecondHeaderValue;
     net.NumInputs = loaded.NumInputs;
     net.NumPatterns = loaded.NumPatterns;
     net.InputPatterns = std::move(loaded.InputPatterns);
     net.DesiredOutputs = std::move(loaded.DesiredOutputs);
-    net.TrainedOnProblem = false;
+    net.TrainedOnProblem = false;  // whatever the weights are, they were not trained on this
     net.UntrainableReason.clear();
 }
 
 bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::string& error) {
-    return LoadTrainingFile(net, path, error, nullptr);
+    core::Problem loaded;
+    if (!LoadTrainingFile(loaded, path, error)) {
+        return false;
+    }
+    TakeLoadedProblem(net, loaded);
+    return true;
 }
 
-bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::string& error,
+bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes, std::string_view name,
+                      std::string& error) {
+    core::Problem loaded;
+    if (!LoadTrainingData(loaded, bytes, name, error)) {
+        return false;
+    }
+    TakeLoadedProblem(net, loaded);
+    return true;
+}
+
+bool LoadTrainingFile(core::Problem& problem, const std::string& path, std::string& error) {
+    return LoadTrainingFile(problem, path, error, nullptr);
+}
+
+bool LoadTrainingFile(core::Problem& problem, const std::string& path, std::string& error,
                       LoadProgress* progress) {
-    return LoadTrainingFile(net, path, error, progress, nullptr);
+    return LoadTrainingFile(problem, path, error, progress, nullptr);
 }
 
-bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::string& error,
+bool LoadTrainingFile(core::Problem& problem, const std::string& path, std::string& error,
                       LoadProgress* progress, FileTail* tail, const char* kind) {
     auto fail = [&](const char* what, int code) {
         error = std::string(what) + " the " + kind + " " + quoted(path) + ": " +
@@ -307,7 +324,7 @@ bool LoadTrainingFile(core::PublicStuff& net, const std::string& path, std::stri
         }
         ChunkReader reader(fd, size, progress);
         TrainingFields parser(reader, path, kind);
-        const bool loaded = load(net, parser, error, tail);
+        const bool loaded = load(problem, parser, error, tail);
         if (reader.cancelled()) {
             error = std::string("Loading the ") + kind + " " + quoted(path) + " was cancelled.";
             return false;

@@ -1,6 +1,6 @@
 #pragma once
 
-// Reading a training file (*.net) into the shared network.
+// Reading a training file (*.net) into a problem.
 //
 // The file is a sequence of numbers separated by commas, blanks, tabs and line breaks in
 // any mix (runs of separators count as one; CR LF and a UTF-8 byte-order mark are fine):
@@ -9,8 +9,8 @@
 // by pattern. What follows the last desired output is not loaded: at most kTailLook bytes
 // of it are looked at, so that the student can be told what was left (see FileTail).
 //
-// Loading is all or nothing: the whole file is checked before the network changes, and
-// on any failure the network is exactly as it was.
+// Loading is all or nothing: the whole file is checked before the problem changes, and
+// on any failure the problem is exactly as it was.
 
 #include <atomic>
 #include <cstddef>
@@ -36,13 +36,13 @@ struct FileTail {
 // follows the last desired output.
 std::string TailNote(const FileTail& tail);
 
-// Loads the file at `path` into `net`: replaces NumOutputs, SecondHeaderValue, NumInputs,
-// NumPatterns, InputPatterns and DesiredOutputs, clears TrainedOnProblem, and changes
-// nothing else.
+// Loads the file at `path` into `problem`: replaces NumOutputs, SecondHeaderValue,
+// NumInputs, NumPatterns, InputPatterns and DesiredOutputs, and changes nothing else (the
+// caller names the file). A network's problem is replaced with TakeLoadedProblem.
 // Returns false, with a message naming the file and the place in `error`, when the file
 // cannot be read, ends early, holds a field that is not a finite number, announces a
 // count outside 1..32767 or a fractional header value, or needs more memory than there is.
-[[nodiscard]] bool LoadTrainingFile(core::PublicStuff& net, const std::string& path,
+[[nodiscard]] bool LoadTrainingFile(core::Problem& problem, const std::string& path,
                                     std::string& error);
 
 // Progress of LoadTrainingFile for another thread to show, and its way to cancel it.
@@ -55,24 +55,32 @@ struct LoadProgress {
 
 // LoadTrainingFile that reports to `progress` as it goes, reading at most a few MB per
 // read so that a cancel request is seen soon. A cancelled load fails as any other does,
-// with the network unchanged and error "Loading the training file ... was cancelled.".
-[[nodiscard]] bool LoadTrainingFile(core::PublicStuff& net, const std::string& path,
+// with the problem unchanged and error "Loading the training file ... was cancelled.".
+[[nodiscard]] bool LoadTrainingFile(core::Problem& problem, const std::string& path,
                                     std::string& error, LoadProgress* progress);
 
 // The same, also filling `tail` (when not null) once the load succeeded. Messages call the
 // file `kind`: "training file", or "test file" for a file of test patterns.
-[[nodiscard]] bool LoadTrainingFile(core::PublicStuff& net, const std::string& path,
+[[nodiscard]] bool LoadTrainingFile(core::Problem& problem, const std::string& path,
                                     std::string& error, LoadProgress* progress, FileTail* tail,
                                     const char* kind = "training file");
 
 // Moves a problem loaded into `loaded` into `net`: the fields LoadTrainingFile replaces.
-// For loading into a staging network on another thread.
-void TakeLoadedProblem(core::PublicStuff& net, core::PublicStuff& loaded);
+// Clears TrainedOnProblem and UntrainableReason: whatever the weights are, they were not
+// trained on the new problem.
+void TakeLoadedProblem(core::PublicStuff& net, core::Problem& loaded);
 
-// The same for file contents already in memory; `name` stands for the file in messages.
+// Loading straight into a network: the file's problem replaces the network's through
+// TakeLoadedProblem, so the training of the old problem is forgotten with it.
+[[nodiscard]] bool LoadTrainingFile(core::PublicStuff& net, const std::string& path,
+                                    std::string& error);
 [[nodiscard]] bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes,
                                     std::string_view name, std::string& error);
-[[nodiscard]] bool LoadTrainingData(core::PublicStuff& net, std::string_view bytes,
+
+// The same for file contents already in memory; `name` stands for the file in messages.
+[[nodiscard]] bool LoadTrainingData(core::Problem& problem, std::string_view bytes,
+                                    std::string_view name, std::string& error);
+[[nodiscard]] bool LoadTrainingData(core::Problem& problem, std::string_view bytes,
                                     std::string_view name, std::string& error, FileTail& tail);
 
 }  // namespace files

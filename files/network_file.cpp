@@ -26,7 +26,6 @@
 #include "files/fletcher32.h"
 #include "files/network_file_checks.h"
 #include "files/network_reader.h"
-#include "files/path_names.h"
 #include "text/utf8.h"
 
 #ifndef DAM_PROGRAM_VERSION
@@ -969,8 +968,6 @@ bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string
     if (!source.finished()) {
         return damaged();
     }
-    built.TrainingFolder = FolderOf(path);
-    built.ReportFileName = std::move(opened.ReportFileName);
     opened = std::move(built);
     return true;
 }
@@ -1042,17 +1039,11 @@ bool OpenNetwork(core::PublicStuff& opened, const std::string& path, std::string
     }
 }
 
-void TakeOpenedNetwork(core::PublicStuff& net, core::PublicStuff& opened) {
-    std::string report = std::move(net.ReportFileName);
-    net = std::move(opened);
-    net.ReportFileName = std::move(report);
-    opened = core::PublicStuff{};
-}
-
 std::string NetworkInfoLine(const core::PublicStuff& net,
                             const text::NumberSeparators& separators) {
     return "Trained " + text::FormatInteger(net.SweepCount) +
-           (net.SweepCount == 1 ? " epoch, " : " epochs, ") + net.LearningRule + " rule, rate " +
+           (net.SweepCount == 1 ? " epoch, " : " epochs, ") +
+           std::string(core::RuleName(net.LearningRule)) + " rule, rate " +
            text::FormatGeneral(net.LearningRate, separators);
 }
 

@@ -47,20 +47,16 @@ inline constexpr const char* SaveNetworkWhat = "Cannot save the network";
 
 // Opens the network file at `path` into `opened`, which afterwards holds the problem, units
 // and weights at its sizes, the training settings, the epoch count, total and SSE history
-// as they were saved, TrainingFolder the file's folder, FreshStart 0 and TrainedOnProblem
-// true. ReportFileName is left alone.
+// as they were saved, FreshStart 0 and TrainedOnProblem true.
 // All or nothing: on failure `opened` is exactly as it was, and `error` names the file and
 // what is wrong with it: not readable, not a regular file (FIFO, device, socket, or a link
 // to one), not HDF5, truncated or damaged, another format or a newer format version, an
 // attribute or dataset missing or of the wrong kind, shapes that disagree or exceed 32767,
 // a value that is not finite, not enough memory, or cancelled ("Opening the network file
 // ... was cancelled."). HDF5 prints nothing.
-// For the window: open into a separate network on a worker thread, then TakeOpenedNetwork.
+// For the window: open into a separate network on a worker thread, then move it in.
 [[nodiscard]] bool OpenNetwork(core::PublicStuff& opened, const std::string& path,
                                std::string& error, NetworkFileProgress* progress = nullptr);
-
-// Moves an opened network into `net`: everything but ReportFileName. `opened` is left empty.
-void TakeOpenedNetwork(core::PublicStuff& net, core::PublicStuff& opened);
 
 // The start page's line about an opened network: "Trained 300 epochs, Delta rule, rate 0.1",
 // the rate as the report prints it.

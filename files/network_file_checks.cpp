@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "text/number_format.h"
 #include "text/utf8.h"
@@ -289,7 +290,7 @@ NetworkFileHeader DescribeNetwork(const core::PublicStuff& net, const std::strin
     h.formatVersion = num(NetworkFormatVersion);
     h.trainingFile = txt(net.TrainingFileName);
     h.secondHeaderValue = num(net.SecondHeaderValue);
-    h.learningRule = txt(net.LearningRule);
+    h.learningRule = txt(std::string(core::RuleName(net.LearningRule)));
     h.learningRate = num(net.LearningRate);
     h.epochsTrained = num(net.SweepCount);
     h.totalSSE = num(net.TotalSSE);
@@ -335,7 +336,7 @@ void ApplyNetworkHeader(const NetworkFileHeader& header, core::PublicStuff& net)
     net.NumPatterns = static_cast<std::int32_t>(header.inputPatterns.rows);
     net.SecondHeaderValue = static_cast<std::int32_t>(header.secondHeaderValue.value);
     net.TrainingFileName = header.trainingFile.value;
-    net.LearningRule = header.learningRule.value;
+    net.LearningRule = core::RuleNamed(header.learningRule.value).value_or(core::Rule::Delta);
     net.LearningRate = header.learningRate.value;
     net.SweepCount = i16(header.epochsTrained);
     net.TotalSSE = header.totalSSE.value;
@@ -359,8 +360,8 @@ std::string FormatTrainedParts(const std::vector<core::TrainedPart>& parts) {
     for (const core::TrainedPart& part : parts) {
         char rate[40];
         const auto end = std::to_chars(rate, rate + sizeof rate, part.rate).ptr;
-        out += (out.empty() ? "" : ";") + part.rule + " " + std::string(rate, end) + " " +
-               std::to_string(part.epochs);
+        out += (out.empty() ? "" : ";") + std::string(core::RuleName(part.rule)) + " " +
+               std::string(rate, end) + " " + std::to_string(part.epochs);
     }
     return out;
 }
@@ -378,15 +379,15 @@ bool ParseTrainedParts(const std::string& text, std::vector<core::TrainedPart>& 
             return false;
         }
         core::TrainedPart part;
-        part.rule = piece.substr(0, first);
+        const std::optional<core::Rule> rule = core::RuleNamed(piece.substr(0, first));
+        part.rule = rule.value_or(core::Rule::Delta);
         const char* rateEnd = piece.data() + second;
         const auto rate = std::from_chars(piece.data() + first + 1, rateEnd, part.rate);
         const auto epochs =
             std::from_chars(piece.data() + second + 1, piece.data() + piece.size(), part.epochs);
-        if ((part.rule != "Hebb" && part.rule != "Delta") || rate.ptr != rateEnd ||
-            rate.ec != std::errc() || !std::isfinite(part.rate) || part.rate < 0.0 ||
-            epochs.ptr != piece.data() + piece.size() || epochs.ec != std::errc() ||
-            part.epochs < 1 || part.epochs > core::MaxCount) {
+        if (!rule || rate.ptr != rateEnd || rate.ec != std::errc() || !std::isfinite(part.rate) ||
+            part.rate < 0.0 || epochs.ptr != piece.data() + piece.size() ||
+            epochs.ec != std::errc() || part.epochs < 1 || part.epochs > core::MaxCount) {
             parts.clear();
             return false;
         }

@@ -1,6 +1,6 @@
 #pragma once
 
-// The parts of a path, as the program names files in messages and finds their folders.
+// The file name of a path, as the program names files in messages.
 
 #include <string>
 #include <string_view>
@@ -10,9 +10,5 @@ namespace files {
 // The last part of a path: "tiny.net" of "/a/b/tiny.net"; the whole path when it has no
 // slash; "" when it ends in one.
 std::string FileNameOf(std::string_view path);
-
-// The folder a path names a file in: "/a/b" of "/a/b/tiny.net", "/" of "/tiny.net", and
-// "." when the path has no slash.
-std::string FolderOf(std::string_view path);
 
 }  // namespace files

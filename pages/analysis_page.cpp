@@ -31,17 +31,18 @@ constexpr std::array<ui::ControlPlace, 4> kGeometry{{
 constexpr double kWorkOnWindowThread = 2e7;
 
 std::string analyseText(const core::PublicStuff& net) {
-    const auto rule = net.LearningRule == "Hebb" ? analysis::Rule::Hebb : analysis::Rule::Delta;
-    return analysis::renderText(analysis::analyse(net, rule, net.LearningRate));
+    return analysis::renderText(analysis::analyse(net, net.LearningRule, net.LearningRate));
 }
 
 }  // namespace
 
-AnalysisPage::AnalysisPage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Printer& printer)
+AnalysisPage::AnalysisPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session,
+                           ui::Printer& printer)
     : ui::Page(runtime, ui::PageId::Analysis,
                QStringLiteral("Examine The Training Patterns -- Tavrel Neural Network Code"), 10650,
                9090),
       m_net(net),
+      m_session(session),
       m_printer(printer) {
     // Created in the order of the geometry table, which is also the tab order.
     Label2 = ui::named(
@@ -118,7 +119,7 @@ void AnalysisPage::PrintAnalysis_Click() {
     const QString name =
         (base.isEmpty() ? QStringLiteral("network") : base) + QStringLiteral("-analysis");
     ui::printOrOfferPdf(m_printer, runtime().dialogs(), this, job, name,
-                        QString::fromStdString(m_net.TrainingFolder), name);
+                        QString::fromStdString(m_session.TrainingFolder), name);
 }
 
 void AnalysisPage::Command2_Click() {

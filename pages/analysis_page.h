@@ -15,6 +15,7 @@
 #include <string>
 
 #include "core/network_state.h"
+#include "pages/session.h"
 #include "ui/geometry.h"
 #include "ui/page.h"
 #include "ui/printer.h"
@@ -29,7 +30,8 @@ class AnalysisPage final : public ui::Page {
   public:
     // `net` is the program's network and `printer` where "Print" goes; both must outlive
     // the page.
-    AnalysisPage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Printer& printer);
+    AnalysisPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session,
+                 ui::Printer& printer);
 
     void Form_Load() override;
 
@@ -52,6 +54,8 @@ class AnalysisPage final : public ui::Page {
     void showAnalysis(const std::string& text);
 
     core::PublicStuff& m_net;
+
+    Session& m_session;
     ui::Printer& m_printer;
     bool m_shown = false;
 };

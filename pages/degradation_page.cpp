@@ -35,10 +35,11 @@ constexpr long long kLargestSeed = 281474976710655;
 }  // namespace
 
 DegradationPage::DegradationPage(ui::PageRuntime& runtime, const core::PublicStuff& net,
-                                 ui::Printer& printer)
+                                 const Session& session, ui::Printer& printer)
     : ui::Page(runtime, ui::PageId::Degradation,
                QStringLiteral("Graceful Degradation -- Tavrel Neural Network Code"), 10620, 9195),
       m_net(net),
+      m_session(session),
       m_printer(printer) {
     setFont(ui::pageFont("MS Sans Serif", 8));
 
@@ -155,8 +156,8 @@ void DegradationPage::draw(std::uint64_t seed) {
 }
 
 void DegradationPage::PrintThisGraph_Click() {
-    PrintPictureOfNetwork(DegradationGraph, m_net, QStringLiteral("degradation"), m_printer,
-                          runtime().dialogs(), this);
+    PrintPictureOfNetwork(DegradationGraph, m_net, m_session, QStringLiteral("degradation"),
+                          m_printer, runtime().dialogs(), this);
 }
 
 void DegradationPage::CloseThisForm_Click() {

@@ -13,6 +13,7 @@
 #include <span>
 
 #include "core/network_state.h"
+#include "pages/session.h"
 #include "ui/geometry.h"
 #include "ui/page.h"
 #include "ui/printer.h"
@@ -30,7 +31,8 @@ class DegradationPage final : public ui::Page {
   public:
     // `net` is the program's network and `printer` where "Print" goes; both must outlive
     // the page.
-    DegradationPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui::Printer& printer);
+    DegradationPage(ui::PageRuntime& runtime, const core::PublicStuff& net, const Session& session,
+                    ui::Printer& printer);
 
     void Form_Activate() override;
 
@@ -59,6 +61,8 @@ class DegradationPage final : public ui::Page {
     void draw(std::uint64_t seed);
 
     const core::PublicStuff& m_net;
+
+    const Session& m_session;
     ui::Printer& m_printer;
     DegradationChart* m_chart = nullptr;
     std::optional<std::uint64_t> m_shownSeed;

@@ -28,13 +28,13 @@ constexpr std::array<ui::ControlPlace, 6> kGeometry{{
 
 }  // namespace
 
-GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui::Printer& printer,
-                     const training::RunHistory& runs)
+GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, const Session& session,
+                     ui::Printer& printer)
     : ui::Page(runtime, ui::PageId::Graph,
                QStringLiteral("Graph of SSE as a function of sweeps of training"), 10620, 9195),
       m_net(net),
-      m_printer(printer),
-      m_runs(runs) {
+      m_session(session),
+      m_printer(printer) {
     setFont(ui::pageFont("MS Sans Serif", 8));
 
     Label1 = ui::named(
@@ -98,8 +98,8 @@ void GraphPage::Form_Load() {
 }
 
 void GraphPage::PrintThisGraph_Click() {
-    PrintPictureOfNetwork(SSEgraph, m_net, QStringLiteral("graph"), m_printer, runtime().dialogs(),
-                          this);
+    PrintPictureOfNetwork(SSEgraph, m_net, m_session, QStringLiteral("graph"), m_printer,
+                          runtime().dialogs(), this);
 }
 
 void GraphPage::ShowEarlierRuns_Click() {
@@ -108,7 +108,7 @@ void GraphPage::ShowEarlierRuns_Click() {
     }
     QList<SSEChart::RunLine> lines;
     if (ShowEarlierRuns->isChecked() && core::NotTrainedProblem(m_net).empty()) {
-        for (const training::Run* run : m_runs.EarlierRuns(core::ProblemKey(m_net))) {
+        for (const training::Run* run : m_session.Runs.EarlierRuns(core::ProblemKey(m_net))) {
             SSEChart::RunLine line{QString::fromStdString(training::RunLegend(*run)), {}};
             for (const auto& [x, y] : views::RunLinePoints(m_net, run->history)) {
                 line.points.append(QPointF(x, y));

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "core/network_state.h"
+#include "pages/session.h"
 #include "training/run_history.h"
 #include "ui/geometry.h"
 #include "ui/page.h"
@@ -29,9 +30,8 @@ class GraphPage final : public ui::Page {
   public:
     // `net` is the trained network and `printer` where "Print" goes; both must outlive the
     // page.
-    // `runs` the program's runs.
-    GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui::Printer& printer,
-              const training::RunHistory& runs = training::Runs());
+    GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, const Session& session,
+              ui::Printer& printer);
 
     void Form_Load() override;
 
@@ -57,8 +57,8 @@ class GraphPage final : public ui::Page {
 
   private:
     const core::PublicStuff& m_net;
+    const Session& m_session;
     ui::Printer& m_printer;
-    const training::RunHistory& m_runs;
     SSEChart* m_chart = nullptr;
 };
 

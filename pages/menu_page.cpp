@@ -99,12 +99,13 @@ int selectedIndex(const QListWidget* list) {
 
 }  // namespace
 
-MenuPage::MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net)
+MenuPage::MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session)
     : ui::Page(runtime, ui::PageId::Menu,
                QStringLiteral(
                    "Testing The Distributed Associative Memory -- Tavrel Neural Network Code"),
                10995, 9345),
-      m_net(net) {
+      m_net(net),
+      m_session(session) {
     setFont(ui::pageFont("Arial", 12, ui::Bold));
 
     // Created from top to bottom, which is also the tab order.
@@ -177,9 +178,9 @@ void MenuPage::TestList_DblClick() {
     if (item.page) {
         showPage(*item.page);
     } else if (index == kSpreadsheetItem) {
-        CreateSpreadsheet(this, runtime().dialogs(), m_net);
+        CreateSpreadsheet(this, runtime().dialogs(), m_net, m_session);
     } else {
-        (void)SaveTrainedNetwork(this, runtime().dialogs(), m_net);
+        (void)SaveTrainedNetwork(this, runtime().dialogs(), m_net, m_session);
     }
 }
 
@@ -193,7 +194,7 @@ void MenuPage::ContinueList_DblClick() {
     ui::PageId next = ui::PageId::Setup;
     switch (item) {
         case 0:
-            if (!MayDropTraining(this, runtime().dialogs(), m_net,
+            if (!MayDropTraining(this, runtime().dialogs(), m_net, m_session,
                                  QStringLiteral("resetting the weights"))) {
                 return;
             }

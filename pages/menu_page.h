@@ -12,6 +12,7 @@
 #include <span>
 
 #include "core/network_state.h"
+#include "pages/session.h"
 #include "ui/geometry.h"
 #include "ui/page.h"
 
@@ -34,7 +35,7 @@ class MenuPage final : public ui::Page {
     Q_OBJECT
   public:
     // `net` is the network whose FreshStart the menu sets; it must outlive the page.
-    MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net);
+    MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session);
 
     // Where every control but the dividing line sits, top to bottom.
     static std::span<const ui::ControlPlace> geometry();
@@ -50,6 +51,8 @@ class MenuPage final : public ui::Page {
     void reportNoSelection();
 
     core::PublicStuff& m_net;
+
+    Session& m_session;
 
     QLabel* Label5 = nullptr;
     QListWidget* TestList = nullptr;

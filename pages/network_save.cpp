@@ -8,6 +8,7 @@
 #include "core/network_state.h"
 #include "files/network_file.h"
 #include "pages/save_target.h"
+#include "pages/session.h"
 #include "ui/dialogs.h"
 #include "ui/long_task.h"
 #include "ui/page.h"
@@ -29,7 +30,8 @@ ui::TaskStatus saveStatus(const files::NetworkFileProgress& progress) {
 
 }  // namespace
 
-bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net) {
+bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, const core::PublicStuff& net,
+                        Session& session) {
     // Asked before a file name: a network not trained on its file is not worth keeping.
     if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
         dialogs.warn(parent, QString::fromStdString(untrained), kTitle);
@@ -37,9 +39,10 @@ bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff
     }
     const std::optional<std::string> target = ChooseSaveTarget(
         parent, dialogs,
-        {kTitle, DefaultSavePath(net.TrainingFolder, net.TrainingFileName, QStringLiteral(".h5")),
+        {kTitle,
+         DefaultSavePath(session.TrainingFolder, net.TrainingFileName, QStringLiteral(".h5")),
          QStringLiteral("Network file (*.h5)"), QStringLiteral(".h5"), QStringLiteral("network"),
-         files::SaveNetworkWhat, FilesInUse(net, true)});
+         files::SaveNetworkWhat, FilesInUse(net, session, true)});
     if (!target) {
         return false;
     }
@@ -63,17 +66,18 @@ bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff
         dialogs.warn(parent, QString::fromStdString(error), kTitle);
         return false;
     }
-    net.UnsavedTraining = false;
+    session.UnsavedTraining = false;
     return true;
 }
 
-bool MayLeave(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net) {
-    return MayDropTraining(parent, dialogs, net, QStringLiteral("leaving"));
+bool MayLeave(QWidget* parent, ui::Dialogs& dialogs, const core::PublicStuff& net,
+              Session& session) {
+    return MayDropTraining(parent, dialogs, net, session, QStringLiteral("leaving"));
 }
 
-bool MayDropTraining(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net,
-                     const QString& doing) {
-    if (!net.TrainedOnProblem || !net.UnsavedTraining) {
+bool MayDropTraining(QWidget* parent, ui::Dialogs& dialogs, const core::PublicStuff& net,
+                     Session& session, const QString& doing) {
+    if (!net.TrainedOnProblem || !session.UnsavedTraining) {
         return true;
     }
     switch (dialogs.messageBox(
@@ -82,7 +86,7 @@ bool MayDropTraining(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& n
         QString::fromUtf8(ui::ProgramTitle), ui::Buttons::YesNoCancel, ui::Icon::Question,
         ui::Answer::Yes)) {
         case ui::Answer::Yes:
-            return SaveTrainedNetwork(parent, dialogs, net);
+            return SaveTrainedNetwork(parent, dialogs, net, session);
         case ui::Answer::No:
             return true;
         case ui::Answer::Ok:

@@ -17,12 +17,16 @@ class Printer;
 
 namespace pages {
 
+struct Session;
+
 QString PrintHeading(const core::PublicStuff& net);
 
 // What the print buttons of the graph, degradation and weight map pages do: refuse a
 // network not trained on its file with the reason, else copy and print the picture of `view`
-// under PrintHeading(net), named after the training file and `suffix` ("tiny-graph").
-void PrintPictureOfNetwork(QWidget* view, const core::PublicStuff& net, const QString& suffix,
-                           ui::Printer& printer, ui::Dialogs& dialogs, QWidget* page);
+// under PrintHeading(net), named after the training file and `suffix` ("tiny-graph"), in the
+// session's training folder.
+void PrintPictureOfNetwork(QWidget* view, const core::PublicStuff& net, const Session& session,
+                           const QString& suffix, ui::Printer& printer, ui::Dialogs& dialogs,
+                           QWidget* page);
 
 }  // namespace pages

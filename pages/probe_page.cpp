@@ -61,12 +61,14 @@ text::NumberSeparators separators() {
 
 }  // namespace
 
-ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Printer& printer)
+ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session,
+                     ui::Printer& printer)
     : ui::Page(runtime, ui::PageId::Probe,
                QStringLiteral(
                    "Distributed Memory Program -- Probe Network Responses To Selected Patterns"),
                10650, 9090),
       m_net(net),
+      m_session(session),
       m_printer(printer) {
     // Created in the order of the geometry table, which is also the tab order.
     Label2 = ui::named(
@@ -289,7 +291,7 @@ void ProbePage::TestFile_Click() {
     }
     const QString chosen = runtime().dialogs().openFileName(
         this, QStringLiteral("Probe A File Of Test Patterns"),
-        QString::fromStdString(m_net.TrainingFolder), QStringLiteral("Training files (*.net)"));
+        QString::fromStdString(m_session.TrainingFolder), QStringLiteral("Training files (*.net)"));
     if (chosen.isEmpty()) {
         return;  // cancelled
     }
@@ -419,7 +421,7 @@ void ProbePage::printResults() {
     const QString name =
         (base.isEmpty() ? QStringLiteral("network") : base) + QStringLiteral("-probe");
     ui::printOrOfferPdf(m_printer, runtime().dialogs(), this, job, name,
-                        QString::fromStdString(m_net.TrainingFolder), name);
+                        QString::fromStdString(m_session.TrainingFolder), name);
 }
 
 void ProbePage::Command2_Click() {

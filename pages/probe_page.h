@@ -15,6 +15,7 @@
 
 #include "core/arithmetic.h"
 #include "core/network_state.h"
+#include "pages/session.h"
 #include "ui/geometry.h"
 #include "ui/page.h"
 #include "ui/printer.h"
@@ -31,7 +32,8 @@ class ProbePage final : public ui::Page {
   public:
     // `net` is the trained network and `printer` where "Print" goes; both must outlive the
     // page.
-    ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, ui::Printer& printer);
+    ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session,
+              ui::Printer& printer);
 
     void Form_Load() override;
 
@@ -80,6 +82,8 @@ class ProbePage final : public ui::Page {
     void message(const QString& text);
 
     core::PublicStuff& m_net;
+
+    Session& m_session;
     ui::Printer& m_printer;
 };
 

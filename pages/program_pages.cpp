@@ -15,32 +15,36 @@
 
 namespace pages {
 
-void registerProgramPages(ui::PageRuntime& runtime, core::PublicStuff& net) {
-    runtime.setLeaveCheck([&runtime, &net] {
-        return MayLeave(QApplication::activeWindow(), runtime.dialogs(), net);
+void registerProgramPages(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session) {
+    runtime.setLeaveCheck([&runtime, &net, &session] {
+        return MayLeave(QApplication::activeWindow(), runtime.dialogs(), net, session);
     });
-    runtime.registerPage(ui::PageId::Start,
-                         [&net](ui::PageRuntime& r) { return new StartPage(r, net); });
-    runtime.registerPage(ui::PageId::Setup,
-                         [&net](ui::PageRuntime& r) { return new pages::SetupPage(r, net); });
-    runtime.registerPage(ui::PageId::Menu,
-                         [&net](ui::PageRuntime& r) { return new MenuPage(r, net); });
-    runtime.registerPage(ui::PageId::Save,
-                         [&net](ui::PageRuntime& r) { return new pages::SavePage(r, net); });
-    runtime.registerPage(ui::PageId::Probe, [&net](ui::PageRuntime& r) {
-        return new ProbePage(r, net, ui::systemPrinter());
+    runtime.registerPage(ui::PageId::Start, [&net, &session](ui::PageRuntime& r) {
+        return new StartPage(r, net, session);
     });
-    runtime.registerPage(ui::PageId::Graph, [&net](ui::PageRuntime& r) {
-        return new GraphPage(r, net, ui::systemPrinter());
+    runtime.registerPage(ui::PageId::Setup, [&net, &session](ui::PageRuntime& r) {
+        return new pages::SetupPage(r, net, session);
     });
-    runtime.registerPage(ui::PageId::Analysis, [&net](ui::PageRuntime& r) {
-        return new AnalysisPage(r, net, ui::systemPrinter());
+    runtime.registerPage(ui::PageId::Menu, [&net, &session](ui::PageRuntime& r) {
+        return new MenuPage(r, net, session);
     });
-    runtime.registerPage(ui::PageId::WeightMap, [&net](ui::PageRuntime& r) {
-        return new WeightMapPage(r, net, ui::systemPrinter());
+    runtime.registerPage(ui::PageId::Save, [&net, &session](ui::PageRuntime& r) {
+        return new pages::SavePage(r, net, session);
     });
-    runtime.registerPage(ui::PageId::Degradation, [&net](ui::PageRuntime& r) {
-        return new DegradationPage(r, net, ui::systemPrinter());
+    runtime.registerPage(ui::PageId::Probe, [&net, &session](ui::PageRuntime& r) {
+        return new ProbePage(r, net, session, ui::systemPrinter());
+    });
+    runtime.registerPage(ui::PageId::Graph, [&net, &session](ui::PageRuntime& r) {
+        return new GraphPage(r, net, session, ui::systemPrinter());
+    });
+    runtime.registerPage(ui::PageId::Analysis, [&net, &session](ui::PageRuntime& r) {
+        return new AnalysisPage(r, net, session, ui::systemPrinter());
+    });
+    runtime.registerPage(ui::PageId::WeightMap, [&net, &session](ui::PageRuntime& r) {
+        return new WeightMapPage(r, net, session, ui::systemPrinter());
+    });
+    runtime.registerPage(ui::PageId::Degradation, [&net, &session](ui::PageRuntime& r) {
+        return new DegradationPage(r, net, session, ui::systemPrinter());
     });
 }
 

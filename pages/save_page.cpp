@@ -134,11 +134,12 @@ report::ReportContext LocalReportContext() {
     return reportContext();
 }
 
-SavePage::SavePage(ui::PageRuntime& runtime, core::PublicStuff& net)
+SavePage::SavePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session)
     : ui::Page(runtime, ui::PageId::Save,
                QStringLiteral("Save Results To A Text File -- Tavrel Neural Network Code"), 10515,
                9000),
-      m_net(net) {
+      m_net(net),
+      m_session(session) {
     // The lists and check boxes have no font of their own.
     setFont(ui::pageFont("MS Sans Serif", 8.25));
     const QFont heading = ui::pageFont("MS Sans Serif", 12, ui::Bold);
@@ -221,15 +222,15 @@ void SavePage::File1_Click() {
     if (name.isEmpty()) {
         return;
     }
-    m_net.ReportFileName = encodedPath(QDir(File1->path()).filePath(name));
+    m_session.ReportFileName = encodedPath(QDir(File1->path()).filePath(name));
     showReportFileName();
 }
 
 void SavePage::showReportFileName() {
-    if (m_net.ReportFileName.empty()) {
+    if (m_session.ReportFileName.empty()) {
         return;
     }
-    const QFileInfo file(QFile::decodeName(QByteArray::fromStdString(m_net.ReportFileName)));
+    const QFileInfo file(QFile::decodeName(QByteArray::fromStdString(m_session.ReportFileName)));
     const QString folder = QDir::cleanPath(file.absolutePath());
     const QFontMetrics metrics(FileNameLabel->font());
     const int width = FileNameLabel->width();
@@ -276,7 +277,7 @@ void SavePage::FileButton_Click() {
         this, QStringLiteral("Enter name of file to save:"), kNameFileTitle);
     if (reply.isEmpty()) {
         // A cancel forgets the chosen file but leaves the label as it was.
-        m_net.ReportFileName.clear();
+        m_session.ReportFileName.clear();
         return;
     }
     if (!isPlainName(reply)) {
@@ -290,19 +291,19 @@ void SavePage::FileButton_Click() {
     if (!reply.endsWith(QLatin1String(".txt"), Qt::CaseSensitive)) {
         reply += QLatin1String(".txt");
     }
-    m_net.ReportFileName = encodedPath(QDir(File1->path()).filePath(reply));
+    m_session.ReportFileName = encodedPath(QDir(File1->path()).filePath(reply));
     showReportFileName();
 }
 
 void SavePage::SaveFile_Click() {
-    if (m_net.ReportFileName.empty()) {
+    if (m_session.ReportFileName.empty()) {
         return;
     }
     if (const std::string untrained = core::NotTrainedProblem(m_net); !untrained.empty()) {
         showProblem(QString::fromStdString(untrained), kSaveTitle);
         return;
     }
-    const QFileInfo target(QFile::decodeName(QByteArray::fromStdString(m_net.ReportFileName)));
+    const QFileInfo target(QFile::decodeName(QByteArray::fromStdString(m_session.ReportFileName)));
     if (target.isDir()) {
         showProblem(QStringLiteral("Cannot save the report as \"%1\": a folder has that name. "
                                    "Choose another file name.")
@@ -310,14 +311,15 @@ void SavePage::SaveFile_Click() {
                     kSaveTitle);
         return;
     }
-    if (const QString refusal = InUseRefusal(m_net.ReportFileName, FilesInUse(m_net, false));
+    if (const QString refusal =
+            InUseRefusal(m_session.ReportFileName, FilesInUse(m_net, m_session, false));
         !refusal.isEmpty()) {
         showProblem(refusal, kSaveTitle);
         return;
     }
     // Refused before the question, so that "Yes" is never followed by a refusal.
     if (std::string refusal; !files::ReplacementFile::CheckTarget(
-            m_net.ReportFileName, "Cannot write the report", refusal)) {
+            m_session.ReportFileName, "Cannot write the report", refusal)) {
         showProblem(QString::fromStdString(refusal), kSaveTitle);
         return;
     }
@@ -343,7 +345,7 @@ void SavePage::SaveFile_Click() {
     ui::LongTask task;
     task.title = QStringLiteral("Saving the report");
     task.work = [&] {
-        written = report::WriteReport(m_net, m_net.ReportFileName, flags, context, error);
+        written = report::WriteReport(m_net, m_session.ReportFileName, flags, context, error);
     };
     // The report's length is known only once it is written: a busy bar.
     task.status = [&bytes] {

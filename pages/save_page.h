@@ -19,6 +19,7 @@
 #include <span>
 
 #include "core/network_state.h"
+#include "pages/session.h"
 #include "report/report_writer.h"
 #include "ui/geometry.h"
 #include "ui/page.h"
@@ -44,7 +45,7 @@ class SavePage final : public ui::Page {
   public:
     // `net` is the network reported on and the holder of ReportFileName; it must outlive
     // the page.
-    SavePage(ui::PageRuntime& runtime, core::PublicStuff& net);
+    SavePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session);
 
     // Where every control sits, in tab order: headings, lists and buttons, the
     // check boxes from top to bottom, the file name, the rest.
@@ -66,6 +67,8 @@ class SavePage final : public ui::Page {
     void showReportFileName();
 
     core::PublicStuff& m_net;
+
+    Session& m_session;
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

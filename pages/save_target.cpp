@@ -4,25 +4,27 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "core/network_state.h"
+#include "core/problem.h"
 #include "files/replacement_file.h"
 #include "files/same_file.h"
+#include "pages/session.h"
 #include "ui/dialogs.h"
 
 namespace pages {
 
-std::vector<FileInUse> FilesInUse(const core::PublicStuff& net, bool savingTheNetwork) {
+std::vector<FileInUse> FilesInUse(const core::Problem& problem, const Session& session,
+                                  bool savingTheNetwork) {
     std::vector<FileInUse> inUse;
-    if (!net.TrainingFileName.empty()) {
+    if (!problem.TrainingFileName.empty()) {
         // By its base name, as everywhere a network file's training_file attribute is used.
         const QString training =
-            QDir(QString::fromStdString(net.TrainingFolder))
-                .filePath(QFileInfo(QString::fromStdString(net.TrainingFileName)).fileName());
+            QDir(QString::fromStdString(session.TrainingFolder))
+                .filePath(QFileInfo(QString::fromStdString(problem.TrainingFileName)).fileName());
         inUse.push_back({QFile::encodeName(training).toStdString(),
                          QStringLiteral("the training file in use")});
     }
-    if (!savingTheNetwork && !net.OpenedNetworkFile.empty()) {
-        inUse.push_back({net.OpenedNetworkFile, QStringLiteral("the network file in use")});
+    if (!savingTheNetwork && !session.OpenedNetworkFile.empty()) {
+        inUse.push_back({session.OpenedNetworkFile, QStringLiteral("the network file in use")});
     }
     return inUse;
 }

@@ -14,7 +14,7 @@
 class QWidget;
 
 namespace core {
-struct PublicStuff;
+struct Problem;
 }
 
 namespace ui {
@@ -22,6 +22,8 @@ class Dialogs;
 }
 
 namespace pages {
+
+struct Session;
 
 // A file the window must not write over, and what it is: "the training file in use".
 struct FileInUse {
@@ -32,7 +34,8 @@ struct FileInUse {
 // The training file in use (TrainingFolder/TrainingFileName, also for an opened network,
 // whose training file is usually saved beside it) and, unless the network itself is being
 // saved, the network file it was opened from.
-std::vector<FileInUse> FilesInUse(const core::PublicStuff& net, bool savingTheNetwork);
+std::vector<FileInUse> FilesInUse(const core::Problem& problem, const Session& session,
+                                  bool savingTheNetwork);
 
 // 'Cannot save to "tiny.net": it is the training file in use. Choose another name.' when
 // `target` is one of `inUse` (files::SameFile: by a link or another name too, then named

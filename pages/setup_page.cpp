@@ -79,11 +79,12 @@ void followBox(const QLineEdit* box, ui::Slider* slider) {
 
 }  // namespace
 
-SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net)
+SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session)
     : ui::Page(runtime, ui::PageId::Setup,
                QStringLiteral("Distributed Memory Setup Page -- Tavrel Neural Network Code"), 10740,
                9000),
-      m_net(net) {
+      m_net(net),
+      m_session(session) {
     setFont(ui::pageFont("Arial", 9.75, ui::Bold));
 
     Label1 =
@@ -218,8 +219,8 @@ std::span<const ui::ControlPlace> SetupPage::geometry() {
 }
 
 void SetupPage::Form_Load() {
-    if (m_net.ShowOpenedRun) {
-        m_net.ShowOpenedRun = false;
+    if (m_session.ShowOpenedRun) {
+        m_session.ShowOpenedRun = false;
         showOpenedRun();
         return;
     }
@@ -228,7 +229,7 @@ void SetupPage::Form_Load() {
     }
     OptionDelta->setChecked(false);
     OptionHebb->setChecked(true);
-    m_net.LearningRule = "Hebb";
+    m_net.LearningRule = core::Rule::Hebb;
     followBox(LRateBox, LRateSlider);
     followBox(MinErrorBox, MinErrorSlider);
     m_forecast->prepare();
@@ -237,7 +238,7 @@ void SetupPage::Form_Load() {
 
 void SetupPage::showOpenedRun() {
     const text::NumberSeparators seps = separators();
-    const bool hebb = m_net.LearningRule == "Hebb";
+    const bool hebb = m_net.hebb();
     OptionHebb->setChecked(hebb);
     OptionDelta->setChecked(!hebb);
     LRateBox->setText(qs(text::FormatGeneral(m_net.LearningRate, seps)));
@@ -292,11 +293,11 @@ bool SetupPage::createNetwork() {
 }
 
 void SetupPage::OptionHebb_Click() {
-    m_net.LearningRule = "Hebb";
+    m_net.LearningRule = core::Rule::Hebb;
     updateForecast();
 }
 void SetupPage::OptionDelta_Click() {
-    m_net.LearningRule = "Delta";
+    m_net.LearningRule = core::Rule::Delta;
     updateForecast();
 }
 
@@ -360,7 +361,7 @@ void SetupPage::showParameterProblem(const training::ParameterProblem& problem) 
 void SetupPage::StartTraining_Click() {
     // Starting afresh zeroes the weights of a run trained on this page.
     if (m_net.FreshStart == 1 && m_net.SweepCount > 0 &&
-        !MayDropTraining(this, runtime().dialogs(), m_net,
+        !MayDropTraining(this, runtime().dialogs(), m_net, m_session,
                          QStringLiteral("training it again from zero"))) {
         return;
     }
@@ -409,6 +410,7 @@ void SetupPage::RunTraining() {
 
     // A run from epoch 0 is a new run of the program's history; any other extends it.
     const bool began = m_net.FreshStart == 1 || m_net.SweepCount == 0;
+    const std::int16_t sweepsBefore = m_net.SweepCount;
     // Nothing on this thread touches the network while the loop runs: other input is locked.
     const training::StoppingRules rules{Check1[0]->isChecked(), Check1[1]->isChecked()};
     training::RunResult result;
@@ -434,13 +436,18 @@ void SetupPage::RunTraining() {
     EpochProgress->hide();
 
     display.drawPending();
+    // Counted from the epochs, which a run that threw has completed too.
+    if (m_net.TrainedOnProblem &&
+        (began ? m_net.SweepCount > 0 : m_net.SweepCount != sweepsBefore)) {
+        m_session.UnsavedTraining = true;
+    }
     try {
-        training::Runs().RecordTraining(m_net, began);
+        m_session.Runs.RecordTraining(m_net, m_net, began);
     } catch (const std::bad_alloc&) {
         // The graph then lacks this run among the earlier ones; training itself is fine.
     }
     finalDisplay(result);
-    m_forecast->explainRunIfGrowing(m_net.LearningRule == "Hebb", m_net.LearningRate);
+    m_forecast->explainRunIfGrowing(m_net.hebb(), m_net.LearningRate);
     TestRecall->show();
     Continue->show();
 

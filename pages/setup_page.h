@@ -20,6 +20,7 @@
 #include <span>
 
 #include "core/network_state.h"
+#include "pages/session.h"
 #include "training/parameters.h"
 #include "training/training_run.h"
 #include "ui/geometry.h"
@@ -35,7 +36,7 @@ class ForecastNotice;
 class SetupPage : public ui::Page {
     Q_OBJECT
   public:
-    SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net);
+    SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session);
 
     void Form_Load() override;
 
@@ -98,6 +99,8 @@ class SetupPage : public ui::Page {
     void finalDisplay(const training::RunResult& result);
 
     core::PublicStuff& m_net;
+
+    Session& m_session;
     ForecastNotice* m_forecast = nullptr;
 };
 

@@ -12,6 +12,7 @@
 #include "core/network_state.h"
 #include "pages/save_page.h"
 #include "pages/save_target.h"
+#include "pages/session.h"
 #include "report/workbook_writer.h"
 #include "training/run_history.h"
 #include "ui/dialogs.h"
@@ -30,7 +31,8 @@ void showProblem(QWidget* parent, ui::Dialogs& dialogs, const QString& text) {
 
 }  // namespace
 
-void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net) {
+void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net,
+                       const Session& session) {
     // Asked before a file name: no workbook can come of a network not trained on its file.
     if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
         showProblem(parent, dialogs, QString::fromStdString(untrained));
@@ -39,9 +41,10 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
     // "pairs.net" gives "pairs.xlsx"; a name without ".net" keeps its whole text.
     const std::optional<std::string> target = ChooseSaveTarget(
         parent, dialogs,
-        {kTitle, DefaultSavePath(net.TrainingFolder, net.TrainingFileName, QStringLiteral(".xlsx")),
+        {kTitle,
+         DefaultSavePath(session.TrainingFolder, net.TrainingFileName, QStringLiteral(".xlsx")),
          QStringLiteral("Excel Workbook (*.xlsx)"), QStringLiteral(".xlsx"),
-         QStringLiteral("spreadsheet"), report::WorkbookWhat, FilesInUse(net, false)});
+         QStringLiteral("spreadsheet"), report::WorkbookWhat, FilesInUse(net, session, false)});
     if (!target) {
         return;
     }
@@ -51,7 +54,7 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
     bool written = false;
     bool cancelled = false;
     report::ReportContext context = pages::LocalReportContext();
-    context.runs = &training::Runs();
+    context.runs = &session.Runs;
     if (auto* page = qobject_cast<ui::Page*>(parent); page != nullptr) {
         // Written on a worker thread; after 0.2 s a progress dialog offers "Cancel", which
         // leaves the earlier file and no temporary file.

@@ -21,6 +21,9 @@ class Dialogs;
 
 namespace pages {
 
-void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net);
+struct Session;
+
+void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net,
+                       const Session& session);
 
 }  // namespace pages

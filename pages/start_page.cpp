@@ -57,10 +57,11 @@ QString indexed(const char* name, std::size_t index) {
 
 }  // namespace
 
-StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net)
+StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session)
     : ui::Page(runtime, ui::PageId::Start,
                QStringLiteral("Tavrel Neural Net Code -- Introductory Form"), 10665, 9135),
-      m_net(net) {
+      m_net(net),
+      m_session(session) {
     // Created in the order of the geometry table, which is also the tab order.
     Label1 = ui::named(new QLabel(this), QStringLiteral("Label1"));
     FileLabel = ui::named(new QLabel(this), QStringLiteral("FileLabel"));
@@ -224,7 +225,7 @@ void StartPage::loadPath(const QString& path) {
     std::string error;
     // Loaded on a worker thread into a network of its own, which replaces the problem only
     // once the load succeeded and was not cancelled: either way the page is as before.
-    auto staging = std::make_unique<core::PublicStuff>();
+    auto staging = std::make_unique<core::Problem>();
     files::LoadProgress progress;
     bool loaded = false;
     files::FileTail tail;
@@ -243,14 +244,14 @@ void StartPage::loadPath(const QString& path) {
         runtime().dialogs().warn(this, QString::fromStdString(error));
         return;
     }
-    if (!MayDropTraining(this, runtime().dialogs(), m_net,
+    if (!MayDropTraining(this, runtime().dialogs(), m_net, m_session,
                          QStringLiteral("opening another file"))) {
         return;
     }
     files::TakeLoadedProblem(m_net, *staging);
     m_net.TrainingFileName = name.toStdString();
-    m_net.TrainingFolder = folder.toStdString();
-    m_net.OpenedNetworkFile.clear();
+    m_session.TrainingFolder = folder.toStdString();
+    m_session.OpenedNetworkFile.clear();
     m_opened = false;
     showLoaded(name, QString(), QString::fromStdString(files::TailNote(tail)));
 }
@@ -283,13 +284,15 @@ void StartPage::openNetworkFile(const QString& path, const QString& name) {
         runtime().dialogs().warn(this, QString::fromStdString(error));
         return;
     }
-    if (!MayDropTraining(this, runtime().dialogs(), m_net,
+    if (!MayDropTraining(this, runtime().dialogs(), m_net, m_session,
                          QStringLiteral("opening another file"))) {
         return;
     }
-    files::TakeOpenedNetwork(m_net, *staging);
-    training::AddOpenedRun(m_net);  // its history is a run the graph page can show
-    m_net.OpenedNetworkFile = file;
+    m_net = std::move(*staging);
+    m_session.Runs.AddOpenedRun(m_net, m_net);  // its history is a run the graph page can show
+    m_session.TrainingFolder = QFileInfo(path).absolutePath().toStdString();
+    m_session.OpenedNetworkFile = file;
+    m_session.UnsavedTraining = false;
     m_opened = true;
     const ui::LocaleSeparators seps = ui::localeSeparators();
     showLoaded(name,
@@ -321,7 +324,7 @@ void StartPage::NextPage_Click() {
     // The setup page reads FreshStart while it loads; an opened network goes on from where
     // its run ended.
     m_net.FreshStart = m_opened ? 0 : 1;
-    m_net.ShowOpenedRun = m_opened;
+    m_session.ShowOpenedRun = m_opened;
     runtime().Show(ui::PageId::Setup);
     runtime().Unload(ui::PageId::Start);
 }

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "core/network_state.h"
+#include "pages/session.h"
 #include "ui/geometry.h"
 #include "ui/page.h"
 
@@ -30,7 +31,7 @@ class StartPage final : public ui::Page {
     Q_OBJECT
   public:
     // `net` is the network the page loads files into; it must outlive the page.
-    StartPage(ui::PageRuntime& runtime, core::PublicStuff& net);
+    StartPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session);
 
     // Where every control sits: the heading, the lists, the file information, the rest.
     static std::span<const ui::ControlPlace> geometry();
@@ -53,6 +54,8 @@ class StartPage final : public ui::Page {
     void showLoaded(const QString& name, const QString& trainedInfo, const QString& tailNote);
 
     core::PublicStuff& m_net;
+
+    Session& m_session;
     bool m_opened = false;  // what was loaded last is a saved network
 
     QLabel* Label1 = nullptr;

@@ -26,10 +26,11 @@ constexpr std::array<ui::ControlPlace, 4> kGeometry{{
 }  // namespace
 
 WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& net,
-                             ui::Printer& printer)
+                             const Session& session, ui::Printer& printer)
     : ui::Page(runtime, ui::PageId::WeightMap,
                QStringLiteral("Connection Weights -- Tavrel Neural Network Code"), 10620, 9195),
       m_net(net),
+      m_session(session),
       m_printer(printer) {
     setFont(ui::pageFont("MS Sans Serif", 8));
 
@@ -101,7 +102,7 @@ void WeightMapPage::refuse(const std::string& untrained) {
 }
 
 void WeightMapPage::PrintTheMap_Click() {
-    PrintPictureOfNetwork(WeightMap, m_net, QStringLiteral("weights"), m_printer,
+    PrintPictureOfNetwork(WeightMap, m_net, m_session, QStringLiteral("weights"), m_printer,
                           runtime().dialogs(), this);
 }
 

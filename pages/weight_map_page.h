@@ -8,6 +8,7 @@
 #include <span>
 
 #include "core/network_state.h"
+#include "pages/session.h"
 #include "ui/geometry.h"
 #include "ui/page.h"
 #include "ui/printer.h"
@@ -24,7 +25,8 @@ class WeightMapPage final : public ui::Page {
   public:
     // `net` is the program's network and `printer` where "Print" goes; both must outlive
     // the page.
-    WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& net, ui::Printer& printer);
+    WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& net, const Session& session,
+                  ui::Printer& printer);
 
     void Form_Activate() override;
 
@@ -47,6 +49,8 @@ class WeightMapPage final : public ui::Page {
     void refuse(const std::string& untrained);
 
     const core::PublicStuff& m_net;
+
+    const Session& m_session;
     ui::Printer& m_printer;
 };
 

@@ -244,7 +244,7 @@ bool streamReport(core::PublicStuff& net, const SectionFlags& flags, const Repor
     w.line(kSectionRule);
 
     if (flags[GeneralSection]) {
-        w.line("Learning rule: " + net.LearningRule);
+        w.line("Learning rule: " + std::string(core::RuleName(net.LearningRule)));
         w.line("Learning rate: " + text::FormatGeneral(net.LearningRate, w.separators()));
         w.line("Training completed after " + number(net.SweepCount) + " epochs");
         w.line(kSectionRule);

@@ -202,7 +202,7 @@ void trainingSheet(Cells& cells, lxw_worksheet* sheet, const core::PublicStuff& 
     worksheet_set_column(sheet, 0, 0, 20, nullptr);
     worksheet_set_column(sheet, 1, 1, 32, nullptr);
     text("Training file", net.TrainingFileName);
-    text("Learning rule", net.LearningRule);
+    text("Learning rule", std::string(core::RuleName(net.LearningRule)));
     value("Learning rate", net.LearningRate);
     value("Epochs trained", net.SweepCount);
     value("Maximum epochs", net.MaxSweeps);
@@ -391,7 +391,7 @@ void runsSheet(Cells& cells, lxw_worksheet* sheet, const core::PublicStuff& net,
     }
     training::RunHistory own;
     if (runs.empty()) {
-        own.RecordTraining(net, true);
+        own.RecordTraining(net, net, true);
         for (const training::Run& run : own.runs()) {
             runs.push_back(&run);
         }

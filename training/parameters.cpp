@@ -79,13 +79,13 @@ struct ReadBoxes {
     double minError = 0.0;
 };
 
-ReadBoxes readBoxes(const core::PublicStuff& net, const ParameterBoxes& boxes,
+ReadBoxes readBoxes(const core::RunRecord& record, const ParameterBoxes& boxes,
                     const text::NumberSeparators& separators) {
     ReadBoxes out;
-    out.maxSweeps = net.MaxSweeps;
-    out.sweepsBox = net.SweepsBoxValue;
+    out.maxSweeps = record.MaxSweeps;
+    out.sweepsBox = record.SweepsBoxValue;
     if (boxes.maxEpochsTicked) {
-        const double base = net.FreshStart == 1 ? 0.0 : net.MaxSweeps;
+        const double base = record.FreshStart == 1 ? 0.0 : record.MaxSweeps;
         out.problem = sweepsPlus(base, boxes.SweepsBox, separators, out.maxSweeps, out.sweepsBox);
         if (out.problem) {
             return out;
@@ -109,7 +109,7 @@ ReadBoxes readBoxes(const core::PublicStuff& net, const ParameterBoxes& boxes,
     }
     out.print = print.value;
 
-    out.minError = net.MinError;
+    out.minError = record.MinError;
     if (!isBlank(boxes.MinErrorBox)) {
         const text::ParsedNumber error = text::ParseNumber(boxes.MinErrorBox, separators);
         if (error.error != NumberTextError::None) {
@@ -124,33 +124,33 @@ ReadBoxes readBoxes(const core::PublicStuff& net, const ParameterBoxes& boxes,
 
 }  // namespace
 
-ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterBoxes& boxes,
+ParameterOutcome ReadTrainingParameters(core::RunRecord& record, const ParameterBoxes& boxes,
                                         const text::NumberSeparators& separators) {
     ParameterOutcome outcome;
-    const ReadBoxes read = readBoxes(net, boxes, separators);
+    const ReadBoxes read = readBoxes(record, boxes, separators);
     if (read.problem) {
         outcome.problem = read.problem;
         return outcome;
     }
-    net.MaxSweeps = read.maxSweeps;
-    net.SweepsBoxValue = read.sweepsBox;
+    record.MaxSweeps = read.maxSweeps;
+    record.SweepsBoxValue = read.sweepsBox;
     outcome.negativeRate = read.rate < 0.0;
-    net.LearningRate = outcome.negativeRate ? ReplacementRate : read.rate;
-    net.PrintSweeps = read.print;
-    net.MinError = read.minError;
+    record.LearningRate = outcome.negativeRate ? ReplacementRate : read.rate;
+    record.PrintSweeps = read.print;
+    record.MinError = read.minError;
     return outcome;
 }
 
-PlannedRun PlanTrainingRun(const core::PublicStuff& net, const ParameterBoxes& boxes,
+PlannedRun PlanTrainingRun(const core::RunRecord& record, const ParameterBoxes& boxes,
                            bool minErrorTicked, const text::NumberSeparators& separators) {
     PlannedRun plan;
-    const ReadBoxes read = readBoxes(net, boxes, separators);
+    const ReadBoxes read = readBoxes(record, boxes, separators);
     if (read.problem) {
         plan.problem = read.problem;
         return plan;
     }
     plan.rate = read.rate < 0.0 ? ReplacementRate : read.rate;
-    plan.trainedBefore = net.FreshStart == 1 ? 0 : net.SweepCount;
+    plan.trainedBefore = record.FreshStart == 1 ? 0 : record.SweepCount;
     // The maximum-epochs rule stops when the count equals MaxSweeps; a count already past
     // it runs on to the last epoch the program counts.
     if (boxes.maxEpochsTicked && read.maxSweeps > plan.trainedBefore) {
@@ -162,16 +162,16 @@ PlannedRun PlanTrainingRun(const core::PublicStuff& net, const ParameterBoxes& b
     return plan;
 }
 
-std::optional<ParameterProblem> ContinueMaxSweeps(core::PublicStuff& net,
+std::optional<ParameterProblem> ContinueMaxSweeps(core::RunRecord& record,
                                                   const std::string& sweepsBox,
                                                   const text::NumberSeparators& separators) {
     std::int16_t maxSweeps = 0;
     std::int16_t box = 0;
-    if (auto bad = sweepsPlus(net.SweepCount, sweepsBox, separators, maxSweeps, box)) {
+    if (auto bad = sweepsPlus(record.SweepCount, sweepsBox, separators, maxSweeps, box)) {
         return bad;
     }
-    net.MaxSweeps = maxSweeps;
-    net.SweepsBoxValue = box;
+    record.MaxSweeps = maxSweeps;
+    record.SweepsBoxValue = box;
     return std::nullopt;
 }
 

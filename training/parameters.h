@@ -7,7 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "core/network_state.h"
+#include "core/problem.h"
+#include "core/run_record.h"
 #include "text/number_format.h"
 
 namespace training {
@@ -39,7 +40,7 @@ struct ParameterOutcome {
 // when its box is empty or blank). Numbers are read with the user's decimal separator or
 // a point; counts round to the nearest whole number, ties to even, and must fit 16 bits;
 // the epochs box takes 1 to 32767.
-ParameterOutcome ReadTrainingParameters(core::PublicStuff& net, const ParameterBoxes& boxes,
+ParameterOutcome ReadTrainingParameters(core::RunRecord& record, const ParameterBoxes& boxes,
                                         const text::NumberSeparators& separators);
 
 // What "Start Training" would run with these boxes, read as ReadTrainingParameters reads
@@ -51,12 +52,12 @@ struct PlannedRun {
     int lastEpoch = core::MaxCount;
     std::optional<double> minError;  // when the minimum-error rule is ticked
 };
-PlannedRun PlanTrainingRun(const core::PublicStuff& net, const ParameterBoxes& boxes,
+PlannedRun PlanTrainingRun(const core::RunRecord& record, const ParameterBoxes& boxes,
                            bool minErrorTicked, const text::NumberSeparators& separators);
 
 // "Continue Training" with the maximum-epochs rule ticked: MaxSweeps = the sweeps box
 // (1 to 32767) plus SweepCount.
-std::optional<ParameterProblem> ContinueMaxSweeps(core::PublicStuff& net,
+std::optional<ParameterProblem> ContinueMaxSweeps(core::RunRecord& record,
                                                   const std::string& sweepsBox,
                                                   const text::NumberSeparators& separators);
 

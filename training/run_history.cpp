@@ -7,33 +7,34 @@
 
 namespace training {
 
-void RunHistory::takeHistory(const core::PublicStuff& net, Run& run) {
-    const int rows = std::clamp<int>(net.SSEHistoryCount, 0, core::SSEHistoryRows);
+void RunHistory::takeHistory(const core::RunRecord& record, Run& run) {
+    const int rows = std::clamp<int>(record.SSEHistoryCount, 0, core::SSEHistoryRows);
     run.history.clear();
     for (int r = 1; r <= rows; ++r) {
-        const auto& row = net.SSEHistory[static_cast<std::size_t>(r)];
+        const auto& row = record.SSEHistory[static_cast<std::size_t>(r)];
         run.history.push_back({row[1], row[2]});
     }
 }
 
-void RunHistory::RecordTraining(const core::PublicStuff& net, bool began) {
-    if (net.SSEHistoryCount < 1) {
+void RunHistory::RecordTraining(const core::Problem& problem, const core::RunRecord& record,
+                                bool began) {
+    if (record.SSEHistoryCount < 1) {
         return;
     }
-    const RunPart part{net.LearningRule, net.LearningRate};
-    const std::uint64_t problem = core::ProblemKey(net);
+    const RunPart part{record.LearningRule, record.LearningRate};
+    const std::uint64_t key = core::ProblemKey(problem);
     Run* last = m_runs.empty() ? nullptr : &m_runs.back();
-    if (began || last == nullptr || last->problem != problem) {
-        m_runs.push_back({++m_begun, net.TrainingFileName, problem, {part}, {}});
+    if (began || last == nullptr || last->problem != key) {
+        m_runs.push_back({++m_begun, problem.TrainingFileName, key, {part}, {}});
         last = &m_runs.back();
     } else if (last->parts.back().rule != part.rule || last->parts.back().rate != part.rate) {
         last->parts.push_back(part);
     }
-    takeHistory(net, *last);
+    takeHistory(record, *last);
 }
 
-void RunHistory::AddOpenedRun(const core::PublicStuff& net) {
-    RecordTraining(net, true);
+void RunHistory::AddOpenedRun(const core::Problem& problem, const core::RunRecord& record) {
+    RecordTraining(problem, record, true);
 }
 
 std::vector<const Run*> RunHistory::RunsOn(std::uint64_t problem) const {
@@ -63,19 +64,10 @@ std::string RunLegend(const Run& run) {
     for (std::size_t k = 0; k < run.parts.size(); ++k) {
         const RunPart& part = run.parts[k];
         text += k == 0 ? "" : ", ";
-        text +=
-            part.rule + (run.parts.size() == 1 ? ", rate " : " ") + text::FormatGeneral(part.rate);
+        text += std::string(core::RuleName(part.rule)) + (run.parts.size() == 1 ? ", rate " : " ") +
+                text::FormatGeneral(part.rate);
     }
     return text;
-}
-
-RunHistory& Runs() {
-    static RunHistory history;
-    return history;
-}
-
-void AddOpenedRun(const core::PublicStuff& net) {
-    Runs().AddOpenedRun(net);
 }
 
 }  // namespace training

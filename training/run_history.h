@@ -12,13 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "core/network_state.h"
+#include "core/problem.h"
+#include "core/run_record.h"
 
 namespace training {
 
 // One rule and rate the run trained with, in the order they were used.
 struct RunPart {
-    std::string rule;
+    core::Rule rule = core::Rule::Delta;
     double rate = 0.0;
 };
 
@@ -32,13 +33,13 @@ struct Run {
 
 class RunHistory {
   public:
-    // After a training run on `net`: `began` when it started from epoch 0, so that it is a
-    // new run; otherwise it extends the last run on the same file (a new part when the
-    // rule or rate changed). Takes the network's SSE history as the run's. A run with no
-    // history keeps nothing. Throws std::bad_alloc.
-    void RecordTraining(const core::PublicStuff& net, bool began);
+    // After a training run on `problem` that left `record`: `began` when it started from
+    // epoch 0, so that it is a new run; otherwise it extends the last run on the same
+    // problem (a new part when the rule or rate changed). Takes the record's SSE history as
+    // the run's. A run with no history keeps nothing. Throws std::bad_alloc.
+    void RecordTraining(const core::Problem& problem, const core::RunRecord& record, bool began);
     // A network opened from a file: its history becomes a run of its own.
-    void AddOpenedRun(const core::PublicStuff& net);
+    void AddOpenedRun(const core::Problem& problem, const core::RunRecord& record);
 
     const std::vector<Run>& runs() const { return m_runs; }
     // The runs on the problem with this core::ProblemKey, whatever its file was called, in
@@ -49,7 +50,7 @@ class RunHistory {
     std::vector<const Run*> EarlierRuns(std::uint64_t problem, std::size_t most = 8) const;
 
   private:
-    void takeHistory(const core::PublicStuff& net, Run& run);
+    void takeHistory(const core::RunRecord& record, Run& run);
 
     std::vector<Run> m_runs;
     int m_begun = 0;
@@ -58,11 +59,5 @@ class RunHistory {
 // "Run 2 (tiny.net): Delta, rate 0.25" for one rule and rate, "Run 3 (tiny.net): Hebb 0.1,
 // Delta 0.25" for more.
 std::string RunLegend(const Run& run);
-
-// The program's one history.
-RunHistory& Runs();
-
-// Called after opening a saved network: adds its history to the program's runs.
-void AddOpenedRun(const core::PublicStuff& net);
 
 }  // namespace training

@@ -177,7 +177,7 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
         net.TrainedParts.clear();
     }
     std::int16_t printCounter = 0;
-    const bool hebb = net.LearningRule == "Hebb";
+    const bool hebb = net.hebb();
 
     if (net.SweepCount == 0) {
         double before = 0.0;
@@ -242,7 +242,7 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
         }
         ++net.TrainedParts.back().epochs;
         net.TrainedOnProblem = true;
-        net.UnsavedTraining = true;
+        ++result.epochsTrained;
         ++printCounter;
 
         if (net.SweepCount == 1) {

@@ -57,6 +57,7 @@ struct RunResult {
     RunEnd end = RunEnd::RuleMet;
     bool hasChange = false;  // whether SSEChange describes a pair of epochs
     double SSEChange = 0.0;
+    int epochsTrained = 0;  // epochs this call completed
     // For the message box when the run did not end by a rule or the Stop button.
     std::string message;
 };

@@ -170,7 +170,7 @@ const PublicStuff& baseline() {
         made.TrainingFileName = "baseline.net";
         made.CreateUnitsAndWeights();
         made.LearningRate = 0.25;
-        made.LearningRule = "Delta";
+        made.LearningRule = core::Rule::Delta;
         if (core::LearnDelta(made, 2) != ArithStatus::Ok) {
             std::terminate();
         }
@@ -297,7 +297,7 @@ class CountingObserver final : public training::RunObserver {
 // A run of `epochs` epochs: ends by the rule or an undone overflow, prints every epoch.
 void checkRun(PublicStuff& net, const char* rule, std::int16_t fresh, int epochs) {
     const std::string what = std::string(rule) + " run from epoch " + text(net.SweepCount);
-    net.LearningRule = rule;
+    net.LearningRule = core::RuleNamed(rule).value();
     net.FreshStart = fresh;
     const int start = fresh == 1 ? 0 : net.SweepCount;
     net.MaxSweeps = static_cast<std::int16_t>(start + epochs);

@@ -89,7 +89,7 @@ NetworkFileHeader validHeader(Bytes& in) {
     net.NumPatterns = 1 + static_cast<int>(in.byte() % 6);
     net.SSEHistoryCount = static_cast<std::int16_t>(in.byte() % 5);
     net.TrainingFileName = "fuzz.net";
-    net.LearningRule = in.byte() % 2 == 0 ? "Hebb" : "Delta";
+    net.LearningRule = in.byte() % 2 == 0 ? core::Rule::Hebb : core::Rule::Delta;
     net.LearningRate = static_cast<double>(in.byte() % 8) / 16.0;
     net.SweepCount = static_cast<std::int16_t>(1 + in.byte() % 20);
     net.MaxSweeps = net.SweepCount;

@@ -16,6 +16,7 @@
 #include "pages/menu_page.h"
 #include "pages/probe_page.h"
 #include "pages/program_pages.h"
+#include "pages/session.h"
 #include "pages/setup_page.h"
 #include "pages/start_page.h"
 #include "tests/support/scripted_dialogs.h"
@@ -61,7 +62,8 @@ int main(int argc, char* argv[]) {
     support::ScriptedDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
     core::PublicStuff net;
-    pages::registerProgramPages(runtime, net);
+    pages::Session session;
+    pages::registerProgramPages(runtime, net, session);
 
     bool ok = true;
     QWidget* start = runtime.Show(ui::PageId::Start);

@@ -9,6 +9,7 @@
 #include "core/network_state.h"
 #include "files/loader.h"
 #include "pages/analysis_page.h"
+#include "pages/session.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/scripted_printer.h"
 #include "ui/page_runtime.h"
@@ -21,6 +22,7 @@ struct Program {
     support::ScriptedDialogs dialogs;
     support::ScriptedPrinter printer;
     core::PublicStuff net;
+    pages::Session session;
     ui::PageRuntime runtime{dialogs};
 
     explicit Program(const std::string& data) {
@@ -29,10 +31,10 @@ struct Program {
             qFatal("%s", error.c_str());
         net.TrainingFileName = "tiny.net";
         net.CreateUnitsAndWeights();
-        net.LearningRule = "Hebb";
+        net.LearningRule = core::Rule::Hebb;
         net.LearningRate = 0.1;
         runtime.registerPage(PageId::Analysis, [this](ui::PageRuntime& rt) {
-            return new pages::AnalysisPage(rt, net, printer);
+            return new pages::AnalysisPage(rt, net, session, printer);
         });
     }
     pages::AnalysisPage* open() {

@@ -14,6 +14,7 @@
 
 #include "files/loader.h"
 #include "pages/program_pages.h"
+#include "pages/session.h"
 #include "pages/setup_page.h"
 #include "tests/support/scripted_dialogs.h"
 #include "ui/page_runtime.h"
@@ -63,8 +64,9 @@ class TestBatchMatchesWindow : public QObject {
         // The windows: train, continue once, then save every section.
         support::ScriptedDialogs dialogs;
         core::PublicStuff net;
+        pages::Session session;
         ui::PageRuntime runtime(dialogs);
-        pages::registerProgramPages(runtime, net);
+        pages::registerProgramPages(runtime, net, session);
         std::string error;
         QVERIFY(files::LoadTrainingFile(net, trainingFile.toStdString(), error));
         net.TrainingFileName = file.toStdString();

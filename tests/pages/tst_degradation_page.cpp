@@ -11,6 +11,7 @@
 #include "core/network_state.h"
 #include "pages/degradation_chart.h"
 #include "pages/degradation_page.h"
+#include "pages/session.h"
 #include "tests/support/layout_checks.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/scripted_printer.h"
@@ -25,12 +26,13 @@ struct Program {
     support::ScriptedDialogs dialogs;
     support::ScriptedPrinter printer;
     core::PublicStuff net;
+    pages::Session session;
     ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
     // Two bipolar patterns stored by identity weights, so that recall is perfect.
     Program() {
         runtime.registerPage(PageId::Degradation, [this](ui::PageRuntime& rt) {
-            return new pages::DegradationPage(rt, net, printer);
+            return new pages::DegradationPage(rt, net, session, printer);
         });
         net.TrainingFileName = "example.net";
         net.NumOutputs = net.NumInputs = 2;

@@ -292,7 +292,7 @@ void TestFaults::trainingFileGoesAwayAfterListing() {
     QVERIFY(program.start());
     // Folders are not training files, whatever their names say.
     QCOMPARE(itemTexts(program.trainingFiles()), (QStringList{"tiny.net", "victim.net"}));
-    const QStringList before = support::wholeState(program.net);
+    const QStringList before = support::wholeState(program.net, program.session);
 
     const QString victim = path("victim.net");
     QVERIFY(QFile::remove(victim));
@@ -309,7 +309,7 @@ void TestFaults::trainingFileGoesAwayAfterListing() {
     const QString shown = program.dialogs.shown().front().text;
     QVERIFY2(shown.contains(victim) && shown.contains(reason), qPrintable(shown));
     QCOMPARE(program.dialogs.shown().front().icon, ui::Icon::Exclamation);
-    QCOMPARE(support::wholeState(program.net), before);
+    QCOMPARE(support::wholeState(program.net, program.session), before);
     QVERIFY(!program.start()->findChild<QPushButton*>(QStringLiteral("NextPage"))->isVisible());
 
     // The student picks a good file, lets the unsaved network go, and trains on.
@@ -318,7 +318,7 @@ void TestFaults::trainingFileGoesAwayAfterListing() {
     QVERIFY(program.goOn());
     QVERIFY(program.train(QStringLiteral("Delta")));
     QCOMPARE(program.net.SweepCount, 100);
-    QCOMPARE(program.net.LearningRule, std::string("Delta"));
+    QVERIFY(program.net.LearningRule == core::Rule::Delta);
     QCOMPARE(program.dialogs.shown().size(), 2);
 }
 
@@ -344,7 +344,7 @@ void TestFaults::hugeTrainingFile() {
 
     program.letUnsavedTrainingGo();
     QVERIFY(program.load(QStringLiteral("tiny.net")));
-    const QStringList before = support::wholeState(program.net);
+    const QStringList before = support::wholeState(program.net, program.session);
     if (!loads) {
         program.dialogs.answer(ui::Answer::Ok);
     }
@@ -364,7 +364,7 @@ void TestFaults::hugeTrainingFile() {
         const QString shown = program.dialogs.shown().front().text;
         QVERIFY2(shown.contains(QStringLiteral("ends early")) && shown.contains(huge),
                  qPrintable(shown));
-        QCOMPARE(support::wholeState(program.net), before);
+        QCOMPARE(support::wholeState(program.net, program.session), before);
     } else {
         QCOMPARE(program.dialogs.shown().size(), 0);
         QCOMPARE(program.net.TrainingFileName, std::string("huge.net"));
@@ -428,7 +428,7 @@ void TestFaults::overflowDuringTrainingLeavesAUsableNetwork() {
     QCOMPARE(setup->Picture1[1]->lines(), QStringList{QStringLiteral("Epochs: %1").arg(completed)});
     QVERIFY(!support::showsNonFinite(setup->Picture1[2]->lines().join('\n')));
     QVERIFY(!support::showsNonFinite(setup->Picture1[3]->lines().join('\n')));
-    const QStringList trained = support::learnedState(program.net);
+    const QStringList trained = support::learnedState(program.net, program.session);
 
     // Probing, saving and plotting work on the network as the last complete epoch left it.
     QVERIFY(program.testRecall());
@@ -455,7 +455,8 @@ void TestFaults::overflowDuringTrainingLeavesAUsableNetwork() {
              static_cast<int>(program.net.SSEHistoryCount));
     QVERIFY(ProgramDriver::click(program.graph(), "CloseThisForm"));
     // None of them changed what training left, but for the units a recall sets.
-    QCOMPARE(withoutUnits(support::learnedState(program.net)), withoutUnits(trained));
+    QCOMPARE(withoutUnits(support::learnedState(program.net, program.session)),
+             withoutUnits(trained));
 
     QVERIFY(program.pick(kNewProblem));
     program.letUnsavedTrainingGo();
@@ -580,7 +581,7 @@ void TestFaults::runToTheEpochLimitThenTryToGoOn() {
     QCOMPARE(program.net.SSEHistory[33][1], 32000.0);
     QCOMPARE(program.dialogs.shown().size(), 0);
     QCOMPARE(support::firstNonFinite(program.net), QString());
-    const QStringList trained = support::learnedState(program.net);
+    const QStringList trained = support::learnedState(program.net, program.session);
 
     // "Continue Training" with the frozen box: 32767 more cannot be counted; the message
     // says how to start again from where the student is.
@@ -593,7 +594,7 @@ void TestFaults::runToTheEpochLimitThenTryToGoOn() {
              QStringList{"Training on for 32767 more epochs would pass epoch 32767, the most "
                          "this program counts." +
                          viaTestRecall});
-    QCOMPARE(support::learnedState(program.net), trained);
+    QCOMPARE(support::learnedState(program.net, program.session), trained);
     QCOMPARE(program.net.FreshStart, 1);  // a refused continue decides nothing
 
     // Keeping the weights from the menu: 100 more refused (Test Recall is not offered yet),
@@ -621,7 +622,7 @@ void TestFaults::runToTheEpochLimitThenTryToGoOn() {
              "Training stopped at epoch 32767, the most epochs this program counts. To train "
              "again from epoch 0, choose \"Test Recall\", then \"Reset Weights And Train "
              "Again\".");
-    QCOMPARE(support::learnedState(program.net), trained);
+    QCOMPARE(support::learnedState(program.net, program.session), trained);
     QVERIFY(!setup->Stop->isVisible());
     QVERIFY(!program.runtime.inputLocked());
 
@@ -807,7 +808,7 @@ void TestFaults::reportChangedWhileOverwriteQuestionIsOpen() {
 
     QCOMPARE(program.dialogs.texts().mid(1, 1), QStringList{kOverwrite});
     QCOMPARE(leftoverTemporaries(m_root), QStringList());
-    QCOMPARE(QString::fromStdString(program.net.ReportFileName), report);
+    QCOMPARE(QString::fromStdString(program.session.ReportFileName), report);
     switch (change) {
         case Replacement::OtherFile:
             if (answer == ui::Answer::Yes) {

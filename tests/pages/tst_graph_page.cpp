@@ -30,6 +30,7 @@
 #include "core/network_state.h"
 #include "pages/graph_page.h"
 #include "pages/save_page.h"
+#include "pages/session.h"
 #include "pages/sse_chart.h"
 #include "tests/support/layout_checks.h"
 #include "tests/support/pdf_printouts.h"
@@ -49,7 +50,8 @@ struct Program {
     support::ScriptedDialogs dialogs;
     support::ScriptedPrinter printer;
     core::PublicStuff net;
-    training::RunHistory runs;
+    pages::Session session;
+    training::RunHistory& runs = session.Runs;
     ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
     // Pages print on `printer`, or on the system's default printer when `systemPrinter`.
@@ -58,7 +60,7 @@ struct Program {
         net.TrainedOnProblem = true;  // the history stands for a run on it
         ui::Printer* target = systemPrinter ? &ui::systemPrinter() : &printer;
         runtime.registerPage(PageId::Graph, [this, target](ui::PageRuntime& rt) {
-            return new pages::GraphPage(rt, net, *target, runs);
+            return new pages::GraphPage(rt, net, session, *target);
         });
     }
 
@@ -442,18 +444,18 @@ void TestGraphPage::pageAppearance() {
 void TestGraphPage::earlierRunsAndLogarithmicScale() {
     // Run 1 (Hebb) on this file, run 2 on another, run 3 (Delta, then at another rate) shown.
     m_program->record({0, 10}, {4, 2});
-    m_program->net.LearningRule = "Hebb";
+    m_program->net.LearningRule = core::Rule::Hebb;
     m_program->net.LearningRate = 0.1;
-    m_program->runs.RecordTraining(m_program->net, true);
+    m_program->runs.RecordTraining(m_program->net, m_program->net, true);
     m_program->net.TrainingFileName = "other.net";  // another problem
     const int inputs = m_program->net.NumInputs;
     m_program->net.NumInputs = inputs + 7;
-    m_program->runs.RecordTraining(m_program->net, true);
+    m_program->runs.RecordTraining(m_program->net, m_program->net, true);
     m_program->net.NumInputs = inputs;
     m_program->net.TrainingFileName = "example.net";
     m_program->record({0, 10, 20}, {4, 1, 0});
-    m_program->net.LearningRule = "Delta";
-    m_program->runs.RecordTraining(m_program->net, true);
+    m_program->net.LearningRule = core::Rule::Delta;
+    m_program->runs.RecordTraining(m_program->net, m_program->net, true);
     pages::GraphPage* page = m_program->open();
     QVERIFY(page);
     QVERIFY(!page->ShowEarlierRuns->isChecked() && !page->LogScale->isChecked());
@@ -499,7 +501,7 @@ void TestGraphPage::controlsSitWhereTableSays() {
 
 void TestGraphPage::printCopiesThePictureAndPrintsIt() {
     m_program->recordFalling(3);
-    m_program->net.LearningRule = "Delta";
+    m_program->net.LearningRule = core::Rule::Delta;
     m_program->net.LearningRate = 0.25;
     m_program->net.SweepCount = 20;
     pages::GraphPage* page = m_program->open();
@@ -608,7 +610,7 @@ void TestGraphPage::withoutPrintSystemOffersPdfNextToTrainingFile() {
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     m_program->net.TrainingFileName = "tiny.net";
-    m_program->net.TrainingFolder = folder.path().toStdString();
+    m_program->session.TrainingFolder = folder.path().toStdString();
     m_program->recordFalling(3);
     pages::GraphPage* page = m_program->open();
     QVERIFY(page);

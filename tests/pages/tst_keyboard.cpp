@@ -133,7 +133,7 @@ class TestKeyboard : public QObject {
         QTest::keyClick(setup->StartTraining, Qt::Key_Return);
         QCOMPARE(program.net.SweepCount, 100);
         QCOMPARE(program.net.LearningRate, 0.25);
-        QCOMPARE(program.net.LearningRule, std::string("Delta"));
+        QVERIFY(program.net.LearningRule == core::Rule::Delta);
         QVERIFY(tabTo(setup, setup->TestRecall));
         QTest::keyClick(setup->TestRecall, Qt::Key_Space);
 

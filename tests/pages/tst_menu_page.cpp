@@ -15,6 +15,7 @@
 
 #include "core/network_state.h"
 #include "pages/menu_page.h"
+#include "pages/session.h"
 #include "tests/support/layout_checks.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/stand_in_page.h"
@@ -34,12 +35,14 @@ const std::set<PageId> kOtherPages{PageId::Start,     PageId::Setup,      PageId
 struct Program {
     support::ScriptedDialogs dialogs;
     core::PublicStuff net;
+    pages::Session session;
     std::map<PageId, LoadRecord> records;
     ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
     explicit Program(const std::set<PageId>& built = kOtherPages) {
-        runtime.registerPage(PageId::Menu,
-                             [this](ui::PageRuntime& rt) { return new pages::MenuPage(rt, net); });
+        runtime.registerPage(PageId::Menu, [this](ui::PageRuntime& rt) {
+            return new pages::MenuPage(rt, net, session);
+        });
         for (const PageId id : built) {
             runtime.registerPage(id, [this, id](ui::PageRuntime& rt) {
                 return new support::StandInPage(rt, id, net, records[id]);
@@ -209,7 +212,7 @@ void TestMenuPage::everyItemShowsAndSpreadsheetItemAsksForAName() {
                                  "Examine The Training Patterns", "Show The Connection Weights",
                                  "Save The Trained Network", "Show How Recall Degrades"}));
 
-    m_program->net.TrainingFolder = "/nowhere";
+    m_program->session.TrainingFolder = "/nowhere";
     m_program->net.TrainingFileName = "tiny.net";
     m_program->net.TrainedOnProblem = true;
     m_program->dialogs.choose(QString());  // cancelled: nothing is written

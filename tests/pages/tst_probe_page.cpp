@@ -28,6 +28,7 @@
 #include "files/loader.h"
 #include "pages/probe_page.h"
 #include "pages/program_pages.h"
+#include "pages/session.h"
 #include "tests/support/layout_checks.h"
 #include "tests/support/pdf_printouts.h"
 #include "tests/support/scripted_dialogs.h"
@@ -83,13 +84,14 @@ struct Program {
     support::ScriptedDialogs dialogs;
     support::ScriptedPrinter printer;
     core::PublicStuff net;
+    pages::Session session;
     ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
     // Pages print on `printer`, or on the system's default printer when `systemPrinter`.
     explicit Program(bool systemPrinter = false) {
         ui::Printer* target = systemPrinter ? &ui::systemPrinter() : &printer;
         runtime.registerPage(PageId::Probe, [this, target](ui::PageRuntime& rt) {
-            return new pages::ProbePage(rt, net, *target);
+            return new pages::ProbePage(rt, net, session, *target);
         });
     }
 
@@ -934,8 +936,9 @@ void TestProbePage::withoutPrintSystemOffersPdfNextToTrainingFile() {
 
     support::ScriptedDialogs dialogs;
     core::PublicStuff net;
+    pages::Session session;
     ui::PageRuntime runtime(dialogs);
-    pages::registerProgramPages(runtime, net);
+    pages::registerProgramPages(runtime, net, session);
     QWidget* start = runtime.Show(PageId::Start);
     doubleClick(start->findChild<QListWidget*>(QStringLiteral("File1")),
                 QStringLiteral("tiny.net"));
@@ -985,7 +988,7 @@ void TestProbePage::printerGoneSinceThePageOpened() {
     QVERIFY(m_program->load(kExample, kExampleWeights, token + ".net"));
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    m_program->net.TrainingFolder = folder.path().toStdString();
+    m_program->session.TrainingFolder = folder.path().toStdString();
     pages::ProbePage* page = m_program->open();
     probe(page, QStringLiteral("2"));
 
@@ -1026,7 +1029,7 @@ void TestProbePage::longTextGoesOnOnFurtherPages() {
     QVERIFY(m_program->load(kExample, kExampleWeights));
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    m_program->net.TrainingFolder = folder.path().toStdString();
+    m_program->session.TrainingFolder = folder.path().toStdString();
     // Straight to the PDF file, which is written as a printer would print.
     m_program->printer.refuseWith(QStringLiteral("There is no printer to print on."));
     pages::ProbePage* page = m_program->open();
@@ -1057,7 +1060,7 @@ void TestProbePage::wideLinesGoOnOnTheNextLine() {
     QVERIFY(m_program->load(data.constData(), {0.25, -0.75, 1.5}));
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
-    m_program->net.TrainingFolder = folder.path().toStdString();
+    m_program->session.TrainingFolder = folder.path().toStdString();
     m_program->printer.refuseWith(QStringLiteral("There is no printer to print on."));
     pages::ProbePage* page = m_program->open();
     probe(page, QStringLiteral("1"));
@@ -1079,7 +1082,7 @@ void TestProbePage::wideLinesGoOnOnTheNextLine() {
 
 void TestProbePage::unwritablePdfFolderIsReported() {
     QVERIFY(m_program->load(kExample, kExampleWeights));
-    m_program->net.TrainingFolder = "/nonexistent/folder";
+    m_program->session.TrainingFolder = "/nonexistent/folder";
     m_program->printer.refuseWith(
         QStringLiteral("The printer \"Office\" could not start the print job."));
     pages::ProbePage* page = m_program->open();

@@ -9,6 +9,7 @@
 #include "core/network_state.h"
 #include "pages/menu_page.h"
 #include "pages/program_pages.h"
+#include "pages/session.h"
 #include "pages/setup_page.h"
 #include "pages/start_page.h"
 #include "tests/support/scripted_dialogs.h"
@@ -49,8 +50,9 @@ class TestRoundTrip : public QObject {
         QDir::setCurrent(QStringLiteral(DAM_EXAMPLES));
         support::ScriptedDialogs dialogs;
         core::PublicStuff net;
+        pages::Session session;
         ui::PageRuntime runtime(dialogs);
-        pages::registerProgramPages(runtime, net);
+        pages::registerProgramPages(runtime, net, session);
 
         // Load tiny.net and go on.
         QWidget* start = runtime.Show(PageId::Start);

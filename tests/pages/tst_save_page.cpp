@@ -26,6 +26,7 @@
 #include "files/loader.h"
 #include "pages/program_pages.h"
 #include "pages/save_page.h"
+#include "pages/session.h"
 #include "report/report_writer.h"
 #include "tests/support/layout_checks.h"
 #include "tests/support/long_task_cancel.h"
@@ -43,11 +44,13 @@ using Flags = report::SectionFlags;
 struct Program {
     support::ScriptedDialogs dialogs;
     core::PublicStuff net;
+    pages::Session session;
     ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
     Program() {
-        runtime.registerPage(PageId::Save,
-                             [this](ui::PageRuntime& rt) { return new pages::SavePage(rt, net); });
+        runtime.registerPage(PageId::Save, [this](ui::PageRuntime& rt) {
+            return new pages::SavePage(rt, net, session);
+        });
     }
 };
 
@@ -61,7 +64,7 @@ struct Program {
     net.TrainingFileName = "pairs.net";
     net.CreateUnitsAndWeights();
     net.TrainedOnProblem = true;
-    net.LearningRule = "Delta";
+    net.LearningRule = core::Rule::Delta;
     net.LearningRate = 0.25;
     for (int epoch = 0; epoch < 3; ++epoch) {
         for (int p = 1; p <= net.NumPatterns; ++p) {
@@ -285,7 +288,7 @@ void TestSavePage::save(QWidget* page) {
 }
 
 QString TestSavePage::reportFileName() const {
-    return QString::fromStdString(m_program->net.ReportFileName);
+    return QString::fromStdString(m_program->session.ReportFileName);
 }
 
 QString TestSavePage::shownName(const QWidget* page) {
@@ -334,7 +337,7 @@ void TestSavePage::opensWithDefaultSectionsAndNoName() {
     QVERIFY(itemTexts(folders).contains(QStringLiteral("more")));
     QVERIFY(m_root.startsWith(control<ui::DriveList>(page, QStringLiteral("Drive1"))->drive()));
     QVERIFY(m_program->dialogs.shown().isEmpty());
-    QVERIFY(m_program->net.ReportFileName.empty());
+    QVERIFY(m_program->session.ReportFileName.empty());
 }
 
 void TestSavePage::typedNameGetsTxtExtension_data() {
@@ -514,7 +517,7 @@ void TestSavePage::protectedFileIsRefusedBeforeTheQuestion() {
     // The training file in use, whatever it is called, is refused the same way.
     QVERIFY(QFile::setPermissions(m_root + "/old.txt",
                                   QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-    m_program->net.TrainingFolder = m_root.toStdString();
+    m_program->session.TrainingFolder = m_root.toStdString();
     m_program->net.TrainingFileName = "old.txt";
     m_program->dialogs.answer(ui::Answer::Ok);
     save(page);
@@ -804,7 +807,7 @@ void TestSavePage::folderThatCannotBeCreatedChangesNothing() {
 void TestSavePage::programOpensThisPage() {
     support::ScriptedDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
-    pages::registerProgramPages(runtime, m_program->net);
+    pages::registerProgramPages(runtime, m_program->net, m_program->session);
     QVERIFY(qobject_cast<pages::SavePage*>(runtime.Show(PageId::Save)));
 }
 

@@ -14,6 +14,7 @@
 
 #include "core/network_state.h"
 #include "files/loader.h"
+#include "pages/session.h"
 #include "pages/setup_page.h"
 #include "pages/training_progress.h"
 #include "tests/support/layout_checks.h"
@@ -35,6 +36,7 @@ class StandIn final : public ui::Page {
 struct Program {
     support::ScriptedDialogs dialogs;
     core::PublicStuff net;
+    pages::Session session;
     ui::PageRuntime runtime{dialogs};
 
     explicit Program(const char* problem = "2 0 3 2  1 0 1  0 1 0  1 0  0 1") {
@@ -43,8 +45,8 @@ struct Program {
             qFatal("%s", error.c_str());
         net.TrainingFileName = "tiny.net";
         net.FreshStart = 1;
-        runtime.registerPage(PageId::Setup,
-                             [this](ui::PageRuntime& rt) { return new SetupPage(rt, net); });
+        runtime.registerPage(
+            PageId::Setup, [this](ui::PageRuntime& rt) { return new SetupPage(rt, net, session); });
         runtime.registerPage(PageId::Menu,
                              [](ui::PageRuntime& rt) { return new StandIn(rt, PageId::Menu); });
     }
@@ -65,7 +67,7 @@ class TestSetupPage : public QObject {
 
     void loadsWithItsInitialValues() {
         Program program;
-        program.net.LearningRule = "Delta";
+        program.net.LearningRule = core::Rule::Delta;
         SetupPage* page = program.page();
         QCOMPARE(page->windowTitle(),
                  QStringLiteral("Distributed Memory Setup Page -- Tavrel Neural Network Code"));
@@ -77,7 +79,7 @@ class TestSetupPage : public QObject {
         QCOMPARE(page->MinErrorSlider->value(), 5);
         QVERIFY(page->OptionHebb->isChecked());
         QVERIFY(!page->OptionDelta->isChecked());
-        QCOMPARE(program.net.LearningRule, std::string("Hebb"));
+        QVERIFY(program.net.LearningRule == core::Rule::Hebb);
         QVERIFY(page->Check1[0]->isChecked());
         QVERIFY(!page->Check1[1]->isChecked());
         for (const ui::TextRow* row : page->Picture1)
@@ -191,9 +193,9 @@ class TestSetupPage : public QObject {
         QCOMPARE(page->PrintSweepsBox->text(), QStringLiteral("10000"));
 
         QTest::mouseClick(page->OptionDelta, Qt::LeftButton);
-        QCOMPARE(program.net.LearningRule, std::string("Delta"));
+        QVERIFY(program.net.LearningRule == core::Rule::Delta);
         QTest::mouseClick(page->OptionHebb, Qt::LeftButton);
-        QCOMPARE(program.net.LearningRule, std::string("Hebb"));
+        QVERIFY(program.net.LearningRule == core::Rule::Hebb);
     }
 
     void startTrainingRunsAndShowsTheRows() {

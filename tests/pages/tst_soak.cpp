@@ -130,7 +130,8 @@ void TestSoak::longSessionStaysTheSame() {
         QCOMPARE(program.net.SweepCount, before + 100);
         QVERIFY2(ProgramDriver::click(program.setup(), "Continue"), qPrintable(where));
         QCOMPARE(program.net.SweepCount, before + 200);
-        QCOMPARE(QString::fromStdString(program.net.LearningRule), rule);
+        QCOMPARE(QString::fromStdString(std::string(core::RuleName(program.net.LearningRule))),
+                 rule);
         QVERIFY2(program.testRecall(), qPrintable(where));
 
         // Probe the first and the last pattern.
@@ -222,7 +223,7 @@ void TestSoak::longSessionStaysTheSame() {
     const PageId expected = last == Next::NewProblem ? PageId::Start : PageId::Setup;
     QCOMPARE(program.runtime.loadedCount(), 1);
     QVERIFY(program.runtime.isLoaded(expected));
-    QCOMPARE(QString::fromStdString(program.net.ReportFileName), reportPath);
+    QCOMPARE(QString::fromStdString(program.session.ReportFileName), reportPath);
 }
 
 QTEST_MAIN(TestSoak)

@@ -13,6 +13,7 @@
 
 #include "files/loader.h"
 #include "files/replacement_file.h"
+#include "pages/session.h"
 #include "pages/spreadsheet_export.h"
 #include "tests/support/scripted_dialogs.h"
 
@@ -31,6 +32,7 @@ constexpr const char* kSigtermChild = "--export-until-sigterm";
 int exportUntilSigterm(const QString& folder) {
     files::InstallTemporaryFileCleanup();
     core::PublicStuff net;
+    pages::Session session;
     net.NumInputs = 600;
     net.NumOutputs = 600;
     net.NumPatterns = 100;
@@ -39,7 +41,7 @@ int exportUntilSigterm(const QString& folder) {
     net.CreateUnitsAndWeights();
     net.TrainedOnProblem = true;
     net.TrainingFileName = "large.net";
-    net.TrainingFolder = folder.toStdString();
+    session.TrainingFolder = folder.toStdString();
     const QDir dir(folder);
     std::thread watcher([dir] {
         while (dir.entryList({QStringLiteral(".results.xlsx.*")}, QDir::Files | QDir::Hidden)
@@ -52,7 +54,7 @@ int exportUntilSigterm(const QString& folder) {
     support::ScriptedDialogs dialogs;
     dialogs.choose(dir.filePath(QStringLiteral("results.xlsx")));
     dialogs.answer(ui::Answer::Yes);  // replace the earlier file
-    pages::CreateSpreadsheet(nullptr, dialogs, net);
+    pages::CreateSpreadsheet(nullptr, dialogs, net, session);
     return 3;  // the export finished before the signal: the parent says so
 }
 
@@ -68,14 +70,15 @@ class TestSpreadsheetExport : public QObject {
 void TestSpreadsheetExport::exportFlow() {
     QTemporaryDir dir;
     core::PublicStuff net;
+    pages::Session session;
     std::string error;
     QVERIFY(files::LoadTrainingFile(net, DAM_EXAMPLES "/tiny.net", error));
     net.CreateUnitsAndWeights();
     net.TrainedOnProblem = true;  // zero weights stand for a run on it
     net.TrainingFileName = "tiny.net";
-    net.TrainingFolder = dir.path().toStdString();
+    session.TrainingFolder = dir.path().toStdString();
     support::ScriptedDialogs dialogs;
-    const auto run = [&] { pages::CreateSpreadsheet(nullptr, dialogs, net); };
+    const auto run = [&] { pages::CreateSpreadsheet(nullptr, dialogs, net, session); };
     const QString results = dir.filePath(QStringLiteral("results.xlsx"));
 
     dialogs.choose(QString());  // cancelled: nothing written

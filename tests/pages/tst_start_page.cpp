@@ -17,6 +17,7 @@
 
 #include "core/network_state.h"
 #include "files/loader.h"
+#include "pages/session.h"
 #include "pages/start_page.h"
 #include "tests/support/layout_checks.h"
 #include "tests/support/long_task_cancel.h"
@@ -36,13 +37,15 @@ using support::LoadRecord;
 struct Program {
     support::ScriptedDialogs dialogs;
     core::PublicStuff net;
+    pages::Session session;
     LoadRecord setupPage;
     LoadRecord probePage;
     ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
     Program() {
-        runtime.registerPage(PageId::Start,
-                             [this](ui::PageRuntime& rt) { return new pages::StartPage(rt, net); });
+        runtime.registerPage(PageId::Start, [this](ui::PageRuntime& rt) {
+            return new pages::StartPage(rt, net, session);
+        });
         runtime.registerPage(PageId::Setup, [this](ui::PageRuntime& rt) {
             return new support::StandInPage(rt, PageId::Setup, net, setupPage);
         });
@@ -436,7 +439,7 @@ void TestStartPage::fileGivenAtStartIsLoadedFromItsFolder() {
     page->loadGiven(m_root + "/more/my problem.net");
     QCOMPARE(control<ui::FileList>(page, QStringLiteral("File1"))->path(), m_root + "/more");
     QCOMPARE(fileInformation(page), shownFileInformation({"my problem.net", "1", "1", "1200"}));
-    QCOMPARE(m_program->net.TrainingFolder, (m_root + "/more").toStdString());
+    QCOMPARE(m_program->session.TrainingFolder, (m_root + "/more").toStdString());
 
     m_program->dialogs.answer(ui::Answer::Ok);
     page->loadGiven(m_root + "/broken.net");

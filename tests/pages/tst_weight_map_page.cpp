@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "core/network_state.h"
+#include "pages/session.h"
 #include "pages/weight_map_page.h"
 #include "pages/weight_map_view.h"
 #include "tests/support/scripted_dialogs.h"
@@ -25,11 +26,12 @@ struct Program {
     support::ScriptedDialogs dialogs;
     support::ScriptedPrinter printer;
     core::PublicStuff net;
+    pages::Session session;
     ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
     Program() {
         runtime.registerPage(PageId::WeightMap, [this](ui::PageRuntime& rt) {
-            return new pages::WeightMapPage(rt, net, printer);
+            return new pages::WeightMapPage(rt, net, session, printer);
         });
     }
 

@@ -21,6 +21,7 @@
 #include "pages/menu_page.h"
 #include "pages/probe_page.h"
 #include "pages/program_pages.h"
+#include "pages/session.h"
 #include "pages/setup_page.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/scripted_printer.h"
@@ -34,22 +35,23 @@ class ProgramDriver {
     ScriptedDialogs dialogs;
     ScriptedPrinter printer;
     core::PublicStuff net;
+    pages::Session session;
     ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
     ProgramDriver() {
-        pages::registerProgramPages(runtime, net);
+        pages::registerProgramPages(runtime, net, session);
         runtime.registerPage(ui::PageId::Probe, [this](ui::PageRuntime& r) {
-            return new pages::ProbePage(r, net, printer);
+            return new pages::ProbePage(r, net, session, printer);
         });
         runtime.registerPage(ui::PageId::Graph, [this](ui::PageRuntime& r) {
-            return new pages::GraphPage(r, net, printer);
+            return new pages::GraphPage(r, net, session, printer);
         });
     }
 
     // Answers No ahead when the next step (another file, a reset, training afresh) will ask
     // whether to save the trained network first.
     void letUnsavedTrainingGo() {
-        if (net.TrainedOnProblem && net.UnsavedTraining) {
+        if (net.TrainedOnProblem && session.UnsavedTraining) {
             dialogs.answer(ui::Answer::No);
         }
     }
@@ -189,11 +191,11 @@ inline QString number(double v) {
 }
 
 // The problem and what training made of it, as comparable lines: exact values throughout.
-inline QStringList learnedState(const core::PublicStuff& net) {
+inline QStringList learnedState(const core::PublicStuff& net, const pages::Session& session) {
     QStringList lines;
     lines << QStringLiteral("file %1 in %2")
                  .arg(QString::fromStdString(net.TrainingFileName),
-                      QString::fromStdString(net.TrainingFolder))
+                      QString::fromStdString(session.TrainingFolder))
           << QStringLiteral("counts %1 %2 %3 %4")
                  .arg(net.NumOutputs)
                  .arg(net.SecondHeaderValue)
@@ -238,15 +240,15 @@ inline QStringList learnedState(const core::PublicStuff& net) {
 }
 
 // learnedState and the training parameters.
-inline QStringList wholeState(const core::PublicStuff& net) {
-    return learnedState(net) << QStringLiteral(
-                                    "%1 rate %2, fresh %3, max %4, print %5, min error %6")
-                                    .arg(QString::fromStdString(net.LearningRule),
-                                         number(net.LearningRate))
-                                    .arg(net.FreshStart)
-                                    .arg(net.MaxSweeps)
-                                    .arg(net.PrintSweeps)
-                                    .arg(number(net.MinError));
+inline QStringList wholeState(const core::PublicStuff& net, const pages::Session& session) {
+    return learnedState(net, session)
+           << QStringLiteral("%1 rate %2, fresh %3, max %4, print %5, min error %6")
+                  .arg(QString::fromStdString(std::string(core::RuleName(net.LearningRule))),
+                       number(net.LearningRate))
+                  .arg(net.FreshStart)
+                  .arg(net.MaxSweeps)
+                  .arg(net.PrintSweeps)
+                  .arg(number(net.MinError));
 }
 
 // The first value of the network that is infinite or NaN, described; empty when none is.

@@ -87,7 +87,7 @@ core::PublicStuff makeProblem(Kind kind, unsigned seed) {
 
 // Trains from zero weights with a printout every epoch; the reported total per epoch.
 std::vector<double> train(core::PublicStuff& net, const char* rule, double rate, int epochs) {
-    net.LearningRule = rule;
+    net.LearningRule = core::RuleNamed(rule).value();
     net.LearningRate = rate;
     net.MaxSweeps = static_cast<std::int16_t>(epochs);
     net.PrintSweeps = 1;

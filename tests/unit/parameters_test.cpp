@@ -1,4 +1,5 @@
 #include "training/parameters.h"
+#include "core/network_state.h"
 
 #include <gtest/gtest.h>
 

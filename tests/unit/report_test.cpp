@@ -92,7 +92,7 @@ void setHistory(PublicStuff& net, std::initializer_list<std::array<double, 2>> r
 // Two inputs, two outputs, trained with the Delta rule for 25 epochs.
 void makePairs(PublicStuff& net) {
     ASSERT_NO_FATAL_FAILURE(loadProblem(net, "2 0 2 2\n1 0\n0 1\n1 -1\n-1 1\n", "pairs.net"));
-    net.LearningRule = "Delta";
+    net.LearningRule = core::Rule::Delta;
     net.LearningRate = 0.1;
     net.SweepCount = 25;
     net.TotalSSE = 0.5;
@@ -107,7 +107,7 @@ void makeSmall(PublicStuff& net) {
                                         "1 0 0\n0 1 1\n0 0 -2\n"
                                         "0.625 -234.5\n-0.5 0\n0.07 2\n",
                                         "small.net"));
-    net.LearningRule = "Hebb";
+    net.LearningRule = core::Rule::Hebb;
     net.LearningRate = 0.05;
     net.SweepCount = 100;
     // Not the SSE of these weights: the report prints what training stored.
@@ -262,7 +262,7 @@ TEST(ReportTextTest, FullSSEHistory) {
 TEST(ReportTextTest, GermanSeparators) {
     PublicStuff net;
     ASSERT_NO_FATAL_FAILURE(loadProblem(net, "2 0 2 2\n1 0\n0 1\n1 -1\n-1 1\n", "paare.net"));
-    net.LearningRule = "Delta";
+    net.LearningRule = core::Rule::Delta;
     net.LearningRate = 1.0 / 3.0;
     net.SweepCount = 1000;
     setWeights(net, {{1234.5, -0.25}, {0, 12.4}});
@@ -383,7 +383,7 @@ TEST(ReportTextTest, SectionsAgreeWithTheNetwork) {
         }
     }
     net.TrainingFileName = "bigger.net";
-    net.LearningRule = "Delta";
+    net.LearningRule = core::Rule::Delta;
     net.LearningRate = 0.1;
 
     const std::string text = reportOf(net, sections({0, 2, 3, 4, 5}));
@@ -463,7 +463,7 @@ void expectSameUnits(const PublicStuff& actual, const PublicStuff& expected) {
 
 void expectSameExceptUnits(const PublicStuff& actual, const PublicStuff& expected) {
     EXPECT_EQ(actual.TrainingFileName, expected.TrainingFileName);
-    EXPECT_EQ(actual.LearningRule, expected.LearningRule);
+    EXPECT_EQ(core::RuleName(actual.LearningRule), core::RuleName(expected.LearningRule));
     EXPECT_EQ(actual.LearningRate, expected.LearningRate);
     EXPECT_EQ(actual.SweepCount, expected.SweepCount);
     EXPECT_EQ(actual.TotalSSE, expected.TotalSSE);

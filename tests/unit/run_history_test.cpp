@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/network_state.h"
 #include "training/run_history.h"
 
 namespace {
@@ -16,7 +17,7 @@ core::PublicStuff trained(const std::string& file, const std::string& rule, doub
     net.InputPatterns = core::PatternTable(1, 1);
     net.DesiredOutputs = core::PatternTable(1, 1);
     net.InputPatterns(1, 1) = input != 0.0 ? input : file == "b.net" ? 2.0 : 1.0;
-    net.LearningRule = rule;
+    net.LearningRule = core::RuleNamed(rule).value();
     net.LearningRate = rate;
     net.SSEHistoryCount = static_cast<std::int16_t>(rows);
     for (int r = 1; r <= rows; ++r) {
@@ -25,15 +26,19 @@ core::PublicStuff trained(const std::string& file, const std::string& rule, doub
     return net;
 }
 
+void record(training::RunHistory& runs, const core::PublicStuff& net, bool began) {
+    runs.RecordTraining(net, net, began);
+}
+
 TEST(RunHistory, StartingBeginsARunAndContinuingExtendsIt) {
     training::RunHistory runs;
-    runs.RecordTraining(trained("a.net", "Hebb", 0.1, 3), true);
-    runs.RecordTraining(trained("a.net", "Delta", 0.25, 2), true);
-    runs.RecordTraining(trained("a.net", "Delta", 0.25, 4), false);  // continued alike
-    runs.RecordTraining(trained("b.net", "Hebb", 0.5, 2), true);
-    runs.RecordTraining(trained("a.net", "Hebb", 0.1, 2), true);
-    runs.RecordTraining(trained("a.net", "Delta", 0.25, 5), false);  // continued otherwise
-    runs.RecordTraining(trained("a.net", "Delta", 0.25, 0), true);   // stopped before an epoch
+    record(runs, trained("a.net", "Hebb", 0.1, 3), true);
+    record(runs, trained("a.net", "Delta", 0.25, 2), true);
+    record(runs, trained("a.net", "Delta", 0.25, 4), false);  // continued alike
+    record(runs, trained("b.net", "Hebb", 0.5, 2), true);
+    record(runs, trained("a.net", "Hebb", 0.1, 2), true);
+    record(runs, trained("a.net", "Delta", 0.25, 5), false);  // continued otherwise
+    record(runs, trained("a.net", "Delta", 0.25, 0), true);   // stopped before an epoch
     ASSERT_EQ(runs.runs().size(), 4U);
     const std::uint64_t a0 = core::ProblemKey(trained("a.net", "Hebb", 0.1, 1));
     const std::vector<const training::Run*> a = runs.RunsOn(a0);
@@ -53,9 +58,10 @@ TEST(RunHistory, StartingBeginsARunAndContinuingExtendsIt) {
 TEST(RunHistory, EarlierRunsAreTheEightMostRecent) {
     training::RunHistory runs;
     for (int k = 0; k < 11; ++k) {
-        runs.RecordTraining(trained("a.net", "Hebb", 0.1, 2), true);
+        record(runs, trained("a.net", "Hebb", 0.1, 2), true);
     }
-    runs.AddOpenedRun(trained("a.net", "Delta", 0.5, 3));  // an opened network: a run of its own
+    const core::PublicStuff opened = trained("a.net", "Delta", 0.5, 3);
+    runs.AddOpenedRun(opened, opened);  // an opened network: a run of its own
     const std::vector<const training::Run*> earlier =
         runs.EarlierRuns(core::ProblemKey(trained("a.net", "Hebb", 0.1, 1)));
     ASSERT_EQ(earlier.size(), 8U);
@@ -69,9 +75,9 @@ TEST(RunHistory, EarlierRunsAreTheEightMostRecent) {
 // name is the same problem.
 TEST(RunHistory, RunsBelongToTheirProblemByContent) {
     training::RunHistory runs;
-    runs.RecordTraining(trained("tiny.net", "Hebb", 0.1, 2, 1.0), true);
-    runs.RecordTraining(trained("tiny.net", "Hebb", 0.1, 2, 3.0), true);
-    runs.RecordTraining(trained("copy.net", "Delta", 0.1, 2, 1.0), true);
+    record(runs, trained("tiny.net", "Hebb", 0.1, 2, 1.0), true);
+    record(runs, trained("tiny.net", "Hebb", 0.1, 2, 3.0), true);
+    record(runs, trained("copy.net", "Delta", 0.1, 2, 1.0), true);
     const std::vector<const training::Run*> first =
         runs.RunsOn(core::ProblemKey(trained("x.net", "Hebb", 0.1, 1, 1.0)));
     ASSERT_EQ(first.size(), 2U);

@@ -33,7 +33,7 @@ PublicStuff load(const char* text = "2 0 3 2  1 0 1  0 1 0  1 0  0 1") {
     EXPECT_TRUE(files::LoadTrainingData(net, text, "tiny.net", error)) << error;
     net.CreateUnitsAndWeights();
     net.TrainingFileName = "tiny.net";
-    net.LearningRule = "Hebb";
+    net.LearningRule = core::Rule::Hebb;
     net.LearningRate = 0.1;
     net.MaxSweeps = 100;
     net.PrintSweeps = 10;
@@ -76,7 +76,7 @@ TEST(TrainingRun, TotalsMatchTheLiteralArithmetic) {
     for (const char* rule : {"Hebb", "Delta"}) {
         SCOPED_TRACE(rule);
         PublicStuff net = load("2 0 3 3  1 0.5 -1  0 1 0.25  2 -1 1  1 0  0 1  -0.5 0.5");
-        net.LearningRule = rule;
+        net.LearningRule = core::RuleNamed(rule).value();
         net.PrintSweeps = 1;
         net.MaxSweeps = 30;
         Recorder recorder;
@@ -105,7 +105,7 @@ TEST(TrainingRun, TotalsMatchTheLiteralArithmetic) {
 
 TEST(TrainingRun, ChangesAndTheirFirstEpoch) {
     PublicStuff net = load("1 0 1 1  1  1");
-    net.LearningRule = "Delta";
+    net.LearningRule = core::Rule::Delta;
     net.LearningRate = 1.5;  // overshoots: the error alternates in sign and stays 0.25x
     net.PrintSweeps = 1;
     net.MaxSweeps = 3;
@@ -138,7 +138,7 @@ TEST(TrainingRun, ChangesAndTheirFirstEpoch) {
 TEST(TrainingRun, StoppingRules) {
     // Epoch totals of a reference run, to aim the minimum-error rule exactly.
     PublicStuff probe = load();
-    probe.LearningRule = "Delta";
+    probe.LearningRule = core::Rule::Delta;
     probe.PrintSweeps = 1;
     Recorder all;
     training::RunTraining(probe, {}, all);
@@ -160,7 +160,7 @@ TEST(TrainingRun, StoppingRules) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PublicStuff net = load();
-        net.LearningRule = "Delta";
+        net.LearningRule = core::Rule::Delta;
         net.MinError = c.minError;
         net.MaxSweeps = static_cast<std::int16_t>(c.maxSweeps);
         Recorder recorder;
@@ -188,18 +188,18 @@ TEST(TrainingRun, PrintoutIntervalsAndTheHistoryLimit) {
     EXPECT_EQ(net.SSEHistory[2000][1], 1999.0);
 }
 
-TEST(TrainingRun, FreshStartsRecordTheSameErrorAndOnlyExactHebbIsHebb) {
+TEST(TrainingRun, FreshStartsRecordTheSameError) {
     PublicStuff net = load();
     Recorder recorder;
     training::RunTraining(net, {}, recorder);
     const double first = net.SSEHistory[1][2];
     net.CreateUnitsAndWeights();  // what "Reset Weights And Train Again" leads to
-    net.LearningRule = "hebb";
+    net.LearningRule = core::Rule::Delta;
     training::RunTraining(net, {}, recorder);
     EXPECT_EQ(net.SSEHistory[1][2], first);
 
     PublicStuff delta = load();
-    delta.LearningRule = "Delta";
+    delta.LearningRule = core::Rule::Delta;
     training::RunTraining(delta, {}, recorder);
     EXPECT_EQ(bits(net.TotalSSE), bits(delta.TotalSSE));
 }
@@ -227,7 +227,7 @@ TEST(TrainingRun, RunsThatNoRuleEndsCanBeStoppedOrReachTheCounterLimit) {
 TEST(TrainingRun, OverflowUndoesTheFailingEpoch) {
     const char* text = "1 0 2 2  1e100 -3e99  2e99 1e100  1e100  -1e100";
     PublicStuff net = load(text);
-    net.LearningRule = "Delta";
+    net.LearningRule = core::Rule::Delta;
     net.LearningRate = 2.0;
     net.PrintSweeps = 1;
     Recorder recorder;
@@ -241,7 +241,7 @@ TEST(TrainingRun, OverflowUndoesTheFailingEpoch) {
 
     // The network equals a run that stopped after the last complete epoch.
     PublicStuff again = load(text);
-    again.LearningRule = "Delta";
+    again.LearningRule = core::Rule::Delta;
     again.LearningRate = 2.0;
     again.MaxSweeps = static_cast<std::int16_t>(completed);
     if (completed > 0) {
@@ -294,7 +294,7 @@ PublicStuff problem(int in, int out, int patterns, const Weight& weight) {
             net.Weights.setWeight(j, i, weight(j, i));
         }
     }
-    net.LearningRule = "Delta";
+    net.LearningRule = core::Rule::Delta;
     net.LearningRate = 0.01;
     net.MaxSweeps = 1;
     net.PrintSweeps = 1;

@@ -92,7 +92,7 @@ class WorkbookTest : public testing::Test {
         ASSERT_TRUE(files::LoadTrainingFile(m_net, DAM_EXAMPLES "/tiny.net", error)) << error;
         m_net.TrainingFileName = "tiny.net";
         m_net.CreateUnitsAndWeights();
-        m_net.LearningRule = "Delta";
+        m_net.LearningRule = core::Rule::Delta;
         m_net.LearningRate = 0.3;
         m_net.MaxSweeps = 7;
         m_net.PrintSweeps = 2;
@@ -188,14 +188,14 @@ TEST_F(WorkbookTest, EverySheetHoldsTheNetworksValues) {
 TEST_F(WorkbookTest, RunsSheetHoldsEveryRunOfTheFile) {
     training::RunHistory runs;
     core::PublicStuff earlier = m_net;
-    earlier.LearningRule = "Hebb";
+    earlier.LearningRule = core::Rule::Hebb;
     earlier.LearningRate = 0.1;
     earlier.SSEHistoryCount = 2;
-    runs.RecordTraining(earlier, true);
+    runs.RecordTraining(earlier, earlier, true);
     earlier.TrainingFileName = "other.net";  // another problem
     earlier.DesiredOutputs(1, 1) += 1.0;
-    runs.RecordTraining(earlier, true);
-    runs.RecordTraining(m_net, true);
+    runs.RecordTraining(earlier, earlier, true);
+    runs.RecordTraining(m_net, m_net, true);
     report::ReportContext context{{".", ","},
                                   [] { return std::string("3/4/2002"); },
                                   [] { return std::string("10:15:00 AM"); }};
