@@ -207,10 +207,4 @@ std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecas
 std::string growthReason(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
                          int epochsTrained);
 
-// A number with `digits` significant digits, "C" locale: 0.0013, 0.667, 1.5e-08; -0 is 0.
-std::string formatNumber(double value, int digits);
-// The same, rounded down rather than to nearest: a limit shown this way is never above
-// the value (1.26582 at 4 digits is 1.265).
-std::string formatNumberDown(double value, int digits);
-
 }  // namespace analysis

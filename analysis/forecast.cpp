@@ -9,6 +9,7 @@
 
 #include "analysis/analysis.h"
 #include "analysis/span.h"
+#include "text/significant.h"
 
 namespace analysis {
 
@@ -127,7 +128,7 @@ HebbForecast forecastHebb(const Prepared& prepared, double rate) {
 
     out.sseEpoch1 = resolved(a.squaredNorm(), span.targetsSquared);
     if (!std::isfinite(out.sseEpoch1) || !std::isfinite(curve) || !std::isfinite(slope)) {
-        out.notes.push_back("At rate " + formatNumber(out.rate, 4) +
+        out.notes.push_back("At rate " + text::FormatSignificant(out.rate, 4) +
                             " the Hebb rule's outputs on this file are too large for a number "
                             "here (above about 1.8e308), so they are not worked out.");
         return out;
@@ -185,7 +186,7 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
             out.radiusError = s.error;
         } else if (!theorySettles && !theoryGrows) {
             out.notes.push_back("The eigenvalues of the Delta rule's epoch map at rate " +
-                                formatNumber(out.rate, 4) +
+                                text::FormatSignificant(out.rate, 4) +
                                 " did not converge, so whether it settles is not known.");
             return out;
         }
@@ -202,7 +203,7 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
         out.settles = true;
     } else {
         out.notes.push_back(
-            "Whether the Delta rule settles at rate " + formatNumber(out.rate, 4) +
+            "Whether the Delta rule settles at rate " + text::FormatSignificant(out.rate, 4) +
             " needs more work than this page spends on one rate; distmem-batch --diagnose "
             "works it out.");
         return out;

@@ -10,6 +10,8 @@
 #include <new>
 #include <numeric>
 
+#include "text/figures.h"
+#include "text/significant.h"
 #include "text/utf8.h"
 
 #include "analysis/analysis.h"
@@ -44,9 +46,9 @@ PatternMap columns(const core::PatternTable& table, int units, int patterns) {
 }
 
 std::string sizeNote(const char* what, double amount, double limit) {
-    return std::string(what) + " skipped: it would take about " + formatNumber(amount, 2) +
-           " multiply-adds, above the " + formatNumber(limit, 2) +
-           " that keep this page within a few seconds.";
+    return std::string(what) + " skipped: it would take about " +
+           text::FormatSignificant(amount, 2) + " multiply-adds, above the " +
+           text::FormatSignificant(limit, 2) + " that keep this page within a few seconds.";
 }
 
 double gramWork(double inputs, double patterns) {
@@ -198,9 +200,7 @@ std::optional<double> unscaled(double rate, int exponent) {
 
 // 2^(-2 exponent) times `rate` in words, for rates no double holds: "about 1.4e-400".
 std::string scaledRateWords(double rate, int exponent) {
-    const double power = std::log10(rate) - 2.0 * exponent * std::log10(2.0);
-    const double whole = std::floor(power);
-    return "about " + formatNumber(std::pow(10.0, power - whole), 2) + "e" + formatNumber(whole, 6);
+    return text::ApproximateFromLog10(std::log10(rate) - 2.0 * exponent * std::log10(2.0));
 }
 
 // Where the search is not run, the bounds it would have searched between, and a sentence
@@ -213,9 +213,8 @@ std::string boundsOfTheStableRate(Prepared& out) {
     if (!out.stableRateLow || !out.stableRateHigh) {
         return "It lies between the rates that settle for sure and those that grow for sure.";
     }
-    std::string high = formatNumberDown(-*out.stableRateHigh, 4);
-    high.erase(0, 1);
-    return "It lies between " + formatNumberDown(*out.stableRateLow, 4) + " and " + high + ".";
+    return "It lies between " + text::RoundedDownLimit(*out.stableRateLow) + " and " +
+           text::RoundedUpLimit(*out.stableRateHigh) + ".";
 }
 
 void findStableRate(const Limits& limits, Prepared& out) {
@@ -277,9 +276,9 @@ void buildSpan(const PatternMap& x, const PatternMap& d, const Matrix& weights,
         out.notes.push_back(
             "Comparing every pair of patterns, the rank, the best possible SSE and the Delta "
             "rule's stability were skipped: a table of every pair of the " +
-            formatNumber(patterns, 6) + " patterns would take " + formatNumber(gigabytes, 2) +
-            " GB, and this program compares at most " + formatNumber(limits.maxGramPatterns, 6) +
-            " patterns.");
+            text::FormatSignificant(patterns, 6) + " patterns would take " +
+            text::FormatSignificant(gigabytes, 2) + " GB, and this program compares at most " +
+            text::FormatSignificant(limits.maxGramPatterns, 6) + " patterns.");
     }
     const bool gramAllowed = pairWork <= limits.maxPairWork && pairWork <= limits.maxBasisWork &&
                              patterns <= limits.maxGramPatterns;

@@ -1,15 +1,14 @@
-// The analysis as plain sentences and small tables, and the setup page's one-liners.
+// The analysis as plain sentences and small tables, and the setup page's one-liners. Every
+// figure comes from text/figures.h or text/significant.h, so that a figure both the text
+// and the forecast line show reads the same in both.
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "analysis/analysis.h"
 #include "text/figures.h"
+#include "text/significant.h"
 
 namespace analysis {
 
@@ -21,52 +20,9 @@ std::string padLeft(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
-// Every figure that the analysis text and the forecast line both show is written by one of
-// these, so that it reads the same in both.
-
-// An SSE: 0.0013, 0.2, 15.143, 544,580; rounding noise such as 7e-32 left by an exact fit
-// shows as 0.
-std::string sseText(double value) {
-    if (std::abs(value) < 1e-12) {
-        return "0";
-    }
-    if (std::abs(value) >= 100.0 && std::abs(value) < 1e15) {
-        return text::GroupedWhole(value);
-    }
-    return formatNumber(value, 5);
-}
-
-// A rate as typed: the shortest text that reads back as it.
-std::string rateText(double rate) {
-    return text::ShortestDecimal(rate);
-}
-
-// A limit on the rate, never above it.
-std::string limitText(double limit) {
-    return formatNumberDown(limit, 4);
-}
-
-// An epoch number or count, grouped as the SSE figures are.
-std::string epochText(long long epoch) {
-    return text::GroupedWhole(static_cast<double>(epoch));
-}
-
-// A growth factor per epoch with enough digits not to read as 1; above a million, words.
-std::string growthText(double growth) {
-    if (growth > 1e6) {
-        return "more than a million";
-    }
-    int digits = growth < 1.1 ? 2 : 4;
-    std::string text = formatNumber(growth, digits);
-    while (text == "1" && digits < 17) {
-        text = formatNumber(growth, ++digits);
-    }
-    return "about " + text;
-}
-
 std::string stableBelow(const DeltaForecast& delta) {
     if (delta.largestStableRate) {
-        return " (stable below " + limitText(*delta.largestStableRate) + ")";
+        return " (stable below " + text::RoundedDownLimit(*delta.largestStableRate) + ")";
     }
     return "";
 }
@@ -79,17 +35,12 @@ std::string settlingTime(const DeltaForecast& delta, const RunPlan& plan) {
     const double needed = *delta.epochsToSettle;
     const int runEpochs = plan.lastEpoch - plan.trainedBefore;
     std::string out = needed > core::MaxCount
-                          ? " after more than " + epochText(core::MaxCount) + " epochs"
+                          ? " after more than " + text::GroupedWhole(core::MaxCount) + " epochs"
                           : " after about " + text::RoundedUpCount(needed) + " epochs";
     if (runEpochs > 0 && needed > runEpochs) {
-        out += ", more than the " + epochText(runEpochs) + " this run trains";
+        out += ", more than the " + text::GroupedWhole(runEpochs) + " this run trains";
     }
     return out;
-}
-
-// A length as text; lengths above the largest double say so.
-std::string lengthText(double length, int digits) {
-    return std::isfinite(length) ? formatNumber(length, digits) : "above 1.8e308";
 }
 
 std::string patternList(const std::vector<int>& patterns) {
@@ -113,19 +64,20 @@ void patternSection(const Prepared& prepared, std::string& out) {
     out += "  Pattern        Length  Non-zero inputs\n";
     const std::size_t shown = std::min(facts.lengths.size(), kPatternRows);
     for (std::size_t p = 0; p < shown; ++p) {
-        out += padLeft(std::to_string(p + 1), 9) + padLeft(lengthText(facts.lengths[p], 5), 14) +
+        out += padLeft(std::to_string(p + 1), 9) +
+               padLeft(text::SizeFigure(facts.lengths[p], 5), 14) +
                padLeft(std::to_string(facts.nonZero[p]), 17) + "\n";
     }
     if (shown < facts.lengths.size()) {
         const auto [low, high] = std::minmax_element(facts.lengths.begin(), facts.lengths.end());
         out += "  ... and " + std::to_string(facts.lengths.size() - shown) +
-               " more; all lengths lie between " + lengthText(*low, 5) + " and " +
-               lengthText(*high, 5) + ".\n";
+               " more; all lengths lie between " + text::SizeFigure(*low, 5) + " and " +
+               text::SizeFigure(*high, 5) + ".\n";
     }
     if (facts.pairsKnown) {
         if (facts.largestCosine) {
             out += "The largest |cosine| between two different input patterns is " +
-                   formatNumber(*facts.largestCosine, 4) +
+                   text::FormatSignificant(*facts.largestCosine, 4) +
                    " (0 means they share nothing, 1 that they point the same way).\n";
         }
         if (facts.orthonormal) {
@@ -162,13 +114,11 @@ void totalSection(const Analysis& a, std::string& out) {
     out += "\nWhat the training total does not say\n";
     if (a.currentRecallSSE) {
         out += "  SSE of a recall of all patterns with the current weights: " +
-               (std::isfinite(*a.currentRecallSSE) ? formatNumber(*a.currentRecallSSE, 6)
-                                                   : std::string("above 1.8e308")) +
-               "\n";
+               text::SizeFigure(*a.currentRecallSSE, 6) + "\n";
     }
     if (a.reportedTotalSSE) {
         out += "  Total SSE reported by training at epoch " + std::to_string(a.epochsTrained) +
-               ":       " + formatNumber(*a.reportedTotalSSE, 6) + "\n";
+               ":       " + text::FormatSignificant(*a.reportedTotalSSE, 6) + "\n";
         out +=
             "The reported total adds each pattern's error measured right after that pattern's "
             "own learning step, before the later patterns change the weights again; a recall "
@@ -190,7 +140,7 @@ void bestSection(const Prepared& prepared, std::string& out) {
     }
     out += "\nThe best any linear memory can do\n";
     out += "  Lowest SSE of a recall of all patterns, over all weights: " +
-           formatNumber(*prepared.lowestRecallSSE, 6) + "\n";
+           text::FormatSignificant(*prepared.lowestRecallSSE, 6) + "\n";
     out += prepared.lowestIsZero
                ? "It is zero: some weights recall every pattern exactly.\n"
                : "It is not zero: the desired outputs are not a linear function of the input "
@@ -200,18 +150,18 @@ void bestSection(const Prepared& prepared, std::string& out) {
 // Epochs numbered as the run's printouts will number them.
 void hebbSection(const HebbForecast& hebb, bool fromCurrentWeights, const RunPlan& plan,
                  std::string& out) {
-    const long long first = plan.trainedBefore + 1LL;
-    const long long best = plan.trainedBefore + static_cast<long long>(hebb.bestEpoch);
+    const double first = plan.trainedBefore + 1.0;
+    const double best = plan.trainedBefore + static_cast<double>(hebb.bestEpoch);
     out += std::string("\nThe Hebb rule from ") +
            (fromCurrentWeights ? "the current weights" : "zero weights") + " at rate " +
-           rateText(hebb.rate) + "\n";
+           text::ShortestDecimal(hebb.rate) + "\n";
     if (!hebb.known) {
         out += hebb.notes.empty() ? "Not worked out for a file of this size.\n"
                                   : hebb.notes.front() + "\n";
         return;
     }
     if (hebb.neverChanges) {
-        out += "  Reported SSE at every epoch: " + sseText(hebb.sseEpoch1) + "\n";
+        out += "  Reported SSE at every epoch: " + text::SseFigure(hebb.sseEpoch1) + "\n";
         out += hebb.rate == 0.0
                    ? "At rate 0 the weights never change.\n"
                    : "Each epoch's changes add up to nothing on these patterns (the desired "
@@ -219,12 +169,12 @@ void hebbSection(const HebbForecast& hebb, bool fromCurrentWeights, const RunPla
                      "SSE.\n";
         return;
     }
-    out +=
-        "  Reported SSE after epoch " + epochText(first) + ":  " + sseText(hebb.sseEpoch1) + "\n";
-    out += "  Lowest reported SSE:         " + sseText(hebb.bestSSE) + " at epoch " +
-           epochText(best) + "\n";
+    out += "  Reported SSE after epoch " + text::GroupedWhole(first) + ":  " +
+           text::SseFigure(hebb.sseEpoch1) + "\n";
+    out += "  Lowest reported SSE:         " + text::SseFigure(hebb.bestSSE) + " at epoch " +
+           text::GroupedWhole(best) + "\n";
     if (hebb.growsAfterBest) {
-        out += "After epoch " + epochText(best) +
+        out += "After epoch " + text::GroupedWhole(best) +
                " the SSE grows for ever: the Hebb rule adds the same change every epoch "
                "whatever the error, so the weights keep growing.\n";
     }
@@ -237,20 +187,20 @@ void deltaVerdict(const DeltaForecast& delta, const RunPlan& plan, std::string& 
     }
     if (delta.radiusKnown) {
         out += "  Spectral radius of one epoch's map on the span of the patterns: " +
-               formatNumber(delta.spectralRadius, 6) + "\n";
+               text::FormatSignificant(delta.spectralRadius, 6) + "\n";
         out +=
             "The spectral radius is the share of the remaining error left after each epoch: "
             "below 1 it dies away, above 1 it grows.\n";
     }
     if (delta.settles) {
         out += std::string("It settles") + (delta.radiusKnown ? " (radius below 1)" : "") +
-               ": the reported SSE approaches " + sseText(delta.settledSSE.value_or(0.0)) +
+               ": the reported SSE approaches " + text::SseFigure(delta.settledSSE.value_or(0.0)) +
                settlingTime(delta, plan) + ".\n";
         if (delta.slow) {
             out +=
                 "It settles slowly, though: in the 32767 epochs the program counts, the "
                 "slowest part of the way there only shrinks to about " +
-                formatNumber(delta.slowestShareLeft, 2) + " of itself.\n";
+                text::FormatSignificant(delta.slowestShareLeft, 2) + " of itself.\n";
         }
     } else if (delta.onEdge) {
         out +=
@@ -258,7 +208,7 @@ void deltaVerdict(const DeltaForecast& delta, const RunPlan& plan, std::string& 
             "dies away nor surely grows.\n";
     } else if (delta.growthPerEpoch) {
         out += "It does not settle (radius above 1): in the long run the SSE grows " +
-               growthText(*delta.growthPerEpoch) + " times per epoch.\n";
+               text::GrowthFigure(*delta.growthPerEpoch) + " times per epoch.\n";
     } else {
         out +=
             "It does not settle: the rate is above 2 over the smallest squared pattern "
@@ -267,7 +217,7 @@ void deltaVerdict(const DeltaForecast& delta, const RunPlan& plan, std::string& 
 }
 
 void deltaSection(const DeltaForecast& delta, const RunPlan& plan, std::string& out) {
-    out += "\nThe Delta rule at rate " + rateText(delta.rate) + "\n";
+    out += "\nThe Delta rule at rate " + text::ShortestDecimal(delta.rate) + "\n";
     if (delta.known) {
         deltaVerdict(delta, plan, out);
     } else if (!delta.notes.empty()) {
@@ -278,13 +228,13 @@ void deltaSection(const DeltaForecast& delta, const RunPlan& plan, std::string& 
             "Some patterns have zero desired outputs and meet only zero weights, so "
             "training leaves their weights and errors at zero; any change to those weights "
             "would grow " +
-            growthText(*delta.idleGrowthPerEpoch) + " times per epoch at this rate.\n";
+            text::GrowthFigure(*delta.idleGrowthPerEpoch) + " times per epoch at this rate.\n";
     }
     if (delta.largestStableRate) {
-        out += "  Largest stable rate: " + limitText(*delta.largestStableRate) +
+        out += "  Largest stable rate: " + text::RoundedDownLimit(*delta.largestStableRate) +
                " (rates below it settle)\n";
     } else if (delta.surelyStableBelow) {
-        out += "Rates below " + limitText(*delta.surelyStableBelow) +
+        out += "Rates below " + text::RoundedDownLimit(*delta.surelyStableBelow) +
                " settle for sure (2 over the largest squared pattern length).\n";
     }
 }
@@ -313,60 +263,6 @@ std::string wrapSentences(const std::string& text) {
 }
 
 }  // namespace
-
-std::string formatNumber(double value, int digits) {
-    if (std::isnan(value)) {
-        return "not known";
-    }
-    if (std::isinf(value)) {
-        return value > 0 ? "above 1.8e308" : "below -1.8e308";
-    }
-    if (value == 0.0) {
-        return "0";  // and not "-0"
-    }
-    char text[40];
-    const auto end =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::general, digits);
-    return {text, end.ptr};
-}
-
-std::string formatNumberDown(double value, int digits) {
-    if (!std::isfinite(value) || value == 0.0) {
-        return formatNumber(value, digits);
-    }
-    // The nearest text at `digits` digits, stepped down one unit in its last digit when
-    // it reads back above the value.
-    char text[40];
-    auto end =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, digits - 1);
-    double back = value;
-    std::from_chars(text, end.ptr, back);
-    // A value a few units in its last place below the text is that text up to the rounding
-    // of the arithmetic that found it (2 / 2 worked out through a basis as 0.9999999999999998).
-    constexpr double kRounding = 4 * std::numeric_limits<double>::epsilon();
-    if (back <= value || back - value <= kRounding * std::abs(back)) {
-        return formatNumber(back, digits);
-    }
-    const std::string scientific(text, end.ptr);
-    const std::size_t e = scientific.find('e');
-    std::string mantissa = scientific.substr(0, e);
-    mantissa.erase(std::remove(mantissa.begin(), mantissa.end(), '.'), mantissa.end());
-    const bool negative = mantissa[0] == '-';
-    long long units = std::stoll(negative ? mantissa.substr(1) : mantissa);
-    int exponent = std::stoi(scientific.substr(e + 1)) - (digits - 1);
-    units += negative ? 1 : -1;
-    if (units > 0 && units < static_cast<long long>(std::pow(10.0, digits - 1))) {
-        units = units * 10 + 9;  // 1.00 stepped down is 0.999, not 0.99
-        --exponent;
-    }
-    double lower = static_cast<double>(negative ? -units : units);
-    // 10^exponent is exact for the small exponents of shown limits; text keeps it exact
-    // for the others.
-    const std::string lowerText =
-        std::to_string(negative ? -units : units) + "e" + std::to_string(exponent);
-    std::from_chars(lowerText.data(), lowerText.data() + lowerText.size(), lower);
-    return formatNumber(lower, digits);
-}
 
 std::string renderText(const Analysis& a) {
     const Prepared& prepared = a.prepared;
@@ -402,44 +298,44 @@ std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecas
                          const RunPlan& plan, bool fromCurrentWeights) {
     const std::string from = fromCurrentWeights ? " from the current weights" : "";
     if (rule == Rule::Hebb) {
-        const std::string head = "Hebb at " + rateText(hebb.rate) + from;
+        const std::string head = "Hebb at " + text::ShortestDecimal(hebb.rate) + from;
         if (!hebb.known) {
             return head + ": no forecast for a file of this size.";
         }
         if (hebb.neverChanges) {
-            return head + ": the SSE stays at " + sseText(hebb.bestSSE) + ".";
+            return head + ": the SSE stays at " + text::SseFigure(hebb.bestSSE) + ".";
         }
-        const long long best = static_cast<long long>(hebb.bestEpoch) + plan.trainedBefore;
+        const double best = plan.trainedBefore + static_cast<double>(hebb.bestEpoch);
         const int runEpochs = plan.lastEpoch - plan.trainedBefore;
         std::string line;
         double lowest = hebb.bestSSE;
         if (runEpochs > 0 && best > plan.lastEpoch) {
             const double m = runEpochs - 1.0;
             lowest = std::max(0.0, hebb.sseEpoch1 - 2.0 * m * hebb.slope + m * m * hebb.curve);
-            line = head + ": the SSE falls to " + sseText(lowest) + " by epoch " +
-                   epochText(plan.lastEpoch) + ", where the run ends (lowest " +
-                   sseText(hebb.bestSSE) + " at epoch " + epochText(best) + ")";
+            line = head + ": the SSE falls to " + text::SseFigure(lowest) + " by epoch " +
+                   text::GroupedWhole(plan.lastEpoch) + ", where the run ends (lowest " +
+                   text::SseFigure(hebb.bestSSE) + " at epoch " + text::GroupedWhole(best) + ")";
         } else if (!hebb.growsAfterBest) {
-            line = head + ": the SSE falls to " + sseText(hebb.bestSSE) + " by epoch " +
-                   epochText(best);
+            line = head + ": the SSE falls to " + text::SseFigure(hebb.bestSSE) + " by epoch " +
+                   text::GroupedWhole(best);
         } else {
-            line = head + ": lowest SSE " + sseText(hebb.bestSSE) + " at epoch " + epochText(best) +
-                   ", then it grows";
+            line = head + ": lowest SSE " + text::SseFigure(hebb.bestSSE) + " at epoch " +
+                   text::GroupedWhole(best) + ", then it grows";
         }
         if (plan.minError && *plan.minError < lowest) {
-            line += "; the minimum error " + rateText(*plan.minError) +
+            line += "; the minimum error " + text::ShortestDecimal(*plan.minError) +
                     " lies below it, so the run will not stop early";
         }
         return line + ".";
     }
-    const std::string head = "Delta at " + rateText(delta.rate) + from;
+    const std::string head = "Delta at " + text::ShortestDecimal(delta.rate) + from;
     if (delta.neverChanges) {
         return head + ": the weights never change.";
     }
     if (!delta.known) {
         if (delta.surelyStableBelow) {
             return head + ": too large to forecast at this rate; rates below " +
-                   limitText(*delta.surelyStableBelow) + " settle for sure.";
+                   text::RoundedDownLimit(*delta.surelyStableBelow) + " settle for sure.";
         }
         return head + ": no forecast for this file.";
     }
@@ -447,15 +343,15 @@ std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecas
         const double settled = delta.settledSSE.value_or(0.0);
         std::string line;
         if (delta.slow) {
-            line = head + " approaches SSE " + sseText(settled) +
-                   " too slowly to get there in the " + epochText(core::MaxCount) +
+            line = head + " approaches SSE " + text::SseFigure(settled) +
+                   " too slowly to get there in the " + text::GroupedWhole(core::MaxCount) +
                    " epochs the program counts" + stableBelow(delta);
         } else {
-            line = head + " settles near SSE " + sseText(settled) + settlingTime(delta, plan) +
-                   stableBelow(delta);
+            line = head + " settles near SSE " + text::SseFigure(settled) +
+                   settlingTime(delta, plan) + stableBelow(delta);
         }
         if (plan.minError && *plan.minError < settled) {
-            line += "; the minimum error " + rateText(*plan.minError) +
+            line += "; the minimum error " + text::ShortestDecimal(*plan.minError) +
                     " lies below it, so the run will not stop early";
         }
         return line + ".";
@@ -465,7 +361,7 @@ std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecas
                stableBelow(delta) + ".";
     }
     if (delta.growthPerEpoch) {
-        return head + " grows " + growthText(*delta.growthPerEpoch) + " times per epoch" +
+        return head + " grows " + text::GrowthFigure(*delta.growthPerEpoch) + " times per epoch" +
                stableBelow(delta) + ".";
     }
     return head + " grows" + stableBelow(delta) + ".";
@@ -477,23 +373,23 @@ std::string growthReason(Rule rule, const HebbForecast& hebb, const DeltaForecas
         if (hebb.known && hebb.growsAfterBest) {
             return "The Hebb rule adds the same change every epoch whatever the error, so at "
                    "rate " +
-                   rateText(hebb.rate) + " the SSE only grows after epoch " +
-                   epochText(hebb.bestEpoch) + "; stop there or use the Delta rule.";
+                   text::ShortestDecimal(hebb.rate) + " the SSE only grows after epoch " +
+                   text::GroupedWhole(hebb.bestEpoch) + "; stop there or use the Delta rule.";
         }
         return "The Hebb rule adds the same change every epoch whatever the error, so the "
                "weights keep growing.";
     }
-    const std::string rate = rateText(delta.rate);
+    const std::string rate = text::ShortestDecimal(delta.rate);
     if (delta.known && delta.settles) {
         return "At rate " + rate + " the Delta rule still settles on this file (near SSE " +
-               sseText(delta.settledSSE.value_or(0.0)) + "); after " + epochText(epochsTrained) +
-               " epochs the rise is a passing swing.";
+               text::SseFigure(delta.settledSSE.value_or(0.0)) + "); after " +
+               text::GroupedWhole(epochsTrained) + " epochs the rise is a passing swing.";
     }
     std::string reason = "At rate " + rate + " the Delta rule overshoots on this file";
     if (delta.largestStableRate) {
-        reason += "; rates below " + limitText(*delta.largestStableRate) + " settle";
+        reason += "; rates below " + text::RoundedDownLimit(*delta.largestStableRate) + " settle";
     } else if (delta.surelyStableBelow) {
-        reason += "; rates below " + limitText(*delta.surelyStableBelow) + " settle";
+        reason += "; rates below " + text::RoundedDownLimit(*delta.surelyStableBelow) + " settle";
     }
     return reason + ".";
 }

@@ -1,7 +1,8 @@
 #include "experiments/degradation_text.h"
 
 #include <charconv>
-#include <cstdio>
+
+#include "text/figures.h"
 
 namespace experiments {
 
@@ -11,13 +12,6 @@ namespace {
 std::string exact(double v) {
     char text[32];
     const auto end = std::to_chars(text, text + sizeof text, v).ptr;
-    return std::string(text, end);
-}
-
-std::string fixed(double v, int digits) {
-    char text[32];
-    const auto end =
-        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, digits).ptr;
     return std::string(text, end);
 }
 
@@ -48,9 +42,11 @@ std::string DegradationTable(const DegradationCurves& curves) {
     for (std::size_t k = 0; k < curves.noise.size() && k < curves.lostConnections.size(); ++k) {
         const DegradationPoint& n = curves.noise[k];
         const DegradationPoint& l = curves.lostConnections[k];
-        out += padLeft(std::to_string(n.percent), 7) + padLeft(fixed(n.meanSSE, 4), 19) +
-               padLeft(fixed(n.recalledPercent, 1), 12) + padLeft(fixed(l.meanSSE, 4), 22) +
-               padLeft(fixed(l.recalledPercent, 1), 12) + "\n";
+        out += padLeft(std::to_string(n.percent), 7) +
+               padLeft(text::FormatFixed(n.meanSSE, 4), 19) +
+               padLeft(text::FormatFixed(n.recalledPercent, 1), 12) +
+               padLeft(text::FormatFixed(l.meanSSE, 4), 22) +
+               padLeft(text::FormatFixed(l.recalledPercent, 1), 12) + "\n";
     }
     return out;
 }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "experiments/recall_batch.h"
+#include "text/figures.h"
 #include "text/json_text.h"
 #include "text/utf8.h"
 #include "views/recall_rule.h"
@@ -16,16 +17,6 @@ namespace {
 std::string sizes(int inputs, int outputs) {
     return std::to_string(inputs) + (inputs == 1 ? " input and " : " inputs and ") +
            std::to_string(outputs) + (outputs == 1 ? " output" : " outputs");
-}
-
-std::string fixed2(double v, const std::string& decimal) {
-    char text[400];
-    const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 2).ptr;
-    std::string out(text, end);
-    if (const auto dot = out.find('.'); dot != std::string::npos) {
-        out.replace(dot, 1, decimal);
-    }
-    return out;
 }
 
 std::string exact(double v) {
@@ -99,8 +90,9 @@ std::string TestSummary(const TestRecall& recall, const std::string& decimal) {
     const auto n = std::to_string(recall.scores.size());
     return "Test file " + text::ShownName(recall.fileName) + ": " + n +
            (recall.scores.size() == 1 ? " pattern" : " patterns") + ", total SSE " +
-           fixed2(recall.totalSSE, decimal) + ", largest pattern SSE " +
-           fixed2(recall.largestSSE, decimal) + " (test " + std::to_string(recall.largestTest) +
+           text::FormatFixed(recall.totalSSE, 2, decimal) + ", largest pattern SSE " +
+           text::FormatFixed(recall.largestSSE, 2, decimal) + " (test " +
+           std::to_string(recall.largestTest) +
            "); recalled: " + std::to_string(recall.recalledNearest) + " of " + n +
            " (nearer their own desired output than any other)";
 }

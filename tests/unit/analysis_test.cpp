@@ -420,9 +420,6 @@ TEST(Analysis, StableRatesThatAreNotOneInterval) {
     EXPECT_NE(analysis::renderText(a).find("Largest stable rate: 1.265 "), std::string::npos);
     EXPECT_FALSE(a.delta.settles);
     EXPECT_TRUE(growsInTraining(single, 1.2659, 30000));
-    EXPECT_EQ(analysis::formatNumberDown(2.0 / 1.58, 4), "1.265");
-    EXPECT_EQ(analysis::formatNumberDown(0.6, 3), "0.6");
-    EXPECT_EQ(analysis::formatNumberDown(1.0 - 1e-12, 3), "0.999");
 }
 
 TEST(Analysis, ShownLimitIsNeverAboveTheFirstCrossing) {
