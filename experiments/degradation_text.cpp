@@ -1,34 +1,26 @@
 #include "experiments/degradation_text.h"
 
-#include <charconv>
-
 #include "text/figures.h"
+#include "text/json_text.h"
 
 namespace experiments {
 
 namespace {
-
-// Shortest text that reads back as the same double, "." as decimal point.
-std::string exact(double v) {
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, v).ptr;
-    return std::string(text, end);
-}
 
 std::string padLeft(const std::string& s, std::size_t width) {
     return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
 }
 
 std::string pointsJson(const std::vector<DegradationPoint>& points) {
-    std::string out = "[";
-    for (std::size_t k = 0; k < points.size(); ++k) {
-        const DegradationPoint& p = points[k];
-        out += k == 0 ? "" : ", ";
-        out += "{\"percent\": " + std::to_string(p.percent) +
-               ", \"mean_sse\": " + exact(p.meanSSE) +
-               ", \"recalled_percent\": " + exact(p.recalledPercent) + "}";
+    text::JsonArray out(text::JsonLayout::Spaced);
+    for (const DegradationPoint& p : points) {
+        text::JsonObject point(text::JsonLayout::Spaced);
+        point.add("percent", std::to_string(p.percent));
+        point.add("mean_sse", text::JsonNumber(p.meanSSE));
+        point.add("recalled_percent", text::JsonNumber(p.recalledPercent));
+        out.add(point.text());
     }
-    return out + "]";
+    return out.text();
 }
 
 }  // namespace
@@ -52,10 +44,12 @@ std::string DegradationTable(const DegradationCurves& curves) {
 }
 
 std::string DegradationJson(const DegradationCurves& curves) {
-    return "{\"seed\": " + std::to_string(curves.seed) +
-           ", \"trials\": " + std::to_string(curves.trials) +
-           ", \"noise\": " + pointsJson(curves.noise) +
-           ", \"lost_connections\": " + pointsJson(curves.lostConnections) + "}\n";
+    text::JsonObject out(text::JsonLayout::Spaced);
+    out.add("seed", std::to_string(curves.seed));
+    out.add("trials", std::to_string(curves.trials));
+    out.add("noise", pointsJson(curves.noise));
+    out.add("lost_connections", pointsJson(curves.lostConnections));
+    return out.text() + "\n";
 }
 
 }  // namespace experiments

@@ -1,6 +1,5 @@
 #include "experiments/test_patterns.h"
 
-#include <charconv>
 #include <climits>
 #include <limits>
 
@@ -17,11 +16,6 @@ namespace {
 std::string sizes(int inputs, int outputs) {
     return std::to_string(inputs) + (inputs == 1 ? " input and " : " inputs and ") +
            std::to_string(outputs) + (outputs == 1 ? " output" : " outputs");
-}
-
-std::string exact(double v) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
 }
 
 }  // namespace
@@ -98,17 +92,22 @@ std::string TestSummary(const TestRecall& recall, const std::string& decimal) {
 }
 
 std::string TestRecallJson(const TestRecall& recall) {
-    std::string out = "{\"test_file\": " + text::JsonString(recall.fileName) + ", \"patterns\": [";
-    for (std::size_t k = 0; k < recall.scores.size(); ++k) {
-        const TestPatternScore& s = recall.scores[k];
-        out += k == 0 ? "" : ", ";
-        out += "{\"test\": " + std::to_string(s.test) + ", \"sse\": " + exact(s.sse) +
-               ", \"nearest\": " + std::to_string(s.nearest) + "}";
+    text::JsonArray patterns(text::JsonLayout::Spaced);
+    for (const TestPatternScore& s : recall.scores) {
+        text::JsonObject pattern(text::JsonLayout::Spaced);
+        pattern.add("test", std::to_string(s.test));
+        pattern.add("sse", text::JsonNumber(s.sse));
+        pattern.add("nearest", std::to_string(s.nearest));
+        patterns.add(pattern.text());
     }
-    return out + "], \"total_sse\": " + exact(recall.totalSSE) +
-           ", \"largest_sse\": " + exact(recall.largestSSE) +
-           ", \"largest_test\": " + std::to_string(recall.largestTest) +
-           ", \"recalled_nearest\": " + std::to_string(recall.recalledNearest) + "}\n";
+    text::JsonObject out(text::JsonLayout::Spaced);
+    out.add("test_file", text::JsonString(recall.fileName));
+    out.add("patterns", patterns.text());
+    out.add("total_sse", text::JsonNumber(recall.totalSSE));
+    out.add("largest_sse", text::JsonNumber(recall.largestSSE));
+    out.add("largest_test", std::to_string(recall.largestTest));
+    out.add("recalled_nearest", std::to_string(recall.recalledNearest));
+    return out.text() + "\n";
 }
 
 }  // namespace experiments
