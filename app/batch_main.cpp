@@ -410,7 +410,7 @@ int main(int argc, char* argv[]) {
     app::Options options;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        return writeOut(app::kUsage) ? 0 : outputFailed();
+        return writeOut(app::BatchUsage()) ? 0 : outputFailed();
     }
     if (args.size() == 1 && args[0] == "--version") {
         return writeOut(app::kVersionLine) ? 0 : outputFailed();

@@ -1,6 +1,8 @@
 #pragma once
 
-// The batch trainer's command line: its options, the usage text, and reading them.
+// The batch trainer's command line: its options, the usage text, and reading them. Every
+// option is one row of a table in batch_options.cpp, which both the usage lines and the
+// reading follow.
 
 #include <cstdint>
 #include <string>
@@ -12,7 +14,9 @@
 
 namespace app {
 
-extern const char* const kUsage;
+// What --help prints: the usage lines, made from the table of options, and what each form
+// does.
+std::string BatchUsage();
 // "distmem-batch 1.0": what --version prints.
 extern const char* const kVersionLine;
 
