@@ -157,6 +157,12 @@ TEST_F(BatchFilesTest, ExperimentsPrintOneJsonObject) {
     }
 }
 
+// The usage lines are laid out from the table of options; the text stays as written.
+TEST_F(BatchFilesTest, HelpPrintsTheUsageAsWritten) {
+    ASSERT_EQ(batch({"--help"}, (m_dir / "out").c_str()), 0);
+    EXPECT_EQ(read(m_dir / "out"), read(DAM_TEST_DATA "/batch_usage.txt"));
+}
+
 // A saved network is diagnosed untrained on, and every file asked for is written of it.
 TEST_F(BatchFilesTest, DiagnosingASavedNetworkWritesEveryFile) {
     ASSERT_EQ(batch({"t.net", "--save-network", "s.h5"}), 0);
