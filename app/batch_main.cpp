@@ -74,7 +74,6 @@ class TerminalProgress final : public training::RunObserver {
         m_sse = printout.TotalSSE;
         m_hasSSE = true;
     }
-    bool keepGoing() override { return true; }
     void epochStarting(int epoch) override {
         // Continuations count on from the first run.
         m_done = epoch - 1;
@@ -301,7 +300,7 @@ int train(core::PublicStuff& net, const app::Options& options, training::RunResu
 
 // --test and --degrade after training: the test recall and the degradation curves, as text
 // or JSON. Returns 0, or the exit status after a message.
-int experiment(const core::PublicStuff& net, const core::PublicStuff& tests,
+int experiment(const core::PublicStuff& net, const core::Problem& tests,
                const app::Options& options) {
     if (options.testPath.empty() && !options.degrade) {
         return 0;
@@ -317,8 +316,8 @@ int experiment(const core::PublicStuff& net, const core::PublicStuff& tests,
     if (!options.testPath.empty()) {
         experiments::TestRecall recall;
         try {
-            if (!experiments::RecallTestPatterns(net, tests, files::FileNameOf(options.testPath),
-                                                 recall, error)) {
+            if (!experiments::RecallTestPatterns(
+                    net.Weights, tests, files::FileNameOf(options.testPath), recall, error)) {
                 std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());
                 return 1;
             }
@@ -340,8 +339,8 @@ int experiment(const core::PublicStuff& net, const core::PublicStuff& tests,
     }
     if (options.degrade) {
         const experiments::DegradationResult result =
-            experiments::ComputeDegradation(net, options.seed);
-        if (result.status != experiments::DegradationStatus::Done) {
+            experiments::ComputeDegradation(net, net.Weights, options.seed);
+        if (result.status != core::WorkEnd::Done) {
             std::fprintf(stderr, "distmem-batch: %s\n", result.message.c_str());
             return 1;
         }
@@ -435,7 +434,7 @@ int main(int argc, char* argv[]) {
         return status;
     }
     // A file of test patterns that cannot be used is refused before training.
-    core::PublicStuff tests;
+    core::Problem tests;
     if (!options.testPath.empty() &&
         !experiments::LoadTestPatterns(net, options.testPath, tests, error)) {
         std::fprintf(stderr, "distmem-batch: %s\n", error.c_str());

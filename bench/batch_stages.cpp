@@ -62,7 +62,6 @@ fs::path writeProblem() {
 struct EpochClock final : training::RunObserver {
     std::vector<Clock::time_point> starts;
     void printout(const training::Printout&) override {}
-    bool keepGoing() override { return true; }
     void epochStarting(int) override { starts.push_back(Clock::now()); }
 };
 

@@ -39,7 +39,8 @@ void BM_Degradation(benchmark::State& state) {
     fill(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
          static_cast<int>(state.range(2)), net);
     for (auto _ : state) {
-        const experiments::DegradationResult result = experiments::ComputeDegradation(net, 1);
+        const experiments::DegradationResult result =
+            experiments::ComputeDegradation(net, net.Weights, 1);
         benchmark::DoNotOptimize(result.curves.noise.data());
     }
 }

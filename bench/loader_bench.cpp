@@ -62,7 +62,7 @@ void BM_LoadTrainingFile(benchmark::State& state) {
     core::PublicStuff net;
     std::string error;
     for (auto _ : state) {
-        files::LoadProgress progress;
+        core::Progress progress;
         if (!files::LoadTrainingFile(net, path, error, state.range(0) == 1 ? &progress : nullptr)) {
             state.SkipWithError(error.c_str());
             break;

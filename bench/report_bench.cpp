@@ -343,7 +343,6 @@ BENCHMARK(BM_Signed2Digits)->Unit(benchmark::kMillisecond);
 // as before streaming, 1 as now.
 struct NoPrintouts final : training::RunObserver {
     void printout(const training::Printout&) override {}
-    bool keepGoing() override { return true; }
 };
 
 const fs::path& batchFile() {

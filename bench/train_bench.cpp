@@ -15,7 +15,6 @@ namespace {
 
 struct Quiet final : training::RunObserver {
     void printout(const training::Printout&) override {}
-    bool keepGoing() override { return true; }
 };
 
 // Bipolar inputs scaled to unit length and small real targets: stable under both rules.

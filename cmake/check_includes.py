@@ -21,7 +21,7 @@ BELOW = {
     "report": {"core", "text", "files", "views", "training"},
     "analysis": {"core", "text", "files", "views", "training"},
     "experiments": {"core", "text", "files", "views", "training"},
-    "ui": set(),  # the page runtime knows Qt, and nothing of this program's network
+    "ui": {"core"},  # the page runtime knows Qt, and of the program only core's progress type
     "pages": {"core", "text", "files", "views", "training", "report", "analysis", "experiments",
               "ui"},
     "app": {"core", "text", "files", "views", "training", "report", "analysis", "experiments",

@@ -269,7 +269,7 @@ bool EpochKernel::runGroups(PublicStuff& net, bool hebb, int firstGroup, int end
             foldGroup(group, 0, m, patterns);
         }
         if (m_progress != nullptr) {
-            m_progress->groupsDone.fetch_add(1, std::memory_order_relaxed);
+            m_progress->addDone(1);
         }
     }
     return finite;
@@ -301,8 +301,8 @@ ArithStatus EpochKernel::trainEpoch(PublicStuff& net, bool hebb) {
     }
     const int groups = m_groups;
     if (m_progress != nullptr) {
-        m_progress->groupsDone.store(0, std::memory_order_relaxed);
-        m_progress->groups.store(groups, std::memory_order_relaxed);
+        m_progress->setDone(0);
+        m_progress->setTotal(groups);
     }
     std::fill(m_patternSSE.begin(), m_patternSSE.end(), 0.0);
     std::fill(m_patternOutputMax.begin(), m_patternOutputMax.end(), 0.0);

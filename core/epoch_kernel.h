@@ -20,6 +20,7 @@
 #include "core/arithmetic.h"
 #include "core/network_state.h"
 #include "core/overflow_bound.h"
+#include "core/progress.h"
 #include "core/worker_pool.h"
 
 namespace core {
@@ -27,13 +28,6 @@ namespace core {
 namespace epoch {
 struct Kernels;
 }
-
-// How far the epoch under way has come: groups of output blocks finished out of all. Read
-// from any thread while trainEpoch runs (each group is a share of the epoch's work).
-struct EpochProgress {
-    std::atomic<int> groupsDone{0};
-    std::atomic<int> groups{0};
-};
 
 class EpochKernel {
   public:
@@ -51,9 +45,10 @@ class EpochKernel {
     // change between calls: make one kernel per training run.
     [[nodiscard]] ArithStatus trainEpoch(PublicStuff& net, bool hebb);
 
-    // Counts finished groups into `progress` (nullptr: none) from the next epoch on; each
-    // epoch starts it again from zero. `progress` must outlive the kernel's epochs.
-    void setProgress(EpochProgress* progress) { m_progress = progress; }
+    // Counts finished groups of output blocks (each a share of the epoch's work) into
+    // `progress` (nullptr: none) from the next epoch on; each epoch starts it again from
+    // zero. `progress` must outlive the kernel's epochs.
+    void setProgress(Progress* progress) { m_progress = progress; }
 
     // Whether the last epoch was proven free of overflow (and so ran without a snapshot),
     // and the bytes the snapshot holds now.
@@ -70,7 +65,7 @@ class EpochKernel {
     bool provenSafe(const PublicStuff& net, bool hebb);
 
     int m_threads;
-    EpochProgress* m_progress = nullptr;
+    Progress* m_progress = nullptr;
     std::unique_ptr<WorkerPool> m_pool;  // started by the first epoch that can use it
     std::vector<char> m_threadFinite;    // per thread of the pool
     const epoch::Kernels* m_kernels;

@@ -155,6 +155,11 @@ std::string NotTrainedProblem(const PublicStuff& net) {
            "Training), then examine it.";
 }
 
+bool WeightsFit(const Problem& problem, const ConnectionMatrix& weights) {
+    return problem.Complete() && weights.inputs() == problem.NumInputs &&
+           weights.outputs() == problem.NumOutputs;
+}
+
 bool PublicStuff::NetworkMatchesProblem() const {
     return Complete() && InputUnits.size() == extent(NumInputs) &&
            OutputUnits.size() == extent(NumOutputs) && Weights.inputs() == NumInputs &&

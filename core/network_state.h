@@ -139,6 +139,10 @@ struct PublicStuff : Problem, NetworkLayers, RunRecord {
     bool NetworkMatchesProblem() const;
 };
 
+// Whether `weights` are of the sizes of `problem`, which is complete: what the analysis and
+// the experiments need of a network to read it.
+bool WeightsFit(const Problem& problem, const ConnectionMatrix& weights);
+
 // Why `net` cannot be examined as trained on its problem (a message naming the file), or ""
 // when it can. Every page that reports, probes or plots the network asks this first.
 std::string NotTrainedProblem(const PublicStuff& net);

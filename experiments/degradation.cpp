@@ -48,9 +48,10 @@ struct Scratch {
 
 class Degradation {
   public:
-    Degradation(const core::PublicStuff& net, std::uint64_t seed, int trials,
-                DegradationProgress* progress)
+    Degradation(const core::Problem& net, const core::ConnectionMatrix& weights, std::uint64_t seed,
+                int trials, core::Progress* progress)
         : m_net(net),
+          m_weights(weights),
           m_seed(seed),
           m_trials(trials),
           m_progress(progress),
@@ -72,7 +73,7 @@ class Degradation {
                              : lostTrial(trialSeed, scratch, out);
     }
 
-    bool cancelled() const { return m_progress != nullptr && m_progress->cancel.load(); }
+    bool cancelled() const { return core::StopRequested(m_progress); }
 
     DegradationCurves curves() const {
         DegradationCurves result;
@@ -118,7 +119,7 @@ class Degradation {
             out.recalled += m_desired.recalled(r, q, own) ? 1 : 0;
         }
         if (m_progress != nullptr) {
-            m_progress->done.fetch_add(1);
+            m_progress->addDone(1);
         }
         return out.sse <= std::numeric_limits<double>::max();
     }
@@ -132,7 +133,7 @@ class Degradation {
                     m_net.InputPatterns, p, m_kind, k * DegradationStep, PatternSeed(trialSeed, p));
                 std::copy(x.begin(), x.end(), scratch.inputs.data() + uz(p - 1LL) * stride);
             }
-            if (!score(m_net.Weights, damaged, scratch, out[k])) {
+            if (!score(m_weights, damaged, scratch, out[k])) {
                 return false;
             }
         }
@@ -142,7 +143,7 @@ class Degradation {
     bool lostTrial(std::uint64_t trialSeed, Scratch& scratch, TrialPoint* out) const {
         const int inputs = m_net.NumInputs;
         const long long connections = static_cast<long long>(inputs) * m_net.NumOutputs;
-        scratch.weights = m_net.Weights;
+        scratch.weights = m_weights;
         scratch.order.resize(uz(connections));
         std::iota(scratch.order.begin(), scratch.order.end(), 0U);
         std::mt19937_64 rng(trialSeed);
@@ -168,10 +169,11 @@ class Degradation {
         return true;
     }
 
-    const core::PublicStuff& m_net;
+    const core::Problem& m_net;
+    const core::ConnectionMatrix& m_weights;
     std::uint64_t m_seed;
     int m_trials;
-    DegradationProgress* m_progress;
+    core::Progress* m_progress;
     views::InputKind m_kind;
     views::RecallTargets m_desired;
     VectorSet m_stored;
@@ -190,20 +192,21 @@ std::uint64_t PatternSeed(std::uint64_t trialSeed, int p) {
     return trialSeed * 65536U + static_cast<std::uint64_t>(p);
 }
 
-DegradationResult ComputeDegradation(const core::PublicStuff& net, std::uint64_t seed, int trials,
-                                     int threads, DegradationProgress* progress) {
-    if (!net.NetworkMatchesProblem() || net.NumPatterns < 1 || trials < 1) {
+DegradationResult ComputeDegradation(const core::Problem& problem,
+                                     const core::ConnectionMatrix& weights, std::uint64_t seed,
+                                     int trials, int threads, core::Progress* progress) {
+    if (!core::WeightsFit(problem, weights) || trials < 1) {
         return failed("There is no trained network with stored patterns to recall.");
     }
     if (progress != nullptr) {
-        progress->done = 0;
-        progress->total = 2 * trials * DegradationPoints;
+        progress->setDone(0);
+        progress->setTotal(2LL * trials * DegradationPoints);
     }
     if (threads <= 0) {
         threads = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
     }
     try {
-        Degradation work(net, seed, trials, progress);
+        Degradation work(problem, weights, seed, trials, progress);
         threads = std::min(threads, work.items());
         std::vector<Scratch> scratch(uz(threads));
         for (Scratch& s : scratch) {
@@ -237,8 +240,8 @@ DegradationResult ComputeDegradation(const core::PublicStuff& net, std::uint64_t
             throw std::bad_alloc();
         }
         DegradationResult result;
-        result.status = work.cancelled() ? DegradationStatus::Cancelled : DegradationStatus::Done;
-        if (result.status == DegradationStatus::Done) {
+        result.status = work.cancelled() ? core::WorkEnd::Cancelled : core::WorkEnd::Done;
+        if (result.status == core::WorkEnd::Done) {
             result.curves = work.curves();
         }
         return result;

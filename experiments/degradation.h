@@ -14,12 +14,12 @@
 // Each trial is worked out alone and the trials are summed in order, so the curves do not
 // depend on the number of threads.
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "core/network_state.h"
+#include "core/progress.h"
 
 namespace experiments {
 
@@ -40,17 +40,8 @@ struct DegradationCurves {
     std::vector<DegradationPoint> lostConnections;  // weights counted as zero
 };
 
-// Shared with the window thread while the curves are worked out.
-struct DegradationProgress {
-    std::atomic<int> done{0};  // of total: one per trial, curve and point
-    std::atomic<int> total{0};
-    std::atomic<bool> cancel{false};  // set from any thread; the work then returns soon
-};
-
-enum class DegradationStatus { Done, Cancelled, Failed };
-
 struct DegradationResult {
-    DegradationStatus status = DegradationStatus::Failed;
+    core::WorkEnd status = core::WorkEnd::Failed;
     DegradationCurves curves;  // complete when Done
     std::string message;       // why it failed, for the student
 };
@@ -59,12 +50,14 @@ struct DegradationResult {
 // trial seed and pattern number up to core::MaxCount.
 std::uint64_t PatternSeed(std::uint64_t trialSeed, int p);
 
-// Works out both curves for the trained network `net` (read only, so other threads may
-// read it too) on `threads` threads (0: one per processor). `progress` may be null.
-// Fails with a message when the network has no patterns or weights, a value overflows, or
-// memory runs out.
-DegradationResult ComputeDegradation(const core::PublicStuff& net, std::uint64_t seed,
+// Works out both curves for `weights` trained on `problem` (both read only, so other
+// threads may read them too) on `threads` threads (0: one per processor). `progress` (may
+// be null) counts one per trial, curve and point; a stop request ends the work Cancelled.
+// Fails with a message when there are no patterns or no weights of the problem's sizes, a
+// value overflows, or memory runs out.
+DegradationResult ComputeDegradation(const core::Problem& problem,
+                                     const core::ConnectionMatrix& weights, std::uint64_t seed,
                                      int trials = DegradationTrials, int threads = 0,
-                                     DegradationProgress* progress = nullptr);
+                                     core::Progress* progress = nullptr);
 
 }  // namespace experiments

@@ -20,8 +20,8 @@ std::string sizes(int inputs, int outputs) {
 
 }  // namespace
 
-bool LoadTestPatterns(const core::PublicStuff& net, const std::string& path,
-                      core::PublicStuff& tests, std::string& error, files::LoadProgress* progress) {
+bool LoadTestPatterns(const core::Problem& net, const std::string& path, core::Problem& tests,
+                      std::string& error, core::Progress* progress) {
     if (!files::LoadTrainingFile(tests, path, error, progress, nullptr, "test file")) {
         return false;
     }
@@ -35,12 +35,12 @@ bool LoadTestPatterns(const core::PublicStuff& net, const std::string& path,
     return true;
 }
 
-bool RecallTestPatterns(const core::PublicStuff& net, const core::PublicStuff& tests,
+bool RecallTestPatterns(const core::ConnectionMatrix& weights, const core::Problem& tests,
                         const std::string& fileName, TestRecall& recall, std::string& error) {
-    const int outputs = net.NumOutputs;
+    const int outputs = weights.outputs();
     const auto stride = static_cast<std::size_t>(outputs) + 1;
     std::vector<double> sums(static_cast<std::size_t>(tests.NumPatterns) * stride, 0.0);
-    RecallVectors(net.Weights,
+    RecallVectors(weights,
                   {tests.InputPatterns.pattern(1), tests.InputPatterns.stride(), tests.NumPatterns},
                   sums.data(), stride);
     const views::RecallTargets desired(tests.DesiredOutputs.pattern(1),

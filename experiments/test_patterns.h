@@ -32,15 +32,16 @@ struct TestRecall {
 // outputs are those of the trained network `net`. Returns false with the loader's message,
 // or one naming both sizes, in `error`. Reports to `progress` (and may be cancelled through
 // it) when given.
-[[nodiscard]] bool LoadTestPatterns(const core::PublicStuff& net, const std::string& path,
-                                    core::PublicStuff& tests, std::string& error,
-                                    files::LoadProgress* progress = nullptr);
+[[nodiscard]] bool LoadTestPatterns(const core::Problem& net, const std::string& path,
+                                    core::Problem& tests, std::string& error,
+                                    core::Progress* progress = nullptr);
 
-// Recalls every pattern of `tests` with the weights of `net` (neither changes). Returns
+// Recalls every pattern of `tests` with `weights` (neither changes), which must have the
+// tests' sizes. Returns
 // false with a message in `error` when a recall overflows. Throws std::bad_alloc.
-[[nodiscard]] bool RecallTestPatterns(const core::PublicStuff& net, const core::PublicStuff& tests,
-                                      const std::string& fileName, TestRecall& recall,
-                                      std::string& error);
+[[nodiscard]] bool RecallTestPatterns(const core::ConnectionMatrix& weights,
+                                      const core::Problem& tests, const std::string& fileName,
+                                      TestRecall& recall, std::string& error);
 
 // "Test file extra.net: 20 patterns, total SSE 3.41, largest pattern SSE 0.92 (test 7);
 // recalled: 18 of 20 (nearer their own desired output than any other)", numbers with

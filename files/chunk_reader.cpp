@@ -31,7 +31,7 @@ bool ChunkReader::more() {
             const std::size_t doubled = std::max(kFirstChunk, m_capacity * 2);
             grow(m_stop < doubled ? std::max(m_size + 2, m_stop + 1) : doubled);
         }
-        if (m_progress != nullptr && m_progress->cancel.load(std::memory_order_relaxed)) {
+        if (core::StopRequested(m_progress)) {
             m_cancelled = true;
             m_ended = true;
             return false;
@@ -46,7 +46,7 @@ bool ChunkReader::more() {
             continue;
         }
         if (got > 0 && m_progress != nullptr) {
-            m_progress->bytesRead.fetch_add(got, std::memory_order_relaxed);
+            m_progress->setStaged(m_progress->staged() + got);
         }
         if (got <= 0) {
             m_failure = got < 0 ? errno : 0;

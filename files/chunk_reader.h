@@ -29,7 +29,7 @@ class ChunkReader {
 
     // Reads the open file `fd` of `fileSize` bytes (as fstat gave it; the reading goes by
     // what read() returns), reporting to `progress` when it is not null.
-    ChunkReader(int fd, std::size_t fileSize, LoadProgress* progress)
+    ChunkReader(int fd, std::size_t fileSize, core::Progress* progress)
         : m_fd(fd), m_fileSize(fileSize), m_progress(progress) {}
     ChunkReader(const ChunkReader&) = delete;
     ChunkReader& operator=(const ChunkReader&) = delete;
@@ -39,7 +39,7 @@ class ChunkReader {
     std::size_t fileSize() const { return m_fileSize > m_size ? m_fileSize : m_size; }
     int failure() const { return m_failure; }
     bool cancelled() const { return m_cancelled; }
-    LoadProgress* progress() const { return m_progress; }
+    core::Progress* progress() const { return m_progress; }
 
     // Reads on until complete() grows; false at the end of the file or on a read error
     // (failure() then holds errno). Throws std::bad_alloc.
@@ -68,7 +68,7 @@ class ChunkReader {
     bool m_cutShort = false;
     std::size_t m_stop = static_cast<std::size_t>(-1);
     int m_failure = 0;
-    LoadProgress* m_progress;
+    core::Progress* m_progress;
 };
 
 }  // namespace files

@@ -272,12 +272,12 @@ bool LoadTrainingFile(core::Problem& problem, const std::string& path, std::stri
 }
 
 bool LoadTrainingFile(core::Problem& problem, const std::string& path, std::string& error,
-                      LoadProgress* progress) {
+                      core::Progress* progress) {
     return LoadTrainingFile(problem, path, error, progress, nullptr);
 }
 
 bool LoadTrainingFile(core::Problem& problem, const std::string& path, std::string& error,
-                      LoadProgress* progress, FileTail* tail, const char* kind) {
+                      core::Progress* progress, FileTail* tail, const char* kind) {
     auto fail = [&](const char* what, int code) {
         error = std::string(what) + " the " + kind + " " + quoted(path) + ": " +
                 std::strerror(code) + ".";
@@ -320,7 +320,7 @@ bool LoadTrainingFile(core::Problem& problem, const std::string& path, std::stri
     try {
         const auto size = static_cast<std::size_t>(std::max<off_t>(info.st_size, 0));
         if (progress != nullptr) {
-            progress->fileSize.store(static_cast<long long>(size), std::memory_order_relaxed);
+            progress->setTotal(static_cast<long long>(size));
         }
         ChunkReader reader(fd, size, progress);
         TrainingFields parser(reader, path, kind);
@@ -330,8 +330,7 @@ bool LoadTrainingFile(core::Problem& problem, const std::string& path, std::stri
             return false;
         }
         if (loaded && progress != nullptr) {
-            progress->bytesParsed.store(progress->bytesRead.load(std::memory_order_relaxed),
-                                        std::memory_order_relaxed);
+            progress->setDone(progress->staged());
         }
         if (!loaded && reader.failure() != 0) {
             return fail("Cannot read", reader.failure());

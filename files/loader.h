@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "core/network_state.h"
+#include "core/progress.h"
 
 namespace files {
 
@@ -45,24 +46,17 @@ std::string TailNote(const FileTail& tail);
 [[nodiscard]] bool LoadTrainingFile(core::Problem& problem, const std::string& path,
                                     std::string& error);
 
-// Progress of LoadTrainingFile for another thread to show, and its way to cancel it.
-struct LoadProgress {
-    std::atomic<long long> fileSize{0};
-    std::atomic<long long> bytesRead{0};
-    std::atomic<long long> bytesParsed{0};
-    std::atomic<bool> cancel{false};  // set from any thread; the load then fails soon
-};
-
-// LoadTrainingFile that reports to `progress` as it goes, reading at most a few MB per
-// read so that a cancel request is seen soon. A cancelled load fails as any other does,
+// LoadTrainingFile that reports to `progress` as it goes (total: the file's bytes; staged:
+// the bytes read; done: the bytes parsed), reading at most a few MB per read so that a
+// stop request is heard soon. A cancelled load fails as any other does,
 // with the problem unchanged and error "Loading the training file ... was cancelled.".
 [[nodiscard]] bool LoadTrainingFile(core::Problem& problem, const std::string& path,
-                                    std::string& error, LoadProgress* progress);
+                                    std::string& error, core::Progress* progress);
 
 // The same, also filling `tail` (when not null) once the load succeeded. Messages call the
 // file `kind`: "training file", or "test file" for a file of test patterns.
 [[nodiscard]] bool LoadTrainingFile(core::Problem& problem, const std::string& path,
-                                    std::string& error, LoadProgress* progress, FileTail* tail,
+                                    std::string& error, core::Progress* progress, FileTail* tail,
                                     const char* kind = "training file");
 
 // Moves a problem loaded into `loaded` into `net`: the fields LoadTrainingFile replaces.

@@ -164,19 +164,17 @@ long long bytesOf(std::uint64_t values) {
 // Moving the values of one dataset piece by piece, with progress and cancel.
 class Mover {
   public:
-    explicit Mover(NetworkFileProgress* progress) : m_progress(progress) {}
+    explicit Mover(core::Progress* progress) : m_progress(progress) {}
 
     void setTotal(long long bytes) {
         if (m_progress != nullptr) {
-            m_progress->bytesTotal.store(bytes, std::memory_order_relaxed);
+            m_progress->setTotal(bytes);
         }
     }
-    bool cancelled() const {
-        return m_progress != nullptr && m_progress->cancel.load(std::memory_order_relaxed);
-    }
+    bool cancelled() const { return core::StopRequested(m_progress); }
     void moved(std::uint64_t values) {
         if (m_progress != nullptr) {
-            m_progress->bytesDone.fetch_add(bytesOf(values), std::memory_order_relaxed);
+            m_progress->addDone(bytesOf(values));
         }
     }
     double* buffer(std::uint64_t values) {
@@ -187,7 +185,7 @@ class Mover {
     }
 
   private:
-    NetworkFileProgress* m_progress;
+    core::Progress* m_progress;
     std::vector<double> m_buffer;
 };
 
@@ -648,10 +646,10 @@ class Source {
                             const PieceTake& take) = 0;
 };
 
-// Reads every value into `net`, which ApplyNetworkHeader and the allocation prepared.
-// "" when done; otherwise the end of a sentence after the file's name, "cancelled", or
-// "reader failed".
-std::string readValues(Source& source, core::PublicStuff& net, Mover& mover) {
+// Reads every value into `net`, which ApplyNetworkHeader and the allocation prepared: Done,
+// Cancelled, ReaderFailed, or Refused with the end of a sentence after the file's name in
+// `problem`.
+ReadEnd readValues(Source& source, core::PublicStuff& net, Mover& mover, std::string& problem) {
     const auto out = static_cast<std::uint64_t>(net.NumOutputs);
     const auto in = static_cast<std::uint64_t>(net.NumInputs);
     const auto patterns = static_cast<std::uint64_t>(net.NumPatterns);
@@ -668,26 +666,28 @@ std::string readValues(Source& source, core::PublicStuff& net, Mover& mover) {
     };
     const std::array<std::array<std::uint64_t, 2>, 4> shapes = {
         {{out, in}, {patterns, in}, {patterns, out}, {history, 2}}};
-    std::string problem;
     for (std::uint64_t k = 0; k < 4; ++k) {
         const char* name = Datasets()[k].name;
-        switch (source.dataset(k, name, shapes[k][0], shapes[k][1], mover, problem, takes[k])) {
+        const ReadEnd end =
+            source.dataset(k, name, shapes[k][0], shapes[k][1], mover, problem, takes[k]);
+        switch (end) {
             case ReadEnd::Done:
                 continue;
             case ReadEnd::Cancelled:
-                return "cancelled";
+            case ReadEnd::ReaderFailed:
+                return end;
             case ReadEnd::NotFinite:
             case ReadEnd::Refused:
-                return problem;
-            case ReadEnd::ReaderFailed:
-                return "reader failed";
+                return ReadEnd::Refused;
             case ReadEnd::Unreadable:
-                return "is damaged or truncated: the values of \"" + std::string(name) +
-                       "\" cannot be read.";
+                problem = "is damaged or truncated: the values of \"" + std::string(name) +
+                          "\" cannot be read.";
+                return ReadEnd::Refused;
         }
     }
-    if (std::string bad = CheckHistory(rows, net.SweepCount); !bad.empty()) {
-        return bad;
+    problem = CheckHistory(rows, net.SweepCount);
+    if (!problem.empty()) {
+        return ReadEnd::Refused;
     }
     for (std::uint64_t k = 0; k < history; ++k) {
         net.SSEHistory[k + 1][1] = rows[2 * k];
@@ -695,7 +695,7 @@ std::string readValues(Source& source, core::PublicStuff& net, Mover& mover) {
     }
     // The blocks were filled directly: the matrix's bound on |weight| no longer holds.
     net.Weights.forgetBound();
-    return "";
+    return ReadEnd::Done;
 }
 
 // HDF5 in this process, through a descriptor opened here: what the reader process runs.
@@ -904,7 +904,7 @@ class ReaderSource final : public Source {
 };
 
 bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string& error,
-                 NetworkFileProgress* progress) {
+                 core::Progress* progress) {
     const std::string name = "The network file " + quoted(path) + " ";
     const auto fail = [&error](std::string message) {
         error = std::move(message);
@@ -959,11 +959,16 @@ bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string
     }
     built.TrainedOnProblem = true;  // creating the arrays cleared it
     Mover mover(progress);
-    if (std::string problem = readValues(source, built, mover); !problem.empty()) {
-        if (problem == "cancelled") {
+    std::string problem;
+    switch (readValues(source, built, mover, problem)) {
+        case ReadEnd::Done:
+            break;
+        case ReadEnd::Cancelled:
             return fail("Opening the network file " + quoted(path) + " was cancelled.");
-        }
-        return problem == "reader failed" ? damaged() : fail(name + problem);
+        case ReadEnd::ReaderFailed:
+            return damaged();
+        default:
+            return fail(name + problem);
     }
     if (!source.finished()) {
         return damaged();
@@ -975,7 +980,7 @@ bool openNetwork(core::PublicStuff& opened, const std::string& path, std::string
 }  // namespace
 
 bool SaveNetwork(const core::PublicStuff& net, const std::string& path, std::string& error,
-                 NetworkFileProgress* progress) {
+                 core::Progress* progress) {
     ReplacementFile target;
     if (!target.open(path, SaveNetworkWhat, error)) {
         return false;
@@ -984,7 +989,7 @@ bool SaveNetwork(const core::PublicStuff& net, const std::string& path, std::str
 }
 
 bool SaveNetwork(const core::PublicStuff& net, ReplacementFile& target, std::string& error,
-                 NetworkFileProgress* progress) {
+                 core::Progress* progress) {
     const std::string where = std::string(SaveNetworkWhat) + " to " + quoted(target.targetPath());
     const auto fail = [&](std::string message) {
         target.discard();
@@ -1030,7 +1035,7 @@ bool SaveNetwork(const core::PublicStuff& net, ReplacementFile& target, std::str
 }
 
 bool OpenNetwork(core::PublicStuff& opened, const std::string& path, std::string& error,
-                 NetworkFileProgress* progress) {
+                 core::Progress* progress) {
     try {
         return openNetwork(opened, path, error, progress);
     } catch (const std::bad_alloc&) {

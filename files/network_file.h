@@ -12,19 +12,15 @@
 #include <string>
 
 #include "core/network_state.h"
+#include "core/progress.h"
 #include "files/replacement_file.h"
 #include "text/number_format.h"
 
 namespace files {
 
-// Progress of a save or an open for another thread to show, and its way to cancel it.
-// bytesTotal is set once the size is known (before the first value moves); bytesDone grows
-// to it. The counts are of the values (weights, patterns and history), not of the file.
-struct NetworkFileProgress {
-    std::atomic<long long> bytesTotal{0};
-    std::atomic<long long> bytesDone{0};
-    std::atomic<bool> cancel{false};  // set from any thread; the work then fails soon
-};
+// A save or an open reports to a core::Progress: its total is set once the size is known
+// (before the first value moves) and done grows to it, in bytes of the values (weights,
+// patterns and history), not of the file. A stop request ends the work soon.
 
 // How ReplacementFile messages of a network save begin.
 inline constexpr const char* SaveNetworkWhat = "Cannot save the network";
@@ -38,12 +34,12 @@ inline constexpr const char* SaveNetworkWhat = "Cannot save the network";
 // cancelled ("Saving the network to ... was cancelled."); the earlier file at `path` is then
 // untouched and no temporary file is left.
 [[nodiscard]] bool SaveNetwork(const core::PublicStuff& net, const std::string& path,
-                               std::string& error, NetworkFileProgress* progress = nullptr);
+                               std::string& error, core::Progress* progress = nullptr);
 
 // The same into a target the caller opened (with SaveNetworkWhat) before long work, so
 // that a bad name is refused first. Commits the target on success; discards it on failure.
 [[nodiscard]] bool SaveNetwork(const core::PublicStuff& net, ReplacementFile& target,
-                               std::string& error, NetworkFileProgress* progress = nullptr);
+                               std::string& error, core::Progress* progress = nullptr);
 
 // Opens the network file at `path` into `opened`, which afterwards holds the problem, units
 // and weights at its sizes, the training settings, the epoch count, total and SSE history
@@ -56,7 +52,7 @@ inline constexpr const char* SaveNetworkWhat = "Cannot save the network";
 // ... was cancelled."). HDF5 prints nothing.
 // For the window: open into a separate network on a worker thread, then move it in.
 [[nodiscard]] bool OpenNetwork(core::PublicStuff& opened, const std::string& path,
-                               std::string& error, NetworkFileProgress* progress = nullptr);
+                               std::string& error, core::Progress* progress = nullptr);
 
 // The start page's line about an opened network: "Trained 300 epochs, Delta rule, rate 0.1",
 // the rate as the report prints it.

@@ -78,8 +78,8 @@ bool TrainingFields::refill() {
     if (m_reader == nullptr) {
         return false;
     }
-    if (LoadProgress* progress = m_reader->progress(); progress != nullptr) {
-        progress->bytesParsed.store(static_cast<long long>(m_pos), std::memory_order_relaxed);
+    if (core::Progress* progress = m_reader->progress(); progress != nullptr) {
+        progress->setDone(static_cast<long long>(m_pos));
     }
     if (!m_reader->more()) {
         return false;

@@ -129,24 +129,21 @@ void DegradationPage::draw(std::uint64_t seed) {
         runtime().dialogs().warn(this, QString::fromStdString(untrained));
         return;
     }
-    experiments::DegradationProgress progress;
+    core::Progress progress;
     experiments::DegradationResult result;
     ui::LongTask task;
     task.title = QStringLiteral("Recalling damaged patterns");
-    task.work = [&] { result = experiments::ComputeDegradation(m_net, seed, 20, 0, &progress); };
-    task.status = [&progress] {
-        const double done = progress.done.load();
-        return ui::TaskStatus{QStringLiteral("%1 of %2 recalls of every pattern")
-                                  .arg(done)
-                                  .arg(progress.total.load()),
-                              done, static_cast<double>(progress.total.load())};
+    task.work = [&] {
+        result = experiments::ComputeDegradation(m_net, m_net.Weights, seed, 20, 0, &progress);
     };
-    task.cancel = [&progress] { progress.cancel.store(true); };
+    ui::TrackProgress(task, progress, [](const core::Progress& p) {
+        return QStringLiteral("%1 of %2 recalls of every pattern").arg(p.done()).arg(p.total());
+    });
     ui::RunLongTask(runtime(), this, task);
-    if (result.status == experiments::DegradationStatus::Done) {
+    if (result.status == core::WorkEnd::Done) {
         m_chart->setCurves(result.curves);
         m_shownSeed = seed;
-    } else if (result.status == experiments::DegradationStatus::Failed) {
+    } else if (result.status == core::WorkEnd::Failed) {
         m_shownSeed = seed;
         runtime().dialogs().warn(this, QString::fromStdString(result.message));
     } else {

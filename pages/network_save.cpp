@@ -19,13 +19,10 @@ namespace {
 
 const QString kTitle = QStringLiteral("Save The Trained Network");
 
-ui::TaskStatus saveStatus(const files::NetworkFileProgress& progress) {
-    const auto done = static_cast<double>(progress.bytesDone.load());
-    const auto total = static_cast<double>(progress.bytesTotal.load());
-    return {QStringLiteral("%1 MB of %2 MB saved")
-                .arg(done / 1e6, 0, 'f', 1)
-                .arg(total / 1e6, 0, 'f', 1),
-            done, total};
+QString saveStatus(const core::Progress& progress) {
+    return QStringLiteral("%1 MB of %2 MB saved")
+        .arg(static_cast<double>(progress.done()) / 1e6, 0, 'f', 1)
+        .arg(static_cast<double>(progress.total()) / 1e6, 0, 'f', 1);
 }
 
 }  // namespace
@@ -48,13 +45,12 @@ bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, const core::Publi
     }
     std::string error;
     bool saved = false;
-    files::NetworkFileProgress progress;
+    core::Progress progress;
     if (auto* page = qobject_cast<ui::Page*>(parent); page != nullptr) {
         ui::LongTask task;
         task.title = kTitle;
         task.work = [&] { saved = files::SaveNetwork(net, *target, error, &progress); };
-        task.status = [&progress] { return saveStatus(progress); };
-        task.cancel = [&progress] { progress.cancel.store(true); };
+        ui::TrackProgress(task, progress, saveStatus);
         task.finished = [&saved] { return saved; };
         if (ui::RunLongTask(page->runtime(), page, task)) {
             return false;  // the earlier file is as it was

@@ -301,15 +301,15 @@ void ProbePage::TestFile_Click() {
     std::string text;
     std::string error;
     core::ArithStatus status = core::ArithStatus::Ok;
-    files::LoadProgress progress;
+    core::Progress progress;
     ui::LongTask task;
     task.title = QStringLiteral("Probing the test patterns");
     task.work = [&] {
         try {
-            core::PublicStuff tests;
+            core::Problem tests;
             experiments::TestRecall recall;
             if (!experiments::LoadTestPatterns(m_net, path, tests, error, &progress) ||
-                !experiments::RecallTestPatterns(m_net, tests, fileName, recall, error)) {
+                !experiments::RecallTestPatterns(m_net.Weights, tests, fileName, recall, error)) {
                 return;
             }
             for (int t = 1; t <= tests.NumPatterns && status == core::ArithStatus::Ok; ++t) {
@@ -323,12 +323,9 @@ void ProbePage::TestFile_Click() {
             status = core::ArithStatus::OutOfMemory;
         }
     };
-    task.status = [&progress] {
-        return ui::TaskStatus{QStringLiteral("Reading and recalling the test patterns"),
-                              static_cast<double>(progress.bytesParsed.load()),
-                              static_cast<double>(progress.fileSize.load())};
-    };
-    task.cancel = [&progress] { progress.cancel.store(true); };
+    ui::TrackProgress(task, progress, [](const core::Progress&) {
+        return QStringLiteral("Reading and recalling the test patterns");
+    });
     task.finished = [&text] { return !text.empty(); };
     if (ui::RunLongTask(runtime(), this, task)) {
         return;

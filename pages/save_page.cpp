@@ -335,24 +335,18 @@ void SavePage::SaveFile_Click() {
     // leaves the earlier file and no temporary file.
     std::string error;
     bool written = false;
-    std::atomic<long long> bytes{0};
-    std::atomic<bool> cancel{false};
+    core::Progress progress;
     report::ReportContext context = reportContext();
-    context.progress = [&bytes, &cancel](long long soFar) {
-        bytes.store(soFar);
-        return !cancel.load();
-    };
+    context.progress = &progress;
     ui::LongTask task;
     task.title = QStringLiteral("Saving the report");
     task.work = [&] {
         written = report::WriteReport(m_net, m_session.ReportFileName, flags, context, error);
     };
     // The report's length is known only once it is written: a busy bar.
-    task.status = [&bytes] {
-        return ui::TaskStatus{QStringLiteral("%1 MB written")
-                                  .arg(static_cast<double>(bytes.load()) / 1e6, 0, 'f', 1)};
-    };
-    task.cancel = [&cancel] { cancel.store(true); };
+    ui::TrackProgress(task, progress, [](const core::Progress& p) {
+        return QStringLiteral("%1 MB written").arg(static_cast<double>(p.done()) / 1e6, 0, 'f', 1);
+    });
     task.finished = [&written] { return written; };
     const bool cancelled = ui::RunLongTask(runtime(), this, task);
     if (!written && !cancelled) {

@@ -417,7 +417,7 @@ void SetupPage::RunTraining() {
     ui::LongTask task;
     task.work = [this, &rules, &display, &result] {
         try {
-            result = training::RunTraining(m_net, rules, display);
+            result = training::RunTraining(m_net, rules, display, &display.progress());
         } catch (const std::bad_alloc&) {
             result.end = training::RunEnd::ArithmeticFailure;
             result.message = "Training stopped: there is not enough memory.";

@@ -58,22 +58,15 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
     if (auto* page = qobject_cast<ui::Page*>(parent); page != nullptr) {
         // Written on a worker thread; after 0.2 s a progress dialog offers "Cancel", which
         // leaves the earlier file and no temporary file.
-        std::atomic<long long> cells{0};
-        std::atomic<bool> cancel{false};
-        context.progress = [&cells, &cancel](long long soFar) {
-            cells.store(soFar);
-            return !cancel.load();
-        };
-        const double total = static_cast<double>(report::WorkbookCellCount(net));
+        core::Progress progress;
+        context.progress = &progress;
         ui::LongTask task;
         task.title = kTitle;
         task.work = [&] { written = report::WriteWorkbook(net, path, context, error); };
-        task.status = [&cells, total] {
-            const auto done = static_cast<double>(cells.load());
-            return ui::TaskStatus{
-                QStringLiteral("%1 million cells written").arg(done / 1e6, 0, 'f', 1), done, total};
-        };
-        task.cancel = [&cancel] { cancel.store(true); };
+        ui::TrackProgress(task, progress, [](const core::Progress& p) {
+            return QStringLiteral("%1 million cells written")
+                .arg(static_cast<double>(p.done()) / 1e6, 0, 'f', 1);
+        });
         task.finished = [&written] { return written; };
         cancelled = ui::RunLongTask(page->runtime(), page, task);
     } else {

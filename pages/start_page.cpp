@@ -184,15 +184,18 @@ void StartPage::Dir1_Change() {
 namespace {
 
 // "12.3 MB of 40.0 MB read, 10.1 MB parsed", and how much of the file has been parsed.
-ui::TaskStatus loadStatus(const files::LoadProgress& progress) {
-    auto mb = [](long long bytes) {
-        return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1);
-    };
-    const long long size = progress.fileSize.load();
-    const long long parsed = progress.bytesParsed.load();
-    return {QStringLiteral("%1 MB of %2 MB read, %3 MB parsed")
-                .arg(mb(progress.bytesRead.load()), mb(size), mb(parsed)),
-            static_cast<double>(parsed), static_cast<double>(size)};
+QString megabytes(long long bytes) {
+    return QString::number(static_cast<double>(bytes) / 1e6, 'f', 1);
+}
+
+QString loadStatus(const core::Progress& progress) {
+    return QStringLiteral("%1 MB of %2 MB read, %3 MB parsed")
+        .arg(megabytes(progress.staged()), megabytes(progress.total()), megabytes(progress.done()));
+}
+
+QString openStatus(const core::Progress& progress) {
+    return QStringLiteral("%1 MB of %2 MB read")
+        .arg(megabytes(progress.done()), megabytes(progress.total()));
 }
 
 }  // namespace
@@ -226,15 +229,14 @@ void StartPage::loadPath(const QString& path) {
     // Loaded on a worker thread into a network of its own, which replaces the problem only
     // once the load succeeded and was not cancelled: either way the page is as before.
     auto staging = std::make_unique<core::Problem>();
-    files::LoadProgress progress;
+    core::Progress progress;
     bool loaded = false;
     files::FileTail tail;
     const std::string file = QFile::encodeName(path).toStdString();
     ui::LongTask task;
     task.title = QStringLiteral("Loading %1").arg(name);
     task.work = [&] { loaded = files::LoadTrainingFile(*staging, file, error, &progress, &tail); };
-    task.status = [&progress] { return loadStatus(progress); };
-    task.cancel = [&progress] { progress.cancel.store(true); };
+    ui::TrackProgress(task, progress, loadStatus);
     task.finished = [&loaded] { return loaded; };
     const bool cancelled = ui::RunLongTask(runtime(), this, task);
     if (cancelled) {
@@ -260,22 +262,14 @@ void StartPage::openNetworkFile(const QString& path, const QString& name) {
     // Opened on a worker thread into a network of its own, which replaces the program's
     // only once it opened completely: a failure or a cancel leaves everything as it was.
     auto staging = std::make_unique<core::PublicStuff>();
-    files::NetworkFileProgress progress;
+    core::Progress progress;
     std::string error;
     bool opened = false;
     const std::string file = QFile::encodeName(path).toStdString();
     ui::LongTask task;
     task.title = QStringLiteral("Opening %1").arg(name);
     task.work = [&] { opened = files::OpenNetwork(*staging, file, error, &progress); };
-    task.status = [&progress] {
-        const auto done = static_cast<double>(progress.bytesDone.load());
-        const auto total = static_cast<double>(progress.bytesTotal.load());
-        return ui::TaskStatus{QStringLiteral("%1 MB of %2 MB read")
-                                  .arg(done / 1e6, 0, 'f', 1)
-                                  .arg(total / 1e6, 0, 'f', 1),
-                              done, total};
-    };
-    task.cancel = [&progress] { progress.cancel.store(true); };
+    ui::TrackProgress(task, progress, openStatus);
     task.finished = [&opened] { return opened; };
     if (ui::RunLongTask(runtime(), this, task)) {
         return;

@@ -35,7 +35,7 @@ void TrainingProgress::epochStarting(int epoch) {
 }
 
 void TrainingProgress::requestStop() {
-    m_stopRequested.store(true, std::memory_order_relaxed);
+    m_progress.requestStop();
     drawEpochProgress();
 }
 
@@ -77,11 +77,11 @@ void TrainingProgress::drawEpochProgress() {
     if (epoch == 0 || seconds * 1000.0 < EpochProgressDelayMs) {
         return;
     }
-    const int groups = m_progress.groups.load(std::memory_order_relaxed);
-    const int done = m_progress.groupsDone.load(std::memory_order_relaxed);
-    const double fraction = groups > 0 ? static_cast<double>(done) / groups : 0.0;
+    const long long groups = m_progress.total();
+    const double fraction =
+        groups > 0 ? static_cast<double>(m_progress.done()) / static_cast<double>(groups) : 0.0;
     std::string text = views::EpochProgressLine(epoch, fraction, seconds);
-    if (m_stopRequested.load(std::memory_order_relaxed)) {
+    if (m_progress.stopRequested()) {
         text.append("\n").append(views::StoppingLine(epoch));
     }
     m_epochLabel->setText(qs(text));

@@ -3,7 +3,7 @@
 // The setup page's progress rows while a run goes on, between the epoch loop on its worker
 // thread and the window thread. The loop leaves the latest printout and how far the epoch
 // under way has come; once per screen frame the window thread draws what is new. "Stop"
-// raises a flag the loop reads after each epoch.
+// requests a stop, which the loop hears after each epoch.
 
 #include <QColor>
 #include <QLabel>
@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/epoch_kernel.h"
+#include "core/progress.h"
 #include "text/number_format.h"
 #include "training/training_run.h"
 #include "ui/text_row.h"
@@ -44,9 +44,9 @@ class TrainingProgress final : public training::RunObserver {
 
     // On the loop's thread.
     void printout(const training::Printout& printout) override;
-    bool keepGoing() override { return !m_stopRequested.load(std::memory_order_relaxed); }
     void epochStarting(int epoch) override;
-    core::EpochProgress* epochProgress() override { return &m_progress; }
+    // What the run counts its epoch's groups into and hears "Stop" from.
+    core::Progress& progress() { return m_progress; }
 
     // On the window thread.
     void requestStop();
@@ -66,8 +66,7 @@ class TrainingProgress final : public training::RunObserver {
     bool m_pending = false;
     int m_epoch = 0;
     Clock::time_point m_epochStart;
-    core::EpochProgress m_progress;
-    std::atomic<bool> m_stopRequested{false};
+    core::Progress m_progress;
 };
 
 }  // namespace pages

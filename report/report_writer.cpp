@@ -364,7 +364,10 @@ bool WriteReport(core::PublicStuff& net, const std::string& path, const SectionF
     }
     long long written = 0;
     const auto goOn = [&context, &written, &path](std::string& failure) {
-        if (!context.progress || context.progress(written)) {
+        if (context.progress != nullptr) {
+            context.progress->setDone(written);
+        }
+        if (!core::StopRequested(context.progress)) {
             return true;
         }
         failure = "Saving the report \"" + path + "\" was cancelled; the file is unchanged.";

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "core/network_state.h"
+#include "core/progress.h"
 #include "text/number_format.h"
 #include "training/run_history.h"
 
@@ -40,10 +41,11 @@ struct ReportContext {
     std::function<std::string()> time;
     // Threads that format large tables: 0 for one per core.
     int threads = 0;
-    // For WriteReport: called with the bytes written so far after each piece and once more
-    // before the file replaces the target; returning false cancels the report, which then
-    // fails with a message saying so, leaving the target and no temporary file.
-    std::function<bool(long long written)> progress = nullptr;
+    // Counts the bytes (WriteReport) or cells (the workbook) written so far, after each piece
+    // and once more before the file replaces the target; a stop request heard then cancels
+    // the file, which fails with a message saying so, leaving the target and no temporary
+    // file. Null for none.
+    core::Progress* progress = nullptr;
     // For the workbook's "Runs" sheet: the program's runs (null, or none on this file:
     // the network's own history as its one run).
     const training::RunHistory* runs = nullptr;

@@ -60,7 +60,7 @@ class Cells {
   public:
     // `progress` (may be empty) hears the cells written now and then; returning false
     // stops the filling with `cancelled` as the refusal.
-    Cells(lxw_workbook* book, const std::function<bool(long long)>& progress, std::string cancelled)
+    Cells(lxw_workbook* book, core::Progress* progress, std::string cancelled)
         : m_book(book), m_progress(progress), m_cancelled(std::move(cancelled)) {}
 
     bool ok() const { return m_status == LXW_NO_ERROR && m_refusal.empty(); }
@@ -99,7 +99,10 @@ class Cells {
     }
     // Asks `progress` whether to go on; false after a cancel (or any earlier failure).
     bool goOn() {
-        if (m_progress && ok() && !m_progress(m_cells)) {
+        if (m_progress != nullptr) {
+            m_progress->setDone(m_cells);
+        }
+        if (ok() && core::StopRequested(m_progress)) {
             refuse(m_cancelled);
         }
         return ok();
@@ -119,7 +122,7 @@ class Cells {
     static constexpr long long kCellsPerProgress = 1 << 16;
 
     lxw_workbook* m_book;
-    const std::function<bool(long long)>& m_progress;
+    core::Progress* m_progress;
     std::string m_cancelled;
     long long m_cells = 0;
     lxw_error m_status = LXW_NO_ERROR;
@@ -457,6 +460,9 @@ bool writeTo(files::ReplacementFile& file, core::PublicStuff& net, const ReportC
     if (!book) {
         error = std::string(kWhat) + " \"" + target + "\": " + files::SystemReason(ENOMEM) + ".";
         return false;
+    }
+    if (context.progress != nullptr) {
+        context.progress->setTotal(WorkbookCellCount(net));
     }
     Cells cells(book.get(), context.progress,
                 "Saving the spreadsheet \"" + target + "\" was cancelled; the file is unchanged.");

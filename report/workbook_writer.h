@@ -23,9 +23,9 @@ namespace report {
 // The sheets are streamed row by row (temporary files in the target's folder), so memory
 // stays flat at any size. Writes all or nothing: the workbook replaces `path` only once it
 // is complete. Changes nothing in `net` but the unit records the recall sets. Only the
-// context's date, time and progress are used: progress hears the cells written so far
-// every 65,536 cells and once before the file replaces `path`, and returning false
-// cancels the workbook with a message saying so.
+// context's date, time, runs and progress are used: progress gets WorkbookCellCount as its
+// total and counts the cells written every 65,536 cells and once before the file replaces
+// `path`; a stop request heard then cancels the workbook with a message saying so.
 //
 // Returns false, with a message naming the path and the reason in `error`, when the file
 // cannot be written, memory runs out, or a recall cannot be computed; `path` is untouched

@@ -103,8 +103,8 @@ Before sseOfZeroWeights(core::PublicStuff& net, double& sse) {
 }
 
 // Any weights: the recalls of all patterns on all cores, piece by piece, asking the
-// observer between pieces whether to go on. A Stop changes nothing.
-Before sseByRecall(core::PublicStuff& net, RunObserver& observer, double& sse) {
+// progress between pieces whether a stop was requested. A Stop changes nothing.
+Before sseByRecall(core::PublicStuff& net, const core::Progress* progress, double& sse) {
     const auto stride = static_cast<std::size_t>(net.NumOutputs) + 1;
     // About 8 MB of recalls per piece, in whole runs of four patterns.
     const int fit = static_cast<int>((std::size_t{1} << 19) / stride) / core::RecallManyMax;
@@ -138,7 +138,7 @@ Before sseByRecall(core::PublicStuff& net, RunObserver& observer, double& sse) {
             }
             return Before::Overflow;
         }
-        if (first + count <= net.NumPatterns && !observer.keepGoing()) {
+        if (first + count <= net.NumPatterns && core::StopRequested(progress)) {
             return Before::Stopped;
         }
     }
@@ -152,16 +152,17 @@ Before sseByRecall(core::PublicStuff& net, RunObserver& observer, double& sse) {
 // The SSE of the network before training: the sum over the patterns of each pattern's
 // squared error under the current weights, and the units as the recall of the last
 // pattern leaves them.
-Before errorBeforeTraining(core::PublicStuff& net, RunObserver& observer, double& sse) {
+Before errorBeforeTraining(core::PublicStuff& net, const core::Progress* progress, double& sse) {
     if (net.Weights.allZero() && finiteInputs(net)) {
         return sseOfZeroWeights(net, sse);
     }
-    return sseByRecall(net, observer, sse);
+    return sseByRecall(net, progress, sse);
 }
 
 }  // namespace
 
-RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObserver& observer) {
+RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObserver& observer,
+                      core::Progress* progress) {
     RunResult result;
     if (!net.NetworkMatchesProblem()) {
         result.end = RunEnd::NoNetwork;
@@ -181,7 +182,7 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
 
     if (net.SweepCount == 0) {
         double before = 0.0;
-        const Before measured = errorBeforeTraining(net, observer, before);
+        const Before measured = errorBeforeTraining(net, progress, before);
         if (measured == Before::Stopped) {
             result.end = RunEnd::Stopped;
             return result;
@@ -217,7 +218,7 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
     double previousSSE = net.TotalSSE;
     // One kernel per run: it keeps the recall that starts the next epoch.
     core::EpochKernel kernel;
-    kernel.setProgress(observer.epochProgress());
+    kernel.setProgress(progress);
     bool done = false;
     while (!done) {
         if (net.SweepCount == core::MaxCount) {
@@ -269,7 +270,7 @@ RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObs
         if (rules.minError && net.TotalSSE < net.MinError) {
             done = true;
         }
-        if (!done && !observer.keepGoing()) {
+        if (!done && core::StopRequested(progress)) {
             result.end = RunEnd::Stopped;
             done = true;
         }

@@ -11,6 +11,7 @@
 #include "core/arithmetic.h"
 #include "core/epoch_kernel.h"
 #include "core/network_state.h"
+#include "core/progress.h"
 
 namespace training {
 
@@ -27,17 +28,8 @@ class RunObserver {
     virtual ~RunObserver() = default;
     // A printout is due. Called inside the loop: keep it cheap (drawing may wait).
     virtual void printout(const Printout& printout) = 0;
-    // Polled after every epoch; returning false ends the run after that epoch as if a
-    // stopping rule had ended it. Also polled between pieces of the error before training
-    // when that needs a recall of every pattern (weights not zero at epoch 0); false there
-    // ends the run before its first epoch with nothing changed. Called inside the loop:
-    // keep it cheap.
-    virtual bool keepGoing() = 0;
     // Epoch `epoch` (SweepCount + 1) is about to be trained.
     virtual void epochStarting(int epoch) { (void)epoch; }
-    // Where the kernel counts the groups it has finished within an epoch, for an observer
-    // on another thread to read; nullptr for none. Asked once per run.
-    virtual core::EpochProgress* epochProgress() { return nullptr; }
 };
 
 struct StoppingRules {
@@ -72,6 +64,13 @@ struct RunResult {
 // before training), and no value is infinite or NaN.
 // The first epoch of a continued call reports its change against the TotalSSE the
 // network held when the call began.
-RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObserver& observer);
+//
+// `progress` (may be null) counts the groups of output blocks finished within the epoch
+// under way, from zero at each epoch. A stop request is heard after every epoch, where it
+// ends the run as if a stopping rule had, and between pieces of the error before training
+// when that needs a recall of every pattern (weights not zero at epoch 0), where it ends
+// the run before its first epoch with nothing changed.
+RunResult RunTraining(core::PublicStuff& net, const StoppingRules& rules, RunObserver& observer,
+                      core::Progress* progress = nullptr);
 
 }  // namespace training

@@ -161,6 +161,15 @@ QString LongTaskText(const TaskStatus& status, double secondsSoFar) {
     return text;
 }
 
+void TrackProgress(LongTask& task, core::Progress& progress,
+                   std::function<QString(const core::Progress&)> describe) {
+    task.status = [&progress, describe = std::move(describe)] {
+        return TaskStatus{describe(progress), static_cast<double>(progress.done()),
+                          static_cast<double>(progress.total())};
+    };
+    task.cancel = [&progress] { progress.requestStop(); };
+}
+
 bool RunLongTask(PageRuntime& runtime, QWidget* parent, const LongTask& task) {
     bool cancelled = false;
     const bool wasLocked = runtime.inputLocked();

@@ -23,6 +23,7 @@
 #include <memory>
 #include <stop_token>
 
+#include "core/progress.h"
 #include "ui/page_runtime.h"
 
 namespace ui {
@@ -50,6 +51,12 @@ struct LongTask {
     // Cancel came too late to stop it.
     std::function<bool()> finished;
 };
+
+// The one adapter from the work's core::Progress to the dialog: the status is describe()'s
+// text with the progress's done and total, and Cancel requests the work to stop.
+// `progress` must outlive the task.
+void TrackProgress(LongTask& task, core::Progress& progress,
+                   std::function<QString(const core::Progress&)> describe);
 
 // Runs task.work on a worker thread while this thread keeps handling events with input
 // locked. Without a stop button, once the work has taken LongTaskDelayMs a window-modal

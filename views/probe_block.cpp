@@ -125,7 +125,7 @@ core::ArithStatus ProbeOwnPattern(core::PublicStuff& net, const std::vector<doub
     return core::ArithStatus::Ok;
 }
 
-core::ArithStatus ProbeTestPattern(core::PublicStuff& net, const core::PublicStuff& tests, int t,
+core::ArithStatus ProbeTestPattern(core::PublicStuff& net, const core::Problem& tests, int t,
                                    std::string_view fileName, const text::NumberSeparators& seps,
                                    std::string* block) {
     if (!net.NetworkMatchesProblem() || net.NumPatterns < 1 || t < 1 || t > tests.NumPatterns ||

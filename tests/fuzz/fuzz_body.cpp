@@ -288,7 +288,6 @@ class CountingObserver final : public training::RunObserver {
         ++printouts;
         finite = finite && std::isfinite(printout.TotalSSE) && std::isfinite(printout.SSEChange);
     }
-    bool keepGoing() override { return true; }
 
     int printouts = 0;
     bool finite = true;

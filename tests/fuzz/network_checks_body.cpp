@@ -188,7 +188,6 @@ struct Quiet final : training::RunObserver {
     void printout(const training::Printout& p) override {
         require(std::isfinite(p.TotalSSE), "a printout that is not finite");
     }
-    bool keepGoing() override { return true; }
 };
 
 // Fills the values as the opener does, piece by piece; false when a check refuses one.

@@ -423,12 +423,17 @@ class TestSetupPage : public QObject {
         one.PrintSweeps = program.net.PrintSweeps;
         one.MaxSweeps = program.net.MaxSweeps;
         struct StopAfter final : training::RunObserver {
-            int epochs;
-            explicit StopAfter(int n) : epochs(n) {}
+            int last;
+            core::Progress progress;
+            explicit StopAfter(int n) : last(n) {}
             void printout(const training::Printout&) override {}
-            bool keepGoing() override { return --epochs > 0; }
+            void epochStarting(int epoch) override {
+                if (epoch == last) {
+                    progress.requestStop();
+                }
+            }
         } stopAfter(trained);
-        (void)training::RunTraining(one, {false, false}, stopAfter);
+        (void)training::RunTraining(one, {false, false}, stopAfter, &stopAfter.progress);
         QCOMPARE(one.SweepCount, program.net.SweepCount);
         QVERIFY(one.TotalSSE == program.net.TotalSSE);
         bool same = true;

@@ -26,7 +26,6 @@ enum class Kind { Binary, Bipolar, Real, Orthonormal, Dependent };
 struct Recorder final : training::RunObserver {
     std::vector<double> totals;  // TotalSSE of every epoch
     void printout(const training::Printout& p) override { totals.push_back(p.TotalSSE); }
-    bool keepGoing() override { return true; }
 };
 
 // A small random problem of the given kind: 3 outputs, inputs and patterns as below.

@@ -95,8 +95,9 @@ TEST(Degradation, NoDamageAndNoLossGiveTheUndamagedRecall) {
             core::RecallInto(net, p, responses[static_cast<std::size_t>(p)].data(), errors.data()));
     }
     const auto [sse, recalled] = plainScore(net, responses);
-    const experiments::DegradationResult result = experiments::ComputeDegradation(net, 1, 3);
-    ASSERT_EQ(result.status, experiments::DegradationStatus::Done) << result.message;
+    const experiments::DegradationResult result =
+        experiments::ComputeDegradation(net, net.Weights, 1, 3);
+    ASSERT_EQ(result.status, core::WorkEnd::Done) << result.message;
     ASSERT_EQ(result.curves.noise.size(), 21U);
     for (const auto* curve : {&result.curves.noise, &result.curves.lostConnections}) {
         EXPECT_EQ(curve->front().percent, 0);
@@ -110,8 +111,9 @@ TEST(Degradation, AllConnectionsLostGiveTheErrorOfZeroWeights) {
     const core::PublicStuff net = randomNetwork(false);
     const std::vector<std::vector<double>> zero(8, std::vector<double>(11, 0.0));
     const auto [sse, recalled] = plainScore(net, zero);
-    const experiments::DegradationResult result = experiments::ComputeDegradation(net, 4, 2);
-    ASSERT_EQ(result.status, experiments::DegradationStatus::Done) << result.message;
+    const experiments::DegradationResult result =
+        experiments::ComputeDegradation(net, net.Weights, 4, 2);
+    ASSERT_EQ(result.status, core::WorkEnd::Done) << result.message;
     EXPECT_DOUBLE_EQ(result.curves.lostConnections.back().meanSSE, sse);
     EXPECT_DOUBLE_EQ(result.curves.lostConnections.back().recalledPercent, recalled);
 
@@ -122,17 +124,18 @@ TEST(Degradation, AllConnectionsLostGiveTheErrorOfZeroWeights) {
             even.DesiredOutputs(j, p) = (p + j) % 3 == 0 ? 1.0 : -1.0;
         }
     }
-    const experiments::DegradationResult lost = experiments::ComputeDegradation(even, 4, 2);
-    ASSERT_EQ(lost.status, experiments::DegradationStatus::Done) << lost.message;
+    const experiments::DegradationResult lost =
+        experiments::ComputeDegradation(even, even.Weights, 4, 2);
+    ASSERT_EQ(lost.status, core::WorkEnd::Done) << lost.message;
     EXPECT_EQ(lost.curves.lostConnections.back().recalledPercent, 0.0);
 }
 
 TEST(Degradation, ASeedRepeatsTheCurvesOnAnyNumberOfThreads) {
     const core::PublicStuff net = randomNetwork(false);
-    const auto one = experiments::ComputeDegradation(net, 7, 20, 1);
-    const auto two = experiments::ComputeDegradation(net, 7, 20, 2);
-    const auto other = experiments::ComputeDegradation(net, 8, 20, 2);
-    ASSERT_EQ(one.status, experiments::DegradationStatus::Done);
+    const auto one = experiments::ComputeDegradation(net, net.Weights, 7, 20, 1);
+    const auto two = experiments::ComputeDegradation(net, net.Weights, 7, 20, 2);
+    const auto other = experiments::ComputeDegradation(net, net.Weights, 8, 20, 2);
+    ASSERT_EQ(one.status, core::WorkEnd::Done);
     for (int k = 0; k < 21; ++k) {
         const auto u = static_cast<std::size_t>(k);
         EXPECT_EQ(one.curves.noise[u].meanSSE, two.curves.noise[u].meanSSE);
@@ -145,8 +148,8 @@ TEST(Degradation, ASeedRepeatsTheCurvesOnAnyNumberOfThreads) {
 
 TEST(Degradation, ANetworkWithoutPatternsIsRefusedWithAMessage) {
     const core::PublicStuff net;
-    const auto result = experiments::ComputeDegradation(net, 1);
-    EXPECT_EQ(result.status, experiments::DegradationStatus::Failed);
+    const auto result = experiments::ComputeDegradation(net, net.Weights, 1);
+    EXPECT_EQ(result.status, core::WorkEnd::Failed);
     EXPECT_EQ(result.message, "There is no trained network with stored patterns to recall.");
 }
 

@@ -29,7 +29,6 @@ using core::PublicStuff;
 
 struct Quiet : training::RunObserver {
     void printout(const training::Printout&) override {}
-    bool keepGoing() override { return true; }
 };
 
 std::uint64_t bits(double v) {
@@ -126,18 +125,18 @@ TEST_F(NetworkFileTest, RoundTripKeepsEveryBitInRowMajorDatasets) {
             trained(static_cast<int>(outputs), static_cast<int>(inputs), 3, "Delta", 4);
         ASSERT_TRUE(net.TrainedOnProblem);
         std::string error;
-        files::NetworkFileProgress saving;
+        core::Progress saving;
         ASSERT_TRUE(files::SaveNetwork(net, path("n.h5"), error, &saving)) << error;
         // The weights, 3 patterns of inputs and outputs, 5 history rows (epoch 0 to 4).
         const long long values = 1LL * outputs * inputs + 3LL * (inputs + outputs) + 2LL * 5;
-        EXPECT_EQ(saving.bytesTotal, values * 8);
-        EXPECT_EQ(saving.bytesDone, values * 8);
+        EXPECT_EQ(saving.total(), values * 8);
+        EXPECT_EQ(saving.done(), values * 8);
 
         PublicStuff opened;
-        files::NetworkFileProgress opening;
+        core::Progress opening;
         ASSERT_TRUE(files::OpenNetwork(opened, path("n.h5"), error, &opening)) << error;
         expectSameNetwork(net, opened);
-        EXPECT_EQ(opening.bytesDone, values * 8);
+        EXPECT_EQ(opening.done(), values * 8);
         EXPECT_TRUE(opened.NetworkMatchesProblem());
         EXPECT_EQ(opened.FreshStart, 0);
 
@@ -213,8 +212,8 @@ TEST_F(NetworkFileTest, CancelAndFailureKeepTheEarlierFileAndNetwork) {
     ASSERT_TRUE(files::SaveNetwork(first, path("n.h5"), error)) << error;
     const std::string saved = contents(path("n.h5"));
 
-    files::NetworkFileProgress cancelled;
-    cancelled.cancel = true;
+    core::Progress cancelled;
+    cancelled.requestStop();
     EXPECT_FALSE(files::SaveNetwork(trained(4, 5, 2, "Delta", 3), path("n.h5"), error, &cancelled));
     EXPECT_EQ(error, "Saving the network to \"" + path("n.h5") + "\" was cancelled.");
     PublicStuff untrained = first;

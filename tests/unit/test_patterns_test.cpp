@@ -23,12 +23,13 @@ core::PublicStuff trainedTiny() {
 
 TEST(TestPatterns, EachTestGetsTheSSEOfItsOwnRecall) {
     core::PublicStuff net = trainedTiny();
-    core::PublicStuff tests;
+    core::Problem tests;
     std::string error;
     ASSERT_TRUE(experiments::LoadTestPatterns(net, DAM_EXAMPLES "/dependent.net", tests, error))
         << error;
     experiments::TestRecall recall;
-    ASSERT_TRUE(experiments::RecallTestPatterns(net, tests, "dependent.net", recall, error));
+    ASSERT_TRUE(
+        experiments::RecallTestPatterns(net.Weights, tests, "dependent.net", recall, error));
     ASSERT_EQ(recall.scores.size(), 3U);
     double total = 0.0;
     for (int t = 1; t <= 3; ++t) {
@@ -62,7 +63,7 @@ TEST(TestPatterns, EachTestGetsTheSSEOfItsOwnRecall) {
 
 TEST(TestPatterns, AFileOfOtherSizesIsRefusedNamingBoth) {
     const core::PublicStuff net = trainedTiny();
-    core::PublicStuff tests;
+    core::Problem tests;
     std::string error;
     EXPECT_FALSE(experiments::LoadTestPatterns(net, DAM_EXAMPLES "/bipolar.net", tests, error));
     EXPECT_EQ(error, "The test file \"" DAM_EXAMPLES

@@ -20,10 +20,14 @@ using training::StoppingRules;
 
 struct Recorder : training::RunObserver {
     std::vector<Printout> printouts;
-    int epochsPolled = 0;
-    int stopAfter = -1;  // keepGoing() turns false after this many polls
+    core::Progress progress;
+    int stopDuring = -1;  // "Stop" is pressed while this epoch trains
     void printout(const Printout& p) override { printouts.push_back(p); }
-    bool keepGoing() override { return ++epochsPolled != stopAfter; }
+    void epochStarting(int epoch) override {
+        if (epoch == stopDuring) {
+            progress.requestStop();
+        }
+    }
 };
 
 // The 2-output, 3-input, 2-pattern problem, with the setup page's initial parameters.
@@ -208,8 +212,8 @@ TEST(TrainingRun, RunsThatNoRuleEndsCanBeStoppedOrReachTheCounterLimit) {
     PublicStuff net = load();
     net.MaxSweeps = 0;  // never equal to an epoch number
     Recorder stopper;
-    stopper.stopAfter = 25;
-    auto result = training::RunTraining(net, {}, stopper);
+    stopper.stopDuring = 25;
+    auto result = training::RunTraining(net, {}, stopper, &stopper.progress);
     EXPECT_EQ(result.end, RunEnd::Stopped);
     EXPECT_EQ(net.SweepCount, 25);
     EXPECT_EQ(net.SSEHistoryCount, 3);  // epochs 0, 10, 20
@@ -387,8 +391,8 @@ TEST(TrainingRun, StopWhileTheErrorBeforeTrainingIsMeasuredChangesNothing) {
     net.TotalSSE = 12.5;
     net.OutputUnits[7].Error = 3.0;
     Recorder stopper;
-    stopper.stopAfter = 1;
-    const auto result = training::RunTraining(net, {}, stopper);
+    stopper.progress.requestStop();  // heard after the first piece of the error before training
+    const auto result = training::RunTraining(net, {}, stopper, &stopper.progress);
     EXPECT_EQ(result.end, RunEnd::Stopped);
     EXPECT_EQ(net.SweepCount, 0);
     EXPECT_EQ(net.SSEHistoryCount, 4);

@@ -79,7 +79,6 @@ void expectMatrix(const Read& r, const std::string& sheet, const char* rowName, 
 
 struct Quiet final : training::RunObserver {
     void printout(const training::Printout&) override {}
-    bool keepGoing() override { return true; }
 };
 
 class WorkbookTest : public testing::Test {
@@ -314,7 +313,9 @@ TEST_F(WorkbookTest, FailuresLeaveTheFolderAsItWas) {
     report::ReportContext cancelling{{".", ","},
                                      [] { return std::string("3/4/2002"); },
                                      [] { return std::string("10:15:00 AM"); }};
-    cancelling.progress = [](long long cells) { return cells == 0; };
+    core::Progress stopped;
+    stopped.requestStop();
+    cancelling.progress = &stopped;
     std::string cancelled;
     EXPECT_FALSE(report::WriteWorkbook(m_net, path.string(), cancelling, cancelled));
     EXPECT_NE(cancelled.find(path.string() + "\" was cancelled"), std::string::npos) << cancelled;
