@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "core/network_state.h"
+#include "core/progress.h"
 
 namespace analysis {
 
@@ -43,6 +44,9 @@ struct Limits {
     // Multiply-adds one rate's Delta forecast may take: about 16 ms on the window's thread.
     // Rates whose forecast would take more are answered from the bounds alone.
     double maxEpochMapWork = 2e7;
+    // Heard between the stages of the work and within its longer loops: a stop request ends
+    // the work soon with what it has (which the asker then drops). Null for none.
+    const core::Progress* stop = nullptr;
 
     static Limits none();
 };

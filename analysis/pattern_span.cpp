@@ -233,7 +233,10 @@ void findStableRate(const Limits& limits, Prepared& out) {
             boundsOfTheStableRate(out));
         return;
     }
-    const Crossing crossing = firstCrossing(live);
+    const Crossing crossing = firstCrossing(live, limits.stop);
+    if (core::StopRequested(limits.stop)) {
+        return;  // the asker drops what was found
+    }
     if (!crossing.found) {
         out.notes.push_back(
             "The eigenvalues of the Delta rule's epoch map did not converge, so its largest "
@@ -315,6 +318,10 @@ void buildSpan(const PatternMap& x, const PatternMap& d, const Matrix& weights,
     }
     Matrix own_gram = gramOf(own.x);
     own.x.resize(0, 0);
+    if (core::StopRequested(limits.stop)) {
+        out.span.reset();
+        return;
+    }
     describePairs(own_gram, out.facts);
     Matrix gram = own_gram;
     own_gram.resize(0, 0);
@@ -332,6 +339,10 @@ void buildSpan(const PatternMap& x, const PatternMap& d, const Matrix& weights,
         }
     }
     PivotedCholesky all = pivotedCholesky(gram, tolerance);
+    if (core::StopRequested(limits.stop)) {
+        out.span.reset();
+        return;
+    }
     const Index rank = all.factor.cols();
     out.facts.rankKnown = true;
     out.facts.rank = static_cast<int>(rank);
@@ -396,7 +407,7 @@ void prepareInto(const core::PublicStuff& net, const Limits& limits, Prepared& o
         net.FreshStart == 0 ? currentWeights(net) : Matrix::Zero(outputs, inputs);
     out.fromCurrentWeights = !weights.isZero(0.0);
     buildSpan(x, d, weights, limits, out);
-    if (!out.span) {
+    if (!out.span || core::StopRequested(limits.stop)) {
         return;
     }
     Prepared::Span& span = *out.span;
@@ -481,6 +492,7 @@ Prepared& Prepared::operator=(Prepared&&) noexcept = default;
 Prepared prepare(const core::PublicStuff& net, const Limits& limits) {
     Prepared out;
     out.limits = limits;
+    out.limits.stop = nullptr;  // the forecasts read these limits after the work has ended
     try {
         prepareInto(net, limits, out);
     } catch (const std::bad_alloc&) {

@@ -104,6 +104,6 @@ struct Crossing {
     double high = 0.0;
     int solves = 0;  // spectra worked out on the way
 };
-Crossing firstCrossing(const EpochMap& map);
+Crossing firstCrossing(const EpochMap& map, const core::Progress* stop = nullptr);
 
 }  // namespace analysis

@@ -113,7 +113,7 @@ double nextStep(const Eigenvalues& before, const Eigenvalues& now, double moved,
 
 }  // namespace
 
-Crossing firstCrossing(const EpochMap& map) {
+Crossing firstCrossing(const EpochMap& map, const core::Progress* stop) {
     Crossing out;
     const double low = map.surelyStable;
     const double high = std::min(map.surelyGrows, map.determinantGrows);
@@ -152,6 +152,9 @@ Crossing firstCrossing(const EpochMap& map) {
     // first's spectrum allows a step that long.
     double shrink = 1.0;
     for (int station = 0; !bracketed && at < high && station < kStations; ++station) {
+        if (core::StopRequested(stop)) {
+            return out;
+        }
         const double step = nextStep(previous, now, at - previousAt, smallest, largest);
         const double guess = shrink < 1.0 ? std::max(0.9 * shrink * step, smallest) : step;
         const double next = std::min(at + step, high);
@@ -195,6 +198,9 @@ Crossing firstCrossing(const EpochMap& map) {
     // radius near a crossing of complex pairs is not smooth enough for a secant step to be
     // trusted on its own.
     while (grown - settled > kBracket * settled) {
+        if (core::StopRequested(stop)) {
+            return out;
+        }
         const double third = (grown - settled) / 3.0;
         const double first = settled + third;
         const double second = grown - third;

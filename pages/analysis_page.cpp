@@ -30,8 +30,10 @@ constexpr std::array<ui::ControlPlace, 4> kGeometry{{
 // Below this many multiply-adds the whole analysis takes a few milliseconds.
 constexpr double kWorkOnWindowThread = 2e7;
 
-std::string analyseText(const core::PublicStuff& net) {
-    return analysis::renderText(analysis::analyse(net, net.LearningRule, net.LearningRate));
+std::string analyseText(const core::PublicStuff& net, const core::Progress* stop = nullptr) {
+    analysis::Limits limits;
+    limits.stop = stop;
+    return analysis::renderText(analysis::analyse(net, net.LearningRule, net.LearningRate, limits));
 }
 
 }  // namespace
@@ -95,7 +97,7 @@ void AnalysisPage::Form_Load() {
     }
     // The text comes back through the event loop; a page closed meanwhile ignores it.
     ui::StartBackgroundWork<std::string>(
-        this, [copy](std::stop_token) { return analyseText(*copy); },
+        this, [copy](const core::Progress& progress) { return analyseText(*copy, &progress); },
         [this](const std::string& text) { showAnalysis(text); });
 }
 

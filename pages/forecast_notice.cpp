@@ -71,8 +71,10 @@ void ForecastNotice::prepare() {
     using Result = std::shared_ptr<const analysis::Prepared>;
     ui::StartBackgroundWork<Result>(
         this,
-        [copy](std::stop_token) -> Result {
-            return std::make_shared<const analysis::Prepared>(analysis::prepare(*copy));
+        [copy](const core::Progress& progress) -> Result {
+            analysis::Limits limits;
+            limits.stop = &progress;
+            return std::make_shared<const analysis::Prepared>(analysis::prepare(*copy, limits));
         },
         [this](Result prepared) { finished(std::move(prepared)); });
 }

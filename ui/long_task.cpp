@@ -106,6 +106,7 @@ struct BackgroundWorkers {
     struct Worker {
         std::jthread thread;
         std::shared_ptr<std::atomic<bool>> finished;
+        std::shared_ptr<core::Progress> progress;  // the work hears the stop request here
     };
     std::mutex mutex;
     std::list<Worker> workers;
@@ -119,7 +120,7 @@ struct BackgroundWorkers {
             all.swap(workers);
         }
         for (Worker& worker : all) {
-            worker.thread.request_stop();
+            worker.progress->requestStop();
         }
         all.clear();  // joins each
     }
@@ -224,14 +225,15 @@ bool RunLongTask(PageRuntime& runtime, QWidget* parent, const LongTask& task) {
 namespace detail {
 
 void StartBackground(QObject* receiver,
-                     std::function<std::function<void()>(std::stop_token)> work) {
+                     std::function<std::function<void()>(const core::Progress&)> work) {
     BackgroundWorkers& workers = backgroundWorkers();
     workers.reapFinished();
     auto finished = std::make_shared<std::atomic<bool>>(false);
+    auto progress = std::make_shared<core::Progress>();
     QPointer<QObject> guard(receiver);
-    std::jthread thread([work = std::move(work), guard, finished](std::stop_token stop) {
-        std::function<void()> deliver = work(stop);
-        if (!stop.stop_requested()) {
+    std::jthread thread([work = std::move(work), guard, finished, progress] {
+        std::function<void()> deliver = work(*progress);
+        if (!progress->stopRequested()) {
             // Judged on the window thread, where the receiver is destroyed.
             QCoreApplication* app = QCoreApplication::instance();
             if (app == nullptr) {
@@ -250,7 +252,7 @@ void StartBackground(QObject* receiver,
         finished->store(true);
     });
     const std::lock_guard lock(workers.mutex);
-    workers.workers.push_back({std::move(thread), std::move(finished)});
+    workers.workers.push_back({std::move(thread), std::move(finished), std::move(progress)});
 }
 
 }  // namespace detail

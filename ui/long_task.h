@@ -11,7 +11,7 @@
 //
 // Neither leaves a thread behind: RunLongTask joins its worker before it returns, and
 // background workers are joined when the program ends (JoinBackgroundWork), after being
-// asked to stop through their stop_token.
+// asked to stop through their core::Progress.
 
 #include <QAbstractButton>
 #include <QObject>
@@ -21,7 +21,6 @@
 
 #include <functional>
 #include <memory>
-#include <stop_token>
 
 #include "core/progress.h"
 #include "ui/page_runtime.h"
@@ -79,19 +78,20 @@ inline constexpr const char* LongTaskDialogName = "LongTaskDialog";
 namespace detail {
 // Runs `work` on a background worker; what it returns runs on the window thread if
 // `receiver` still exists then.
-void StartBackground(QObject* receiver, std::function<std::function<void()>(std::stop_token)> work);
+void StartBackground(QObject* receiver,
+                     std::function<std::function<void()>(const core::Progress&)> work);
 }  // namespace detail
 
-// Runs work(stop) on a background worker and hands its result to done(result) on the
+// Runs work(progress) on a background worker and hands its result to done(result) on the
 // window thread, unless `receiver` has been destroyed by then. `work` must touch nothing
 // the window thread may change (give it its own copy of what it reads) and should return
-// soon once `stop` is requested.
+// soon once a stop is requested of `progress`.
 template <class Result>
-void StartBackgroundWork(QObject* receiver, std::function<Result(std::stop_token)> work,
+void StartBackgroundWork(QObject* receiver, std::function<Result(const core::Progress&)> work,
                          std::function<void(Result)> done) {
     detail::StartBackground(
-        receiver, [work = std::move(work), done = std::move(done)](std::stop_token stop) {
-            auto result = std::make_shared<Result>(work(stop));
+        receiver, [work = std::move(work), done = std::move(done)](const core::Progress& progress) {
+            auto result = std::make_shared<Result>(work(progress));
             return std::function<void()>([done, result] { done(std::move(*result)); });
         });
 }

@@ -171,8 +171,8 @@ void TstLongTask::backgroundResultReachesALivingPageOnly() {
     int delivered = 0;
     auto closing = std::make_unique<QObject>();
     QObject staying;
-    const auto slowWork = [&release](std::stop_token stop) {
-        while (!release.load() && !stop.stop_requested()) {
+    const auto slowWork = [&release](const core::Progress& progress) {
+        while (!release.load() && !progress.stopRequested()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return 7;

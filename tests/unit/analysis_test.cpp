@@ -288,6 +288,21 @@ TEST(Analysis, ForecastAfterKeepingTheWeightsStartsFromThem) {
               "run will not stop early.");
 }
 
+// Ending the program asks a forecast still at work to stop: it stops before the pairs of
+// patterns are factored, so no rank and no stable rate, where unstopped it finds both.
+TEST(Analysis, AStopRequestEndsThePreparationEarly) {
+    const core::PublicStuff net = makeProblem(Kind::Dependent, 5);
+    ASSERT_TRUE(analysis::prepare(net).largestStableRate.has_value());
+    core::Progress stop;
+    stop.requestStop();
+    analysis::Limits limits;
+    limits.stop = &stop;
+    const analysis::Prepared stopped = analysis::prepare(net, limits);
+    EXPECT_FALSE(stopped.facts.rankKnown);
+    EXPECT_FALSE(stopped.largestStableRate.has_value());
+    EXPECT_EQ(stopped.limits.stop, nullptr);  // what is kept outlives the worker's progress
+}
+
 TEST(Analysis, SmallExamplesWorkedByHand) {
     // tiny.net: orthogonal patterns of lengths sqrt 2 and 1, targets (1,0) and (0,1).
     core::PublicStuff tiny;
