@@ -135,6 +135,7 @@ void DegradationPage::draw(std::uint64_t seed) {
     task.title = QStringLiteral("Recalling damaged patterns");
     task.work = [&] {
         result = experiments::ComputeDegradation(m_net, m_net.Weights, seed, 20, 0, &progress);
+        return result.status == core::WorkEnd::Done;
     };
     ui::TrackProgress(task, progress, [](const core::Progress& p) {
         return QStringLiteral("%1 of %2 recalls of every pattern").arg(p.done()).arg(p.total());

@@ -49,10 +49,9 @@ bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, const core::Publi
     if (auto* page = qobject_cast<ui::Page*>(parent); page != nullptr) {
         ui::LongTask task;
         task.title = kTitle;
-        task.work = [&] { saved = files::SaveNetwork(net, *target, error, &progress); };
+        task.work = [&] { return saved = files::SaveNetwork(net, *target, error, &progress); };
         ui::TrackProgress(task, progress, saveStatus);
-        task.finished = [&saved] { return saved; };
-        if (ui::RunLongTask(page->runtime(), page, task)) {
+        if (ui::RunLongTask(page->runtime(), page, task) == core::WorkEnd::Cancelled) {
             return false;  // the earlier file is as it was
         }
     } else {

@@ -310,7 +310,7 @@ void ProbePage::TestFile_Click() {
             experiments::TestRecall recall;
             if (!experiments::LoadTestPatterns(m_net, path, tests, error, &progress) ||
                 !experiments::RecallTestPatterns(m_net.Weights, tests, fileName, recall, error)) {
-                return;
+                return false;
             }
             for (int t = 1; t <= tests.NumPatterns && status == core::ArithStatus::Ok; ++t) {
                 std::string block;
@@ -322,12 +322,12 @@ void ProbePage::TestFile_Click() {
         } catch (const std::bad_alloc&) {
             status = core::ArithStatus::OutOfMemory;
         }
+        return !text.empty();
     };
     ui::TrackProgress(task, progress, [](const core::Progress&) {
         return QStringLiteral("Reading and recalling the test patterns");
     });
-    task.finished = [&text] { return !text.empty(); };
-    if (ui::RunLongTask(runtime(), this, task)) {
+    if (ui::RunLongTask(runtime(), this, task) == core::WorkEnd::Cancelled) {
         return;
     }
     if (!error.empty()) {

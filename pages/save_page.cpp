@@ -341,14 +341,14 @@ void SavePage::SaveFile_Click() {
     ui::LongTask task;
     task.title = QStringLiteral("Saving the report");
     task.work = [&] {
-        written = report::WriteReport(m_net, m_session.ReportFileName, flags, context, error);
+        return written =
+                   report::WriteReport(m_net, m_session.ReportFileName, flags, context, error);
     };
     // The report's length is known only once it is written: a busy bar.
     ui::TrackProgress(task, progress, [](const core::Progress& p) {
         return QStringLiteral("%1 MB written").arg(static_cast<double>(p.done()) / 1e6, 0, 'f', 1);
     });
-    task.finished = [&written] { return written; };
-    const bool cancelled = ui::RunLongTask(runtime(), this, task);
+    const bool cancelled = ui::RunLongTask(runtime(), this, task) == core::WorkEnd::Cancelled;
     if (!written && !cancelled) {
         showProblem(QString::fromStdString(error), kSaveTitle);
         return;

@@ -422,6 +422,7 @@ void SetupPage::RunTraining() {
             result.end = training::RunEnd::ArithmeticFailure;
             result.message = "Training stopped: there is not enough memory.";
         }
+        return true;  // the result says how the run ended
     };
     task.everyFrame = [&display] {
         display.drawPending();

@@ -62,13 +62,12 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
         context.progress = &progress;
         ui::LongTask task;
         task.title = kTitle;
-        task.work = [&] { written = report::WriteWorkbook(net, path, context, error); };
+        task.work = [&] { return written = report::WriteWorkbook(net, path, context, error); };
         ui::TrackProgress(task, progress, [](const core::Progress& p) {
             return QStringLiteral("%1 million cells written")
                 .arg(static_cast<double>(p.done()) / 1e6, 0, 'f', 1);
         });
-        task.finished = [&written] { return written; };
-        cancelled = ui::RunLongTask(page->runtime(), page, task);
+        cancelled = ui::RunLongTask(page->runtime(), page, task) == core::WorkEnd::Cancelled;
     } else {
         // A large network takes a while to write.
         QApplication::setOverrideCursor(Qt::WaitCursor);

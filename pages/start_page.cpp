@@ -235,11 +235,11 @@ void StartPage::loadPath(const QString& path) {
     const std::string file = QFile::encodeName(path).toStdString();
     ui::LongTask task;
     task.title = QStringLiteral("Loading %1").arg(name);
-    task.work = [&] { loaded = files::LoadTrainingFile(*staging, file, error, &progress, &tail); };
+    task.work = [&] {
+        return loaded = files::LoadTrainingFile(*staging, file, error, &progress, &tail);
+    };
     ui::TrackProgress(task, progress, loadStatus);
-    task.finished = [&loaded] { return loaded; };
-    const bool cancelled = ui::RunLongTask(runtime(), this, task);
-    if (cancelled) {
+    if (ui::RunLongTask(runtime(), this, task) == core::WorkEnd::Cancelled) {
         return;
     }
     if (!loaded) {
@@ -268,10 +268,9 @@ void StartPage::openNetworkFile(const QString& path, const QString& name) {
     const std::string file = QFile::encodeName(path).toStdString();
     ui::LongTask task;
     task.title = QStringLiteral("Opening %1").arg(name);
-    task.work = [&] { opened = files::OpenNetwork(*staging, file, error, &progress); };
+    task.work = [&] { return opened = files::OpenNetwork(*staging, file, error, &progress); };
     ui::TrackProgress(task, progress, openStatus);
-    task.finished = [&opened] { return opened; };
-    if (ui::RunLongTask(runtime(), this, task)) {
+    if (ui::RunLongTask(runtime(), this, task) == core::WorkEnd::Cancelled) {
         return;
     }
     if (!opened) {

@@ -171,15 +171,16 @@ void TrackProgress(LongTask& task, core::Progress& progress,
     task.cancel = [&progress] { progress.requestStop(); };
 }
 
-bool RunLongTask(PageRuntime& runtime, QWidget* parent, const LongTask& task) {
+core::WorkEnd RunLongTask(PageRuntime& runtime, QWidget* parent, const LongTask& task) {
     bool cancelled = false;
+    bool finished = false;
     const bool wasLocked = runtime.inputLocked();
     runtime.lockInput(task.stopButton);
 
     QEventLoop waiting;
-    std::jthread worker([&task, &waiting] {
+    std::jthread worker([&task, &waiting, &finished] {
         lowerPriority(task.workerNice);
-        task.work();
+        finished = task.work();
         QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
     });
 
@@ -219,7 +220,10 @@ bool RunLongTask(PageRuntime& runtime, QWidget* parent, const LongTask& task) {
     } else {
         runtime.unlockInput();
     }
-    return cancelled && !(task.finished && task.finished());
+    if (finished) {
+        return core::WorkEnd::Done;
+    }
+    return cancelled ? core::WorkEnd::Cancelled : core::WorkEnd::Failed;
 }
 
 namespace detail {

@@ -35,9 +35,11 @@ struct TaskStatus {
 };
 
 struct LongTask {
-    QString title;                       // of the progress dialog
-    std::function<void()> work;          // on the worker; must not throw, and must leave
-                                         // alone everything the window thread reads
+    QString title;  // of the progress dialog
+    // On the worker: the work, which returns whether it finished what it was to do (a file
+    // replaced, a file loaded). It must not throw, and must leave alone everything the
+    // window thread reads.
+    std::function<bool()> work;
     std::function<TaskStatus()> status;  // on the window thread
     std::function<void()> cancel;        // on the window thread: makes `work` return soon
     std::function<void()> everyFrame;    // on the window thread, once per screen frame
@@ -45,10 +47,6 @@ struct LongTask {
     // the progress itself, in everyFrame.
     QAbstractButton* stopButton = nullptr;
     int workerNice = 0;  // above 0: the worker (and the threads it starts) yields to the window
-    // Asked on the window thread once the work has returned: whether it finished what it was
-    // to do (a file replaced, a file loaded). Work that finished counts as done even when
-    // Cancel came too late to stop it.
-    std::function<bool()> finished;
 };
 
 // The one adapter from the work's core::Progress to the dialog: the status is describe()'s
@@ -61,9 +59,10 @@ void TrackProgress(LongTask& task, core::Progress& progress,
 // locked. Without a stop button, once the work has taken LongTaskDelayMs a window-modal
 // dialog titled task.title shows the status (with a percentage and the time left when the
 // total is known) and "Cancel", which Esc presses too. "Cancel" calls task.cancel once, and
-// the dialog says that it is cancelling until the work has returned. Returns whether the
-// task was cancelled: Cancel was pressed and the work did not finish (task.finished).
-bool RunLongTask(PageRuntime& runtime, QWidget* parent, const LongTask& task);
+// the dialog says that it is cancelling until the work has returned. Returns Done when the
+// work finished (even when Cancel came too late to stop it), Cancelled when Cancel was
+// pressed and it did not, and Failed otherwise (the caller has the work's message).
+core::WorkEnd RunLongTask(PageRuntime& runtime, QWidget* parent, const LongTask& task);
 
 // The dialog's text for a status: the status text, then "40 %, about 12 s left" once the
 // total is known and enough has been done to tell.

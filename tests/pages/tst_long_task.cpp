@@ -119,7 +119,10 @@ void TstLongTask::escapeCancelsWhereverTheFocusIs() {
     });
     ui::LongTask task;
     task.title = QStringLiteral("Working");
-    task.work = [&work] { work.run(); };
+    task.work = [&work, committed] {
+        work.run();
+        return committed;
+    };
     task.status = [&work] {
         return ui::TaskStatus{QStringLiteral("step %1").arg(work.steps.load()),
                               static_cast<double>(work.steps.load()), 1e9};
@@ -128,8 +131,8 @@ void TstLongTask::escapeCancelsWhereverTheFocusIs() {
         ++cancels;
         work.cancel.store(true);
     };
-    task.finished = [committed] { return committed; };
-    QCOMPARE(ui::RunLongTask(*m_runtime, m_page.get(), task), !committed);
+    QCOMPARE(ui::RunLongTask(*m_runtime, m_page.get(), task),
+             committed ? core::WorkEnd::Done : core::WorkEnd::Cancelled);
     QCOMPARE(cancels, 1);
     QVERIFY(shown.startsWith(QStringLiteral("step ")));
     QVERIFY(shown.contains(QStringLiteral(" %")));
@@ -146,7 +149,10 @@ void TstLongTask::stopButtonTakesThePlaceOfTheDialog() {
     bool dialogSeen = false;
     bool otherInputLocked = false;
     ui::LongTask task;
-    task.work = [&work] { work.run(); };
+    task.work = [&work] {
+        work.run();
+        return false;  // stopped before the end
+    };
     task.everyFrame = [&] {
         ++frames;
         dialogSeen |= m_page->findChild<QProgressDialog*>(ui::LongTaskDialogName) != nullptr;
@@ -158,7 +164,8 @@ void TstLongTask::stopButtonTakesThePlaceOfTheDialog() {
         }
     };
     task.stopButton = stop;
-    QVERIFY(!ui::RunLongTask(*m_runtime, m_page.get(), task));  // not a dialog's cancel
+    // Not a dialog's cancel: the caller's button stopped it.
+    QCOMPARE(ui::RunLongTask(*m_runtime, m_page.get(), task), core::WorkEnd::Failed);
     QVERIFY(work.cancel.load());
     QVERIFY(frames >= 5);
     QVERIFY(!dialogSeen);
