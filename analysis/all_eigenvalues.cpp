@@ -27,7 +27,7 @@ void solveOnTheCallersThread() {
 
 }  // namespace
 
-std::optional<Eigen::VectorXcd> allEigenvalues(Eigen::MatrixXd& m) {
+std::optional<Eigen::VectorXcd> AllEigenvalues(Eigen::MatrixXd& m) {
     const Eigen::Index n = m.rows();
     if (n != m.cols() || n > std::numeric_limits<lapack_int>::max()) {
         return std::nullopt;

@@ -11,6 +11,6 @@ namespace analysis {
 
 // Empty when the QR algorithm did not converge or its workspace could not be had. `m` is
 // overwritten.
-std::optional<Eigen::VectorXcd> allEigenvalues(Eigen::MatrixXd& m);
+std::optional<Eigen::VectorXcd> AllEigenvalues(Eigen::MatrixXd& m);
 
 }  // namespace analysis

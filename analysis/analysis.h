@@ -51,9 +51,9 @@ struct Limits {
     static Limits none();
 };
 
-// Multiply-adds prepare() takes on this file within `limits`, spectrum included: the
+// Multiply-adds Prepare() takes on this file within `limits`, spectrum included: the
 // pages run it on the window's thread only below about 2e7.
-double preparationWork(const core::PublicStuff& net, const Limits& limits = {});
+double PreparationWork(const core::PublicStuff& net, const Limits& limits = {});
 
 using Rule = core::Rule;
 
@@ -154,14 +154,14 @@ class Prepared {
 // Works out the rate-independent parts from the loaded patterns and the weights the next
 // run starts from: the current weights when it continues (FreshStart 0), zero when it
 // starts afresh or the network does not match the file. Can take seconds on large files: run it
-// off the window's thread when preparationWork() is above about 2e7.
-Prepared prepare(const core::PublicStuff& net, const Limits& limits = {});
+// off the window's thread when PreparationWork() is above about 2e7.
+Prepared Prepare(const core::PublicStuff& net, const Limits& limits = {});
 
 // The forecasts for one rate. forecastDelta stays within limits.maxEpochMapWork
 // multiply-adds (about 16 ms with the default limits): above that it answers from the
 // bounds and the largest stable rate alone.
-HebbForecast forecastHebb(const Prepared& prepared, double rate);
-DeltaForecast forecastDelta(const Prepared& prepared, double rate);
+HebbForecast ForecastHebb(const Prepared& prepared, double rate);
+DeltaForecast ForecastDelta(const Prepared& prepared, double rate);
 
 // What the next run will do beyond the rule and rate, as the setup page's boxes say.
 struct RunPlan {
@@ -172,7 +172,7 @@ struct RunPlan {
 
 // The plan read from the network's own parameters: a continued run (FreshStart 0) goes on
 // from SweepCount; the stopping rules as last used.
-RunPlan planOf(const core::PublicStuff& net);
+RunPlan PlanOf(const core::PublicStuff& net);
 
 struct Analysis {
     std::string fileName;
@@ -187,28 +187,28 @@ struct Analysis {
 };
 
 // The whole analysis of the loaded file and current weights, for a rule and rate.
-Analysis analyse(const core::PublicStuff& net, Rule rule, double rate, const Limits& limits = {});
+Analysis Analyse(const core::PublicStuff& net, Rule rule, double rate, const Limits& limits = {});
 
 // SSE of a recall of every pattern with the current weights (zero weights when the
 // network does not match the file); empty when above the limit.
-std::optional<double> recallSSE(const core::PublicStuff& net, const Limits& limits = {});
+std::optional<double> RecallSSE(const core::PublicStuff& net, const Limits& limits = {});
 
 // Plain sentences and small text tables.
-std::string renderText(const Analysis& analysis);
+std::string RenderText(const Analysis& analysis);
 // One JSON object with the keys inputs, outputs, patterns, input_rank, ..., hebb, delta,
 // notes.
-std::string renderJson(const Analysis& analysis);
+std::string RenderJson(const Analysis& analysis);
 
 // One line for the setup page, e.g. "Delta at 0.1 settles near SSE 0.0013 after about 22
 // epochs (stable below 0.6673)." or "Hebb at 0.1: lowest SSE 0.2 at epoch 6, then it
 // grows." Epochs are numbered as the printouts will number them; the rate is shown as the
 // shortest text that reads back as it; figures that the analysis text also shows have the
 // same digits there.
-std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
+std::string ForecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
                          const RunPlan& plan = {}, bool fromCurrentWeights = false);
 // Why a run's SSE kept growing, in the same plain words, e.g. "At rate 1.2 the Delta rule
 // overshoots on this file; rates below 0.667 settle."
-std::string growthReason(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
+std::string GrowthReason(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
                          int epochsTrained);
 
 }  // namespace analysis

@@ -34,7 +34,7 @@ struct DenseKernels {
 // Calls work(first, count) for column blocks of a fixed width covering [0, n), on both
 // cores when `multiplyAdds` makes that worth it. Each block is worked out the same way
 // whichever thread takes it, so results do not depend on the number of threads.
-void forColumnBlocks(std::ptrdiff_t n, double multiplyAdds,
+void ForColumnBlocks(std::ptrdiff_t n, double multiplyAdds,
                      const std::function<void(std::ptrdiff_t, std::ptrdiff_t)>& work);
 
 // The fastest set this processor runs.

@@ -22,7 +22,7 @@ constexpr int kHalvings = 60;
 
 }  // namespace
 
-bool determinantGrows(const EpochMap& map, double rate) {
+bool DeterminantGrows(const EpochMap& map, double rate) {
     // Each |c_p|^2 is good to a few rank's worth of rounding; log |1 - r s| then to that
     // times r s / |1 - r s|.
     const double lengthError = 16.0 * (map.rank() + 1.0) * kEpsilon;
@@ -39,7 +39,7 @@ bool determinantGrows(const EpochMap& map, double rate) {
     return std::isfinite(logSum) && logSum > error;
 }
 
-double firstDeterminantGrowth(const EpochMap& map) {
+double FirstDeterminantGrowth(const EpochMap& map) {
     const double low = map.surelyStable;
     const double high = map.surelyGrows;
     if (!(high > low)) {
@@ -49,7 +49,7 @@ double firstDeterminantGrowth(const EpochMap& map) {
     double grown = high;
     for (int k = 1; k <= kGrid; ++k) {
         const double rate = low + (high - low) * k / kGrid;
-        if (determinantGrows(map, rate)) {
+        if (DeterminantGrows(map, rate)) {
             grown = rate;
             break;
         }
@@ -58,7 +58,7 @@ double firstDeterminantGrowth(const EpochMap& map) {
     // Any rate that grows will do as an upper end; halving only moves it down.
     for (int k = 0; k < kHalvings && grown - settled > kEpsilon * grown; ++k) {
         const double middle = 0.5 * (settled + grown);
-        (determinantGrows(map, middle) ? grown : settled) = middle;
+        (DeterminantGrows(map, middle) ? grown : settled) = middle;
     }
     return grown;
 }

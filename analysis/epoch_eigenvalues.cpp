@@ -75,7 +75,7 @@ Eigenvalues denseEigenvalues(const EpochMap& map, const std::vector<Matrix>& fac
     // good to about the square root of the rounding.
     const double error =
         4.0 * std::sqrt(kEpsilon) * std::max(1.0, m.norm() / std::sqrt(map.rank()));
-    const std::optional<Eigen::VectorXcd> values = allEigenvalues(m);
+    const std::optional<Eigen::VectorXcd> values = AllEigenvalues(m);
     if (!values) {
         return out;
     }
@@ -90,7 +90,7 @@ Eigenvalues denseEigenvalues(const EpochMap& map, const std::vector<Matrix>& fac
 
 }  // namespace
 
-EpochMap makeEpochMap(const Eigen::MatrixXd& factor, Eigen::MatrixXd nullBasis,
+EpochMap MakeEpochMap(const Eigen::MatrixXd& factor, Eigen::MatrixXd nullBasis,
                       const Eigen::MatrixXd& gram) {
     EpochMap map;
     map.c = factor.transpose();
@@ -116,16 +116,16 @@ EpochMap makeEpochMap(const Eigen::MatrixXd& factor, Eigen::MatrixXd nullBasis,
     if (largest > 0.0) {
         map.surelyStable = 2.0 / largest;
         map.surelyGrows = 2.0 / smallest;
-        map.determinantGrows = firstDeterminantGrowth(map);
+        map.determinantGrows = FirstDeterminantGrowth(map);
     }
     return map;
 }
 
-void applyEpochMap(const EpochMap& map, double rate, Eigen::MatrixXd& v) {
+void ApplyEpochMap(const EpochMap& map, double rate, Eigen::MatrixXd& v) {
     applyRuns(map, runFactors(map, rate), v);
 }
 
-Eigenvalues epochEigenvalues(const EpochMap& map, double rate) {
+Eigenvalues EpochEigenvalues(const EpochMap& map, double rate) {
     if (map.rank() == 0) {
         Eigenvalues none;
         none.ok = true;

@@ -102,7 +102,7 @@ std::optional<double> epochsWithinTwoPercent(const Prepared::Span& span, double 
 
 }  // namespace
 
-HebbForecast forecastHebb(const Prepared& prepared, double rate) {
+HebbForecast ForecastHebb(const Prepared& prepared, double rate) {
     HebbForecast out;
     out.rate = rate == 0.0 ? 0.0 : rate;
     if (!prepared.span) {
@@ -151,7 +151,7 @@ HebbForecast forecastHebb(const Prepared& prepared, double rate) {
     return out;
 }
 
-DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
+DeltaForecast ForecastDelta(const Prepared& prepared, double rate) {
     DeltaForecast out;
     out.rate = rate == 0.0 ? 0.0 : rate;
     out.largestStableRate = prepared.largestStableRate;
@@ -175,11 +175,11 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     const double scaled = std::ldexp(out.rate, 2 * span.exponent);
     const bool theorySettles = scaled < map.surelyStable || map.rank() == 0;
     const bool theoryGrows =
-        !theorySettles && (scaled > map.surelyGrows || determinantGrows(map, scaled));
+        !theorySettles && (scaled > map.surelyGrows || DeterminantGrows(map, scaled));
     const bool affordable = rateWork(map) <= prepared.limits.maxEpochMapWork &&
                             map.rank() <= prepared.limits.maxSpectrumRank && std::isfinite(scaled);
     if (affordable) {
-        const Eigenvalues s = epochEigenvalues(map, scaled);
+        const Eigenvalues s = EpochEigenvalues(map, scaled);
         if (s.ok) {
             out.radiusKnown = true;
             out.spectralRadius = s.radius;
@@ -237,7 +237,7 @@ DeltaForecast forecastDelta(const Prepared& prepared, double rate) {
     if (span.hasIdle && span.idle.rank() > 0 &&
         span.idle.rank() <= prepared.limits.maxSpectrumRank && scaled >= span.idle.surelyStable &&
         rateWork(span.idle) <= prepared.limits.maxEpochMapWork) {
-        const Eigenvalues idle = epochEigenvalues(span.idle, scaled);
+        const Eigenvalues idle = EpochEigenvalues(span.idle, scaled);
         if (idle.ok && idle.radius - idle.error > 1.0) {
             out.idleGrowthPerEpoch = idle.radius * idle.radius;
         }

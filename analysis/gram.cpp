@@ -30,7 +30,7 @@ const DenseKernels& denseKernels() {
     return *best;
 }
 
-void forColumnBlocks(std::ptrdiff_t n, double multiplyAdds,
+void ForColumnBlocks(std::ptrdiff_t n, double multiplyAdds,
                      const std::function<void(std::ptrdiff_t, std::ptrdiff_t)>& work) {
     const std::ptrdiff_t blocks = (n + kColumns - 1) / kColumns;
     std::atomic<std::ptrdiff_t> next{0};
@@ -47,12 +47,12 @@ void forColumnBlocks(std::ptrdiff_t n, double multiplyAdds,
     }
 }
 
-Eigen::MatrixXd gramOf(const Eigen::MatrixXd& x) {
+Eigen::MatrixXd GramOf(const Eigen::MatrixXd& x) {
     const Eigen::Index n = x.cols();
     Eigen::MatrixXd gram(n, n);
     const DenseKernels& k = denseKernels();
     const double columns = static_cast<double>(n);
-    forColumnBlocks(n, static_cast<double>(x.rows()) * columns * columns / 2.0,
+    ForColumnBlocks(n, static_cast<double>(x.rows()) * columns * columns / 2.0,
                     [&](std::ptrdiff_t first, std::ptrdiff_t count) {
                         k.gramColumns(x.data(), x.rows(), n, x.rows(), first, count, gram.data(),
                                       n);

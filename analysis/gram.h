@@ -7,6 +7,6 @@
 namespace analysis {
 
 // x' x for the columns of x, both triangles filled. Throws std::bad_alloc.
-Eigen::MatrixXd gramOf(const Eigen::MatrixXd& x);
+Eigen::MatrixXd GramOf(const Eigen::MatrixXd& x);
 
 }  // namespace analysis

@@ -185,8 +185,8 @@ Matrix pick(const Matrix& m, const std::vector<int>& rows, const std::vector<int
 }
 
 EpochMap mapOf(const Matrix& gram, double tolerance) {
-    PivotedCholesky factor = pivotedCholesky(gram, tolerance);
-    return makeEpochMap(factor.factor, std::move(factor.nullBasis), gram);
+    PivotedCholesky factor = FactorPivotedCholesky(gram, tolerance);
+    return MakeEpochMap(factor.factor, std::move(factor.nullBasis), gram);
 }
 
 // A scaled rate as a rate, when a double holds it with full precision.
@@ -233,7 +233,7 @@ void findStableRate(const Limits& limits, Prepared& out) {
             boundsOfTheStableRate(out));
         return;
     }
-    const Crossing crossing = firstCrossing(live, limits.stop);
+    const Crossing crossing = FirstCrossing(live, limits.stop);
     if (core::StopRequested(limits.stop)) {
         return;  // the asker drops what was found
     }
@@ -316,7 +316,7 @@ void buildSpan(const PatternMap& x, const PatternMap& d, const Matrix& weights,
         }
         return;
     }
-    Matrix own_gram = gramOf(own.x);
+    Matrix own_gram = GramOf(own.x);
     own.x.resize(0, 0);
     if (core::StopRequested(limits.stop)) {
         out.span.reset();
@@ -338,7 +338,7 @@ void buildSpan(const PatternMap& x, const PatternMap& d, const Matrix& weights,
             out.facts.unresolved.push_back(static_cast<int>(p) + 1);
         }
     }
-    PivotedCholesky all = pivotedCholesky(gram, tolerance);
+    PivotedCholesky all = FactorPivotedCholesky(gram, tolerance);
     if (core::StopRequested(limits.stop)) {
         out.span.reset();
         return;
@@ -359,7 +359,7 @@ void buildSpan(const PatternMap& x, const PatternMap& d, const Matrix& weights,
         (reached[p] ? span.livePatterns : idle).push_back(static_cast<int>(p));
     }
     if (idle.empty()) {
-        span.live = makeEpochMap(all.factor, std::move(all.nullBasis), gram);
+        span.live = MakeEpochMap(all.factor, std::move(all.nullBasis), gram);
         span.liveTargets = d;
     } else {
         span.live = mapOf(pick(gram, span.livePatterns, span.livePatterns), tolerance);
@@ -465,7 +465,7 @@ Limits Limits::none() {
     return limits;
 }
 
-double preparationWork(const core::PublicStuff& net, const Limits& limits) {
+double PreparationWork(const core::PublicStuff& net, const Limits& limits) {
     const double inputs = net.NumInputs;
     const double patterns = net.NumPatterns;
     const double rank = std::min(inputs, patterns);
@@ -489,7 +489,7 @@ Prepared::~Prepared() = default;
 Prepared::Prepared(Prepared&&) noexcept = default;
 Prepared& Prepared::operator=(Prepared&&) noexcept = default;
 
-Prepared prepare(const core::PublicStuff& net, const Limits& limits) {
+Prepared Prepare(const core::PublicStuff& net, const Limits& limits) {
     Prepared out;
     out.limits = limits;
     out.limits.stop = nullptr;  // the forecasts read these limits after the work has ended
@@ -504,7 +504,7 @@ Prepared prepare(const core::PublicStuff& net, const Limits& limits) {
     return out;
 }
 
-std::optional<double> recallSSE(const core::PublicStuff& net, const Limits& limits) {
+std::optional<double> RecallSSE(const core::PublicStuff& net, const Limits& limits) {
     const int inputs = net.NumInputs;
     const int outputs = net.NumOutputs;
     const int patterns = net.NumPatterns;
@@ -528,15 +528,15 @@ std::optional<double> recallSSE(const core::PublicStuff& net, const Limits& limi
     }
 }
 
-Analysis analyse(const core::PublicStuff& net, Rule rule, double rate, const Limits& limits) {
+Analysis Analyse(const core::PublicStuff& net, Rule rule, double rate, const Limits& limits) {
     Analysis out;
     out.fileName = text::ShownName(net.TrainingFileName);
-    out.plan = planOf(net);
+    out.plan = PlanOf(net);
     out.rule = rule;
-    out.prepared = prepare(net, limits);
-    out.hebb = forecastHebb(out.prepared, rate);
-    out.delta = forecastDelta(out.prepared, rate);
-    out.currentRecallSSE = recallSSE(net, limits);
+    out.prepared = Prepare(net, limits);
+    out.hebb = ForecastHebb(out.prepared, rate);
+    out.delta = ForecastDelta(out.prepared, rate);
+    out.currentRecallSSE = RecallSSE(net, limits);
     if (!out.currentRecallSSE && out.prepared.patterns > 0) {
         out.prepared.notes.push_back(
             sizeNote("The recall of every pattern was",

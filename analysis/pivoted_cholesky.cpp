@@ -38,7 +38,7 @@ void swapSymmetric(Matrix& a, Index k, Index q) {
 
 }  // namespace
 
-PivotedCholesky pivotedCholesky(const Eigen::MatrixXd& gram, double tolerance) {
+PivotedCholesky FactorPivotedCholesky(const Eigen::MatrixXd& gram, double tolerance) {
     const Index n = gram.rows();
     Matrix a = gram;
     std::vector<Index> order(static_cast<std::size_t>(n));
@@ -79,7 +79,7 @@ PivotedCholesky pivotedCholesky(const Eigen::MatrixXd& gram, double tolerance) {
             const DenseKernels& kernels = denseKernels();
             const Index width = k - start;
             const double t = static_cast<double>(trailing);
-            forColumnBlocks(trailing, t * t * static_cast<double>(width) / 2.0,
+            ForColumnBlocks(trailing, t * t * static_cast<double>(width) / 2.0,
                             [&](Index first, Index count) {
                                 kernels.downdateColumns(&a(k, k), n, trailing, &a(k, start), n,
                                                         width, first, count);

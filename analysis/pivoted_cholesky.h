@@ -19,6 +19,6 @@ struct PivotedCholesky {
 
 // `tolerance` is the squared distance from the span of the patterns already taken below
 // which a pattern adds no direction. Throws std::bad_alloc.
-PivotedCholesky pivotedCholesky(const Eigen::MatrixXd& gram, double tolerance);
+PivotedCholesky FactorPivotedCholesky(const Eigen::MatrixXd& gram, double tolerance);
 
 }  // namespace analysis

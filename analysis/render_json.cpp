@@ -44,7 +44,7 @@ std::string deltaObject(const DeltaForecast& delta) {
 
 }  // namespace
 
-std::string renderJson(const Analysis& a) {
+std::string RenderJson(const Analysis& a) {
     const Prepared& p = a.prepared;
     const PatternFacts& facts = p.facts;
     text::JsonObject o;

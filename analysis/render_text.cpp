@@ -264,7 +264,7 @@ std::string wrapSentences(const std::string& text) {
 
 }  // namespace
 
-std::string renderText(const Analysis& a) {
+std::string RenderText(const Analysis& a) {
     const Prepared& prepared = a.prepared;
     std::string out;
     if (prepared.patterns == 0) {
@@ -280,7 +280,7 @@ std::string renderText(const Analysis& a) {
     hebbSection(a.hebb, prepared.fromCurrentWeights, a.plan, out);
     deltaSection(a.delta, a.plan, out);
     out +=
-        "\nChosen: " + forecastLine(a.rule, a.hebb, a.delta, a.plan, prepared.fromCurrentWeights) +
+        "\nChosen: " + ForecastLine(a.rule, a.hebb, a.delta, a.plan, prepared.fromCurrentWeights) +
         "\n";
     for (const std::string& note : prepared.notes) {
         out += "Note: " + note + "\n";
@@ -294,7 +294,7 @@ std::string renderText(const Analysis& a) {
     return wrapSentences(out);
 }
 
-std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
+std::string ForecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
                          const RunPlan& plan, bool fromCurrentWeights) {
     const std::string from = fromCurrentWeights ? " from the current weights" : "";
     if (rule == Rule::Hebb) {
@@ -367,7 +367,7 @@ std::string forecastLine(Rule rule, const HebbForecast& hebb, const DeltaForecas
     return head + " grows" + stableBelow(delta) + ".";
 }
 
-std::string growthReason(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
+std::string GrowthReason(Rule rule, const HebbForecast& hebb, const DeltaForecast& delta,
                          int epochsTrained) {
     if (rule == Rule::Hebb) {
         if (hebb.known && hebb.growsAfterBest) {
@@ -394,7 +394,7 @@ std::string growthReason(Rule rule, const HebbForecast& hebb, const DeltaForecas
     return reason + ".";
 }
 
-RunPlan planOf(const core::PublicStuff& net) {
+RunPlan PlanOf(const core::PublicStuff& net) {
     RunPlan plan;
     plan.trainedBefore = net.FreshStart == 0 ? net.SweepCount : 0;
     if (net.MaxSweepsRule && net.MaxSweeps > plan.trainedBefore) {

@@ -79,22 +79,22 @@ struct Eigenvalues {
 
 // Builds the map for patterns with this Gram matrix (scaled) and its pivoted Cholesky
 // factor (P x R) and null basis.
-EpochMap makeEpochMap(const Eigen::MatrixXd& factor, Eigen::MatrixXd nullBasis,
+EpochMap MakeEpochMap(const Eigen::MatrixXd& factor, Eigen::MatrixXd nullBasis,
                       const Eigen::MatrixXd& gram);
 
 // Whether |det M(rate)| = prod |1 - rate |c_p|^2| exceeds 1 beyond its rounding, which
 // makes the radius exceed 1.
-bool determinantGrows(const EpochMap& map, double rate);
+bool DeterminantGrows(const EpochMap& map, double rate);
 // The first rate from surelyStable up at which determinantGrows holds, found on a grid and
 // closed in on; surelyGrows when none below it does.
-double firstDeterminantGrowth(const EpochMap& map);
+double FirstDeterminantGrowth(const EpochMap& map);
 
 // Applies one epoch's map M(rate) to each column of `v` (R x b): 2 P R b multiply-adds.
-void applyEpochMap(const EpochMap& map, double rate, Eigen::MatrixXd& v);
+void ApplyEpochMap(const EpochMap& map, double rate, Eigen::MatrixXd& v);
 
 // Every eigenvalue of M(rate), from M formed whole: a dense solve finds them all, where an
 // iterative one near a crossing can settle on a pair below 1 and miss a larger one.
-Eigenvalues epochEigenvalues(const EpochMap& map, double rate);
+Eigenvalues EpochEigenvalues(const EpochMap& map, double rate);
 
 // The first rate (scaled) at which the radius reaches 1, bracketed: every rate below
 // `low` settles. Empty brackets mean the spectrum did not converge.
@@ -104,6 +104,6 @@ struct Crossing {
     double high = 0.0;
     int solves = 0;  // spectra worked out on the way
 };
-Crossing firstCrossing(const EpochMap& map, const core::Progress* stop = nullptr);
+Crossing FirstCrossing(const EpochMap& map, const core::Progress* stop = nullptr);
 
 }  // namespace analysis

@@ -84,7 +84,7 @@ class PairedSolves {
             for (int k = half; k < 2; k += m_pool.size()) {
                 try {
                     (k == 0 ? out.first : out.second) =
-                        epochEigenvalues(m_map, k == 0 ? first : second);
+                        EpochEigenvalues(m_map, k == 0 ? first : second);
                 } catch (const std::bad_alloc&) {
                     outOfMemory = true;  // a task may not throw; rethrown on this thread
                 }
@@ -113,7 +113,7 @@ double nextStep(const Eigenvalues& before, const Eigenvalues& now, double moved,
 
 }  // namespace
 
-Crossing firstCrossing(const EpochMap& map, const core::Progress* stop) {
+Crossing FirstCrossing(const EpochMap& map, const core::Progress* stop) {
     Crossing out;
     const double low = map.surelyStable;
     const double high = std::min(map.surelyGrows, map.determinantGrows);

@@ -139,8 +139,8 @@ bool diagnose(const core::PublicStuff& net, const app::Options& options) {
                      net.NumPatterns, net.NumInputs);
     }
     const analysis::Analysis result =
-        analysis::analyse(net, rule, net.LearningRate, analysis::Limits::none());
-    return writeOut(options.json ? analysis::renderJson(result) : analysis::renderText(result));
+        analysis::Analyse(net, rule, net.LearningRate, analysis::Limits::none());
+    return writeOut(options.json ? analysis::RenderJson(result) : analysis::RenderText(result));
 }
 
 std::string now(const char* format) {

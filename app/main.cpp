@@ -23,6 +23,7 @@
 
 #include "core/network_state.h"
 #include "files/replacement_file.h"
+#include "pages/page_id.h"
 #include "pages/program_pages.h"
 #include "pages/start_page.h"
 #include "ui/dialogs.h"
@@ -38,7 +39,7 @@ int main(int argc, char* argv[]) {
     // Qt takes the user's locale for everything; the program formats numbers itself with
     // the locale's separators, so the C library keeps reading and writing plain numbers.
     std::setlocale(LC_NUMERIC, "C");
-    QApplication::setApplicationName(QString::fromLatin1(ui::ProgramTitle));
+    QApplication::setApplicationName(QString::fromLatin1(pages::ProgramTitle));
     // Ties the windows to the installed menu entry and icon (both named by the id).
     QGuiApplication::setDesktopFileName(QStringLiteral(DAM_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(DAM_APP_ID)));
@@ -57,16 +58,16 @@ int main(int argc, char* argv[]) {
     parser.process(app);
     const QStringList given = parser.positionalArguments();
 
-    ui::QtDialogs dialogs;
+    ui::QtDialogs dialogs{QString::fromUtf8(pages::ProgramTitle)};
     ui::PageRuntime runtime(dialogs);
     core::PublicStuff net;
     pages::Session session;
-    pages::registerProgramPages(runtime, net, session);
+    pages::RegisterProgramPages(runtime, net, session);
     QApplication::setQuitOnLastWindowClosed(false);  // the runtime decides when to end
     QObject::connect(&runtime, &ui::PageRuntime::finished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
 
-    ui::Page* start = runtime.Show(ui::PageId::Start);
+    ui::Page* start = runtime.Show(pages::PageId::Start);
     if (!given.isEmpty() && start != nullptr) {
         static_cast<pages::StartPage*>(start)->loadGiven(given.front());
     }

@@ -46,17 +46,17 @@ core::PublicStuff& problem() {
 void BM_WholeAnalysis(benchmark::State& state) {
     const core::PublicStuff& net = problem();
     for (auto _ : state) {
-        auto result = analysis::analyse(net, analysis::Rule::Delta, 0.001);
+        auto result = analysis::Analyse(net, analysis::Rule::Delta, 0.001);
         benchmark::DoNotOptimize(result.delta.spectralRadius);
     }
 }
 
 void BM_OneRate(benchmark::State& state) {
-    const analysis::Prepared prepared = analysis::prepare(problem());
+    const analysis::Prepared prepared = analysis::Prepare(problem());
     double rate = 0.001;
     for (auto _ : state) {
-        auto hebb = analysis::forecastHebb(prepared, rate);
-        auto delta = analysis::forecastDelta(prepared, rate);
+        auto hebb = analysis::ForecastHebb(prepared, rate);
+        auto delta = analysis::ForecastDelta(prepared, rate);
         benchmark::DoNotOptimize(hebb.bestSSE);
         benchmark::DoNotOptimize(delta.spectralRadius);
         rate = rate == 0.001 ? 0.0011 : 0.001;
@@ -67,10 +67,10 @@ void BM_OneRate(benchmark::State& state) {
 // which is meant to take about 16 ms. The rate lies between the bounds, so the spectrum is
 // worked out.
 void BM_OneRateAtTheWindowsLimit(benchmark::State& state) {
-    const analysis::Prepared prepared = analysis::prepare(rankProblem(158));
+    const analysis::Prepared prepared = analysis::Prepare(rankProblem(158));
     const double rate = 0.5 * (*prepared.surelyStableBelow + *prepared.largestStableRate);
     for (auto _ : state) {
-        const analysis::DeltaForecast delta = analysis::forecastDelta(prepared, rate);
+        const analysis::DeltaForecast delta = analysis::ForecastDelta(prepared, rate);
         state.counters["radius known"] = delta.radiusKnown ? 1 : 0;
     }
 }

@@ -12,7 +12,7 @@ namespace {
 void BM_AnalysisAtRank(benchmark::State& state) {
     const core::PublicStuff net = rankProblem(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        const analysis::Prepared prepared = analysis::prepare(net, analysis::Limits::none());
+        const analysis::Prepared prepared = analysis::Prepare(net, analysis::Limits::none());
         benchmark::DoNotOptimize(prepared.largestStableRate);
         state.counters["rank"] = prepared.facts.rank;
         // 0 when the spectrum did not converge: the time is then that of giving up.

@@ -35,10 +35,10 @@ const Stages& stages(int patterns) {
                 s.x(i, p) = net.InputPatterns(i + 1, p + 1);
             }
         }
-        s.gram = analysis::gramOf(s.x);
+        s.gram = analysis::GramOf(s.x);
         const double tolerance = patterns * 2.2e-16 * s.gram.diagonal().maxCoeff();
-        s.factor = analysis::pivotedCholesky(s.gram, tolerance);
-        s.map = analysis::makeEpochMap(s.factor.factor, s.factor.nullBasis, s.gram);
+        s.factor = analysis::FactorPivotedCholesky(s.gram, tolerance);
+        s.map = analysis::MakeEpochMap(s.factor.factor, s.factor.nullBasis, s.gram);
     }
     return s;
 }
@@ -46,7 +46,7 @@ const Stages& stages(int patterns) {
 void BM_Gram(benchmark::State& state) {
     const Stages& s = stages(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(analysis::gramOf(s.x).data());
+        benchmark::DoNotOptimize(analysis::GramOf(s.x).data());
     }
 }
 
@@ -54,7 +54,7 @@ void BM_PivotedCholesky(benchmark::State& state) {
     const Stages& s = stages(static_cast<int>(state.range(0)));
     const double tolerance = static_cast<double>(s.gram.rows()) * 2.2e-16 * s.gram.maxCoeff();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(analysis::pivotedCholesky(s.gram, tolerance).factor.data());
+        benchmark::DoNotOptimize(analysis::FactorPivotedCholesky(s.gram, tolerance).factor.data());
     }
 }
 
@@ -62,7 +62,7 @@ void BM_EpochMap(benchmark::State& state) {
     const Stages& s = stages(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         benchmark::DoNotOptimize(
-            analysis::makeEpochMap(s.factor.factor, s.factor.nullBasis, s.gram).c.data());
+            analysis::MakeEpochMap(s.factor.factor, s.factor.nullBasis, s.gram).c.data());
     }
 }
 
@@ -70,14 +70,14 @@ void BM_EpochMap(benchmark::State& state) {
 void BM_Spectrum(benchmark::State& state) {
     const Stages& s = stages(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(analysis::epochEigenvalues(s.map, s.map.surelyStable).radius);
+        benchmark::DoNotOptimize(analysis::EpochEigenvalues(s.map, s.map.surelyStable).radius);
     }
 }
 
 void BM_FirstCrossing(benchmark::State& state) {
     const Stages& s = stages(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        const analysis::Crossing crossing = analysis::firstCrossing(s.map);
+        const analysis::Crossing crossing = analysis::FirstCrossing(s.map);
         state.counters["solves"] = crossing.solves;
         // 0 when the spectrum did not converge.
         state.counters["low/bound"] = crossing.low / s.map.surelyStable;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "pages/graph_page.h"
+#include "pages/page_id.h"
 #include "ui/dialogs.h"
 #include "ui/page_runtime.h"
 #include "ui/printer.h"
@@ -25,21 +26,21 @@ void fillHistory(core::PublicStuff& net, int rows) {
 }
 
 void BM_OpenGraphPage(benchmark::State& state) {
-    ui::QtDialogs dialogs;
+    ui::QtDialogs dialogs{QString::fromUtf8(pages::ProgramTitle)};
     ui::PageRuntime runtime(dialogs);
     core::PublicStuff net;
     pages::Session session;
     fillHistory(net, static_cast<int>(state.range(0)));
-    runtime.registerPage(ui::PageId::Graph, [&net, &session](ui::PageRuntime& r) {
-        return new pages::GraphPage(r, net, session, ui::systemPrinter());
+    runtime.registerPage(pages::PageId::Graph, [&net, &session](ui::PageRuntime& r) {
+        return new pages::GraphPage(r, net, session, ui::TheSystemPrinter());
     });
     for (auto _ : state) {
-        ui::Page* page = runtime.Show(ui::PageId::Graph);
+        ui::Page* page = runtime.Show(pages::PageId::Graph);
         // Lays the chart out and paints it now rather than at the next frame.
         QCoreApplication::processEvents();
         page->repaint();
         state.PauseTiming();
-        runtime.Unload(ui::PageId::Graph);
+        runtime.Unload(pages::PageId::Graph);
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "files/loader.h"
+#include "pages/page_id.h"
 #include "pages/setup_page.h"
 #include "ui/dialogs.h"
 #include "ui/page_runtime.h"
@@ -16,7 +17,7 @@
 namespace {
 
 void BM_TrainingRun(benchmark::State& state) {
-    ui::QtDialogs dialogs;
+    ui::QtDialogs dialogs{QString::fromUtf8(pages::ProgramTitle)};
     ui::PageRuntime runtime(dialogs);
     core::PublicStuff net;
     pages::Session session;
@@ -25,19 +26,19 @@ void BM_TrainingRun(benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return;
     }
-    runtime.registerPage(ui::PageId::Setup, [&net, &session](ui::PageRuntime& r) {
+    runtime.registerPage(pages::PageId::Setup, [&net, &session](ui::PageRuntime& r) {
         return new pages::SetupPage(r, net, session);
     });
     for (auto _ : state) {
         state.PauseTiming();
         net.FreshStart = 1;
-        auto* page = static_cast<pages::SetupPage*>(runtime.Show(ui::PageId::Setup));
+        auto* page = static_cast<pages::SetupPage*>(runtime.Show(pages::PageId::Setup));
         page->SweepsBox->setText(QStringLiteral("30000"));
         page->PrintSweepsBox->setText(QString::number(state.range(0)));
         state.ResumeTiming();
         page->StartTraining_Click();
         state.PauseTiming();
-        runtime.Unload(ui::PageId::Setup);
+        runtime.Unload(pages::PageId::Setup);
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }

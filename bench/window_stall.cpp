@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "core/network_state.h"
+#include "pages/page_id.h"
 #include "pages/setup_page.h"
 #include "ui/dialogs.h"
 #include "ui/page_runtime.h"
@@ -37,12 +38,12 @@ int main(int argc, char** argv) {
     }
     net.FreshStart = 1;
 
-    ui::QtDialogs dialogs;
+    ui::QtDialogs dialogs{QString::fromUtf8(pages::ProgramTitle)};
     ui::PageRuntime runtime(dialogs);
-    runtime.registerPage(ui::PageId::Setup, [&net, &session](ui::PageRuntime& r) {
+    runtime.registerPage(pages::PageId::Setup, [&net, &session](ui::PageRuntime& r) {
         return new pages::SetupPage(r, net, session);
     });
-    auto* page = static_cast<pages::SetupPage*>(runtime.Show(ui::PageId::Setup));
+    auto* page = static_cast<pages::SetupPage*>(runtime.Show(pages::PageId::Setup));
     page->OptionDelta->click();
     page->SweepsBox->setText(QString::number(epochs));
     page->PrintSweepsBox->setText(QStringLiteral("1"));

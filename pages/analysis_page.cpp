@@ -1,4 +1,5 @@
 #include "pages/analysis_page.h"
+#include "pages/page_id.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -33,14 +34,14 @@ constexpr double kWorkOnWindowThread = 2e7;
 std::string analyseText(const core::PublicStuff& net, const core::Progress* stop = nullptr) {
     analysis::Limits limits;
     limits.stop = stop;
-    return analysis::renderText(analysis::analyse(net, net.LearningRule, net.LearningRate, limits));
+    return analysis::RenderText(analysis::Analyse(net, net.LearningRule, net.LearningRate, limits));
 }
 
 }  // namespace
 
 AnalysisPage::AnalysisPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session,
                            ui::Printer& printer)
-    : ui::Page(runtime, ui::PageId::Analysis,
+    : ui::Page(runtime, PageId::Analysis,
                QStringLiteral("Examine The Training Patterns -- Tavrel Neural Network Code"), 10650,
                9090),
       m_net(net),
@@ -50,26 +51,26 @@ AnalysisPage::AnalysisPage(ui::PageRuntime& runtime, core::PublicStuff& net, Ses
     Label2 = ui::named(
         new QLabel(QStringLiteral("What Each Rule Will Do On These Training Patterns"), this),
         "Label2");
-    Label2->setFont(ui::pageFont("Arial", 14.25, ui::Bold));
+    Label2->setFont(ui::PageFont("Arial", 14.25, ui::Bold));
     Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
     AnalysisText = ui::named(new QPlainTextEdit(this), "AnalysisText");
     AnalysisText->setReadOnly(true);
     AnalysisText->setTabChangesFocus(true);
-    AnalysisText->setFont(ui::pageFont("Courier", 9.75));
+    AnalysisText->setFont(ui::PageFont("Courier", 9.75));
     AnalysisText->setLineWrapMode(QPlainTextEdit::NoWrap);
     AnalysisText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     PrintAnalysis =
         ui::named(new ui::WrappingButton(QStringLiteral("Print The Text In The Window"), this),
                   "PrintAnalysis");
-    PrintAnalysis->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+    PrintAnalysis->setFont(ui::PageFont("Arial", 9.75, ui::Bold));
 
     Command2 = ui::named(new QPushButton(QStringLiteral("Exit This Page"), this), "Command2");
-    Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
+    Command2->setFont(ui::PageFont("Arial", 12, ui::Bold | ui::Italic));
 
-    ui::applyGeometry(this, geometry());
-    ui::describeControl(AnalysisText, QStringLiteral("Analysis of the training patterns"));
+    ui::ApplyGeometry(this, geometry());
+    ui::DescribeControl(AnalysisText, QStringLiteral("Analysis of the training patterns"));
 
     connect(PrintAnalysis, &QPushButton::clicked, this, &AnalysisPage::PrintAnalysis_Click);
     connect(Command2, &QPushButton::clicked, this, &AnalysisPage::Command2_Click);
@@ -81,7 +82,7 @@ std::span<const ui::ControlPlace> AnalysisPage::geometry() {
 
 void AnalysisPage::Form_Load() {
     // Spectrum included: nothing of the analysis holds the window thread for long.
-    if (analysis::preparationWork(m_net) <= kWorkOnWindowThread) {
+    if (analysis::PreparationWork(m_net) <= kWorkOnWindowThread) {
         showAnalysis(analyseText(m_net));
         return;
     }
@@ -120,12 +121,12 @@ void AnalysisPage::PrintAnalysis_Click() {
     const QString base = QFileInfo(fileName).completeBaseName();
     const QString name =
         (base.isEmpty() ? QStringLiteral("network") : base) + QStringLiteral("-analysis");
-    ui::printOrOfferPdf(m_printer, runtime().dialogs(), this, job, name,
+    ui::PrintOrOfferPdf(m_printer, runtime().dialogs(), this, job, name,
                         QString::fromStdString(m_session.TrainingFolder), name);
 }
 
 void AnalysisPage::Command2_Click() {
-    runtime().Unload(ui::PageId::Analysis);
+    runtime().Unload(PageId::Analysis);
 }
 
 }  // namespace pages

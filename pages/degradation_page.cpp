@@ -1,4 +1,5 @@
 #include "pages/degradation_page.h"
+#include "pages/page_id.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -36,12 +37,12 @@ constexpr long long kLargestSeed = 281474976710655;
 
 DegradationPage::DegradationPage(ui::PageRuntime& runtime, const core::PublicStuff& net,
                                  const Session& session, ui::Printer& printer)
-    : ui::Page(runtime, ui::PageId::Degradation,
+    : ui::Page(runtime, PageId::Degradation,
                QStringLiteral("Graceful Degradation -- Tavrel Neural Network Code"), 10620, 9195),
       m_net(net),
       m_session(session),
       m_printer(printer) {
-    setFont(ui::pageFont("MS Sans Serif", 8));
+    setFont(ui::PageFont("MS Sans Serif", 8));
 
     Label1 = ui::named(
         new QLabel(
@@ -66,26 +67,26 @@ DegradationPage::DegradationPage(ui::PageRuntime& runtime, const core::PublicStu
     delete empty;
 
     SeedLabel = ui::named(new QLabel(QStringLiteral("Seed:"), this), "SeedLabel");
-    SeedLabel->setFont(ui::pageFont("Arial", 9, ui::Bold));
+    SeedLabel->setFont(ui::PageFont("Arial", 9, ui::Bold));
     SeedLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     SeedBox = ui::named(new QLineEdit(QStringLiteral("1"), this), "SeedBox");
-    SeedBox->setFont(ui::pageFont("Arial", 10.5));
+    SeedBox->setFont(ui::PageFont("Arial", 10.5));
     SeedBox->setAlignment(Qt::AlignCenter);
 
     PrintThisGraph =
         ui::named(new QPushButton(QStringLiteral("Print The Graph"), this), "PrintThisGraph");
-    PrintThisGraph->setFont(ui::pageFont("Arial", 12, ui::Bold));
+    PrintThisGraph->setFont(ui::PageFont("Arial", 12, ui::Bold));
     CloseThisForm =
         ui::named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
-    CloseThisForm->setFont(ui::pageFont("Arial", 12, ui::Bold));
+    CloseThisForm->setFont(ui::PageFont("Arial", 12, ui::Bold));
 
-    ui::applyGeometry(this, geometry());
-    ui::describeControl(
+    ui::ApplyGeometry(this, geometry());
+    ui::DescribeControl(
         DegradationGraph, QStringLiteral("Graph of how recall degrades"),
         QStringLiteral("Mean SSE and patterns recalled (nearer their own desired "
                        "output than any other), against the percent of inputs damaged or "
                        "connections lost."));
-    ui::nameAfterLabel(SeedBox, SeedLabel,
+    ui::NameAfterLabel(SeedBox, SeedLabel,
                        QStringLiteral("Trial k damages patterns and loses connections with "
                                       "seed plus k; the same seed draws the same curves."));
 
@@ -106,7 +107,7 @@ void DegradationPage::Form_Activate() {
 }
 
 void DegradationPage::SeedBox_Change() {
-    const ui::LocaleSeparators locale = ui::localeSeparators();
+    const ui::LocaleSeparators locale = ui::CurrentLocaleSeparators();
     const text::NumberSeparators seps{locale.decimal, locale.grouping};
     const auto seed = text::ParseWholeNumber(SeedBox->text().toStdString(), 0, kLargestSeed, seps);
     if (!seed) {
@@ -159,7 +160,7 @@ void DegradationPage::PrintThisGraph_Click() {
 }
 
 void DegradationPage::CloseThisForm_Click() {
-    runtime().Unload(ui::PageId::Degradation);
+    runtime().Unload(PageId::Degradation);
 }
 
 }  // namespace pages

@@ -55,8 +55,8 @@ void ForecastNotice::prepare() {
     m_prepared.reset();
     m_preparedStart = startOf(m_net);
     // Spectrum included: nothing of the analysis holds the window thread for long.
-    if (analysis::preparationWork(m_net) <= kWorkOnWindowThread) {
-        finished(std::make_shared<analysis::Prepared>(analysis::prepare(m_net)));
+    if (analysis::PreparationWork(m_net) <= kWorkOnWindowThread) {
+        finished(std::make_shared<analysis::Prepared>(analysis::Prepare(m_net)));
         return;
     }
     m_label->setText(QStringLiteral("Examining the training patterns..."));
@@ -74,7 +74,7 @@ void ForecastNotice::prepare() {
         [copy](const core::Progress& progress) -> Result {
             analysis::Limits limits;
             limits.stop = &progress;
-            return std::make_shared<const analysis::Prepared>(analysis::prepare(*copy, limits));
+            return std::make_shared<const analysis::Prepared>(analysis::Prepare(*copy, limits));
         },
         [this](Result prepared) { finished(std::move(prepared)); });
 }
@@ -100,9 +100,9 @@ void ForecastNotice::show(bool hebb, const training::PlannedRun& plan) {
     }
     const auto rule = hebb ? analysis::Rule::Hebb : analysis::Rule::Delta;
     const analysis::RunPlan run{plan.trainedBefore, plan.lastEpoch, plan.minError};
-    m_label->setText(QString::fromStdString(analysis::forecastLine(
-        rule, analysis::forecastHebb(*m_prepared, plan.rate),
-        analysis::forecastDelta(*m_prepared, plan.rate), run, m_prepared->fromCurrentWeights)));
+    m_label->setText(QString::fromStdString(analysis::ForecastLine(
+        rule, analysis::ForecastHebb(*m_prepared, plan.rate),
+        analysis::ForecastDelta(*m_prepared, plan.rate), run, m_prepared->fromCurrentWeights)));
 }
 
 void ForecastNotice::explainRunIfGrowing(bool hebb, double rate) {
@@ -111,8 +111,8 @@ void ForecastNotice::explainRunIfGrowing(bool hebb, double rate) {
     }
     const auto rule = hebb ? analysis::Rule::Hebb : analysis::Rule::Delta;
     m_label->setText(QString::fromStdString(
-        analysis::growthReason(rule, analysis::forecastHebb(*m_prepared, rate),
-                               analysis::forecastDelta(*m_prepared, rate), m_net.SweepCount)));
+        analysis::GrowthReason(rule, analysis::ForecastHebb(*m_prepared, rate),
+                               analysis::ForecastDelta(*m_prepared, rate), m_net.SweepCount)));
 }
 
 }  // namespace pages

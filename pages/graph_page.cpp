@@ -1,4 +1,5 @@
 #include "pages/graph_page.h"
+#include "pages/page_id.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -30,12 +31,12 @@ constexpr std::array<ui::ControlPlace, 6> kGeometry{{
 
 GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, const Session& session,
                      ui::Printer& printer)
-    : ui::Page(runtime, ui::PageId::Graph,
+    : ui::Page(runtime, PageId::Graph,
                QStringLiteral("Graph of SSE as a function of sweeps of training"), 10620, 9195),
       m_net(net),
       m_session(session),
       m_printer(printer) {
-    setFont(ui::pageFont("MS Sans Serif", 8));
+    setFont(ui::PageFont("MS Sans Serif", 8));
 
     Label1 = ui::named(
         new QLabel(QStringLiteral("To work with this graph electronically, return to the previous "
@@ -56,19 +57,19 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, con
 
     PrintThisGraph =
         ui::named(new QPushButton(QStringLiteral("Print The Graph"), this), "PrintThisGraph");
-    PrintThisGraph->setFont(ui::pageFont("Arial", 12, ui::Bold));
+    PrintThisGraph->setFont(ui::PageFont("Arial", 12, ui::Bold));
     CloseThisForm =
         ui::named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
-    CloseThisForm->setFont(ui::pageFont("Arial", 12, ui::Bold));
+    CloseThisForm->setFont(ui::PageFont("Arial", 12, ui::Bold));
     ShowEarlierRuns =
         ui::named(new QCheckBox(QStringLiteral("Show Earlier Runs"), this), "ShowEarlierRuns");
     LogScale = ui::named(new QCheckBox(QStringLiteral("Logarithmic Scale"), this), "LogScale");
     for (QCheckBox* box : {ShowEarlierRuns, LogScale}) {
-        box->setFont(ui::pageFont("Arial", 9, ui::Bold));
+        box->setFont(ui::PageFont("Arial", 9, ui::Bold));
     }
 
-    ui::applyGeometry(this, geometry());
-    ui::describeControl(
+    ui::ApplyGeometry(this, geometry());
+    ui::DescribeControl(
         SSEgraph, QStringLiteral("SSE graph"),
         QStringLiteral("Bars of the total SSE at each recorded sweep of training."));
 
@@ -126,7 +127,7 @@ void GraphPage::LogScale_Click() {
 }
 
 void GraphPage::CloseThisForm_Click() {
-    runtime().Unload(ui::PageId::Graph);
+    runtime().Unload(PageId::Graph);
 }
 
 }  // namespace pages

@@ -1,4 +1,5 @@
 #include "pages/menu_page.h"
+#include "pages/page_id.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -37,17 +38,17 @@ constexpr LinePoints kLine1{240, 4080, 10680, 4080};
 // creates the spreadsheet or saves the network.
 struct TestItem {
     const char* caption;
-    std::optional<ui::PageId> page;
+    std::optional<ui::PageKey> page;
 };
 const std::array<TestItem, 8> kTestItems{{
-    {"Probe Network Responses To Selected Patterns", ui::PageId::Probe},
-    {"Save Summary As A Text File", ui::PageId::Save},
-    {"Plot SSE By Sweeps", ui::PageId::Graph},
+    {"Probe Network Responses To Selected Patterns", PageId::Probe},
+    {"Save Summary As A Text File", PageId::Save},
+    {"Plot SSE By Sweeps", PageId::Graph},
     {"Create A Spreadsheet Of The Results", std::nullopt},
-    {"Examine The Training Patterns", ui::PageId::Analysis},
-    {"Show The Connection Weights", ui::PageId::WeightMap},
+    {"Examine The Training Patterns", PageId::Analysis},
+    {"Show The Connection Weights", PageId::WeightMap},
     {"Save The Trained Network", std::nullopt},
-    {"Show How Recall Degrades", ui::PageId::Degradation},
+    {"Show How Recall Degrades", PageId::Degradation},
 }};
 
 constexpr int kSpreadsheetItem = 3;
@@ -100,13 +101,13 @@ int selectedIndex(const QListWidget* list) {
 }  // namespace
 
 MenuPage::MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session)
-    : ui::Page(runtime, ui::PageId::Menu,
+    : ui::Page(runtime, PageId::Menu,
                QStringLiteral(
                    "Testing The Distributed Associative Memory -- Tavrel Neural Network Code"),
                10995, 9345),
       m_net(net),
       m_session(session) {
-    setFont(ui::pageFont("Arial", 12, ui::Bold));
+    setFont(ui::PageFont("Arial", 12, ui::Bold));
 
     // Created from top to bottom, which is also the tab order.
     Label5 = centredLabel(this, "Label5",
@@ -135,18 +136,18 @@ MenuPage::MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& se
 
     Label1 = centredLabel(this, "Label1", "Or....");
     Command2 = ui::named(new QPushButton(QStringLiteral("Exit Program"), this), "Command2");
-    Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
+    Command2->setFont(ui::PageFont("Arial", 12, ui::Bold | ui::Italic));
     Label3 =
         ui::named(new QLabel(QStringLiteral("Double-click an item to choose it."), this), "Label3");
-    Label3->setFont(ui::pageFont("Arial", 8));
+    Label3->setFont(ui::PageFont("Arial", 8));
     Label3->setWordWrap(true);
 
-    ui::applyGeometry(this, geometry());
+    ui::ApplyGeometry(this, geometry());
 
     const QString listUse =
         QStringLiteral("Double-click an item, or press Enter on it, to choose it.");
-    ui::nameAfterLabel(TestList, Label5, listUse);
-    ui::nameAfterLabel(ContinueList, Label4, listUse);
+    ui::NameAfterLabel(TestList, Label5, listUse);
+    ui::NameAfterLabel(ContinueList, Label4, listUse);
 
     // The focus starts on the first item of each list, without selecting it, so that Down
     // moves from there.
@@ -191,7 +192,7 @@ void MenuPage::ContinueList_DblClick() {
         return;
     }
     // The flag comes first: the setup page reads it while it loads.
-    ui::PageId next = ui::PageId::Setup;
+    ui::PageKey next = PageId::Setup;
     switch (item) {
         case 0:
             if (!MayDropTraining(this, runtime().dialogs(), m_net, m_session,
@@ -205,20 +206,20 @@ void MenuPage::ContinueList_DblClick() {
             break;
         default:
             // The start page sets FreshStart itself when the user goes on from there.
-            next = ui::PageId::Start;
+            next = PageId::Start;
             break;
     }
     if (showPage(next)) {
-        runtime().Unload(ui::PageId::Menu);
+        runtime().Unload(PageId::Menu);
     }
 }
 
 void MenuPage::Command2_Click() {
     // Only the menu closes; examining pages still open keep the program running.
-    runtime().Unload(ui::PageId::Menu);
+    runtime().Unload(PageId::Menu);
 }
 
-bool MenuPage::showPage(ui::PageId id) {
+bool MenuPage::showPage(ui::PageKey id) {
     if (runtime().Show(id) != nullptr) {
         return true;
     }
@@ -228,9 +229,9 @@ bool MenuPage::showPage(ui::PageId id) {
 }
 
 void MenuPage::reportNoSelection() {
-    runtime().dialogs().messageBox(
-        this, QStringLiteral("No method for continuing has been selected!"), ui::ProgramTitle,
-        ui::Buttons::Ok, ui::Icon::None, ui::Answer::Ok);
+    runtime().dialogs().messageBox(this,
+                                   QStringLiteral("No method for continuing has been selected!"),
+                                   ProgramTitle, ui::Buttons::Ok, ui::Icon::None, ui::Answer::Ok);
 }
 
 }  // namespace pages

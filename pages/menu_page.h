@@ -47,7 +47,7 @@ class MenuPage final : public ui::Page {
     void ContinueList_DblClick();
     void Command2_Click();
     // Shows `id`; false, after telling the user, when that page is not part of the program.
-    bool showPage(ui::PageId id);
+    bool showPage(ui::PageKey id);
     void reportNoSelection();
 
     core::PublicStuff& m_net;

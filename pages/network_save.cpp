@@ -1,4 +1,5 @@
 #include "pages/network_save.h"
+#include "pages/page_id.h"
 
 #include <QString>
 
@@ -78,7 +79,7 @@ bool MayDropTraining(QWidget* parent, ui::Dialogs& dialogs, const core::PublicSt
     switch (dialogs.messageBox(
         parent,
         QStringLiteral("The trained network has not been saved. Save it before %1?").arg(doing),
-        QString::fromUtf8(ui::ProgramTitle), ui::Buttons::YesNoCancel, ui::Icon::Question,
+        QString::fromUtf8(ProgramTitle), ui::Buttons::YesNoCancel, ui::Icon::Question,
         ui::Answer::Yes)) {
         case ui::Answer::Yes:
             return SaveTrainedNetwork(parent, dialogs, net, session);

@@ -27,7 +27,7 @@ void PrintPictureOfNetwork(QWidget* view, const core::PublicStuff& net, const Se
         dialogs.warn(page, QString::fromStdString(untrained));
         return;
     }
-    ui::printPictureOf(view, printer, dialogs, page, QString::fromStdString(net.TrainingFileName),
+    ui::PrintPictureOf(view, printer, dialogs, page, QString::fromStdString(net.TrainingFileName),
                        QString::fromStdString(session.TrainingFolder), suffix, PrintHeading(net));
 }
 

@@ -1,4 +1,5 @@
 #include "pages/probe_page.h"
+#include "pages/page_id.h"
 
 #include <QFileInfo>
 #include <QFontMetricsF>
@@ -55,7 +56,7 @@ constexpr int kTabColumns = 8;
 constexpr long long kLargestSeed = 999999999;
 
 text::NumberSeparators separators() {
-    const ui::LocaleSeparators s = ui::localeSeparators();
+    const ui::LocaleSeparators s = ui::CurrentLocaleSeparators();
     return {s.decimal, s.grouping};
 }
 
@@ -63,7 +64,7 @@ text::NumberSeparators separators() {
 
 ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session,
                      ui::Printer& printer)
-    : ui::Page(runtime, ui::PageId::Probe,
+    : ui::Page(runtime, PageId::Probe,
                QStringLiteral(
                    "Distributed Memory Program -- Probe Network Responses To Selected Patterns"),
                10650, 9090),
@@ -74,7 +75,7 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
     Label2 = ui::named(
         new QLabel(QStringLiteral("Examine The Network's Responses To Individual Patterns"), this),
         "Label2");
-    Label2->setFont(ui::pageFont("Arial", 14.25, ui::Bold));
+    Label2->setFont(ui::PageFont("Arial", 14.25, ui::Bold));
     Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
     PatternLabel = ui::named(new QLabel(QStringLiteral("Use the control to the left to choose a "
@@ -83,21 +84,21 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
                                                        "textbox below."),
                                         this),
                              "PatternLabel");
-    PatternLabel->setFont(ui::pageFont("Arial", 9, ui::Bold));
+    PatternLabel->setFont(ui::PageFont("Arial", 9, ui::Bold));
     PatternLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     PatternLabel->setWordWrap(true);
 
     PatternBox = ui::named(new QLineEdit(QStringLiteral("1"), this), "PatternBox");
-    PatternBox->setFont(ui::pageFont("Arial", 10.5));
+    PatternBox->setFont(ui::PageFont("Arial", 10.5));
     PatternBox->setAlignment(Qt::AlignCenter);
     // The highest value comes from the network in Form_Load.
     PatternUpDown = ui::named(new ui::UpDown(PatternBox, 1, 1, 1, this), "PatternUpDown");
 
     PatternOK = ui::named(new QPushButton(QStringLiteral("Ok"), this), "PatternOK");
-    PatternOK->setFont(ui::pageFont("Arial", 10.5, ui::Bold));
+    PatternOK->setFont(ui::PageFont("Arial", 10.5, ui::Bold));
 
     ResultsText = ui::named(new QPlainTextEdit(this), "ResultsText");
-    ResultsText->setFont(ui::pageFont("Courier", 9.75));
+    ResultsText->setFont(ui::PageFont("Courier", 9.75));
     ResultsText->setLineWrapMode(QPlainTextEdit::NoWrap);
     // The student may type a TAB into the window; Ctrl+Tab moves on from it.
     ui::leaveWithCtrlTab(ResultsText);
@@ -109,41 +110,41 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
 
     ClearText = ui::named(
         new ui::WrappingButton(QStringLiteral("Clear The Text In The Window"), this), "ClearText");
-    ClearText->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+    ClearText->setFont(ui::PageFont("Arial", 9.75, ui::Bold));
     PrintResults =
         ui::named(new ui::WrappingButton(QStringLiteral("Print The Text In The Window"), this),
                   "PrintResults");
-    PrintResults->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+    PrintResults->setFont(ui::PageFont("Arial", 9.75, ui::Bold));
 
     NoiseLabel = ui::named(new QLabel(QStringLiteral("Noise (percent):"), this), "NoiseLabel");
-    NoiseLabel->setFont(ui::pageFont("Arial", 9, ui::Bold));
+    NoiseLabel->setFont(ui::PageFont("Arial", 9, ui::Bold));
     NoiseLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     NoiseBox = ui::named(new QLineEdit(QStringLiteral("0"), this), "NoiseBox");
-    NoiseBox->setFont(ui::pageFont("Arial", 10.5));
+    NoiseBox->setFont(ui::PageFont("Arial", 10.5));
     NoiseBox->setAlignment(Qt::AlignCenter);
     NoiseUpDown = ui::named(new ui::UpDown(NoiseBox, 0, 0, 100, this), "NoiseUpDown");
     NoiseUpDown->setStep(5);
     SeedLabel = ui::named(new QLabel(QStringLiteral("Seed:"), this), "SeedLabel");
-    SeedLabel->setFont(ui::pageFont("Arial", 9, ui::Bold));
+    SeedLabel->setFont(ui::PageFont("Arial", 9, ui::Bold));
     SeedLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     SeedBox = ui::named(new QLineEdit(QStringLiteral("1"), this), "SeedBox");
-    SeedBox->setFont(ui::pageFont("Arial", 10.5));
+    SeedBox->setFont(ui::PageFont("Arial", 10.5));
     SeedBox->setAlignment(Qt::AlignCenter);
     OwnPattern = ui::named(new ui::WrappingButton(QStringLiteral("Probe Your Own Pattern"), this),
                            "OwnPattern");
-    OwnPattern->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+    OwnPattern->setFont(ui::PageFont("Arial", 9.75, ui::Bold));
     TestFile = ui::named(
         new ui::WrappingButton(QStringLiteral("Probe A File Of Test Patterns"), this), "TestFile");
-    TestFile->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+    TestFile->setFont(ui::PageFont("Arial", 9.75, ui::Bold));
 
     Command2 = ui::named(new QPushButton(QStringLiteral("Close Form"), this), "Command2");
-    Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
+    Command2->setFont(ui::PageFont("Arial", 12, ui::Bold | ui::Italic));
 
-    ui::applyGeometry(this, geometry());
-    ui::nameAfterLabel(PatternBox, PatternLabel);
-    ui::describeControl(PatternUpDown, QStringLiteral("Pattern number up or down"),
+    ui::ApplyGeometry(this, geometry());
+    ui::NameAfterLabel(PatternBox, PatternLabel);
+    ui::DescribeControl(PatternUpDown, QStringLiteral("Pattern number up or down"),
                         QStringLiteral("The Up and Down keys in the box do the same."));
-    ui::describeControl(ResultsText, QStringLiteral("Probe results"),
+    ui::DescribeControl(ResultsText, QStringLiteral("Probe results"),
                         QStringLiteral("The responses to the probed patterns, newest first. "
                                        "Ctrl+Tab moves on to the next control."));
     const QString noiseUse = QStringLiteral(
@@ -151,12 +152,12 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
         "Ok. In a file whose inputs are all 0 or 1 a changed input is flipped; in a file whose "
         "inputs are all -1 or +1 it changes sign; in any other file it gets Gaussian noise "
         "whose standard deviation is the pattern's root-mean-square value.");
-    ui::nameAfterLabel(NoiseBox, NoiseLabel, noiseUse);
+    ui::NameAfterLabel(NoiseBox, NoiseLabel, noiseUse);
     NoiseBox->setToolTip(noiseUse);
-    ui::describeControl(NoiseUpDown, QStringLiteral("Noise up or down"),
+    ui::DescribeControl(NoiseUpDown, QStringLiteral("Noise up or down"),
                         QStringLiteral("Steps of 5 percent; the Up and Down keys in the box do the "
                                        "same."));
-    ui::nameAfterLabel(SeedBox, SeedLabel,
+    ui::NameAfterLabel(SeedBox, SeedLabel,
                        QStringLiteral("The seed of the noise: the same seed damages a pattern the "
                                       "same way again."));
 
@@ -417,12 +418,12 @@ void ProbePage::printResults() {
     const QString base = QFileInfo(fileName).completeBaseName();
     const QString name =
         (base.isEmpty() ? QStringLiteral("network") : base) + QStringLiteral("-probe");
-    ui::printOrOfferPdf(m_printer, runtime().dialogs(), this, job, name,
+    ui::PrintOrOfferPdf(m_printer, runtime().dialogs(), this, job, name,
                         QString::fromStdString(m_session.TrainingFolder), name);
 }
 
 void ProbePage::Command2_Click() {
-    runtime().Unload(ui::PageId::Probe);
+    runtime().Unload(PageId::Probe);
 }
 
 }  // namespace pages

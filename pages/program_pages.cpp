@@ -1,4 +1,5 @@
 #include "pages/program_pages.h"
+#include "pages/page_id.h"
 
 #include <QApplication>
 
@@ -15,36 +16,36 @@
 
 namespace pages {
 
-void registerProgramPages(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session) {
+void RegisterProgramPages(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session) {
     runtime.setLeaveCheck([&runtime, &net, &session] {
         return MayLeave(QApplication::activeWindow(), runtime.dialogs(), net, session);
     });
-    runtime.registerPage(ui::PageId::Start, [&net, &session](ui::PageRuntime& r) {
+    runtime.registerPage(PageId::Start, [&net, &session](ui::PageRuntime& r) {
         return new StartPage(r, net, session);
     });
-    runtime.registerPage(ui::PageId::Setup, [&net, &session](ui::PageRuntime& r) {
+    runtime.registerPage(PageId::Setup, [&net, &session](ui::PageRuntime& r) {
         return new pages::SetupPage(r, net, session);
     });
-    runtime.registerPage(ui::PageId::Menu, [&net, &session](ui::PageRuntime& r) {
+    runtime.registerPage(PageId::Menu, [&net, &session](ui::PageRuntime& r) {
         return new MenuPage(r, net, session);
     });
-    runtime.registerPage(ui::PageId::Save, [&net, &session](ui::PageRuntime& r) {
+    runtime.registerPage(PageId::Save, [&net, &session](ui::PageRuntime& r) {
         return new pages::SavePage(r, net, session);
     });
-    runtime.registerPage(ui::PageId::Probe, [&net, &session](ui::PageRuntime& r) {
-        return new ProbePage(r, net, session, ui::systemPrinter());
+    runtime.registerPage(PageId::Probe, [&net, &session](ui::PageRuntime& r) {
+        return new ProbePage(r, net, session, ui::TheSystemPrinter());
     });
-    runtime.registerPage(ui::PageId::Graph, [&net, &session](ui::PageRuntime& r) {
-        return new GraphPage(r, net, session, ui::systemPrinter());
+    runtime.registerPage(PageId::Graph, [&net, &session](ui::PageRuntime& r) {
+        return new GraphPage(r, net, session, ui::TheSystemPrinter());
     });
-    runtime.registerPage(ui::PageId::Analysis, [&net, &session](ui::PageRuntime& r) {
-        return new AnalysisPage(r, net, session, ui::systemPrinter());
+    runtime.registerPage(PageId::Analysis, [&net, &session](ui::PageRuntime& r) {
+        return new AnalysisPage(r, net, session, ui::TheSystemPrinter());
     });
-    runtime.registerPage(ui::PageId::WeightMap, [&net, &session](ui::PageRuntime& r) {
-        return new WeightMapPage(r, net, session, ui::systemPrinter());
+    runtime.registerPage(PageId::WeightMap, [&net, &session](ui::PageRuntime& r) {
+        return new WeightMapPage(r, net, session, ui::TheSystemPrinter());
     });
-    runtime.registerPage(ui::PageId::Degradation, [&net, &session](ui::PageRuntime& r) {
-        return new DegradationPage(r, net, session, ui::systemPrinter());
+    runtime.registerPage(PageId::Degradation, [&net, &session](ui::PageRuntime& r) {
+        return new DegradationPage(r, net, session, ui::TheSystemPrinter());
     });
 }
 

@@ -8,6 +8,6 @@
 
 namespace pages {
 
-void registerProgramPages(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session);
+void RegisterProgramPages(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session);
 
 }  // namespace pages

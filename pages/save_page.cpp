@@ -1,4 +1,5 @@
 #include "pages/save_page.h"
+#include "pages/page_id.h"
 
 #include <QCheckBox>
 #include <QDate>
@@ -116,7 +117,7 @@ QString timeFormatWithSeconds(const QLocale& locale) {
 }
 
 report::ReportContext reportContext() {
-    const ui::LocaleSeparators separators = ui::localeSeparators();
+    const ui::LocaleSeparators separators = ui::CurrentLocaleSeparators();
     return {
         {separators.decimal, separators.grouping},
         [] { return QLocale().toString(QDate::currentDate(), QLocale::ShortFormat).toStdString(); },
@@ -135,20 +136,20 @@ report::ReportContext LocalReportContext() {
 }
 
 SavePage::SavePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session)
-    : ui::Page(runtime, ui::PageId::Save,
+    : ui::Page(runtime, PageId::Save,
                QStringLiteral("Save Results To A Text File -- Tavrel Neural Network Code"), 10515,
                9000),
       m_net(net),
       m_session(session) {
     // The lists and check boxes have no font of their own.
-    setFont(ui::pageFont("MS Sans Serif", 8.25));
-    const QFont heading = ui::pageFont("MS Sans Serif", 12, ui::Bold);
-    const QFont smallBold = ui::pageFont("MS Sans Serif", 8.25, ui::Bold);
+    setFont(ui::PageFont("MS Sans Serif", 8.25));
+    const QFont heading = ui::PageFont("MS Sans Serif", 12, ui::Bold);
+    const QFont smallBold = ui::PageFont("MS Sans Serif", 8.25, ui::Bold);
 
     // Created in the order of the geometry table, which is also the tab order.
     Label1 =
         centredLabel(this, "Label1", "Tavrel Distributed Associative Memory Program 2002 Edition",
-                     ui::pageFont("Arial", 20.25, ui::Bold | ui::Italic));
+                     ui::PageFont("Arial", 20.25, ui::Bold | ui::Italic));
     Label2 = centredLabel(this, "Label2", "Choose The Name Of The File To Be Saved", heading);
     PropertyLabel =
         centredLabel(this, "PropertyLabel", "Choose The Properties To Save In The File", heading);
@@ -164,25 +165,25 @@ SavePage::SavePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& se
         Check1.at(box.index) = check;
     }
     FileLabel = centredLabel(this, "FileLabel", "Name Of File To Be Saved:",
-                             ui::pageFont("Arial", 12, ui::Bold | ui::Underline));
+                             ui::PageFont("Arial", 12, ui::Bold | ui::Underline));
     FileNameLabel =
-        centredLabel(this, "FileNameLabel", "", ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
-    SaveFile = button(this, "SaveFile", "Save The File", ui::pageFont("Arial", 12, ui::Bold));
-    Command2 = button(this, "Command2", "Close", ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
+        centredLabel(this, "FileNameLabel", "", ui::PageFont("Arial", 12, ui::Bold | ui::Italic));
+    SaveFile = button(this, "SaveFile", "Save The File", ui::PageFont("Arial", 12, ui::Bold));
+    Command2 = button(this, "Command2", "Close", ui::PageFont("Arial", 12, ui::Bold | ui::Italic));
     Label3 =
         ui::named(new QLabel(QStringLiteral("Tick the sections, pick a file, then save."), this),
                   QStringLiteral("Label3"));
-    Label3->setFont(ui::pageFont("Arial", 8.25, ui::Italic));
+    Label3->setFont(ui::PageFont("Arial", 8.25, ui::Italic));
     Label3->setWordWrap(true);
 
-    ui::applyGeometry(this, geometry());
+    ui::ApplyGeometry(this, geometry());
 
-    ui::describeControl(Drive1, QStringLiteral("Drive"));
-    ui::describeControl(Dir1, QStringLiteral("Folders"),
+    ui::DescribeControl(Drive1, QStringLiteral("Drive"));
+    ui::DescribeControl(Dir1, QStringLiteral("Folders"),
                         QStringLiteral("Double-click a folder, or press Enter on it, to open it."));
-    ui::describeControl(File1, QStringLiteral("Report files"),
+    ui::DescribeControl(File1, QStringLiteral("Report files"),
                         QStringLiteral("Selecting a file chooses it as the report file."));
-    ui::nameAfterLabel(FileNameLabel, FileLabel);
+    ui::NameAfterLabel(FileNameLabel, FileLabel);
 
     connect(Drive1, &ui::DriveList::driveChanged, this, &SavePage::Drive1_Change);
     connect(Dir1, &ui::FolderList::pathChanged, this, &SavePage::Dir1_Change);
@@ -358,7 +359,7 @@ void SavePage::SaveFile_Click() {
 }
 
 void SavePage::Command2_Click() {
-    runtime().Unload(ui::PageId::Save);
+    runtime().Unload(PageId::Save);
 }
 
 void SavePage::reportUnreadableFolder(const QString& path, const QString& reason) {
@@ -366,7 +367,7 @@ void SavePage::reportUnreadableFolder(const QString& path, const QString& reason
     Drive1->setDriveFor(Dir1->path());
     showProblem(QStringLiteral("Cannot open the folder \"%1\". %2 Choose another folder or drive.")
                     .arg(path, reason),
-                QString::fromUtf8(ui::ProgramTitle));
+                QString::fromUtf8(ProgramTitle));
 }
 
 void SavePage::showProblem(const QString& text, const QString& title) {

@@ -1,4 +1,5 @@
 #include "pages/setup_page.h"
+#include "pages/page_id.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -61,7 +62,7 @@ constexpr std::array<ui::ControlPlace, 30> kGeometry = {{
 }};
 
 text::NumberSeparators separators() {
-    const ui::LocaleSeparators s = ui::localeSeparators();
+    const ui::LocaleSeparators s = ui::CurrentLocaleSeparators();
     return {s.decimal, s.grouping};
 }
 
@@ -80,12 +81,12 @@ void followBox(const QLineEdit* box, ui::Slider* slider) {
 }  // namespace
 
 SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session)
-    : ui::Page(runtime, ui::PageId::Setup,
+    : ui::Page(runtime, PageId::Setup,
                QStringLiteral("Distributed Memory Setup Page -- Tavrel Neural Network Code"), 10740,
                9000),
       m_net(net),
       m_session(session) {
-    setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+    setFont(ui::PageFont("Arial", 9.75, ui::Bold));
 
     Label1 =
         ui::named(new QLabel(QStringLiteral("Tavrel Distributed Associative Memory Program 2002 "
@@ -94,7 +95,7 @@ SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
                   "Label1");
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setWordWrap(true);
-    Label1->setFont(ui::pageFont("Arial", 20.25, ui::Bold | ui::Italic));
+    Label1->setFont(ui::PageFont("Arial", 20.25, ui::Bold | ui::Italic));
 
     Frame1 = ui::named(new QGroupBox(QStringLiteral("Choose A Learning Rule"), this), "Frame1");
     OptionHebb = ui::named(new QRadioButton(QStringLiteral("Hebb Rule"), Frame1), "OptionHebb");
@@ -151,42 +152,42 @@ SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
     Continue->hide();
     TestRecall->hide();
     Command2 = ui::named(new QPushButton(QStringLiteral("Exit"), this), "Command2");
-    Command2->setFont(ui::pageFont("Arial", 9.75, ui::Bold | ui::Italic));
+    Command2->setFont(ui::PageFont("Arial", 9.75, ui::Bold | ui::Italic));
     Label3 = label("Choose a rule, a rate and when to stop, then start training.", "Label3");
     Label3->setWordWrap(true);
-    Label3->setFont(ui::pageFont("Arial", 8.25, ui::Italic));
+    Label3->setFont(ui::PageFont("Arial", 8.25, ui::Italic));
     Stop = ui::named(new QPushButton(QStringLiteral("Stop"), this), "Stop");
     Stop->setToolTip(QStringLiteral("Ends training after the current epoch (Esc)"));
     Stop->hide();
     EpochProgress = label("", "EpochProgress");
-    EpochProgress->setFont(ui::pageFont("Arial", 9.75, ui::Bold));
+    EpochProgress->setFont(ui::PageFont("Arial", 9.75, ui::Bold));
     EpochProgress->hide();
 
-    ui::applyGeometry(this, geometry());
+    ui::ApplyGeometry(this, geometry());
 
-    ui::nameAfterLabel(SweepsBox, MaxSweepsLabel);
-    ui::describeControl(SweepsUpDown, QStringLiteral("Maximum number of epochs up or down"),
+    ui::NameAfterLabel(SweepsBox, MaxSweepsLabel);
+    ui::DescribeControl(SweepsUpDown, QStringLiteral("Maximum number of epochs up or down"),
                         QStringLiteral("The Up and Down keys in the box do the same."));
-    ui::nameAfterLabel(PrintSweepsBox, PrintSweepsLabel);
-    ui::describeControl(PrintSweepsUpDown, QStringLiteral("Epochs between printouts up or down"),
+    ui::NameAfterLabel(PrintSweepsBox, PrintSweepsLabel);
+    ui::DescribeControl(PrintSweepsUpDown, QStringLiteral("Epochs between printouts up or down"),
                         QStringLiteral("The Up and Down keys in the box do the same."));
-    ui::nameAfterLabel(LRateBox, RateLabel);
-    ui::describeControl(LRateSlider, QStringLiteral("Learning rate slider"),
+    ui::NameAfterLabel(LRateBox, RateLabel);
+    ui::DescribeControl(LRateSlider, QStringLiteral("Learning rate slider"),
                         QStringLiteral("Sets the learning rate from 0 to 2 in steps of 0.01; "
                                        "the arrow keys move it."));
-    ui::nameAfterLabel(MinErrorBox, MinErrorLabel);
-    ui::describeControl(MinErrorSlider, QStringLiteral("Minimum level of error slider"),
+    ui::NameAfterLabel(MinErrorBox, MinErrorLabel);
+    ui::DescribeControl(MinErrorSlider, QStringLiteral("Minimum level of error slider"),
                         QStringLiteral("Sets the minimum level of error from 0 to 1 in steps of "
                                        "0.01; the arrow keys move it."));
     for (std::size_t k = 0; k < Picture1.size(); ++k) {
-        ui::describeControl(Picture1[k], QStringLiteral("Training progress, row %1").arg(k + 1));
+        ui::DescribeControl(Picture1[k], QStringLiteral("Training progress, row %1").arg(k + 1));
     }
-    ui::describeControl(Continue, QStringLiteral("Continue Training"),
+    ui::DescribeControl(Continue, QStringLiteral("Continue Training"),
                         QStringLiteral("Trains on from the current weights for the number of "
                                        "epochs in the maximum-epochs box."));
-    ui::describeControl(TestRecall, QStringLiteral("Test Recall"),
+    ui::DescribeControl(TestRecall, QStringLiteral("Test Recall"),
                         QStringLiteral("Goes on to the menu for examining the trained network."));
-    ui::describeControl(EpochProgress, QStringLiteral("Progress within the epoch"),
+    ui::DescribeControl(EpochProgress, QStringLiteral("Progress within the epoch"),
                         QStringLiteral("Shown while an epoch takes longer than half a second."));
     // The check boxes stand over their frame's area but belong to the page.
     Check1[0]->raise();
@@ -482,8 +483,8 @@ void SetupPage::finalDisplay(const training::RunResult& result) {
 }
 
 void SetupPage::TestRecall_Click() {
-    runtime().Show(ui::PageId::Menu);
-    runtime().Unload(ui::PageId::Setup);
+    runtime().Show(PageId::Menu);
+    runtime().Unload(PageId::Setup);
 }
 
 void SetupPage::Command2_Click() {

@@ -87,7 +87,7 @@ SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {
     setMargins(QMargins(4, 4, 4, 4));
     legend()->setVisible(false);
 
-    QFont titleFont = ui::pageFont("Arial", 14, ui::Bold);
+    QFont titleFont = ui::PageFont("Arial", 14, ui::Bold);
     // The title comes out a few pixels wider than the chart and would be cut short; a fifth
     // of a pixel less between letters lets it fit without changing the face or the size.
     titleFont.setLetterSpacing(QFont::AbsoluteSpacing, -0.2);
@@ -97,7 +97,7 @@ SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {
     // Bar i stands at x = i; its label sits on that value.
     m_sweepAxis = new QCategoryAxis(this);
     m_sweepAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    m_sweepAxis->setLabelsFont(ui::pageFont("Arial", 8));
+    m_sweepAxis->setLabelsFont(ui::PageFont("Arial", 8));
     m_sweepAxis->setTitleText(QStringLiteral("Sweeps Of Training"));
     m_sweepAxis->setGridLineVisible(false);
     m_sweepAxis->setMinorGridLineVisible(false);
@@ -105,7 +105,7 @@ SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {
     m_series->attachAxis(m_sweepAxis);
 
     m_sseAxis = new QValueAxis(this);
-    m_sseAxis->setLabelsFont(ui::pageFont("Arial", 8));
+    m_sseAxis->setLabelsFont(ui::PageFont("Arial", 8));
     m_sseAxis->setTitleText(QStringLiteral("Network SSE"));
     m_sseAxis->setGridLineVisible(false);
     m_sseAxis->setMinorGridLineVisible(false);

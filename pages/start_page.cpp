@@ -1,4 +1,5 @@
 #include "pages/start_page.h"
+#include "pages/page_id.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,7 +59,7 @@ QString indexed(const char* name, std::size_t index) {
 }  // namespace
 
 StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& session)
-    : ui::Page(runtime, ui::PageId::Start,
+    : ui::Page(runtime, PageId::Start,
                QStringLiteral("Tavrel Neural Net Code -- Introductory Form"), 10665, 9135),
       m_net(net),
       m_session(session) {
@@ -81,10 +82,10 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
     Label3 = ui::named(new QLabel(this), QStringLiteral("Label3"));
     TailNote = ui::named(new QLabel(this), QStringLiteral("TailNote"));
 
-    setFont(ui::pageFont("Arial", 12, ui::Bold));
+    setFont(ui::PageFont("Arial", 12, ui::Bold));
 
     Label1->setText(QStringLiteral("Tavrel Distributed Associative Memory Program 2002 Edition"));
-    Label1->setFont(ui::pageFont("Arial", 20.25, ui::Bold | ui::Italic));
+    Label1->setFont(ui::PageFont("Arial", 20.25, ui::Bold | ui::Italic));
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label1->setWordWrap(true);
 
@@ -97,7 +98,7 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
     NextPage->hide();
 
     Label8[0]->setText(QStringLiteral("Training File Information"));
-    QFont heading = ui::pageFont("Arial", 10.5, ui::Bold | ui::Underline);
+    QFont heading = ui::PageFont("Arial", 10.5, ui::Bold | ui::Underline);
     // At this size the caption comes out a few pixels wider than its label; a fifth of a
     // pixel less between letters lets it fit without changing the face or the size.
     heading.setLetterSpacing(QFont::AbsoluteSpacing, -0.2);
@@ -109,49 +110,49 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
     Label8[4]->setText(QStringLiteral("# of Patterns:"));
     for (std::size_t i = 1; i < Label8.size(); ++i) {
         // The page font is far too wide for these narrow captions.
-        Label8[i]->setFont(ui::pageFont("Arial", 8));
+        Label8[i]->setFont(ui::PageFont("Arial", 8));
         Label8[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
     for (QLabel* label : Label8) {
         label->hide();
     }
     for (QLineEdit* box : OutputText) {
-        box->setFont(ui::pageFont("Arial", 9, ui::Bold));
+        box->setFont(ui::PageFont("Arial", 9, ui::Bold));
         box->setAlignment(Qt::AlignCenter);
         box->hide();
     }
 
-    TrainedInfo->setFont(ui::pageFont("Arial", 8));
+    TrainedInfo->setFont(ui::PageFont("Arial", 8));
     TrainedInfo->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     TrainedInfo->setWordWrap(true);
     TrainedInfo->hide();
 
     Command2->setText(QStringLiteral("Exit"));
-    Command2->setFont(ui::pageFont("Arial", 12, ui::Bold | ui::Italic));
+    Command2->setFont(ui::PageFont("Arial", 12, ui::Bold | ui::Italic));
 
     Label3->setText(QStringLiteral(
         "Double-click a training file (.net) to load it, or a saved network (.h5) to open it."));
-    Label3->setFont(ui::pageFont("Arial", 8));
+    Label3->setFont(ui::PageFont("Arial", 8));
     Label3->setWordWrap(true);
 
-    TailNote->setFont(ui::pageFont("Arial", 8));
+    TailNote->setFont(ui::PageFont("Arial", 8));
     TailNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     TailNote->setWordWrap(true);
     TailNote->hide();
 
-    ui::applyGeometry(this, geometry());
+    ui::ApplyGeometry(this, geometry());
 
-    ui::describeControl(Drive1, QStringLiteral("Drive"));
-    ui::describeControl(Dir1, QStringLiteral("Folders"),
+    ui::DescribeControl(Drive1, QStringLiteral("Drive"));
+    ui::DescribeControl(Dir1, QStringLiteral("Folders"),
                         QStringLiteral("Double-click a folder, or press Enter on it, to open it."));
-    ui::describeControl(File1, QStringLiteral("Training files"),
+    ui::DescribeControl(File1, QStringLiteral("Training files"),
                         QStringLiteral("Double-click a training file or a saved network, or "
                                        "press Enter on it, to load it."));
     for (std::size_t i = 0; i < OutputText.size(); ++i) {
-        ui::nameAfterLabel(OutputText[i], Label8[i + 1]);
+        ui::NameAfterLabel(OutputText[i], Label8[i + 1]);
     }
-    ui::describeControl(TrainedInfo, QStringLiteral("How the saved network was trained"));
-    ui::describeControl(TailNote, QStringLiteral("Not read from the file"));
+    ui::DescribeControl(TrainedInfo, QStringLiteral("How the saved network was trained"));
+    ui::DescribeControl(TailNote, QStringLiteral("Not read from the file"));
 
     connect(Drive1, &ui::DriveList::driveChanged, this, &StartPage::Drive1_Change);
     connect(Dir1, &ui::FolderList::pathChanged, this, &StartPage::Dir1_Change);
@@ -287,7 +288,7 @@ void StartPage::openNetworkFile(const QString& path, const QString& name) {
     m_session.OpenedNetworkFile = file;
     m_session.UnsavedTraining = false;
     m_opened = true;
-    const ui::LocaleSeparators seps = ui::localeSeparators();
+    const ui::LocaleSeparators seps = ui::CurrentLocaleSeparators();
     showLoaded(name,
                QString::fromStdString(files::NetworkInfoLine(m_net, {seps.decimal, seps.grouping})),
                QString());
@@ -318,8 +319,8 @@ void StartPage::NextPage_Click() {
     // its run ended.
     m_net.FreshStart = m_opened ? 0 : 1;
     m_session.ShowOpenedRun = m_opened;
-    runtime().Show(ui::PageId::Setup);
-    runtime().Unload(ui::PageId::Start);
+    runtime().Show(PageId::Setup);
+    runtime().Unload(PageId::Start);
 }
 
 void StartPage::Command2_Click() {

@@ -1,4 +1,5 @@
 #include "pages/weight_map_page.h"
+#include "pages/page_id.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -27,12 +28,12 @@ constexpr std::array<ui::ControlPlace, 4> kGeometry{{
 
 WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& net,
                              const Session& session, ui::Printer& printer)
-    : ui::Page(runtime, ui::PageId::WeightMap,
+    : ui::Page(runtime, PageId::WeightMap,
                QStringLiteral("Connection Weights -- Tavrel Neural Network Code"), 10620, 9195),
       m_net(net),
       m_session(session),
       m_printer(printer) {
-    setFont(ui::pageFont("MS Sans Serif", 8));
+    setFont(ui::PageFont("MS Sans Serif", 8));
 
     Label1 = ui::named(
         new QLabel(QStringLiteral("Each cell is one connection: output units down the side, "
@@ -48,13 +49,13 @@ WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& 
     WeightMap = ui::named(new WeightMapView(this), "WeightMap");
 
     PrintTheMap = ui::named(new QPushButton(QStringLiteral("Print The Map"), this), "PrintTheMap");
-    PrintTheMap->setFont(ui::pageFont("Arial", 12, ui::Bold));
+    PrintTheMap->setFont(ui::PageFont("Arial", 12, ui::Bold));
     CloseThisForm =
         ui::named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
-    CloseThisForm->setFont(ui::pageFont("Arial", 12, ui::Bold));
+    CloseThisForm->setFont(ui::PageFont("Arial", 12, ui::Bold));
 
-    ui::applyGeometry(this, geometry());
-    ui::describeControl(WeightMap, QStringLiteral("Map of the connection weights"),
+    ui::ApplyGeometry(this, geometry());
+    ui::DescribeControl(WeightMap, QStringLiteral("Map of the connection weights"),
                         QStringLiteral("One cell per connection: outputs down, inputs across; red "
                                        "positive, blue negative, white zero."));
 
@@ -107,7 +108,7 @@ void WeightMapPage::PrintTheMap_Click() {
 }
 
 void WeightMapPage::CloseThisForm_Click() {
-    runtime().Unload(ui::PageId::WeightMap);
+    runtime().Unload(PageId::WeightMap);
 }
 
 }  // namespace pages

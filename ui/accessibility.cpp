@@ -67,12 +67,12 @@ QString captionText(const QLabel* label) {
 
 }  // namespace
 
-void nameAfterLabel(QWidget* control, QLabel* label, const QString& description) {
+void NameAfterLabel(QWidget* control, QLabel* label, const QString& description) {
     label->setBuddy(control);
-    describeControl(control, captionText(label), description);
+    DescribeControl(control, captionText(label), description);
 }
 
-void describeControl(QWidget* control, const QString& name, const QString& description) {
+void DescribeControl(QWidget* control, const QString& name, const QString& description) {
     control->setAccessibleName(name);
     if (!description.isEmpty()) {
         control->setAccessibleDescription(description);

@@ -16,10 +16,10 @@ namespace ui {
 
 // Names `control` after the caption of `label` (without its colon), makes `label` its
 // buddy, and gives it `description` when that is not empty.
-void nameAfterLabel(QWidget* control, QLabel* label, const QString& description = {});
+void NameAfterLabel(QWidget* control, QLabel* label, const QString& description = {});
 
 // Names `control` `name` and describes it with `description` (when not empty).
-void describeControl(QWidget* control, const QString& name, const QString& description = {});
+void DescribeControl(QWidget* control, const QString& name, const QString& description = {});
 
 // Ctrl+Tab and Ctrl+Shift+Tab move the focus on from a text window in which Tab types a
 // TAB, so that keyboard users are not caught there.

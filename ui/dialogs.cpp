@@ -9,10 +9,6 @@ namespace ui {
 
 namespace {
 
-QString titleOr(const QString& title) {
-    return title.isEmpty() ? QString::fromUtf8(ProgramTitle) : title;
-}
-
 QMessageBox::Icon qtIcon(Icon icon) {
     switch (icon) {
         case Icon::Information:
@@ -34,7 +30,7 @@ QMessageBox::Icon qtIcon(Icon icon) {
 Answer QtDialogs::messageBox(QWidget* parent, const QString& text, const QString& title,
                              Buttons buttons, Icon icon, Answer defaultButton) {
     QMessageBox box(parent);
-    box.setWindowTitle(titleOr(title));
+    box.setWindowTitle(title.isEmpty() ? programTitle() : title);
     box.setTextFormat(Qt::PlainText);  // texts may hold '<' and file names
     box.setText(text);
     box.setIcon(qtIcon(icon));
@@ -68,24 +64,26 @@ Answer QtDialogs::messageBox(QWidget* parent, const QString& text, const QString
 
 QString QtDialogs::inputBox(QWidget* parent, const QString& prompt, const QString& title) {
     bool ok = false;
-    const QString text =
-        QInputDialog::getText(parent, titleOr(title), prompt, QLineEdit::Normal, QString(), &ok);
+    const QString text = QInputDialog::getText(parent, title.isEmpty() ? programTitle() : title,
+                                               prompt, QLineEdit::Normal, QString(), &ok);
     return ok ? text : QString();
 }
 
 QString QtDialogs::saveFileName(QWidget* parent, const QString& title, const QString& startPath,
                                 const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, titleOr(title), startPath, filter, nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    return QFileDialog::getSaveFileName(parent, title.isEmpty() ? programTitle() : title, startPath,
+                                        filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 QString QtDialogs::openFileName(QWidget* parent, const QString& title, const QString& startPath,
                                 const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, titleOr(title), startPath, filter);
+    return QFileDialog::getOpenFileName(parent, title.isEmpty() ? programTitle() : title, startPath,
+                                        filter);
 }
 
 void Dialogs::warn(QWidget* parent, const QString& text, const QString& title) {
-    messageBox(parent, text, title, Buttons::Ok, Icon::Exclamation, Answer::Ok);
+    messageBox(parent, text, title.isEmpty() ? m_programTitle : title, Buttons::Ok,
+               Icon::Exclamation, Answer::Ok);
 }
 
 bool AskOverwrite(QWidget* parent, Dialogs& dialogs) {

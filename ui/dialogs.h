@@ -4,12 +4,11 @@
 
 #include <QString>
 
+#include <utility>
+
 class QWidget;
 
 namespace ui {
-
-// The title of message boxes that have no title of their own.
-inline constexpr const char* ProgramTitle = "Distributed Associative Memory";
 
 enum class Buttons { Ok, YesNo, YesNoCancel };
 enum class Icon { None, Information, Exclamation, Question, Critical };
@@ -17,7 +16,11 @@ enum class Answer { Ok, Yes, No, Cancel };
 
 class Dialogs {
   public:
+    // `programTitle` titles the boxes that have no title of their own.
+    explicit Dialogs(QString programTitle) : m_programTitle(std::move(programTitle)) {}
     virtual ~Dialogs() = default;
+    const QString& programTitle() const { return m_programTitle; }
+
     // Shows a modal message; returns the button pressed (Ok for an OK-only box; when the
     // box is closed by Esc or its close box, Cancel where it has one, else No).
     virtual Answer messageBox(QWidget* parent, const QString& text, const QString& title,
@@ -33,14 +36,18 @@ class Dialogs {
     virtual QString openFileName(QWidget* parent, const QString& title, const QString& startPath,
                                  const QString& filter) = 0;
 
-    // A warning with one OK button, the way every page reports what went wrong.
-    void warn(QWidget* parent, const QString& text,
-              const QString& title = QString::fromUtf8(ProgramTitle));
+    // A warning with one OK button, the way every page reports what went wrong; titled
+    // with the program's title unless given another.
+    void warn(QWidget* parent, const QString& text, const QString& title = QString());
+
+  private:
+    QString m_programTitle;
 };
 
 // The real dialogs, with Qt's QMessageBox and QInputDialog.
 class QtDialogs final : public Dialogs {
   public:
+    using Dialogs::Dialogs;
     Answer messageBox(QWidget* parent, const QString& text, const QString& title, Buttons buttons,
                       Icon icon, Answer defaultButton) override;
     QString inputBox(QWidget* parent, const QString& prompt, const QString& title) override;

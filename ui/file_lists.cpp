@@ -259,7 +259,7 @@ QString FileList::fileName() const {
 
 // --- Coupling ---
 
-void coupleFileLists(DriveList* drive, FolderList* folders, FileList* files,
+void CoupleFileLists(DriveList* drive, FolderList* folders, FileList* files,
                      const QString& startFolder) {
     QObject::connect(drive, &DriveList::driveChanged, folders,
                      [folders](const QString& root) { folders->setPath(root); });

@@ -82,7 +82,7 @@ class FileList : public QListWidget {
 };
 
 // Couples the three lists as the pages use them, starting at `startFolder`.
-void coupleFileLists(DriveList* drive, FolderList* folders, FileList* files,
+void CoupleFileLists(DriveList* drive, FolderList* folders, FileList* files,
                      const QString& startFolder);
 
 }  // namespace ui

@@ -23,7 +23,7 @@ constexpr Substitute Substitutes[] = {
 
 }  // namespace
 
-QFont pageFont(const char* family, double points, int style) {
+QFont PageFont(const char* family, double points, int style) {
     const QString name = QString::fromUtf8(family);
     QFont font(name);
     for (const Substitute& s : Substitutes) {

@@ -11,6 +11,6 @@ namespace ui {
 
 enum FontStyle { Regular = 0, Bold = 1, Italic = 2, Underline = 4 };
 
-QFont pageFont(const char* family, double points, int style = Regular);
+QFont PageFont(const char* family, double points, int style = Regular);
 
 }  // namespace ui

@@ -4,7 +4,7 @@
 
 namespace ui {
 
-QStringList applyGeometry(QWidget* page, std::span<const ControlPlace> table) {
+QStringList ApplyGeometry(QWidget* page, std::span<const ControlPlace> table) {
     QStringList missing;
     for (const ControlPlace& place : table) {
         const QString name = QString::fromUtf8(place.name);

@@ -28,6 +28,6 @@ Control* named(Control* control, const QString& name) {
 }
 
 // Places every named control of `page`. Returns the names not found (empty when all are).
-QStringList applyGeometry(QWidget* page, std::span<const ControlPlace> table);
+QStringList ApplyGeometry(QWidget* page, std::span<const ControlPlace> table);
 
 }  // namespace ui

@@ -12,7 +12,7 @@ struct LocaleSeparators {
     std::string grouping;
 };
 
-inline LocaleSeparators localeSeparators(const QLocale& locale = QLocale()) {
+inline LocaleSeparators CurrentLocaleSeparators(const QLocale& locale = QLocale()) {
     return {locale.decimalPoint().toStdString(), locale.groupSeparator().toStdString()};
 }
 

@@ -6,7 +6,8 @@
 
 namespace ui {
 
-Page::Page(PageRuntime& runtime, PageId id, const QString& caption, int widthTwips, int heightTwips)
+Page::Page(PageRuntime& runtime, PageKey id, const QString& caption, int widthTwips,
+           int heightTwips)
     : QWidget(nullptr, Qt::Window), m_runtime(runtime), m_id(id) {
     setWindowTitle(caption);
     setFixedSize(toPixels(widthTwips, heightTwips));

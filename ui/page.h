@@ -12,26 +12,17 @@ namespace ui {
 
 class PageRuntime;
 
-// The program's pages, named for what they are.
-enum class PageId {
-    Start,      // choose and load a training file
-    Setup,      // the training parameters and the run
-    Menu,       // what to do after training
-    Probe,      // recall single patterns
-    Save,       // the text report
-    Graph,      // the SSE history
-    Analysis,   // what each rule will do
-    WeightMap,  // the connection weights
-    Degradation,  // how recall degrades
-};
+// A page's key in the runtime. The runtime knows no page of its own: the program names
+// its pages with keys of this type.
+enum class PageKey : int {};
 
 class Page : public QWidget {
     Q_OBJECT
   public:
     // Caption and client-area size in twips; the page is a top-level window.
-    Page(PageRuntime& runtime, PageId id, const QString& caption, int widthTwips, int heightTwips);
+    Page(PageRuntime& runtime, PageKey id, const QString& caption, int widthTwips, int heightTwips);
 
-    PageId id() const { return m_id; }
+    PageKey id() const { return m_id; }
     PageRuntime& runtime() const { return m_runtime; }
 
     // Runs once when the page is loaded, before it is first shown.
@@ -48,7 +39,7 @@ class Page : public QWidget {
 
   private:
     PageRuntime& m_runtime;
-    PageId m_id;
+    PageKey m_id;
 };
 
 }  // namespace ui

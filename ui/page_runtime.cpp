@@ -51,11 +51,11 @@ PageRuntime::~PageRuntime() {
     }
 }
 
-void PageRuntime::registerPage(PageId id, Factory factory) {
+void PageRuntime::registerPage(PageKey id, Factory factory) {
     m_factories[id] = std::move(factory);
 }
 
-Page* PageRuntime::Load(PageId id) {
+Page* PageRuntime::Load(PageKey id) {
     if (Page* loaded = find(id)) {
         return loaded;
     }
@@ -76,7 +76,7 @@ Page* PageRuntime::Load(PageId id) {
     return find(id);
 }
 
-Page* PageRuntime::Show(PageId id) {
+Page* PageRuntime::Show(PageKey id) {
     Page* page = Load(id);
     if (page == nullptr) {
         return nullptr;
@@ -88,7 +88,7 @@ Page* PageRuntime::Show(PageId id) {
     return page;
 }
 
-bool PageRuntime::Unload(PageId id) {
+bool PageRuntime::Unload(PageKey id) {
     if (!isLoaded(id)) {
         return true;
     }
@@ -114,7 +114,7 @@ bool PageRuntime::End() {
     return true;
 }
 
-void PageRuntime::unloadPage(PageId id) {
+void PageRuntime::unloadPage(PageKey id) {
     const auto it = m_loaded.find(id);
     Page* page = it->second;
     // Out of the map at once, so that a Load right after creates a fresh page.
@@ -126,7 +126,7 @@ void PageRuntime::unloadPage(PageId id) {
     m_unloaded.emplace_back(page);
 }
 
-void PageRuntime::forget(PageId id, const Page* page) {
+void PageRuntime::forget(PageKey id, const Page* page) {
     // Someone deleted a loaded page directly: it counts as unloaded.
     const auto it = m_loaded.find(id);
     if (it == m_loaded.end() || it->second != page) {
@@ -138,7 +138,7 @@ void PageRuntime::forget(PageId id, const Page* page) {
     }
 }
 
-Page* PageRuntime::find(PageId id) const {
+Page* PageRuntime::find(PageKey id) const {
     const auto it = m_loaded.find(id);
     return it == m_loaded.end() ? nullptr : it->second;
 }

@@ -25,18 +25,18 @@ class PageRuntime : public QObject {
     // to their runtime and must not outlive it.
     ~PageRuntime() override;
 
-    void registerPage(PageId id, Factory factory);
+    void registerPage(PageKey id, Factory factory);
 
     // Creates the page and runs its Form_Load, unless it is loaded already; returns it.
     // Returns nullptr when no page is registered under `id` (the caller reports it).
-    Page* Load(PageId id);
+    Page* Load(PageKey id);
     // Loads the page if need be, makes it visible, brings it to the front and runs its
     // Form_Activate.
-    Page* Show(PageId id);
+    Page* Show(PageKey id);
     // Destroys the page (its window closes, its control values are gone). Safe to call
     // from the page's own handlers: deletion is deferred to the event loop. The last page
     // goes only when the leave check allows it; returns whether the page went.
-    bool Unload(PageId id);
+    bool Unload(PageKey id);
     // Unloads every page at once and ends the program, once the leave check allows it;
     // returns whether it did.
     bool End();
@@ -44,8 +44,8 @@ class PageRuntime : public QObject {
     // running. Without one the program ends when asked.
     void setLeaveCheck(std::function<bool()> mayLeave) { m_mayLeave = std::move(mayLeave); }
 
-    Page* find(PageId id) const;
-    bool isLoaded(PageId id) const { return find(id) != nullptr; }
+    Page* find(PageKey id) const;
+    bool isLoaded(PageKey id) const { return find(id) != nullptr; }
     int loadedCount() const { return static_cast<int>(m_loaded.size()); }
 
     Dialogs& dialogs() const { return m_dialogs; }
@@ -68,15 +68,15 @@ class PageRuntime : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void forget(PageId id, const Page* page);
+    void forget(PageKey id, const Page* page);
     // Ends a lock without telling the pages; returns whether there was one.
     bool releaseLock();
-    void unloadPage(PageId id);
+    void unloadPage(PageKey id);
 
     Dialogs& m_dialogs;
     std::function<bool()> m_mayLeave;
-    std::map<PageId, Factory> m_factories;
-    std::map<PageId, Page*> m_loaded;
+    std::map<PageKey, Factory> m_factories;
+    std::map<PageKey, Page*> m_loaded;
     std::vector<QPointer<Page>> m_unloaded;  // hidden, deletion still pending
     bool m_locked = false;
     QPointer<QWidget> m_lockAllowed;

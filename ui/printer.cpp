@@ -68,11 +68,11 @@ QSizeF inches(const QImage& picture) {
 
 }  // namespace
 
-PrintJob::PrintJob() : m_font(pageFont("Arial", 10)) {}
+PrintJob::PrintJob() : m_font(PageFont("Arial", 10)) {}
 
 void PrintJob::setFont(const char* family, double points) {
     const bool bold = m_font.bold();
-    m_font = pageFont(family, points, bold ? Bold : Regular);
+    m_font = PageFont(family, points, bold ? Bold : Regular);
 }
 
 void PrintJob::setBold(bool bold) {
@@ -123,7 +123,7 @@ void PrintJob::render(QPainter& painter, QPagedPaintDevice& printer) const {
         const double height = metrics.lineSpacing();
         const double indent = metrics.horizontalAdvance(QString(kTabColumns / 2, QLatin1Char(' ')));
         const QStringList pieces =
-            wrapPrintLine(expandTabs(item.text), metrics, printer.width(), indent);
+            WrapPrintLine(expandTabs(item.text), metrics, printer.width(), indent);
         for (qsizetype k = 0; k < pieces.size(); ++k) {
             if (y > 0.0 && y + height > pageHeight) {
                 printer.newPage();
@@ -135,7 +135,7 @@ void PrintJob::render(QPainter& painter, QPagedPaintDevice& printer) const {
     }
 }
 
-QStringList wrapPrintLine(const QString& line, const QFontMetricsF& metrics, double width,
+QStringList WrapPrintLine(const QString& line, const QFontMetricsF& metrics, double width,
                           double indent) {
     QStringList pieces;
     QString rest = line;
@@ -256,7 +256,7 @@ bool SystemPrinter::print(const PrintJob& job, const QString& title, QString& pr
     return true;
 }
 
-Printer& systemPrinter() {
+Printer& TheSystemPrinter() {
     static SystemPrinter printer;
     return printer;
 }
@@ -287,7 +287,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 
 }  // namespace
 
-QString writeNewPdf(const PrintJob& job, const QString& folder, const QString& baseName,
+QString WriteNewPdf(const PrintJob& job, const QString& folder, const QString& baseName,
                     const QString& title, QString& error) {
     QByteArray bytes;
     if (!pdfBytes(job, title, QPageLayout(), &bytes, error)) {
@@ -295,7 +295,7 @@ QString writeNewPdf(const PrintJob& job, const QString& folder, const QString& b
     }
     // Another program may take the free name first: then the next one is tried.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        QString path = freePdfPath(folder, baseName);
+        QString path = FreePdfPath(folder, baseName);
         const QByteArray name = QFile::encodeName(path);
         const int fd =
             ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -319,7 +319,7 @@ QString writeNewPdf(const PrintJob& job, const QString& folder, const QString& b
     return {};
 }
 
-QString freePdfPath(const QString& folder, const QString& baseName) {
+QString FreePdfPath(const QString& folder, const QString& baseName) {
     const QDir dir(folder);
     QString path = dir.absoluteFilePath(baseName + QStringLiteral(".pdf"));
     for (int n = 2; nameTaken(path); ++n) {
@@ -328,14 +328,13 @@ QString freePdfPath(const QString& folder, const QString& baseName) {
     return path;
 }
 
-void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const PrintJob& job,
+void PrintOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const PrintJob& job,
                      const QString& title, const QString& pdfFolder, const QString& pdfBaseName) {
     QString reason;
     try {
         if (QString printerName; printer.print(job, title, printerName, reason)) {
             dialogs.messageBox(parent, QStringLiteral("Sent to the printer %1").arg(printerName),
-                               QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Information,
-                               Answer::Ok);
+                               dialogs.programTitle(), Buttons::Ok, Icon::Information, Answer::Ok);
             return;
         }
     } catch (const std::bad_alloc&) {
@@ -344,15 +343,15 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
         return;
     }
     const QString folder = pdfFolder.isEmpty() ? QDir::homePath() : pdfFolder;
-    const QString shown = QDir::toNativeSeparators(freePdfPath(folder, pdfBaseName));
+    const QString shown = QDir::toNativeSeparators(FreePdfPath(folder, pdfBaseName));
     const QString question =
         QStringLiteral("%1\n\nWrite the pages to the PDF file \"%2\" instead?").arg(reason, shown);
-    if (dialogs.messageBox(parent, question, QString::fromUtf8(ProgramTitle), Buttons::YesNo,
-                           Icon::Question, Answer::Yes) != Answer::Yes) {
+    if (dialogs.messageBox(parent, question, dialogs.programTitle(), Buttons::YesNo, Icon::Question,
+                           Answer::Yes) != Answer::Yes) {
         return;
     }
     QString error;
-    const QString written = writeNewPdf(job, folder, pdfBaseName, title, error);
+    const QString written = WriteNewPdf(job, folder, pdfBaseName, title, error);
     if (written.isEmpty()) {
         dialogs.warn(parent,
                      QStringLiteral("The PDF file \"%1\" could not be written: %2. Check that the "
@@ -364,7 +363,7 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
     dialogs.messageBox(
         parent,
         QStringLiteral("The pages were written to \"%1\".").arg(QDir::toNativeSeparators(written)),
-        QString::fromUtf8(ProgramTitle), Buttons::Ok, Icon::Information, Answer::Ok);
+        dialogs.programTitle(), Buttons::Ok, Icon::Information, Answer::Ok);
 }
 
 void copyPictureOnCopyKeys(QWidget* page, QWidget* view) {
@@ -373,7 +372,7 @@ void copyPictureOnCopyKeys(QWidget* page, QWidget* view) {
                      [view] { QGuiApplication::clipboard()->setImage(view->grab().toImage()); });
 }
 
-void printPictureOf(QWidget* view, Printer& printer, Dialogs& dialogs, QWidget* parent,
+void PrintPictureOf(QWidget* view, Printer& printer, Dialogs& dialogs, QWidget* parent,
                     const QString& trainingFile, const QString& folder, const QString& suffix,
                     const QString& heading) {
     const QImage picture = view->grab().toImage();
@@ -391,7 +390,7 @@ void printPictureOf(QWidget* view, Printer& printer, Dialogs& dialogs, QWidget* 
 
     const QString base = QFileInfo(trainingFile).completeBaseName();
     const QString name = (base.isEmpty() ? QStringLiteral("network") : base) + '-' + suffix;
-    printOrOfferPdf(printer, dialogs, parent, job, name, folder, name);
+    PrintOrOfferPdf(printer, dialogs, parent, job, name, folder, name);
 }
 
 }  // namespace ui

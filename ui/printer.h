@@ -66,7 +66,7 @@ class PrintJob {
 // A printed line too wide for the page, cut into pieces that each fit: the first `width`
 // wide, the others `width` - `indent` (they are printed indented). Breaks fall after a
 // blank where one fits, else between characters. A line that fits is one piece.
-QStringList wrapPrintLine(const QString& line, const QFontMetricsF& metrics, double width,
+QStringList WrapPrintLine(const QString& line, const QFontMetricsF& metrics, double width,
                           double indent);
 
 class Printer {
@@ -91,25 +91,25 @@ class SystemPrinter final : public Printer {
 };
 
 // The program's one system printer.
-Printer& systemPrinter();
+Printer& TheSystemPrinter();
 
-// Writes the pages of `job` to a new PDF file: the first of the names freePdfPath() gives
+// Writes the pages of `job` to a new PDF file: the first of the names FreePdfPath() gives
 // that can be created, never following a link or replacing anything. Returns the path
 // written, or an empty string with the reason in `error` (memory running out included).
-QString writeNewPdf(const PrintJob& job, const QString& folder, const QString& baseName,
+QString WriteNewPdf(const PrintJob& job, const QString& folder, const QString& baseName,
                     const QString& title, QString& error);
 
 // The absolute path `folder`/`baseName`.pdf, or, when that name is taken, the first of
 // `baseName`-2.pdf, `baseName`-3.pdf, ... that is not. A name is taken by any directory
 // entry, a link to nothing included.
-QString freePdfPath(const QString& folder, const QString& baseName);
+QString FreePdfPath(const QString& folder, const QString& baseName);
 
 // Prints `job` on the default printer and says which printer took it ("Sent to the printer
 // PDF"), so that a student who clicks twice knows two jobs went. When that fails, says why
 // and asks whether to write the pages to a PDF file in `pdfFolder` (the home folder when
 // empty), named after `pdfBaseName` without replacing any file; then says where the file
 // was written, or why it could not be. Never fails silently.
-void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const PrintJob& job,
+void PrintOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const PrintJob& job,
                      const QString& title, const QString& pdfFolder, const QString& pdfBaseName);
 
 // Ctrl+C (the platform's copy keys) anywhere on `page` puts a picture of `view` on the
@@ -117,10 +117,10 @@ void printOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
 void copyPictureOnCopyKeys(QWidget* page, QWidget* view);
 
 // Puts a picture of `view` on the system clipboard, then prints the picture as the
-// clipboard holds it (printOrOfferPdf) below the one line `heading` (a blank line when empty). The
+// clipboard holds it (PrintOrOfferPdf) below the one line `heading` (a blank line when empty). The
 // job and any PDF file are named after `trainingFile` without its extension ("network" when empty)
 // and `suffix`, e.g. "tiny-graph"; a PDF goes to `folder`.
-void printPictureOf(QWidget* view, Printer& printer, Dialogs& dialogs, QWidget* parent,
+void PrintPictureOf(QWidget* view, Printer& printer, Dialogs& dialogs, QWidget* parent,
                     const QString& trainingFile, const QString& folder, const QString& suffix,
                     const QString& heading = QString());
 

@@ -14,6 +14,7 @@
 
 #include "core/network_state.h"
 #include "pages/menu_page.h"
+#include "pages/page_id.h"
 #include "pages/probe_page.h"
 #include "pages/program_pages.h"
 #include "pages/session.h"
@@ -63,10 +64,10 @@ int main(int argc, char* argv[]) {
     ui::PageRuntime runtime(dialogs);
     core::PublicStuff net;
     pages::Session session;
-    pages::registerProgramPages(runtime, net, session);
+    pages::RegisterProgramPages(runtime, net, session);
 
     bool ok = true;
-    QWidget* start = runtime.Show(ui::PageId::Start);
+    QWidget* start = runtime.Show(pages::PageId::Start);
     ok &= save(start, folder, "1-start");
     auto* files = start->findChild<ui::FileList*>(QStringLiteral("File1"));
     const auto items = files->findItems(QStringLiteral("tiny.net"), Qt::MatchExactly);
@@ -80,7 +81,7 @@ int main(int argc, char* argv[]) {
     ok &= save(start, folder, "2-start-file-loaded");
 
     QTest::mouseClick(start->findChild<QPushButton*>(QStringLiteral("NextPage")), Qt::LeftButton);
-    auto* setup = static_cast<pages::SetupPage*>(runtime.find(ui::PageId::Setup));
+    auto* setup = static_cast<pages::SetupPage*>(runtime.find(pages::PageId::Setup));
     ok &= save(setup, folder, "3-setup-before-run");
     QTest::mouseClick(setup->OptionDelta, Qt::LeftButton);
     QTest::mouseClick(setup->StartTraining, Qt::LeftButton);
@@ -88,7 +89,7 @@ int main(int argc, char* argv[]) {
 
     QTest::mouseClick(setup->TestRecall, Qt::LeftButton);
     QCoreApplication::processEvents();
-    QWidget* menu = runtime.find(ui::PageId::Menu);
+    QWidget* menu = runtime.find(pages::PageId::Menu);
     ok &= save(menu, folder, "5-menu");
 
     auto* tests = menu->findChild<QListWidget*>(QStringLiteral("TestList"));
@@ -100,18 +101,18 @@ int main(int argc, char* argv[]) {
         QCoreApplication::processEvents();
     };
     openFromMenu(QStringLiteral("Probe Network Responses To Selected Patterns"));
-    auto* probe = static_cast<pages::ProbePage*>(runtime.find(ui::PageId::Probe));
+    auto* probe = static_cast<pages::ProbePage*>(runtime.find(pages::PageId::Probe));
     QTest::mouseClick(probe->PatternOK, Qt::LeftButton);
     QTest::mouseClick(probe->PatternUpDown->upButton(), Qt::LeftButton);
     QTest::mouseClick(probe->PatternOK, Qt::LeftButton);
     ok &= save(probe, folder, "6-probe-two-patterns");
 
     openFromMenu(QStringLiteral("Plot SSE By Sweeps"));
-    QWidget* graph = runtime.find(ui::PageId::Graph);
+    QWidget* graph = runtime.find(pages::PageId::Graph);
     ok &= save(graph, folder, "7-graph");
 
     openFromMenu(QStringLiteral("Show The Connection Weights"));
-    QWidget* weights = runtime.find(ui::PageId::WeightMap);
+    QWidget* weights = runtime.find(pages::PageId::WeightMap);
     ok &= weights != nullptr && save(weights, folder, "8-connection-weights");
     return ok && dialogs.shown().isEmpty() ? 0 : 1;
 }

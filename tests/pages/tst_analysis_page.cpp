@@ -9,6 +9,7 @@
 #include "core/network_state.h"
 #include "files/loader.h"
 #include "pages/analysis_page.h"
+#include "pages/page_id.h"
 #include "pages/session.h"
 #include "tests/support/scripted_dialogs.h"
 #include "tests/support/scripted_printer.h"
@@ -16,7 +17,8 @@
 
 namespace {
 
-using ui::PageId;
+using pages::PageId;
+using ui::PageKey;
 
 struct Program {
     support::ScriptedDialogs dialogs;

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include "files/loader.h"
+#include "pages/page_id.h"
 #include "pages/program_pages.h"
 #include "pages/session.h"
 #include "pages/setup_page.h"
@@ -66,12 +67,12 @@ class TestBatchMatchesWindow : public QObject {
         core::PublicStuff net;
         pages::Session session;
         ui::PageRuntime runtime(dialogs);
-        pages::registerProgramPages(runtime, net, session);
+        pages::RegisterProgramPages(runtime, net, session);
         std::string error;
         QVERIFY(files::LoadTrainingFile(net, trainingFile.toStdString(), error));
         net.TrainingFileName = file.toStdString();
         net.FreshStart = 1;
-        auto* setup = static_cast<pages::SetupPage*>(runtime.Show(ui::PageId::Setup));
+        auto* setup = static_cast<pages::SetupPage*>(runtime.Show(pages::PageId::Setup));
         if (delta)
             QTest::mouseClick(setup->OptionDelta, Qt::LeftButton);
         setup->LRateBox->setText(rate);
@@ -79,7 +80,7 @@ class TestBatchMatchesWindow : public QObject {
         setup->PrintSweepsBox->setText(print);
         QTest::mouseClick(setup->StartTraining, Qt::LeftButton);
         QTest::mouseClick(setup->Continue, Qt::LeftButton);
-        QWidget* save = runtime.Show(ui::PageId::Save);
+        QWidget* save = runtime.Show(pages::PageId::Save);
         for (int k = 0; k < 7; ++k)
             save->findChild<QCheckBox*>(QStringLiteral("Check1(%1)").arg(k))->setChecked(true);
         dialogs.type(QStringLiteral("window"));

@@ -11,6 +11,7 @@
 #include "core/network_state.h"
 #include "pages/degradation_chart.h"
 #include "pages/degradation_page.h"
+#include "pages/page_id.h"
 #include "pages/session.h"
 #include "tests/support/layout_checks.h"
 #include "tests/support/scripted_dialogs.h"
@@ -20,7 +21,8 @@
 
 namespace {
 
-using ui::PageId;
+using pages::PageId;
+using ui::PageKey;
 
 struct Program {
     support::ScriptedDialogs dialogs;

@@ -26,14 +26,16 @@
 #include <memory>
 #include <string>
 
+#include "pages/page_id.h"
 #include "pages/sse_chart.h"
 #include "tests/support/program_driver.h"
 #include "text/number_format.h"
 
 namespace {
 
+using pages::PageId;
 using support::ProgramDriver;
-using ui::PageId;
+using ui::PageKey;
 
 const QString kNewProblem = QStringLiteral("Train A New Network On A New Problem");
 const QString kReset = QStringLiteral("Reset Weights And Train Again");

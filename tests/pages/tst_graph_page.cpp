@@ -29,6 +29,7 @@
 
 #include "core/network_state.h"
 #include "pages/graph_page.h"
+#include "pages/page_id.h"
 #include "pages/save_page.h"
 #include "pages/session.h"
 #include "pages/sse_chart.h"
@@ -41,7 +42,8 @@
 
 namespace {
 
-using ui::PageId;
+using pages::PageId;
+using ui::PageKey;
 
 const QString kTitle =
     QStringLiteral("Total Sum Of Squared Error As A Function Of Training Sweeps");
@@ -58,7 +60,7 @@ struct Program {
     explicit Program(bool systemPrinter = false) {
         net.TrainingFileName = "example.net";
         net.TrainedOnProblem = true;  // the history stands for a run on it
-        ui::Printer* target = systemPrinter ? &ui::systemPrinter() : &printer;
+        ui::Printer* target = systemPrinter ? &ui::TheSystemPrinter() : &printer;
         runtime.registerPage(PageId::Graph, [this, target](ui::PageRuntime& rt) {
             return new pages::GraphPage(rt, net, session, *target);
         });
@@ -252,7 +254,7 @@ void TestGraphPage::chartAppearance() {
     QCOMPARE(chart->backgroundBrush().color(), QColor(255, 255, 255));
 
     QCOMPARE(chart->title(), kTitle);
-    QCOMPARE(chart->titleFont().family(), ui::pageFont("Arial", 14).family());
+    QCOMPARE(chart->titleFont().family(), ui::PageFont("Arial", 14).family());
     QCOMPARE(chart->titleFont().pointSizeF(), 14.0);
     QVERIFY(chart->titleFont().bold());
     // Shown in full at the top, not cut short.
@@ -430,7 +432,7 @@ void TestGraphPage::pageAppearance() {
         QVERIFY(button->font().bold());
         room = button->rect().adjusted(3, 3, -3, -3);
     }
-    QCOMPARE(control->font().family(), ui::pageFont(family.toLatin1().constData(), 8).family());
+    QCOMPARE(control->font().family(), ui::PageFont(family.toLatin1().constData(), 8).family());
     QCOMPARE(control->font().pointSizeF(), points);
     // The whole text fits its control.
     const QRect needed = QFontMetrics(control->font()).boundingRect(room, flags, text);

@@ -20,6 +20,7 @@
 #include "pages/analysis_page.h"
 #include "pages/graph_page.h"
 #include "pages/menu_page.h"
+#include "pages/page_id.h"
 #include "pages/probe_page.h"
 #include "pages/save_page.h"
 #include "pages/setup_page.h"
@@ -29,11 +30,12 @@
 
 namespace {
 
+using pages::PageId;
 using support::ProgramDriver;
-using ui::PageId;
+using ui::PageKey;
 
 struct PageTable {
-    PageId id;
+    PageKey id;
     std::span<const ui::ControlPlace> (*geometry)();
 };
 
@@ -100,8 +102,8 @@ class TestKeyboard : public QObject {
         QVERIFY(program.train(QStringLiteral("Delta")));
         checkPage(PageId::Setup);
         QVERIFY(program.testRecall());
-        for (const PageId id : {PageId::Menu, PageId::Probe, PageId::Save, PageId::Graph,
-                                PageId::Analysis, PageId::WeightMap}) {
+        for (const PageKey id : {PageId::Menu, PageId::Probe, PageId::Save, PageId::Graph,
+                                 PageId::Analysis, PageId::WeightMap}) {
             QVERIFY(program.runtime.Show(id));
             checkPage(id);
         }
@@ -181,7 +183,7 @@ class TestKeyboard : public QObject {
   private:
     // Every control in the page's table has an accessible name, and Tab goes from one
     // control that takes the focus to the next in the order of the table.
-    void checkPage(PageId id) {
+    void checkPage(PageKey id) {
         QWidget* page = m_program->runtime.find(id);
         QVERIFY(page);
         const auto table = std::find_if(std::begin(kPages), std::end(kPages),

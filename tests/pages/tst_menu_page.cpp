@@ -15,6 +15,7 @@
 
 #include "core/network_state.h"
 #include "pages/menu_page.h"
+#include "pages/page_id.h"
 #include "pages/session.h"
 #include "tests/support/layout_checks.h"
 #include "tests/support/scripted_dialogs.h"
@@ -23,27 +24,28 @@
 
 namespace {
 
-using ui::PageId;
+using pages::PageId;
+using ui::PageKey;
 
 using support::LoadRecord;
 
-const std::set<PageId> kOtherPages{PageId::Start,     PageId::Setup,      PageId::Probe,
-                                   PageId::Save,      PageId::Graph,      PageId::Analysis,
-                                   PageId::WeightMap, PageId::Degradation};
+const std::set<PageKey> kOtherPages{PageId::Start,     PageId::Setup,      PageId::Probe,
+                                    PageId::Save,      PageId::Graph,      PageId::Analysis,
+                                    PageId::WeightMap, PageId::Degradation};
 
 // One program: dialogs, network and runtime with the menu and stand-ins for `built`.
 struct Program {
     support::ScriptedDialogs dialogs;
     core::PublicStuff net;
     pages::Session session;
-    std::map<PageId, LoadRecord> records;
+    std::map<PageKey, LoadRecord> records;
     ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
-    explicit Program(const std::set<PageId>& built = kOtherPages) {
+    explicit Program(const std::set<PageKey>& built = kOtherPages) {
         runtime.registerPage(PageId::Menu, [this](ui::PageRuntime& rt) {
             return new pages::MenuPage(rt, net, session);
         });
-        for (const PageId id : built) {
+        for (const PageKey id : built) {
             runtime.registerPage(id, [this, id](ui::PageRuntime& rt) {
                 return new support::StandInPage(rt, id, net, records[id]);
             });
@@ -101,7 +103,7 @@ class TestMenuPage : public QObject {
     void textsFitTheirControls();
 
   private:
-    QWidget* showMenu(const std::set<PageId>& built = kOtherPages);
+    QWidget* showMenu(const std::set<PageKey>& built = kOtherPages);
 
     std::unique_ptr<Program> m_program;
 };
@@ -113,7 +115,7 @@ void TestMenuPage::cleanup() {
     m_program.reset();
 }
 
-QWidget* TestMenuPage::showMenu(const std::set<PageId>& built) {
+QWidget* TestMenuPage::showMenu(const std::set<PageKey>& built) {
     m_program = std::make_unique<Program>(built);
     QWidget* menu = m_program->runtime.Show(PageId::Menu);
     if (menu != nullptr && !QTest::qWaitForWindowExposed(menu)) {
@@ -146,7 +148,7 @@ void TestMenuPage::doubleClickWithoutSelectionIsReported() {
     QCOMPARE(m_program->dialogs.shown().size(), 1);
     const support::ShownDialog& shown = m_program->dialogs.shown().front();
     QCOMPARE(shown.text, QStringLiteral("No method for continuing has been selected!"));
-    QCOMPARE(shown.title, QString::fromUtf8(ui::ProgramTitle));
+    QCOMPARE(shown.title, QString::fromUtf8(pages::ProgramTitle));
     QCOMPARE(shown.buttons, ui::Buttons::Ok);
     QCOMPARE(m_program->runtime.loadedCount(), 1);
     QVERIFY(menu->isVisible());
@@ -155,7 +157,7 @@ void TestMenuPage::doubleClickWithoutSelectionIsReported() {
 
 void TestMenuPage::examiningItemOpensPageOverMenu_data() {
     QTest::addColumn<int>("item");
-    QTest::addColumn<PageId>("page");
+    QTest::addColumn<PageKey>("page");
     QTest::newRow("probe") << 0 << PageId::Probe;
     QTest::newRow("save") << 1 << PageId::Save;
     QTest::newRow("graph") << 2 << PageId::Graph;
@@ -166,7 +168,7 @@ void TestMenuPage::examiningItemOpensPageOverMenu_data() {
 
 void TestMenuPage::examiningItemOpensPageOverMenu() {
     QFETCH(int, item);
-    QFETCH(PageId, page);
+    QFETCH(PageKey, page);
     QWidget* menu = showMenu();
     QVERIFY(menu);
     m_program->net.FreshStart = 7;
@@ -237,8 +239,8 @@ void TestMenuPage::pageNotBuiltYetIsReported_data() {
 
 void TestMenuPage::pageNotBuiltYetIsReported() {
     QFETCH(int, item);
-    QFETCH(PageId, page);
-    std::set<PageId> built = kOtherPages;
+    QFETCH(PageKey, page);
+    std::set<PageKey> built = kOtherPages;
     built.erase(page);
     QWidget* menu = showMenu(built);
     QVERIFY(menu);
@@ -249,7 +251,7 @@ void TestMenuPage::pageNotBuiltYetIsReported() {
 
     QCOMPARE(m_program->dialogs.texts(),
              QStringList{QStringLiteral("This part of the program is not available yet.")});
-    QCOMPARE(m_program->dialogs.shown().front().title, QString::fromUtf8(ui::ProgramTitle));
+    QCOMPARE(m_program->dialogs.shown().front().title, QString::fromUtf8(pages::ProgramTitle));
     QCOMPARE(m_program->dialogs.shown().front().buttons, ui::Buttons::Ok);
     QCOMPARE(m_program->runtime.loadedCount(), 1);
     QVERIFY(menu->isVisible());
@@ -260,7 +262,7 @@ void TestMenuPage::continuingItemSetsFlagAndLeavesMenu_data() {
     QTest::addColumn<int>("item");
     QTest::addColumn<int>("flagBefore");
     QTest::addColumn<int>("flagAfter");
-    QTest::addColumn<PageId>("next");
+    QTest::addColumn<PageKey>("next");
     QTest::newRow("reset weights") << 0 << 0 << 1 << PageId::Setup;
     QTest::newRow("keep weights") << 1 << 1 << 0 << PageId::Setup;
     QTest::newRow("new problem, flag 0") << 2 << 0 << 0 << PageId::Start;
@@ -271,7 +273,7 @@ void TestMenuPage::continuingItemSetsFlagAndLeavesMenu() {
     QFETCH(int, item);
     QFETCH(int, flagBefore);
     QFETCH(int, flagAfter);
-    QFETCH(PageId, next);
+    QFETCH(PageKey, next);
     QWidget* menu = showMenu();
     QVERIFY(menu);
     QPointer<QWidget> menuAlive = menu;
@@ -309,7 +311,7 @@ void TestMenuPage::continuingLeavesExaminingPageOpen() {
 void TestMenuPage::enterChoosesTheItemWithTheFocus_data() {
     QTest::addColumn<QString>("listName");
     QTest::addColumn<int>("downs");
-    QTest::addColumn<PageId>("page");
+    QTest::addColumn<PageKey>("page");
     QTest::newRow("first test item") << "TestList" << 0 << PageId::Probe;
     QTest::newRow("third test item") << "TestList" << 2 << PageId::Graph;
     QTest::newRow("second continuing item") << "ContinueList" << 1 << PageId::Setup;
@@ -319,7 +321,7 @@ void TestMenuPage::enterChoosesTheItemWithTheFocus_data() {
 void TestMenuPage::enterChoosesTheItemWithTheFocus() {
     QFETCH(QString, listName);
     QFETCH(int, downs);
-    QFETCH(PageId, page);
+    QFETCH(PageKey, page);
     QWidget* menu = showMenu();
     QVERIFY(menu);
     QListWidget* target = list(menu, listName);

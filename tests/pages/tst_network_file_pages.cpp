@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "core/network_state.h"
+#include "pages/page_id.h"
 #include "pages/setup_page.h"
 #include "tests/support/program_driver.h"
 
@@ -23,7 +24,7 @@ const QString kLeave =
 
 // Trains tiny.net with the Delta rule at rate 0.25 for 100 epochs and stops on the setup page.
 bool trainTiny(ProgramDriver& program) {
-    if (program.runtime.Show(ui::PageId::Start) == nullptr || !program.load("tiny.net") ||
+    if (program.runtime.Show(pages::PageId::Start) == nullptr || !program.load("tiny.net") ||
         !program.goOn()) {
         return false;
     }
@@ -68,7 +69,7 @@ class TestNetworkFilePages : public QObject {
 
         // Next week: a new program opens the file from the start page.
         ProgramDriver second;
-        QVERIFY(second.runtime.Show(ui::PageId::Start) != nullptr);
+        QVERIFY(second.runtime.Show(pages::PageId::Start) != nullptr);
         QVERIFY(second.load(QStringLiteral("tiny.h5")));
         const auto* info = second.start()->findChild<QLabel*>(QStringLiteral("TrainedInfo"));
         QVERIFY(info != nullptr && info->isVisible());
@@ -104,7 +105,7 @@ class TestNetworkFilePages : public QObject {
 
     void leavingAsksOnlyAfterUnsavedTraining() {
         ProgramDriver untrained;
-        QVERIFY(untrained.runtime.Show(ui::PageId::Start) != nullptr);
+        QVERIFY(untrained.runtime.Show(pages::PageId::Start) != nullptr);
         QVERIFY(ProgramDriver::click(untrained.start(), "Command2"));  // no question
         QCOMPARE(untrained.runtime.loadedCount(), 0);
         QVERIFY(untrained.dialogs.shown().isEmpty());

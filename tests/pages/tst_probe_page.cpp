@@ -26,6 +26,7 @@
 
 #include "core/network_state.h"
 #include "files/loader.h"
+#include "pages/page_id.h"
 #include "pages/probe_page.h"
 #include "pages/program_pages.h"
 #include "pages/session.h"
@@ -38,7 +39,8 @@
 
 namespace {
 
-using ui::PageId;
+using pages::PageId;
+using ui::PageKey;
 
 // One output, two inputs, two patterns. Pattern 2 is the worked example: inputs 1 and -0.5,
 // desired output 1; with the weights 0.5 and -0.5 its response is 0.75.
@@ -89,7 +91,7 @@ struct Program {
 
     // Pages print on `printer`, or on the system's default printer when `systemPrinter`.
     explicit Program(bool systemPrinter = false) {
-        ui::Printer* target = systemPrinter ? &ui::systemPrinter() : &printer;
+        ui::Printer* target = systemPrinter ? &ui::TheSystemPrinter() : &printer;
         runtime.registerPage(PageId::Probe, [this, target](ui::PageRuntime& rt) {
             return new pages::ProbePage(rt, net, session, *target);
         });
@@ -159,7 +161,7 @@ QString describe(const ui::PrintJob::Item& item) {
 
 QString courier(const QString& text, bool bold = false) {
     return QStringLiteral("%1 10%2: %3")
-        .arg(ui::pageFont("Courier", 10).family(), bold ? QStringLiteral(" bold") : QString(),
+        .arg(ui::PageFont("Courier", 10).family(), bold ? QStringLiteral(" bold") : QString(),
              text);
 }
 
@@ -731,7 +733,7 @@ void TestProbePage::controlsAppearance() {
     if (centred) {
         QCOMPARE(alignment & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     }
-    const QFont expected = ui::pageFont(family.toLatin1().constData(), points, style);
+    const QFont expected = ui::PageFont(family.toLatin1().constData(), points, style);
     QCOMPARE(control->font().family(), expected.family());
     QCOMPARE(control->font().pointSizeF(), points);
     QCOMPARE(control->font().bold(), (style & ui::Bold) != 0);
@@ -839,7 +841,7 @@ void TestProbePage::printoutHoldsHeadingAndText() {
     for (const ui::PrintJob::Item& item : m_program->printer.jobs().front().items()) {
         printed << describe(item);
     }
-    const QString defaultFont = QStringLiteral("%1 10: ").arg(ui::pageFont("Arial", 10).family());
+    const QString defaultFont = QStringLiteral("%1 10: ").arg(ui::PageFont("Arial", 10).family());
     const QStringList expected =
         QStringList{defaultFont,
                     courier("Results Of Testing Distributed Memory On example.net", true),
@@ -938,7 +940,7 @@ void TestProbePage::withoutPrintSystemOffersPdfNextToTrainingFile() {
     core::PublicStuff net;
     pages::Session session;
     ui::PageRuntime runtime(dialogs);
-    pages::registerProgramPages(runtime, net, session);
+    pages::RegisterProgramPages(runtime, net, session);
     QWidget* start = runtime.Show(PageId::Start);
     doubleClick(start->findChild<QListWidget*>(QStringLiteral("File1")),
                 QStringLiteral("tiny.net"));

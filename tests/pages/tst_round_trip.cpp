@@ -8,6 +8,7 @@
 #include "core/arithmetic.h"
 #include "core/network_state.h"
 #include "pages/menu_page.h"
+#include "pages/page_id.h"
 #include "pages/program_pages.h"
 #include "pages/session.h"
 #include "pages/setup_page.h"
@@ -19,7 +20,8 @@
 
 namespace {
 
-using ui::PageId;
+using pages::PageId;
+using ui::PageKey;
 
 void doubleClick(QListWidget* list, const QString& text) {
     const auto items = list->findItems(text, Qt::MatchExactly);
@@ -52,7 +54,7 @@ class TestRoundTrip : public QObject {
         core::PublicStuff net;
         pages::Session session;
         ui::PageRuntime runtime(dialogs);
-        pages::registerProgramPages(runtime, net, session);
+        pages::RegisterProgramPages(runtime, net, session);
 
         // Load tiny.net and go on.
         QWidget* start = runtime.Show(PageId::Start);

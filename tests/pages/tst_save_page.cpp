@@ -24,6 +24,7 @@
 #include "core/arithmetic.h"
 #include "core/network_state.h"
 #include "files/loader.h"
+#include "pages/page_id.h"
 #include "pages/program_pages.h"
 #include "pages/save_page.h"
 #include "pages/session.h"
@@ -37,7 +38,8 @@
 
 namespace {
 
-using ui::PageId;
+using pages::PageId;
+using ui::PageKey;
 using Flags = report::SectionFlags;
 
 // One program: dialogs, network and runtime with the save page.
@@ -807,7 +809,7 @@ void TestSavePage::folderThatCannotBeCreatedChangesNothing() {
 void TestSavePage::programOpensThisPage() {
     support::ScriptedDialogs dialogs;
     ui::PageRuntime runtime(dialogs);
-    pages::registerProgramPages(runtime, m_program->net, m_program->session);
+    pages::RegisterProgramPages(runtime, m_program->net, m_program->session);
     QVERIFY(qobject_cast<pages::SavePage*>(runtime.Show(PageId::Save)));
 }
 

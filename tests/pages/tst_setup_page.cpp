@@ -14,6 +14,7 @@
 
 #include "core/network_state.h"
 #include "files/loader.h"
+#include "pages/page_id.h"
 #include "pages/session.h"
 #include "pages/setup_page.h"
 #include "pages/training_progress.h"
@@ -25,12 +26,13 @@
 
 namespace {
 
+using pages::PageId;
 using pages::SetupPage;
-using ui::PageId;
+using ui::PageKey;
 
 class StandIn final : public ui::Page {
   public:
-    StandIn(ui::PageRuntime& runtime, PageId id) : ui::Page(runtime, id, "Stand-in", 3000, 2000) {}
+    StandIn(ui::PageRuntime& runtime, PageKey id) : ui::Page(runtime, id, "Stand-in", 3000, 2000) {}
 };
 
 struct Program {

@@ -21,13 +21,15 @@
 
 #include <array>
 
+#include "pages/page_id.h"
 #include "pages/sse_chart.h"
 #include "tests/support/program_driver.h"
 
 namespace {
 
+using pages::PageId;
 using support::ProgramDriver;
-using ui::PageId;
+using ui::PageKey;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressSanitizer = true;
@@ -220,7 +222,7 @@ void TestSoak::longSessionStaysTheSame() {
     QCOMPARE(program.printer.jobs().size(), 0);
     // The last cycle's choice decides where the program stands.
     const Next last = kNext[static_cast<std::size_t>((cycles - 1) % 3)];
-    const PageId expected = last == Next::NewProblem ? PageId::Start : PageId::Setup;
+    const PageKey expected = last == Next::NewProblem ? PageId::Start : PageId::Setup;
     QCOMPARE(program.runtime.loadedCount(), 1);
     QVERIFY(program.runtime.isLoaded(expected));
     QCOMPARE(QString::fromStdString(program.session.ReportFileName), reportPath);

@@ -17,6 +17,7 @@
 
 #include "core/network_state.h"
 #include "files/loader.h"
+#include "pages/page_id.h"
 #include "pages/session.h"
 #include "pages/start_page.h"
 #include "tests/support/layout_checks.h"
@@ -29,7 +30,8 @@
 
 namespace {
 
-using ui::PageId;
+using pages::PageId;
+using ui::PageKey;
 
 using support::LoadRecord;
 
@@ -371,7 +373,7 @@ void TestStartPage::failedLoadChangesNothing() {
     QCOMPARE(m_program->dialogs.shown().size(), 1);
     const support::ShownDialog& shown = m_program->dialogs.shown().front();
     QCOMPARE(shown.text, QString::fromStdString(expected));
-    QCOMPARE(shown.title, QString::fromUtf8(ui::ProgramTitle));
+    QCOMPARE(shown.title, QString::fromUtf8(pages::ProgramTitle));
     QCOMPARE(shown.buttons, ui::Buttons::Ok);
     QCOMPARE(shown.icon, ui::Icon::Exclamation);
     QCOMPARE(fileInformation(page), informationBefore);
@@ -461,7 +463,7 @@ void TestStartPage::unreadableFolderIsReportedAndListsStayUsable() {
     QCOMPARE(m_program->dialogs.shown().size(), 1);
     const support::ShownDialog& shown = m_program->dialogs.shown().front();
     QVERIFY2(shown.text.contains(m_root + "/more"), qPrintable(shown.text));
-    QCOMPARE(shown.title, QString::fromUtf8(ui::ProgramTitle));
+    QCOMPARE(shown.title, QString::fromUtf8(pages::ProgramTitle));
     QCOMPARE(shown.icon, ui::Icon::Exclamation);
     QCOMPARE(folders->path(), m_root);
     QCOMPARE(files->path(), m_root);

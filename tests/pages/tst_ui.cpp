@@ -29,6 +29,7 @@
 #include <map>
 #include <memory>
 
+#include "pages/page_id.h"
 #include "tests/support/scripted_dialogs.h"
 #include "ui/dialogs.h"
 #include "ui/file_lists.h"
@@ -40,7 +41,8 @@
 #include "ui/text_row.h"
 #include "ui/up_down.h"
 
-using ui::PageId;
+using pages::PageId;
+using ui::PageKey;
 
 namespace {
 
@@ -59,8 +61,8 @@ class PaintCounter : public QWidget {
 
 // What the test pages saw, kept outside them because they are deleted.
 struct PageLog {
-    std::map<PageId, int> loads;
-    std::map<PageId, bool> visibleAtLoad;
+    std::map<PageKey, int> loads;
+    std::map<PageKey, bool> visibleAtLoad;
     int handlersFinished = 0;
 };
 
@@ -69,7 +71,7 @@ struct PageLog {
 // a text box and a widget that counts its paints.
 class TestPage : public ui::Page {
   public:
-    TestPage(ui::PageRuntime& runtime, PageId id, PageId next, PageLog& log)
+    TestPage(ui::PageRuntime& runtime, PageKey id, PageKey next, PageLog& log)
         : ui::Page(runtime, id, QStringLiteral("Test page %1").arg(static_cast<int>(id)), 6000,
                    3000),
           m_next(next),
@@ -100,7 +102,7 @@ class TestPage : public ui::Page {
     PaintCounter* Canvas = new PaintCounter(this);
 
   private:
-    PageId m_next;
+    PageKey m_next;
     PageLog& m_log;
 };
 
@@ -255,7 +257,7 @@ class TstUi : public QObject {
     void pageFontSizeAndStyle();
 
   private:
-    TestPage* show(PageId id) { return static_cast<TestPage*>(m_runtime->Show(id)); }
+    TestPage* show(PageKey id) { return static_cast<TestPage*>(m_runtime->Show(id)); }
     void makeTree();
 
     std::unique_ptr<support::ScriptedDialogs> m_dialogs;
@@ -268,7 +270,7 @@ void TstUi::init() {
     m_log = {};
     m_dialogs = std::make_unique<support::ScriptedDialogs>();
     m_runtime = std::make_unique<ui::PageRuntime>(*m_dialogs);
-    const std::array<std::pair<PageId, PageId>, 3> chain{{
+    const std::array<std::pair<PageKey, PageKey>, 3> chain{{
         {PageId::Start, PageId::Setup},
         {PageId::Setup, PageId::Menu},
         {PageId::Menu, PageId::Start},
@@ -557,7 +559,7 @@ void TstUi::qtMessageBox_data() {
 
     const int ok = QMessageBox::Ok;
     const int yesNo = QMessageBox::Yes | QMessageBox::No;
-    const QString program = QString::fromUtf8(ui::ProgramTitle);
+    const QString program = QString::fromUtf8(pages::ProgramTitle);
     QTest::newRow("OK pressed") << ui::Buttons::Ok << ui::Icon::Exclamation << ui::Answer::Ok
                                 << "Learning Rate" << Press::Ok << ui::Answer::Ok << "Learning Rate"
                                 << int(QMessageBox::Warning) << ok << ok;
@@ -624,7 +626,7 @@ void TstUi::qtMessageBox() {
         }
     });
 
-    ui::QtDialogs dialogs;
+    ui::QtDialogs dialogs{QString::fromUtf8(pages::ProgramTitle)};
     const QString text = QStringLiteral("Replace <b>x.txt</b>?");
     const ui::Answer answer =
         dialogs.messageBox(nullptr, text, title, buttons, icon, defaultButton);
@@ -644,7 +646,7 @@ void TstUi::qtInputBox_data() {
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("expectedTitle");
 
-    const QString program = QString::fromUtf8(ui::ProgramTitle);
+    const QString program = QString::fromUtf8(pages::ProgramTitle);
     QTest::newRow("typed and accepted") << "reports" << true << "New Folder"
                                         << "reports"
                                         << "New Folder";
@@ -678,7 +680,7 @@ void TstUi::qtInputBox() {
         }
     });
 
-    ui::QtDialogs dialogs;
+    ui::QtDialogs dialogs{QString::fromUtf8(pages::ProgramTitle)};
     const QString result =
         dialogs.inputBox(nullptr, QStringLiteral("Name of the new folder:"), title);
 
@@ -1104,7 +1106,7 @@ void TstUi::coupledListsFollowFoldersAndDrives() {
     folders->setGeometry(0, 22, 150, 186);
     files->setGeometry(160, 0, 150, 123);
     // An untidy start folder is cleaned up.
-    ui::coupleFileLists(drives, folders, files, root + QStringLiteral("/sub/.."));
+    ui::CoupleFileLists(drives, folders, files, root + QStringLiteral("/sub/.."));
     window.resize(320, 210);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -1174,7 +1176,7 @@ void TstUi::unreadableFolderKeepsPreviousPath() {
     ui::DriveList drives;
     ui::FolderList folders;
     ui::FileList files(QStringLiteral("*.net"));
-    ui::coupleFileLists(&drives, &folders, &files, root);
+    ui::CoupleFileLists(&drives, &folders, &files, root);
     const QStringList before = itemTexts(folders);
     QSignalSpy unreadable(&folders, &ui::FolderList::unreadable);
     QSignalSpy pathChanged(&folders, &ui::FolderList::pathChanged);
@@ -1238,7 +1240,7 @@ void TstUi::applyGeometryPlacesControlsAndReportsMissing() {
         {"Missing", {0, 0, 100, 100}},
         {"Label8(2)", {6060, 3720, 1335, 255}},
     }};
-    QCOMPARE(ui::applyGeometry(&page, table), QStringList{"Missing"});
+    QCOMPARE(ui::ApplyGeometry(&page, table), QStringList{"Missing"});
 
     QCOMPARE(next->geometry(), QRect(232, 288, 153, 73));
     QCOMPARE(frame->geometry(), QRect(16, 112, 201, 89));
@@ -1266,7 +1268,7 @@ void TstUi::pageFontResolvesInstalledFace_data() {
 void TstUi::pageFontResolvesInstalledFace() {
     QFETCH(QString, family);
     const QByteArray name = family.toUtf8();
-    QTEST(QFontInfo(ui::pageFont(name.constData(), 12)).family(), "face");
+    QTEST(QFontInfo(ui::PageFont(name.constData(), 12)).family(), "face");
 }
 
 void TstUi::pageFontSizeAndStyle_data() {
@@ -1286,7 +1288,7 @@ void TstUi::pageFontSizeAndStyle_data() {
 void TstUi::pageFontSizeAndStyle() {
     QFETCH(double, points);
     QFETCH(int, style);
-    const QFont font = ui::pageFont("Arial", points, style);
+    const QFont font = ui::PageFont("Arial", points, style);
     QCOMPARE(font.pointSizeF(), points);
     QTEST(font.bold(), "bold");
     QTEST(font.italic(), "italic");

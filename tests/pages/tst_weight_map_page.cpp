@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "core/network_state.h"
+#include "pages/page_id.h"
 #include "pages/session.h"
 #include "pages/weight_map_page.h"
 #include "pages/weight_map_view.h"
@@ -20,7 +21,8 @@
 
 namespace {
 
-using ui::PageId;
+using pages::PageId;
+using ui::PageKey;
 
 struct Program {
     support::ScriptedDialogs dialogs;

@@ -19,6 +19,7 @@
 #include "core/network_state.h"
 #include "pages/graph_page.h"
 #include "pages/menu_page.h"
+#include "pages/page_id.h"
 #include "pages/probe_page.h"
 #include "pages/program_pages.h"
 #include "pages/session.h"
@@ -39,11 +40,11 @@ class ProgramDriver {
     ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
     ProgramDriver() {
-        pages::registerProgramPages(runtime, net, session);
-        runtime.registerPage(ui::PageId::Probe, [this](ui::PageRuntime& r) {
+        pages::RegisterProgramPages(runtime, net, session);
+        runtime.registerPage(pages::PageId::Probe, [this](ui::PageRuntime& r) {
             return new pages::ProbePage(r, net, session, printer);
         });
-        runtime.registerPage(ui::PageId::Graph, [this](ui::PageRuntime& r) {
+        runtime.registerPage(pages::PageId::Graph, [this](ui::PageRuntime& r) {
             return new pages::GraphPage(r, net, session, printer);
         });
     }
@@ -56,19 +57,19 @@ class ProgramDriver {
         }
     }
 
-    QWidget* start() const { return runtime.find(ui::PageId::Start); }
+    QWidget* start() const { return runtime.find(pages::PageId::Start); }
     pages::SetupPage* setup() const {
-        return static_cast<pages::SetupPage*>(runtime.find(ui::PageId::Setup));
+        return static_cast<pages::SetupPage*>(runtime.find(pages::PageId::Setup));
     }
     pages::MenuPage* menu() const {
-        return static_cast<pages::MenuPage*>(runtime.find(ui::PageId::Menu));
+        return static_cast<pages::MenuPage*>(runtime.find(pages::PageId::Menu));
     }
     pages::ProbePage* probe() const {
-        return static_cast<pages::ProbePage*>(runtime.find(ui::PageId::Probe));
+        return static_cast<pages::ProbePage*>(runtime.find(pages::PageId::Probe));
     }
-    QWidget* save() const { return runtime.find(ui::PageId::Save); }
+    QWidget* save() const { return runtime.find(pages::PageId::Save); }
     pages::GraphPage* graph() const {
-        return static_cast<pages::GraphPage*>(runtime.find(ui::PageId::Graph));
+        return static_cast<pages::GraphPage*>(runtime.find(pages::PageId::Graph));
     }
 
     // A click, then a double-click, on the entry of `list` whose text (without

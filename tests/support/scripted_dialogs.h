@@ -18,6 +18,7 @@
 #include <utility>
 #include <variant>
 
+#include "pages/page_id.h"
 #include "ui/dialogs.h"
 
 namespace support {
@@ -37,6 +38,8 @@ struct ShownDialog {
 
 class ScriptedDialogs final : public ui::Dialogs {
   public:
+    ScriptedDialogs() : ui::Dialogs(QString::fromUtf8(pages::ProgramTitle)) {}
+
     // Runs once, when the next dialog appears and before it is answered; then it is cleared.
     std::function<void()> beforeAnswer;
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "core/network_state.h"
+#include "pages/page_id.h"
 #include "ui/page_runtime.h"
 
 namespace support {
@@ -13,13 +14,13 @@ namespace support {
 struct LoadRecord {
     int loads = 0;
     int freshStart = -1;
-    std::set<ui::PageId> loadedPages;  // the pages loaded when this one was
-    bool wasLoaded(ui::PageId id) const { return loadedPages.count(id) != 0; }
+    std::set<ui::PageKey> loadedPages;  // the pages loaded when this one was
+    bool wasLoaded(ui::PageKey id) const { return loadedPages.count(id) != 0; }
 };
 
 class StandInPage final : public ui::Page {
   public:
-    StandInPage(ui::PageRuntime& runtime, ui::PageId id, const core::PublicStuff& net,
+    StandInPage(ui::PageRuntime& runtime, ui::PageKey id, const core::PublicStuff& net,
                 LoadRecord& record)
         : ui::Page(runtime, id, QStringLiteral("Stand-in"), 3000, 2000),
           m_net(net),
@@ -29,8 +30,9 @@ class StandInPage final : public ui::Page {
         ++m_record.loads;
         m_record.freshStart = m_net.FreshStart;
         m_record.loadedPages.clear();
-        for (const ui::PageId id : {ui::PageId::Start, ui::PageId::Setup, ui::PageId::Menu,
-                                    ui::PageId::Probe, ui::PageId::Save, ui::PageId::Graph}) {
+        for (const ui::PageKey id :
+             {pages::PageId::Start, pages::PageId::Setup, pages::PageId::Menu, pages::PageId::Probe,
+              pages::PageId::Save, pages::PageId::Graph}) {
             if (runtime().isLoaded(id)) {
                 m_record.loadedPages.insert(id);
             }

@@ -98,7 +98,7 @@ std::vector<double> train(core::PublicStuff& net, const char* rule, double rate,
 }
 
 double scaleOf(const core::PublicStuff& net) {
-    return analysis::recallSSE(net).value_or(1.0);  // zero weights: the squared targets
+    return analysis::RecallSSE(net).value_or(1.0);  // zero weights: the squared targets
 }
 
 // Equal to 1e-9 relative; values that are rounding noise next to the targets compare
@@ -116,7 +116,7 @@ TEST(Analysis, ForecastsAgreeWithTrainingOnEveryKindOfProblem) {
                          << "kind " << static_cast<int>(kind) << " seed " << seed);
             core::PublicStuff net = makeProblem(kind, seed);
             const double scale = scaleOf(net);
-            const analysis::Prepared prepared = analysis::prepare(net);
+            const analysis::Prepared prepared = analysis::Prepare(net);
             ASSERT_TRUE(prepared.largestStableRate.has_value());
             if (kind != Kind::Binary) {  // random binary patterns may repeat
                 EXPECT_EQ(prepared.facts.rank, 4);
@@ -126,7 +126,7 @@ TEST(Analysis, ForecastsAgreeWithTrainingOnEveryKindOfProblem) {
 
             // Hebb: the first epoch, and the lowest reported total at the forecast epoch.
             const double hebbRate = 0.075 * *prepared.surelyStableBelow;
-            const analysis::HebbForecast hebb = analysis::forecastHebb(prepared, hebbRate);
+            const analysis::HebbForecast hebb = analysis::ForecastHebb(prepared, hebbRate);
             ASSERT_LT(hebb.bestEpoch, 2000);
             const std::vector<double> hebbRun = train(net, "Hebb", hebbRate, hebb.bestEpoch + 5);
             expectClose(hebb.sseEpoch1, hebbRun[0], scale);
@@ -136,7 +136,7 @@ TEST(Analysis, ForecastsAgreeWithTrainingOnEveryKindOfProblem) {
 
             // Delta below the largest stable rate: the total the run settles at.
             const double deltaRate = 0.6 * *prepared.largestStableRate;
-            const analysis::DeltaForecast delta = analysis::forecastDelta(prepared, deltaRate);
+            const analysis::DeltaForecast delta = analysis::ForecastDelta(prepared, deltaRate);
             ASSERT_TRUE(delta.settles);
             const int epochs = std::min(
                 30000, static_cast<int>(std::log(1e-15) / std::log(delta.spectralRadius)) + 20);
@@ -146,7 +146,7 @@ TEST(Analysis, ForecastsAgreeWithTrainingOnEveryKindOfProblem) {
             // Just below the largest stable rate it settles, just above it grows.
             for (const double factor : {0.98, 1.02}) {
                 const double rate = factor * *prepared.largestStableRate;
-                const analysis::DeltaForecast near = analysis::forecastDelta(prepared, rate);
+                const analysis::DeltaForecast near = analysis::ForecastDelta(prepared, rate);
                 EXPECT_EQ(near.settles, factor < 1.0);
                 const std::vector<double> run = train(net, "Delta", rate, 6000);
                 if (factor < 1.0) {
@@ -226,12 +226,12 @@ TEST(Analysis, SettledSSEAndItsTimeAgreeWithTrainingWhenPatternsAreDependent) {
         for (unsigned seed = 1; seed <= 5; ++seed) {
             SCOPED_TRACE(testing::Message() << "kind " << kind << " seed " << seed);
             core::PublicStuff net = moreThanRank(kind, seed);
-            const analysis::Prepared prepared = analysis::prepare(net);
+            const analysis::Prepared prepared = analysis::Prepare(net);
             ASSERT_TRUE(prepared.facts.rankKnown && prepared.largestStableRate);
             ASSERT_LE(prepared.facts.rank + 2, 6);
             // Not half the limit: with patterns of one length that zeroes every reported error.
             const double rate = 0.45 * *prepared.largestStableRate;
-            const analysis::DeltaForecast delta = analysis::forecastDelta(prepared, rate);
+            const analysis::DeltaForecast delta = analysis::ForecastDelta(prepared, rate);
             ASSERT_TRUE(delta.settles && delta.settledSSE && delta.epochsToSettle);
             const std::vector<double> run = train(net, "Delta", rate, 20000);
             ASSERT_EQ(run.size(), 20000U);
@@ -254,12 +254,12 @@ TEST(Analysis, SettledSSEAndItsTimeAgreeWithTrainingWhenPatternsAreDependent) {
     std::string error;
     ASSERT_TRUE(files::LoadTrainingFile(slow, DAM_EXAMPLES "/dependent.net", error)) << error;
     slow.CreateUnitsAndWeights();
-    const analysis::DeltaForecast delta = analysis::forecastDelta(analysis::prepare(slow), 0.599);
+    const analysis::DeltaForecast delta = analysis::ForecastDelta(analysis::Prepare(slow), 0.599);
     ASSERT_TRUE(delta.epochsToSettle.has_value());
     const double epochs = epochsToWithin2Percent(train(slow, "Delta", 0.599, 6000));
     EXPECT_LE(*delta.epochsToSettle, 2.0 * epochs);
     EXPECT_GE(*delta.epochsToSettle, 0.5 * epochs);
-    EXPECT_EQ(analysis::forecastLine(analysis::Rule::Delta, {}, delta, {0, 100, std::nullopt}),
+    EXPECT_EQ(analysis::ForecastLine(analysis::Rule::Delta, {}, delta, {0, 100, std::nullopt}),
               "Delta at 0.599 settles near SSE 544,580 after about 940 epochs, more than the "
               "100 this run trains (stable below 0.5998).");
 }
@@ -271,18 +271,18 @@ TEST(Analysis, ForecastAfterKeepingTheWeightsStartsFromThem) {
     tiny.CreateUnitsAndWeights();
     (void)train(tiny, "Hebb", 0.1, 3);
     tiny.FreshStart = 0;
-    const analysis::Prepared prepared = analysis::prepare(tiny);
+    const analysis::Prepared prepared = analysis::Prepare(tiny);
     EXPECT_TRUE(prepared.fromCurrentWeights);
-    const analysis::HebbForecast hebb = analysis::forecastHebb(prepared, 0.1);
+    const analysis::HebbForecast hebb = analysis::ForecastHebb(prepared, 0.1);
     const std::vector<double> run = trainOn(tiny, 0.1, 10);
     expectClose(hebb.sseEpoch1, run[0], 1.0);
     EXPECT_EQ(std::min_element(run.begin(), run.end()) - run.begin() + 1, hebb.bestEpoch);
     // Epoch 6 of a run from zero is epoch 3 of this one, numbered 6 as the printouts do.
-    EXPECT_EQ(analysis::forecastLine(analysis::Rule::Hebb, hebb, {}, {3, 103, std::nullopt}, true),
+    EXPECT_EQ(analysis::ForecastLine(analysis::Rule::Hebb, hebb, {}, {3, 103, std::nullopt}, true),
               "Hebb at 0.1 from the current weights: lowest SSE 0.2 at epoch 6, then it grows.");
     // Ending before the lowest epoch, and a minimum error below what it reaches. Pattern
     // errors at epoch k are (1 - 0.2 k)^2 and (1 - 0.1 k)^2: 0.4 at epoch 4, 0.2 at 6.
-    EXPECT_EQ(analysis::forecastLine(analysis::Rule::Hebb, hebb, {}, {3, 4, 0.01}, true),
+    EXPECT_EQ(analysis::ForecastLine(analysis::Rule::Hebb, hebb, {}, {3, 4, 0.01}, true),
               "Hebb at 0.1 from the current weights: the SSE falls to 0.4 by epoch 4, where the "
               "run ends (lowest 0.2 at epoch 6); the minimum error 0.01 lies below it, so the "
               "run will not stop early.");
@@ -292,12 +292,12 @@ TEST(Analysis, ForecastAfterKeepingTheWeightsStartsFromThem) {
 // patterns are factored, so no rank and no stable rate, where unstopped it finds both.
 TEST(Analysis, AStopRequestEndsThePreparationEarly) {
     const core::PublicStuff net = makeProblem(Kind::Dependent, 5);
-    ASSERT_TRUE(analysis::prepare(net).largestStableRate.has_value());
+    ASSERT_TRUE(analysis::Prepare(net).largestStableRate.has_value());
     core::Progress stop;
     stop.requestStop();
     analysis::Limits limits;
     limits.stop = &stop;
-    const analysis::Prepared stopped = analysis::prepare(net, limits);
+    const analysis::Prepared stopped = analysis::Prepare(net, limits);
     EXPECT_FALSE(stopped.facts.rankKnown);
     EXPECT_FALSE(stopped.largestStableRate.has_value());
     EXPECT_EQ(stopped.limits.stop, nullptr);  // what is kept outlives the worker's progress
@@ -309,7 +309,7 @@ TEST(Analysis, SmallExamplesWorkedByHand) {
     std::string error;
     ASSERT_TRUE(files::LoadTrainingFile(tiny, DAM_EXAMPLES "/tiny.net", error)) << error;
     tiny.CreateUnitsAndWeights();
-    const analysis::Analysis a = analysis::analyse(tiny, analysis::Rule::Hebb, 0.1);
+    const analysis::Analysis a = analysis::Analyse(tiny, analysis::Rule::Hebb, 0.1);
     EXPECT_EQ(a.hebb.bestEpoch, 6);
     EXPECT_NEAR(a.hebb.bestSSE, 0.2, 1e-12);
     EXPECT_NEAR(a.hebb.sseEpoch1, 1.45, 1e-12);
@@ -317,7 +317,7 @@ TEST(Analysis, SmallExamplesWorkedByHand) {
     ASSERT_TRUE(a.delta.largestStableRate.has_value());
     EXPECT_LE(*a.delta.largestStableRate, 1.0);
     EXPECT_GE(*a.delta.largestStableRate, 0.999);
-    EXPECT_EQ(analysis::forecastLine(analysis::Rule::Hebb, a.hebb, a.delta),
+    EXPECT_EQ(analysis::ForecastLine(analysis::Rule::Hebb, a.hebb, a.delta),
               "Hebb at 0.1: lowest SSE 0.2 at epoch 6, then it grows.");
     EXPECT_TRUE(a.prepared.facts.orthogonal);
     EXPECT_FALSE(a.prepared.facts.orthonormal);
@@ -327,18 +327,18 @@ TEST(Analysis, SmallExamplesWorkedByHand) {
     core::PublicStuff dependent;
     ASSERT_TRUE(files::LoadTrainingFile(dependent, DAM_EXAMPLES "/dependent.net", error)) << error;
     dependent.CreateUnitsAndWeights();
-    const analysis::Analysis b = analysis::analyse(dependent, analysis::Rule::Delta, 1.2);
+    const analysis::Analysis b = analysis::Analyse(dependent, analysis::Rule::Delta, 1.2);
     EXPECT_NEAR(*b.prepared.lowestRecallSSE, 2.0 / 3.0, 1e-12);
     EXPECT_FALSE(b.prepared.lowestIsZero);
     EXPECT_EQ(b.prepared.facts.rank, 2);
     EXPECT_FALSE(b.delta.settles);
     // The first crossing is 0.6; the limit is shown rounded down from just below it.
-    EXPECT_EQ(analysis::growthReason(analysis::Rule::Delta, b.hebb, b.delta, 100),
+    EXPECT_EQ(analysis::GrowthReason(analysis::Rule::Delta, b.hebb, b.delta, 100),
               "At rate 1.2 the Delta rule overshoots on this file; rates below 0.5998 settle.");
     EXPECT_GE(*b.delta.largestStableRate, 0.5994);
     EXPECT_LE(*b.delta.largestStableRate, 0.6);
 
-    const std::string json = analysis::renderJson(b);
+    const std::string json = analysis::RenderJson(b);
     EXPECT_EQ(
         json.substr(0, 104),
         R"({"inputs":3,"outputs":2,"patterns":3,"input_rank":2,"independent":false,"orthogonal":false,"orthonormal")");
@@ -352,7 +352,7 @@ TEST(Analysis, PartsAboveTheLimitsAreSkippedWithAReason) {
     core::PublicStuff net = makeProblem(Kind::Real, 7);
     analysis::Limits limits;
     limits.maxSpectrumRank = 3;
-    analysis::Analysis a = analysis::analyse(net, analysis::Rule::Delta, 0.1, limits);
+    analysis::Analysis a = analysis::Analyse(net, analysis::Rule::Delta, 0.1, limits);
     // Without the spectrum, a rate below the sure bound still settles and one above the
     // bound has no verdict.
     ASSERT_LT(0.1, *a.delta.surelyStableBelow);
@@ -361,24 +361,24 @@ TEST(Analysis, PartsAboveTheLimitsAreSkippedWithAReason) {
     EXPECT_TRUE(a.hebb.known);
     ASSERT_EQ(a.prepared.notes.size(), 1u);
     EXPECT_NE(a.prepared.notes[0].find("rank 4, above the 3"), std::string::npos);
-    EXPECT_NE(analysis::renderJson(a).find(R"("spectral_radius":null,"settles":true)"),
+    EXPECT_NE(analysis::RenderJson(a).find(R"("spectral_radius":null,"settles":true)"),
               std::string::npos);
     limits.maxEpochMapWork = 10;
     const double beyond = 1.5 * *a.delta.surelyStableBelow;
-    a = analysis::analyse(net, analysis::Rule::Delta, beyond, limits);
+    a = analysis::Analyse(net, analysis::Rule::Delta, beyond, limits);
     EXPECT_FALSE(a.delta.known);
-    EXPECT_NE(analysis::renderJson(a).find(R"("spectral_radius":null,"settles":null)"),
+    EXPECT_NE(analysis::RenderJson(a).find(R"("spectral_radius":null,"settles":null)"),
               std::string::npos);
     limits.maxEpochMapWork = analysis::Limits{}.maxEpochMapWork;
 
     limits.maxBasisWork = 10;
     limits.maxRecallWork = 10;
     limits.maxPairWork = 10;
-    a = analysis::analyse(net, analysis::Rule::Hebb, 0.1, limits);
+    a = analysis::Analyse(net, analysis::Rule::Hebb, 0.1, limits);
     EXPECT_FALSE(a.hebb.known);
     EXPECT_FALSE(a.currentRecallSSE.has_value());
     EXPECT_EQ(a.prepared.notes.size(), 4u);
-    EXPECT_NE(renderJson(a).find(R"("input_rank":null)"), std::string::npos);
+    EXPECT_NE(RenderJson(a).find(R"("input_rank":null)"), std::string::npos);
 }
 
 core::PublicStuff loadData(const char* name) {
@@ -421,7 +421,7 @@ void expectPlainNumbers(const std::string& text) {
 TEST(Analysis, StableRatesThatAreNotOneInterval) {
     // A band of rates that grow lies below a band that settles again.
     core::PublicStuff net = loadData("band_below_settling.net");
-    const analysis::Prepared prepared = analysis::prepare(net);
+    const analysis::Prepared prepared = analysis::Prepare(net);
     ASSERT_TRUE(prepared.largestStableRate && prepared.stableRateHigh);
     const double limit = *prepared.largestStableRate;
     EXPECT_LE(*prepared.stableRateHigh, limit * 1.001);
@@ -430,8 +430,8 @@ TEST(Analysis, StableRatesThatAreNotOneInterval) {
 
     // 2 / 1.58 = 1.26582...: shown as 1.265, and 1.2659 grows.
     core::PublicStuff single = loadData("rounds_up.net");
-    const analysis::Analysis a = analysis::analyse(single, analysis::Rule::Delta, 1.2659);
-    EXPECT_NE(analysis::renderText(a).find("Largest stable rate: 1.265 "), std::string::npos);
+    const analysis::Analysis a = analysis::Analyse(single, analysis::Rule::Delta, 1.2659);
+    EXPECT_NE(analysis::RenderText(a).find("Largest stable rate: 1.265 "), std::string::npos);
     EXPECT_FALSE(a.delta.settles);
     EXPECT_TRUE(growsInTraining(single, 1.2659, 30000));
 }
@@ -440,7 +440,7 @@ TEST(Analysis, ShownLimitIsNeverAboveTheFirstCrossing) {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
         core::PublicStuff net = makeProblem(seed % 2 == 0 ? Kind::Real : Kind::Dependent, seed);
-        const analysis::Prepared prepared = analysis::prepare(net);
+        const analysis::Prepared prepared = analysis::Prepare(net);
         ASSERT_TRUE(prepared.largestStableRate && prepared.surelyStableBelow);
         const double low = *prepared.surelyStableBelow;
         const double limit = *prepared.largestStableRate;
@@ -454,7 +454,7 @@ TEST(Analysis, ShownLimitIsNeverAboveTheFirstCrossing) {
 TEST(Analysis, StatementsTrainingBearsOut) {
     // Desired outputs at right angles to the patterns: the Hebb total never changes.
     core::PublicStuff still = loadData("hebb_orthogonal_targets.net");
-    const analysis::Analysis h = analysis::analyse(still, analysis::Rule::Hebb, 0.1);
+    const analysis::Analysis h = analysis::Analyse(still, analysis::Rule::Hebb, 0.1);
     EXPECT_EQ(h.hebb.bestEpoch, 1);
     EXPECT_FALSE(h.hebb.growsAfterBest);
     const std::vector<double> hebbRun = train(still, "Hebb", 0.1, 40);
@@ -462,7 +462,7 @@ TEST(Analysis, StatementsTrainingBearsOut) {
 
     // A 1e-13 change to a dependent file: one rank, one verdict, and training agrees.
     core::PublicStuff nearly = loadData("nearly_dependent.net");
-    const analysis::Analysis n = analysis::analyse(nearly, analysis::Rule::Delta, 0.1);
+    const analysis::Analysis n = analysis::Analyse(nearly, analysis::Rule::Delta, 0.1);
     EXPECT_EQ(n.prepared.facts.rank, 2);
     ASSERT_TRUE(n.delta.settles && !n.delta.slow);
     EXPECT_LT(n.delta.spectralRadius, 0.99);
@@ -470,23 +470,23 @@ TEST(Analysis, StatementsTrainingBearsOut) {
 
     // A consistent dependent file: what is zero within rounding is 0.
     core::PublicStuff zero = loadData("resolved_zero.net");
-    const analysis::Analysis z = analysis::analyse(zero, analysis::Rule::Delta, 0.5);
+    const analysis::Analysis z = analysis::Analyse(zero, analysis::Rule::Delta, 0.5);
     EXPECT_EQ(*z.prepared.lowestRecallSSE, 0.0);
     EXPECT_EQ(*z.delta.settledSSE, 0.0);
-    EXPECT_NE(analysis::renderText(z).find("over all weights: 0\n"), std::string::npos);
+    EXPECT_NE(analysis::RenderText(z).find("over all weights: 0\n"), std::string::npos);
 
     // (1, 0) and (0, 10) with targets 1 and 0: the second input's weight stays at 0, so
     // at 0.1 the run settles although that direction alone would grow (1 - 0.1 * 100)^2.
     core::PublicStuff idle = loadData("unexcited_growth.net");
-    const analysis::Analysis u = analysis::analyse(idle, analysis::Rule::Delta, 0.1);
+    const analysis::Analysis u = analysis::Analyse(idle, analysis::Rule::Delta, 0.1);
     EXPECT_TRUE(u.delta.settles);
     ASSERT_TRUE(u.delta.idleGrowthPerEpoch.has_value());
     EXPECT_NEAR(*u.delta.idleGrowthPerEpoch, 81.0, 1e-9);
     EXPECT_LT(train(idle, "Delta", 0.1, 400).back(), 1e-20);
 
     // Rate 0 changes nothing and prints as 0.
-    const analysis::Analysis r0 = analysis::analyse(idle, analysis::Rule::Hebb, -0.0);
-    EXPECT_EQ(analysis::forecastLine(analysis::Rule::Hebb, r0.hebb, r0.delta),
+    const analysis::Analysis r0 = analysis::Analyse(idle, analysis::Rule::Hebb, -0.0);
+    EXPECT_EQ(analysis::ForecastLine(analysis::Rule::Hebb, r0.hebb, r0.delta),
               "Hebb at 0: the SSE stays at 1.");
     EXPECT_TRUE(r0.delta.neverChanges);
 }
@@ -497,27 +497,27 @@ TEST(Analysis, MagnitudesNearTheEndsOfTheDoubleRange) {
         SCOPED_TRACE(name);
         core::PublicStuff net = loadData(name);
         for (const double rate : {0.1, 1e308}) {
-            const analysis::Analysis a = analysis::analyse(net, analysis::Rule::Delta, rate);
-            expectPlainNumbers(analysis::renderText(a));
+            const analysis::Analysis a = analysis::Analyse(net, analysis::Rule::Delta, rate);
+            expectPlainNumbers(analysis::RenderText(a));
             for (const double length : a.prepared.facts.lengths) {
                 EXPECT_TRUE(std::isfinite(length) && length > 0.0);
             }
         }
     }
     // (1e200, 1e-200) and (1, 1) meet at 45 degrees; two equal patterns of 1e155 are one.
-    const analysis::Prepared mixed = analysis::prepare(loadData("mixed_magnitudes.net"));
+    const analysis::Prepared mixed = analysis::Prepare(loadData("mixed_magnitudes.net"));
     EXPECT_NEAR(*mixed.facts.largestCosine, std::sqrt(0.5), 1e-12);
     EXPECT_FALSE(mixed.facts.orthogonal);
-    const analysis::Prepared same = analysis::prepare(loadData("identical_huge.net"));
+    const analysis::Prepared same = analysis::Prepare(loadData("identical_huge.net"));
     EXPECT_EQ(*same.facts.largestCosine, 1.0);
     EXPECT_EQ(same.facts.rank, 1);
     EXPECT_NEAR(same.facts.lengths[0], std::sqrt(2.0) * 1e155, 1e141);
     // Stable rates of about 1e-310 are no double's: no rate is claimed, a note says why.
     const analysis::Analysis huge =
-        analysis::analyse(loadData("huge_values.net"), analysis::Rule::Delta, 0.1);
+        analysis::Analyse(loadData("huge_values.net"), analysis::Rule::Delta, 0.1);
     EXPECT_FALSE(huge.delta.largestStableRate.has_value());
     EXPECT_FALSE(huge.delta.settles);
-    EXPECT_NE(analysis::renderJson(huge).find(R"("notes":["The Delta rule's largest stable)"),
+    EXPECT_NE(analysis::RenderJson(huge).find(R"("notes":["The Delta rule's largest stable)"),
               std::string::npos);
 }
 
@@ -555,7 +555,7 @@ TEST(Analysis, DenseKernelsAgreeWithPlainProducts) {
 TEST(Analysis, AllEigenvaluesOfKnownMatrices) {
     Eigen::MatrixXd pairAndReal(3, 3);  // eigenvalues 2i, -2i and 0.5
     pairAndReal << 0, -2, 0, 2, 0, 0, 0, 0, 0.5;
-    std::optional<Eigen::VectorXcd> values = analysis::allEigenvalues(pairAndReal);
+    std::optional<Eigen::VectorXcd> values = analysis::AllEigenvalues(pairAndReal);
     ASSERT_TRUE(values.has_value());
     std::vector<std::complex<double>> found(values->begin(), values->end());
     std::sort(found.begin(), found.end(), [](auto a, auto b) {
@@ -566,10 +566,10 @@ TEST(Analysis, AllEigenvaluesOfKnownMatrices) {
         EXPECT_LT(std::abs(found[i] - exact[i]), 1e-14) << i;
     }
     Eigen::MatrixXd empty(0, 0);
-    EXPECT_EQ(analysis::allEigenvalues(empty)->size(), 0);
+    EXPECT_EQ(analysis::AllEigenvalues(empty)->size(), 0);
     Eigen::MatrixXd wide(2, 3);
     wide.setOnes();
-    EXPECT_FALSE(analysis::allEigenvalues(wide).has_value());
+    EXPECT_FALSE(analysis::AllEigenvalues(wide).has_value());
 }
 
 TEST(Analysis, EpochMapDeterminantIsTheProductOverPatterns) {
@@ -585,12 +585,12 @@ TEST(Analysis, EpochMapDeterminantIsTheProductOverPatterns) {
         }
         const Eigen::MatrixXd gram = x.transpose() * x;
         analysis::PivotedCholesky factor =
-            analysis::pivotedCholesky(gram, 1e-9 * gram.diagonal().maxCoeff());
+            analysis::FactorPivotedCholesky(gram, 1e-9 * gram.diagonal().maxCoeff());
         const analysis::EpochMap map =
-            analysis::makeEpochMap(factor.factor, std::move(factor.nullBasis), gram);
+            analysis::MakeEpochMap(factor.factor, std::move(factor.nullBasis), gram);
         auto dense = [&](double rate) {
             Eigen::MatrixXd m = Eigen::MatrixXd::Identity(map.rank(), map.rank());
-            analysis::applyEpochMap(map, rate, m);
+            analysis::ApplyEpochMap(map, rate, m);
             return m;
         };
         for (const double share : {0.5, 1.0, 1.3}) {
@@ -613,8 +613,8 @@ namespace {
 analysis::EpochMap mapOf(const Eigen::MatrixXd& x) {
     const Eigen::MatrixXd gram = x.transpose() * x;
     analysis::PivotedCholesky factor =
-        analysis::pivotedCholesky(gram, 1e-9 * gram.diagonal().maxCoeff());
-    return analysis::makeEpochMap(factor.factor, std::move(factor.nullBasis), gram);
+        analysis::FactorPivotedCholesky(gram, 1e-9 * gram.diagonal().maxCoeff());
+    return analysis::MakeEpochMap(factor.factor, std::move(factor.nullBasis), gram);
 }
 
 // The radius from the product of the factors I - r c c' formed densely.
@@ -631,7 +631,7 @@ double denseRadius(const analysis::EpochMap& map, double rate) {
 void expectDenseScanAgrees(const Eigen::MatrixXd& x) {
     const analysis::EpochMap map = mapOf(x);
     auto radius = [&](double rate) { return denseRadius(map, rate); };
-    const analysis::Crossing crossing = analysis::firstCrossing(map);
+    const analysis::Crossing crossing = analysis::FirstCrossing(map);
     ASSERT_TRUE(crossing.found);
     const double top = std::min(map.surelyGrows, map.determinantGrows);
     double settled = map.surelyStable;
@@ -690,7 +690,7 @@ TEST(Analysis, NoRateBelowTheLimitGrowsOnSmallRandomFiles) {
         }
         SCOPED_TRACE(::testing::Message() << "file " << file << "\n" << x);
         const analysis::EpochMap map = mapOf(x);
-        const analysis::Crossing crossing = analysis::firstCrossing(map);
+        const analysis::Crossing crossing = analysis::FirstCrossing(map);
         ASSERT_TRUE(crossing.found);
         for (int k = 0; k <= 200; ++k) {
             const double rate = map.surelyStable + (crossing.low - map.surelyStable) * k / 200.0;
@@ -735,7 +735,7 @@ TEST(Analysis, LargestStableRateAmongEigenvaluesCrowdingTheCircle) {
             return binary ? (sign + 1.0) / 2.0
                           : sign * (1.0 + static_cast<double>(rng() % 3) / 8.0);
         });
-        const analysis::Prepared prepared = analysis::prepare(net, analysis::Limits::none());
+        const analysis::Prepared prepared = analysis::Prepare(net, analysis::Limits::none());
         ASSERT_TRUE(prepared.stableRateLow && prepared.stableRateHigh);
         const double low = *prepared.stableRateLow;
         const double high = *prepared.stableRateHigh;
@@ -747,7 +747,7 @@ TEST(Analysis, LargestStableRateAmongEigenvaluesCrowdingTheCircle) {
             EXPECT_LT(denseRadius(map, rate), 1.0) << "rate " << rate;
         }
         EXPECT_GT(denseRadius(map, high * (1.0 + 1e-3)), 1.0);
-        const analysis::DeltaForecast below = analysis::forecastDelta(prepared, 0.99 * low);
+        const analysis::DeltaForecast below = analysis::ForecastDelta(prepared, 0.99 * low);
         EXPECT_TRUE(below.settles && below.radiusKnown);
         EXPECT_NEAR(below.spectralRadius, denseRadius(map, 0.99 * low), below.radiusError);
     }
@@ -761,7 +761,7 @@ TEST(Analysis, AboveTheRankLimitTheBoundsAreNamed) {
     core::PublicStuff net = wideNetwork(patterns, [&] { return static_cast<double>(rng() & 1U); });
     analysis::Limits limits;
     limits.maxSpectrumRank = 60;
-    const analysis::Prepared prepared = analysis::prepare(net, limits);
+    const analysis::Prepared prepared = analysis::Prepare(net, limits);
     ASSERT_EQ(prepared.facts.rank, patterns);
     EXPECT_FALSE(prepared.largestStableRate.has_value());
     ASSERT_TRUE(prepared.stableRateLow && prepared.stableRateHigh && prepared.surelyStableBelow);
@@ -786,15 +786,15 @@ TEST(Analysis, AboveTheRankLimitTheBoundsAreNamed) {
     EXPECT_GT(denseRadius(prepared.span->live, *prepared.stableRateHigh * (1.0 + 1e-9)), 1.0);
 
     const double middleRate = 0.5 * (*prepared.stableRateLow + *prepared.stableRateHigh);
-    const analysis::DeltaForecast middle = analysis::forecastDelta(prepared, middleRate);
+    const analysis::DeltaForecast middle = analysis::ForecastDelta(prepared, middleRate);
     EXPECT_FALSE(middle.known || middle.radiusKnown);
     ASSERT_EQ(middle.notes.size(), 1u);
     EXPECT_NE(middle.notes[0].find("distmem-batch --diagnose works it out"), std::string::npos);
     const analysis::DeltaForecast safe =
-        analysis::forecastDelta(prepared, 0.5 * *prepared.stableRateLow);
+        analysis::ForecastDelta(prepared, 0.5 * *prepared.stableRateLow);
     EXPECT_TRUE(safe.known && safe.settles);
 
-    const analysis::Prepared batch = analysis::prepare(net, analysis::Limits::none());
+    const analysis::Prepared batch = analysis::Prepare(net, analysis::Limits::none());
     ASSERT_TRUE(batch.largestStableRate.has_value());
     EXPECT_GE(*batch.largestStableRate, *prepared.stableRateLow);
     EXPECT_LE(*batch.largestStableRate, *prepared.stableRateHigh);
