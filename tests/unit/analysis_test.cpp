@@ -17,6 +17,7 @@
 #include "analysis/pivoted_cholesky.h"
 #include "analysis/span.h"
 #include "files/loader.h"
+#include "tests/support/network_builder.h"
 #include "training/training_run.h"
 
 namespace {
@@ -77,11 +78,7 @@ core::PublicStuff makeProblem(Kind kind, unsigned seed) {
     for (int k = 0; k < 3 * patterns; ++k) {
         text += " " + std::to_string(real(rng));
     }
-    core::PublicStuff net;
-    std::string error;
-    EXPECT_TRUE(files::LoadTrainingData(net, text, "random.net", error)) << error;
-    net.CreateUnitsAndWeights();
-    return net;
+    return support::NetworkFromText(text, "random.net");
 }
 
 // Trains from zero weights with a printout every epoch; the reported total per epoch.
@@ -205,11 +202,7 @@ core::PublicStuff moreThanRank(int kind, unsigned seed) {
     for (int k = 0; k < 12; ++k) {
         text += " " + std::to_string(eighths(rng) / 4.0);
     }
-    core::PublicStuff net;
-    std::string error;
-    EXPECT_TRUE(files::LoadTrainingData(net, text, "dependent.net", error)) << error;
-    net.CreateUnitsAndWeights();
-    return net;
+    return support::NetworkFromText(text, "dependent.net");
 }
 
 // The first epoch from which the total stays within 2 % of where the run ends.
@@ -250,10 +243,7 @@ TEST(Analysis, SettledSSEAndItsTimeAgreeWithTrainingWhenPatternsAreDependent) {
         }
     }
     // A slowly settling file: the total rises from 81,912 at epoch 100 to 544,580.
-    core::PublicStuff slow;
-    std::string error;
-    ASSERT_TRUE(files::LoadTrainingFile(slow, DAM_EXAMPLES "/dependent.net", error)) << error;
-    slow.CreateUnitsAndWeights();
+    core::PublicStuff slow = support::NetworkFromFile(DAM_EXAMPLES "/dependent.net");
     const analysis::DeltaForecast delta = analysis::ForecastDelta(analysis::Prepare(slow), 0.599);
     ASSERT_TRUE(delta.epochsToSettle.has_value());
     const double epochs = epochsToWithin2Percent(train(slow, "Delta", 0.599, 6000));
@@ -265,10 +255,7 @@ TEST(Analysis, SettledSSEAndItsTimeAgreeWithTrainingWhenPatternsAreDependent) {
 }
 
 TEST(Analysis, ForecastAfterKeepingTheWeightsStartsFromThem) {
-    core::PublicStuff tiny;
-    std::string error;
-    ASSERT_TRUE(files::LoadTrainingFile(tiny, DAM_EXAMPLES "/tiny.net", error)) << error;
-    tiny.CreateUnitsAndWeights();
+    core::PublicStuff tiny = support::NetworkFromFile(DAM_EXAMPLES "/tiny.net");
     (void)train(tiny, "Hebb", 0.1, 3);
     tiny.FreshStart = 0;
     const analysis::Prepared prepared = analysis::Prepare(tiny);
@@ -305,10 +292,7 @@ TEST(Analysis, AStopRequestEndsThePreparationEarly) {
 
 TEST(Analysis, SmallExamplesWorkedByHand) {
     // tiny.net: orthogonal patterns of lengths sqrt 2 and 1, targets (1,0) and (0,1).
-    core::PublicStuff tiny;
-    std::string error;
-    ASSERT_TRUE(files::LoadTrainingFile(tiny, DAM_EXAMPLES "/tiny.net", error)) << error;
-    tiny.CreateUnitsAndWeights();
+    core::PublicStuff tiny = support::NetworkFromFile(DAM_EXAMPLES "/tiny.net");
     const analysis::Analysis a = analysis::Analyse(tiny, analysis::Rule::Hebb, 0.1);
     EXPECT_EQ(a.hebb.bestEpoch, 6);
     EXPECT_NEAR(a.hebb.bestSSE, 0.2, 1e-12);
@@ -324,9 +308,7 @@ TEST(Analysis, SmallExamplesWorkedByHand) {
 
     // dependent.net: the third pattern is the sum of the others but its target is zero;
     // least squares leaves 1/3 per output.
-    core::PublicStuff dependent;
-    ASSERT_TRUE(files::LoadTrainingFile(dependent, DAM_EXAMPLES "/dependent.net", error)) << error;
-    dependent.CreateUnitsAndWeights();
+    core::PublicStuff dependent = support::NetworkFromFile(DAM_EXAMPLES "/dependent.net");
     const analysis::Analysis b = analysis::Analyse(dependent, analysis::Rule::Delta, 1.2);
     EXPECT_NEAR(*b.prepared.lowestRecallSSE, 2.0 / 3.0, 1e-12);
     EXPECT_FALSE(b.prepared.lowestIsZero);
@@ -382,12 +364,7 @@ TEST(Analysis, PartsAboveTheLimitsAreSkippedWithAReason) {
 }
 
 core::PublicStuff loadData(const char* name) {
-    core::PublicStuff net;
-    std::string error;
-    EXPECT_TRUE(files::LoadTrainingFile(net, std::string(DAM_TEST_DATA "/analysis/") + name, error))
-        << error;
-    net.CreateUnitsAndWeights();
-    return net;
+    return support::NetworkFromFile(std::string(DAM_TEST_DATA "/analysis/") + name);
 }
 
 // Whether a run of `epochs` Delta epochs ran to the end with its total's change over 100
@@ -706,20 +683,15 @@ namespace {
 // pattern and -0.5 for the others.
 template <class Input>
 core::PublicStuff wideNetwork(int patterns, Input input) {
-    core::PublicStuff net;
-    net.NumInputs = 2 * patterns;
-    net.NumOutputs = 1;
-    net.NumPatterns = patterns;
-    net.InputPatterns = core::PatternTable(2 * patterns, patterns);
-    net.DesiredOutputs = core::PatternTable(1, patterns);
+    support::Rows inputs(static_cast<std::size_t>(patterns));
+    support::Rows outputs;
     for (int p = 1; p <= patterns; ++p) {
         for (int i = 1; i <= 2 * patterns; ++i) {
-            net.InputPatterns(i, p) = input();
+            inputs[static_cast<std::size_t>(p - 1)].push_back(input());
         }
-        net.DesiredOutputs(1, p) = p % 3 == 0 ? 1.0 : -0.5;
+        outputs.push_back({p % 3 == 0 ? 1.0 : -0.5});
     }
-    net.CreateUnitsAndWeights();
-    return net;
+    return support::NetworkFromRows(inputs, outputs);
 }
 
 }  // namespace

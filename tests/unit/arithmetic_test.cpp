@@ -9,28 +9,16 @@
 #include <vector>
 
 #include "tests/literal_reference.h"
+#include "tests/support/network_builder.h"
 
 namespace {
 
 using core::ArithStatus;
 using core::PublicStuff;
 
-// A network of the given sizes with the patterns given as x[p-1][i-1] and d[p-1][j-1].
-PublicStuff makeNet(const std::vector<std::vector<double>>& x,
-                    const std::vector<std::vector<double>>& d, double rate) {
-    PublicStuff net;
-    net.NumPatterns = static_cast<int>(x.size());
-    net.NumInputs = static_cast<int>(x[0].size());
-    net.NumOutputs = static_cast<int>(d[0].size());
-    net.InputPatterns = core::PatternTable(net.NumInputs, net.NumPatterns);
-    net.DesiredOutputs = core::PatternTable(net.NumOutputs, net.NumPatterns);
-    for (int p = 1; p <= net.NumPatterns; ++p) {
-        for (int i = 1; i <= net.NumInputs; ++i)
-            net.InputPatterns(i, p) = x[p - 1][i - 1];
-        for (int j = 1; j <= net.NumOutputs; ++j)
-            net.DesiredOutputs(j, p) = d[p - 1][j - 1];
-    }
-    net.CreateUnitsAndWeights();
+// A network with the patterns given as x[p-1][i-1] and d[p-1][j-1].
+PublicStuff makeNet(const support::Rows& x, const support::Rows& d, double rate) {
+    PublicStuff net = support::NetworkFromRows(x, d);
     net.LearningRate = rate;
     return net;
 }

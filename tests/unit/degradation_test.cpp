@@ -5,6 +5,7 @@
 #include "core/arithmetic.h"
 #include "experiments/degradation.h"
 #include "experiments/recall_batch.h"
+#include "tests/support/network_builder.h"
 #include "views/own_pattern.h"
 #include "views/recall_rule.h"
 
@@ -14,21 +15,19 @@ namespace {
 core::PublicStuff randomNetwork(bool bipolar) {
     std::mt19937_64 rng(9);
     std::uniform_real_distribution<double> value(-1.0, 1.0);
-    core::PublicStuff net;
-    net.NumInputs = 11;
-    net.NumOutputs = 10;
-    net.NumPatterns = 7;
-    net.InputPatterns = core::PatternTable(11, 7);
-    net.DesiredOutputs = core::PatternTable(10, 7);
+    support::Rows x;
+    support::Rows d;
     for (int p = 1; p <= 7; ++p) {
+        auto& inputs = x.emplace_back();
         for (int i = 1; i <= 11; ++i) {
-            net.InputPatterns(i, p) = bipolar ? ((rng() & 1U) != 0 ? 1.0 : -1.0) : value(rng);
+            inputs.push_back(bipolar ? ((rng() & 1U) != 0 ? 1.0 : -1.0) : value(rng));
         }
+        auto& outputs = d.emplace_back();
         for (int j = 1; j <= 10; ++j) {
-            net.DesiredOutputs(j, p) = value(rng);
+            outputs.push_back(value(rng));
         }
     }
-    net.CreateUnitsAndWeights();
+    core::PublicStuff net = support::NetworkFromRows(x, d);
     for (int j = 1; j <= 10; ++j) {
         for (int i = 1; i <= 11; ++i) {
             net.Weights.setWeight(j, i, value(rng));

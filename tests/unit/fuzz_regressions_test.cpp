@@ -16,6 +16,7 @@
 
 #include "files/loader.h"
 #include "tests/fuzz/fuzz_body.h"
+#include "tests/support/network_builder.h"
 
 namespace {
 
@@ -91,10 +92,7 @@ TEST(FuzzRegressions, EveryExampleLoadsAndTheSmallOnesTrain) {
 
 // The finiteness check the fuzzer relies on does find what it looks for.
 TEST(FuzzRegressions, FirstNonFiniteFindsEachKindOfValue) {
-    core::PublicStuff net;
-    std::string error;
-    ASSERT_TRUE(files::LoadTrainingData(net, "2 0 3 1 1 2 3 4 5", "check.net", error)) << error;
-    net.CreateUnitsAndWeights();
+    const core::PublicStuff net = support::NetworkFromText("2 0 3 1 1 2 3 4 5", "check.net");
     EXPECT_EQ(fuzzbody::firstNonFinite(net), "");
 
     const double nan = std::numeric_limits<double>::quiet_NaN();

@@ -19,6 +19,7 @@
 #include "files/fletcher32.h"
 #include "files/loader.h"
 #include "files/network_file_checks.h"
+#include "tests/support/network_builder.h"
 #include "training/parameters.h"
 #include "training/training_run.h"
 
@@ -43,12 +44,8 @@ PublicStuff trained(int outputs, int inputs, int patterns, const char* rule, int
     for (long long k = 0; k < static_cast<long long>(patterns) * (inputs + outputs); ++k) {
         text += " " + std::to_string(static_cast<double>(k * 7919 % 201 - 100) / 100.0);
     }
-    PublicStuff net;
-    std::string error;
-    EXPECT_TRUE(files::LoadTrainingData(net, text, "made.net", error)) << error;
-    net.TrainingFileName = "made.net";
+    PublicStuff net = support::NetworkFromText(text, "made.net");
     net.FreshStart = 1;
-    net.CreateUnitsAndWeights();
     net.LearningRule = core::RuleNamed(rule).value();
     EXPECT_FALSE(
         training::ReadTrainingParameters(net, {std::to_string(epochs), "1", "0.001", "0", true}, {})

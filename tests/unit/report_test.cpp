@@ -24,6 +24,7 @@
 #include "files/loader.h"
 #include "tests/support/child_process.h"
 #include "tests/support/file_bytes.h"
+#include "tests/support/network_builder.h"
 #include "tests/support/scratch_folder.h"
 
 namespace {
@@ -60,10 +61,7 @@ SectionFlags sections(std::initializer_list<int> on) {
 }
 
 void loadProblem(PublicStuff& net, std::string_view numbers, const std::string& name) {
-    std::string error;
-    ASSERT_TRUE(files::LoadTrainingData(net, numbers, name, error)) << error;
-    net.TrainingFileName = name;
-    net.CreateUnitsAndWeights();
+    net = support::NetworkFromText(numbers, name);
     net.TrainedOnProblem = true;
 }
 
@@ -361,21 +359,17 @@ TEST(ReportTextTest, SectionsAgreeWithTheNetwork) {
         return static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(2 * span + 1)) - span;
     };
 
-    PublicStuff net;
-    net.NumInputs = kInputs;
-    net.NumOutputs = kOutputs;
-    net.NumPatterns = kPatterns;
-    net.InputPatterns = core::PatternTable(kInputs, kPatterns);
-    net.DesiredOutputs = core::PatternTable(kOutputs, kPatterns);
-    for (int p = 1; p <= kPatterns; ++p) {
+    support::Rows x(kPatterns);
+    support::Rows d(kPatterns);
+    for (int p = 0; p < kPatterns; ++p) {
         for (int i = 1; i <= kInputs; ++i) {
-            net.InputPatterns(i, p) = next(3);
+            x[p].push_back(next(3));
         }
         for (int j = 1; j <= kOutputs; ++j) {
-            net.DesiredOutputs(j, p) = 0.25 * next(200);
+            d[p].push_back(0.25 * next(200));
         }
     }
-    net.CreateUnitsAndWeights();
+    PublicStuff net = support::NetworkFromRows(x, d, "bigger.net");
     net.TrainedOnProblem = true;
     for (int i = 1; i <= kInputs; ++i) {
         for (int j = 1; j <= kOutputs; ++j) {
@@ -561,14 +555,12 @@ TEST(ReportTextTest, RunningOutOfMemoryIsAMessage) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
 #else
-    PublicStuff net;
     std::string error;
     std::string numbers = "600 0 600 1";
     for (int k = 0; k < 1200; ++k) {
         numbers += " 1";
     }
-    ASSERT_TRUE(files::LoadTrainingData(net, numbers, "big.net", error)) << error;
-    net.CreateUnitsAndWeights();
+    PublicStuff net = support::NetworkFromText(numbers, "big.net");
     net.TrainedOnProblem = true;
     const int status = inChild([&] {
         rlim_t pages = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/network_state.h"
+#include "tests/support/network_builder.h"
 #include "training/run_history.h"
 
 namespace {
@@ -9,14 +10,10 @@ namespace {
 // other file's 1), whose history has `rows` rows of SSE 10, 9, 8, ...
 core::PublicStuff trained(const std::string& file, const std::string& rule, double rate, int rows,
                           double input = 0.0) {
-    core::PublicStuff net;
-    net.TrainingFileName = file;
-    net.NumInputs = 1;
-    net.NumOutputs = 1;
-    net.NumPatterns = 1;
-    net.InputPatterns = core::PatternTable(1, 1);
-    net.DesiredOutputs = core::PatternTable(1, 1);
-    net.InputPatterns(1, 1) = input != 0.0 ? input : file == "b.net" ? 2.0 : 1.0;
+    core::PublicStuff net = support::NetworkFromRows({{input != 0.0      ? input
+                                                       : file == "b.net" ? 2.0
+                                                                         : 1.0}},
+                                                     {{0.0}}, file);
     net.LearningRule = core::RuleNamed(rule).value();
     net.LearningRate = rate;
     net.SSEHistoryCount = static_cast<std::int16_t>(rows);

@@ -3,21 +3,14 @@
 #include "core/arithmetic.h"
 #include "experiments/test_patterns.h"
 #include "files/loader.h"
+#include "tests/support/network_builder.h"
 
 namespace {
 
 // tiny.net trained to some weights; dependent.net has its sizes (3 inputs, 2 outputs).
 core::PublicStuff trainedTiny() {
-    core::PublicStuff net;
-    std::string error;
-    EXPECT_TRUE(files::LoadTrainingFile(net, DAM_EXAMPLES "/tiny.net", error)) << error;
-    net.CreateUnitsAndWeights();
-    const double w[2][3] = {{0.5, -0.25, 1.0}, {0.125, 0.75, -0.5}};
-    for (int j = 1; j <= 2; ++j) {
-        for (int i = 1; i <= 3; ++i) {
-            net.Weights.setWeight(j, i, w[j - 1][i - 1]);
-        }
-    }
+    core::PublicStuff net = support::NetworkFromFile(DAM_EXAMPLES "/tiny.net");
+    support::SetTrainedWeights(net, {0.5, -0.25, 1.0, 0.125, 0.75, -0.5});
     return net;
 }
 

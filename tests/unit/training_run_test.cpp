@@ -9,6 +9,7 @@
 
 #include "files/loader.h"
 #include "tests/literal_reference.h"
+#include "tests/support/network_builder.h"
 #include "views/progress_rows.h"
 
 namespace {
@@ -32,11 +33,7 @@ struct Recorder : training::RunObserver {
 
 // The 2-output, 3-input, 2-pattern problem, with the setup page's initial parameters.
 PublicStuff load(const char* text = "2 0 3 2  1 0 1  0 1 0  1 0  0 1") {
-    PublicStuff net;
-    std::string error;
-    EXPECT_TRUE(files::LoadTrainingData(net, text, "tiny.net", error)) << error;
-    net.CreateUnitsAndWeights();
-    net.TrainingFileName = "tiny.net";
+    PublicStuff net = support::NetworkFromText(text, "tiny.net");
     net.LearningRule = core::Rule::Hebb;
     net.LearningRate = 0.1;
     net.MaxSweeps = 100;
@@ -276,23 +273,19 @@ TEST(TrainingRun, OverflowUndoesTheFailingEpoch) {
 // weights `weight(j, i)`.
 template <typename Weight>
 PublicStuff problem(int in, int out, int patterns, const Weight& weight) {
-    PublicStuff net;
-    net.NumInputs = in;
-    net.NumOutputs = out;
-    net.NumPatterns = patterns;
-    net.InputPatterns = core::PatternTable(in, patterns);
-    net.DesiredOutputs = core::PatternTable(out, patterns);
-    net.CreateUnitsAndWeights();
+    support::Rows x;
+    support::Rows d;
     for (int p = 1; p <= patterns; ++p) {
+        auto& inputs = x.emplace_back();
         for (int i = 1; i <= in; ++i) {
-            net.InputPatterns(i, p) =
-                (p * 7 + i * 3) % 11 == 0 ? -0.0 : ((p * 31 + i) % 17) / 7.0 - 1.1;
+            inputs.push_back((p * 7 + i * 3) % 11 == 0 ? -0.0 : ((p * 31 + i) % 17) / 7.0 - 1.1);
         }
+        auto& outputs = d.emplace_back();
         for (int j = 1; j <= out; ++j) {
-            net.DesiredOutputs(j, p) =
-                (p + j) % 9 == 0 ? -0.0 : ((p * 13 + j * 5) % 23) / 3.0 - 3.3;
+            outputs.push_back((p + j) % 9 == 0 ? -0.0 : ((p * 13 + j * 5) % 23) / 3.0 - 3.3);
         }
     }
+    PublicStuff net = support::NetworkFromRows(x, d);
     for (int j = 1; j <= out; ++j) {
         for (int i = 1; i <= in; ++i) {
             net.Weights.setWeight(j, i, weight(j, i));

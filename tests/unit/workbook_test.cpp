@@ -23,6 +23,7 @@
 
 #include "core/arithmetic.h"
 #include "files/loader.h"
+#include "tests/support/network_builder.h"
 #include "training/training_run.h"
 
 namespace {
@@ -87,10 +88,7 @@ class WorkbookTest : public testing::Test {
         m_dir = fs::temp_directory_path() / ("workbook_test_" + std::to_string(::getpid()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
-        std::string error;
-        ASSERT_TRUE(files::LoadTrainingFile(m_net, DAM_EXAMPLES "/tiny.net", error)) << error;
-        m_net.TrainingFileName = "tiny.net";
-        m_net.CreateUnitsAndWeights();
+        m_net = support::NetworkFromFile(DAM_EXAMPLES "/tiny.net");
         m_net.LearningRule = core::Rule::Delta;
         m_net.LearningRate = 0.3;
         m_net.MaxSweeps = 7;
