@@ -6,42 +6,24 @@
 
 #include <string>
 
-#include "core/network_state.h"
-#include "files/loader.h"
 #include "pages/analysis_page.h"
-#include "pages/page_id.h"
-#include "pages/session.h"
-#include "tests/support/scripted_dialogs.h"
-#include "tests/support/scripted_printer.h"
-#include "ui/page_runtime.h"
+#include "tests/support/network_builder.h"
+#include "tests/support/page_program.h"
 
 namespace {
 
 using pages::PageId;
 using ui::PageKey;
 
-struct Program {
-    support::ScriptedDialogs dialogs;
-    support::ScriptedPrinter printer;
-    core::PublicStuff net;
-    pages::Session session;
-    ui::PageRuntime runtime{dialogs};
-
+// Tiny problems, Hebb at 0.1, with the analysis page registered.
+struct Program : support::PageProgram {
     explicit Program(const std::string& data) {
-        std::string error;
-        if (!files::LoadTrainingData(net, data, "tiny.net", error))
-            qFatal("%s", error.c_str());
-        net.TrainingFileName = "tiny.net";
-        net.CreateUnitsAndWeights();
+        net = support::NetworkFromText(data, "tiny.net");
         net.LearningRule = core::Rule::Hebb;
         net.LearningRate = 0.1;
-        runtime.registerPage(PageId::Analysis, [this](ui::PageRuntime& rt) {
-            return new pages::AnalysisPage(rt, net, session, printer);
-        });
+        add<pages::AnalysisPage>(PageId::Analysis);
     }
-    pages::AnalysisPage* open() {
-        return static_cast<pages::AnalysisPage*>(runtime.Show(PageId::Analysis));
-    }
+    pages::AnalysisPage* open() { return show<pages::AnalysisPage>(PageId::Analysis); }
 };
 
 class TestAnalysisPage : public QObject {

@@ -1,6 +1,6 @@
 // The page "Graceful Degradation", driven through its real widgets: the curves drawn for
 // the Seed box's seed and drawn again for another, a seed that is not a number, an
-// untrained network refused, and the controls where the table puts them.
+// untrained network refused.
 
 #include <QLineEdit>
 #include <QTest>
@@ -8,54 +8,26 @@
 
 #include <memory>
 
-#include "core/network_state.h"
 #include "pages/degradation_chart.h"
 #include "pages/degradation_page.h"
-#include "pages/page_id.h"
-#include "pages/session.h"
-#include "tests/support/layout_checks.h"
-#include "tests/support/scripted_dialogs.h"
-#include "tests/support/scripted_printer.h"
+#include "tests/support/network_builder.h"
+#include "tests/support/page_program.h"
 #include "ui/long_task.h"
-#include "ui/page_runtime.h"
 
 namespace {
 
 using pages::PageId;
 using ui::PageKey;
 
-struct Program {
-    support::ScriptedDialogs dialogs;
-    support::ScriptedPrinter printer;
-    core::PublicStuff net;
-    pages::Session session;
-    ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
-
-    // Two bipolar patterns stored by identity weights, so that recall is perfect.
+// Two bipolar patterns stored by identity weights, so that recall is perfect.
+struct Program : support::PageProgram {
     Program() {
-        runtime.registerPage(PageId::Degradation, [this](ui::PageRuntime& rt) {
-            return new pages::DegradationPage(rt, net, session, printer);
-        });
-        net.TrainingFileName = "example.net";
-        net.NumOutputs = net.NumInputs = 2;
-        net.NumPatterns = 2;
-        net.InputPatterns = core::PatternTable(2, 2);
-        net.DesiredOutputs = core::PatternTable(2, 2);
-        const double values[2][2] = {{1, -1}, {-1, -1}};
-        for (int p = 1; p <= 2; ++p) {
-            for (int i = 1; i <= 2; ++i) {
-                net.InputPatterns(i, p) = net.DesiredOutputs(i, p) = values[p - 1][i - 1];
-            }
-        }
-        net.CreateUnitsAndWeights();
-        net.Weights.setWeight(1, 1, 1.0);
-        net.Weights.setWeight(2, 2, 1.0);
-        net.TrainedOnProblem = true;
+        add<pages::DegradationPage>(PageId::Degradation);
+        net = support::NetworkFromRows({{1, -1}, {-1, -1}}, {{1, -1}, {-1, -1}});
+        support::SetTrainedWeights(net, {1, 0, 0, 1});
     }
-
     pages::DegradationPage* open() {
-        auto* page = static_cast<pages::DegradationPage*>(runtime.Show(PageId::Degradation));
-        return page != nullptr && QTest::qWaitForWindowExposed(page) ? page : nullptr;
+        return showExposed<pages::DegradationPage>(PageId::Degradation);
     }
 };
 
@@ -70,8 +42,6 @@ class TestDegradationPage : public QObject {
     void curvesAreDrawnForTheSeedAndAgainForAnother();
     void aSeedThatIsNoNumberIsRefused();
     void untrainedNetworkIsRefused();
-    void controlsSitWhereTableSays_data();
-    void controlsSitWhereTableSays();
 
   private:
     std::unique_ptr<Program> m_program = std::make_unique<Program>();
@@ -134,23 +104,6 @@ void TestDegradationPage::untrainedNetworkIsRefused() {
     QCOMPARE(page->chart()->noiseSSE()->count(), 0);
     m_program->runtime.Show(PageId::Degradation);  // asked once only
     QCOMPARE(m_program->dialogs.texts(), QStringList{refusal});
-}
-
-void TestDegradationPage::controlsSitWhereTableSays_data() {
-    support::addLayoutRows({
-        {"Label1", 960, 240, 8655, 735, true},
-        {"DegradationGraph", 960, 1080, 8535, 6135},
-        {"SeedLabel", 960, 7770, 612, 312, true},
-        {"SeedBox", 1608, 7740, 1092, 372},
-        {"PrintThisGraph", 3600, 7560, 2292, 732, true},
-        {"CloseThisForm", 6960, 7560, 2292, 732, true},
-    });
-}
-
-void TestDegradationPage::controlsSitWhereTableSays() {
-    pages::DegradationPage* page = m_program->open();
-    QVERIFY(page);
-    support::checkLayout(page);
 }
 
 QTEST_MAIN(TestDegradationPage)

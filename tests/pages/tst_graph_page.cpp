@@ -12,6 +12,7 @@
 #include <QtCharts/QLogValueAxis>
 #include <QtCharts/QValueAxis>
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -31,14 +32,10 @@
 #include "pages/graph_page.h"
 #include "pages/page_id.h"
 #include "pages/save_page.h"
-#include "pages/session.h"
 #include "pages/sse_chart.h"
-#include "tests/support/layout_checks.h"
+#include "tests/support/page_program.h"
 #include "tests/support/pdf_printouts.h"
-#include "tests/support/scripted_dialogs.h"
-#include "tests/support/scripted_printer.h"
 #include "ui/fonts.h"
-#include "ui/page_runtime.h"
 
 namespace {
 
@@ -48,22 +45,15 @@ using ui::PageKey;
 const QString kTitle =
     QStringLiteral("Total Sum Of Squared Error As A Function Of Training Sweeps");
 
-struct Program {
-    support::ScriptedDialogs dialogs;
-    support::ScriptedPrinter printer;
-    core::PublicStuff net;
-    pages::Session session;
+// The graph page printing on the scripted printer, or on the system's default printer
+// when `systemPrinter`.
+struct Program : support::PageProgram {
     training::RunHistory& runs = session.Runs;
-    ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
 
-    // Pages print on `printer`, or on the system's default printer when `systemPrinter`.
     explicit Program(bool systemPrinter = false) {
         net.TrainingFileName = "example.net";
         net.TrainedOnProblem = true;  // the history stands for a run on it
-        ui::Printer* target = systemPrinter ? &ui::TheSystemPrinter() : &printer;
-        runtime.registerPage(PageId::Graph, [this, target](ui::PageRuntime& rt) {
-            return new pages::GraphPage(rt, net, session, *target);
-        });
+        add<pages::GraphPage>(PageId::Graph, systemPrinter ? &ui::TheSystemPrinter() : nullptr);
     }
 
     // The history rows (sweep, SSE), in order.
@@ -86,13 +76,9 @@ struct Program {
     }
 
     pages::GraphPage* open() {
-        auto* page = static_cast<pages::GraphPage*>(runtime.Show(PageId::Graph));
-        if (page != nullptr && QTest::qWaitForWindowExposed(page)) {
-            // Lets the chart lay itself out.
-            QCoreApplication::processEvents();
-            return page;
-        }
-        return nullptr;
+        auto* page = showExposed<pages::GraphPage>(PageId::Graph);
+        QCoreApplication::processEvents();  // lets the chart lay itself out
+        return page;
     }
 };
 
@@ -172,8 +158,6 @@ class TestGraphPage : public QObject {
     void pageAppearance_data();
     void pageAppearance();
     void earlierRunsAndLogarithmicScale();
-    void controlsSitWhereTableSays_data();
-    void controlsSitWhereTableSays();
 
     // Clipboard and printing.
     void printCopiesThePictureAndPrintsIt();
@@ -486,19 +470,6 @@ void TestGraphPage::earlierRunsAndLogarithmicScale() {
     QTest::keyClick(page, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->image().size(),
              page->SSEgraph->size() * page->SSEgraph->devicePixelRatio());
-}
-
-void TestGraphPage::controlsSitWhereTableSays_data() {
-    support::addPlacementRows(pages::GraphPage::geometry());
-}
-
-void TestGraphPage::controlsSitWhereTableSays() {
-    QFETCH(QString, name);
-    QFETCH(QRect, expected);
-    m_program->recordFalling(3);
-    pages::GraphPage* page = m_program->open();
-    QVERIFY(page);
-    support::checkPlacement(page, name, expected);
 }
 
 void TestGraphPage::printCopiesThePictureAndPrintsIt() {

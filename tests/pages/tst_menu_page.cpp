@@ -13,14 +13,8 @@
 #include <memory>
 #include <set>
 
-#include "core/network_state.h"
 #include "pages/menu_page.h"
-#include "pages/page_id.h"
-#include "pages/session.h"
-#include "tests/support/layout_checks.h"
-#include "tests/support/scripted_dialogs.h"
-#include "tests/support/stand_in_page.h"
-#include "ui/page_runtime.h"
+#include "tests/support/page_program.h"
 
 namespace {
 
@@ -33,22 +27,12 @@ const std::set<PageKey> kOtherPages{PageId::Start,     PageId::Setup,      PageI
                                     PageId::Save,      PageId::Graph,      PageId::Analysis,
                                     PageId::WeightMap, PageId::Degradation};
 
-// One program: dialogs, network and runtime with the menu and stand-ins for `built`.
-struct Program {
-    support::ScriptedDialogs dialogs;
-    core::PublicStuff net;
-    pages::Session session;
-    std::map<PageKey, LoadRecord> records;
-    ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
-
+// The menu, with stand-ins for the pages in `built`.
+struct Program : support::PageProgram {
     explicit Program(const std::set<PageKey>& built = kOtherPages) {
-        runtime.registerPage(PageId::Menu, [this](ui::PageRuntime& rt) {
-            return new pages::MenuPage(rt, net, session);
-        });
+        add<pages::MenuPage>(PageId::Menu);
         for (const PageKey id : built) {
-            runtime.registerPage(id, [this, id](ui::PageRuntime& rt) {
-                return new support::StandInPage(rt, id, net, records[id]);
-            });
+            standIn(id);
         }
     }
 };
@@ -96,11 +80,7 @@ class TestMenuPage : public QObject {
     void enterChoosesTheItemWithTheFocus();
     void exitProgramUnloadsOnlyMenu_data();
     void exitProgramUnloadsOnlyMenu();
-    void controlsSitWhereTableSays_data();
-    void controlsSitWhereTableSays();
     void dividingLineRunsBetweenItsEndPoints();
-    void textsFitTheirControls_data();
-    void textsFitTheirControls();
 
   private:
     QWidget* showMenu(const std::set<PageKey>& built = kOtherPages);
@@ -361,24 +341,6 @@ void TestMenuPage::exitProgramUnloadsOnlyMenu() {
     QVERIFY(m_program->dialogs.shown().isEmpty());
 }
 
-void TestMenuPage::controlsSitWhereTableSays_data() {
-    support::addLayoutRows({
-        {"Label5", 2742, 120, 5520, 1092, true},
-        {"TestList", 2556, 1320, 5892, 2720},
-        {"Label4", 2742, 4200, 5520, 732, true},
-        {"ContinueList", 2556, 5160, 5892, 1200},
-        {"Label1", 5082, 6720, 840, 492, true},
-        {"Command2", 4527, 7560, 1950, 615, true},
-        {"Label3", 0, 8520, 3132, 732, true},
-    });
-}
-
-void TestMenuPage::controlsSitWhereTableSays() {
-    QWidget* menu = showMenu();
-    QVERIFY(menu);
-    support::checkLayout(menu);
-}
-
 // The line is drawn from one end point to the other, and nowhere else on its row.
 void TestMenuPage::dividingLineRunsBetweenItsEndPoints() {
     QWidget* menu = showMenu();
@@ -402,55 +364,6 @@ void TestMenuPage::dividingLineRunsBetweenItsEndPoints() {
     QVERIFY(!dark(right + 3, y));
     QVERIFY(!dark((left + right) / 2, y - 3));
     QVERIFY(!dark((left + right) / 2, y + 3));
-}
-
-void TestMenuPage::textsFitTheirControls_data() {
-    QTest::addColumn<QString>("name");
-    for (const char* name :
-         {"Label5", "TestList", "Label4", "ContinueList", "Label1", "Command2", "Label3"}) {
-        QTest::newRow(name) << QString::fromLatin1(name);
-    }
-}
-
-// Clipped texts are easy to miss by eye on one machine and glaring on another.
-void TestMenuPage::textsFitTheirControls() {
-    QFETCH(QString, name);
-    QWidget* menu = showMenu();
-    QVERIFY(menu);
-    QWidget* widget = menu->findChild<QWidget*>(name);
-    QVERIFY(widget);
-    const QFontMetrics metrics(widget->font());
-
-    if (const auto* items = qobject_cast<QListWidget*>(widget)) {
-        for (int row = 0; row < items->count(); ++row) {
-            const QRect room = items->visualItemRect(items->item(row));
-            QVERIFY(items->viewport()->rect().contains(room));
-            QVERIFY2(metrics.horizontalAdvance(items->item(row)->text()) < room.width(),
-                     qPrintable(items->item(row)->text()));
-        }
-        return;
-    }
-    QRect room;
-    QString text;
-    int flags = Qt::AlignCenter;
-    if (const auto* label = qobject_cast<QLabel*>(widget)) {
-        room = label->contentsRect();
-        text = label->text();
-        flags = label->alignment().toInt() | (label->wordWrap() ? Qt::TextWordWrap : 0);
-    } else {
-        const auto* button = qobject_cast<QPushButton*>(widget);
-        QVERIFY(button);
-        room = button->rect().adjusted(3, 3, -3, -3);  // the bevel
-        text = button->text();
-    }
-    const QRect needed = metrics.boundingRect(room, flags, text);
-    QVERIFY2(needed.width() <= room.width() && needed.height() <= room.height(),
-             qPrintable(QStringLiteral("\"%1\" needs %2x%3 pixels, has %4x%5")
-                            .arg(text)
-                            .arg(needed.width())
-                            .arg(needed.height())
-                            .arg(room.width())
-                            .arg(room.height())));
 }
 
 QTEST_MAIN(TestMenuPage)

@@ -30,10 +30,9 @@
 #include "pages/probe_page.h"
 #include "pages/program_pages.h"
 #include "pages/session.h"
-#include "tests/support/layout_checks.h"
+#include "tests/support/network_builder.h"
+#include "tests/support/page_program.h"
 #include "tests/support/pdf_printouts.h"
-#include "tests/support/scripted_dialogs.h"
-#include "tests/support/scripted_printer.h"
 #include "ui/fonts.h"
 #include "ui/page_runtime.h"
 
@@ -81,44 +80,22 @@ QString refusal(const QString& text, int highest) {
         .arg(highest);
 }
 
-// One program: dialogs, printer, network and a runtime with the probe page.
-struct Program {
-    support::ScriptedDialogs dialogs;
-    support::ScriptedPrinter printer;
-    core::PublicStuff net;
-    pages::Session session;
-    ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
-
-    // Pages print on `printer`, or on the system's default printer when `systemPrinter`.
+// The probe page printing on the scripted printer, or on the system's default printer
+// when `systemPrinter`.
+struct Program : support::PageProgram {
     explicit Program(bool systemPrinter = false) {
-        ui::Printer* target = systemPrinter ? &ui::TheSystemPrinter() : &printer;
-        runtime.registerPage(PageId::Probe, [this, target](ui::PageRuntime& rt) {
-            return new pages::ProbePage(rt, net, session, *target);
-        });
+        add<pages::ProbePage>(PageId::Probe, systemPrinter ? &ui::TheSystemPrinter() : nullptr);
     }
 
-    // Loads training data as file `name` with units and weights; `weights` lists weight
-    // (j, i) output by output, input by input.
-    [[nodiscard]] bool load(const char* data, const QList<double>& weights,
-                            const QString& name = QStringLiteral("example.net")) {
-        std::string error;
-        if (!files::LoadTrainingData(net, data, name.toStdString(), error)) {
-            qWarning("%s", error.c_str());
-            return false;
-        }
-        net.TrainingFileName = name.toStdString();
-        net.CreateUnitsAndWeights();
-        net.TrainedOnProblem = true;  // the weights below stand for a run on it
-        qsizetype k = 0;
-        for (int j = 1; j <= net.NumOutputs; ++j) {
-            for (int i = 1; i <= net.NumInputs; ++i) {
-                net.Weights.setWeight(j, i, k < weights.size() ? weights[k++] : 0.0);
-            }
-        }
-        return true;
+    // Training data as file `name`, trained to `weights`: weight (j, i) output by output,
+    // input by input.
+    void load(const char* data, const QList<double>& weights,
+              const QString& name = QStringLiteral("example.net")) {
+        net = support::NetworkFromText(data, name.toStdString());
+        support::SetTrainedWeights(net, {weights.begin(), weights.end()});
     }
 
-    pages::ProbePage* open() { return static_cast<pages::ProbePage*>(runtime.Show(PageId::Probe)); }
+    pages::ProbePage* open() { return show<pages::ProbePage>(PageId::Probe); }
 };
 
 void probe(pages::ProbePage* page, const QString& box) {
@@ -209,10 +186,6 @@ class TestProbePage : public QObject {
     void pageAppearance();
     void controlsAppearance_data();
     void controlsAppearance();
-    void controlsSitWhereTableSays_data();
-    void controlsSitWhereTableSays();
-    void captionsFitTheirControls_data();
-    void captionsFitTheirControls();
     void valueColumnsLineUp();
     void closeFormUnloadsThePage();
 
@@ -246,7 +219,7 @@ void TestProbePage::cleanup() {
 }
 
 void TestProbePage::firstProbeFillsTheEmptyWindow() {
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     QCOMPARE(page->PatternBox->text(), QStringLiteral("1"));
     QTest::mouseClick(page->PatternOK, Qt::LeftButton);
@@ -308,7 +281,7 @@ void TestProbePage::resultBlocks() {
     QFETCH(QString, box);
     QFETCH(QString, block);
     QLocale::setDefault(QLocale(locale));
-    QVERIFY(m_program->load(data.constData(), weights));
+    m_program->load(data.constData(), weights);
     pages::ProbePage* page = m_program->open();
 
     probe(page, box);
@@ -318,7 +291,7 @@ void TestProbePage::resultBlocks() {
 }
 
 void TestProbePage::probesStackNewestFirst() {
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
 
     QTest::mouseClick(page->PatternUpDown->upButton(), Qt::LeftButton);
@@ -332,7 +305,7 @@ void TestProbePage::probesStackNewestFirst() {
 }
 
 void TestProbePage::samePatternTwiceGivesTwoEqualBlocks() {
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     probe(page, QStringLiteral("2"));
     probe(page, QStringLiteral("2"));
@@ -340,7 +313,7 @@ void TestProbePage::samePatternTwiceGivesTwoEqualBlocks() {
 }
 
 void TestProbePage::returnInThePatternBoxPressesOk() {
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     page->PatternBox->setText(QStringLiteral("2"));
     QTest::keyClick(page->PatternBox, Qt::Key_Return);
@@ -348,7 +321,7 @@ void TestProbePage::returnInThePatternBoxPressesOk() {
 }
 
 void TestProbePage::clearThenProbeLeavesOnlyTheNewBlock() {
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     probe(page, QStringLiteral("2"));
     probe(page, QStringLiteral("1"));
@@ -362,7 +335,7 @@ void TestProbePage::clearThenProbeLeavesOnlyTheNewBlock() {
 }
 
 void TestProbePage::editsInTheWindowAreKept() {
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     probe(page, QStringLiteral("1"));
 
@@ -383,7 +356,7 @@ void TestProbePage::editsInTheWindowAreKept() {
 }
 
 void TestProbePage::laterProbesUseTheWeightsOfThatMoment() {
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     probe(page, QStringLiteral("2"));
 
@@ -425,7 +398,7 @@ void TestProbePage::noisyProbeIsRepeatable_data() {
 void TestProbePage::noisyProbeIsRepeatable() {
     QFETCH(QByteArray, data);
     QFETCH(QString, block);
-    QVERIFY(m_program->load(data.constData(), QList<double>(10, 1.0)));
+    m_program->load(data.constData(), QList<double>(10, 1.0));
     pages::ProbePage* page = m_program->open();
     QCOMPARE(page->NoiseBox->text(), QStringLiteral("0"));
     for (int press = 0; press < 6; ++press) {
@@ -477,7 +450,7 @@ void TestProbePage::testFileIsProbedPatternByPattern() {
     };
     write(QStringLiteral("extra.net"), "1 0 2 2   1 -0.5   0 1   0.5  -1");
     write(QStringLiteral("wide.net"), "1 0 3 1   1 1 1   1");
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     m_program->dialogs.choose(folder.filePath(QStringLiteral("extra.net")));
     QTest::mouseClick(page->TestFile, Qt::LeftButton);
@@ -515,7 +488,7 @@ void TestProbePage::ownPattern() {
     QFETCH(QString, typed);
     QFETCH(QString, block);
     QFETCH(QString, refusal);
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     m_program->dialogs.type(typed);
     if (!refusal.isEmpty()) {
@@ -548,7 +521,7 @@ void TestProbePage::unusablePatternTextIsRefused_data() {
 
 void TestProbePage::unusablePatternTextIsRefused() {
     QFETCH(QString, box);
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     probe(page, QStringLiteral("1"));
     const QString before = page->resultsText();
@@ -573,7 +546,7 @@ void TestProbePage::unusablePatternTextIsRefused() {
 // Typed values whose recall overflows under weights that recall every stored pattern: the
 // advice is about the typed values, not the weights.
 void TestProbePage::typedValuesTooLargeAreNamed() {
-    QVERIFY(m_program->load(kExample, {2.0, 2.0}));
+    m_program->load(kExample, {2.0, 2.0});
     pages::ProbePage* page = m_program->open();
     m_program->dialogs.type(QStringLiteral("1e308 1e308"));
     m_program->dialogs.answer(ui::Answer::Ok);
@@ -588,7 +561,7 @@ void TestProbePage::typedValuesTooLargeAreNamed() {
 
 void TestProbePage::arithmeticFailureIsReportedAndChangesNothing() {
     // 10 * 1e308 is beyond double precision.
-    QVERIFY(m_program->load("1 0 1 1   10   1", {1e308}));
+    m_program->load("1 0 1 1   10   1", {1e308});
     pages::ProbePage* page = m_program->open();
     page->ResultsText->setPlainText(QStringLiteral("earlier results"));
 
@@ -612,7 +585,7 @@ void TestProbePage::arithmeticFailureIsReportedAndChangesNothing() {
 }
 
 void TestProbePage::upDownRangeIsSetAtLoadOnly() {
-    QVERIFY(m_program->load("1 0 1 3   1 2 3   1 2 3", {1.0}));
+    m_program->load("1 0 1 3   1 2 3   1 2 3", {1.0});
     pages::ProbePage* page = m_program->open();
     QToolButton* up = page->PatternUpDown->upButton();
     QToolButton* down = page->PatternUpDown->downButton();
@@ -629,7 +602,7 @@ void TestProbePage::upDownRangeIsSetAtLoadOnly() {
 
     // A new problem with five patterns while the page stays open: the arrows keep the range
     // of the load, while "Ok" takes the network as it is now.
-    QVERIFY(m_program->load("1 0 1 5   1 2 3 4 5   1 2 3 4 5", {1.0}));
+    m_program->load("1 0 1 5   1 2 3 4 5   1 2 3 4 5", {1.0});
     for (int press = 0; press < 5; ++press) {
         QTest::mouseClick(up, Qt::LeftButton);
     }
@@ -648,7 +621,7 @@ void TestProbePage::upDownRangeIsSetAtLoadOnly() {
 }
 
 void TestProbePage::pageAppearance() {
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     QCOMPARE(page->windowTitle(),
              QStringLiteral(
@@ -708,7 +681,7 @@ void TestProbePage::controlsAppearance() {
     QFETCH(double, points);
     QFETCH(int, style);
     QFETCH(bool, centred);
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     const QWidget* control = page->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
     QVERIFY(control);
@@ -740,36 +713,8 @@ void TestProbePage::controlsAppearance() {
     QCOMPARE(control->font().italic(), (style & ui::Italic) != 0);
 }
 
-void TestProbePage::controlsSitWhereTableSays_data() {
-    support::addPlacementRows(pages::ProbePage::geometry());
-}
-
-void TestProbePage::controlsSitWhereTableSays() {
-    QFETCH(QString, name);
-    QFETCH(QRect, expected);
-    QVERIFY(m_program->load(kExample, kExampleWeights));
-    pages::ProbePage* page = m_program->open();
-    support::checkPlacement(page, name, expected);
-}
-
-void TestProbePage::captionsFitTheirControls_data() {
-    QTest::addColumn<QString>("name");
-    for (const char* name : {"Label2", "PatternLabel", "PatternOK", "ClearText", "PrintResults",
-                             "NoiseLabel", "SeedLabel", "OwnPattern", "TestFile", "Command2"}) {
-        QTest::newRow(name) << QString::fromLatin1(name);
-    }
-}
-
-void TestProbePage::captionsFitTheirControls() {
-    QFETCH(QString, name);
-    QVERIFY(m_program->load(kExample, kExampleWeights));
-    pages::ProbePage* page = m_program->open();
-    QWidget* widget = page->findChild<QWidget*>(name);
-    support::checkCaptionFits(widget);
-}
-
 void TestProbePage::valueColumnsLineUp() {
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     QVERIFY(QTest::qWaitForWindowExposed(page));
     QVERIFY(QFontInfo(page->ResultsText->font()).fixedPitch());
@@ -788,7 +733,7 @@ void TestProbePage::valueColumnsLineUp() {
 }
 
 void TestProbePage::closeFormUnloadsThePage() {
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     probe(page, QStringLiteral("2"));
 
@@ -824,7 +769,7 @@ void TestProbePage::printoutHoldsHeadingAndText() {
     QFETCH(QStringList, probes);
     QFETCH(QString, typed);
     QFETCH(QStringList, text);
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     pages::ProbePage* page = m_program->open();
     for (const QString& p : probes) {
         probe(page, p);
@@ -857,7 +802,7 @@ void TestProbePage::printsOnTheDefaultPrinter() {
     DAM_REQUIRE_PDF_PRINTER();
     m_program = std::make_unique<Program>(true);
     const QString token = support::uniqueToken("probe");
-    QVERIFY(m_program->load(kExample, kExampleWeights, token + ".net"));
+    m_program->load(kExample, kExampleWeights, token + ".net");
     pages::ProbePage* page = m_program->open();
     probe(page, QStringLiteral("2"));
     probe(page, QStringLiteral("1"));
@@ -987,7 +932,7 @@ void TestProbePage::printerGoneSinceThePageOpened() {
     DAM_REQUIRE_PDF_PRINTER();
     m_program = std::make_unique<Program>(true);
     const QString token = support::uniqueToken("gone");
-    QVERIFY(m_program->load(kExample, kExampleWeights, token + ".net"));
+    m_program->load(kExample, kExampleWeights, token + ".net");
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     m_program->session.TrainingFolder = folder.path().toStdString();
@@ -1028,7 +973,7 @@ void TestProbePage::longTextGoesOnOnFurtherPages() {
     if (const QString problem = support::popplerProblem(); !problem.isEmpty()) {
         QSKIP(qPrintable(problem));
     }
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     m_program->session.TrainingFolder = folder.path().toStdString();
@@ -1059,7 +1004,7 @@ void TestProbePage::wideLinesGoOnOnTheNextLine() {
     for (int k = 0; k < 600; ++k) {
         data += k % 7 == 0 ? " -1.25" : " 0.5";
     }
-    QVERIFY(m_program->load(data.constData(), {0.25, -0.75, 1.5}));
+    m_program->load(data.constData(), {0.25, -0.75, 1.5});
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     m_program->session.TrainingFolder = folder.path().toStdString();
@@ -1083,7 +1028,7 @@ void TestProbePage::wideLinesGoOnOnTheNextLine() {
 }
 
 void TestProbePage::unwritablePdfFolderIsReported() {
-    QVERIFY(m_program->load(kExample, kExampleWeights));
+    m_program->load(kExample, kExampleWeights);
     m_program->session.TrainingFolder = "/nonexistent/folder";
     m_program->printer.refuseWith(
         QStringLiteral("The printer \"Office\" could not start the print job."));

@@ -29,9 +29,9 @@
 #include "pages/save_page.h"
 #include "pages/session.h"
 #include "report/report_writer.h"
-#include "tests/support/layout_checks.h"
 #include "tests/support/long_task_cancel.h"
-#include "tests/support/scripted_dialogs.h"
+#include "tests/support/network_builder.h"
+#include "tests/support/page_program.h"
 #include "ui/file_lists.h"
 #include "ui/long_task.h"
 #include "ui/page_runtime.h"
@@ -42,29 +42,10 @@ using pages::PageId;
 using ui::PageKey;
 using Flags = report::SectionFlags;
 
-// One program: dialogs, network and runtime with the save page.
-struct Program {
-    support::ScriptedDialogs dialogs;
-    core::PublicStuff net;
-    pages::Session session;
-    ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
-
-    Program() {
-        runtime.registerPage(PageId::Save, [this](ui::PageRuntime& rt) {
-            return new pages::SavePage(rt, net, session);
-        });
-    }
-};
-
 // Two patterns of three inputs and two outputs, trained a little with the Delta rule, and
 // a history whose sweep number needs a thousands separator.
 [[nodiscard]] bool train(core::PublicStuff& net) {
-    std::string error;
-    if (!files::LoadTrainingData(net, "2 0 3 2 1 0 1 0 1 0 1 0 0 1", "pairs.net", error)) {
-        return false;
-    }
-    net.TrainingFileName = "pairs.net";
-    net.CreateUnitsAndWeights();
+    net = support::NetworkFromText("2 0 3 2 1 0 1 0 1 0 1 0 0 1", "pairs.net");
     net.TrainedOnProblem = true;
     net.LearningRule = core::Rule::Delta;
     net.LearningRate = 0.25;
@@ -216,10 +197,6 @@ class TestSavePage : public QObject {
     void folderThatCannotBeCreatedChangesNothing_data();
     void folderThatCannotBeCreatedChangesNothing();
     void programOpensThisPage();
-    void controlsSitWhereTableSays_data();
-    void controlsSitWhereTableSays();
-    void captionsFitTheirControls_data();
-    void captionsFitTheirControls();
 
   private:
     QWidget* showSavePage();
@@ -234,7 +211,7 @@ class TestSavePage : public QObject {
     QString m_root;  // the temporary folder, also the current folder during a test
     QString m_previousFolder;
     QLocale m_previousLocale;
-    std::unique_ptr<Program> m_program;
+    std::unique_ptr<support::PageProgram> m_program;
 };
 
 void TestSavePage::init() {
@@ -253,7 +230,8 @@ void TestSavePage::init() {
     QVERIFY(QDir(m_root).mkdir(QStringLiteral("more")));
     QVERIFY(QDir(m_root).mkdir(QStringLiteral("folder.txt")));
 
-    m_program = std::make_unique<Program>();
+    m_program = std::make_unique<support::PageProgram>();
+    m_program->add<pages::SavePage>(PageId::Save);
     QVERIFY(train(m_program->net));
 }
 
@@ -669,9 +647,7 @@ void TestSavePage::cancelledSaveKeepsTheOldReport() {
     for (int k = 0; k < 3000; ++k) {
         numbers += " 0.5";
     }
-    std::string error;
-    QVERIFY(files::LoadTrainingData(net, numbers, "large.net", error));
-    net.CreateUnitsAndWeights();
+    net = support::NetworkFromText(numbers, "large.net");
     for (int j = 1; j <= 1500; ++j) {
         for (int i = 1; i <= 1500; ++i) {
             net.Weights.setWeight(j, i, (i * 31 + j * 17) % 4001 / 8.0 - 250.0);
@@ -811,36 +787,6 @@ void TestSavePage::programOpensThisPage() {
     ui::PageRuntime runtime(dialogs);
     pages::RegisterProgramPages(runtime, m_program->net, m_program->session);
     QVERIFY(qobject_cast<pages::SavePage*>(runtime.Show(PageId::Save)));
-}
-
-void TestSavePage::controlsSitWhereTableSays_data() {
-    support::addPlacementRows(pages::SavePage::geometry());
-}
-
-void TestSavePage::controlsSitWhereTableSays() {
-    QFETCH(QString, name);
-    QFETCH(QRect, expected);
-    QWidget* page = showSavePage();
-    QVERIFY(page);
-    support::checkPlacement(page, name, expected);
-}
-
-void TestSavePage::captionsFitTheirControls_data() {
-    QTest::addColumn<QString>("name");
-    for (const char* name :
-         {"Label1", "Label2", "PropertyLabel", "DirButton", "FileButton", "Check1(0)", "Check1(1)",
-          "Check1(2)", "Check1(3)", "Check1(4)", "Check1(5)", "Check1(6)", "FileLabel", "SaveFile",
-          "Command2", "Label3"}) {
-        QTest::newRow(name) << QString::fromLatin1(name);
-    }
-}
-
-void TestSavePage::captionsFitTheirControls() {
-    QFETCH(QString, name);
-    QWidget* page = showSavePage();
-    QVERIFY(page);
-    QWidget* widget = control<QWidget>(page, name);
-    support::checkCaptionFits(widget);
 }
 
 QTEST_MAIN(TestSavePage)

@@ -12,16 +12,12 @@
 
 #include <QToolButton>
 
-#include "core/network_state.h"
 #include "files/loader.h"
-#include "pages/page_id.h"
-#include "pages/session.h"
 #include "pages/setup_page.h"
 #include "pages/training_progress.h"
-#include "tests/support/layout_checks.h"
-#include "tests/support/scripted_dialogs.h"
+#include "tests/support/network_builder.h"
+#include "tests/support/page_program.h"
 #include "text/number_format.h"
-#include "ui/page_runtime.h"
 #include "ui/slider.h"
 
 namespace {
@@ -30,29 +26,19 @@ using pages::PageId;
 using pages::SetupPage;
 using ui::PageKey;
 
-class StandIn final : public ui::Page {
-  public:
-    StandIn(ui::PageRuntime& runtime, PageKey id) : ui::Page(runtime, id, "Stand-in", 3000, 2000) {}
-};
-
-struct Program {
-    support::ScriptedDialogs dialogs;
-    core::PublicStuff net;
-    pages::Session session;
-    ui::PageRuntime runtime{dialogs};
-
+// The setup page on a loaded problem, with a stand-in for the menu it opens. The units
+// and weights are left for the page to make.
+struct Program : support::PageProgram {
     explicit Program(const char* problem = "2 0 3 2  1 0 1  0 1 0  1 0  0 1") {
         std::string error;
         if (!files::LoadTrainingData(net, problem, "tiny.net", error))
             qFatal("%s", error.c_str());
         net.TrainingFileName = "tiny.net";
         net.FreshStart = 1;
-        runtime.registerPage(
-            PageId::Setup, [this](ui::PageRuntime& rt) { return new SetupPage(rt, net, session); });
-        runtime.registerPage(PageId::Menu,
-                             [](ui::PageRuntime& rt) { return new StandIn(rt, PageId::Menu); });
+        add<SetupPage>(PageId::Setup);
+        standIn(PageId::Menu);
     }
-    SetupPage* page() { return static_cast<SetupPage*>(runtime.Show(PageId::Setup)); }
+    SetupPage* page() { return show<SetupPage>(PageId::Setup); }
 };
 
 QStringList rowTexts(const SetupPage* page) {
@@ -92,46 +78,6 @@ class TestSetupPage : public QObject {
         QVERIFY(page->StartTraining->isVisible());
         QCOMPARE(program.net.InputUnits.size(), 4u);
         QCOMPARE(program.net.Weights.outputs(), 2);
-    }
-
-    // Place in twips, and whether the caption must fit.
-    void geometry_data() {
-        support::addLayoutRows({
-            {"Label1", 1380, 0, 6972, 1332, true},
-            {"Frame1", 240, 1680, 3012, 1332},
-            {"OptionHebb", 120, 360, 1572, 495, true},
-            {"OptionDelta", 120, 720, 1572, 495, true},
-            {"ConvergenceFrame", 3660, 1680, 6135, 1332},
-            {"Check1(0)", 3840, 2160, 5775, 375, true},
-            {"Check1(1)", 3840, 2520, 5775, 375, true},
-            {"SweepsBox", 360, 3360, 1050, 372},
-            {"SweepsUpDown", 1440, 3360, 240, 375},
-            {"MaxSweepsLabel", 1800, 3360, 5055, 375, true},
-            {"PrintSweepsBox", 360, 3901, 1050, 372},
-            {"PrintSweepsUpDown", 1440, 3900, 240, 375},
-            {"PrintSweepsLabel", 1800, 3960, 7335, 375, true},
-            {"LRateBox", 360, 4440, 1050, 372},
-            {"LRateSlider", 1440, 4440, 2535, 375},
-            {"RateLabel", 4080, 4440, 3495, 375, true},
-            {"MinErrorBox", 360, 4920, 1050, 372},
-            {"MinErrorSlider", 1440, 4920, 2535, 375},
-            {"MinErrorLabel", 4080, 4920, 5655, 375, true},
-            {"StartTraining", 360, 5880, 1695, 615, true},
-            {"Picture1(0)", 2460, 5880, 3420, 480},
-            {"Picture1(1)", 2460, 6360, 3420, 480},
-            {"Picture1(2)", 2460, 6720, 3420, 480},
-            {"Picture1(3)", 2460, 7080, 3420, 480},
-            {"Continue", 6240, 5880, 1695, 615, true},
-            {"TestRecall", 7080, 6720, 1695, 615, true},
-            {"Command2", 7920, 7560, 1695, 615, true},
-            {"Label3", 0, 7560, 3132, 732, true},
-            {"Stop", 360, 6600, 1695, 615, true},
-            {"EpochProgress", 6120, 5940, 4500, 1140},
-        });
-    }
-    void geometry() {
-        Program program;
-        support::checkLayout(program.page());
     }
 
     void keepingTheWeightsKeepsThem() {
@@ -415,10 +361,7 @@ class TestSetupPage : public QObject {
         QVERIFY(!page->EpochProgress->isVisible());
         QVERIFY(page->Continue->isVisible());
 
-        core::PublicStuff one;
-        std::string error;
-        QVERIFY(files::LoadTrainingData(one, problem, "tiny.net", error));
-        one.CreateUnitsAndWeights();
+        core::PublicStuff one = support::NetworkFromText(problem, "tiny.net");
         one.FreshStart = 1;
         one.LearningRule = program.net.LearningRule;
         one.LearningRate = program.net.LearningRate;

@@ -15,6 +15,7 @@
 #include "files/replacement_file.h"
 #include "pages/session.h"
 #include "pages/spreadsheet_export.h"
+#include "tests/support/network_builder.h"
 #include "tests/support/scripted_dialogs.h"
 
 namespace {
@@ -31,16 +32,10 @@ constexpr const char* kSigtermChild = "--export-until-sigterm";
 // large enough to take a while, ended by SIGTERM as soon as its temporary file exists.
 int exportUntilSigterm(const QString& folder) {
     files::InstallTemporaryFileCleanup();
-    core::PublicStuff net;
-    pages::Session session;
-    net.NumInputs = 600;
-    net.NumOutputs = 600;
-    net.NumPatterns = 100;
-    net.InputPatterns = core::PatternTable(600, 100);
-    net.DesiredOutputs = core::PatternTable(600, 100);
-    net.CreateUnitsAndWeights();
+    const support::Rows zeros(100, std::vector<double>(600));
+    core::PublicStuff net = support::NetworkFromRows(zeros, zeros, "large.net");
     net.TrainedOnProblem = true;
-    net.TrainingFileName = "large.net";
+    pages::Session session;
     session.TrainingFolder = folder.toStdString();
     const QDir dir(folder);
     std::thread watcher([dir] {
@@ -69,13 +64,9 @@ class TestSpreadsheetExport : public QObject {
 
 void TestSpreadsheetExport::exportFlow() {
     QTemporaryDir dir;
-    core::PublicStuff net;
-    pages::Session session;
-    std::string error;
-    QVERIFY(files::LoadTrainingFile(net, DAM_EXAMPLES "/tiny.net", error));
-    net.CreateUnitsAndWeights();
+    core::PublicStuff net = support::NetworkFromFile(DAM_EXAMPLES "/tiny.net");
     net.TrainedOnProblem = true;  // zero weights stand for a run on it
-    net.TrainingFileName = "tiny.net";
+    pages::Session session;
     session.TrainingFolder = dir.path().toStdString();
     support::ScriptedDialogs dialogs;
     const auto run = [&] { pages::CreateSpreadsheet(nullptr, dialogs, net, session); };

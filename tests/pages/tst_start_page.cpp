@@ -15,45 +15,24 @@
 #include <memory>
 #include <string>
 
-#include "core/network_state.h"
 #include "files/loader.h"
-#include "pages/page_id.h"
-#include "pages/session.h"
 #include "pages/start_page.h"
-#include "tests/support/layout_checks.h"
 #include "tests/support/long_task_cancel.h"
-#include "tests/support/scripted_dialogs.h"
-#include "tests/support/stand_in_page.h"
+#include "tests/support/page_program.h"
 #include "ui/file_lists.h"
 #include "ui/long_task.h"
-#include "ui/page_runtime.h"
 
 namespace {
 
 using pages::PageId;
 using ui::PageKey;
 
-using support::LoadRecord;
-
-// One program: dialogs, network and runtime with the start page and stand-ins.
-struct Program {
-    support::ScriptedDialogs dialogs;
-    core::PublicStuff net;
-    pages::Session session;
-    LoadRecord setupPage;
-    LoadRecord probePage;
-    ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
-
+// The start page, with stand-ins for the pages it opens.
+struct Program : support::PageProgram {
     Program() {
-        runtime.registerPage(PageId::Start, [this](ui::PageRuntime& rt) {
-            return new pages::StartPage(rt, net, session);
-        });
-        runtime.registerPage(PageId::Setup, [this](ui::PageRuntime& rt) {
-            return new support::StandInPage(rt, PageId::Setup, net, setupPage);
-        });
-        runtime.registerPage(PageId::Probe, [this](ui::PageRuntime& rt) {
-            return new support::StandInPage(rt, PageId::Probe, net, probePage);
-        });
+        add<pages::StartPage>(PageId::Start);
+        standIn(PageId::Setup);
+        standIn(PageId::Probe);
     }
 };
 
@@ -192,10 +171,6 @@ class TestStartPage : public QObject {
     void nextPageGoesToSetupWithFreshStart();
     void exitEndsProgram();
     void comingBackShowsNoFileInformation();
-    void controlsSitWhereTableSays_data();
-    void controlsSitWhereTableSays();
-    void captionsFitTheirControls_data();
-    void captionsFitTheirControls();
 
   private:
     QWidget* showStartPage();
@@ -481,9 +456,10 @@ void TestStartPage::nextPageGoesToSetupWithFreshStart() {
 
     QTest::mouseClick(control<QPushButton>(page, QStringLiteral("NextPage")), Qt::LeftButton);
 
-    QCOMPARE(m_program->setupPage.loads, 1);
-    QCOMPARE(m_program->setupPage.freshStart, 1);
-    QVERIFY(m_program->setupPage.wasLoaded(PageId::Start));  // shown before the start page goes
+    QCOMPARE(m_program->records[PageId::Setup].loads, 1);
+    QCOMPARE(m_program->records[PageId::Setup].freshStart, 1);
+    QVERIFY(m_program->records[PageId::Setup].wasLoaded(
+        PageId::Start));  // shown before the start page goes
     QVERIFY(m_program->runtime.find(PageId::Setup)->isVisible());
     QVERIFY(!m_program->runtime.isLoaded(PageId::Start));
     QTRY_VERIFY(startPage.isNull());
@@ -520,51 +496,6 @@ void TestStartPage::comingBackShowsNoFileInformation() {
     QCOMPARE(trainingSet(m_program->net), setBefore);
     QCOMPARE(control<ui::FileList>(page, QStringLiteral("File1"))->path(), m_root + "/more");
     QCOMPARE(control<ui::FolderList>(page, QStringLiteral("Dir1"))->path(), m_root + "/more");
-}
-
-void TestStartPage::controlsSitWhereTableSays_data() {
-    support::addLayoutRows({
-        {"Label1", 1440, 240, 6975, 1335, true},
-        {"FileLabel", 1080, 1680, 7935, 495, true},
-        {"Drive1", 1014, 2280, 2295, 315},
-        {"Dir1", 1014, 2610, 2295, 2790},
-        {"File1", 3480, 2280, 2295, 1845},
-        {"NextPage", 3480, 4320, 2292, 1095, true},
-        {"Label8(0)", 6360, 2880, 2415, 255, true},
-        {"Label8(1)", 6060, 3360, 1335, 255, true},
-        {"Label8(2)", 6060, 3720, 1335, 255, true},
-        {"Label8(3)", 6060, 4080, 1335, 255, true},
-        {"Label8(4)", 6060, 4440, 1335, 255, true},
-        {"OutputText(0)", 7500, 3360, 1332, 288},
-        {"OutputText(1)", 7500, 3720, 1332, 288},
-        {"OutputText(2)", 7500, 4080, 1332, 288},
-        {"OutputText(3)", 7500, 4440, 1332, 288},
-        {"Command2", 7560, 7320, 1695, 615, true},
-        {"Label3", 120, 7320, 3135, 735, true},
-        {"TailNote", 6060, 4860, 2775, 1455},
-    });
-}
-
-void TestStartPage::controlsSitWhereTableSays() {
-    QWidget* page = showStartPage();
-    QVERIFY(page);
-    support::checkLayout(page);
-}
-
-void TestStartPage::captionsFitTheirControls_data() {
-    QTest::addColumn<QString>("name");
-    for (const char* name : {"Label1", "FileLabel", "Label8(0)", "Label8(1)", "Label8(2)",
-                             "Label8(3)", "Label8(4)", "Label3", "NextPage", "Command2"}) {
-        QTest::newRow(name) << QString::fromLatin1(name);
-    }
-}
-
-void TestStartPage::captionsFitTheirControls() {
-    QFETCH(QString, name);
-    QWidget* page = showStartPage();
-    QVERIFY(page);
-    QWidget* widget = control<QWidget>(page, name);
-    support::checkCaptionFits(widget);
 }
 
 QTEST_MAIN(TestStartPage)

@@ -10,55 +10,27 @@
 
 #include <memory>
 
-#include "core/network_state.h"
-#include "pages/page_id.h"
-#include "pages/session.h"
 #include "pages/weight_map_page.h"
 #include "pages/weight_map_view.h"
-#include "tests/support/scripted_dialogs.h"
-#include "tests/support/scripted_printer.h"
-#include "ui/page_runtime.h"
+#include "tests/support/network_builder.h"
+#include "tests/support/page_program.h"
 
 namespace {
 
 using pages::PageId;
 using ui::PageKey;
 
-struct Program {
-    support::ScriptedDialogs dialogs;
-    support::ScriptedPrinter printer;
-    core::PublicStuff net;
-    pages::Session session;
-    ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
-
-    Program() {
-        runtime.registerPage(PageId::WeightMap, [this](ui::PageRuntime& rt) {
-            return new pages::WeightMapPage(rt, net, session, printer);
-        });
-    }
+struct Program : support::PageProgram {
+    Program() { add<pages::WeightMapPage>(PageId::WeightMap); }
 
     // A trained network of `outputs` x `inputs` with `weights` output by output.
     void build(int outputs, int inputs, const QList<double>& weights) {
-        net.TrainingFileName = "example.net";
-        net.NumOutputs = outputs;
-        net.NumInputs = inputs;
-        net.NumPatterns = 1;
-        net.InputPatterns = core::PatternTable(inputs, 1);
-        net.DesiredOutputs = core::PatternTable(outputs, 1);
-        net.CreateUnitsAndWeights();
-        net.TrainedOnProblem = true;
-        qsizetype k = 0;
-        for (int j = 1; j <= outputs; ++j) {
-            for (int i = 1; i <= inputs; ++i) {
-                net.Weights.setWeight(j, i, weights.value(k++));
-            }
-        }
+        net = support::NetworkFromRows({std::vector<double>(static_cast<std::size_t>(inputs))},
+                                       {std::vector<double>(static_cast<std::size_t>(outputs))});
+        support::SetTrainedWeights(net, {weights.begin(), weights.end()});
     }
 
-    pages::WeightMapPage* open() {
-        auto* page = static_cast<pages::WeightMapPage*>(runtime.Show(PageId::WeightMap));
-        return page != nullptr && QTest::qWaitForWindowExposed(page) ? page : nullptr;
-    }
+    pages::WeightMapPage* open() { return showExposed<pages::WeightMapPage>(PageId::WeightMap); }
 };
 
 // The middle of the cell of output j, input i.

@@ -1,53 +1,20 @@
 #pragma once
 
-// Checks shared by the page suites: every control sits where its page's layout table says,
-// and captions fit their controls with the fonts the pages use.
+// The checks of the layout suite: a control sits where it is expected, and its caption
+// (or each entry of a list) fits it with the fonts the pages use.
 
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-
-#include <span>
 
 #include "ui/geometry.h"
 #include "ui/wrapping_button.h"
 
 namespace support {
-
-// Data rows "name" and "expected" for a placement test, one per row of the table.
-inline void addPlacementRows(std::span<const ui::ControlPlace> table) {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("expected");
-    for (const ui::ControlPlace& row : table) {
-        QTest::newRow(row.name) << QString::fromUtf8(row.name) << ui::toPixels(row.rect);
-    }
-}
-
-// One control where a test expects it, written out in twips so that a mistyped value in a
-// page's own table cannot pass; `caption` says whether its caption must fit too.
-struct ExpectedPlace {
-    const char* name;
-    int left;
-    int top;
-    int width;
-    int height;
-    bool caption = false;
-};
-
-// Data rows "name", "expected" and "caption" for checkLayout.
-inline void addLayoutRows(std::initializer_list<ExpectedPlace> rows) {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("expected");
-    QTest::addColumn<bool>("caption");
-    for (const ExpectedPlace& row : rows) {
-        QTest::newRow(row.name) << QString::fromUtf8(row.name)
-                                << ui::toPixels({row.left, row.top, row.width, row.height})
-                                << row.caption;
-    }
-}
 
 // Exactly one control of `page` is called `name`, and it sits at `expected`.
 inline void checkPlacement(const QWidget* page, const QString& name, const QRect& expected) {
@@ -56,10 +23,20 @@ inline void checkPlacement(const QWidget* page, const QString& name, const QRect
     QCOMPARE(found.front()->geometry(), expected);
 }
 
-// The caption of a label, button or check box fits inside it. Clipped captions are easy to
-// miss by eye on one machine and glaring on another.
+// The caption of a label, button or check box fits inside it, as does every entry of a
+// list. Clipped captions are easy to miss by eye on one machine and glaring on another.
 inline void checkCaptionFits(const QWidget* widget) {
     QVERIFY(widget);
+    if (const auto* items = qobject_cast<const QListWidget*>(widget)) {
+        const QFontMetrics metrics(widget->font());
+        for (int row = 0; row < items->count(); ++row) {
+            const QRect room = items->visualItemRect(items->item(row));
+            QVERIFY(items->viewport()->rect().contains(room));
+            QVERIFY2(metrics.horizontalAdvance(items->item(row)->text()) < room.width(),
+                     qPrintable(items->item(row)->text()));
+        }
+        return;
+    }
     if (qobject_cast<const QCheckBox*>(widget) != nullptr ||
         qobject_cast<const QRadioButton*>(widget) != nullptr) {
         const auto* box = static_cast<const QAbstractButton*>(widget);
@@ -95,17 +72,6 @@ inline void checkCaptionFits(const QWidget* widget) {
                             .arg(needed.height())
                             .arg(room.width())
                             .arg(room.height())));
-}
-
-// The data-driven check of addLayoutRows: place, and caption where the row asks.
-inline void checkLayout(const QWidget* page) {
-    QFETCH(QString, name);
-    QFETCH(QRect, expected);
-    QFETCH(bool, caption);
-    checkPlacement(page, name, expected);
-    if (caption) {
-        checkCaptionFits(page->findChild<QWidget*>(name));
-    }
 }
 
 }  // namespace support

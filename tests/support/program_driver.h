@@ -24,29 +24,18 @@
 #include "pages/program_pages.h"
 #include "pages/session.h"
 #include "pages/setup_page.h"
-#include "tests/support/scripted_dialogs.h"
-#include "tests/support/scripted_printer.h"
+#include "tests/support/page_program.h"
 #include "ui/file_lists.h"
 #include "ui/page_runtime.h"
 
 namespace support {
 
-class ProgramDriver {
+class ProgramDriver : public PageProgram {
   public:
-    ScriptedDialogs dialogs;
-    ScriptedPrinter printer;
-    core::PublicStuff net;
-    pages::Session session;
-    ui::PageRuntime runtime{dialogs};  // last: its pages refer to the members above
-
     ProgramDriver() {
         pages::RegisterProgramPages(runtime, net, session);
-        runtime.registerPage(pages::PageId::Probe, [this](ui::PageRuntime& r) {
-            return new pages::ProbePage(r, net, session, printer);
-        });
-        runtime.registerPage(pages::PageId::Graph, [this](ui::PageRuntime& r) {
-            return new pages::GraphPage(r, net, session, printer);
-        });
+        add<pages::ProbePage>(pages::PageId::Probe);
+        add<pages::GraphPage>(pages::PageId::Graph);
     }
 
     // Answers No ahead when the next step (another file, a reset, training afresh) will ask
