@@ -229,10 +229,10 @@ void TestMenuPage::pageNotBuiltYetIsReported() {
     m_program->dialogs.answer(ui::Answer::Ok);
     doubleClick(tests, item);
 
-    QCOMPARE(m_program->dialogs.texts(),
-             QStringList{QStringLiteral("This part of the program is not available yet.")});
+    support::checkWarnings(
+        m_program->dialogs,
+        QStringList{QStringLiteral("This part of the program is not available yet.")});
     QCOMPARE(m_program->dialogs.shown().front().title, QString::fromUtf8(pages::ProgramTitle));
-    QCOMPARE(m_program->dialogs.shown().front().buttons, ui::Buttons::Ok);
     QCOMPARE(m_program->runtime.loadedCount(), 1);
     QVERIFY(menu->isVisible());
     QCOMPARE(selectedRow(tests), item);

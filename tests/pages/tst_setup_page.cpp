@@ -204,29 +204,59 @@ class TestSetupPage : public QObject {
         page->LRateBox->setText("-0.5");
         program.dialogs.answer(ui::Answer::Ok);
         QTest::mouseClick(page->StartTraining, Qt::LeftButton);
-        QCOMPARE(program.dialogs.texts(), QStringList({"Learning rate cannot be negative"}));
+        support::checkWarnings(program.dialogs, QStringList({"Learning rate cannot be negative"}));
         QCOMPARE(program.dialogs.shown()[0].title, QStringLiteral("Learning Rate"));
-        QCOMPARE(program.dialogs.shown()[0].icon, ui::Icon::Exclamation);
         QCOMPARE(page->LRateBox->text(), QStringLiteral("0.10"));
         QCOMPARE(program.net.LearningRate, 0.1);
         QCOMPARE(program.net.SweepCount, 100);
     }
 
+    // A box that holds no usable value: its warning word for word, no run, and the box
+    // still editable; `retry`, when given, then trains to `historyRows` rows.
+    void aBadBoxStartsNoRunAndStaysEditable_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("warning");
+        QTest::addColumn<QString>("retry");
+        QTest::addColumn<int>("historyRows");
+        QTest::newRow("printouts not a number")
+            << "PrintSweepsBox"
+            << "lots"
+            << "The number of epochs between printouts \"lots\" is not a number. Type a whole "
+               "number up to 32767."
+            << "20" << 6;
+        // No epoch number would ever equal a maximum of 0.
+        QTest::newRow("maximum below 1")
+            << "SweepsBox"
+            << "0"
+            << "The maximum number of epochs \"0\" is less than 1. Type a whole number of "
+               "epochs from 1 to 32767."
+            << QString() << 0;
+    }
     void aBadBoxStartsNoRunAndStaysEditable() {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, warning);
+        QFETCH(QString, retry);
+        QFETCH(int, historyRows);
         Program program;
         SetupPage* page = program.page();
-        page->PrintSweepsBox->setText("lots");
+        QVERIFY(page->Check1[0]->isChecked());  // the maximum is read
+        auto* edit = page->findChild<QLineEdit*>(box);
+        QVERIFY(edit);
+        edit->setText(text);
         program.dialogs.answer(ui::Answer::Ok);
         QTest::mouseClick(page->StartTraining, Qt::LeftButton);
-        QCOMPARE(program.dialogs.texts(),
-                 QStringList({"The number of epochs between printouts \"lots\" is not a number. "
-                              "Type a whole number up to 32767."}));
+        support::checkWarnings(program.dialogs, {warning});
         QCOMPARE(program.net.SSEHistoryCount, 0);
-        QVERIFY(page->PrintSweepsBox->isEnabled());
+        QCOMPARE(program.net.SweepCount, 0);
+        QVERIFY(edit->isEnabled());
         QVERIFY(!page->Continue->isVisible());
-        page->PrintSweepsBox->setText("20");
-        QTest::mouseClick(page->StartTraining, Qt::LeftButton);
-        QCOMPARE(program.net.SSEHistoryCount, 6);
+        if (!retry.isEmpty()) {
+            edit->setText(retry);
+            QTest::mouseClick(page->StartTraining, Qt::LeftButton);
+            QCOMPARE(program.net.SSEHistoryCount, historyRows);
+        }
     }
 
     // tiny.net: orthogonal patterns of squared lengths 2 and 1, so the Delta rule settles

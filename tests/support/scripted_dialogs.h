@@ -147,4 +147,14 @@ class ScriptedDialogs final : public ui::Dialogs {
     QStringList m_filters;
 };
 
+// The dialogs shown so far are warnings reading exactly `texts`, in order: how a test
+// checks what the program refused and the words it gave the student.
+inline void checkWarnings(const ScriptedDialogs& dialogs, const QStringList& texts) {
+    QCOMPARE(dialogs.texts(), texts);
+    for (const ShownDialog& shown : dialogs.shown()) {
+        QCOMPARE(shown.icon, ui::Icon::Exclamation);
+        QCOMPARE(shown.buttons, ui::Buttons::Ok);
+    }
+}
+
 }  // namespace support
