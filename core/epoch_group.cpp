@@ -36,6 +36,8 @@ DAM_AVX512_BEGIN
 namespace avx512 {
 struct Ops {
     using V = __m512d;
+    static constexpr int Width = 8;
+    static constexpr int SweepBlocks = GroupBlocks;
     [[gnu::always_inline]] static V zero() { return _mm512_setzero_pd(); }
     [[gnu::always_inline]] static V splat(const double* p) { return _mm512_set1_pd(*p); }
     [[gnu::always_inline]] static V load(const double* p) { return _mm512_load_pd(p); }
@@ -63,59 +65,87 @@ struct Ops {
 }  // namespace avx512
 DAM_TARGET_END
 
-// Other processors: the compiler's generic vectors, split into the widest registers the
-// target has.
-#define DAM_VECTOR_OPS                                                         \
-    struct Ops {                                                               \
-        typedef double V __attribute__((vector_size(Lanes * sizeof(double)))); \
-        static V zero() { return V{}; }                                        \
-        static V splat(const double* p) { return *p - V{}; }                   \
-        static V load(const double* p) {                                       \
-            V v;                                                               \
-            std::memcpy(&v, p, sizeof v);                                      \
-            return v;                                                          \
-        }                                                                      \
-        static void store(double* p, V v) { std::memcpy(p, &v, sizeof v); }    \
-        static V loadu(const double* p) { return load(p); }                    \
-        static void storeu(double* p, V v) { store(p, v); }                    \
-        static V add(V a, V b) { return a + b; }                               \
-        static V sub(V a, V b) { return a - b; }                               \
-        static V mul(V a, V b) { return a * b; }                               \
-        static bool allZero(V v) {                                             \
-            bool zero = true;                                                  \
-            for (int k = 0; k < Lanes; ++k) {                                  \
-                zero = zero && v[k] == 0.0;                                    \
-            }                                                                  \
-            return zero;                                                       \
-        }                                                                      \
-        static V largerMagnitudes(V a, V b) {                                  \
-            V m;                                                               \
-            for (int k = 0; k < Lanes; ++k) {                                  \
-                m[k] = std::max(std::abs(a[k]), std::abs(b[k]));               \
-            }                                                                  \
-            return m;                                                          \
-        }                                                                      \
-        static double largestMagnitude(V v) {                                  \
-            double largest = 0.0;                                              \
-            for (int k = 0; k < Lanes; ++k) {                                  \
-                largest = std::max(largest, std::abs(v[k]));                   \
-            }                                                                  \
-            return largest;                                                    \
-        }                                                                      \
-    };
-
+// AVX2: four lanes to a register, so a block is two registers and only one block's
+// values fit the sixteen registers together (a Delta pass keeps an output factor and two
+// sums per vector, a paired Hebb pass four values per vector, besides the broadcast
+// factors): groups run one block at a time. Broadcasts come straight from memory.
 DAM_AVX2_BEGIN
 namespace avx2 {
-DAM_VECTOR_OPS
+struct Ops {
+    using V = __m256d;
+    static constexpr int Width = 4;
+    static constexpr int SweepBlocks = 1;
+    [[gnu::always_inline]] static V zero() { return _mm256_setzero_pd(); }
+    [[gnu::always_inline]] static V splat(const double* p) { return _mm256_broadcast_sd(p); }
+    [[gnu::always_inline]] static V load(const double* p) { return _mm256_load_pd(p); }
+    [[gnu::always_inline]] static void store(double* p, V v) { _mm256_store_pd(p, v); }
+    [[gnu::always_inline]] static V loadu(const double* p) { return _mm256_loadu_pd(p); }
+    [[gnu::always_inline]] static void storeu(double* p, V v) { _mm256_storeu_pd(p, v); }
+    [[gnu::always_inline]] static V add(V a, V b) { return _mm256_add_pd(a, b); }
+    [[gnu::always_inline]] static V sub(V a, V b) { return _mm256_sub_pd(a, b); }
+    [[gnu::always_inline]] static V mul(V a, V b) { return _mm256_mul_pd(a, b); }
+    [[gnu::always_inline]] static bool allZero(V v) {
+        return _mm256_movemask_pd(_mm256_cmp_pd(v, _mm256_setzero_pd(), _CMP_NEQ_UQ)) == 0;
+    }
+    [[gnu::always_inline]] static V abs(V v) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v); }
+    [[gnu::always_inline]] static V largerMagnitudes(V a, V b) {
+        return _mm256_max_pd(abs(a), abs(b));
+    }
+    [[gnu::always_inline]] static double largestMagnitude(V v) {
+        __m128d m = _mm_max_pd(_mm256_castpd256_pd128(abs(v)), _mm256_extractf128_pd(abs(v), 1));
+        m = _mm_max_pd(m, _mm_unpackhi_pd(m, m));
+        return _mm_cvtsd_f64(m);
+    }
+};
 #include "core/epoch_group_body.inc"
 }  // namespace avx2
 DAM_TARGET_END
 
+// Other processors: the compiler's generic vectors, split into the widest registers the
+// target has.
 namespace baseline {
-DAM_VECTOR_OPS
+struct Ops {
+    typedef double V __attribute__((vector_size(Lanes * sizeof(double))));
+    static constexpr int Width = Lanes;
+    static constexpr int SweepBlocks = GroupBlocks;
+    static V zero() { return V{}; }
+    static V splat(const double* p) { return *p - V{}; }
+    static V load(const double* p) {
+        V v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
+    static void store(double* p, V v) { std::memcpy(p, &v, sizeof v); }
+    static V loadu(const double* p) { return load(p); }
+    static void storeu(double* p, V v) { store(p, v); }
+    static V add(V a, V b) { return a + b; }
+    static V sub(V a, V b) { return a - b; }
+    static V mul(V a, V b) { return a * b; }
+    static bool allZero(V v) {
+        bool zero = true;
+        for (int k = 0; k < Lanes; ++k) {
+            zero = zero && v[k] == 0.0;
+        }
+        return zero;
+    }
+    static V largerMagnitudes(V a, V b) {
+        V m;
+        for (int k = 0; k < Lanes; ++k) {
+            m[k] = std::max(std::abs(a[k]), std::abs(b[k]));
+        }
+        return m;
+    }
+    static double largestMagnitude(V v) {
+        double largest = 0.0;
+        for (int k = 0; k < Lanes; ++k) {
+            largest = std::max(largest, std::abs(v[k]));
+        }
+        return largest;
+    }
+};
+
 #include "core/epoch_group_body.inc"
 }  // namespace baseline
-#undef DAM_VECTOR_OPS
 
 std::vector<const Kernels*> supportedKernels() {
     // Each table is built only where its instruction set runs: the function that builds

@@ -2,8 +2,9 @@
 
 // The inner loops of a training epoch for one group of up to four weight blocks (32
 // output units), compiled once per instruction set; the best set the processor has is
-// picked when the program starts. None fuses a multiply with an add, so every build
-// gives the same bits.
+// picked when the program starts. Each set runs a group in the parts its registers hold
+// (AVX2: one block, as two four-lane halves). None fuses a multiply with an add, so every
+// build gives the same bits.
 
 #include <cstddef>
 #include <cstdint>
