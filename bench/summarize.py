@@ -3,13 +3,15 @@
 
 Usage: summarize.py TRAIN_JSON NUMPY_TXT LOADER_JSON LOADTXT_TXT
 Rates are connections per second (inputs x outputs x patterns per epoch) as median
-(min-max) over the repetitions; ratios compare medians measured in the same run.
+(min-max) over the repetitions; ratios compare medians measured in the same run. The
+kernel and its ceilings are given for every path (instruction set) the machine runs.
 """
 import json
 import re
 import statistics
 import sys
 
+PATHS = ["avx512", "avx2", "baseline"]
 SIZES = [(8, 8, 4), (64, 64, 32), (256, 256, 100), (1024, 1024, 100), (4096, 4096, 20)]
 
 
@@ -48,6 +50,36 @@ def ratio(a, b):
     return f"{a / b:.1f}×"
 
 
+def per_path_table(train, path, clock):
+    """The kernel against the path's own ceilings: the compute ceiling (also per cycle, to
+    set against the processor's documented peak) and the stream ceiling of the weights a
+    pass keeps together; the lower one binds. A Hebb pass takes two patterns, so its
+    weights stream once per two patterns."""
+    compute = {h: rate(train, f"BM_CeilingCompute/{path}/hebb:{h}/real_time") for h in (0, 1)}
+    per_cycle = ", ".join(
+        f"{rule} {compute[h][0] / clock[0]:.2f}" for h, rule in ((0, "Delta"), (1, "Hebb"))
+        if compute[h] and clock)
+    print(f"{path}: compute ceiling Delta {giga(compute[0])}, Hebb {giga(compute[1])}; "
+          f"connections per cycle: {per_cycle or '—'}")
+    print("| rule | size | kernel, 1 thread | kernel, all cores | compute ceiling "
+          "| stream ceiling | kernel / binding ceiling |")
+    print("|---|---|---|---|---|---|---|")
+    for hebb, rule in ((0, "Delta"), (1, "Hebb")):
+        for n, m, p in SIZES:
+            args = f"in:{n}/out:{m}/pat:{p}/hebb:{hebb}"
+            one = rate(train, f"BM_Kernel/{path}/{args}/threads:1/real_time")
+            two = rate(train, f"BM_Kernel/{path}/{args}/threads:2/real_time")
+            stream = rate(train, f"BM_CeilingStream/{path}/in:{n}/real_time")
+            if stream and hebb:
+                stream = tuple(2 * v for v in stream)
+            ceilings = [c[0] for c in (compute[hebb], stream) if c]
+            binding = min(ceilings) if ceilings else None
+            share = f"{one[0] / binding:.2f}" if one and binding else "—"
+            print(f"| {rule} | {n}×{m}×{p} | {giga(one)} | {giga(two)} | {giga(compute[hebb])} "
+                  f"| {giga(stream)} | {share} |")
+    print()
+
+
 def main(train_json, numpy_txt, loader_json, loadtxt_txt):
     train = runs(train_json)
     numpy = {}
@@ -57,40 +89,32 @@ def main(train_json, numpy_txt, loader_json, loadtxt_txt):
             if m:
                 numpy[m.group(1)] = float(m.group(2)) * 1e9
 
-    compute = {hebb: rate(train, f"BM_CeilingCompute/hebb:{hebb}/real_time") for hebb in (0, 1)}
-    print("Compute ceiling (a pass's multiplies and adds, in registers): "
-          f"Delta {giga(compute[0])}, Hebb {giga(compute[1])}")
-    stream = {}
-    for n, _, _ in SIZES:
-        if n >= 64:
-            stream[n] = rate(train, f"BM_CeilingStream/{n * n}/real_time")
-    print("Memory ceiling (read and write every weight once): " +
-          ", ".join(f"{n}x{n}: {giga(s)}" for n, s in stream.items()))
+    clock = rate(train, "BM_Clock/real_time", "cycles/s")
+    print(f"Core clock (dependent integer multiplies): {giga(clock)}Hz")
     print()
+    paths = [p for p in PATHS if f"BM_Kernel/{p}/in:8/out:8/pat:4/hebb:0/threads:1/real_time" in train]
+    for path in paths:
+        per_path_table(train, path, clock)
+    best = paths[0] if paths else "avx2"
 
     for hebb, rule in ((0, "Delta"), (1, "Hebb")):
-        print(f"{rule} rule, connections per second, median (min–max)")
+        print(f"{rule} rule on the {best} path, connections per second, median (min–max)")
         print("| size | kernel, 1 thread | kernel, all cores | all cores / 1 | training loop "
-              "| literal | numpy | kernel / literal | kernel / numpy | share of compute ceiling "
-              "| kernel / memory ceiling |")
-        print("|---|---|---|---|---|---|---|---|---|---|---|")
-        ceiling = compute[hebb][0] if compute[hebb] else None
+              "| literal | numpy | kernel / literal | kernel / numpy |")
+        print("|---|---|---|---|---|---|---|---|---|")
         for n, m, p in SIZES:
             args = f"in:{n}/out:{m}/pat:{p}/hebb:{hebb}"
-            one = rate(train, f"BM_Kernel/{args}/threads:1/real_time")
-            two = rate(train, f"BM_Kernel/{args}/threads:2/real_time")
+            one = rate(train, f"BM_Kernel/{best}/{args}/threads:1/real_time")
+            two = rate(train, f"BM_Kernel/{best}/{args}/threads:2/real_time")
             loop = rate(train, f"BM_Production/{args}/real_time")
             literal = rate(train, f"BM_Literal/{args}")
             np_rate = numpy.get(args)
             one_med = one[0] if one else None
-            share = f"{one_med / ceiling:.2f}" if one_med and ceiling else "—"
-            mem = stream.get(n)
             print(f"| {n}×{m}×{p} | {giga(one)} | {giga(two)} "
                   f"| {ratio(two[0] if two else None, one_med)} | {giga(loop)} | {giga(literal)} "
                   f"| {np_rate / 1e9 if np_rate else 0:.3f} G "
                   f"| {ratio(one_med, literal[0] if literal else None)} "
-                  f"| {ratio(one_med, np_rate)} | {share} "
-                  f"| {ratio(one_med, mem[0] if mem else None)} |")
+                  f"| {ratio(one_med, np_rate)} |")
         print()
 
     print("Binary inputs, 256×256×100, kernel 1 thread (passes skip inputs that are zero), "
@@ -102,7 +126,8 @@ def main(train_json, numpy_txt, loader_json, loadtxt_txt):
         for hebb in (0, 1):
             stats = rate(train, f"BM_KernelBinary/in:256/out:256/pat:100/ones%:{ones}/hebb:{hebb}"
                          "/real_time")
-            dense = rate(train, f"BM_Kernel/in:256/out:256/pat:100/hebb:{hebb}/threads:1/real_time")
+            dense = rate(train, f"BM_Kernel/{best}/in:256/out:256/pat:100/hebb:{hebb}"
+                         "/threads:1/real_time")
             cells.append(f"{giga(stats)} ({ratio(stats[0] if stats else None, dense[0] if dense else None)})")
         print(f"| {ones}% | {cells[0]} | {cells[1]} |")
     print()

@@ -5,8 +5,12 @@
 
 #include <cstring>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "../tests/literal_reference.h"
+#include "core/cpu_path.h"
+#include "core/epoch_group.h"
 #include "core/epoch_kernel.h"
 #include "core/network_state.h"
 #include "training/training_run.h"
@@ -79,14 +83,14 @@ void BM_Production(benchmark::State& state) {
                            benchmark::Counter::kIsRate);
 }
 
-// The epoch kernel alone with a fixed thread count (range 4).
-void BM_Kernel(benchmark::State& state) {
+// The epoch kernel alone on one path with a fixed thread count (range 4).
+void BM_Kernel(benchmark::State& state, core::CpuPath path) {
     const int in = static_cast<int>(state.range(0)), out = static_cast<int>(state.range(1)),
               pats = static_cast<int>(state.range(2));
     core::PublicStuff net;
     fill(in, out, pats, net, nullptr);
     const bool hebb = state.range(3) != 0;
-    core::EpochKernel kernel(static_cast<int>(state.range(4)));
+    core::EpochKernel kernel(static_cast<int>(state.range(4)), core::epoch::kernelsFor(path), 0);
     for (auto _ : state) {
         if (kernel.trainEpoch(net, hebb) != core::ArithStatus::Ok) {
             state.SkipWithError("overflow");
@@ -116,28 +120,29 @@ void BM_Literal(benchmark::State& state) {
     setCounters(state, in, out, pats);
 }
 
-// Ceilings of this machine, in the same unit. Compute: the kernel's mix per connection
-// with every value in registers and enough independent chains to hide latency: three
-// multiplies and three adds on eight lanes for a Delta pass, two and two for Hebb.
-typedef double V8 __attribute__((vector_size(64)));
-template <bool Delta>
+// Ceilings of this machine per path, in the same unit. Compute: the kernel's mix per
+// connection with every value in registers, written with the path's vectors and as many
+// independent chains as its registers hold: three multiplies and three adds per lane for
+// a Delta pass, two and two for Hebb (separate, as the kernel's; no fused multiply-add).
+template <class V, int Chains, bool Delta>
 [[gnu::always_inline]] inline double mix(long rounds, const double* c, const double* x,
                                          const double* y, const double* start) {
-    // Per round and block, as a pass does per input: broadcast factors that change every
-    // round, and per block its own weights and output factor, so no two chains compute
+    constexpr int Width = sizeof(V) / sizeof(double);
+    // Per round and chain, as a pass does per input: broadcast factors that change every
+    // round, and per chain its own weights and output factor, so no two chains compute
     // the same thing.
-    V8 w[4], a[4], b[4], e[4];
-#pragma GCC unroll 4
-    for (int g = 0; g < 4; ++g) {
-        std::memcpy(&w[g], start + 8 * g, sizeof(V8));
-        std::memcpy(&e[g], start + 32 + 8 * g, sizeof(V8));
-        a[g] = V8{};
-        b[g] = V8{};
+    V w[Chains], a[Chains], b[Chains], e[Chains];
+#pragma GCC unroll 8
+    for (int g = 0; g < Chains; ++g) {
+        std::memcpy(&w[g], start + Width * g, sizeof(V));
+        std::memcpy(&e[g], start + 32 + Width * g, sizeof(V));
+        a[g] = V{};
+        b[g] = V{};
     }
     for (long r = 0; r < rounds; ++r) {
-        const double ci = c[r & 63], xi = x[r & 63], yi = y[r & 63];
-#pragma GCC unroll 4
-        for (int g = 0; g < 4; ++g) {
+        const double ci = c[r & 31], xi = x[r & 31], yi = y[r & 31];
+#pragma GCC unroll 8
+        for (int g = 0; g < Chains; ++g) {
             w[g] = w[g] + ci * e[g];
             a[g] = (w[g] * xi) + a[g];
             if constexpr (Delta)
@@ -145,63 +150,113 @@ template <bool Delta>
         }
     }
     // Every lane of every chain reaches the result, so none can be left out.
-    V8 sum{};
-    for (int g = 0; g < 4; ++g)
+    V sum{};
+    for (int g = 0; g < Chains; ++g)
         sum = sum + a[g] + b[g] + w[g];
     double total = 0;
-    for (int k = 0; k < 8; ++k)
+    for (int k = 0; k < Width; ++k)
         total += sum[k];
     return total;
 }
-[[gnu::target_clones("avx512f", "avx2", "default")]] double deltaMix(long rounds, const double* c,
-                                                                     const double* x,
-                                                                     const double* y,
-                                                                     const double* start) {
-    return mix<true>(rounds, c, x, y, start);
+
+// Connections a round of each path's mix covers, and the mix: four chains of eight lanes
+// in 32 registers (16 values and three factors), three of four lanes or of two lanes in
+// 16 registers (12 and three).
+typedef double V8 __attribute__((vector_size(64)));
+typedef double V4 __attribute__((vector_size(32)));
+typedef double V2 __attribute__((vector_size(16)));
+[[gnu::target("avx512f")]] double mixAvx512(bool delta, long rounds, const double* c,
+                                            const double* x, const double* y, const double* s) {
+    return delta ? mix<V8, 4, true>(rounds, c, x, y, s) : mix<V8, 4, false>(rounds, c, x, y, s);
 }
-[[gnu::target_clones("avx512f", "avx2", "default")]] double hebbMix(long rounds, const double* c,
-                                                                    const double* x,
-                                                                    const double* y,
-                                                                    const double* start) {
-    return mix<false>(rounds, c, x, y, start);
+[[gnu::target("avx2")]] double mixAvx2(bool delta, long rounds, const double* c, const double* x,
+                                       const double* y, const double* s) {
+    return delta ? mix<V4, 3, true>(rounds, c, x, y, s) : mix<V4, 3, false>(rounds, c, x, y, s);
+}
+double mixBaseline(bool delta, long rounds, const double* c, const double* x, const double* y,
+                   const double* s) {
+    return delta ? mix<V2, 3, true>(rounds, c, x, y, s) : mix<V2, 3, false>(rounds, c, x, y, s);
 }
 
-void BM_CeilingCompute(benchmark::State& state) {
+void BM_CeilingCompute(benchmark::State& state, core::CpuPath path) {
     const long rounds = 1 << 20;
-    std::vector<double> c(64), x(64), y(64), start(64);
-    for (int k = 0; k < 64; ++k) {
-        start[static_cast<std::size_t>(k)] = 1e-3 * (k + 1);
+    std::vector<double> c(32), x(32), y(32), start(64);
+    for (int k = 0; k < 32; ++k) {
         c[static_cast<std::size_t>(k)] = 1e-6 * k;
         x[static_cast<std::size_t>(k)] = 0.5 + 1e-3 * k;
         y[static_cast<std::size_t>(k)] = 0.25 - 1e-3 * k;
     }
-    const auto run = state.range(0) ? hebbMix : deltaMix;
+    for (int k = 0; k < 64; ++k)
+        start[static_cast<std::size_t>(k)] = 1e-3 * (k + 1);
+    const bool delta = state.range(0) == 0;
+    auto run = path == core::CpuPath::Avx512 ? mixAvx512
+               : path == core::CpuPath::Avx2 ? mixAvx2
+                                             : mixBaseline;
+    const int lanes = path == core::CpuPath::Avx512 ? 32 : path == core::CpuPath::Avx2 ? 12 : 6;
     for (auto _ : state)
-        benchmark::DoNotOptimize(run(rounds, c.data(), x.data(), y.data(), start.data()));
+        benchmark::DoNotOptimize(run(delta, rounds, c.data(), x.data(), y.data(), start.data()));
     state.counters["connections/s"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * rounds * 32, benchmark::Counter::kIsRate);
+        static_cast<double>(state.iterations()) * rounds * lanes, benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_CeilingCompute)->ArgName("hebb")->Arg(0)->Arg(1)->UseRealTime();
 
-// Memory: one read and one write of every weight per pattern, weights as large as the
-// problem's (range 0 = connections).
-void BM_CeilingStream(benchmark::State& state) {
-    std::vector<double> w(static_cast<std::size_t>(state.range(0)), 0.5);
+// Memory: one read and one write per pattern of every weight a pass keeps together (the
+// path's part of a group, range 0 inputs), as the kernel streams them.
+template <class V>
+[[gnu::always_inline]] inline void streamOnce(double* w, std::size_t n) {
+    constexpr std::size_t Width = sizeof(V) / sizeof(double);
+    V step;
+    for (std::size_t k = 0; k < Width; ++k)
+        step[k] = 1e-9;
+    for (std::size_t i = 0; i < n; i += Width) {
+        V v;
+        std::memcpy(&v, w + i, sizeof v);
+        v = v + step;
+        std::memcpy(w + i, &v, sizeof v);
+    }
+}
+[[gnu::target("avx512f")]] void streamAvx512(double* w, std::size_t n) {
+    streamOnce<V8>(w, n);
+}
+[[gnu::target("avx2")]] void streamAvx2(double* w, std::size_t n) {
+    streamOnce<V4>(w, n);
+}
+void streamBaseline(double* w, std::size_t n) {
+    streamOnce<V2>(w, n);
+}
+
+void BM_CeilingStream(benchmark::State& state, core::CpuPath path) {
+    const auto blocks = static_cast<std::size_t>(core::epoch::kernelsFor(path).partBlocks);
+    const std::size_t n =
+        blocks * static_cast<std::size_t>(state.range(0)) * core::ConnectionMatrix::Lanes;
+    std::vector<double> w(n, 0.5);
+    auto run = path == core::CpuPath::Avx512 ? streamAvx512
+               : path == core::CpuPath::Avx2 ? streamAvx2
+                                             : streamBaseline;
     for (auto _ : state) {
-        for (double& v : w)
-            v = v + 1e-9;
+        run(w.data(), n);
         benchmark::DoNotOptimize(w.data());
     }
     state.counters["connections/s"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(w.size()),
+        benchmark::Counter(static_cast<double>(state.iterations()) * static_cast<double>(n),
                            benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_CeilingStream)
-    ->Arg(64 * 64)
-    ->Arg(256 * 256)
-    ->Arg(1024 * 1024)
-    ->Arg(4096 * 4096)
-    ->UseRealTime();
+
+// The core clock, from a chain of dependent integer multiplies (three cycles each on
+// current x86 cores; a chain of adds of a constant can be folded), to set the compute
+// ceiling against the processor's documented operations per cycle.
+void BM_Clock(benchmark::State& state) {
+    constexpr long kMultiplies = 1 << 22;
+    for (auto _ : state) {
+        long v = 3;
+        for (long r = 0; r < kMultiplies; r += 4) {
+            asm volatile("imul %0, %0\n\timul %0, %0\n\timul %0, %0\n\timul %0, %0" : "+r"(v));
+        }
+        benchmark::DoNotOptimize(v);
+    }
+    state.counters["cycles/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kMultiplies * 3, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_Clock)->UseRealTime();
 
 void sizes(benchmark::internal::Benchmark* b) {
     for (int hebb : {0, 1}) {
@@ -250,9 +305,38 @@ BENCHMARK(BM_KernelBinary)
     ->UseRealTime();
 
 BENCHMARK(BM_Production)->Apply(sizes)->UseRealTime();
-BENCHMARK(BM_Kernel)->Apply(kernelSizes)->UseRealTime();
 BENCHMARK(BM_Literal)->Apply(sizes);
+
+// The kernel and the ceilings on every path this processor runs, named by the path.
+void registerPaths() {
+    for (const core::CpuPath path : core::cpuPaths()) {
+        const std::string name(core::cpuPathName(path));
+        benchmark::RegisterBenchmark(("BM_CeilingCompute/" + name).c_str(), BM_CeilingCompute, path)
+            ->ArgName("hebb")
+            ->Arg(0)
+            ->Arg(1)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("BM_CeilingStream/" + name).c_str(), BM_CeilingStream, path)
+            ->ArgName("in")
+            ->Arg(64)
+            ->Arg(256)
+            ->Arg(1024)
+            ->Arg(4096)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("BM_Kernel/" + name).c_str(), BM_Kernel, path)
+            ->Apply(kernelSizes)
+            ->UseRealTime();
+    }
+}
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    registerPaths();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

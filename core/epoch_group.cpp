@@ -147,27 +147,35 @@ struct Ops {
 #include "core/epoch_group_body.inc"
 }  // namespace baseline
 
-std::vector<const Kernels*> supportedKernels() {
+const Kernels& kernelsFor(CpuPath path) {
     // Each table is built only where its instruction set runs: the function that builds
     // it is compiled for that set too, and may use its instructions.
-    __builtin_cpu_init();
-    std::vector<const Kernels*> supported;
-    if (__builtin_cpu_supports("avx512f")) {
-        static const Kernels avx512Table = avx512::table("AVX-512");
-        supported.push_back(&avx512Table);
-    }
-    if (__builtin_cpu_supports("avx2")) {
-        static const Kernels avx2Table = avx2::table("AVX2");
-        supported.push_back(&avx2Table);
+    switch (path) {
+        case CpuPath::Avx512: {
+            static const Kernels avx512Table = avx512::table("AVX-512");
+            return avx512Table;
+        }
+        case CpuPath::Avx2: {
+            static const Kernels avx2Table = avx2::table("AVX2");
+            return avx2Table;
+        }
+        case CpuPath::Baseline:
+            break;
     }
     static const Kernels baselineTable = baseline::table("x86-64");
-    supported.push_back(&baselineTable);
+    return baselineTable;
+}
+
+std::vector<const Kernels*> supportedKernels() {
+    std::vector<const Kernels*> supported;
+    for (const CpuPath path : cpuPaths()) {
+        supported.push_back(&kernelsFor(path));
+    }
     return supported;
 }
 
 const Kernels& kernels() {
-    static const Kernels* const best = supportedKernels().front();
-    return *best;
+    return kernelsFor(cpuPath());
 }
 
 }  // namespace core::epoch

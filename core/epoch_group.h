@@ -2,14 +2,15 @@
 
 // The inner loops of a training epoch for one group of up to four weight blocks (32
 // output units), compiled once per instruction set; the best set the processor has is
-// picked when the program starts. Each set runs a group in the parts its registers hold
-// (AVX2: one block, as two four-lane halves). None fuses a multiply with an add, so every
-// build gives the same bits.
+// taken unless another is chosen (core/cpu_path.h). Each set runs a group in the parts
+// its registers hold (AVX2: one block, as two four-lane halves). None fuses a multiply
+// with an add, so every build gives the same bits.
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "core/cpu_path.h"
 #include "core/network_state.h"
 
 namespace core::epoch {
@@ -51,10 +52,14 @@ struct Kernels {
     void (*recall[GroupBlocks])(const ConnectionMatrix::Block* weights, int inputs, const double* x,
                                 double* sums);
     const char* instructionSet;
+    // Blocks a pass runs together: the weights it reads and writes once per pattern.
+    int partBlocks;
 };
 
-// The kernels for this processor.
+// The kernels of the chosen path (see core/cpu_path.h).
 const Kernels& kernels();
+// The kernels of `path`, which the processor must have.
+const Kernels& kernelsFor(CpuPath path);
 // Every set of kernels this processor can run, best first.
 std::vector<const Kernels*> supportedKernels();
 

@@ -1,0 +1,78 @@
+#include "core/cpu_path.h"
+
+#include <atomic>
+
+namespace core {
+
+namespace {
+
+constexpr CpuPath kAll[] = {CpuPath::Avx512, CpuPath::Avx2, CpuPath::Baseline};
+
+CpuPath bestPath() {
+    static const CpuPath best = cpuPaths().front();
+    return best;
+}
+
+// -1 until a path is chosen.
+std::atomic<int> chosen{-1};
+
+}  // namespace
+
+std::string_view cpuPathName(CpuPath path) {
+    switch (path) {
+        case CpuPath::Avx512:
+            return "avx512";
+        case CpuPath::Avx2:
+            return "avx2";
+        case CpuPath::Baseline:
+            break;
+    }
+    return "baseline";
+}
+
+std::optional<CpuPath> cpuPathNamed(std::string_view name) {
+    for (const CpuPath path : kAll) {
+        if (cpuPathName(path) == name) {
+            return path;
+        }
+    }
+    return std::nullopt;
+}
+
+bool cpuHas(CpuPath path) {
+    __builtin_cpu_init();
+    switch (path) {
+        case CpuPath::Avx512:
+            return __builtin_cpu_supports("avx512f") != 0;
+        case CpuPath::Avx2:
+            return __builtin_cpu_supports("avx2") != 0;
+        case CpuPath::Baseline:
+            break;
+    }
+    return true;
+}
+
+std::vector<CpuPath> cpuPaths() {
+    std::vector<CpuPath> paths;
+    for (const CpuPath path : kAll) {
+        if (cpuHas(path)) {
+            paths.push_back(path);
+        }
+    }
+    return paths;
+}
+
+CpuPath cpuPath() {
+    const int path = chosen.load(std::memory_order_relaxed);
+    return path < 0 ? bestPath() : static_cast<CpuPath>(path);
+}
+
+bool chooseCpuPath(CpuPath path) {
+    if (!cpuHas(path)) {
+        return false;
+    }
+    chosen.store(static_cast<int>(path), std::memory_order_relaxed);
+    return true;
+}
+
+}  // namespace core
