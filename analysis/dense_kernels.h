@@ -1,13 +1,16 @@
 #pragma once
 
-// Matrix products for the analysis, built for AVX2 and for plain x86-64 and picked at run
-// time. Internal to the analysis library.
+// Matrix products for the analysis, built for AVX2 and for plain x86-64, run on the
+// chosen path (core/cpu_path.h; AVX-512 processors take the AVX2 build). Internal to the
+// analysis library.
 //
 // Each build includes Eigen with its namespace renamed (dense_body.inc), so that no
 // template compiled with AVX2 instructions can stand in for one of the plain build.
 
 #include <cstddef>
 #include <functional>
+
+#include "core/cpu_path.h"
 
 namespace analysis {
 
@@ -37,8 +40,10 @@ struct DenseKernels {
 void ForColumnBlocks(std::ptrdiff_t n, double multiplyAdds,
                      const std::function<void(std::ptrdiff_t, std::ptrdiff_t)>& work);
 
-// The fastest set this processor runs.
+// The set of the chosen path.
 const DenseKernels& denseKernels();
+// The set of `path`, which the processor must have.
+const DenseKernels& denseKernelsFor(core::CpuPath path);
 
 namespace avx2 {
 extern const DenseKernels kernels;

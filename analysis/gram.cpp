@@ -20,14 +20,14 @@ constexpr double kThreadedWork = 2e7;
 
 }  // namespace
 
+const DenseKernels& denseKernelsFor(core::CpuPath path) {
+    // Each table's functions may use its instructions: callers name only a path the
+    // processor has.
+    return path == core::CpuPath::Baseline ? baseline::kernels : avx2::kernels;
+}
+
 const DenseKernels& denseKernels() {
-    // Each table's functions may use its instructions, so the AVX2 one is touched only
-    // after the processor check.
-    static const DenseKernels* const best = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") ? &avx2::kernels : &baseline::kernels;
-    }();
-    return *best;
+    return denseKernelsFor(core::cpuPath());
 }
 
 void ForColumnBlocks(std::ptrdiff_t n, double multiplyAdds,

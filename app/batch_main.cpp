@@ -32,6 +32,7 @@
 #include "app/batch_files.h"
 #include "app/batch_options.h"
 #include "core/arithmetic.h"
+#include "core/cpu_path.h"
 #include "core/network_state.h"
 #include "experiments/degradation.h"
 #include "experiments/degradation_text.h"
@@ -419,6 +420,9 @@ int main(int argc, char* argv[]) {
     }
     if (const std::string problem = app::SameFileProblem(options); !problem.empty()) {
         return usageError(problem);
+    }
+    if (options.cpu) {
+        (void)core::chooseCpuPath(*options.cpu);  // checked against the processor above
     }
     // Every file to be written is checked, and its temporary file made, before hours of
     // training.

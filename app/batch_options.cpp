@@ -108,6 +108,14 @@ std::string keepNetworkPath(Value value, Options& options) {
     return fileName("--save-network", value, options.networkPath);
 }
 
+std::string keepCpu(Value value, Options& options) {
+    if (std::string problem = core::cpuPathProblem(value, core::cpuPaths()); !problem.empty()) {
+        return problem;
+    }
+    options.cpu = core::cpuPathNamed(value);
+    return "";
+}
+
 std::string keepSeed(Value value, Options& options) {
     const auto seed = text::ParseWholeNumber(value, 0, kMaxSeed);
     if (!seed) {
@@ -146,6 +154,10 @@ constexpr std::string_view kDegradeHelp =
 constexpr std::string_view kJsonHelp =
     "--json prints the result of one of --diagnose, --test and --degrade as one JSON object,\n"
     "with the summary line on standard error.\n";
+
+constexpr std::string_view kCpuHelp =
+    "--cpu runs every vector kernel with the given instruction set instead of the best the\n"
+    "processor has (the results are the same to the bit; a set the processor lacks is refused).\n";
 
 constexpr std::string_view kLocaleText =
     "Reports use \".\" and \",\" in numbers and MM/DD/YY HH:MM:SS dates whatever the locale, so a\n"
@@ -206,6 +218,7 @@ constexpr Option kOptions[] = {
     {"--seed", kValue, "", "", "", "", false, keepSeed},
     {"--json", kNone, "[--json]", "[--json]", "", kJsonHelp, false,
      [](Value, Options& o) { return tick(o.json); }},
+    {"--cpu", kValue, "[--cpu avx512|avx2|baseline]", "", "", kCpuHelp, false, keepCpu},
 };
 
 // A form's first line followed by the options it shows, wrapped at 90 characters, later

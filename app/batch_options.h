@@ -5,10 +5,12 @@
 // reading follow.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/cpu_path.h"
 #include "report/report_writer.h"
 #include "training/parameters.h"
 
@@ -38,6 +40,7 @@ struct Options {
     std::uint64_t seed = 1;
     bool json = false;
     bool quiet = false;
+    std::optional<core::CpuPath> cpu;  // --cpu: the kernels' path, checked against the processor
     // FILE is a network file (.h5): it is opened and trained on with its saved settings.
     bool opensNetwork = false;
 };

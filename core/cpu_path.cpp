@@ -1,6 +1,7 @@
 #include "core/cpu_path.h"
 
 #include <atomic>
+#include <string>
 
 namespace core {
 
@@ -60,6 +61,24 @@ std::vector<CpuPath> cpuPaths() {
         }
     }
     return paths;
+}
+
+std::string cpuPathProblem(std::string_view name, const std::vector<CpuPath>& available) {
+    const std::optional<CpuPath> path = cpuPathNamed(name);
+    if (!path) {
+        return "--cpu takes avx512, avx2 or baseline, not \"" + std::string(name) + "\"";
+    }
+    for (const CpuPath runs : available) {
+        if (runs == *path) {
+            return "";
+        }
+    }
+    std::string runs;
+    for (const CpuPath other : available) {
+        runs += (runs.empty() ? "" : ", ") + std::string(cpuPathName(other));
+    }
+    return "--cpu " + std::string(name) + ": this processor lacks its instructions; it runs " +
+           runs;
 }
 
 CpuPath cpuPath() {

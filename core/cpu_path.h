@@ -8,6 +8,7 @@
 // a lesser one, so that every build can be checked and measured on one machine.
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -23,6 +24,10 @@ std::optional<CpuPath> cpuPathNamed(std::string_view name);
 bool cpuHas(CpuPath path);
 // The paths this processor runs, best first.
 std::vector<CpuPath> cpuPaths();
+
+// Why the path named `name` cannot be chosen among `available` (as cpuPaths() gives
+// them), or "" when it can: an unknown name, or a path the processor lacks.
+std::string cpuPathProblem(std::string_view name, const std::vector<CpuPath>& available);
 
 // The path kernels take when their caller names none.
 CpuPath cpuPath();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/cpu_path.h"
+
 namespace experiments {
 
 namespace {
@@ -37,13 +39,10 @@ template <int N>
     }
 }
 
-}  // namespace
-
-// Built for AVX2 and for plain x86-64, picked when the program starts: the same operations
-// in the same order either way (no fused multiply-add), only wider registers.
-__attribute__((target_clones("avx2", "default"))) void RecallVectors(
-    const core::ConnectionMatrix& weights, const VectorSet& x, double* sums,
-    std::size_t sumStride) {
+// Inlined into one build per instruction set below.
+[[gnu::always_inline]] inline void recallAll(const core::ConnectionMatrix& weights,
+                                             const VectorSet& x, double* sums,
+                                             std::size_t sumStride) {
     const int inputs = weights.inputs();
     const int outputs = weights.outputs();
     for (int b = 0; b < weights.blocks(); ++b) {
@@ -77,6 +76,34 @@ __attribute__((target_clones("avx2", "default"))) void RecallVectors(
             }
         }
     }
+}
+
+// Built for AVX2 and for plain x86-64: the same operations in the same order either way
+// (no fused multiply-add), only wider registers. AVX-512 processors take the AVX2 build.
+[[gnu::target("avx2")]] void recallAvx2(const core::ConnectionMatrix& weights, const VectorSet& x,
+                                        double* sums, std::size_t sumStride) {
+    recallAll(weights, x, sums, sumStride);
+}
+
+void recallBaseline(const core::ConnectionMatrix& weights, const VectorSet& x, double* sums,
+                    std::size_t sumStride) {
+    recallAll(weights, x, sums, sumStride);
+}
+
+}  // namespace
+
+void RecallVectors(const core::ConnectionMatrix& weights, const VectorSet& x, double* sums,
+                   std::size_t sumStride, core::CpuPath path) {
+    if (path == core::CpuPath::Baseline) {
+        recallBaseline(weights, x, sums, sumStride);
+    } else {
+        recallAvx2(weights, x, sums, sumStride);
+    }
+}
+
+void RecallVectors(const core::ConnectionMatrix& weights, const VectorSet& x, double* sums,
+                   std::size_t sumStride) {
+    RecallVectors(weights, x, sums, sumStride, core::cpuPath());
 }
 
 }  // namespace experiments

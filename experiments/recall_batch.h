@@ -9,6 +9,7 @@
 
 #include <cstddef>
 
+#include "core/cpu_path.h"
 #include "core/network_state.h"
 
 namespace experiments {
@@ -23,7 +24,11 @@ struct VectorSet {
 
 // sums[q * sumStride + j] = sum over i = 1..inputs() of weights(j, i) * x_q[i], for
 // j = 1..outputs() and every vector q of x. Element 0 of each sum vector is left alone.
+// Runs on the chosen path (core/cpu_path.h), or on `path`, which the processor must have;
+// every path gives the same bits.
 void RecallVectors(const core::ConnectionMatrix& weights, const VectorSet& x, double* sums,
                    std::size_t sumStride);
+void RecallVectors(const core::ConnectionMatrix& weights, const VectorSet& x, double* sums,
+                   std::size_t sumStride, core::CpuPath path);
 
 }  // namespace experiments

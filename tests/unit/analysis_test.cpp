@@ -500,8 +500,8 @@ TEST(Analysis, MagnitudesNearTheEndsOfTheDoubleRange) {
 
 }  // namespace
 
-// The plain build of the dense kernels and the one this processor runs, against plain
-// products, on panels inside larger matrices (leading dimensions above their heights).
+// Every path's build of the dense kernels against plain products, on panels inside larger
+// matrices (leading dimensions above their heights).
 TEST(Analysis, DenseKernelsAgreeWithPlainProducts) {
     std::mt19937 rng(31);
     std::uniform_real_distribution<double> value(-1.0, 1.0);
@@ -509,8 +509,8 @@ TEST(Analysis, DenseKernelsAgreeWithPlainProducts) {
         return Eigen::MatrixXd(
             Eigen::MatrixXd::NullaryExpr(rows, cols, [&] { return value(rng); }));
     };
-    for (const analysis::DenseKernels* kernels :
-         {&analysis::baseline::kernels, &analysis::denseKernels()}) {
+    for (const core::CpuPath path : core::cpuPaths()) {
+        const analysis::DenseKernels* kernels = &analysis::denseKernelsFor(path);
         SCOPED_TRACE(kernels->name);
         const Eigen::Index n = 37;
         const Eigen::MatrixXd c = random(n, 12);

@@ -114,6 +114,7 @@ TEST_F(BatchFilesTest, RefusedBeforeTraining) {
         {{"t.net", "--test", "./t.net"}, "2 --test names the training file itself"},
         {{"t.net", "--test", "t.net", "--degrade", "--json"},
          "2 --json prints one JSON object: give only one of --diagnose, --test and --degrade"},
+        {{"t.net", "--cpu", "sse9"}, "2 --cpu takes avx512, avx2 or baseline, not \"sse9\""},
         {{"t.net", "--seed", "4"},
          "2 distmem-batch: --seed goes with --degrade\nRun \"distmem-batch --help\" for the "
          "options.\n"},

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <random>
 
 #include "core/arithmetic.h"
 #include "experiments/degradation.h"
 #include "experiments/recall_batch.h"
+#include "tests/literal_reference.h"
 #include "tests/support/network_builder.h"
 #include "views/own_pattern.h"
 #include "views/recall_rule.h"
@@ -68,19 +71,32 @@ std::pair<double, double> plainScore(const core::PublicStuff& net,
     return {sse / net.NumPatterns, 100.0 * recalled / net.NumPatterns};
 }
 
-TEST(RecallVectors, GivesTheOnePatternRecallToTheBit) {
+TEST(RecallVectors, EveryPathGivesTheLiteralRecallToTheBit) {
     const core::PublicStuff net = randomNetwork(false);
-    std::vector<double> sums(7 * 11, -9.0);
-    experiments::RecallVectors(net.Weights,
-                               {net.InputPatterns.pattern(1), net.InputPatterns.stride(), 7},
-                               sums.data(), 11);
-    std::vector<double> netInput(11);
-    std::vector<double> errors(11);
+    reference::Net ref(11, 10, 7);
     for (int p = 1; p <= 7; ++p) {
-        ASSERT_TRUE(core::RecallInto(net, p, netInput.data(), errors.data()));
-        for (int j = 1; j <= 10; ++j) {
-            EXPECT_EQ(sums[static_cast<std::size_t>((p - 1) * 11 + j)],
-                      netInput[static_cast<std::size_t>(j)]);
+        for (int i = 1; i <= 11; ++i) {
+            ref.x[p][i] = net.InputPatterns(i, p);
+        }
+    }
+    for (int j = 1; j <= 10; ++j) {
+        for (int i = 1; i <= 11; ++i) {
+            ref.w[j][i].Weight = net.Weights.Weight(j, i);
+        }
+    }
+    for (const core::CpuPath path : core::cpuPaths()) {
+        SCOPED_TRACE(core::cpuPathName(path));
+        std::vector<double> sums(7 * 11, -9.0);
+        experiments::RecallVectors(net.Weights,
+                                   {net.InputPatterns.pattern(1), net.InputPatterns.stride(), 7},
+                                   sums.data(), 11, path);
+        for (int p = 1; p <= 7; ++p) {
+            ref.ComputeResponses(p);
+            for (int j = 1; j <= 10; ++j) {
+                EXPECT_EQ(
+                    std::bit_cast<std::uint64_t>(sums[static_cast<std::size_t>((p - 1) * 11 + j)]),
+                    std::bit_cast<std::uint64_t>(ref.outUnits[j].NetInput));
+            }
         }
     }
 }

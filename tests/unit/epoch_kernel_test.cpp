@@ -156,6 +156,23 @@ TEST(EpochKernel, EveryInstructionSetAndGroupSizeGivesTheSameBits) {
     }
 }
 
+TEST(CpuPath, APathTheProcessorLacksIsRefusedWithTheOnesItRuns) {
+    const std::vector<core::CpuPath> noAvx512{core::CpuPath::Avx2, core::CpuPath::Baseline};
+    EXPECT_EQ(core::cpuPathProblem("avx512", noAvx512),
+              "--cpu avx512: this processor lacks its instructions; it runs avx2, baseline");
+    EXPECT_EQ(core::cpuPathProblem("avx2", noAvx512), "");
+    EXPECT_EQ(core::cpuPathProblem("AVX2", noAvx512),
+              "--cpu takes avx512, avx2 or baseline, not \"AVX2\"");
+    // Choosing is refused the same way, and leaves the path as it was.
+    for (const core::CpuPath path : {core::CpuPath::Avx512, core::CpuPath::Avx2}) {
+        if (!core::cpuHas(path)) {
+            const core::CpuPath before = core::cpuPath();
+            EXPECT_FALSE(core::chooseCpuPath(path));
+            EXPECT_EQ(core::cpuPath(), before);
+        }
+    }
+}
+
 TEST(EpochKernel, SkippedZeroInputsLeaveNegativeZeroWeightsAsThePlainStepDoes) {
     // Passes skip inputs that are zero, which is exact only while no weight is -0: a
     // plain step turns -0 + 0 * out into +0. Weights that start at -0 must get that.
