@@ -21,18 +21,21 @@ template <int N>
 [[gnu::always_inline]] inline void recallGroup(const core::ConnectionMatrix::Block* w, int inputs,
                                                const double* const* x,
                                                double (&lanes)[Group][Lanes]) {
+    // Unrolled, so that the sums stay in registers (eight of the sixteen of AVX2).
     Quad acc[N][2] = {};
     for (int i = 1; i <= inputs; ++i) {
         Quad lo;
         Quad hi;
         __builtin_memcpy(&lo, w[i - 1].lane, sizeof lo);
         __builtin_memcpy(&hi, w[i - 1].lane + 4, sizeof hi);
+#pragma GCC unroll 4
         for (int g = 0; g < N; ++g) {
             const double a = x[g][i];
             acc[g][0] = (lo * a) + acc[g][0];
             acc[g][1] = (hi * a) + acc[g][1];
         }
     }
+#pragma GCC unroll 4
     for (int g = 0; g < N; ++g) {
         __builtin_memcpy(lanes[g], &acc[g][0], sizeof(Quad));
         __builtin_memcpy(lanes[g] + 4, &acc[g][1], sizeof(Quad));

@@ -36,7 +36,8 @@ bool LoadTestPatterns(const core::Problem& net, const std::string& path, core::P
 }
 
 bool RecallTestPatterns(const core::ConnectionMatrix& weights, const core::Problem& tests,
-                        const std::string& fileName, TestRecall& recall, std::string& error) {
+                        const std::string& fileName, TestRecall& recall, std::string& error,
+                        core::Progress* progress) {
     const int outputs = weights.outputs();
     const auto stride = static_cast<std::size_t>(outputs) + 1;
     std::vector<double> sums(static_cast<std::size_t>(tests.NumPatterns) * stride, 0.0);
@@ -45,30 +46,27 @@ bool RecallTestPatterns(const core::ConnectionMatrix& weights, const core::Probl
                   sums.data(), stride);
     const views::RecallTargets desired(tests.DesiredOutputs.pattern(1),
                                        tests.DesiredOutputs.stride(), tests.NumPatterns, outputs);
+    std::vector<NearestTarget> nearest;
+    if (!FindNearestTargets(weights, tests.InputPatterns.pattern(1), tests.InputPatterns.stride(),
+                            sums.data(), stride, desired, nearest, progress)) {
+        error = "Recalling the test file " + text::ShownName(fileName) + " was cancelled.";
+        return false;
+    }
     recall = {};
     recall.fileName = fileName;
     for (int t = 0; t < tests.NumPatterns; ++t) {
-        const double* r = sums.data() + static_cast<std::size_t>(t) * stride;
+        const NearestTarget& found = nearest[static_cast<std::size_t>(t)];
         TestPatternScore score;
         score.test = t + 1;
-        double best = std::numeric_limits<double>::infinity();
-        for (int q = 0; q < tests.NumPatterns; ++q) {
-            const double d = views::SquaredDistance(r, desired.vector(q), outputs);
-            if (q == t) {
-                score.sse = d;
-            }
-            if (score.nearest == 0 || d < best) {
-                score.nearest = q + 1;
-                best = d;
-            }
-        }
+        score.sse = found.ownDistance;
+        score.nearest = found.nearest + 1;
         if (!(score.sse <= std::numeric_limits<double>::max())) {
             error = "Recalling test pattern " + std::to_string(t + 1) + " of " +
                     text::ShownName(fileName) +
                     " went beyond the range of double precision (overflow).";
             return false;
         }
-        score.recalledNearest = desired.recalled(r, t, score.sse);
+        score.recalledNearest = found.recalled;
         recall.totalSSE += score.sse;
         if (recall.largestTest == 0 || score.sse > recall.largestSSE) {
             recall.largestSSE = score.sse;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/network_state.h"
+#include "experiments/nearest_targets.h"
 #include "files/loader.h"
 
 namespace experiments {
@@ -37,11 +38,13 @@ struct TestRecall {
                                     core::Progress* progress = nullptr);
 
 // Recalls every pattern of `tests` with `weights` (neither changes), which must have the
-// tests' sizes. Returns
-// false with a message in `error` when a recall overflows. Throws std::bad_alloc.
+// tests' sizes. Returns false with a message in `error` when a recall overflows or a stop
+// is requested through `progress` (which counts test patterns decided). Throws
+// std::bad_alloc.
 [[nodiscard]] bool RecallTestPatterns(const core::ConnectionMatrix& weights,
                                       const core::Problem& tests, const std::string& fileName,
-                                      TestRecall& recall, std::string& error);
+                                      TestRecall& recall, std::string& error,
+                                      core::Progress* progress = nullptr);
 
 // "Test file extra.net: 20 patterns, total SSE 3.41, largest pattern SSE 0.92 (test 7);
 // recalled: 18 of 20 (nearer their own desired output than any other)", numbers with

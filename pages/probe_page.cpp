@@ -302,7 +302,8 @@ void ProbePage::TestFile_Click() {
     std::string text;
     std::string error;
     core::ArithStatus status = core::ArithStatus::Ok;
-    core::Progress progress;
+    core::Progress progress;        // the file read
+    core::Progress recallProgress;  // the test patterns decided
     ui::LongTask task;
     task.title = QStringLiteral("Probing the test patterns");
     task.work = [&] {
@@ -310,7 +311,8 @@ void ProbePage::TestFile_Click() {
             core::Problem tests;
             experiments::TestRecall recall;
             if (!experiments::LoadTestPatterns(m_net, path, tests, error, &progress) ||
-                !experiments::RecallTestPatterns(m_net.Weights, tests, fileName, recall, error)) {
+                !experiments::RecallTestPatterns(m_net.Weights, tests, fileName, recall, error,
+                                                 &recallProgress)) {
                 return false;
             }
             for (int t = 1; t <= tests.NumPatterns && status == core::ArithStatus::Ok; ++t) {
@@ -325,9 +327,18 @@ void ProbePage::TestFile_Click() {
         }
         return !text.empty();
     };
-    ui::TrackProgress(task, progress, [](const core::Progress&) {
-        return QStringLiteral("Reading and recalling the test patterns");
-    });
+    // Two phases, each with its own count: the status follows the one under way.
+    task.status = [&progress, &recallProgress] {
+        const bool recalling = recallProgress.total() > 0;
+        const core::Progress& now = recalling ? recallProgress : progress;
+        return ui::TaskStatus{recalling ? QStringLiteral("Recalling the test patterns")
+                                        : QStringLiteral("Reading and recalling the test patterns"),
+                              static_cast<double>(now.done()), static_cast<double>(now.total())};
+    };
+    task.cancel = [&progress, &recallProgress] {
+        progress.requestStop();
+        recallProgress.requestStop();
+    };
     if (ui::RunLongTask(runtime(), this, task) == core::WorkEnd::Cancelled) {
         return;
     }

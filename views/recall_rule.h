@@ -24,9 +24,12 @@ class RecallTargets {
     RecallTargets(const double* data, std::size_t stride, int count, int outputs);
 
     int count() const { return m_count; }
+    std::size_t stride() const { return m_stride; }
     const double* vector(int q) const { return m_data + static_cast<std::size_t>(q) * m_stride; }
     // The lowest q whose desired output is identical to vector q's.
     int target(int q) const { return m_target[static_cast<std::size_t>(q)]; }
+    // The lowest q of every target, in increasing order.
+    const std::vector<int>& distinct() const { return m_distinct; }
 
     // Whether `response` is strictly nearer vector `own` than every different desired
     // output. `ownDistance` is SquaredDistance to vector `own`; not recalled when it is not

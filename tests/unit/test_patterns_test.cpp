@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <random>
+
 #include "core/arithmetic.h"
+#include "experiments/nearest_targets.h"
+#include "experiments/recall_batch.h"
 #include "experiments/test_patterns.h"
 #include "files/loader.h"
 #include "tests/support/network_builder.h"
@@ -66,6 +72,73 @@ TEST(TestPatterns, AFileOfOtherSizesIsRefusedNamingBoth) {
     EXPECT_FALSE(experiments::LoadTestPatterns(net, DAM_EXAMPLES "/none.net", tests, error));
     EXPECT_EQ(error.rfind("Cannot open the test file \"" DAM_EXAMPLES "/none.net\"", 0), 0U)
         << error;
+}
+
+// The blocked search against the plain loops over every pair, on integer responses and
+// desired outputs drawn from a few vectors (exact ties, repeated targets), some moved by
+// an ulp (near ties), and some too large to square (left to the plain loop). Narrow
+// networks estimate through their inputs, wide ones through their responses.
+TEST(NearestTargets, SameAsThePlainLoopsTiesIncluded) {
+    std::mt19937_64 rng(17);
+    for (const auto& [inputs, outputs, huge] :
+         {std::tuple{3, 12, false}, std::tuple{12, 5, false}, std::tuple{4, 9, true}}) {
+        SCOPED_TRACE(testing::Message() << inputs << " inputs, " << outputs << " outputs");
+        const int count = 150;
+        core::PublicStuff net;
+        net.NumInputs = inputs;
+        net.NumOutputs = outputs;
+        net.CreateUnitsAndWeights();
+        for (int j = 1; j <= outputs; ++j)
+            for (int i = 1; i <= inputs; ++i)
+                net.Weights.setWeight(j, i, static_cast<double>(rng() % 5) - 2.0);
+        core::PatternTable x(inputs, count);
+        core::PatternTable d(outputs, count);
+        for (int t = 1; t <= count; ++t) {
+            for (int i = 1; i <= inputs; ++i)
+                x(i, t) = static_cast<double>(rng() % 3) - 1.0;
+            const std::uint64_t pick = rng() % 6;  // one of six vectors
+            for (int j = 1; j <= outputs; ++j)
+                d(j, t) = static_cast<double>((pick * 7 + static_cast<std::uint64_t>(j)) % 5) - 2.0;
+            if (rng() % 4 == 0)
+                d(1, t) = std::nextafter(d(1, t), 9.0);
+            if (huge && t % 50 == 0)
+                d(2, t) = 1e300;
+        }
+        const auto stride = static_cast<std::size_t>(outputs) + 1;
+        std::vector<double> sums(count * stride);
+        experiments::RecallVectors(net.Weights, {x.pattern(1), x.stride(), count}, sums.data(),
+                                   stride);
+        const views::RecallTargets desired(d.pattern(1), d.stride(), count, outputs);
+        std::vector<experiments::NearestTarget> found;
+        ASSERT_TRUE(experiments::FindNearestTargets(net.Weights, x.pattern(1), x.stride(),
+                                                    sums.data(), stride, desired, found));
+        auto distance = [&](int t, int q) {
+            double sum = 0.0;
+            for (int j = 1; j <= outputs; ++j) {
+                const double e = d(j, q + 1) - sums[static_cast<std::size_t>(t) * stride + j];
+                sum = sum + e * e;
+            }
+            return sum;
+        };
+        int ties = 0;
+        for (int t = 0; t < count; ++t) {
+            int nearest = 0;
+            bool recalled = distance(t, t) <= std::numeric_limits<double>::max();
+            for (int q = 0; q < count; ++q) {
+                bool same = true;
+                for (int j = 1; j <= outputs; ++j)
+                    same = same && d(j, q + 1) == d(j, t + 1);
+                nearest = distance(t, q) < distance(t, nearest) ? q : nearest;
+                ties += !same && distance(t, q) == distance(t, nearest) && q != nearest ? 1 : 0;
+                recalled = recalled && (same || distance(t, q) > distance(t, t));
+            }
+            const experiments::NearestTarget& f = found[static_cast<std::size_t>(t)];
+            ASSERT_EQ(f.nearest, nearest) << "test " << t;
+            ASSERT_EQ(f.recalled, recalled) << "test " << t;
+            ASSERT_EQ(f.ownDistance, distance(t, t)) << "test " << t;
+        }
+        EXPECT_GT(ties, 0);  // the rule for ties was exercised
+    }
 }
 
 }  // namespace
