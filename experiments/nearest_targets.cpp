@@ -1,9 +1,14 @@
 #include "experiments/nearest_targets.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <thread>
 
+#include "core/worker_pool.h"
 #include "experiments/recall_batch.h"
 
 namespace experiments {
@@ -16,6 +21,25 @@ constexpr double kUnit = std::numeric_limits<double>::epsilon() / 2;
 constexpr double kTiny = 1e-300;
 // Responses per block of products.
 constexpr int kChunk = 64;
+// Below this many multiply-adds of products one thread is quicker than waking another.
+constexpr double kThreadedWork = 1e8;
+
+// Calls work(first, count) for the chunks of [0, n), on every thread of `pool` (null: on
+// the caller alone), each chunk once. `work` must not throw.
+void forChunks(core::WorkerPool* pool, int n, int chunk,
+               const std::function<void(int thread, int first, int count)>& work) {
+    std::atomic<int> next{0};
+    auto share = [&](int thread) {
+        for (int first = next.fetch_add(chunk); first < n; first = next.fetch_add(chunk)) {
+            work(thread, first, std::min(chunk, n - first));
+        }
+    };
+    if (pool == nullptr) {
+        share(0);
+    } else {
+        pool->run(share);
+    }
+}
 
 std::size_t ui(int k) {
     return static_cast<std::size_t>(k);
@@ -46,7 +70,8 @@ double squares(const double* v, int n) {
 // Any value that is not finite leaves the response to the plain loop.
 class Estimates {
   public:
-    Estimates(const core::ConnectionMatrix& weights, const views::RecallTargets& desired)
+    Estimates(const core::ConnectionMatrix& weights, const views::RecallTargets& desired,
+              core::WorkerPool* pool)
         : m_outputs(weights.outputs()),
           m_inputs(weights.inputs()),
           m_viaInputs(weights.inputs() < weights.outputs()),
@@ -79,10 +104,14 @@ class Estimates {
                 frobenius = frobenius + w * w;
             }
         }
+        // In chunks, so that each chunk's desired outputs stay in cache while every block of
+        // the transposed weights passes over them.
         const auto stride = ui(m_inputs) + 1;
         std::vector<double> projected(ui(desired.count()) * stride);
-        RecallVectors(transposed, {desired.vector(0), desired.stride(), desired.count()},
-                      projected.data(), stride);
+        forChunks(pool, desired.count(), 16, [&](int, int first, int count) {
+            RecallVectors(transposed, {desired.vector(first), desired.stride(), count},
+                          projected.data() + ui(first) * stride, stride);
+        });
         for (int k = 0; k < targets; ++k) {
             const double* g = projected.data() + ui(distinct[ui(k)]) * stride;
             for (int i = 1; i <= m_inputs; ++i) {
@@ -200,34 +229,52 @@ bool FindNearestTargets(const core::ConnectionMatrix& weights, const double* inp
     if (count == 0) {
         return true;
     }
-    const Estimates estimates(weights, desired);
     const auto targets = desired.distinct().size();
-    std::vector<double> products(ui(kChunk) * (targets + 1));
-    std::vector<double> low(targets);
-    std::vector<double> high(targets);
-    std::vector<double> exact(targets);
-    for (int first = 0; first < count; first += kChunk) {
+    const double work = static_cast<double>(count) * static_cast<double>(targets) *
+                        std::min(weights.inputs(), weights.outputs());
+    std::unique_ptr<core::WorkerPool> pool;
+    if (work >= kThreadedWork && std::thread::hardware_concurrency() > 1) {
+        pool = std::make_unique<core::WorkerPool>(2);
+    }
+    const Estimates estimates(weights, desired, pool.get());
+    // Per thread: products of a chunk, bounds and exact distances of one response.
+    struct Scratch {
+        std::vector<double> products;
+        std::vector<double> low;
+        std::vector<double> high;
+        std::vector<double> exact;
+    };
+    std::vector<Scratch> scratch(pool ? ui(pool->size()) : 1);
+    for (Scratch& s : scratch) {
+        s.products.resize(ui(kChunk) * (targets + 1));
+        s.low.resize(targets);
+        s.high.resize(targets);
+        s.exact.resize(targets);
+    }
+    std::atomic<bool> cancelled{false};
+    forChunks(pool.get(), count, kChunk, [&](int thread, int first, int chunk) {
         if (core::StopRequested(progress)) {
-            return false;
+            cancelled.store(true);
+            return;
         }
-        const int chunk = std::min(kChunk, count - first);
+        Scratch& s = scratch[ui(thread)];
         const VectorSet features =
             estimates.viaInputs() ? VectorSet{inputs + ui(first) * inputStride, inputStride, chunk}
                                   : VectorSet{sums + ui(first) * stride, stride, chunk};
-        RecallVectors(estimates.features(), features, products.data(), targets + 1);
+        RecallVectors(estimates.features(), features, s.products.data(), targets + 1);
         for (int t = first; t < first + chunk; ++t) {
             const double* r = sums + ui(t) * stride;
             const double* x = inputs + ui(t) * inputStride;
-            const double* p = products.data() + ui(t - first) * (targets + 1);
-            out[ui(t)] = estimates.bound(r, x, p, low, high)
-                             ? boundedNearest(r, t, desired, outputs, low, high, exact)
+            const double* p = s.products.data() + ui(t - first) * (targets + 1);
+            out[ui(t)] = estimates.bound(r, x, p, s.low, s.high)
+                             ? boundedNearest(r, t, desired, outputs, s.low, s.high, s.exact)
                              : plainNearest(r, t, desired, outputs);
         }
         if (progress != nullptr) {
             progress->addDone(chunk);
         }
-    }
-    return true;
+    });
+    return !cancelled.load();
 }
 
 }  // namespace experiments
