@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -77,35 +78,44 @@ TEST(TestPatterns, AFileOfOtherSizesIsRefusedNamingBoth) {
 // The blocked search against the plain loops over every pair, on integer responses and
 // desired outputs drawn from a few vectors (exact ties, repeated targets), some moved by
 // an ulp (near ties), and some too large to square (left to the plain loop). Narrow
-// networks estimate through their inputs, wide ones through their responses.
+// networks estimate through their inputs, wide ones through their responses; the last
+// case is large enough to share the work between threads.
 TEST(NearestTargets, SameAsThePlainLoopsTiesIncluded) {
     std::mt19937_64 rng(17);
-    for (const auto& [inputs, outputs, huge] :
-         {std::tuple{3, 12, false}, std::tuple{12, 5, false}, std::tuple{4, 9, true}}) {
+    auto small = [&rng](int range) { return static_cast<double>(rng() % unsigned(range)) - 2.0; };
+    const int cases[][5] = {// inputs, outputs, test patterns, vectors drawn from, huge
+                            {3, 12, 150, 6, 0},
+                            {12, 5, 150, 6, 0},
+                            {4, 9, 150, 6, 1},
+                            {80, 120, 1400, 1400, 0}};
+    for (const auto& [inputs, outputs, count, kinds, huge] : cases) {
         SCOPED_TRACE(testing::Message() << inputs << " inputs, " << outputs << " outputs");
-        const int count = 150;
         core::PublicStuff net;
         net.NumInputs = inputs;
         net.NumOutputs = outputs;
         net.CreateUnitsAndWeights();
         for (int j = 1; j <= outputs; ++j)
             for (int i = 1; i <= inputs; ++i)
-                net.Weights.setWeight(j, i, static_cast<double>(rng() % 5) - 2.0);
+                net.Weights.setWeight(j, i, small(5));
+        core::PatternTable kind(outputs, kinds);
+        for (int k = 1; k <= kinds; ++k)
+            for (int j = 1; j <= outputs; ++j)
+                kind(j, k) = small(5);
         core::PatternTable x(inputs, count);
         core::PatternTable d(outputs, count);
         for (int t = 1; t <= count; ++t) {
             for (int i = 1; i <= inputs; ++i)
-                x(i, t) = static_cast<double>(rng() % 3) - 1.0;
-            const std::uint64_t pick = rng() % 6;  // one of six vectors
+                x(i, t) = small(3) + 1.0;
+            const int pick = static_cast<int>(rng() % unsigned(kinds)) + 1;
             for (int j = 1; j <= outputs; ++j)
-                d(j, t) = static_cast<double>((pick * 7 + static_cast<std::uint64_t>(j)) % 5) - 2.0;
+                d(j, t) = kind(j, pick);
             if (rng() % 4 == 0)
                 d(1, t) = std::nextafter(d(1, t), 9.0);
-            if (huge && t % 50 == 0)
+            if (huge != 0 && t % 50 == 0)
                 d(2, t) = 1e300;
         }
         const auto stride = static_cast<std::size_t>(outputs) + 1;
-        std::vector<double> sums(count * stride);
+        std::vector<double> sums(static_cast<std::size_t>(count) * stride);
         experiments::RecallVectors(net.Weights, {x.pattern(1), x.stride(), count}, sums.data(),
                                    stride);
         const views::RecallTargets desired(d.pattern(1), d.stride(), count, outputs);
@@ -122,23 +132,39 @@ TEST(NearestTargets, SameAsThePlainLoopsTiesIncluded) {
         };
         int ties = 0;
         for (int t = 0; t < count; ++t) {
+            const double own = distance(t, t);
             int nearest = 0;
-            bool recalled = distance(t, t) <= std::numeric_limits<double>::max();
+            double best = distance(t, 0);
+            bool recalled = own <= std::numeric_limits<double>::max();
             for (int q = 0; q < count; ++q) {
-                bool same = true;
-                for (int j = 1; j <= outputs; ++j)
-                    same = same && d(j, q + 1) == d(j, t + 1);
-                nearest = distance(t, q) < distance(t, nearest) ? q : nearest;
-                ties += !same && distance(t, q) == distance(t, nearest) && q != nearest ? 1 : 0;
-                recalled = recalled && (same || distance(t, q) > distance(t, t));
+                const double dq = distance(t, q);
+                const bool same = std::equal(d.pattern(q + 1) + 1, d.pattern(q + 1) + 1 + outputs,
+                                             d.pattern(t + 1) + 1);
+                ties += !same && dq == best && q != nearest ? 1 : 0;
+                nearest = dq < best ? q : nearest;
+                best = dq < best ? dq : best;
+                recalled = recalled && (same || dq > own);
             }
             const experiments::NearestTarget& f = found[static_cast<std::size_t>(t)];
             ASSERT_EQ(f.nearest, nearest) << "test " << t;
             ASSERT_EQ(f.recalled, recalled) << "test " << t;
-            ASSERT_EQ(f.ownDistance, distance(t, t)) << "test " << t;
+            ASSERT_EQ(f.ownDistance, own) << "test " << t;
         }
         EXPECT_GT(ties, 0);  // the rule for ties was exercised
     }
+}
+
+TEST(TestPatterns, ACancelledRecallSaysSo) {
+    const core::PublicStuff net = trainedTiny();
+    core::Problem tests;
+    std::string error;
+    ASSERT_TRUE(experiments::LoadTestPatterns(net, DAM_EXAMPLES "/dependent.net", tests, error));
+    core::Progress progress;
+    progress.requestStop();
+    experiments::TestRecall recall;
+    EXPECT_FALSE(experiments::RecallTestPatterns(net.Weights, tests, "dependent.net", recall, error,
+                                                 &progress));
+    EXPECT_EQ(error, "Recalling the test file dependent.net was cancelled.");
 }
 
 }  // namespace
