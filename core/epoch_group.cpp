@@ -38,6 +38,7 @@ struct Ops {
     using V = __m512d;
     static constexpr int Width = 8;
     static constexpr int SweepBlocks = GroupBlocks;
+    static constexpr bool FetchAhead = false;
     [[gnu::always_inline]] static V zero() { return _mm512_setzero_pd(); }
     [[gnu::always_inline]] static V splat(const double* p) { return _mm512_set1_pd(*p); }
     [[gnu::always_inline]] static V load(const double* p) { return _mm512_load_pd(p); }
@@ -75,6 +76,7 @@ struct Ops {
     using V = __m256d;
     static constexpr int Width = 4;
     static constexpr int SweepBlocks = 1;
+    static constexpr bool FetchAhead = true;
     [[gnu::always_inline]] static V zero() { return _mm256_setzero_pd(); }
     [[gnu::always_inline]] static V splat(const double* p) { return _mm256_broadcast_sd(p); }
     [[gnu::always_inline]] static V load(const double* p) { return _mm256_load_pd(p); }
@@ -108,6 +110,7 @@ struct Ops {
     typedef double V __attribute__((vector_size(Lanes * sizeof(double))));
     static constexpr int Width = Lanes;
     static constexpr int SweepBlocks = GroupBlocks;
+    static constexpr bool FetchAhead = false;
     static V zero() { return V{}; }
     static V splat(const double* p) { return *p - V{}; }
     static V load(const double* p) {
