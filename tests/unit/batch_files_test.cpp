@@ -164,6 +164,35 @@ TEST_F(BatchFilesTest, HelpPrintsTheUsageAsWritten) {
     EXPECT_EQ(read(m_dir / "out"), read(DAM_TEST_DATA "/batch_usage.txt"));
 }
 
+// Every instruction set the processor runs trains, reports and recalls to the same bits;
+// one it lacks is refused before training.
+TEST_F(BatchFilesTest, EveryCpuPathGivesTheSameResults) {
+    fs::copy_file(DAM_EXAMPLES "/large.net", m_dir / "tests.net");
+    std::string first;
+    for (const std::string path : {"baseline", "avx2", "avx512"}) {
+        Args args{DAM_EXAMPLES "/large.net",
+                  "--rule",
+                  "Delta",
+                  "--cpu",
+                  path,
+                  "--test",
+                  "tests.net",
+                  "--json"};
+        args.insert(args.end(), {"--report", path + ".txt", "--sections", "0123456"});
+        args.insert(args.end(), {"--date", "D", "--time", "T"});
+        const int status = batch(args, (m_dir / "out").c_str());
+        if (status == 2) {
+            EXPECT_NE(said().find("this processor lacks its instructions"), std::string::npos);
+            continue;
+        }
+        ASSERT_EQ(status, 0) << said();
+        const std::string results = read(m_dir / "out") + read(m_dir / (path + ".txt"));
+        EXPECT_EQ(results, first.empty() ? results : first) << path;
+        first = results;
+        fs::remove(m_dir / "out");
+    }
+}
+
 // A saved network is diagnosed untrained on, and every file asked for is written of it.
 TEST_F(BatchFilesTest, DiagnosingASavedNetworkWritesEveryFile) {
     ASSERT_EQ(batch({"t.net", "--save-network", "s.h5"}), 0);
