@@ -102,7 +102,7 @@ struct Problem {
     }
 };
 
-TEST(EpochKernel, MatchesTheLiteralArithmeticBitForBit) {
+TEST(EpochKernel, EveryInstructionSetMatchesTheLiteralArithmeticBitForBit) {
     // Output counts around the block of eight and the group of four blocks; 96 x 80 x 560
     // is large enough for the kernel to use threads.
     const int sizes[][3] = {{1, 1, 1},   {3, 7, 2},  {5, 8, 3},   {9, 9, 4},
@@ -116,13 +116,17 @@ TEST(EpochKernel, MatchesTheLiteralArithmeticBitForBit) {
                     for (int threads : {1, 2}) {
                         if (size[2] > 100 && (kind == Kind::SignedZeros || rate != 0.05))
                             continue;
-                        SCOPED_TRACE(testing::Message()
-                                     << size[0] << "x" << size[1] << "x" << size[2] << " kind "
-                                     << static_cast<int>(kind) << " rate " << rate
-                                     << (hebb ? " Hebb" : " Delta") << " threads " << threads);
-                        Problem problem(size[0], size[1], size[2], kind, rate, ++seed);
-                        core::EpochKernel kernel(threads);
-                        problem.expectSameTraining(kernel, hebb, 3);
+                        for (const core::epoch::Kernels* kernels :
+                             core::epoch::supportedKernels()) {
+                            SCOPED_TRACE(testing::Message()
+                                         << kernels->instructionSet << " " << size[0] << "x"
+                                         << size[1] << "x" << size[2] << " kind "
+                                         << static_cast<int>(kind) << " rate " << rate
+                                         << (hebb ? " Hebb" : " Delta") << " threads " << threads);
+                            Problem problem(size[0], size[1], size[2], kind, rate, ++seed);
+                            core::EpochKernel kernel(threads, *kernels, 0);
+                            problem.expectSameTraining(kernel, hebb, 3);
+                        }
                     }
                 }
             }
@@ -163,6 +167,12 @@ TEST(CpuPath, APathTheProcessorLacksIsRefusedWithTheOnesItRuns) {
     EXPECT_EQ(core::cpuPathProblem("avx2", noAvx512), "");
     EXPECT_EQ(core::cpuPathProblem("AVX2", noAvx512),
               "--cpu takes avx512, avx2 or baseline, not \"AVX2\"");
+    // Kernels made after a choice take it.
+    for (const core::CpuPath path : core::cpuPaths()) {
+        ASSERT_TRUE(core::chooseCpuPath(path));
+        EXPECT_EQ(&core::epoch::kernels(), &core::epoch::kernelsFor(path));
+    }
+    ASSERT_TRUE(core::chooseCpuPath(core::cpuPaths().front()));
     // Choosing is refused the same way, and leaves the path as it was.
     for (const core::CpuPath path : {core::CpuPath::Avx512, core::CpuPath::Avx2}) {
         if (!core::cpuHas(path)) {
