@@ -167,19 +167,13 @@ TEST_F(BatchFilesTest, HelpPrintsTheUsageAsWritten) {
 // Every instruction set the processor runs trains, reports and recalls to the same bits;
 // one it lacks is refused before training.
 TEST_F(BatchFilesTest, EveryCpuPathGivesTheSameResults) {
-    fs::copy_file(DAM_EXAMPLES "/large.net", m_dir / "tests.net");
+    const std::string large = DAM_EXAMPLES "/large.net";
+    fs::copy_file(large, m_dir / "tests.net");
     std::string first;
     for (const std::string path : {"baseline", "avx2", "avx512"}) {
-        Args args{DAM_EXAMPLES "/large.net",
-                  "--rule",
-                  "Delta",
-                  "--cpu",
-                  path,
-                  "--test",
-                  "tests.net",
-                  "--json"};
-        args.insert(args.end(), {"--report", path + ".txt", "--sections", "0123456"});
-        args.insert(args.end(), {"--date", "D", "--time", "T"});
+        const Args args{large,       "--rule", "Delta",      "--cpu",       path,     "--test",
+                        "tests.net", "--json", "--report",   path + ".txt", "--date", "D",
+                        "--time",    "T",      "--sections", "0123456"};
         const int status = batch(args, (m_dir / "out").c_str());
         if (status == 2) {
             EXPECT_NE(said().find("this processor lacks its instructions"), std::string::npos);

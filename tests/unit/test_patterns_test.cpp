@@ -82,37 +82,50 @@ TEST(TestPatterns, AFileOfOtherSizesIsRefusedNamingBoth) {
 // case is large enough to share the work between threads.
 TEST(NearestTargets, SameAsThePlainLoopsTiesIncluded) {
     std::mt19937_64 rng(17);
-    auto small = [&rng](int range) { return static_cast<double>(rng() % unsigned(range)) - 2.0; };
+    auto small = [&rng](int range) {
+        return static_cast<double>(rng() % static_cast<unsigned>(range)) - 2.0;
+    };
     const int cases[][5] = {// inputs, outputs, test patterns, vectors drawn from, huge
                             {3, 12, 150, 6, 0},
                             {12, 5, 150, 6, 0},
                             {4, 9, 150, 6, 1},
                             {80, 120, 1400, 1400, 0}};
-    for (const auto& [inputs, outputs, count, kinds, huge] : cases) {
+    for (const auto& c : cases) {
+        const int inputs = c[0];
+        const int outputs = c[1];
+        const int count = c[2];
         SCOPED_TRACE(testing::Message() << inputs << " inputs, " << outputs << " outputs");
         core::PublicStuff net;
         net.NumInputs = inputs;
         net.NumOutputs = outputs;
         net.CreateUnitsAndWeights();
-        for (int j = 1; j <= outputs; ++j)
-            for (int i = 1; i <= inputs; ++i)
+        for (int j = 1; j <= outputs; ++j) {
+            for (int i = 1; i <= inputs; ++i) {
                 net.Weights.setWeight(j, i, small(5));
-        core::PatternTable kind(outputs, kinds);
-        for (int k = 1; k <= kinds; ++k)
-            for (int j = 1; j <= outputs; ++j)
+            }
+        }
+        core::PatternTable kind(outputs, c[3]);
+        for (int k = 1; k <= c[3]; ++k) {
+            for (int j = 1; j <= outputs; ++j) {
                 kind(j, k) = small(5);
+            }
+        }
         core::PatternTable x(inputs, count);
         core::PatternTable d(outputs, count);
         for (int t = 1; t <= count; ++t) {
-            for (int i = 1; i <= inputs; ++i)
+            for (int i = 1; i <= inputs; ++i) {
                 x(i, t) = small(3) + 1.0;
-            const int pick = static_cast<int>(rng() % unsigned(kinds)) + 1;
-            for (int j = 1; j <= outputs; ++j)
+            }
+            const int pick = static_cast<int>(rng() % static_cast<unsigned>(c[3])) + 1;
+            for (int j = 1; j <= outputs; ++j) {
                 d(j, t) = kind(j, pick);
-            if (rng() % 4 == 0)
+            }
+            if (rng() % 4 == 0) {
                 d(1, t) = std::nextafter(d(1, t), 9.0);
-            if (huge != 0 && t % 50 == 0)
+            }
+            if (c[4] != 0 && t % 50 == 0) {
                 d(2, t) = 1e300;
+            }
         }
         const auto stride = static_cast<std::size_t>(outputs) + 1;
         std::vector<double> sums(static_cast<std::size_t>(count) * stride);
@@ -123,9 +136,10 @@ TEST(NearestTargets, SameAsThePlainLoopsTiesIncluded) {
         ASSERT_TRUE(experiments::FindNearestTargets(net.Weights, x.pattern(1), x.stride(),
                                                     sums.data(), stride, desired, found));
         auto distance = [&](int t, int q) {
+            const double* r = sums.data() + static_cast<std::size_t>(t) * stride;
             double sum = 0.0;
             for (int j = 1; j <= outputs; ++j) {
-                const double e = d(j, q + 1) - sums[static_cast<std::size_t>(t) * stride + j];
+                const double e = d(j, q + 1) - r[j];
                 sum = sum + e * e;
             }
             return sum;
