@@ -41,9 +41,9 @@ void ForColumnBlocks(std::ptrdiff_t n, double multiplyAdds,
                      const std::function<void(std::ptrdiff_t, std::ptrdiff_t)>& work);
 
 // The set of the chosen path.
-const DenseKernels& denseKernels();
+const DenseKernels& ChosenDenseKernels();
 // The set of `path`, which the processor must have.
-const DenseKernels& denseKernelsFor(core::CpuPath path);
+const DenseKernels& DenseKernelsFor(core::CpuPath path);
 
 namespace avx2 {
 extern const DenseKernels kernels;

@@ -48,7 +48,7 @@ std::vector<Matrix> runFactors(const EpochMap& map, double rate) {
 // M v for each column of v: the last run's factor acts first. The products run on the
 // AVX2 kernels where the processor has them: half the time of the plain build's.
 void applyRuns(const EpochMap& map, const std::vector<Matrix>& factors, Matrix& v) {
-    const DenseKernels& kernels = denseKernels();
+    const DenseKernels& kernels = ChosenDenseKernels();
     for (std::size_t run = factors.size(); run-- > 0;) {
         const Index start = static_cast<Index>(run) * kMapBlock;
         kernels.applyRun(map.c.col(start).data(), map.c.rows(), map.c.rows(), factors[run].rows(),

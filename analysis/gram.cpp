@@ -20,14 +20,14 @@ constexpr double kThreadedWork = 2e7;
 
 }  // namespace
 
-const DenseKernels& denseKernelsFor(core::CpuPath path) {
+const DenseKernels& DenseKernelsFor(core::CpuPath path) {
     // Each table's functions may use its instructions: callers name only a path the
     // processor has.
     return path == core::CpuPath::Baseline ? baseline::kernels : avx2::kernels;
 }
 
-const DenseKernels& denseKernels() {
-    return denseKernelsFor(core::cpuPath());
+const DenseKernels& ChosenDenseKernels() {
+    return DenseKernelsFor(core::ChosenCpuPath());
 }
 
 void ForColumnBlocks(std::ptrdiff_t n, double multiplyAdds,
@@ -50,7 +50,7 @@ void ForColumnBlocks(std::ptrdiff_t n, double multiplyAdds,
 Eigen::MatrixXd GramOf(const Eigen::MatrixXd& x) {
     const Eigen::Index n = x.cols();
     Eigen::MatrixXd gram(n, n);
-    const DenseKernels& k = denseKernels();
+    const DenseKernels& k = ChosenDenseKernels();
     const double columns = static_cast<double>(n);
     ForColumnBlocks(n, static_cast<double>(x.rows()) * columns * columns / 2.0,
                     [&](std::ptrdiff_t first, std::ptrdiff_t count) {

@@ -76,7 +76,7 @@ PivotedCholesky FactorPivotedCholesky(const Eigen::MatrixXd& gram, double tolera
         rank = k;
         const Index trailing = n - k;
         if (!done && trailing > 0) {
-            const DenseKernels& kernels = denseKernels();
+            const DenseKernels& kernels = ChosenDenseKernels();
             const Index width = k - start;
             const double t = static_cast<double>(trailing);
             ForColumnBlocks(trailing, t * t * static_cast<double>(width) / 2.0,

@@ -422,7 +422,7 @@ int main(int argc, char* argv[]) {
         return usageError(problem);
     }
     if (options.cpu) {
-        (void)core::chooseCpuPath(*options.cpu);  // checked against the processor above
+        (void)core::ChooseCpuPath(*options.cpu);  // checked against the processor above
     }
     // Every file to be written is checked, and its temporary file made, before hours of
     // training.

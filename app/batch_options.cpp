@@ -109,10 +109,10 @@ std::string keepNetworkPath(Value value, Options& options) {
 }
 
 std::string keepCpu(Value value, Options& options) {
-    if (std::string problem = core::cpuPathProblem(value, core::cpuPaths()); !problem.empty()) {
+    if (std::string problem = core::CpuPathProblem(value, core::CpuPaths()); !problem.empty()) {
         return problem;
     }
-    options.cpu = core::cpuPathNamed(value);
+    options.cpu = core::CpuPathNamed(value);
     return "";
 }
 

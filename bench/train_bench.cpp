@@ -90,7 +90,7 @@ void BM_Kernel(benchmark::State& state, core::CpuPath path) {
     core::PublicStuff net;
     fill(in, out, pats, net, nullptr);
     const bool hebb = state.range(3) != 0;
-    core::EpochKernel kernel(static_cast<int>(state.range(4)), core::epoch::kernelsFor(path), 0);
+    core::EpochKernel kernel(static_cast<int>(state.range(4)), core::epoch::KernelsFor(path), 0);
     // The first epoch sets the kernel up (buffers, the first recall, a bound from every
     // weight); at 4096 x 4096 x 20 one epoch is a whole run of the timing loop, so it is
     // left out, as a run's later epochs are what a long run repeats.
@@ -232,7 +232,7 @@ void streamBaseline(double* w, std::size_t n) {
 }
 
 void BM_CeilingStream(benchmark::State& state, core::CpuPath path) {
-    const auto blocks = static_cast<std::size_t>(core::epoch::kernelsFor(path).partBlocks);
+    const auto blocks = static_cast<std::size_t>(core::epoch::KernelsFor(path).partBlocks);
     const std::size_t n =
         blocks * static_cast<std::size_t>(state.range(0)) * core::ConnectionMatrix::Lanes;
     std::vector<double> w(n, 0.5);
@@ -316,8 +316,8 @@ BENCHMARK(BM_Literal)->Apply(sizes);
 
 // The kernel and the ceilings on every path this processor runs, named by the path.
 void registerPaths() {
-    for (const core::CpuPath path : core::cpuPaths()) {
-        const std::string name(core::cpuPathName(path));
+    for (const core::CpuPath path : core::CpuPaths()) {
+        const std::string name(core::CpuPathName(path));
         benchmark::RegisterBenchmark(("BM_CeilingCompute/" + name).c_str(), BM_CeilingCompute, path)
             ->ArgName("hebb")
             ->Arg(0)

@@ -10,7 +10,7 @@ namespace {
 constexpr CpuPath kAll[] = {CpuPath::Avx512, CpuPath::Avx2, CpuPath::Baseline};
 
 CpuPath bestPath() {
-    static const CpuPath best = cpuPaths().front();
+    static const CpuPath best = CpuPaths().front();
     return best;
 }
 
@@ -19,7 +19,7 @@ std::atomic<int> chosen{-1};
 
 }  // namespace
 
-std::string_view cpuPathName(CpuPath path) {
+std::string_view CpuPathName(CpuPath path) {
     switch (path) {
         case CpuPath::Avx512:
             return "avx512";
@@ -31,16 +31,16 @@ std::string_view cpuPathName(CpuPath path) {
     return "baseline";
 }
 
-std::optional<CpuPath> cpuPathNamed(std::string_view name) {
+std::optional<CpuPath> CpuPathNamed(std::string_view name) {
     for (const CpuPath path : kAll) {
-        if (cpuPathName(path) == name) {
+        if (CpuPathName(path) == name) {
             return path;
         }
     }
     return std::nullopt;
 }
 
-bool cpuHas(CpuPath path) {
+bool CpuHas(CpuPath path) {
     __builtin_cpu_init();
     switch (path) {
         case CpuPath::Avx512:
@@ -53,18 +53,18 @@ bool cpuHas(CpuPath path) {
     return true;
 }
 
-std::vector<CpuPath> cpuPaths() {
+std::vector<CpuPath> CpuPaths() {
     std::vector<CpuPath> paths;
     for (const CpuPath path : kAll) {
-        if (cpuHas(path)) {
+        if (CpuHas(path)) {
             paths.push_back(path);
         }
     }
     return paths;
 }
 
-std::string cpuPathProblem(std::string_view name, const std::vector<CpuPath>& available) {
-    const std::optional<CpuPath> path = cpuPathNamed(name);
+std::string CpuPathProblem(std::string_view name, const std::vector<CpuPath>& available) {
+    const std::optional<CpuPath> path = CpuPathNamed(name);
     if (!path) {
         return "--cpu takes avx512, avx2 or baseline, not \"" + std::string(name) + "\"";
     }
@@ -75,19 +75,19 @@ std::string cpuPathProblem(std::string_view name, const std::vector<CpuPath>& av
     }
     std::string runs;
     for (const CpuPath other : available) {
-        runs += (runs.empty() ? "" : ", ") + std::string(cpuPathName(other));
+        runs += (runs.empty() ? "" : ", ") + std::string(CpuPathName(other));
     }
     return "--cpu " + std::string(name) + ": this processor lacks its instructions; it runs " +
            runs;
 }
 
-CpuPath cpuPath() {
+CpuPath ChosenCpuPath() {
     const int path = chosen.load(std::memory_order_relaxed);
     return path < 0 ? bestPath() : static_cast<CpuPath>(path);
 }
 
-bool chooseCpuPath(CpuPath path) {
-    if (!cpuHas(path)) {
+bool ChooseCpuPath(CpuPath path) {
+    if (!CpuHas(path)) {
         return false;
     }
     chosen.store(static_cast<int>(path), std::memory_order_relaxed);

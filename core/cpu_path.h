@@ -17,22 +17,22 @@ namespace core {
 enum class CpuPath { Avx512, Avx2, Baseline };
 
 // "avx512", "avx2", "baseline"; a name that is none of these gives nullopt.
-std::string_view cpuPathName(CpuPath path);
-std::optional<CpuPath> cpuPathNamed(std::string_view name);
+std::string_view CpuPathName(CpuPath path);
+std::optional<CpuPath> CpuPathNamed(std::string_view name);
 
 // Whether this processor runs the path's instructions (Baseline always).
-bool cpuHas(CpuPath path);
+bool CpuHas(CpuPath path);
 // The paths this processor runs, best first.
-std::vector<CpuPath> cpuPaths();
+std::vector<CpuPath> CpuPaths();
 
-// Why the path named `name` cannot be chosen among `available` (as cpuPaths() gives
+// Why the path named `name` cannot be chosen among `available` (as CpuPaths() gives
 // them), or "" when it can: an unknown name, or a path the processor lacks.
-std::string cpuPathProblem(std::string_view name, const std::vector<CpuPath>& available);
+std::string CpuPathProblem(std::string_view name, const std::vector<CpuPath>& available);
 
 // The path kernels take when their caller names none.
-CpuPath cpuPath();
+CpuPath ChosenCpuPath();
 // Makes `path` the one kernels take from now on. Call it before any kernel runs, not while
 // one does. False (and nothing changed) when the processor lacks the path.
-bool chooseCpuPath(CpuPath path);
+bool ChooseCpuPath(CpuPath path);
 
 }  // namespace core

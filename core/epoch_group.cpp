@@ -150,7 +150,7 @@ struct Ops {
 #include "core/epoch_group_body.inc"
 }  // namespace baseline
 
-const Kernels& kernelsFor(CpuPath path) {
+const Kernels& KernelsFor(CpuPath path) {
     // Each table is built only where its instruction set runs: the function that builds
     // it is compiled for that set too, and may use its instructions.
     switch (path) {
@@ -169,16 +169,16 @@ const Kernels& kernelsFor(CpuPath path) {
     return baselineTable;
 }
 
-std::vector<const Kernels*> supportedKernels() {
+std::vector<const Kernels*> SupportedKernels() {
     std::vector<const Kernels*> supported;
-    for (const CpuPath path : cpuPaths()) {
-        supported.push_back(&kernelsFor(path));
+    for (const CpuPath path : CpuPaths()) {
+        supported.push_back(&KernelsFor(path));
     }
     return supported;
 }
 
-const Kernels& kernels() {
-    return kernelsFor(cpuPath());
+const Kernels& ChosenKernels() {
+    return KernelsFor(ChosenCpuPath());
 }
 
 }  // namespace core::epoch

@@ -57,10 +57,10 @@ struct Kernels {
 };
 
 // The kernels of the chosen path (see core/cpu_path.h).
-const Kernels& kernels();
+const Kernels& ChosenKernels();
 // The kernels of `path`, which the processor must have.
-const Kernels& kernelsFor(CpuPath path);
+const Kernels& KernelsFor(CpuPath path);
 // Every set of kernels this processor can run, best first.
-std::vector<const Kernels*> supportedKernels();
+std::vector<const Kernels*> SupportedKernels();
 
 }  // namespace core::epoch

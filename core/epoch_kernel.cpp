@@ -55,7 +55,7 @@ int groupBlocksFor(int inputs) {
 
 }  // namespace
 
-EpochKernel::EpochKernel(int threads) : EpochKernel(threads, epoch::kernels(), 0) {}
+EpochKernel::EpochKernel(int threads) : EpochKernel(threads, epoch::ChosenKernels(), 0) {}
 
 EpochKernel::EpochKernel(int threads, const epoch::Kernels& kernels, int groupBlocks)
     : m_threads(threads > 0 ? threads

@@ -25,7 +25,7 @@ std::size_t ui(int k) {
 // Groups [group, endGroup) through every pattern of the recall.
 void recallGroups(const PublicStuff& net, int first, int count, double* netInputs, double* errors,
                   int group, int endGroup) {
-    const epoch::Kernels& kernels = epoch::kernels();
+    const epoch::Kernels& kernels = epoch::ChosenKernels();
     const int outputs = net.NumOutputs;
     const std::size_t stride = ui(outputs) + 1;
     alignas(64) double sums[epoch::GroupLanes];

@@ -106,7 +106,7 @@ void RecallVectors(const core::ConnectionMatrix& weights, const VectorSet& x, do
 
 void RecallVectors(const core::ConnectionMatrix& weights, const VectorSet& x, double* sums,
                    std::size_t sumStride) {
-    RecallVectors(weights, x, sums, sumStride, core::cpuPath());
+    RecallVectors(weights, x, sums, sumStride, core::ChosenCpuPath());
 }
 
 }  // namespace experiments

@@ -509,8 +509,8 @@ TEST(Analysis, DenseKernelsAgreeWithPlainProducts) {
         return Eigen::MatrixXd(
             Eigen::MatrixXd::NullaryExpr(rows, cols, [&] { return value(rng); }));
     };
-    for (const core::CpuPath path : core::cpuPaths()) {
-        const analysis::DenseKernels* kernels = &analysis::denseKernelsFor(path);
+    for (const core::CpuPath path : core::CpuPaths()) {
+        const analysis::DenseKernels* kernels = &analysis::DenseKernelsFor(path);
         SCOPED_TRACE(kernels->name);
         const Eigen::Index n = 37;
         const Eigen::MatrixXd c = random(n, 12);

@@ -84,8 +84,8 @@ TEST(RecallVectors, EveryPathGivesTheLiteralRecallToTheBit) {
             ref.w[j][i].Weight = net.Weights.Weight(j, i);
         }
     }
-    for (const core::CpuPath path : core::cpuPaths()) {
-        SCOPED_TRACE(core::cpuPathName(path));
+    for (const core::CpuPath path : core::CpuPaths()) {
+        SCOPED_TRACE(core::CpuPathName(path));
         std::vector<double> sums(7 * 11, -9.0);
         experiments::RecallVectors(net.Weights,
                                    {net.InputPatterns.pattern(1), net.InputPatterns.stride(), 7},

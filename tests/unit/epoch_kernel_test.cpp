@@ -117,7 +117,7 @@ TEST(EpochKernel, EveryInstructionSetMatchesTheLiteralArithmeticBitForBit) {
                         if (size[2] > 100 && (kind == Kind::SignedZeros || rate != 0.05))
                             continue;
                         for (const core::epoch::Kernels* kernels :
-                             core::epoch::supportedKernels()) {
+                             core::epoch::SupportedKernels()) {
                             SCOPED_TRACE(testing::Message()
                                          << kernels->instructionSet << " " << size[0] << "x"
                                          << size[1] << "x" << size[2] << " kind "
@@ -138,7 +138,7 @@ TEST(EpochKernel, EveryInstructionSetAndGroupSizeGivesTheSameBits) {
     // 70 outputs are nine blocks: every group size leaves a different partial group.
     const int sizes[][3] = {{13, 20, 5}, {40, 70, 6}, {96, 80, 560}};
     std::uint64_t seed = 500;
-    for (const core::epoch::Kernels* kernels : core::epoch::supportedKernels()) {
+    for (const core::epoch::Kernels* kernels : core::epoch::SupportedKernels()) {
         for (int groupBlocks = 1; groupBlocks <= core::epoch::GroupBlocks; ++groupBlocks) {
             for (const auto& size : sizes) {
                 for (Kind kind : {Kind::Real, Kind::SignedZeros}) {
@@ -162,23 +162,23 @@ TEST(EpochKernel, EveryInstructionSetAndGroupSizeGivesTheSameBits) {
 
 TEST(CpuPath, APathTheProcessorLacksIsRefusedWithTheOnesItRuns) {
     const std::vector<core::CpuPath> noAvx512{core::CpuPath::Avx2, core::CpuPath::Baseline};
-    EXPECT_EQ(core::cpuPathProblem("avx512", noAvx512),
+    EXPECT_EQ(core::CpuPathProblem("avx512", noAvx512),
               "--cpu avx512: this processor lacks its instructions; it runs avx2, baseline");
-    EXPECT_EQ(core::cpuPathProblem("avx2", noAvx512), "");
-    EXPECT_EQ(core::cpuPathProblem("AVX2", noAvx512),
+    EXPECT_EQ(core::CpuPathProblem("avx2", noAvx512), "");
+    EXPECT_EQ(core::CpuPathProblem("AVX2", noAvx512),
               "--cpu takes avx512, avx2 or baseline, not \"AVX2\"");
     // Kernels made after a choice take it.
-    for (const core::CpuPath path : core::cpuPaths()) {
-        ASSERT_TRUE(core::chooseCpuPath(path));
-        EXPECT_EQ(&core::epoch::kernels(), &core::epoch::kernelsFor(path));
+    for (const core::CpuPath path : core::CpuPaths()) {
+        ASSERT_TRUE(core::ChooseCpuPath(path));
+        EXPECT_EQ(&core::epoch::ChosenKernels(), &core::epoch::KernelsFor(path));
     }
-    ASSERT_TRUE(core::chooseCpuPath(core::cpuPaths().front()));
+    ASSERT_TRUE(core::ChooseCpuPath(core::CpuPaths().front()));
     // Choosing is refused the same way, and leaves the path as it was.
     for (const core::CpuPath path : {core::CpuPath::Avx512, core::CpuPath::Avx2}) {
-        if (!core::cpuHas(path)) {
-            const core::CpuPath before = core::cpuPath();
-            EXPECT_FALSE(core::chooseCpuPath(path));
-            EXPECT_EQ(core::cpuPath(), before);
+        if (!core::CpuHas(path)) {
+            const core::CpuPath before = core::ChosenCpuPath();
+            EXPECT_FALSE(core::ChooseCpuPath(path));
+            EXPECT_EQ(core::ChosenCpuPath(), before);
         }
     }
 }
