@@ -1,5 +1,4 @@
 #include "pages/analysis_page.h"
-#include "pages/page_id.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -9,6 +8,7 @@
 #include <array>
 
 #include "analysis/analysis.h"
+#include "pages/page_id.h"
 #include "text/utf8.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"

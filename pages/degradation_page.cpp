@@ -1,5 +1,4 @@
 #include "pages/degradation_page.h"
-#include "pages/page_id.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +8,7 @@
 
 #include "experiments/degradation.h"
 #include "pages/degradation_chart.h"
+#include "pages/page_id.h"
 #include "pages/print_heading.h"
 #include "text/number_text.h"
 #include "ui/accessibility.h"

@@ -1,5 +1,4 @@
 #include "pages/graph_page.h"
-#include "pages/page_id.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -7,6 +6,7 @@
 
 #include <array>
 
+#include "pages/page_id.h"
 #include "pages/print_heading.h"
 #include "pages/sse_chart.h"
 #include "ui/accessibility.h"

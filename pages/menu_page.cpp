@@ -1,5 +1,4 @@
 #include "pages/menu_page.h"
-#include "pages/page_id.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -11,6 +10,7 @@
 #include <optional>
 
 #include "pages/network_save.h"
+#include "pages/page_id.h"
 #include "pages/spreadsheet_export.h"
 #include "ui/accessibility.h"
 #include "ui/dialogs.h"

@@ -1,5 +1,4 @@
 #include "pages/network_save.h"
-#include "pages/page_id.h"
 
 #include <QString>
 
@@ -8,6 +7,7 @@
 
 #include "core/network_state.h"
 #include "files/network_file.h"
+#include "pages/page_id.h"
 #include "pages/save_target.h"
 #include "pages/session.h"
 #include "ui/dialogs.h"

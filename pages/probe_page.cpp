@@ -1,5 +1,4 @@
 #include "pages/probe_page.h"
-#include "pages/page_id.h"
 
 #include <QFileInfo>
 #include <QFontMetricsF>
@@ -17,6 +16,7 @@
 
 #include "experiments/test_patterns.h"
 #include "files/loader.h"
+#include "pages/page_id.h"
 #include "text/number_text.h"
 #include "text/utf8.h"
 #include "ui/accessibility.h"

@@ -1,5 +1,4 @@
 #include "pages/program_pages.h"
-#include "pages/page_id.h"
 
 #include <QApplication>
 
@@ -8,6 +7,7 @@
 #include "pages/graph_page.h"
 #include "pages/menu_page.h"
 #include "pages/network_save.h"
+#include "pages/page_id.h"
 #include "pages/probe_page.h"
 #include "pages/save_page.h"
 #include "pages/setup_page.h"

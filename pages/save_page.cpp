@@ -1,5 +1,4 @@
 #include "pages/save_page.h"
-#include "pages/page_id.h"
 
 #include <QCheckBox>
 #include <QDate>
@@ -20,6 +19,7 @@
 #include <string>
 
 #include "files/replacement_file.h"
+#include "pages/page_id.h"
 #include "pages/save_target.h"
 #include "report/report_writer.h"
 #include "ui/accessibility.h"

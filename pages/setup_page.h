@@ -90,6 +90,8 @@ class SetupPage : public ui::Page {
     training::ParameterBoxes parameterBoxes() const;
 
   private:
+    // Creates, names and describes every control (setup_page_controls.cpp).
+    void createControls();
     bool ReadTrainingParameters();
     // The page as right after the run of a network opened from a file.
     void showOpenedRun();

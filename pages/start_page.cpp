@@ -1,5 +1,4 @@
 #include "pages/start_page.h"
-#include "pages/page_id.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +13,7 @@
 #include "files/loader.h"
 #include "files/network_file.h"
 #include "pages/network_save.h"
+#include "pages/page_id.h"
 #include "text/number_format.h"
 #include "training/run_history.h"
 #include "ui/accessibility.h"

@@ -1,5 +1,4 @@
 #include "pages/weight_map_page.h"
-#include "pages/page_id.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -7,6 +6,7 @@
 #include <array>
 #include <new>
 
+#include "pages/page_id.h"
 #include "pages/print_heading.h"
 #include "pages/weight_map_view.h"
 #include "ui/accessibility.h"

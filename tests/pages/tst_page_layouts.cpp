@@ -13,8 +13,8 @@
 #include <span>
 #include <vector>
 
-#include "pages/page_id.h"
 #include "pages/graph_page.h"
+#include "pages/page_id.h"
 #include "pages/probe_page.h"
 #include "pages/save_page.h"
 #include "tests/support/layout_checks.h"
