@@ -26,6 +26,7 @@
 #include "files/fletcher32.h"
 #include "files/network_file_checks.h"
 #include "files/network_reader.h"
+#include "text/run_parts.h"
 #include "text/utf8.h"
 
 #ifndef DAM_PROGRAM_VERSION
@@ -1046,9 +1047,16 @@ bool OpenNetwork(core::PublicStuff& opened, const std::string& path, std::string
 
 std::string NetworkInfoLine(const core::PublicStuff& net,
                             const text::NumberSeparators& separators) {
-    return "Trained " + text::FormatInteger(net.SweepCount) +
-           (net.SweepCount == 1 ? " epoch, " : " epochs, ") +
-           std::string(core::RuleName(net.LearningRule)) + " rule, rate " +
+    const std::string trained = "Trained " + text::FormatInteger(net.SweepCount) +
+                                (net.SweepCount == 1 ? " epoch" : " epochs");
+    int partEpochs = 0;
+    for (const core::TrainedPart& part : net.TrainedParts) {
+        partEpochs += part.epochs;
+    }
+    if (!net.TrainedParts.empty() && partEpochs == net.SweepCount) {
+        return trained + ": " + text::RunPartsText(net.TrainedParts, separators);
+    }
+    return trained + ", " + std::string(core::RuleName(net.LearningRule)) + " rule, rate " +
            text::FormatGeneral(net.LearningRate, separators);
 }
 

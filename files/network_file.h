@@ -54,8 +54,10 @@ inline constexpr const char* SaveNetworkWhat = "Cannot save the network";
 [[nodiscard]] bool OpenNetwork(core::PublicStuff& opened, const std::string& path,
                                std::string& error, core::Progress* progress = nullptr);
 
-// The start page's line about an opened network: "Trained 300 epochs, Delta rule, rate 0.1",
-// the rate as the report prints it.
+// The start page's line about an opened network: its parts when the file kept them
+// ("Trained 300 epochs: Delta 0.1 for 200, then Hebb 0.1 for 100"), otherwise the last
+// rule and rate ("Trained 300 epochs, Delta rule, rate 0.1"), rates as the report prints
+// them.
 std::string NetworkInfoLine(const core::PublicStuff& net,
                             const text::NumberSeparators& separators = {});
 

@@ -73,7 +73,7 @@ class TestNetworkFilePages : public QObject {
         QVERIFY(second.load(QStringLiteral("tiny.h5")));
         const auto* info = second.start()->findChild<QLabel*>(QStringLiteral("TrainedInfo"));
         QVERIFY(info != nullptr && info->isVisible());
-        QCOMPARE(info->text(), QStringLiteral("Trained 100 epochs, Delta rule, rate 0.25"));
+        QCOMPARE(info->text(), QStringLiteral("Trained 100 epochs: Delta 0.25 for 100"));
         QVERIFY(second.goOn());
         pages::SetupPage* setup = second.setup();
         QVERIFY(setup->OptionDelta->isChecked());

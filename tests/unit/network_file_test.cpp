@@ -489,6 +489,13 @@ TEST(NetworkFileText, InfoLineAndNetworkFileNames) {
     net.LearningRule = core::Rule::Hebb;
     net.LearningRate = 0.25;
     EXPECT_EQ(files::NetworkInfoLine(net, {",", "."}), "Trained 1 epoch, Hebb rule, rate 0,25");
+    // A file that kept the parts of its run lists them; parts that do not add up are ignored.
+    net.SweepCount = 300;
+    net.TrainedParts = {{core::Rule::Delta, 0.1, 200}, {core::Rule::Hebb, 0.25, 100}};
+    EXPECT_EQ(files::NetworkInfoLine(net, {",", "."}),
+              "Trained 300 epochs: Delta 0,1 for 200, then Hebb 0,25 for 100");
+    net.TrainedParts.pop_back();
+    EXPECT_EQ(files::NetworkInfoLine(net), "Trained 300 epochs, Hebb rule, rate 0.25");
     EXPECT_TRUE(files::IsNetworkFileName("a/b.H5"));
     EXPECT_FALSE(files::IsNetworkFileName("b.h5.net"));
 }
