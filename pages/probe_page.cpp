@@ -315,13 +315,17 @@ void ProbePage::TestFile_Click() {
                                                  &recallProgress)) {
                 return false;
             }
+            // The summary first, where the eye lands; then each test pattern, marked.
+            text = experiments::TestSummary(recall, separators().decimal) + "\r\n" +
+                   std::string(45, '=') + "\r\n";
             for (int t = 1; t <= tests.NumPatterns && status == core::ArithStatus::Ok; ++t) {
                 std::string block;
-                status = views::ProbeTestPattern(m_net, tests, t, fileName, separators(), &block);
+                const bool recalled =
+                    recall.scores[static_cast<std::size_t>(t - 1)].recalledNearest;
+                status = views::ProbeTestPattern(m_net, tests, t, recalled, fileName, separators(),
+                                                 &block);
                 text += block;
             }
-            text += experiments::TestSummary(recall, separators().decimal) + "\r\n" +
-                    std::string(45, '=') + "\r\n";
         } catch (const std::bad_alloc&) {
             status = core::ArithStatus::OutOfMemory;
         }

@@ -126,8 +126,8 @@ core::ArithStatus ProbeOwnPattern(core::PublicStuff& net, const std::vector<doub
 }
 
 core::ArithStatus ProbeTestPattern(core::PublicStuff& net, const core::Problem& tests, int t,
-                                   std::string_view fileName, const text::NumberSeparators& seps,
-                                   std::string* block) {
+                                   bool recalled, std::string_view fileName,
+                                   const text::NumberSeparators& seps, std::string* block) {
     if (!net.NetworkMatchesProblem() || net.NumPatterns < 1 || t < 1 || t > tests.NumPatterns ||
         tests.NumInputs != net.NumInputs || tests.NumOutputs != net.NumOutputs) {
         return core::ArithStatus::BadArguments;
@@ -138,7 +138,8 @@ core::ArithStatus ProbeTestPattern(core::PublicStuff& net, const core::Problem& 
         return status;
     }
     const std::string name = "test " + std::to_string(t) + " of " + std::string(fileName);
-    *block = writeBlock(net, name, x, tests.DesiredOutputs.pattern(t), {}, seps);
+    *block = writeBlock(net, name, x, tests.DesiredOutputs.pattern(t),
+                        recalled ? " recalled" : " not recalled", seps);
     return core::ArithStatus::Ok;
 }
 

@@ -52,10 +52,12 @@ struct Noise {
                                                 std::string* block);
 
 // Test pattern t of `tests` (a file with net's numbers of inputs and outputs) through net's
-// weights: the first line reads "Pattern: test 3 of extra.net" and holds its inputs; desired
-// output and error are the test pattern's own. Throws std::bad_alloc.
+// weights: the first line reads "Pattern: test 3 of extra.net" and holds its inputs, the
+// hyphens are marked " recalled" or " not recalled" as `recalled` says (the recall rule of
+// views/recall_rule.h); desired output and error are the test pattern's own. Throws
+// std::bad_alloc.
 [[nodiscard]] core::ArithStatus ProbeTestPattern(core::PublicStuff& net, const core::Problem& tests,
-                                                 int t, std::string_view fileName,
+                                                 int t, bool recalled, std::string_view fileName,
                                                  const text::NumberSeparators& seps,
                                                  std::string* block);
 

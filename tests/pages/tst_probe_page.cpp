@@ -455,20 +455,20 @@ void TestProbePage::testFileIsProbedPatternByPattern() {
     m_program->dialogs.choose(folder.filePath(QStringLiteral("extra.net")));
     QTest::mouseClick(page->TestFile, Qt::LeftButton);
     const QString expected = crlf({
+        "Test file extra.net: 2 patterns, total SSE 0.31, largest pattern SSE 0.25 (test 2); "
+        "recalled: 2 of 2 (nearer their own desired output than any other)",
+        "=============================================",
         "Pattern: test 1 of extra.net\t+1.00\t-.50\t",
-        "---------------",
+        "--------------- recalled",
         "Response (A):\t+.75\t",
         "Desired  (D):\t+.50\t",
         "Error  (D-A):\t-.25\t",
         "=============================================",
         "Pattern: test 2 of extra.net\t+.00\t+1.00\t",
-        "---------------",
+        "--------------- recalled",
         "Response (A):\t-.50\t",
         "Desired  (D):\t-1.00\t",
         "Error  (D-A):\t-.50\t",
-        "=============================================",
-        "Test file extra.net: 2 patterns, total SSE 0.31, largest pattern SSE 0.25 (test 2); "
-        "recalled: 2 of 2 (nearer their own desired output than any other)",
         "=============================================",
     });
     QCOMPARE(page->resultsText(), expected);
