@@ -1,5 +1,8 @@
 #include "pages/menu_page.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
@@ -178,11 +181,23 @@ void MenuPage::TestList_DblClick() {
     const TestItem& item = kTestItems.at(static_cast<std::size_t>(index));
     if (item.page) {
         showPage(*item.page);
-    } else if (index == kSpreadsheetItem) {
-        CreateSpreadsheet(this, runtime().dialogs(), m_net, m_session);
     } else {
-        (void)SaveTrainedNetwork(this, runtime().dialogs(), m_net, m_session);
+        std::string saved;
+        const bool done =
+            index == kSpreadsheetItem
+                ? CreateSpreadsheet(this, runtime().dialogs(), m_net, m_session, &saved)
+                : SaveTrainedNetwork(this, runtime().dialogs(), m_net, m_session, &saved);
+        if (done) {
+            showSaved(saved);
+        }
     }
+}
+
+void MenuPage::showSaved(const std::string& path) {
+    const QFileInfo saved(QFile::decodeName(QByteArray::fromStdString(path)));
+    Label3->setText(QStringLiteral("Saved %1 in %2.")
+                        .arg(saved.fileName(), QDir::toNativeSeparators(saved.absolutePath())));
+    Label3->setToolTip(QDir::toNativeSeparators(saved.absoluteFilePath()));
 }
 
 void MenuPage::ContinueList_DblClick() {

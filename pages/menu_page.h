@@ -49,6 +49,8 @@ class MenuPage final : public ui::Page {
     // Shows `id`; false, after telling the user, when that page is not part of the program.
     bool showPage(ui::PageKey id);
     void reportNoSelection();
+    // "Saved tiny.h5 in /home/ann/nets." in Label3 for a file just written.
+    void showSaved(const std::string& path);
 
     core::PublicStuff& m_net;
 

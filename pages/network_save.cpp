@@ -29,7 +29,7 @@ QString saveStatus(const core::Progress& progress) {
 }  // namespace
 
 bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, const core::PublicStuff& net,
-                        Session& session) {
+                        Session& session, std::string* savedTo) {
     // Asked before a file name: a network not trained on its file is not worth keeping.
     if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
         dialogs.warn(parent, QString::fromStdString(untrained), kTitle);
@@ -63,6 +63,9 @@ bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, const core::Publi
         return false;
     }
     session.UnsavedTraining = false;
+    if (savedTo != nullptr) {
+        *savedTo = *target;
+    }
     return true;
 }
 

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <string>
+
 class QWidget;
 
 namespace core {
@@ -24,9 +26,10 @@ struct Session;
 // its folder, and saves the network there off the window thread, with progress and
 // "Cancel" once it takes a while. A name without an extension gets ".h5"; an existing file
 // is replaced only after the overwrite question; every refusal and failure is shown, and
-// then the earlier file is intact. Returns whether the network was saved.
+// then the earlier file is intact. Returns whether the network was saved, and where in
+// `savedTo` (when given; in the file system's encoding).
 bool SaveTrainedNetwork(QWidget* parent, ui::Dialogs& dialogs, const core::PublicStuff& net,
-                        Session& session);
+                        Session& session, std::string* savedTo = nullptr);
 
 // Whether the trained network may be dropped now: true at once for a network never trained,
 // or unchanged since it was saved or opened; otherwise asks "The trained network has not

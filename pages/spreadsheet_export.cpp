@@ -31,12 +31,12 @@ void showProblem(QWidget* parent, ui::Dialogs& dialogs, const QString& text) {
 
 }  // namespace
 
-void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net,
-                       const Session& session) {
+bool CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net,
+                       const Session& session, std::string* savedTo) {
     // Asked before a file name: no workbook can come of a network not trained on its file.
     if (const std::string untrained = core::NotTrainedProblem(net); !untrained.empty()) {
         showProblem(parent, dialogs, QString::fromStdString(untrained));
-        return;
+        return false;
     }
     // "pairs.net" gives "pairs.xlsx"; a name without ".net" keeps its whole text.
     const std::optional<std::string> target = ChooseSaveTarget(
@@ -46,7 +46,7 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
          QStringLiteral("Excel Workbook (*.xlsx)"), QStringLiteral(".xlsx"),
          QStringLiteral("spreadsheet"), report::WorkbookWhat, FilesInUse(net, session, false)});
     if (!target) {
-        return;
+        return false;
     }
     const std::string& path = *target;
 
@@ -75,11 +75,16 @@ void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff&
         written = report::WriteWorkbook(net, path, context, error);
     }
     if (cancelled) {
-        return;
+        return false;
     }
     if (!written) {
         showProblem(parent, dialogs, QString::fromStdString(error));
+        return false;
     }
+    if (savedTo != nullptr) {
+        *savedTo = path;
+    }
+    return true;
 }
 
 }  // namespace pages

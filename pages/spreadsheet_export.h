@@ -7,7 +7,10 @@
 // A name without an extension gets ".xlsx"; an existing file is replaced only after the
 // save page's overwrite question is answered Yes; a folder at the name is refused. Every
 // failure is shown in a message box naming the path and the reason; the old file is then
-// intact.
+// intact. Returns whether the workbook was written, and where in `savedTo` (when given; in
+// the file system's encoding).
+
+#include <string>
 
 class QWidget;
 
@@ -23,7 +26,7 @@ namespace pages {
 
 struct Session;
 
-void CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net,
-                       const Session& session);
+bool CreateSpreadsheet(QWidget* parent, ui::Dialogs& dialogs, core::PublicStuff& net,
+                       const Session& session, std::string* savedTo = nullptr);
 
 }  // namespace pages

@@ -66,6 +66,8 @@ class TestNetworkFilePages : public QObject {
         QVERIFY(first.pick(QStringLiteral("Save The Trained Network")));
         QCOMPARE(first.dialogs.shown().front().text, m_folder->filePath("tiny.h5"));
         QVERIFY(QFile::exists(m_folder->filePath("tiny.h5")));
+        const auto* said = first.menu()->findChild<QLabel*>(QStringLiteral("Label3"));
+        QCOMPARE(said->text(), QStringLiteral("Saved tiny.h5 in %1.").arg(m_folder->path()));
 
         // Next week: a new program opens the file from the start page.
         ProgramDriver second;
