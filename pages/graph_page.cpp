@@ -1,5 +1,6 @@
 #include "pages/graph_page.h"
 
+#include <QtCharts/QBarSet>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -108,8 +109,14 @@ void GraphPage::ShowEarlierRuns_Click() {
         return;
     }
     QList<SSEChart::RunLine> lines;
+    // Beside earlier runs the bars are named as the run they show, the latest on this problem.
+    QString barsName = QStringLiteral("Network SSE");
     if (ShowEarlierRuns->isChecked() && core::NotTrainedProblem(m_net).empty()) {
-        for (const training::Run* run : m_session.Runs.EarlierRuns(core::ProblemKey(m_net))) {
+        const std::uint64_t problem = core::ProblemKey(m_net);
+        if (const auto runs = m_session.Runs.RunsOn(problem); !runs.empty()) {
+            barsName = QString::fromStdString(training::RunLegend(*runs.back(), true));
+        }
+        for (const training::Run* run : m_session.Runs.EarlierRuns(problem)) {
             SSEChart::RunLine line{QString::fromStdString(training::RunLegend(*run)), {}};
             for (const auto& [x, y] : views::RunLinePoints(m_net, run->history)) {
                 line.points.append(QPointF(x, y));
@@ -117,6 +124,7 @@ void GraphPage::ShowEarlierRuns_Click() {
             lines.append(line);
         }
     }
+    m_chart->bars()->setLabel(barsName);
     m_chart->setEarlierRuns(lines);
 }
 

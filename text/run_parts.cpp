@@ -3,11 +3,15 @@
 namespace text {
 
 std::string RunPartsText(const std::vector<core::TrainedPart>& parts,
-                         const NumberSeparators& separators) {
+                         const NumberSeparators& separators, bool epochsWord) {
     std::string out;
     for (const core::TrainedPart& part : parts) {
-        out += (out.empty() ? "" : ", then ") + std::string(core::RuleName(part.rule)) + " " +
+        const bool first = out.empty();
+        out += (first ? "" : ", then ") + std::string(core::RuleName(part.rule)) + " " +
                FormatGeneral(part.rate, separators) + " for " + FormatInteger(part.epochs);
+        if (first && epochsWord) {
+            out += part.epochs == 1 ? " epoch" : " epochs";
+        }
     }
     return out;
 }

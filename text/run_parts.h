@@ -12,8 +12,9 @@
 namespace text {
 
 // Each part's rule, rate (as FormatGeneral writes it with `separators`) and epochs, joined
-// by ", then "; "" for no parts.
+// by ", then "; "" for no parts. With `epochsWord` the first count says "epochs" (or
+// "epoch"): "Delta 0.1 for 100 epochs, then Hebb 0.1 for 50", where no total precedes it.
 std::string RunPartsText(const std::vector<core::TrainedPart>& parts,
-                         const NumberSeparators& separators = {});
+                         const NumberSeparators& separators = {}, bool epochsWord = false);
 
 }  // namespace text

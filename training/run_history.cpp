@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "text/number_format.h"
+#include "text/run_parts.h"
 #include "text/utf8.h"
 
 namespace training {
@@ -21,14 +22,21 @@ void RunHistory::RecordTraining(const core::Problem& problem, const core::RunRec
     if (record.SSEHistoryCount < 1) {
         return;
     }
-    const RunPart part{record.LearningRule, record.LearningRate};
     const std::uint64_t key = core::ProblemKey(problem);
     Run* last = m_runs.empty() ? nullptr : &m_runs.back();
     if (began || last == nullptr || last->problem != key) {
-        m_runs.push_back({++m_begun, problem.TrainingFileName, key, {part}, {}});
+        m_runs.push_back({++m_begun, problem.TrainingFileName, key, {}, {}});
         last = &m_runs.back();
-    } else if (last->parts.back().rule != part.rule || last->parts.back().rate != part.rate) {
-        last->parts.push_back(part);
+    }
+    // The record's parts count every epoch of the run, continuations included.
+    int partEpochs = 0;
+    for (const core::TrainedPart& part : record.TrainedParts) {
+        partEpochs += part.epochs;
+    }
+    if (!record.TrainedParts.empty() && partEpochs == record.SweepCount) {
+        last->parts = record.TrainedParts;
+    } else {
+        last->parts = {{record.LearningRule, record.LearningRate, record.SweepCount}};
     }
     takeHistory(record, *last);
 }
@@ -58,16 +66,9 @@ std::vector<const Run*> RunHistory::EarlierRuns(std::uint64_t problem, std::size
     return found;
 }
 
-std::string RunLegend(const Run& run) {
-    std::string text =
-        "Run " + std::to_string(run.number) + " (" + text::ShownName(run.trainingFile) + "): ";
-    for (std::size_t k = 0; k < run.parts.size(); ++k) {
-        const RunPart& part = run.parts[k];
-        text += k == 0 ? "" : ", ";
-        text += std::string(core::RuleName(part.rule)) + (run.parts.size() == 1 ? ", rate " : " ") +
-                text::FormatGeneral(part.rate);
-    }
-    return text;
+std::string RunLegend(const Run& run, bool current) {
+    return "Run " + std::to_string(run.number) + (current ? ", this run" : "") + " (" +
+           text::ShownName(run.trainingFile) + "): " + text::RunPartsText(run.parts, {}, true);
 }
 
 }  // namespace training

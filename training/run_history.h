@@ -17,17 +17,12 @@
 
 namespace training {
 
-// One rule and rate the run trained with, in the order they were used.
-struct RunPart {
-    core::Rule rule = core::Rule::Delta;
-    double rate = 0.0;
-};
-
 struct Run {
     int number = 0;  // from 1, in the order runs began
     std::string trainingFile;
     std::uint64_t problem = 0;  // core::ProblemKey of what it trained on
-    std::vector<RunPart> parts;
+    // The rule, rate and epochs of each part, in the order they were trained.
+    std::vector<core::TrainedPart> parts;
     std::vector<std::array<double, 2>> history;  // epoch, total SSE
 };
 
@@ -35,8 +30,9 @@ class RunHistory {
   public:
     // After a training run on `problem` that left `record`: `began` when it started from
     // epoch 0, so that it is a new run; otherwise it extends the last run on the same
-    // problem (a new part when the rule or rate changed). Takes the record's SSE history as
-    // the run's. A run with no history keeps nothing. Throws std::bad_alloc.
+    // problem. Takes the record's SSE history and parts (one part of its rule, rate and
+    // epochs when it kept none) as the run's. A run with no history keeps nothing. Throws
+    // std::bad_alloc.
     void RecordTraining(const core::Problem& problem, const core::RunRecord& record, bool began);
     // A network opened from a file: its history becomes a run of its own.
     void AddOpenedRun(const core::Problem& problem, const core::RunRecord& record);
@@ -56,8 +52,9 @@ class RunHistory {
     int m_begun = 0;
 };
 
-// "Run 2 (tiny.net): Delta, rate 0.25" for one rule and rate, "Run 3 (tiny.net): Hebb 0.1,
-// Delta 0.25" for more.
-std::string RunLegend(const Run& run);
+// "Run 2 (tiny.net): Delta 0.1 for 100 epochs, then Hebb 0.1 for 50"; the run the network
+// holds now is "Run 4, this run (tiny.net): ...". The same text in the graph's legend and the
+// spreadsheet's "Runs" sheet.
+std::string RunLegend(const Run& run, bool current = false);
 
 }  // namespace training

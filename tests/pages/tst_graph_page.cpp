@@ -59,6 +59,7 @@ struct Program : support::PageProgram {
     // The history rows (sweep, SSE), in order.
     void record(const QList<double>& sweeps, const QList<double>& sse) {
         net.SSEHistoryCount = static_cast<std::int16_t>(sweeps.size());
+        net.SweepCount = static_cast<std::int16_t>(sweeps.isEmpty() ? 0 : sweeps.back());
         for (qsizetype i = 0; i < sweeps.size(); ++i) {
             net.SSEHistory[static_cast<std::size_t>(i + 1)] = {0.0, sweeps[i], sse[i]};
         }
@@ -450,7 +451,9 @@ void TestGraphPage::earlierRunsAndLogarithmicScale() {
     QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
     const QList<QLineSeries*>& lines = page->chart()->runLines();
     QCOMPARE(lines.size(), 1);
-    QCOMPARE(lines[0]->name(), QStringLiteral("Run 1 (example.net): Hebb, rate 0.1"));
+    QCOMPARE(lines[0]->name(), QStringLiteral("Run 1 (example.net): Hebb 0.1 for 10 epochs"));
+    QCOMPARE(page->chart()->bars()->label(),
+             QStringLiteral("Run 3, this run (example.net): Delta 0.1 for 20 epochs"));
     // Its epochs 0 and 10 over the first two bars.
     QCOMPARE(lines[0]->points(), (QList<QPointF>{{0, 4}, {1, 2}}));
 
@@ -464,6 +467,7 @@ void TestGraphPage::earlierRunsAndLogarithmicScale() {
     QVERIFY(page->chart()->sseAxis()->isVisible() && page->chart()->logAxis() == nullptr);
     QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
     QVERIFY(page->chart()->runLines().isEmpty());
+    QCOMPARE(page->chart()->bars()->label(), QStringLiteral("Network SSE"));
 
     // Ctrl+C: the chart's picture on the clipboard.
     QGuiApplication::clipboard()->clear();

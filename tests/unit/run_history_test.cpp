@@ -7,7 +7,7 @@
 namespace {
 
 // A network on `file`, a problem of one pattern whose input is `input` (b.net's is 2, every
-// other file's 1), whose history has `rows` rows of SSE 10, 9, 8, ...
+// other file's 1), whose history has `rows` rows of SSE 10, 9, 8, ... at epochs 0, 10, 20, ...
 core::PublicStuff trained(const std::string& file, const std::string& rule, double rate, int rows,
                           double input = 0.0) {
     core::PublicStuff net = support::NetworkFromRows({{input != 0.0      ? input
@@ -17,6 +17,7 @@ core::PublicStuff trained(const std::string& file, const std::string& rule, doub
     net.LearningRule = core::RuleNamed(rule).value();
     net.LearningRate = rate;
     net.SSEHistoryCount = static_cast<std::int16_t>(rows);
+    net.SweepCount = static_cast<std::int16_t>(rows > 0 ? 10 * (rows - 1) : 0);
     for (int r = 1; r <= rows; ++r) {
         net.SSEHistory[static_cast<std::size_t>(r)] = {0.0, 10.0 * (r - 1), 11.0 - r};
     }
@@ -34,7 +35,9 @@ TEST(RunHistory, StartingBeginsARunAndContinuingExtendsIt) {
     record(runs, trained("a.net", "Delta", 0.25, 4), false);  // continued alike
     record(runs, trained("b.net", "Hebb", 0.5, 2), true);
     record(runs, trained("a.net", "Hebb", 0.1, 2), true);
-    record(runs, trained("a.net", "Delta", 0.25, 5), false);  // continued otherwise
+    core::PublicStuff otherwise = trained("a.net", "Delta", 0.25, 5);  // continued otherwise
+    otherwise.TrainedParts = {{core::Rule::Hebb, 0.1, 10}, {core::Rule::Delta, 0.25, 30}};
+    record(runs, otherwise, false);
     record(runs, trained("a.net", "Delta", 0.25, 0), true);   // stopped before an epoch
     ASSERT_EQ(runs.runs().size(), 4U);
     const std::uint64_t a0 = core::ProblemKey(trained("a.net", "Hebb", 0.1, 1));
@@ -42,9 +45,10 @@ TEST(RunHistory, StartingBeginsARunAndContinuingExtendsIt) {
     ASSERT_EQ(a.size(), 3U);
     EXPECT_EQ(a[1]->history.size(), 4U);
     EXPECT_EQ(a[1]->history[3], (std::array<double, 2>{30.0, 7.0}));
-    EXPECT_EQ(training::RunLegend(*a[0]), "Run 1 (a.net): Hebb, rate 0.1");
-    EXPECT_EQ(training::RunLegend(*a[1]), "Run 2 (a.net): Delta, rate 0.25");
-    EXPECT_EQ(training::RunLegend(*a[2]), "Run 4 (a.net): Hebb 0.1, Delta 0.25");
+    EXPECT_EQ(training::RunLegend(*a[0]), "Run 1 (a.net): Hebb 0.1 for 20 epochs");
+    EXPECT_EQ(training::RunLegend(*a[1]), "Run 2 (a.net): Delta 0.25 for 30 epochs");
+    EXPECT_EQ(training::RunLegend(*a[2], true),
+              "Run 4, this run (a.net): Hebb 0.1 for 10 epochs, then Delta 0.25 for 30");
     // The latest run is the one the bars show; earlier ones are the other two.
     const std::vector<const training::Run*> earlier = runs.EarlierRuns(a0);
     ASSERT_EQ(earlier.size(), 2U);
@@ -64,7 +68,7 @@ TEST(RunHistory, EarlierRunsAreTheEightMostRecent) {
     ASSERT_EQ(earlier.size(), 8U);
     EXPECT_EQ(earlier.front()->number, 4);
     EXPECT_EQ(earlier.back()->number, 11);
-    EXPECT_EQ(training::RunLegend(runs.runs().back()), "Run 12 (a.net): Delta, rate 0.5");
+    EXPECT_EQ(training::RunLegend(runs.runs().back()), "Run 12 (a.net): Delta 0.5 for 20 epochs");
     EXPECT_TRUE(runs.EarlierRuns(core::ProblemKey(trained("b.net", "Hebb", 0.1, 1))).empty());
 }
 
@@ -78,7 +82,7 @@ TEST(RunHistory, RunsBelongToTheirProblemByContent) {
     const std::vector<const training::Run*> first =
         runs.RunsOn(core::ProblemKey(trained("x.net", "Hebb", 0.1, 1, 1.0)));
     ASSERT_EQ(first.size(), 2U);
-    EXPECT_EQ(training::RunLegend(*first[1]), "Run 3 (copy.net): Delta, rate 0.1");
+    EXPECT_EQ(training::RunLegend(*first[1]), "Run 3 (copy.net): Delta 0.1 for 10 epochs");
     EXPECT_EQ(runs.RunsOn(core::ProblemKey(trained("tiny.net", "Hebb", 0.1, 1, 3.0))).size(), 1U);
 }
 

@@ -187,6 +187,7 @@ TEST_F(WorkbookTest, RunsSheetHoldsEveryRunOfTheFile) {
     core::PublicStuff earlier = m_net;
     earlier.LearningRule = core::Rule::Hebb;
     earlier.LearningRate = 0.1;
+    earlier.TrainedParts.clear();  // a run that kept no parts: its rule and rate for all
     earlier.SSEHistoryCount = 2;
     runs.RecordTraining(earlier, earlier, true);
     earlier.TrainingFileName = "other.net";  // another problem
@@ -202,8 +203,8 @@ TEST_F(WorkbookTest, RunsSheetHoldsEveryRunOfTheFile) {
         << error;
     const Read r = readBack(m_dir / "runs.xlsx");
     EXPECT_EQ(r.at("count Runs"), "18");  // 2 legends, 4 headings, 2 and 4 rows of two
-    EXPECT_EQ(cell(r, "Runs", 1, 1), "s Run 1 (tiny.net): Hebb, rate 0.1");
-    EXPECT_EQ(cell(r, "Runs", 1, 3), "s Run 3 (tiny.net): Delta, rate 0.3");
+    EXPECT_EQ(cell(r, "Runs", 1, 1), "s Run 1 (tiny.net): Hebb 0.1 for 7 epochs");
+    EXPECT_EQ(cell(r, "Runs", 1, 3), "s Run 3 (tiny.net): Delta 0.3 for 7 epochs");
     EXPECT_EQ(cell(r, "Runs", 2, 4), "s Total SSE");
     for (int k = 1; k <= 4; ++k) {
         expectNumber(r, "Runs", k + 2, 3, m_net.SSEHistory[static_cast<std::size_t>(k)][1]);
