@@ -1,9 +1,9 @@
 #include "pages/graph_page.h"
 
-#include <QtCharts/QBarSet>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QtCharts/QBarSet>
 
 #include <array>
 

@@ -126,12 +126,12 @@ const TablePage kTablePages[] = {
 
 const char* pageName(PageKey page) {
     static const std::map<PageKey, const char*> names{{PageId::Start, "start"},
-                                                     {PageId::Setup, "setup"},
-                                                     {PageId::Menu, "menu"},
-                                                     {PageId::Probe, "probe"},
-                                                     {PageId::Save, "save"},
-                                                     {PageId::Graph, "graph"},
-                                                     {PageId::Degradation, "degradation"}};
+                                                      {PageId::Setup, "setup"},
+                                                      {PageId::Menu, "menu"},
+                                                      {PageId::Probe, "probe"},
+                                                      {PageId::Save, "save"},
+                                                      {PageId::Graph, "graph"},
+                                                      {PageId::Degradation, "degradation"}};
     return names.at(page);
 }
 

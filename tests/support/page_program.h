@@ -25,7 +25,7 @@ class PageProgram {
     core::PublicStuff net;
     pages::Session session;
     std::map<ui::PageKey, LoadRecord> records;  // what each stand-in saw when it was loaded
-    ui::PageRuntime runtime{dialogs};          // last: its pages refer to the members above
+    ui::PageRuntime runtime{dialogs};           // last: its pages refer to the members above
 
     PageProgram() = default;
     PageProgram(const PageProgram&) = delete;

@@ -38,7 +38,7 @@ TEST(RunHistory, StartingBeginsARunAndContinuingExtendsIt) {
     core::PublicStuff otherwise = trained("a.net", "Delta", 0.25, 5);  // continued otherwise
     otherwise.TrainedParts = {{core::Rule::Hebb, 0.1, 10}, {core::Rule::Delta, 0.25, 30}};
     record(runs, otherwise, false);
-    record(runs, trained("a.net", "Delta", 0.25, 0), true);   // stopped before an epoch
+    record(runs, trained("a.net", "Delta", 0.25, 0), true);  // stopped before an epoch
     ASSERT_EQ(runs.runs().size(), 4U);
     const std::uint64_t a0 = core::ProblemKey(trained("a.net", "Hebb", 0.1, 1));
     const std::vector<const training::Run*> a = runs.RunsOn(a0);
