@@ -48,13 +48,13 @@ AnalysisPage::AnalysisPage(ui::PageRuntime& runtime, core::PublicStuff& net, Ses
       m_session(session),
       m_printer(printer) {
     // Created in the order of the geometry table, which is also the tab order.
-    Label2 = ui::named(
+    Label2 = ui::Named(
         new QLabel(QStringLiteral("What Each Rule Will Do On These Training Patterns"), this),
         "Label2");
     Label2->setFont(ui::PageFont("Arial", 14.25, ui::Bold));
     Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-    AnalysisText = ui::named(new QPlainTextEdit(this), "AnalysisText");
+    AnalysisText = ui::Named(new QPlainTextEdit(this), "AnalysisText");
     AnalysisText->setReadOnly(true);
     AnalysisText->setTabChangesFocus(true);
     AnalysisText->setFont(ui::PageFont("Courier", 9.75));
@@ -62,11 +62,11 @@ AnalysisPage::AnalysisPage(ui::PageRuntime& runtime, core::PublicStuff& net, Ses
     AnalysisText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     PrintAnalysis =
-        ui::named(new ui::WrappingButton(QStringLiteral("Print The Text In The Window"), this),
+        ui::Named(new ui::WrappingButton(QStringLiteral("Print The Text In The Window"), this),
                   "PrintAnalysis");
     PrintAnalysis->setFont(ui::PageFont("Arial", 9.75, ui::Bold));
 
-    Command2 = ui::named(new QPushButton(QStringLiteral("Exit This Page"), this), "Command2");
+    Command2 = ui::Named(new QPushButton(QStringLiteral("Exit This Page"), this), "Command2");
     Command2->setFont(ui::PageFont("Arial", 12, ui::Bold | ui::Italic));
 
     ui::ApplyGeometry(this, geometry());

@@ -1,5 +1,6 @@
 #include "pages/degradation_page.h"
 
+#include <QtCharts/QLineSeries>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -44,7 +45,7 @@ DegradationPage::DegradationPage(ui::PageRuntime& runtime, const core::PublicStu
       m_printer(printer) {
     setFont(ui::PageFont("MS Sans Serif", 8));
 
-    Label1 = ui::named(
+    Label1 = ui::Named(
         new QLabel(
             QStringLiteral(
                 "Every stored pattern is recalled with more and more of its "
@@ -58,7 +59,7 @@ DegradationPage::DegradationPage(ui::PageRuntime& runtime, const core::PublicStu
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setWordWrap(true);
 
-    DegradationGraph = ui::named(new QChartView(this), "DegradationGraph");
+    DegradationGraph = ui::Named(new QChartView(this), "DegradationGraph");
     DegradationGraph->setFrameShape(QFrame::NoFrame);
     DegradationGraph->setRenderHint(QPainter::Antialiasing);
     QChart* empty = DegradationGraph->chart();
@@ -66,18 +67,18 @@ DegradationPage::DegradationPage(ui::PageRuntime& runtime, const core::PublicStu
     DegradationGraph->setChart(m_chart);
     delete empty;
 
-    SeedLabel = ui::named(new QLabel(QStringLiteral("Seed:"), this), "SeedLabel");
+    SeedLabel = ui::Named(new QLabel(QStringLiteral("Seed:"), this), "SeedLabel");
     SeedLabel->setFont(ui::PageFont("Arial", 9, ui::Bold));
     SeedLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    SeedBox = ui::named(new QLineEdit(QStringLiteral("1"), this), "SeedBox");
+    SeedBox = ui::Named(new QLineEdit(QStringLiteral("1"), this), "SeedBox");
     SeedBox->setFont(ui::PageFont("Arial", 10.5));
     SeedBox->setAlignment(Qt::AlignCenter);
 
     PrintThisGraph =
-        ui::named(new QPushButton(QStringLiteral("Print The Graph"), this), "PrintThisGraph");
+        ui::Named(new QPushButton(QStringLiteral("Print The Graph"), this), "PrintThisGraph");
     PrintThisGraph->setFont(ui::PageFont("Arial", 12, ui::Bold));
     CloseThisForm =
-        ui::named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
+        ui::Named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
     CloseThisForm->setFont(ui::PageFont("Arial", 12, ui::Bold));
 
     ui::ApplyGeometry(this, geometry());
@@ -91,7 +92,7 @@ DegradationPage::DegradationPage(ui::PageRuntime& runtime, const core::PublicStu
                                       "seed plus k; the same seed draws the same curves."));
 
     connect(SeedBox, &QLineEdit::editingFinished, this, &DegradationPage::SeedBox_Change);
-    ui::copyPictureOnCopyKeys(this, DegradationGraph);
+    ui::CopyPictureOnCopyKeys(this, DegradationGraph, [this] { return !refuseEmptyGraph(); });
     connect(PrintThisGraph, &QPushButton::clicked, this, &DegradationPage::PrintThisGraph_Click);
     connect(CloseThisForm, &QPushButton::clicked, this, &DegradationPage::CloseThisForm_Click);
 }
@@ -144,6 +145,7 @@ void DegradationPage::draw(std::uint64_t seed) {
     ui::RunLongTask(runtime(), this, task);
     if (result.status == core::WorkEnd::Done) {
         m_chart->setCurves(result.curves);
+        m_chart->setTitle(QString());
         m_shownSeed = seed;
     } else if (result.status == core::WorkEnd::Failed) {
         m_shownSeed = seed;
@@ -151,10 +153,32 @@ void DegradationPage::draw(std::uint64_t seed) {
     } else {
         // Cancelled: the box goes back to the seed shown, or stays to be tried again.
         SeedBox->setText(QString::number(m_shownSeed.value_or(seed)));
+        if (!m_shownSeed) {
+            m_chart->setTitle(
+                QStringLiteral("Working out the curves was cancelled. Press Enter "
+                               "in the Seed box to work them out again."));
+        }
     }
 }
 
+bool DegradationPage::refuseEmptyGraph() {
+    if (m_chart->noiseSSE()->count() > 0) {
+        return false;
+    }
+    const std::string untrained = core::NotTrainedProblem(m_net);
+    runtime().dialogs().warn(
+        this, untrained.empty()
+                  ? QStringLiteral("There is no graph to print or copy: working out the curves "
+                                   "was cancelled. Press Enter in the Seed box to work them out "
+                                   "again.")
+                  : QString::fromStdString(untrained));
+    return true;
+}
+
 void DegradationPage::PrintThisGraph_Click() {
+    if (refuseEmptyGraph()) {
+        return;
+    }
     PrintPictureOfNetwork(DegradationGraph, m_net, m_session, QStringLiteral("degradation"),
                           m_printer, runtime().dialogs(), this);
 }

@@ -57,6 +57,9 @@ class DegradationPage final : public ui::Page {
     QPushButton* CloseThisForm = nullptr;
 
   private:
+    // Tells the student why there is nothing to print or copy when no curves are drawn
+    // (untrained, or working them out was cancelled); true then.
+    bool refuseEmptyGraph();
     // Works the curves out for `seed` and draws them; says why when it cannot.
     void draw(std::uint64_t seed);
 

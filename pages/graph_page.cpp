@@ -39,7 +39,7 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, con
       m_printer(printer) {
     setFont(ui::PageFont("MS Sans Serif", 8));
 
-    Label1 = ui::named(
+    Label1 = ui::Named(
         new QLabel(QStringLiteral("To work with this graph electronically, return to the previous "
                                   "page and create an Excel spreadsheet.  The data used to create "
                                   "this graph is saved on one of the worksheets in the spreadsheet "
@@ -51,20 +51,20 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, con
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setWordWrap(true);
 
-    SSEgraph = ui::named(new QChartView(this), "SSEgraph");
+    SSEgraph = ui::Named(new QChartView(this), "SSEgraph");
     SSEgraph->setFrameShape(QFrame::NoFrame);
     // Narrow bars blend into the plot instead of turning it black.
     SSEgraph->setRenderHint(QPainter::Antialiasing);
 
     PrintThisGraph =
-        ui::named(new QPushButton(QStringLiteral("Print The Graph"), this), "PrintThisGraph");
+        ui::Named(new QPushButton(QStringLiteral("Print The Graph"), this), "PrintThisGraph");
     PrintThisGraph->setFont(ui::PageFont("Arial", 12, ui::Bold));
     CloseThisForm =
-        ui::named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
+        ui::Named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
     CloseThisForm->setFont(ui::PageFont("Arial", 12, ui::Bold));
     ShowEarlierRuns =
-        ui::named(new QCheckBox(QStringLiteral("Show Earlier Runs"), this), "ShowEarlierRuns");
-    LogScale = ui::named(new QCheckBox(QStringLiteral("Logarithmic Scale"), this), "LogScale");
+        ui::Named(new QCheckBox(QStringLiteral("Show Earlier Runs"), this), "ShowEarlierRuns");
+    LogScale = ui::Named(new QCheckBox(QStringLiteral("Logarithmic Scale"), this), "LogScale");
     for (QCheckBox* box : {ShowEarlierRuns, LogScale}) {
         box->setFont(ui::PageFont("Arial", 9, ui::Bold));
     }
@@ -78,7 +78,7 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, con
     connect(CloseThisForm, &QPushButton::clicked, this, &GraphPage::CloseThisForm_Click);
     connect(ShowEarlierRuns, &QCheckBox::clicked, this, &GraphPage::ShowEarlierRuns_Click);
     connect(LogScale, &QCheckBox::clicked, this, &GraphPage::LogScale_Click);
-    ui::copyPictureOnCopyKeys(this, SSEgraph);
+    ui::CopyPictureOnCopyKeys(this, SSEgraph);
 }
 
 std::span<const ui::ControlPlace> GraphPage::geometry() {

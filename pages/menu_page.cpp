@@ -89,7 +89,7 @@ class ListBox final : public QListWidget {
 
 // Bold like every caption of the menu: the page font is.
 QLabel* centredLabel(QWidget* page, const char* name, const char* caption) {
-    QLabel* label = ui::named(new QLabel(QString::fromLatin1(caption), page), name);
+    QLabel* label = ui::Named(new QLabel(QString::fromLatin1(caption), page), name);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setWordWrap(true);
     return label;
@@ -116,32 +116,32 @@ MenuPage::MenuPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& se
     Label5 = centredLabel(this, "Label5",
                           "Choose A Method For Examining Network Performance By "
                           "Double-Clicking One Of The List Items Below:");
-    auto* testList = ui::named(new ListBox(this), "TestList");
+    auto* testList = ui::Named(new ListBox(this), "TestList");
     for (const TestItem& item : kTestItems) {
         testList->addItem(QString::fromLatin1(item.caption));
     }
     TestList = testList;
 
-    Line1 = ui::named(new QFrame(this), "Line1");
+    Line1 = ui::Named(new QFrame(this), "Line1");
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Plain);
-    Line1->setGeometry(QRect(QPoint(ui::px(kLine1.x1), ui::px(kLine1.y1)),
-                             QPoint(ui::px(kLine1.x2), ui::px(kLine1.y2))));
+    Line1->setGeometry(QRect(QPoint(ui::TwipsToPixels(kLine1.x1), ui::TwipsToPixels(kLine1.y1)),
+                             QPoint(ui::TwipsToPixels(kLine1.x2), ui::TwipsToPixels(kLine1.y2))));
 
     Label4 = centredLabel(this, "Label4",
                           "Choose A Method For Continuing Training By Double-Clicking One Of "
                           "The List Items Below:");
-    auto* continueList = ui::named(new ListBox(this), "ContinueList");
+    auto* continueList = ui::Named(new ListBox(this), "ContinueList");
     continueList->addItems({QStringLiteral("Reset Weights And Train Again"),
                             QStringLiteral("Keep Current Weights And Continue Training"),
                             QStringLiteral("Train A New Network On A New Problem")});
     ContinueList = continueList;
 
     Label1 = centredLabel(this, "Label1", "Or....");
-    Command2 = ui::named(new QPushButton(QStringLiteral("Exit Program"), this), "Command2");
+    Command2 = ui::Named(new QPushButton(QStringLiteral("Exit Program"), this), "Command2");
     Command2->setFont(ui::PageFont("Arial", 12, ui::Bold | ui::Italic));
     Label3 =
-        ui::named(new QLabel(QStringLiteral("Double-click an item to choose it."), this), "Label3");
+        ui::Named(new QLabel(QStringLiteral("Double-click an item to choose it."), this), "Label3");
     Label3->setFont(ui::PageFont("Arial", 8));
     Label3->setWordWrap(true);
 

@@ -72,13 +72,13 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
       m_session(session),
       m_printer(printer) {
     // Created in the order of the geometry table, which is also the tab order.
-    Label2 = ui::named(
+    Label2 = ui::Named(
         new QLabel(QStringLiteral("Examine The Network's Responses To Individual Patterns"), this),
         "Label2");
     Label2->setFont(ui::PageFont("Arial", 14.25, ui::Bold));
     Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
-    PatternLabel = ui::named(new QLabel(QStringLiteral("Use the control to the left to choose a "
+    PatternLabel = ui::Named(new QLabel(QStringLiteral("Use the control to the left to choose a "
                                                        "pattern to present to the network.  The "
                                                        "results will be added to the text in the "
                                                        "textbox below."),
@@ -88,56 +88,56 @@ ProbePage::ProbePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
     PatternLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     PatternLabel->setWordWrap(true);
 
-    PatternBox = ui::named(new QLineEdit(QStringLiteral("1"), this), "PatternBox");
+    PatternBox = ui::Named(new QLineEdit(QStringLiteral("1"), this), "PatternBox");
     PatternBox->setFont(ui::PageFont("Arial", 10.5));
     PatternBox->setAlignment(Qt::AlignCenter);
     // The highest value comes from the network in Form_Load.
-    PatternUpDown = ui::named(new ui::UpDown(PatternBox, 1, 1, 1, this), "PatternUpDown");
+    PatternUpDown = ui::Named(new ui::UpDown(PatternBox, 1, 1, 1, this), "PatternUpDown");
 
-    PatternOK = ui::named(new QPushButton(QStringLiteral("Ok"), this), "PatternOK");
+    PatternOK = ui::Named(new QPushButton(QStringLiteral("Ok"), this), "PatternOK");
     PatternOK->setFont(ui::PageFont("Arial", 10.5, ui::Bold));
 
-    ResultsText = ui::named(new QPlainTextEdit(this), "ResultsText");
+    ResultsText = ui::Named(new QPlainTextEdit(this), "ResultsText");
     ResultsText->setFont(ui::PageFont("Courier", 9.75));
     ResultsText->setLineWrapMode(QPlainTextEdit::NoWrap);
     // The student may type a TAB into the window; Ctrl+Tab moves on from it.
-    ui::leaveWithCtrlTab(ResultsText);
+    ui::LeaveWithCtrlTab(ResultsText);
     ResultsText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ResultsText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Stops every 8 characters line the value columns up under each other.
     ResultsText->setTabStopDistance(
         kTabColumns * QFontMetricsF(ResultsText->font()).horizontalAdvance(QLatin1Char(' ')));
 
-    ClearText = ui::named(
+    ClearText = ui::Named(
         new ui::WrappingButton(QStringLiteral("Clear The Text In The Window"), this), "ClearText");
     ClearText->setFont(ui::PageFont("Arial", 9.75, ui::Bold));
     PrintResults =
-        ui::named(new ui::WrappingButton(QStringLiteral("Print The Text In The Window"), this),
+        ui::Named(new ui::WrappingButton(QStringLiteral("Print The Text In The Window"), this),
                   "PrintResults");
     PrintResults->setFont(ui::PageFont("Arial", 9.75, ui::Bold));
 
-    NoiseLabel = ui::named(new QLabel(QStringLiteral("Noise (percent):"), this), "NoiseLabel");
+    NoiseLabel = ui::Named(new QLabel(QStringLiteral("Noise (percent):"), this), "NoiseLabel");
     NoiseLabel->setFont(ui::PageFont("Arial", 9, ui::Bold));
     NoiseLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    NoiseBox = ui::named(new QLineEdit(QStringLiteral("0"), this), "NoiseBox");
+    NoiseBox = ui::Named(new QLineEdit(QStringLiteral("0"), this), "NoiseBox");
     NoiseBox->setFont(ui::PageFont("Arial", 10.5));
     NoiseBox->setAlignment(Qt::AlignCenter);
-    NoiseUpDown = ui::named(new ui::UpDown(NoiseBox, 0, 0, 100, this), "NoiseUpDown");
+    NoiseUpDown = ui::Named(new ui::UpDown(NoiseBox, 0, 0, 100, this), "NoiseUpDown");
     NoiseUpDown->setStep(5);
-    SeedLabel = ui::named(new QLabel(QStringLiteral("Seed:"), this), "SeedLabel");
+    SeedLabel = ui::Named(new QLabel(QStringLiteral("Seed:"), this), "SeedLabel");
     SeedLabel->setFont(ui::PageFont("Arial", 9, ui::Bold));
     SeedLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    SeedBox = ui::named(new QLineEdit(QStringLiteral("1"), this), "SeedBox");
+    SeedBox = ui::Named(new QLineEdit(QStringLiteral("1"), this), "SeedBox");
     SeedBox->setFont(ui::PageFont("Arial", 10.5));
     SeedBox->setAlignment(Qt::AlignCenter);
-    OwnPattern = ui::named(new ui::WrappingButton(QStringLiteral("Probe Your Own Pattern"), this),
+    OwnPattern = ui::Named(new ui::WrappingButton(QStringLiteral("Probe Your Own Pattern"), this),
                            "OwnPattern");
     OwnPattern->setFont(ui::PageFont("Arial", 9.75, ui::Bold));
-    TestFile = ui::named(
+    TestFile = ui::Named(
         new ui::WrappingButton(QStringLiteral("Probe A File Of Test Patterns"), this), "TestFile");
     TestFile->setFont(ui::PageFont("Arial", 9.75, ui::Bold));
 
-    Command2 = ui::named(new QPushButton(QStringLiteral("Close Form"), this), "Command2");
+    Command2 = ui::Named(new QPushButton(QStringLiteral("Close Form"), this), "Command2");
     Command2->setFont(ui::PageFont("Arial", 12, ui::Bold | ui::Italic));
 
     ui::ApplyGeometry(this, geometry());

@@ -69,7 +69,7 @@ const QString kCreateDirectoryTitle = QStringLiteral("Create Directory");
 const QString kSaveTitle = QStringLiteral("Save The File");
 
 QLabel* centredLabel(QWidget* page, const char* name, const char* caption, const QFont& font) {
-    QLabel* label = ui::named(new QLabel(QString::fromLatin1(caption), page), QLatin1String(name));
+    QLabel* label = ui::Named(new QLabel(QString::fromLatin1(caption), page), QLatin1String(name));
     label->setFont(font);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     label->setWordWrap(true);
@@ -78,7 +78,7 @@ QLabel* centredLabel(QWidget* page, const char* name, const char* caption, const
 
 QPushButton* button(QWidget* page, const char* name, const char* caption, const QFont& font) {
     QPushButton* b =
-        ui::named(new QPushButton(QString::fromLatin1(caption), page), QLatin1String(name));
+        ui::Named(new QPushButton(QString::fromLatin1(caption), page), QLatin1String(name));
     b->setFont(font);
     return b;
 }
@@ -153,13 +153,13 @@ SavePage::SavePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& se
     Label2 = centredLabel(this, "Label2", "Choose The Name Of The File To Be Saved", heading);
     PropertyLabel =
         centredLabel(this, "PropertyLabel", "Choose The Properties To Save In The File", heading);
-    Drive1 = ui::named(new ui::DriveList(this), QStringLiteral("Drive1"));
-    Dir1 = ui::named(new ui::FolderList(this), QStringLiteral("Dir1"));
+    Drive1 = ui::Named(new ui::DriveList(this), QStringLiteral("Drive1"));
+    Dir1 = ui::Named(new ui::FolderList(this), QStringLiteral("Dir1"));
     DirButton = button(this, "DirButton", "Create A New Directory", smallBold);
     FileButton = button(this, "FileButton", "Create A New Filename", smallBold);
-    File1 = ui::named(new ui::FileList(QStringLiteral("*.txt"), this), QStringLiteral("File1"));
+    File1 = ui::Named(new ui::FileList(QStringLiteral("*.txt"), this), QStringLiteral("File1"));
     for (const SectionBox& box : kSectionBoxes) {
-        QCheckBox* check = ui::named(new QCheckBox(QString::fromLatin1(box.caption), this),
+        QCheckBox* check = ui::Named(new QCheckBox(QString::fromLatin1(box.caption), this),
                                      QStringLiteral("Check1(%1)").arg(box.index));
         check->setChecked(box.ticked);
         Check1.at(box.index) = check;
@@ -171,7 +171,7 @@ SavePage::SavePage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& se
     SaveFile = button(this, "SaveFile", "Save The File", ui::PageFont("Arial", 12, ui::Bold));
     Command2 = button(this, "Command2", "Close", ui::PageFont("Arial", 12, ui::Bold | ui::Italic));
     Label3 =
-        ui::named(new QLabel(QStringLiteral("Tick the sections, pick a file, then save."), this),
+        ui::Named(new QLabel(QStringLiteral("Tick the sections, pick a file, then save."), this),
                   QStringLiteral("Label3"));
     Label3->setFont(ui::PageFont("Arial", 8.25, ui::Italic));
     Label3->setWordWrap(true);

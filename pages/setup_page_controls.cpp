@@ -57,7 +57,7 @@ void SetupPage::createControls() {
     setFont(ui::PageFont("Arial", 9.75, ui::Bold));
 
     Label1 =
-        ui::named(new QLabel(QStringLiteral("Tavrel Distributed Associative Memory Program 2002 "
+        ui::Named(new QLabel(QStringLiteral("Tavrel Distributed Associative Memory Program 2002 "
                                             "Edition"),
                              this),
                   "Label1");
@@ -65,49 +65,49 @@ void SetupPage::createControls() {
     Label1->setWordWrap(true);
     Label1->setFont(ui::PageFont("Arial", 20.25, ui::Bold | ui::Italic));
 
-    Frame1 = ui::named(new QGroupBox(QStringLiteral("Choose A Learning Rule"), this), "Frame1");
-    OptionHebb = ui::named(new QRadioButton(QStringLiteral("Hebb Rule"), Frame1), "OptionHebb");
-    OptionDelta = ui::named(new QRadioButton(QStringLiteral("Delta Rule"), Frame1), "OptionDelta");
+    Frame1 = ui::Named(new QGroupBox(QStringLiteral("Choose A Learning Rule"), this), "Frame1");
+    OptionHebb = ui::Named(new QRadioButton(QStringLiteral("Hebb Rule"), Frame1), "OptionHebb");
+    OptionDelta = ui::Named(new QRadioButton(QStringLiteral("Delta Rule"), Frame1), "OptionDelta");
     OptionHebb->setChecked(true);
 
     ConvergenceFrame =
-        ui::named(new QGroupBox(QStringLiteral("Choose Method(s) For Ending Training"), this),
+        ui::Named(new QGroupBox(QStringLiteral("Choose Method(s) For Ending Training"), this),
                   "ConvergenceFrame");
-    Check1[0] = ui::named(
+    Check1[0] = ui::Named(
         new QCheckBox(QStringLiteral("End After A Maximum Number Of Training Epochs"), this),
         "Check1(0)");
-    Check1[1] = ui::named(
+    Check1[1] = ui::Named(
         new QCheckBox(QStringLiteral("End When A Minimum Level Of Error Has Been Reached"), this),
         "Check1(1)");
     Check1[0]->setChecked(true);
 
     auto box = [this](const char* text, const char* name) {
-        auto* edit = ui::named(new QLineEdit(QString::fromLatin1(text), this), name);
+        auto* edit = ui::Named(new QLineEdit(QString::fromLatin1(text), this), name);
         edit->setAlignment(Qt::AlignCenter);
         return edit;
     };
     auto label = [this](const char* text, const char* name) {
-        return ui::named(new QLabel(QString::fromLatin1(text), this), name);
+        return ui::Named(new QLabel(QString::fromLatin1(text), this), name);
     };
     SweepsBox = box("100", "SweepsBox");
-    SweepsUpDown = ui::named(new ui::UpDown(SweepsBox, 100, 1, 50000, this), "SweepsUpDown");
+    SweepsUpDown = ui::Named(new ui::UpDown(SweepsBox, 100, 1, 50000, this), "SweepsUpDown");
     MaxSweepsLabel = label("Choose The Maximum Number Of Epochs", "MaxSweepsLabel");
     PrintSweepsBox = box("10", "PrintSweepsBox");
     PrintSweepsUpDown =
-        ui::named(new ui::UpDown(PrintSweepsBox, 10, 1, 10000, this), "PrintSweepsUpDown");
+        ui::Named(new ui::UpDown(PrintSweepsBox, 10, 1, 10000, this), "PrintSweepsUpDown");
     PrintSweepsLabel =
         label("Choose The Number Of Epochs Between Printouts Of Training Information",
               "PrintSweepsLabel");
     LRateBox = box("0.10", "LRateBox");
-    LRateSlider = ui::named(new ui::Slider(0, 200, this), "LRateSlider");
+    LRateSlider = ui::Named(new ui::Slider(0, 200, this), "LRateSlider");
     RateLabel = label("Choose A Learning Rate", "RateLabel");
     MinErrorBox = box("0.05", "MinErrorBox");
-    MinErrorSlider = ui::named(new ui::Slider(0, 100, this), "MinErrorSlider");
+    MinErrorSlider = ui::Named(new ui::Slider(0, 100, this), "MinErrorSlider");
     MinErrorLabel =
         label("Set The Minimum Level Of Error (SSE)  To Stop Training", "MinErrorLabel");
 
     StartTraining =
-        ui::named(new QPushButton(QStringLiteral("Start Training"), this), "StartTraining");
+        ui::Named(new QPushButton(QStringLiteral("Start Training"), this), "StartTraining");
     for (std::size_t k = 0; k < Picture1.size(); ++k) {
         Picture1[k] = new ui::TextRow(this);
         Picture1[k]->setObjectName(QStringLiteral("Picture1(%1)").arg(k));
@@ -115,16 +115,16 @@ void SetupPage::createControls() {
     }
     // The caption is a few pixels wider than the button leaves room for at this size.
     Continue =
-        ui::named(new ui::WrappingButton(QStringLiteral("Continue Training"), this), "Continue");
-    TestRecall = ui::named(new QPushButton(QStringLiteral("Test Recall"), this), "TestRecall");
+        ui::Named(new ui::WrappingButton(QStringLiteral("Continue Training"), this), "Continue");
+    TestRecall = ui::Named(new QPushButton(QStringLiteral("Test Recall"), this), "TestRecall");
     Continue->hide();
     TestRecall->hide();
-    Command2 = ui::named(new QPushButton(QStringLiteral("Exit"), this), "Command2");
+    Command2 = ui::Named(new QPushButton(QStringLiteral("Exit"), this), "Command2");
     Command2->setFont(ui::PageFont("Arial", 9.75, ui::Bold | ui::Italic));
     Label3 = label("Choose a rule, a rate and when to stop, then start training.", "Label3");
     Label3->setWordWrap(true);
     Label3->setFont(ui::PageFont("Arial", 8.25, ui::Italic));
-    Stop = ui::named(new QPushButton(QStringLiteral("Stop"), this), "Stop");
+    Stop = ui::Named(new QPushButton(QStringLiteral("Stop"), this), "Stop");
     Stop->setToolTip(QStringLiteral("Ends training after the current epoch (Esc)"));
     Stop->hide();
     EpochProgress = label("", "EpochProgress");

@@ -64,23 +64,23 @@ StartPage::StartPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
       m_net(net),
       m_session(session) {
     // Created in the order of the geometry table, which is also the tab order.
-    Label1 = ui::named(new QLabel(this), QStringLiteral("Label1"));
-    FileLabel = ui::named(new QLabel(this), QStringLiteral("FileLabel"));
-    Drive1 = ui::named(new ui::DriveList(this), QStringLiteral("Drive1"));
-    Dir1 = ui::named(new ui::FolderList(this), QStringLiteral("Dir1"));
+    Label1 = ui::Named(new QLabel(this), QStringLiteral("Label1"));
+    FileLabel = ui::Named(new QLabel(this), QStringLiteral("FileLabel"));
+    Drive1 = ui::Named(new ui::DriveList(this), QStringLiteral("Drive1"));
+    Dir1 = ui::Named(new ui::FolderList(this), QStringLiteral("Dir1"));
     File1 =
-        ui::named(new ui::FileList(QStringLiteral("*.net;*.h5"), this), QStringLiteral("File1"));
-    NextPage = ui::named(new ui::WrappingButton(this), QStringLiteral("NextPage"));
+        ui::Named(new ui::FileList(QStringLiteral("*.net;*.h5"), this), QStringLiteral("File1"));
+    NextPage = ui::Named(new ui::WrappingButton(this), QStringLiteral("NextPage"));
     for (std::size_t i = 0; i < Label8.size(); ++i) {
-        Label8[i] = ui::named(new QLabel(this), indexed("Label8", i));
+        Label8[i] = ui::Named(new QLabel(this), indexed("Label8", i));
     }
     for (std::size_t i = 0; i < OutputText.size(); ++i) {
-        OutputText[i] = ui::named(new QLineEdit(this), indexed("OutputText", i));
+        OutputText[i] = ui::Named(new QLineEdit(this), indexed("OutputText", i));
     }
-    TrainedInfo = ui::named(new QLabel(this), QStringLiteral("TrainedInfo"));
-    Command2 = ui::named(new QPushButton(this), QStringLiteral("Command2"));
-    Label3 = ui::named(new QLabel(this), QStringLiteral("Label3"));
-    TailNote = ui::named(new QLabel(this), QStringLiteral("TailNote"));
+    TrainedInfo = ui::Named(new QLabel(this), QStringLiteral("TrainedInfo"));
+    Command2 = ui::Named(new QPushButton(this), QStringLiteral("Command2"));
+    Label3 = ui::Named(new QLabel(this), QStringLiteral("Label3"));
+    TailNote = ui::Named(new QLabel(this), QStringLiteral("TailNote"));
 
     setFont(ui::PageFont("Arial", 12, ui::Bold));
 

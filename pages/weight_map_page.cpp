@@ -35,7 +35,7 @@ WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& 
       m_printer(printer) {
     setFont(ui::PageFont("MS Sans Serif", 8));
 
-    Label1 = ui::named(
+    Label1 = ui::Named(
         new QLabel(QStringLiteral("Each cell is one connection: output units down the side, "
                                   "input units along the top. Red weights are positive, blue "
                                   "negative, white zero. Point at a cell to read its weight; "
@@ -46,12 +46,12 @@ WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& 
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label1->setWordWrap(true);
 
-    WeightMap = ui::named(new WeightMapView(this), "WeightMap");
+    WeightMap = ui::Named(new WeightMapView(this), "WeightMap");
 
-    PrintTheMap = ui::named(new QPushButton(QStringLiteral("Print The Map"), this), "PrintTheMap");
+    PrintTheMap = ui::Named(new QPushButton(QStringLiteral("Print The Map"), this), "PrintTheMap");
     PrintTheMap->setFont(ui::PageFont("Arial", 12, ui::Bold));
     CloseThisForm =
-        ui::named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
+        ui::Named(new QPushButton(QStringLiteral("Exit This Page"), this), "CloseThisForm");
     CloseThisForm->setFont(ui::PageFont("Arial", 12, ui::Bold));
 
     ui::ApplyGeometry(this, geometry());
@@ -59,7 +59,7 @@ WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& 
                         QStringLiteral("One cell per connection: outputs down, inputs across; red "
                                        "positive, blue negative, white zero."));
 
-    ui::copyPictureOnCopyKeys(this, WeightMap);
+    ui::CopyPictureOnCopyKeys(this, WeightMap);
     connect(PrintTheMap, &QPushButton::clicked, this, &WeightMapPage::PrintTheMap_Click);
     connect(CloseThisForm, &QPushButton::clicked, this, &WeightMapPage::CloseThisForm_Click);
     // A run holds the input lock from its start to its end: no tooltip reads the weights

@@ -79,11 +79,11 @@ void DescribeControl(QWidget* control, const QString& name, const QString& descr
     }
 }
 
-void leaveWithCtrlTab(QWidget* textWindow) {
+void LeaveWithCtrlTab(QWidget* textWindow) {
     textWindow->installEventFilter(new CtrlTabLeaves(textWindow));
 }
 
-void pressButtonsWithEnter(QWidget* page) {
+void PressButtonsWithEnter(QWidget* page) {
     auto* filter = new EnterPresses(page);
     for (QPushButton* button : page->findChildren<QPushButton*>()) {
         button->installEventFilter(filter);

@@ -23,10 +23,10 @@ void DescribeControl(QWidget* control, const QString& name, const QString& descr
 
 // Ctrl+Tab and Ctrl+Shift+Tab move the focus on from a text window in which Tab types a
 // TAB, so that keyboard users are not caught there.
-void leaveWithCtrlTab(QWidget* textWindow);
+void LeaveWithCtrlTab(QWidget* textWindow);
 
 // Enter and Return press a command button that has the focus, as Space does: a page is
 // no dialog, so Qt leaves those keys alone. Called for every page as it is created.
-void pressButtonsWithEnter(QWidget* page);
+void PressButtonsWithEnter(QWidget* page);
 
 }  // namespace ui

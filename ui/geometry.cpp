@@ -15,7 +15,7 @@ QStringList ApplyGeometry(QWidget* page, std::span<const ControlPlace> table) {
             missing << name;
             continue;
         }
-        control->setGeometry(toPixels(place.rect));
+        control->setGeometry(ToPixels(place.rect));
     }
     return missing;
 }

@@ -22,7 +22,7 @@ struct ControlPlace {
 // Gives a control its name on the page (e.g. "Label8(2)") and returns it, so that pages can
 // create and name a control in one expression.
 template <class Control>
-Control* named(Control* control, const QString& name) {
+Control* Named(Control* control, const QString& name) {
     control->setObjectName(name);
     return control;
 }

@@ -10,7 +10,7 @@ Page::Page(PageRuntime& runtime, PageKey id, const QString& caption, int widthTw
            int heightTwips)
     : QWidget(nullptr, Qt::Window), m_runtime(runtime), m_id(id) {
     setWindowTitle(caption);
-    setFixedSize(toPixels(widthTwips, heightTwips));
+    setFixedSize(ToPixels(widthTwips, heightTwips));
     // The runtime, not Qt's last-window rule, decides when the program ends: a page can be
     // loaded without being visible.
     setAttribute(Qt::WA_QuitOnClose, false);

@@ -35,7 +35,7 @@ class Page : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
     // Places a control at a position given in twips.
-    static void place(QWidget* control, const TwipRect& r) { control->setGeometry(toPixels(r)); }
+    static void place(QWidget* control, const TwipRect& r) { control->setGeometry(ToPixels(r)); }
 
   private:
     PageRuntime& m_runtime;

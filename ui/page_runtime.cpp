@@ -68,7 +68,7 @@ Page* PageRuntime::Load(PageKey id) {
         return nullptr;
     }
     Q_ASSERT(page->id() == id);
-    pressButtonsWithEnter(page);
+    PressButtonsWithEnter(page);
     // In the map before Form_Load, so that a Load from inside it finds this page.
     m_loaded[id] = page;
     connect(page, &QObject::destroyed, this, [this, id, page] { forget(id, page); });

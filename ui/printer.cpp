@@ -366,10 +366,13 @@ void PrintOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
         dialogs.programTitle(), Buttons::Ok, Icon::Information, Answer::Ok);
 }
 
-void copyPictureOnCopyKeys(QWidget* page, QWidget* view) {
+void CopyPictureOnCopyKeys(QWidget* page, QWidget* view, std::function<bool()> mayCopy) {
     auto* copy = new QShortcut(QKeySequence::Copy, page);
-    QObject::connect(copy, &QShortcut::activated, view,
-                     [view] { QGuiApplication::clipboard()->setImage(view->grab().toImage()); });
+    QObject::connect(copy, &QShortcut::activated, view, [view, mayCopy = std::move(mayCopy)] {
+        if (!mayCopy || mayCopy()) {
+            QGuiApplication::clipboard()->setImage(view->grab().toImage());
+        }
+    });
 }
 
 void PrintPictureOf(QWidget* view, Printer& printer, Dialogs& dialogs, QWidget* parent,

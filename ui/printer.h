@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include <vector>
 
 class QPagedPaintDevice;
@@ -113,8 +115,8 @@ void PrintOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
                      const QString& title, const QString& pdfFolder, const QString& pdfBaseName);
 
 // Ctrl+C (the platform's copy keys) anywhere on `page` puts a picture of `view` on the
-// system clipboard.
-void copyPictureOnCopyKeys(QWidget* page, QWidget* view);
+// system clipboard, unless `mayCopy` (when given) says no; it then tells the student why.
+void CopyPictureOnCopyKeys(QWidget* page, QWidget* view, std::function<bool()> mayCopy = {});
 
 // Puts a picture of `view` on the system clipboard, then prints the picture as the
 // clipboard holds it (PrintOrOfferPdf) below the one line `heading` (a blank line when empty). The

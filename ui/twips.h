@@ -11,7 +11,7 @@ namespace ui {
 inline constexpr int TwipsPerPixel = 15;
 
 // Twips to device-independent pixels, rounded to the nearest pixel.
-constexpr int px(int twips) {
+constexpr int TwipsToPixels(int twips) {
     return (twips + TwipsPerPixel / 2) / TwipsPerPixel;
 }
 
@@ -23,11 +23,11 @@ struct TwipRect {
     int height = 0;
 };
 
-inline QRect toPixels(const TwipRect& r) {
-    return QRect(px(r.left), px(r.top), px(r.width), px(r.height));
+inline QRect ToPixels(const TwipRect& r) {
+    return QRect(TwipsToPixels(r.left), TwipsToPixels(r.top), TwipsToPixels(r.width), TwipsToPixels(r.height));
 }
-inline QSize toPixels(int widthTwips, int heightTwips) {
-    return QSize(px(widthTwips), px(heightTwips));
+inline QSize ToPixels(int widthTwips, int heightTwips) {
+    return QSize(TwipsToPixels(widthTwips), TwipsToPixels(heightTwips));
 }
 
 }  // namespace ui

@@ -3,6 +3,7 @@
 // untrained network refused.
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QtCharts/QLineSeries>
 
@@ -10,6 +11,7 @@
 
 #include "pages/degradation_chart.h"
 #include "pages/degradation_page.h"
+#include "tests/support/long_task_cancel.h"
 #include "tests/support/network_builder.h"
 #include "tests/support/page_program.h"
 #include "ui/long_task.h"
@@ -42,6 +44,7 @@ class TestDegradationPage : public QObject {
     void curvesAreDrawnForTheSeedAndAgainForAnother();
     void aSeedThatIsNoNumberIsRefused();
     void untrainedNetworkIsRefused();
+    void aCancelledRunSaysSoAndLeavesNothingToPrint();
 
   private:
     std::unique_ptr<Program> m_program = std::make_unique<Program>();
@@ -94,6 +97,36 @@ void TestDegradationPage::aSeedThatIsNoNumberIsRefused() {
         QStringList{QStringLiteral("\"x1\" is not a seed. Type a whole number from 0 to "
                                    "281474976710655 in the Seed box.")});
     QCOMPARE(page->SeedBox->text(), QStringLiteral("1"));
+}
+
+void TestDegradationPage::aCancelledRunSaysSoAndLeavesNothingToPrint() {
+    // Large enough that the curves take a while: the dialog's Esc comes first.
+    support::Rows inputs(60, std::vector<double>(200));
+    for (std::size_t p = 0; p < inputs.size(); ++p) {
+        for (std::size_t i = 0; i < inputs[p].size(); ++i) {
+            inputs[p][i] = (p * 7 + i * 3) % 5 == 0 ? 1.0 : -1.0;
+        }
+    }
+    m_program->net = support::NetworkFromRows(inputs, inputs);
+    m_program->net.TrainedOnProblem = true;
+    auto* page = static_cast<pages::DegradationPage*>(m_program->runtime.Load(PageId::Degradation));
+    {
+        support::CancelFirstLongTask cancel(page);
+        QVERIFY(m_program->open() == page);
+        QVERIFY(!cancel.status().isEmpty());
+    }
+    QVERIFY(!page->shownSeed());
+    QCOMPARE(page->chart()->title(),
+             QStringLiteral("Working out the curves was cancelled. Press Enter in the Seed box "
+                            "to work them out again."));
+    m_program->dialogs.answer(ui::Answer::Ok);
+    QTest::mouseClick(page->PrintThisGraph, Qt::LeftButton);
+    support::checkWarnings(
+        m_program->dialogs,
+        QStringList{QStringLiteral("There is no graph to print or copy: working out the curves "
+                                   "was cancelled. Press Enter in the Seed box to work them out "
+                                   "again.")});
+    QVERIFY(m_program->printer.jobs().isEmpty());
 }
 
 void TestDegradationPage::untrainedNetworkIsRefused() {

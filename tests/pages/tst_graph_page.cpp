@@ -397,7 +397,7 @@ void TestGraphPage::pageAppearance() {
     QVERIFY(page);
     QCOMPARE(page->windowTitle(),
              QStringLiteral("Graph of SSE as a function of sweeps of training"));
-    QCOMPARE(page->size(), ui::toPixels(10620, 9195));
+    QCOMPARE(page->size(), ui::ToPixels(10620, 9195));
 
     const QWidget* control = page->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
     QVERIFY(control);

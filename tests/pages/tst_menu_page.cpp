@@ -347,9 +347,9 @@ void TestMenuPage::dividingLineRunsBetweenItsEndPoints() {
     QVERIFY(menu);
     const pages::LinePoints line = pages::MenuPage::line1();
     QCOMPARE(line.y1, line.y2);
-    const int left = ui::px(line.x1);
-    const int right = ui::px(line.x2);
-    const int y = ui::px(line.y1);
+    const int left = ui::TwipsToPixels(line.x1);
+    const int right = ui::TwipsToPixels(line.x2);
+    const int y = ui::TwipsToPixels(line.y1);
 
     // It divides the two halves of the menu.
     QVERIFY(list(menu, QStringLiteral("TestList"))->geometry().bottom() < y);

@@ -195,7 +195,7 @@ void TestPageLayouts::controlsSitWhereTableSaysAndCaptionsFit_data() {
     QTest::addColumn<QRect>("expected");
     QTest::addColumn<bool>("caption");
     for (const Place& p : kPlaces) {
-        addRow(p.page, p.name, ui::toPixels({p.left, p.top, p.width, p.height}), p.caption);
+        addRow(p.page, p.name, ui::ToPixels({p.left, p.top, p.width, p.height}), p.caption);
     }
     for (const TablePage& t : kTablePages) {
         for (const ui::ControlPlace& place : t.table()) {
@@ -203,7 +203,7 @@ void TestPageLayouts::controlsSitWhereTableSaysAndCaptionsFit_data() {
                 std::find_if(t.captions.begin(), t.captions.end(), [&](const char* name) {
                     return qstrcmp(name, place.name) == 0;
                 }) != t.captions.end();
-            addRow(t.page, place.name, ui::toPixels(place.rect), caption);
+            addRow(t.page, place.name, ui::ToPixels(place.rect), caption);
         }
     }
 }

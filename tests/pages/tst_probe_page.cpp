@@ -626,7 +626,7 @@ void TestProbePage::pageAppearance() {
     QCOMPARE(page->windowTitle(),
              QStringLiteral(
                  "Distributed Memory Program -- Probe Network Responses To Selected Patterns"));
-    QCOMPARE(page->size(), ui::toPixels(10650, 9090));
+    QCOMPARE(page->size(), ui::ToPixels(10650, 9090));
 
     QVERIFY(!page->ResultsText->isReadOnly());
     QCOMPARE(page->ResultsText->lineWrapMode(), QPlainTextEdit::NoWrap);

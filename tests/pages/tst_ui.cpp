@@ -907,7 +907,7 @@ void TstUi::upDownArrowButtonsAndLimits() {
     QWidget window;
     auto* box = new QLineEdit(QStringLiteral("10"), &window);
     auto* upDown = new ui::UpDown(box, 10, 1, 12, &window);
-    upDown->setGeometry(ui::toPixels({1440, 3900, 240, 375}));
+    upDown->setGeometry(ui::ToPixels({1440, 3900, 240, 375}));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
