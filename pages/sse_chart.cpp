@@ -191,7 +191,7 @@ void SSEChart::setLogarithmic(bool logarithmic) {
         m_logAxis = new QLogValueAxis(this);
         m_logAxis->setLabelsFont(m_sseAxis->labelsFont());
         m_logAxis->setTitleText(m_sseAxis->titleText());
-        m_logAxis->setLabelFormat(QStringLiteral("%g"));
+        m_logAxis->setLabelFormat(QStringLiteral("%.0E"));
         m_logAxis->setGridLineVisible(false);
         m_logAxis->setMinorGridLineVisible(false);
         addAxis(m_logAxis, Qt::AlignLeft);
@@ -223,7 +223,8 @@ void SSEChart::fitValues() {
     }
     const double top = all.empty() ? 0.0 : *std::max_element(all.cbegin(), all.cend());
     // On a logarithmic axis zero has no place: zeros sit on the floor.
-    const double floor = m_logarithmic ? views::LogAxisFloor(all) : 0.0;
+    const views::LogAxis logAxis = views::LogAxisOver(all);
+    const double floor = m_logarithmic ? logAxis.floor : 0.0;
     const auto shown = [floor](double v) { return std::max(v, floor); };
     if (m_barsAtFloor != floor) {
         QList<qreal> bars = m_values;
@@ -242,9 +243,9 @@ void SSEChart::fitValues() {
         m_runLines[k]->replace(points);
     }
     if (m_logarithmic) {
-        // Whole decades, so that both ends carry a label.
-        const double ceiling = top > floor ? std::pow(10.0, std::ceil(std::log10(top))) : 1.0;
-        m_logAxis->setRange(floor, std::max(ceiling, floor * 10.0));
+        // A label at every step-th power of ten, both ends included: never more than fit.
+        m_logAxis->setBase(std::pow(10.0, logAxis.step));
+        m_logAxis->setRange(logAxis.floor, logAxis.ceiling);
     } else if (top <= 0.0) {
         // Every total is 0 (every desired output is): the values span no range, and the
         // nice numbers would take the logarithm of that empty span.

@@ -32,4 +32,15 @@ std::vector<std::pair<double, double>> RunLinePoints(
 // positive. Values of zero are drawn at the floor.
 double LogAxisFloor(const std::vector<double>& values);
 
+// A logarithmic SSE axis over these values that a class can read at any span: labels at
+// every `step`-th power of ten (step 1 up to 7 decades, more above), at most eight, both
+// ends on a label. `floor` is LogAxisFloor moved down to a labelled power, so that zeros
+// still sit on the axis; `ceiling` the labelled power at or above the largest value.
+struct LogAxis {
+    double floor = 0.1;
+    double ceiling = 1.0;
+    int step = 1;  // decades from one label to the next
+};
+LogAxis LogAxisOver(const std::vector<double>& values);
+
 }  // namespace views

@@ -159,6 +159,7 @@ class TestGraphPage : public QObject {
     void pageAppearance_data();
     void pageAppearance();
     void earlierRunsAndLogarithmicScale();
+    void manyDecadesAreLabelledEveryFew();
 
     // Clipboard and printing.
     void printCopiesThePictureAndPrintsIt();
@@ -426,6 +427,19 @@ void TestGraphPage::pageAppearance() {
                                                    .arg(needed.height())
                                                    .arg(room.width())
                                                    .arg(room.height())));
+}
+
+void TestGraphPage::manyDecadesAreLabelledEveryFew() {
+    // The ordinary Delta run: 8 down to 2e-23, 25 decades with the floor.
+    m_program->record({0, 10, 20}, {8, 0.5, 2e-23});
+    pages::GraphPage* page = m_program->open();
+    QVERIFY(page);
+    QTest::mouseClick(page->LogScale, Qt::LeftButton);
+    const QLogValueAxis* axis = page->chart()->logAxis();
+    QCOMPARE(axis->base(), 1e5);
+    QCOMPARE(axis->labelFormat(), QStringLiteral("%.0E"));
+    QCOMPARE(axis->min(), 1e-25);
+    QCOMPARE(axis->max(), 1e5);
 }
 
 void TestGraphPage::earlierRunsAndLogarithmicScale() {
