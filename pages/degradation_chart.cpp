@@ -13,6 +13,9 @@ namespace pages {
 
 namespace {
 
+// The value axis's ticks before nice numbers adjust them (QValueAxis's own default).
+constexpr int kSseTicks = 5;
+
 QLineSeries* line(QChart* chart, const QString& name, const QColor& colour, Qt::PenStyle style) {
     auto* series = new QLineSeries(chart);
     series->setName(name);
@@ -85,6 +88,9 @@ void DegradationChart::setCurves(const experiments::DegradationCurves& curves) {
         }
     }
     m_sseAxis->setRange(0, top > 0.0 ? top * 1.05 : 1.0);
+    // Nice numbers start from the tick count the last call left: start each time from the
+    // same one, so that the same curves get the same axis.
+    m_sseAxis->setTickCount(kSseTicks);
     m_sseAxis->applyNiceNumbers();
 }
 

@@ -22,6 +22,9 @@ namespace pages {
 
 namespace {
 
+// The value axis's ticks before nice numbers adjust them (QValueAxis's own default).
+constexpr int kSseTicks = 5;
+
 const QColor kBarFill(200, 200, 200);
 const QColor kBarEdge(0, 0, 0);
 const QColor kBackground(255, 255, 255);
@@ -252,6 +255,9 @@ void SSEChart::fitValues() {
         m_sseAxis->setRange(0.0, 1.0);
     } else {
         m_sseAxis->setRange(0.0, top);
+        // Nice numbers start from the tick count the last call left: start each time from
+        // the same one, so that the same values get the same axis.
+        m_sseAxis->setTickCount(kSseTicks);
         m_sseAxis->applyNiceNumbers();
     }
 }

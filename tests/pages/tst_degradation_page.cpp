@@ -6,8 +6,10 @@
 #include <QPushButton>
 #include <QTest>
 #include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
 
 #include <memory>
+#include <tuple>
 
 #include "pages/degradation_chart.h"
 #include "pages/degradation_page.h"
@@ -45,6 +47,7 @@ class TestDegradationPage : public QObject {
     void aSeedThatIsNoNumberIsRefused();
     void untrainedNetworkIsRefused();
     void aCancelledRunSaysSoAndLeavesNothingToPrint();
+    void aSeedTypedBackDrawsTheSameAxis();
 
   private:
     std::unique_ptr<Program> m_program = std::make_unique<Program>();
@@ -97,6 +100,22 @@ void TestDegradationPage::aSeedThatIsNoNumberIsRefused() {
         QStringList{QStringLiteral("\"x1\" is not a seed. Type a whole number from 0 to "
                                    "281474976710655 in the Seed box.")});
     QCOMPARE(page->SeedBox->text(), QStringLiteral("1"));
+}
+
+void TestDegradationPage::aSeedTypedBackDrawsTheSameAxis() {
+    // Real inputs get Gaussian noise, so each seed reaches another largest SSE.
+    m_program->net = support::NetworkFromRows({{0.3, 1.2}, {-0.7, 0.4}}, {{1, 0}, {0, 1}});
+    support::SetTrainedWeights(m_program->net, {0.5, -0.2, 0.1, 0.9});
+    pages::DegradationPage* page = m_program->open();
+    QVERIFY(page);
+    const QValueAxis* axis = page->chart()->sseAxis();
+    const auto shown = [axis] { return std::tuple{axis->max(), axis->tickCount()}; };
+    const auto first = shown();
+    for (const char* seed : {"7", "1"}) {
+        page->SeedBox->setText(QString::fromLatin1(seed));
+        page->SeedBox_Change();
+    }
+    QVERIFY(shown() == first);
 }
 
 void TestDegradationPage::aCancelledRunSaysSoAndLeavesNothingToPrint() {

@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <tuple>
 
 #include "core/network_state.h"
 #include "pages/graph_page.h"
@@ -461,6 +462,10 @@ void TestGraphPage::earlierRunsAndLogarithmicScale() {
     QVERIFY(page);
     QVERIFY(!page->ShowEarlierRuns->isChecked() && !page->LogScale->isChecked());
     QVERIFY(page->chart()->runLines().isEmpty());
+    const auto linearAxis = [page] {
+        return std::tuple{page->chart()->sseAxis()->max(), page->chart()->sseAxis()->tickCount()};
+    };
+    const auto opened = linearAxis();
 
     QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
     const QList<QLineSeries*>& lines = page->chart()->runLines();
@@ -482,6 +487,7 @@ void TestGraphPage::earlierRunsAndLogarithmicScale() {
     QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
     QVERIFY(page->chart()->runLines().isEmpty());
     QCOMPARE(page->chart()->bars()->label(), QStringLiteral("Network SSE"));
+    QVERIFY(linearAxis() == opened);  // both unticked: the chart the page opened with
 
     // Ctrl+C: the chart's picture on the clipboard.
     QGuiApplication::clipboard()->clear();
