@@ -43,8 +43,9 @@ constexpr std::array<ui::ControlPlace, 30> kGeometry = {{
     {"TestRecall", {7080, 6720, 1695, 615}},
     {"Command2", {7920, 7560, 1695, 615}},
     {"Label3", {0, 7560, 3132, 732}},
-    {"Stop", {360, 6600, 1695, 615}},             // shown only while a run goes on
-    {"EpochProgress", {6120, 5940, 4500, 1140}},  // shown only within a long epoch
+    {"Stop", {360, 6600, 1695, 615}},  // shown only while a run goes on
+    // Shown only within a long epoch, below the progress rows, where it covers no control.
+    {"EpochProgress", {3240, 7620, 4560, 860}},
 }};
 
 }  // namespace

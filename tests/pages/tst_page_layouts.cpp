@@ -85,7 +85,7 @@ const Place kPlaces[] = {
     {PageId::Setup, "Command2", 7920, 7560, 1695, 615, true},
     {PageId::Setup, "Label3", 0, 7560, 3132, 732, true},
     {PageId::Setup, "Stop", 360, 6600, 1695, 615, true},
-    {PageId::Setup, "EpochProgress", 6120, 5940, 4500, 1140},
+    {PageId::Setup, "EpochProgress", 3240, 7620, 4560, 860},
 
     {PageId::Menu, "Label5", 2742, 120, 5520, 1092, true},
     {PageId::Menu, "TestList", 2556, 1320, 5892, 2720, true},

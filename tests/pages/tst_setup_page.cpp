@@ -80,6 +80,20 @@ class TestSetupPage : public QObject {
         QCOMPARE(program.net.Weights.outputs(), 2);
     }
 
+    // During a long epoch its progress shows beside the rows, over no control.
+    void epochProgressCoversNoControl() {
+        Program program;
+        SetupPage* page = program.page();
+        const QRect progress = page->EpochProgress->geometry();
+        for (const QWidget* control :
+             page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (control != page->EpochProgress && !control->objectName().isEmpty()) {
+                QVERIFY2(!control->geometry().intersects(progress),
+                         qPrintable(control->objectName()));
+            }
+        }
+    }
+
     void keepingTheWeightsKeepsThem() {
         Program program;
         program.page();
