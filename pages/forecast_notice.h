@@ -1,6 +1,6 @@
 #pragma once
 
-// The setup page's one-line forecast (Label3): what the chosen rule will do at the chosen
+// The setup page's forecast line (Forecast): what the chosen rule will do at the chosen
 // rate on the loaded file, and after a run whose SSE kept growing, why.
 //
 // The rate-independent part of the analysis is worked out once when the page loads: on

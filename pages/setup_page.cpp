@@ -70,7 +70,7 @@ SetupPage::SetupPage(ui::PageRuntime& runtime, core::PublicStuff& net, Session& 
     connect(LRateBox, &QLineEdit::textEdited, this, [this] { followBox(LRateBox, LRateSlider); });
     connect(MinErrorBox, &QLineEdit::textEdited, this,
             [this] { followBox(MinErrorBox, MinErrorSlider); });
-    m_forecast = new ForecastNotice(Label3, m_net, this);
+    m_forecast = new ForecastNotice(Forecast, m_net, this);
     connect(StartTraining, &QPushButton::clicked, this, &SetupPage::StartTraining_Click);
     connect(Continue, &QPushButton::clicked, this, &SetupPage::Continue_Click);
     connect(TestRecall, &QPushButton::clicked, this, &SetupPage::TestRecall_Click);

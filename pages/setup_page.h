@@ -76,6 +76,7 @@ class SetupPage : public ui::Page {
     QLineEdit* MinErrorBox;
     ui::Slider* MinErrorSlider;
     QLabel* MinErrorLabel;
+    QLabel* Forecast;  // what the rule will do at the rate, as the boxes stand
     QPushButton* StartTraining;
     std::array<ui::TextRow*, 4> Picture1;
     QPushButton* Continue;
@@ -85,7 +86,7 @@ class SetupPage : public ui::Page {
     QPushButton* Stop;      // ends a run after the current epoch
     QLabel* EpochProgress;  // how far an epoch has come, once it takes a while
 
-    // Rewrites Label3's forecast for the rule and the rate in LRateBox.
+    // Rewrites the forecast for the rule and the rate in LRateBox.
     void updateForecast();
     training::ParameterBoxes parameterBoxes() const;
 

@@ -14,7 +14,7 @@ namespace pages {
 
 namespace {
 
-constexpr std::array<ui::ControlPlace, 30> kGeometry = {{
+constexpr std::array<ui::ControlPlace, 31> kGeometry = {{
     {"Label1", {1380, 0, 6972, 1332}},
     {"Frame1", {240, 1680, 3012, 1332}},
     {"OptionHebb", {120, 360, 1572, 495}},
@@ -34,6 +34,8 @@ constexpr std::array<ui::ControlPlace, 30> kGeometry = {{
     {"MinErrorBox", {360, 4920, 1050, 372}},
     {"MinErrorSlider", {1440, 4920, 2535, 375}},
     {"MinErrorLabel", {4080, 4920, 5655, 375}},
+    // What the chosen rule will do: the whole width of the band above "Start Training".
+    {"Forecast", {360, 5340, 10020, 480}},
     {"StartTraining", {360, 5880, 1695, 615}},
     {"Picture1(0)", {2460, 5880, 3420, 480}},
     {"Picture1(1)", {2460, 6360, 3420, 480}},
@@ -122,6 +124,9 @@ void SetupPage::createControls() {
     TestRecall->hide();
     Command2 = ui::Named(new QPushButton(QStringLiteral("Exit"), this), "Command2");
     Command2->setFont(ui::PageFont("Arial", 9.75, ui::Bold | ui::Italic));
+    Forecast = label("", "Forecast");
+    Forecast->setWordWrap(true);
+    Forecast->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Label3 = label("Choose a rule, a rate and when to stop, then start training.", "Label3");
     Label3->setWordWrap(true);
     Label3->setFont(ui::PageFont("Arial", 8.25, ui::Italic));

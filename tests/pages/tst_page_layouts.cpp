@@ -84,6 +84,7 @@ const Place kPlaces[] = {
     {PageId::Setup, "TestRecall", 7080, 6720, 1695, 615, true},
     {PageId::Setup, "Command2", 7920, 7560, 1695, 615, true},
     {PageId::Setup, "Label3", 0, 7560, 3132, 732, true},
+    {PageId::Setup, "Forecast", 360, 5340, 10020, 480, false},
     {PageId::Setup, "Stop", 360, 6600, 1695, 615, true},
     {PageId::Setup, "EpochProgress", 3240, 7620, 4560, 860},
 

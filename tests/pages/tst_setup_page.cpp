@@ -278,23 +278,23 @@ class TestSetupPage : public QObject {
     void label3ForecastsTheRuleAndExplainsAGrowingRun() {
         Program program;
         SetupPage* page = program.page();
-        QCOMPARE(page->Label3->text(),
+        QCOMPARE(page->Forecast->text(),
                  QStringLiteral("Hebb at 0.1: lowest SSE 0.2 at epoch 6, then it grows."));
         QTest::mouseClick(page->OptionDelta, Qt::LeftButton);
-        QVERIFY(page->Label3->text().startsWith("Delta at 0.1 settles near SSE "));
+        QVERIFY(page->Forecast->text().startsWith("Delta at 0.1 settles near SSE "));
         page->LRateSlider->setFocus();
         QTest::keyClick(page->LRateSlider, Qt::Key_End);  // rate 2
-        QCOMPARE(page->Label3->text(), QStringLiteral("Delta at 2 grows about 9 times per epoch "
+        QCOMPARE(page->Forecast->text(), QStringLiteral("Delta at 2 grows about 9 times per epoch "
                                                       "(stable below 1)."));
         page->LRateBox->setText("abc");
-        QCOMPARE(page->Label3->text(),
+        QCOMPARE(page->Forecast->text(),
                  QStringLiteral("The learning rate \"abc\" is not a number. Type a number of 0 "
                                 "or more, such as 0.1."));
         page->LRateBox->setText("1.5");
-        QCOMPARE(page->Label3->text(), QStringLiteral("Delta at 1.5 grows about 4 times per "
+        QCOMPARE(page->Forecast->text(), QStringLiteral("Delta at 1.5 grows about 4 times per "
                                                       "epoch (stable below 1)."));
         QTest::mouseClick(page->StartTraining, Qt::LeftButton);
-        QCOMPARE(page->Label3->text(), QStringLiteral("At rate 1.5 the Delta rule overshoots on "
+        QCOMPARE(page->Forecast->text(), QStringLiteral("At rate 1.5 the Delta rule overshoots on "
                                                       "this file; rates below 1 settle."));
     }
 
