@@ -27,5 +27,7 @@ done <<'LIST'
 4-setup-after-run setup-page
 6-probe-two-patterns probe-page
 7-graph graph-page
+9-graph-four-runs graph-four-runs
+10-graph-four-runs-log graph-four-runs-log
 LIST
 du -b docs/*.png

@@ -11,8 +11,10 @@
 #include <QToolButton>
 
 #include <cstdio>
+#include <utility>
 
 #include "core/network_state.h"
+#include "pages/graph_page.h"
 #include "pages/menu_page.h"
 #include "pages/page_id.h"
 #include "pages/probe_page.h"
@@ -114,5 +116,22 @@ int main(int argc, char* argv[]) {
     openFromMenu(QStringLiteral("Show The Connection Weights"));
     QWidget* weights = runtime.find(pages::PageId::WeightMap);
     ok &= weights != nullptr && save(weights, folder, "8-connection-weights");
+
+    // Three more runs on tiny.net, each from zero, for the graph that compares them.
+    for (const auto& [hebb, rate] : {std::pair{false, "0.5"}, {true, "0.1"}, {false, "0.9"}}) {
+        session.UnsavedTraining = false;  // no question between the pictures' runs
+        net.FreshStart = 1;
+        auto* again = static_cast<pages::SetupPage*>(runtime.Show(pages::PageId::Setup));
+        QTest::mouseClick(hebb ? again->OptionHebb : again->OptionDelta, Qt::LeftButton);
+        again->LRateBox->setText(QString::fromLatin1(rate));
+        QTest::mouseClick(again->StartTraining, Qt::LeftButton);
+    }
+    runtime.Unload(pages::PageId::Graph);
+    QCoreApplication::processEvents();
+    auto* compared = static_cast<pages::GraphPage*>(runtime.Show(pages::PageId::Graph));
+    QTest::mouseClick(compared->ShowEarlierRuns, Qt::LeftButton);
+    ok &= save(compared, folder, "9-graph-four-runs");
+    QTest::mouseClick(compared->LogScale, Qt::LeftButton);
+    ok &= save(compared, folder, "10-graph-four-runs-log");
     return ok && dialogs.shown().isEmpty() ? 0 : 1;
 }
