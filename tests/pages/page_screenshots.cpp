@@ -122,7 +122,13 @@ int main(int argc, char* argv[]) {
         session.UnsavedTraining = false;  // no question between the pictures' runs
         net.FreshStart = 1;
         auto* again = static_cast<pages::SetupPage*>(runtime.Show(pages::PageId::Setup));
-        QTest::mouseClick(hebb ? again->OptionHebb : again->OptionDelta, Qt::LeftButton);
+        // The options are frozen after a run: the handlers, as a reset leaves the page.
+        (hebb ? again->OptionHebb : again->OptionDelta)->setChecked(true);
+        if (hebb) {
+            again->OptionHebb_Click();
+        } else {
+            again->OptionDelta_Click();
+        }
         again->LRateBox->setText(QString::fromLatin1(rate));
         QTest::mouseClick(again->StartTraining, Qt::LeftButton);
     }
