@@ -16,4 +16,12 @@ std::optional<Rule> RuleNamed(std::string_view name) {
     return std::nullopt;
 }
 
+bool RunRecord::partsCoverRun() const {
+    int epochs = 0;
+    for (const TrainedPart& part : TrainedParts) {
+        epochs += part.epochs;
+    }
+    return !TrainedParts.empty() && epochs == SweepCount;
+}
+
 }  // namespace core

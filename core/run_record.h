@@ -61,6 +61,9 @@ struct RunRecord {
     std::array<std::array<double, 3>, SSEHistoryRows + 1> SSEHistory{};
 
     bool hebb() const { return LearningRule == Rule::Hebb; }
+    // Whether TrainedParts describe every epoch trained: there are some, and their epochs
+    // add up to SweepCount.
+    bool partsCoverRun() const;
 };
 
 }  // namespace core

@@ -1049,11 +1049,7 @@ std::string NetworkInfoLine(const core::PublicStuff& net,
                             const text::NumberSeparators& separators) {
     const std::string trained = "Trained " + text::FormatInteger(net.SweepCount) +
                                 (net.SweepCount == 1 ? " epoch" : " epochs");
-    int partEpochs = 0;
-    for (const core::TrainedPart& part : net.TrainedParts) {
-        partEpochs += part.epochs;
-    }
-    if (!net.TrainedParts.empty() && partEpochs == net.SweepCount) {
+    if (net.partsCoverRun()) {
         return trained + ": " + text::RunPartsText(net.TrainedParts, separators);
     }
     return trained + ", " + std::string(core::RuleName(net.LearningRule)) + " rule, rate " +

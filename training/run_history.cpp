@@ -29,11 +29,7 @@ void RunHistory::RecordTraining(const core::Problem& problem, const core::RunRec
         last = &m_runs.back();
     }
     // The record's parts count every epoch of the run, continuations included.
-    int partEpochs = 0;
-    for (const core::TrainedPart& part : record.TrainedParts) {
-        partEpochs += part.epochs;
-    }
-    if (!record.TrainedParts.empty() && partEpochs == record.SweepCount) {
+    if (record.partsCoverRun()) {
         last->parts = record.TrainedParts;
     } else {
         last->parts = {{record.LearningRule, record.LearningRate, record.SweepCount}};
