@@ -1,6 +1,7 @@
 #include "pages/forecast_notice.h"
 
 #include <cmath>
+#include <utility>
 
 #include "ui/long_task.h"
 
@@ -87,6 +88,10 @@ void ForecastNotice::finished(std::shared_ptr<const analysis::Prepared> prepared
 void ForecastNotice::show(bool hebb, const training::PlannedRun& plan) {
     m_hebb = hebb;
     m_plan = plan;
+    if (!m_net.Complete()) {
+        m_showAfterRun = true;  // a run holds the network: there is nothing to read now
+        return;
+    }
     if (plan.problem) {
         m_label->setText(QString::fromStdString(plan.problem->message));
         return;
@@ -107,8 +112,12 @@ void ForecastNotice::show(bool hebb, const training::PlannedRun& plan) {
 
 void ForecastNotice::explainRunIfGrowing(bool hebb, double rate) {
     if (!m_prepared || !grewAtLastThreePrintouts(m_net)) {
+        if (std::exchange(m_showAfterRun, false)) {
+            show(m_hebb, m_plan);
+        }
         return;
     }
+    m_showAfterRun = false;
     const auto rule = hebb ? analysis::Rule::Hebb : analysis::Rule::Delta;
     m_label->setText(QString::fromStdString(
         analysis::GrowthReason(rule, analysis::ForecastHebb(*m_prepared, rate),

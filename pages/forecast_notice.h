@@ -31,7 +31,8 @@ class ForecastNotice : public QObject {
     // "Start Training" would find in them.
     void show(bool hebb, const training::PlannedRun& plan);
     // After a run: when the SSE grew at each of the last three printouts recorded in the
-    // SSE history, says why; otherwise leaves the label as it is.
+    // SSE history, says why; otherwise leaves the label as it is, or shows the forecast
+    // that came while the run held the network.
     void explainRunIfGrowing(bool hebb, double rate);
 
     bool ready() const { return m_prepared != nullptr; }
@@ -46,6 +47,7 @@ class ForecastNotice : public QObject {
     // the epoch count of the weights a continued run starts from.
     static int startOf(const core::PublicStuff& net);
     int m_preparedStart = -1;
+    bool m_showAfterRun = false;  // a forecast came while a run held the network
     bool m_hebb = true;
     training::PlannedRun m_plan;
 };

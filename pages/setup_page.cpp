@@ -15,6 +15,7 @@
 #include "text/number_text.h"
 #include "training/parameters.h"
 #include "training/run_history.h"
+#include "training/taken_network.h"
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
 #include "ui/locale_separators.h"
@@ -270,13 +271,15 @@ void SetupPage::RunTraining() {
     // A run from epoch 0 is a new run of the program's history; any other extends it.
     const bool began = m_net.FreshStart == 1 || m_net.SweepCount == 0;
     const std::int16_t sweepsBefore = m_net.SweepCount;
-    // Nothing on this thread touches the network while the loop runs: other input is locked.
     const training::StoppingRules rules{Check1[0]->isChecked(), Check1[1]->isChecked()};
     training::RunResult result;
+    // The run holds the network until its worker has returned: no page can read the weights
+    // it writes, as they are not in m_net meanwhile.
+    training::TakenNetwork taken(m_net);
     ui::LongTask task;
-    task.work = [this, &rules, &display, &result] {
+    task.work = [&taken, &rules, &display, &result] {
         try {
-            result = training::RunTraining(m_net, rules, display, &display.progress());
+            result = training::RunTraining(taken.network(), rules, display, &display.progress());
         } catch (const std::bad_alloc&) {
             result.end = training::RunEnd::ArithmeticFailure;
             result.message = "Training stopped: there is not enough memory.";
@@ -287,6 +290,7 @@ void SetupPage::RunTraining() {
         display.drawPending();
         display.drawEpochProgress();
     };
+    task.afterWork = [&taken] { taken.giveBack(); };
     task.stopButton = Stop;
     task.workerNice = TrainingProgress::kRunNice;
     ui::RunLongTask(runtime(), this, task);

@@ -62,10 +62,7 @@ WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& 
     ui::CopyPictureOnCopyKeys(this, WeightMap);
     connect(PrintTheMap, &QPushButton::clicked, this, &WeightMapPage::PrintTheMap_Click);
     connect(CloseThisForm, &QPushButton::clicked, this, &WeightMapPage::CloseThisForm_Click);
-    // A run holds the input lock from its start to its end: no tooltip reads the weights
-    // meanwhile (the picture keeps what refresh() read).
-    WeightMap->setWeightsBusy([&runtime] { return runtime.inputLocked(); });
-    // The end of a training run: the weights have moved.
+    // The end of a training run, which has given the weights back: they have moved.
     connect(&runtime, &ui::PageRuntime::inputUnlocked, this, [this] {
         if (isVisible()) {
             redraw();

@@ -75,7 +75,7 @@ QRect WeightMapView::cellArea() const {
 QString WeightMapView::connectionAt(QPoint pos) const {
     const QRect area = cellArea();
     // Weights resized since the last refresh are not read through the old grid.
-    if (m_weights == nullptr || (m_weightsBusy && m_weightsBusy()) || !area.contains(pos) ||
+    if (m_weights == nullptr || !m_weights->exists() || !area.contains(pos) ||
         m_weights->outputs() != m_grid.outputs() || m_weights->inputs() != m_grid.inputs()) {
         return {};
     }

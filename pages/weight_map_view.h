@@ -4,12 +4,11 @@
 // networks larger than the widget), unit numbers along the edges where they fit, and the
 // colour scale with its numbers at the right. Pointing at a cell shows its connection.
 // The weights are read when refresh() is called, not while painting, and by a tooltip only
-// while the weights are still: never while a training run writes them.
+// while they are the ones refresh() read: a training run takes the weights away from where
+// the map reads them, so a tooltip meanwhile finds none.
 
 #include <QImage>
 #include <QWidget>
-
-#include <functional>
 
 #include "core/network_state.h"
 #include "views/weight_map.h"
@@ -28,12 +27,8 @@ class WeightMapView final : public QWidget {
     // Where the cells are drawn, in widget pixels; empty before the first refresh.
     QRect cellArea() const;
     // What pointing at `pos` shows: "Output j, Input i: w", or "" outside the cells and
-    // while weightsBusy says a run may be writing the weights.
+    // while the weights are not of the sizes last drawn (or not there, during a run).
     QString connectionAt(QPoint pos) const;
-    // Asked before a tooltip reads the weights.
-    void setWeightsBusy(std::function<bool()> weightsBusy) {
-        m_weightsBusy = std::move(weightsBusy);
-    }
     const views::WeightGrid& grid() const { return m_grid; }
 
   protected:
@@ -45,7 +40,6 @@ class WeightMapView final : public QWidget {
     QRect plotArea() const;
 
     const core::ConnectionMatrix* m_weights = nullptr;
-    std::function<bool()> m_weightsBusy;
     views::WeightGrid m_grid;
     QImage m_cells;  // one pixel per grid cell
 };

@@ -214,6 +214,9 @@ core::WorkEnd RunLongTask(PageRuntime& runtime, QWidget* parent, const LongTask&
     waiting.exec();
     worker.join();
     frame.stop();
+    if (task.afterWork) {
+        task.afterWork();
+    }
     dialog.reset();
     if (wasLocked) {
         runtime.lockInput(nullptr);

@@ -43,6 +43,9 @@ struct LongTask {
     std::function<TaskStatus()> status;  // on the window thread
     std::function<void()> cancel;        // on the window thread: makes `work` return soon
     std::function<void()> everyFrame;    // on the window thread, once per screen frame
+    // On the window thread once the work has returned, before input is unlocked: where the
+    // caller takes back what the work held, before any page can look at it again.
+    std::function<void()> afterWork;
     // When set, no dialog: this button stays usable (Esc presses it) and the caller shows
     // the progress itself, in everyFrame.
     QAbstractButton* stopButton = nullptr;

@@ -14,6 +14,8 @@
 #include "pages/weight_map_view.h"
 #include "tests/support/network_builder.h"
 #include "tests/support/page_program.h"
+#include "training/taken_network.h"
+#include "ui/long_task.h"
 
 namespace {
 
@@ -101,10 +103,11 @@ void TestWeightMapPage::pointingAtACellNamesItsConnection() {
     QCOMPARE(map->connectionAt(cellCentre(map, 2, 3)), QStringLiteral("Output 2, Input 3: 0.1"));
     QCOMPARE(map->connectionAt(QPoint(1, 1)), QString());
 
-    // While a run holds the input lock it may be writing the weights: nothing reads them.
-    m_program->runtime.lockInput(nullptr);
-    QCOMPARE(map->connectionAt(cellCentre(map, 2, 3)), QString());
-    m_program->runtime.unlockInput();
+    // While a run holds the network it may be writing the weights: nothing reads them.
+    {
+        training::TakenNetwork taken(m_program->net);
+        QCOMPARE(map->connectionAt(cellCentre(map, 2, 3)), QString());
+    }
     QCOMPARE(map->connectionAt(cellCentre(map, 2, 3)), QStringLiteral("Output 2, Input 3: 0.1"));
 }
 
@@ -114,10 +117,16 @@ void TestWeightMapPage::redrawsWhenShownAgainAndAfterARun() {
     QVERIFY(page);
     QCOMPARE(shown(page->WeightMap, 2, 2), QColor(255, 255, 255));
 
-    // A training run ends while the page is open.
-    m_program->net.Weights.setWeight(2, 2, -1.0);
-    m_program->runtime.lockInput(page);
-    m_program->runtime.unlockInput();
+    // A run ends while the page is open: it gives the weights back before input is
+    // unlocked, so the redraw shows what it wrote.
+    training::TakenNetwork taken(m_program->net);
+    ui::LongTask run;
+    run.work = [&taken] {
+        taken.network().Weights.setWeight(2, 2, -1.0);
+        return true;
+    };
+    run.afterWork = [&taken] { taken.giveBack(); };
+    QCOMPARE(ui::RunLongTask(m_program->runtime, page, run), core::WorkEnd::Done);
     QCOMPARE(shown(page->WeightMap, 2, 2), QColor(0, 0, 255));
 
     // Chosen again from the menu.

@@ -1,4 +1,5 @@
 #include "training/training_run.h"
+#include "training/taken_network.h"
 
 #include <gtest/gtest.h>
 
@@ -426,6 +427,44 @@ TEST(ProgressRows, EpochAndBatchProgress) {
     EXPECT_EQ(views::BatchProgressLine(7, 0, nullptr, 0.4), "epoch 7, 0 s elapsed");
     EXPECT_EQ(views::BatchProgressLine(1000, 1000, &sse, 9.6),
               "epoch 1000 of 1000, total SSE 1.23E+00, 10 s elapsed");
+}
+
+// A run that trains a taken network leaves, once it is given back, the bits of one that
+// trained in place; meanwhile the home holds nothing to read, and nothing was copied.
+TEST(TrainingRun, TakenNetworkTrainsAwayFromHomeAndComesBackWhole) {
+    PublicStuff inPlace = load();
+    Recorder recorder;
+    (void)training::RunTraining(inPlace, {}, recorder);
+
+    PublicStuff home = load();
+    const auto* weightsBefore = home.Weights.block(0);
+    {
+        training::TakenNetwork taken(home);
+        EXPECT_EQ(home.NumInputs, 0);
+        EXPECT_EQ(home.NumPatterns, 0);
+        EXPECT_FALSE(home.Weights.exists());
+        EXPECT_FALSE(home.InputPatterns.exists());
+        EXPECT_EQ(home.SSEHistoryCount, 0);
+        EXPECT_EQ(taken.network().Weights.block(0), weightsBefore);
+        (void)training::RunTraining(taken.network(), {}, recorder);
+        EXPECT_EQ(home.SweepCount, 0);
+    }  // given back by its end
+    EXPECT_EQ(home.Weights.block(0), weightsBefore);
+    EXPECT_EQ(home.SweepCount, 100);
+    ASSERT_EQ(home.SSEHistoryCount, inPlace.SSEHistoryCount);
+    EXPECT_EQ(bits(home.TotalSSE), bits(inPlace.TotalSSE));
+    for (int j = 1; j <= 2; ++j) {
+        for (int i = 1; i <= 3; ++i) {
+            EXPECT_EQ(bits(home.Weights.Weight(j, i)), bits(inPlace.Weights.Weight(j, i)));
+        }
+    }
+
+    // Given back once: a second giveBack leaves the home alone.
+    training::TakenNetwork again(home);
+    again.giveBack();
+    again.giveBack();
+    EXPECT_EQ(home.SweepCount, 100);
+    EXPECT_FALSE(again.held());
 }
 
 }  // namespace
