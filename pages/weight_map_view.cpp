@@ -150,7 +150,8 @@ bool WeightMapView::event(QEvent* event) {
 
 void WeightMapView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (m_weights != nullptr) {
+    // During a run the weights are away: the picture keeps what was read, drawn larger.
+    if (m_weights != nullptr && m_weights->exists()) {
         refresh(m_weights);
     }
 }
