@@ -9,8 +9,8 @@
 
 namespace analysis {
 
-// Empty when the QR algorithm did not converge or its workspace could not be had. `m` is
-// overwritten.
+// Empty when the QR algorithm did not converge, its workspace could not be had, or LAPACK
+// (liblapacke.so.3) could not be loaded. `m` is overwritten.
 std::optional<Eigen::VectorXcd> AllEigenvalues(Eigen::MatrixXd& m);
 
 }  // namespace analysis
