@@ -29,6 +29,8 @@ const QColor kBarFill(200, 200, 200);
 const QColor kBarEdge(0, 0, 0);
 const QColor kBackground(255, 255, 255);
 
+// Room around the chart's parts, in pixels.
+constexpr int kMargin = 4;
 // Room between two neighbouring labels, in pixels.
 constexpr double kLabelGap = 8.0;
 // Bars this many pixels wide or wider get a one-pixel edge, narrower ones a thinner one.
@@ -87,7 +89,7 @@ SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {
     setBackgroundRoundness(0);
     // The whole view is the chart: the long title needs all of its width.
     layout()->setContentsMargins(0, 0, 0, 0);
-    setMargins(QMargins(4, 4, 4, 4));
+    setMargins(QMargins(kMargin, kMargin, kMargin, kMargin));
     legend()->setVisible(false);
 
     QFont titleFont = ui::PageFont("Arial", 14, ui::Bold);
@@ -128,8 +130,10 @@ SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {
 
     // Until the first layout there is no plot area: only the first bar is labelled.
     fitToPlot(0.0);
-    connect(this, &QChart::plotAreaChanged, this,
-            [this](const QRectF& plotArea) { fitToPlot(plotArea.width()); });
+    connect(this, &QChart::plotAreaChanged, this, [this](const QRectF& plotArea) {
+        fitToPlot(plotArea.width());
+        placeLegend();
+    });
 }
 
 void SSEChart::fitToPlot(double plotWidth) {
@@ -179,9 +183,29 @@ void SSEChart::setEarlierRuns(const QList<RunLine>& runs) {
         line->attachAxis(m_logarithmic ? static_cast<QAbstractAxis*>(m_logAxis) : m_sseAxis);
         m_runLines.append(line);
     }
-    legend()->setVisible(!m_runLines.isEmpty());
-    legend()->setAlignment(Qt::AlignBottom);
+    QList<ChartLegend::Entry> entries;
+    if (!m_runLines.isEmpty()) {
+        entries.append({m_bars->label(), kBarFill, kBarEdge});
+        for (qsizetype k = 0; k < m_runLines.size(); ++k) {
+            const QColor colour = kRunColours.at(static_cast<std::size_t>(k));
+            entries.append({m_runs[k].legend, colour, colour});
+        }
+    }
+    m_legend.setEntries(entries, m_sweepAxis->labelsFont());
+    placeLegend();
     fitValues();
+}
+
+void SSEChart::placeLegend() {
+    // The legend's rows stand below the axis, in room the chart's bottom margin keeps free.
+    const double width = size().width() - 2 * kMargin;
+    const int height = static_cast<int>(std::ceil(m_legend.height(width)));
+    if (margins().bottom() != kMargin + height) {
+        QMargins margins = this->margins();
+        margins.setBottom(kMargin + height);
+        setMargins(margins);  // the plot area changes, which places the rows again
+    }
+    m_legend.layOut(kMargin, size().height() - kMargin, width);
 }
 
 void SSEChart::setLogarithmic(bool logarithmic) {

@@ -9,7 +9,8 @@
 // area changes size. The chart copies the rows it is given and never reads them again.
 //
 // Earlier runs can be drawn as lines over the bars, each in its own colour and named in a
-// legend, and the SSE axis can be logarithmic; zero values then sit on the axis's floor.
+// legend of rows below the plot, and the SSE axis can be logarithmic; zero values then sit on the
+// axis's floor.
 
 #include <QtCharts/QChart>
 
@@ -17,6 +18,7 @@
 
 #include <vector>
 
+#include "pages/chart_legend.h"
 #include "views/sse_chart_rows.h"
 
 class QBarSet;
@@ -43,6 +45,8 @@ class SSEChart final : public QChart {
     void setLogarithmic(bool logarithmic);
 
     const QList<QLineSeries*>& runLines() const { return m_runLines; }
+    // The legend shown with earlier runs: the bars' entry, then one per run.
+    const ChartLegend& runLegend() const { return m_legend; }
     bool logarithmic() const { return m_logarithmic; }
     // The logarithmic SSE axis while the scale is logarithmic; null otherwise.
     QLogValueAxis* logAxis() const { return m_logAxis; }
@@ -61,10 +65,13 @@ class SSEChart final : public QChart {
     void fitToPlot(double plotWidth);
     // Bar and line values for the axis in use, and its range.
     void fitValues();
+    // Puts the legend's rows across the bottom of the chart, below the sweep axis.
+    void placeLegend();
 
     QList<qreal> m_values;  // the bars' values as given
     QList<RunLine> m_runs;
     QList<QLineSeries*> m_runLines;
+    ChartLegend m_legend{this};
     bool m_logarithmic = false;
     double m_barsAtFloor = 0.0;  // the floor the bars were last drawn with
     QLogValueAxis* m_logAxis = nullptr;

@@ -160,6 +160,7 @@ class TestGraphPage : public QObject {
     void pageAppearance_data();
     void pageAppearance();
     void earlierRunsAndLogarithmicScale();
+    void legendShowsEveryRunWhole();
     void manyDecadesAreLabelledEveryFew();
 
     // Clipboard and printing.
@@ -494,6 +495,38 @@ void TestGraphPage::earlierRunsAndLogarithmicScale() {
     QTest::keyClick(page, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->image().size(),
              page->SSEgraph->size() * page->SSEgraph->devicePixelRatio());
+}
+
+// Four earlier runs of two parts each on a file of a long name, and the run shown: every
+// entry of the legend is drawn whole, one to a row, below the plot and inside the chart.
+void TestGraphPage::legendShowsEveryRunWhole() {
+    m_program->net.TrainingFileName = "associative-memory-lab.net";
+    m_program->record({0, 10, 20}, {4, 2, 1});
+    m_program->net.SweepCount = 150;
+    for (int run = 1; run <= 5; ++run) {
+        m_program->net.TrainedParts = {{core::Rule::Delta, 0.125 * run, 100},
+                                       {core::Rule::Hebb, 0.0625, 50}};
+        m_program->runs.RecordTraining(m_program->net, m_program->net, true);
+    }
+    pages::GraphPage* page = m_program->open();
+    QVERIFY(page);
+    QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    const pages::SSEChart* chart = page->chart();
+    const QList<QGraphicsTextItem*>& entries = chart->runLegend().texts();
+    QCOMPARE(entries.size(), 5);
+    QCOMPARE(entries[0]->toPlainText(),
+             QStringLiteral("Run 5, this run (associative-memory-lab.net): Delta 0.625 for 100 "
+                            "epochs, then Hebb 0.0625 for 50"));
+    double below = chart->plotArea().bottom();
+    for (const QGraphicsTextItem* entry : entries) {
+        const QString text = entry->toPlainText();
+        const QRectF drawn = entry->sceneBoundingRect();
+        QVERIFY2(QFontMetricsF(entry->font()).horizontalAdvance(text) <= entry->textWidth() &&
+                     chart->sceneBoundingRect().contains(drawn) && drawn.top() >= below,
+                 qPrintable(text + " is cut, or runs into what is above it"));
+        below = drawn.bottom();
+    }
 }
 
 void TestGraphPage::printCopiesThePictureAndPrintsIt() {
