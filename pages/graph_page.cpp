@@ -118,7 +118,7 @@ void GraphPage::ShowEarlierRuns_Click() {
         }
         for (const training::Run* run : m_session.Runs.EarlierRuns(problem)) {
             SSEChart::RunLine line{QString::fromStdString(training::RunLegend(*run)), {}};
-            for (const auto& [x, y] : views::RunLinePoints(m_net, run->history)) {
+            for (const auto& [x, y] : views::RunLinePoints(run->history)) {
                 line.points.append(QPointF(x, y));
             }
             lines.append(line);

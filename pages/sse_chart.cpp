@@ -17,6 +17,7 @@
 #include <cmath>
 
 #include "ui/fonts.h"
+#include "views/epoch_axis.h"
 
 namespace pages {
 
@@ -76,6 +77,7 @@ SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {
     for (const views::SSEChartRow& row : rows) {
         values.append(row.value);
         m_labels.append(QString::fromStdString(row.label));
+        m_barEpochs.push_back(row.sweep);
     }
     m_bars->append(values);
     m_values = values;
@@ -138,13 +140,22 @@ SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {
 
 void SSEChart::fitToPlot(double plotWidth) {
     const int bars = static_cast<int>(m_labels.size());
-    const double barPixels = plotWidth / bars * m_series->barWidth();
+    if (bars == 0) {
+        return;
+    }
+    const views::EpochAxis epochs = epochAxis(plotWidth);
+    const double shownBars = m_runLines.isEmpty() ? bars : epochs.high - epochs.low;
+    const double barPixels = plotWidth / shownBars * m_series->barWidth();
     // Black edges as wide as the fill would hide it on bars a pixel or two wide; a thinner
     // edge, drawn antialiased, leaves the grey showing.
     if (barPixels > 0.0) {
         m_bars->setPen(QPen(kBarEdge, std::min(1.0, barPixels / kBarPixelsPerEdgePixel)));
     }
 
+    if (!m_runLines.isEmpty()) {
+        labelEpochs(epochs);
+        return;
+    }
     const QFontMetricsF metrics(m_sweepAxis->labelsFont());
     double widest = 0.0;
     for (const QString& label : m_labels) {
@@ -164,6 +175,40 @@ void SSEChart::fitToPlot(double plotWidth) {
     }
     // The bars, not the labels, decide the range.
     m_sweepAxis->setRange(-0.5, bars - 0.5);
+    m_epochLabels.clear();
+}
+
+views::EpochAxis SSEChart::epochAxis(double plotWidth) const {
+    double last = 0.0;
+    for (const RunLine& run : m_runs) {
+        for (const QPointF& p : run.points) {
+            last = std::max(last, p.x());
+        }
+    }
+    last = std::max(last, m_barEpochs.back());
+    // Every label is at most as wide as the last epoch's.
+    const double widest = QFontMetricsF(m_sweepAxis->labelsFont())
+                              .horizontalAdvance(QString::number(static_cast<qint64>(last)));
+    const int most = static_cast<int>(plotWidth / (widest + kLabelGap));
+    return views::EpochAxisOver(m_barEpochs, last, most);
+}
+
+void SSEChart::labelEpochs(const views::EpochAxis& axis) {
+    // Relabelling lays the chart out again: only when the labels change.
+    if (axis.labels == m_epochLabels && m_sweepAxis->min() == axis.low &&
+        m_sweepAxis->max() == axis.high) {
+        return;
+    }
+    m_epochLabels = axis.labels;
+    m_step = 0;  // the bars' own labels are set again when the runs go
+    for (const QString& label : m_sweepAxis->categoriesLabels()) {
+        m_sweepAxis->remove(label);
+    }
+    m_sweepAxis->setStartValue(axis.low);
+    for (const auto& [x, epoch] : axis.labels) {
+        m_sweepAxis->append(QString::number(static_cast<qint64>(epoch)), x);
+    }
+    m_sweepAxis->setRange(axis.low, axis.high);
 }
 
 void SSEChart::setEarlierRuns(const QList<RunLine>& runs) {
@@ -194,6 +239,7 @@ void SSEChart::setEarlierRuns(const QList<RunLine>& runs) {
     m_legend.setEntries(entries, m_sweepAxis->labelsFont());
     placeLegend();
     fitValues();
+    fitToPlot(plotArea().width());
 }
 
 void SSEChart::placeLegend() {
@@ -265,7 +311,7 @@ void SSEChart::fitValues() {
     for (qsizetype k = 0; k < m_runLines.size(); ++k) {
         QList<QPointF> points = m_runs[k].points;
         for (QPointF& p : points) {
-            p.setY(shown(p.y()));
+            p = QPointF(views::BarX(m_barEpochs, p.x()), shown(p.y()));
         }
         m_runLines[k]->replace(points);
     }

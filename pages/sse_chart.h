@@ -9,8 +9,8 @@
 // area changes size. The chart copies the rows it is given and never reads them again.
 //
 // Earlier runs can be drawn as lines over the bars, each in its own colour and named in a
-// legend of rows below the plot, and the SSE axis can be logarithmic; zero values then sit on the
-// axis's floor.
+// legend of rows below the plot; the sweep axis is then in epochs and spans the longest run
+// (views/epoch_axis.h). The SSE axis can be logarithmic; zero values then sit on its floor.
 
 #include <QtCharts/QChart>
 
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "pages/chart_legend.h"
+#include "views/epoch_axis.h"
 #include "views/sse_chart_rows.h"
 
 class QBarSet;
@@ -35,7 +36,7 @@ class SSEChart final : public QChart {
   public:
     explicit SSEChart(const std::vector<views::SSEChartRow>& rows);
 
-    // One earlier run: its legend and its points, x in bars (bar k at x = k).
+    // One earlier run: its legend and its points, x in epochs.
     struct RunLine {
         QString legend;
         QList<QPointF> points;
@@ -63,12 +64,17 @@ class SSEChart final : public QChart {
 
   private:
     void fitToPlot(double plotWidth);
+    // With earlier runs the sweep axis is in epochs and spans the longest run drawn.
+    views::EpochAxis epochAxis(double plotWidth) const;
+    void labelEpochs(const views::EpochAxis& axis);
     // Bar and line values for the axis in use, and its range.
     void fitValues();
     // Puts the legend's rows across the bottom of the chart, below the sweep axis.
     void placeLegend();
 
     QList<qreal> m_values;  // the bars' values as given
+    std::vector<double> m_barEpochs;
+    std::vector<std::pair<double, double>> m_epochLabels;  // as labelEpochs last set them
     QList<RunLine> m_runs;
     QList<QLineSeries*> m_runLines;
     ChartLegend m_legend{this};

@@ -13,6 +13,7 @@ namespace views {
 
 struct SSEChartRow {
     std::string label;   // the sweep number as a whole number: "0", "10", "250"
+    double sweep = 0.0;  // that number
     double value = 0.0;  // the total SSE, rounded to 15 significant digits
 };
 
@@ -20,12 +21,10 @@ struct SSEChartRow {
 // beyond the table's 2000 rows is read as 2000.
 std::vector<SSEChartRow> SSEChartRows(const core::PublicStuff& net);
 
-// An earlier run's history (epoch, total SSE) as points over the bars of `net`'s history:
-// bar k stands at x = k, and epochs between and beyond the bars' epochs fall where the
-// bars' spacing in epochs puts them (evenly spaced bars, as the printout interval makes
-// them). Empty when `net` has no bars.
+// An earlier run's history (epoch, total SSE) as the points of its line: the epoch, the
+// total rounded to 15 significant digits as the bars' are.
 std::vector<std::pair<double, double>> RunLinePoints(
-    const core::PublicStuff& net, const std::vector<std::array<double, 2>>& history);
+    const std::vector<std::array<double, 2>>& history);
 
 // The floor of a logarithmic SSE axis over these values: the power of ten at or below the
 // smallest positive one, a tenth of it so that it shows as a short bar; 0.1 when none is

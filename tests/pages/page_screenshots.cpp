@@ -117,8 +117,15 @@ int main(int argc, char* argv[]) {
     QWidget* weights = runtime.find(pages::PageId::WeightMap);
     ok &= weights != nullptr && save(weights, folder, "8-connection-weights");
 
-    // Three more runs on tiny.net, each from zero, for the graph that compares them.
-    for (const auto& [hebb, rate] : {std::pair{false, "0.5"}, {true, "0.1"}, {false, "0.9"}}) {
+    // Three more runs on tiny.net, each from zero, for the graph that compares them; the
+    // first of them longer than the run the bars show.
+    struct Run {
+        bool hebb;
+        const char* rate;
+        const char* epochs;
+    };
+    for (const auto& [hebb, rate, epochs] :
+         {Run{false, "0.5", "300"}, Run{true, "0.1", "100"}, Run{false, "0.9", "100"}}) {
         session.UnsavedTraining = false;  // no question between the pictures' runs
         net.FreshStart = 1;
         auto* again = static_cast<pages::SetupPage*>(runtime.Show(pages::PageId::Setup));
@@ -130,6 +137,7 @@ int main(int argc, char* argv[]) {
             again->OptionDelta_Click();
         }
         again->LRateBox->setText(QString::fromLatin1(rate));
+        again->SweepsBox->setText(QString::fromLatin1(epochs));
         QTest::mouseClick(again->StartTraining, Qt::LeftButton);
     }
     runtime.Unload(pages::PageId::Graph);

@@ -161,6 +161,7 @@ class TestGraphPage : public QObject {
     void pageAppearance();
     void earlierRunsAndLogarithmicScale();
     void legendShowsEveryRunWhole();
+    void aLongerDivergedEarlierRun();
     void manyDecadesAreLabelledEveryFew();
 
     // Clipboard and printing.
@@ -527,6 +528,28 @@ void TestGraphPage::legendShowsEveryRunWhole() {
                  qPrintable(text + " is cut, or runs into what is above it"));
         below = drawn.bottom();
     }
+}
+
+// An earlier run of 300 epochs that diverged, beside this one of 100: the axis, in epochs,
+// reaches 300.
+void TestGraphPage::aLongerDivergedEarlierRun() {
+    m_program->record({0, 100, 200, 300}, {4, 2, 40, 365014.3});
+    m_program->runs.RecordTraining(m_program->net, m_program->net, true);
+    m_program->record({0, 50, 100}, {4, 1, 0.25});
+    m_program->runs.RecordTraining(m_program->net, m_program->net, true);
+    pages::GraphPage* page = m_program->open();
+    QVERIFY(page);
+    QCategoryAxis* axis = page->chart()->sweepAxis();
+    QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    // Bars 50 epochs apart: epoch 300 stands at x = 6.
+    QCOMPARE(page->chart()->runLines()[0]->points().back(), QPointF(6, 365014.3));
+    QCOMPARE(axis->max(), 6.5);
+    QCOMPARE(axis->endValue(QStringLiteral("300")), 6.0);
+
+    QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
+    QCOMPARE(axis->max(), 2.5);
+    QCOMPARE(axis->categoriesLabels(), (QStringList{"0", "50", "100"}));
 }
 
 void TestGraphPage::printCopiesThePictureAndPrintsIt() {
