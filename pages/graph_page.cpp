@@ -12,21 +12,28 @@
 #include "pages/sse_chart.h"
 #include "ui/accessibility.h"
 #include "ui/fonts.h"
+#include "ui/locale_separators.h"
 #include "ui/page_runtime.h"
+#include "views/off_scale.h"
 #include "views/sse_chart_rows.h"
 
 namespace pages {
 
 namespace {
 
-constexpr std::array<ui::ControlPlace, 6> kGeometry{{
+constexpr std::array<ui::ControlPlace, 7> kGeometry{{
     {"Label1", {960, 240, 8655, 735}},
     {"SSEgraph", {960, 1080, 8535, 6135}},
+    {"OffScale", {960, 7230, 8535, 300}},
     {"PrintThisGraph", {1440, 7560, 2292, 732}},
     {"CloseThisForm", {6960, 7560, 2292, 732}},
     {"ShowEarlierRuns", {1440, 8520, 2892, 372}},
     {"LogScale", {6960, 8520, 2892, 372}},
 }};
+
+QString NoneOffScale() {
+    return QStringLiteral("No earlier run goes off the scale");
+}
 
 }  // namespace
 
@@ -56,6 +63,10 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, con
     // Narrow bars blend into the plot instead of turning it black.
     SSEgraph->setRenderHint(QPainter::Antialiasing);
 
+    // Empty until a run goes off the linear scale.
+    OffScale = ui::Named(new QLabel(this), "OffScale");
+    OffScale->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
     PrintThisGraph =
         ui::Named(new QPushButton(QStringLiteral("Print The Graph"), this), "PrintThisGraph");
     PrintThisGraph->setFont(ui::PageFont("Arial", 12, ui::Bold));
@@ -73,6 +84,9 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, con
     ui::DescribeControl(
         SSEgraph, QStringLiteral("SSE graph"),
         QStringLiteral("Bars of the total SSE at each recorded sweep of training."));
+    // A screen reader reads the name, not the text: the name is the line itself.
+    ui::DescribeControl(OffScale, NoneOffScale(),
+                        QStringLiteral("Names the earlier runs that go off the linear scale."));
 
     connect(PrintThisGraph, &QPushButton::clicked, this, &GraphPage::PrintThisGraph_Click);
     connect(CloseThisForm, &QPushButton::clicked, this, &GraphPage::CloseThisForm_Click);
@@ -117,7 +131,8 @@ void GraphPage::ShowEarlierRuns_Click() {
             barsName = QString::fromStdString(training::RunLegend(*runs.back(), true));
         }
         for (const training::Run* run : m_session.Runs.EarlierRuns(problem)) {
-            SSEChart::RunLine line{QString::fromStdString(training::RunLegend(*run)), {}};
+            SSEChart::RunLine line{
+                run->number, QString::fromStdString(training::RunLegend(*run)), {}};
             for (const auto& [x, y] : views::RunLinePoints(run->history)) {
                 line.points.append(QPointF(x, y));
             }
@@ -126,12 +141,22 @@ void GraphPage::ShowEarlierRuns_Click() {
     }
     m_chart->bars()->setLabel(barsName);
     m_chart->setEarlierRuns(lines);
+    showOffScale();
 }
 
 void GraphPage::LogScale_Click() {
     if (m_chart != nullptr) {
         m_chart->setLogarithmic(LogScale->isChecked());
+        showOffScale();
     }
+}
+
+void GraphPage::showOffScale() {
+    const ui::LocaleSeparators locale = ui::CurrentLocaleSeparators();
+    const QString line = QString::fromStdString(views::OffScaleText(
+        m_chart->offScaleRuns(), text::NumberSeparators{locale.decimal, locale.grouping}));
+    OffScale->setText(line);
+    OffScale->setAccessibleName(line.isEmpty() ? NoneOffScale() : line);
 }
 
 void GraphPage::CloseThisForm_Click() {

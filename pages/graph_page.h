@@ -50,12 +50,16 @@ class GraphPage final : public ui::Page {
     // Controls, named as on the page.
     QLabel* Label1 = nullptr;
     QChartView* SSEgraph = nullptr;
+    // Under the chart: which runs go off the linear scale.
+    QLabel* OffScale = nullptr;
     QPushButton* PrintThisGraph = nullptr;
     QPushButton* CloseThisForm = nullptr;
     QCheckBox* ShowEarlierRuns = nullptr;
     QCheckBox* LogScale = nullptr;
 
   private:
+    void showOffScale();
+
     const core::PublicStuff& m_net;
     const Session& m_session;
     ui::Printer& m_printer;

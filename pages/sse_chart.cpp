@@ -6,6 +6,7 @@
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QLogValueAxis>
+#include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 
 #include <QFontMetricsF>
@@ -32,6 +33,8 @@ const QColor kBackground(255, 255, 255);
 
 // Room around the chart's parts, in pixels.
 constexpr int kMargin = 4;
+// The mark where a run leaves the linear axis, in pixels.
+constexpr double kExitMarkSize = 10.0;
 // Room between two neighbouring labels, in pixels.
 constexpr double kLabelGap = 8.0;
 // Bars this many pixels wide or wider get a one-pixel edge, narrower ones a thinner one.
@@ -135,6 +138,7 @@ SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {
     connect(this, &QChart::plotAreaChanged, this, [this](const QRectF& plotArea) {
         fitToPlot(plotArea.width());
         placeLegend();
+        placeExitMarks();
     });
 }
 
@@ -289,12 +293,13 @@ void SSEChart::setLogarithmic(bool logarithmic) {
 
 void SSEChart::fitValues() {
     std::vector<double> all(m_values.cbegin(), m_values.cend());
+    // The linear axis keeps the bars' range: one run that diverged would flatten the rest.
+    const double top = all.empty() ? 0.0 : *std::max_element(all.cbegin(), all.cend());
     for (const RunLine& run : m_runs) {
         for (const QPointF& p : run.points) {
             all.push_back(p.y());
         }
     }
-    const double top = all.empty() ? 0.0 : *std::max_element(all.cbegin(), all.cend());
     // On a logarithmic axis zero has no place: zeros sit on the floor.
     const views::LogAxis logAxis = views::LogAxisOver(all);
     const double floor = m_logarithmic ? logAxis.floor : 0.0;
@@ -307,13 +312,6 @@ void SSEChart::fitValues() {
         m_bars->remove(0, static_cast<int>(m_bars->count()));
         m_bars->append(bars);
         m_barsAtFloor = floor;
-    }
-    for (qsizetype k = 0; k < m_runLines.size(); ++k) {
-        QList<QPointF> points = m_runs[k].points;
-        for (QPointF& p : points) {
-            p = QPointF(views::BarX(m_barEpochs, p.x()), shown(p.y()));
-        }
-        m_runLines[k]->replace(points);
     }
     if (m_logarithmic) {
         // A label at every step-th power of ten, both ends included: never more than fit.
@@ -329,6 +327,66 @@ void SSEChart::fitValues() {
         // the same one, so that the same values get the same axis.
         m_sseAxis->setTickCount(kSseTicks);
         m_sseAxis->applyNiceNumbers();
+    }
+    std::vector<views::RunPeak> peaks;
+    std::vector<std::vector<std::pair<double, double>>> lines;
+    for (qsizetype k = 0; k < m_runLines.size(); ++k) {
+        QList<QPointF> points = m_runs[k].points;
+        std::vector<std::pair<double, double>>& line = lines.emplace_back();
+        views::RunPeak peak{m_runs[k].number, 0.0};
+        for (QPointF& p : points) {
+            p = QPointF(views::BarX(m_barEpochs, p.x()), shown(p.y()));
+            line.emplace_back(p.x(), p.y());
+            peak.highest = std::max(peak.highest, p.y());
+        }
+        m_runLines[k]->replace(points);
+        peaks.push_back(peak);
+    }
+    markScaleExits(m_logarithmic ? std::vector<views::RunPeak>{} : peaks, lines);
+}
+
+void SSEChart::markScaleExits(const std::vector<views::RunPeak>& peaks,
+                              const std::vector<std::vector<std::pair<double, double>>>& lines) {
+    for (QScatterSeries* marks : m_exitMarks) {
+        removeSeries(marks);
+        delete marks;
+    }
+    m_exitMarks.clear();
+    m_exitXs.clear();
+    const double top = m_sseAxis->max();
+    m_offScale = views::OffScaleRuns(peaks, top);
+    for (std::size_t k = 0; k < peaks.size(); ++k) {
+        if (peaks[k].highest <= top) {
+            continue;
+        }
+        // The line runs on to the plot's edge, which cuts it; a mark in its colour stands
+        // where it leaves.
+        auto* marks = new QScatterSeries(this);
+        m_exitXs.append(views::ScaleExits(lines[k], top));
+        addSeries(marks);
+        const QColor colour = kRunColours.at(k);
+        marks->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+        marks->setMarkerSize(kExitMarkSize);
+        marks->setColor(colour);
+        marks->setBorderColor(colour);
+        marks->attachAxis(m_sweepAxis);
+        marks->attachAxis(m_sseAxis);
+        m_exitMarks.append(marks);
+    }
+    placeExitMarks();
+}
+
+void SSEChart::placeExitMarks() {
+    // Whole marks just below the edge, which would cut one standing on it in half.
+    const double height = plotArea().height();
+    const double below =
+        height > 0.0 ? kExitMarkSize / 2 * (m_sseAxis->max() - m_sseAxis->min()) / height : 0.0;
+    for (qsizetype k = 0; k < m_exitMarks.size(); ++k) {
+        QList<QPointF> points;
+        for (const double x : m_exitXs[k]) {
+            points.append(QPointF(x, m_sseAxis->max() - below));
+        }
+        m_exitMarks[k]->replace(points);
     }
 }
 

@@ -20,10 +20,12 @@
 
 #include "pages/chart_legend.h"
 #include "views/epoch_axis.h"
+#include "views/off_scale.h"
 #include "views/sse_chart_rows.h"
 
 class QBarSet;
 class QLineSeries;
+class QScatterSeries;
 class QLogValueAxis;
 class QBarSeries;
 class QCategoryAxis;
@@ -38,6 +40,7 @@ class SSEChart final : public QChart {
 
     // One earlier run: its legend and its points, x in epochs.
     struct RunLine {
+        int number = 0;  // as the legend names it
         QString legend;
         QList<QPointF> points;
     };
@@ -49,6 +52,11 @@ class SSEChart final : public QChart {
     // The legend shown with earlier runs: the bars' entry, then one per run.
     const ChartLegend& runLegend() const { return m_legend; }
     bool logarithmic() const { return m_logarithmic; }
+    // The earlier runs that rise above the linear axis, which keeps the bars' range (runs
+    // within the range it takes are drawn whole); none on the logarithmic scale.
+    const std::vector<views::RunPeak>& offScaleRuns() const { return m_offScale; }
+    // The marks where those runs leave the axis, one series of them per run.
+    const QList<QScatterSeries*>& exitMarks() const { return m_exitMarks; }
     // The logarithmic SSE axis while the scale is logarithmic; null otherwise.
     QLogValueAxis* logAxis() const { return m_logAxis; }
 
@@ -71,12 +79,19 @@ class SSEChart final : public QChart {
     void fitValues();
     // Puts the legend's rows across the bottom of the chart, below the sweep axis.
     void placeLegend();
+    // Marks where the runs of `peaks` above the linear axis leave it, on their `lines`.
+    void markScaleExits(const std::vector<views::RunPeak>& peaks,
+                        const std::vector<std::vector<std::pair<double, double>>>& lines);
+    void placeExitMarks();
 
     QList<qreal> m_values;  // the bars' values as given
     std::vector<double> m_barEpochs;
     std::vector<std::pair<double, double>> m_epochLabels;  // as labelEpochs last set them
     QList<RunLine> m_runs;
     QList<QLineSeries*> m_runLines;
+    QList<QScatterSeries*> m_exitMarks;
+    QList<std::vector<double>> m_exitXs;  // where each run of m_exitMarks leaves the axis
+    std::vector<views::RunPeak> m_offScale;
     ChartLegend m_legend{this};
     bool m_logarithmic = false;
     double m_barsAtFloor = 0.0;  // the floor the bars were last drawn with

@@ -10,6 +10,7 @@
 #include <QtCharts/QLegend>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QLogValueAxis>
+#include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 
 #include <QCheckBox>
@@ -531,7 +532,8 @@ void TestGraphPage::legendShowsEveryRunWhole() {
 }
 
 // An earlier run of 300 epochs that diverged, beside this one of 100: the axis, in epochs,
-// reaches 300.
+// reaches 300; the linear scale keeps this run's range, marks where the earlier run leaves
+// it and names it in the line under the chart, which meets no control.
 void TestGraphPage::aLongerDivergedEarlierRun() {
     m_program->record({0, 100, 200, 300}, {4, 2, 40, 365014.3});
     m_program->runs.RecordTraining(m_program->net, m_program->net, true);
@@ -546,7 +548,18 @@ void TestGraphPage::aLongerDivergedEarlierRun() {
     QCOMPARE(page->chart()->runLines()[0]->points().back(), QPointF(6, 365014.3));
     QCOMPARE(axis->max(), 6.5);
     QCOMPARE(axis->endValue(QStringLiteral("300")), 6.0);
+    QCOMPARE(page->OffScale->text(), QStringLiteral("Run 1 goes off the scale (up to 365,014); "
+                                                    "tick Logarithmic Scale to see all of it."));
+    QVERIFY(page->chart()->sseAxis()->max() < 40);
+    QCOMPARE(page->chart()->exitMarks().size(), 1);
+    for (const QWidget* control : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QVERIFY2(control == page->OffScale ||
+                     !control->geometry().intersects(page->OffScale->geometry()),
+                 qPrintable(control->objectName()));
+    }
 
+    QTest::mouseClick(page->LogScale, Qt::LeftButton);
+    QVERIFY(page->OffScale->text().isEmpty() && page->chart()->exitMarks().isEmpty());
     QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
     QCOMPARE(axis->max(), 2.5);
     QCOMPARE(axis->categoriesLabels(), (QStringList{"0", "50", "100"}));
