@@ -23,12 +23,12 @@ namespace pages {
 namespace {
 
 constexpr std::array<ui::ControlPlace, 6> kGeometry{{
-    {"Label1", {960, 240, 8655, 735}},
-    {"DegradationGraph", {960, 1080, 8535, 6135}},
-    {"SeedLabel", {960, 7770, 612, 312}},
-    {"SeedBox", {1608, 7740, 1092, 372}},
-    {"PrintThisGraph", {3600, 7560, 2292, 732}},
-    {"CloseThisForm", {6960, 7560, 2292, 732}},
+    {"Label1", {960, 240, 8655, 735}, ui::AnchorAcrossTop},
+    {"DegradationGraph", {960, 1080, 8535, 6135}, ui::AnchorAll},
+    {"SeedLabel", {960, 7770, 612, 312}, ui::AnchorBottomLeft},
+    {"SeedBox", {1608, 7740, 1092, 372}, ui::AnchorBottomLeft},
+    {"PrintThisGraph", {3600, 7560, 2292, 732}, ui::AnchorBottomLeft},
+    {"CloseThisForm", {6960, 7560, 2292, 732}, ui::AnchorBottomRight},
 }};
 
 // Below 2^48, so that every trial's seed gives each pattern its own (experiments::PatternSeed).
@@ -82,6 +82,7 @@ DegradationPage::DegradationPage(ui::PageRuntime& runtime, const core::PublicStu
     CloseThisForm->setFont(ui::PageFont("Arial", 12, ui::Bold));
 
     ui::ApplyGeometry(this, geometry());
+    growWith(geometry());
     ui::DescribeControl(
         DegradationGraph, QStringLiteral("Graph of how recall degrades"),
         QStringLiteral("Mean SSE and patterns recalled (nearer their own desired "

@@ -22,13 +22,13 @@ namespace pages {
 namespace {
 
 constexpr std::array<ui::ControlPlace, 7> kGeometry{{
-    {"Label1", {960, 240, 8655, 735}},
-    {"SSEgraph", {960, 1080, 8535, 6135}},
-    {"OffScale", {960, 7230, 8535, 300}},
-    {"PrintThisGraph", {1440, 7560, 2292, 732}},
-    {"CloseThisForm", {6960, 7560, 2292, 732}},
-    {"ShowEarlierRuns", {1440, 8520, 2892, 372}},
-    {"LogScale", {6960, 8520, 2892, 372}},
+    {"Label1", {960, 240, 8655, 735}, ui::AnchorAcrossTop},
+    {"SSEgraph", {960, 1080, 8535, 6135}, ui::AnchorAll},
+    {"OffScale", {960, 7230, 8535, 300}, ui::AnchorAcrossBottom},
+    {"PrintThisGraph", {1440, 7560, 2292, 732}, ui::AnchorBottomLeft},
+    {"CloseThisForm", {6960, 7560, 2292, 732}, ui::AnchorBottomRight},
+    {"ShowEarlierRuns", {1440, 8520, 2892, 372}, ui::AnchorBottomLeft},
+    {"LogScale", {6960, 8520, 2892, 372}, ui::AnchorBottomRight},
 }};
 
 QString NoneOffScale() {
@@ -81,6 +81,7 @@ GraphPage::GraphPage(ui::PageRuntime& runtime, const core::PublicStuff& net, con
     }
 
     ui::ApplyGeometry(this, geometry());
+    growWith(geometry());
     ui::DescribeControl(
         SSEgraph, QStringLiteral("SSE graph"),
         QStringLiteral("Bars of the total SSE at each recorded sweep of training."));

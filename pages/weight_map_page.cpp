@@ -18,10 +18,10 @@ namespace pages {
 namespace {
 
 constexpr std::array<ui::ControlPlace, 4> kGeometry{{
-    {"Label1", {960, 240, 8655, 735}},
-    {"WeightMap", {960, 1080, 8535, 6135}},
-    {"PrintTheMap", {1440, 7560, 2292, 732}},
-    {"CloseThisForm", {6960, 7560, 2292, 732}},
+    {"Label1", {960, 240, 8655, 735}, ui::AnchorAcrossTop},
+    {"WeightMap", {960, 1080, 8535, 6135}, ui::AnchorAll},
+    {"PrintTheMap", {1440, 7560, 2292, 732}, ui::AnchorBottomLeft},
+    {"CloseThisForm", {6960, 7560, 2292, 732}, ui::AnchorBottomRight},
 }};
 
 }  // namespace
@@ -55,6 +55,7 @@ WeightMapPage::WeightMapPage(ui::PageRuntime& runtime, const core::PublicStuff& 
     CloseThisForm->setFont(ui::PageFont("Arial", 12, ui::Bold));
 
     ui::ApplyGeometry(this, geometry());
+    growWith(geometry());
     ui::DescribeControl(WeightMap, QStringLiteral("Map of the connection weights"),
                         QStringLiteral("One cell per connection: outputs down, inputs across; red "
                                        "positive, blue negative, white zero."));

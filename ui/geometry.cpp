@@ -4,7 +4,7 @@
 
 namespace ui {
 
-QStringList ApplyGeometry(QWidget* page, std::span<const ControlPlace> table) {
+QStringList ApplyGeometry(QWidget* page, std::span<const ControlPlace> table, QSize grown) {
     QStringList missing;
     for (const ControlPlace& place : table) {
         const QString name = QString::fromUtf8(place.name);
@@ -15,7 +15,10 @@ QStringList ApplyGeometry(QWidget* page, std::span<const ControlPlace> table) {
             missing << name;
             continue;
         }
-        control->setGeometry(ToPixels(place.rect));
+        // Whole pixels are whole multiples of 15 twips: the grown place rounds as the default.
+        control->setGeometry(
+            ToPixels(Anchored(place.rect, place.anchors, grown.width() * TwipsPerPixel,
+                              grown.height() * TwipsPerPixel)));
     }
     return missing;
 }

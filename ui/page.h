@@ -6,6 +6,9 @@
 
 #include <QWidget>
 
+#include <span>
+
+#include "ui/geometry.h"
 #include "ui/twips.h"
 
 namespace ui {
@@ -30,6 +33,10 @@ class Page : public QWidget {
     // Runs every time the runtime shows the page, the first time after Form_Load.
     virtual void Form_Activate() {}
 
+    // Where `control` stands at the page's default size: its place in the table the page
+    // grows with, else where it stands now.
+    QRect defaultPlace(const QWidget* control) const;
+
   protected:
     // The close box unloads the page, unless input is locked during a training run.
     void closeEvent(QCloseEvent* event) override;
@@ -37,9 +44,17 @@ class Page : public QWidget {
     // Places a control at a position given in twips.
     static void place(QWidget* control, const TwipRect& r) { control->setGeometry(ToPixels(r)); }
 
+    // Lets the page be enlarged (and maximised) from its default size, which stays its
+    // smallest; the controls of `table` keep to the edges their anchors name. A page that
+    // does not call this keeps its size.
+    void growWith(std::span<const ControlPlace> table);
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     PageRuntime& m_runtime;
     PageKey m_id;
+    QSize m_defaultSize;
+    std::span<const ControlPlace> m_growTable;
 };
 
 }  // namespace ui

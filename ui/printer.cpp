@@ -29,6 +29,7 @@
 
 #include "ui/dialogs.h"
 #include "ui/fonts.h"
+#include "ui/page.h"
 
 namespace ui {
 
@@ -366,11 +367,27 @@ void PrintOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
         dialogs.programTitle(), Buttons::Ok, Icon::Information, Answer::Ok);
 }
 
+QImage DefaultSizePicture(QWidget* view) {
+    const auto* page = qobject_cast<const Page*>(view->window());
+    const QRect now = view->geometry();
+    const QRect place = page != nullptr ? page->defaultPlace(view) : now;
+    if (place.size() == now.size()) {
+        return view->grab().toImage();
+    }
+    // Drawn at that size for the moment of the picture; no paint of the window comes between.
+    view->setGeometry(QRect(now.topLeft(), place.size()));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QImage picture = view->grab().toImage();
+    view->setGeometry(now);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    return picture;
+}
+
 void CopyPictureOnCopyKeys(QWidget* page, QWidget* view, std::function<bool()> mayCopy) {
     auto* copy = new QShortcut(QKeySequence::Copy, page);
     QObject::connect(copy, &QShortcut::activated, view, [view, mayCopy = std::move(mayCopy)] {
         if (!mayCopy || mayCopy()) {
-            QGuiApplication::clipboard()->setImage(view->grab().toImage());
+            QGuiApplication::clipboard()->setImage(DefaultSizePicture(view));
         }
     });
 }
@@ -378,7 +395,7 @@ void CopyPictureOnCopyKeys(QWidget* page, QWidget* view, std::function<bool()> m
 void PrintPictureOf(QWidget* view, Printer& printer, Dialogs& dialogs, QWidget* parent,
                     const QString& trainingFile, const QString& folder, const QString& suffix,
                     const QString& heading) {
-    const QImage picture = view->grab().toImage();
+    const QImage picture = DefaultSizePicture(view);
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->setImage(picture);
 

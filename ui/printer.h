@@ -114,6 +114,10 @@ QString FreePdfPath(const QString& folder, const QString& baseName);
 void PrintOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const PrintJob& job,
                      const QString& title, const QString& pdfFolder, const QString& pdfBaseName);
 
+// A picture of `view` at the size its page gives it by default (Page::defaultPlace), however
+// far the page has grown: printed and copied charts look the same at any window size.
+QImage DefaultSizePicture(QWidget* view);
+
 // Ctrl+C (the platform's copy keys) anywhere on `page` puts a picture of `view` on the
 // system clipboard, unless `mayCopy` (when given) says no; it then tells the student why.
 void CopyPictureOnCopyKeys(QWidget* page, QWidget* view, std::function<bool()> mayCopy = {});

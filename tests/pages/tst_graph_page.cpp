@@ -27,6 +27,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <tuple>
 
@@ -163,6 +164,7 @@ class TestGraphPage : public QObject {
     void earlierRunsAndLogarithmicScale();
     void legendShowsEveryRunWhole();
     void aLongerDivergedEarlierRun();
+    void thePageGrowsAndPrintsAtItsOwnSize();
     void manyDecadesAreLabelledEveryFew();
 
     // Clipboard and printing.
@@ -563,6 +565,36 @@ void TestGraphPage::aLongerDivergedEarlierRun() {
     QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
     QCOMPARE(axis->max(), 2.5);
     QCOMPARE(axis->categoriesLabels(), (QStringList{"0", "50", "100"}));
+}
+
+// Enlarged, the chart grows and the buttons keep to their corners; printed, the chart is as
+// at the page's own size; back at that size, every control is where it was.
+void TestGraphPage::thePageGrowsAndPrintsAtItsOwnSize() {
+    m_program->recordFalling(3);
+    pages::GraphPage* page = m_program->open();
+    QVERIFY(page);
+    const QSize own = page->size();
+    QCOMPARE(page->minimumSize(), own);
+    const QImage ownPicture = comparable(page->SSEgraph->grab().toImage());
+    std::map<QString, QRect> places;
+    for (const QWidget* control : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        places[control->objectName()] = control->geometry();
+    }
+
+    page->resize(own + QSize(300, 200));
+    QCoreApplication::processEvents();
+    QCOMPARE(page->SSEgraph->geometry(), places["SSEgraph"].adjusted(0, 0, 300, 200));
+    QCOMPARE(page->PrintThisGraph->geometry(), places["PrintThisGraph"].translated(0, 200));
+    QCOMPARE(page->LogScale->geometry(), places["LogScale"].translated(300, 200));
+    m_program->dialogs.answer(ui::Answer::Ok);
+    QTest::mouseClick(page->PrintThisGraph, Qt::LeftButton);
+    QCOMPARE(comparable(m_program->printer.jobs().front().items()[1].picture), ownPicture);
+
+    page->resize(own);
+    QCoreApplication::processEvents();
+    for (const QWidget* control : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QCOMPARE(control->geometry(), places[control->objectName()]);
+    }
 }
 
 void TestGraphPage::printCopiesThePictureAndPrintsIt() {

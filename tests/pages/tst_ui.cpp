@@ -251,6 +251,8 @@ class TstUi : public QObject {
 
     // Geometry and fonts
     void applyGeometryPlacesControlsAndReportsMissing();
+    void anchoredPlacesKeepToTheirEdges_data();
+    void anchoredPlacesKeepToTheirEdges();
     void pageFontResolvesInstalledFace_data();
     void pageFontResolvesInstalledFace();
     void pageFontSizeAndStyle_data();
@@ -1247,6 +1249,28 @@ void TstUi::applyGeometryPlacesControlsAndReportsMissing() {
     QCOMPARE(option->geometry(), QRect(8, 24, 105, 33));  // relative to the frame
     QCOMPARE(option->mapTo(&page, QPoint(0, 0)), QPoint(24, 136));
     QCOMPARE(label->geometry(), QRect(404, 248, 89, 17));
+}
+
+// On a page grown 300 twips wider and 150 taller.
+void TstUi::anchoredPlacesKeepToTheirEdges_data() {
+    QTest::addColumn<uint>("anchors");
+    QTest::addColumn<QRect>("placed");  // left, top, width, height in twips
+    QTest::newRow("top left stays")
+        << uint{ui::AnchorLeft | ui::AnchorTop} << QRect(960, 7560, 2292, 732);
+    QTest::newRow("bottom right moves")
+        << uint{ui::AnchorBottomRight} << QRect(1260, 7710, 2292, 732);
+    QTest::newRow("across the top widens")
+        << uint{ui::AnchorAcrossTop} << QRect(960, 7560, 2592, 732);
+    QTest::newRow("across the bottom widens and moves")
+        << uint{ui::AnchorAcrossBottom} << QRect(960, 7710, 2592, 732);
+    QTest::newRow("every edge grows") << uint{ui::AnchorAll} << QRect(960, 7560, 2592, 882);
+}
+
+void TstUi::anchoredPlacesKeepToTheirEdges() {
+    QFETCH(uint, anchors);
+    QFETCH(QRect, placed);
+    const ui::TwipRect r = ui::Anchored({960, 7560, 2292, 732}, anchors, 300, 150);
+    QCOMPARE(QRect(r.left, r.top, r.width, r.height), placed);
 }
 
 void TstUi::pageFontResolvesInstalledFace_data() {
