@@ -3,7 +3,7 @@
 // report), through the same library calls, stage by stage. Prints the median of each
 // stage over the repetitions, in milliseconds of wall time.
 //
-//   batch_stages [FILE.net] [--epochs N] [--rate R] [--repetitions R]
+//   batch_stages [FILE.net] [--epochs N] [--rate R] [--repetitions R] [--cpu PATH]
 //
 // Without a file, a 1024 x 1024 x 100 problem is written to a temporary file first. The
 // report's recalls are timed apart by recalling every pattern once per section as the
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "core/arithmetic.h"
+#include "core/cpu_path.h"
 #include "core/pattern_recall.h"
 #include "files/loader.h"
 #include "files/replacement_file.h"
@@ -177,6 +178,12 @@ int main(int argc, char** argv) {
             rate = std::strtod(argv[++k], nullptr);
         } else if (arg == "--repetitions" && k + 1 < argc) {
             repetitions = std::max(1, static_cast<int>(std::strtol(argv[++k], nullptr, 10)));
+        } else if (arg == "--cpu" && k + 1 < argc) {
+            const auto path = core::CpuPathNamed(argv[++k]);
+            if (!path || !core::ChooseCpuPath(*path)) {
+                std::fprintf(stderr, "batch_stages: no path %s here\n", argv[k]);
+                return 2;
+            }
         } else {
             file = arg;
         }
