@@ -158,6 +158,8 @@ void GraphPage::showOffScale() {
         m_chart->offScaleRuns(), text::NumberSeparators{locale.decimal, locale.grouping}));
     OffScale->setText(line);
     OffScale->setAccessibleName(line.isEmpty() ? NoneOffScale() : line);
+    // Paper and the clipboard carry the line too: a run cut at the edge needs its reason.
+    ui::SetPictureFootnote(SSEgraph, line);
 }
 
 void GraphPage::CloseThisForm_Click() {

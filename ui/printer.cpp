@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPainter>
@@ -367,12 +368,48 @@ void PrintOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
         dialogs.programTitle(), Buttons::Ok, Icon::Information, Answer::Ok);
 }
 
+namespace {
+
+constexpr const char* kPictureFootnote = "pictureFootnote";
+
+}  // namespace
+
+void SetPictureFootnote(QWidget* view, const QString& footnote) {
+    view->setProperty(kPictureFootnote, footnote);
+}
+
+QImage WithFootnote(const QImage& picture, const QString& footnote, const QFont& font) {
+    if (footnote.isEmpty() || picture.isNull()) {
+        return picture;
+    }
+    constexpr int kMargin = 4;
+    const qreal ratio = picture.devicePixelRatio();
+    const int width = static_cast<int>(picture.width() / ratio);
+    const int height = static_cast<int>(picture.height() / ratio);
+    const QRect room(kMargin, height + kMargin, width - 2 * kMargin, 1 << 20);
+    const QRect text = QFontMetrics(font).boundingRect(room, Qt::TextWordWrap, footnote);
+    const int band = text.height() + 2 * kMargin;
+    QImage out(picture.width(), picture.height() + static_cast<int>(band * ratio),
+               QImage::Format_RGB32);
+    out.setDevicePixelRatio(ratio);
+    out.fill(Qt::white);
+    QPainter painter(&out);
+    painter.drawImage(QPoint(0, 0), picture);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(room.topLeft(), QSize(room.width(), text.height())),
+                     Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, footnote);
+    return out;
+}
+
 QImage DefaultSizePicture(QWidget* view) {
+    const QString footnote = view->property(kPictureFootnote).toString();
+    const QFont font = PageFont("Arial", 9);
     const auto* page = qobject_cast<const Page*>(view->window());
     const QRect now = view->geometry();
     const QRect place = page != nullptr ? page->defaultPlace(view) : now;
     if (place.size() == now.size()) {
-        return view->grab().toImage();
+        return WithFootnote(view->grab().toImage(), footnote, font);
     }
     // Drawn at that size for the moment of the picture; no paint of the window comes between.
     view->setGeometry(QRect(now.topLeft(), place.size()));
@@ -380,7 +417,7 @@ QImage DefaultSizePicture(QWidget* view) {
     QImage picture = view->grab().toImage();
     view->setGeometry(now);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    return picture;
+    return WithFootnote(picture, footnote, font);
 }
 
 void CopyPictureOnCopyKeys(QWidget* page, QWidget* view, std::function<bool()> mayCopy) {

@@ -115,8 +115,17 @@ void PrintOrOfferPdf(Printer& printer, Dialogs& dialogs, QWidget* parent, const 
                      const QString& title, const QString& pdfFolder, const QString& pdfBaseName);
 
 // A picture of `view` at the size its page gives it by default (Page::defaultPlace), however
-// far the page has grown: printed and copied charts look the same at any window size.
+// far the page has grown: printed and copied charts look the same at any window size. With a
+// footnote set on the view, the picture carries it in a white band below.
 QImage DefaultSizePicture(QWidget* view);
+
+// A line that belongs with the picture of `view` on paper and on the clipboard (a note the
+// page shows beside the view); empty: none.
+void SetPictureFootnote(QWidget* view, const QString& footnote);
+
+// `picture` with `footnote` below it in `font`, wrapped to the picture's width; `picture`
+// itself when the footnote is empty.
+QImage WithFootnote(const QImage& picture, const QString& footnote, const QFont& font);
 
 // Ctrl+C (the platform's copy keys) anywhere on `page` puts a picture of `view` on the
 // system clipboard, unless `mayCopy` (when given) says no; it then tells the student why.

@@ -560,8 +560,20 @@ void TestGraphPage::aLongerDivergedEarlierRun() {
                  qPrintable(control->objectName()));
     }
 
+    // Paper and the clipboard carry the line, in a band under the chart's own picture.
+    const QImage chart = comparable(page->SSEgraph->grab().toImage());
+    const QImage carried = comparable(ui::DefaultSizePicture(page->SSEgraph));
+    QCOMPARE(carried.copy(chart.rect()), chart);
+    const QImage band =
+        carried.copy(0, chart.height(), chart.width(), carried.height() - chart.height());
+    QVERIFY(!band.isNull() && band.pixelColor(0, 0) == Qt::white);
+    QVERIFY(std::any_of(band.constBits(), band.constBits() + band.sizeInBytes(),
+                        [](uchar c) { return c < 128; }));
+
     QTest::mouseClick(page->LogScale, Qt::LeftButton);
     QVERIFY(page->OffScale->text().isEmpty() && page->chart()->exitMarks().isEmpty());
+    QCOMPARE(ui::DefaultSizePicture(page->SSEgraph).height(),
+             page->SSEgraph->grab().toImage().height());
     QTest::mouseClick(page->ShowEarlierRuns, Qt::LeftButton);
     QCOMPARE(axis->max(), 2.5);
     QCOMPARE(axis->categoriesLabels(), (QStringList{"0", "50", "100"}));
