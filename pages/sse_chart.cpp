@@ -19,6 +19,7 @@
 
 #include "ui/fonts.h"
 #include "views/epoch_axis.h"
+#include "views/round_step.h"
 
 namespace pages {
 
@@ -58,14 +59,8 @@ int labelStep(double barSpacing, double labelWidth, int bars) {
     if (barSpacing <= 0.0) {
         return bars;
     }
-    for (int decade = 1;; decade *= 10) {
-        for (const int factor : {1, 2, 5}) {
-            const int step = factor * decade;
-            if (step >= bars || step * barSpacing >= labelWidth) {
-                return std::min(step, bars);
-            }
-        }
-    }
+    return static_cast<int>(views::LeastRoundStep(
+        [barSpacing, labelWidth](double step) { return step * barSpacing >= labelWidth; }, bars));
 }
 
 SSEChart::SSEChart(const std::vector<views::SSEChartRow>& rows) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "views/round_step.h"
+
 namespace views {
 
 namespace {
@@ -45,14 +47,10 @@ EpochAxis EpochAxisOver(const std::vector<double>& barEpochs, double lastEpoch, 
         return std::floor(last / step) - std::ceil(first / step) + 1.0;
     };
     const double most = std::max(1, mostLabels);
-    for (double decade = 1.0; count(axis.step) > most; decade *= 10.0) {
-        for (const double factor : {1.0, 2.0, 5.0}) {
-            axis.step = factor * decade;
-            if (count(axis.step) <= most) {
-                break;
-            }
-        }
-    }
+    // A step wider than the span leaves one label at most, so the search ends before this.
+    constexpr double kNoStep = 1e300;
+    axis.step =
+        LeastRoundStep([&count, most](double step) { return count(step) <= most; }, kNoStep);
     for (double k = std::ceil(first / axis.step); k * axis.step <= last; ++k) {
         axis.labels.emplace_back(BarX(barEpochs, k * axis.step), k * axis.step);
     }

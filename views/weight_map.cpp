@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "core/worker_pool.h"
+#include "views/round_step.h"
 
 namespace views {
 
@@ -227,15 +228,9 @@ std::vector<int> LabelledUnits(int units, double pixelsPerUnit, double room) {
     if (units < 1) {
         return labelled;
     }
-    int step = 1;
-    for (int decade = 1; step * pixelsPerUnit < room && decade < 1000000; decade *= 10) {
-        for (const int k : {1, 2, 5}) {
-            step = decade * k;
-            if (step * pixelsPerUnit >= room) {
-                break;
-            }
-        }
-    }
+    // A step past every unit labels unit 1 alone.
+    const int step = static_cast<int>(
+        LeastRoundStep([pixelsPerUnit, room](double s) { return s * pixelsPerUnit >= room; }, 1e6));
     labelled.push_back(1);
     for (int unit = step; unit <= units; unit += step) {
         if (unit > 1 && (unit - 1) * pixelsPerUnit >= room) {
