@@ -99,7 +99,7 @@ class ConnectionMatrix {
     int m_outputs = 0;
     int m_inputs = 0;
     int m_blocks = 0;
-    std::vector<Block> m_weights;
+    std::vector<Block, LargePageAllocator<Block>> m_weights;
     std::vector<double> m_changeInput;   // LearningRate * input activation, per input unit
     std::vector<double> m_changeOutput;  // output activation, per output unit
     // An upper bound on |Weight| over all connections; lets a learning step prove
