@@ -39,14 +39,18 @@
 namespace report {
 
 // About how much text a batch holds; with the output's own buffer it bounds the memory the
-// rows take.
-inline constexpr std::size_t kRowBatchBytes = std::size_t{24} << 20;
+// rows take. A batch's text is written into the same strings batch after batch and table
+// after table (the output keeps them), so a small batch is memory touched once: fresh
+// pages cost a fault each, which on some systems is dearer than formatting their text.
+inline constexpr std::size_t kRowBatchBytes = std::size_t{1} << 20;
 
 // Where the rows go: appended to buffer() and closed by endRow() when produced on the
-// calling thread, handed over whole by pass() when produced on the pool.
+// calling thread, handed over whole by pass() when produced on the pool. runs() holds the
+// pool's strings between tables.
 template <typename Out>
 concept RowOutput = requires(Out& out, const std::string& bytes) {
     { out.buffer() } -> std::same_as<std::string&>;
+    { out.runs() } -> std::same_as<std::vector<std::string>&>;
     out.endRow();
     out.pass(bytes);
     { out.failed() } -> std::convertible_to<bool>;
@@ -68,7 +72,8 @@ int OrderedRows(Out& out, core::WorkerPool* pool, int rows, int columns, const R
     // Threads take the runs of a batch one by one, so that a thread the system holds back
     // delays the batch by one run at most.
     const int runsPerBatch = threads * 8;
-    std::vector<std::string> runs(static_cast<std::size_t>(runsPerBatch));
+    std::vector<std::string>& runs = out.runs();
+    runs.resize(static_cast<std::size_t>(runsPerBatch));
     std::vector<int> failedAt(static_cast<std::size_t>(runsPerBatch));
     double bytesPerValue = 16.0;
     std::atomic<bool> outOfMemory = false;
@@ -76,9 +81,9 @@ int OrderedRows(Out& out, core::WorkerPool* pool, int rows, int columns, const R
         const double batchValues = static_cast<double>(kRowBatchBytes) / bytesPerValue;
         // At least one row per run, at most the table: a table shorter than a batch's runs
         // is one batch (std::clamp may not be given a lower bound above its upper one).
-        const int batchRows = static_cast<int>(std::min(
-            std::max(batchValues / columns, static_cast<double>(runsPerBatch)),
-            static_cast<double>(rows)));
+        const int batchRows = static_cast<int>(
+            std::min(std::max(batchValues / columns, static_cast<double>(runsPerBatch)),
+                     static_cast<double>(rows)));
         const int last = std::min(rows, first + batchRows - 1);
         const int perRun = (last - first + runsPerBatch) / runsPerBatch;
         std::atomic<int> nextRun = 0;

@@ -50,6 +50,8 @@ class Writer {
     }
     // For text appended directly; endRow() follows it.
     std::string& buffer() { return m_out; }
+    // The strings large tables are formatted into on the threads, kept from table to table.
+    std::vector<std::string>& runs() { return m_runs; }
     // After text that carries its own line end.
     void endRow() { flushWhenFull(); }
     void endHistoryRow() {
@@ -107,6 +109,7 @@ class Writer {
     const text::NumberSeparators& m_separators;
     int m_threads;
     std::string m_out;
+    std::vector<std::string> m_runs;
     std::string m_error;
     bool m_failed = false;
     std::unique_ptr<core::WorkerPool> m_pool;
@@ -146,13 +149,25 @@ void tableRows(Writer& out, const std::string& prefix, int rows, int columns, co
     });
 }
 
+// A piece of the patterns' recalls. One recall gives both the responses and the errors, so
+// the errors section takes the piece the responses section left when it is the same one
+// (every pattern fits in one piece but for the largest networks).
+struct RecalledPiece {
+    std::vector<double> sums;
+    std::vector<double> misses;
+    int first = 0;
+    int count = 0;  // 0: nothing recalled yet
+    int finite = 0;
+};
+
 // "Pattern p", TAB, then the recall's net input (responses) or error of every output unit:
 // the rows of the responses and errors sections. The patterns are recalled a piece at a
 // time on all threads, and the piece's rows formatted on all threads; then the last
 // pattern is recalled once more into the units, which leaves them as recalling the
 // patterns one by one would. On an overflow that recall is of the pattern before the
 // failing one, and the failing one's recall gives the message.
-bool recallRows(core::PublicStuff& net, Writer& out, bool errors, std::string& error) {
+bool recallRows(core::PublicStuff& net, Writer& out, bool errors, RecalledPiece& recalled,
+                std::string& error) {
     const int outputs = net.NumOutputs;
     const auto stride = static_cast<std::size_t>(outputs) + 1;
     const bool parallel =
@@ -161,17 +176,25 @@ bool recallRows(core::PublicStuff& net, Writer& out, bool errors, std::string& e
     // About 8 MB of recalls per piece, in whole runs of four patterns.
     const int fit = static_cast<int>((std::size_t{1} << 19) / stride) / core::RecallManyMax;
     const int piece = std::min(std::max(fit, 1) * core::RecallManyMax, net.NumPatterns);
-    std::vector<double> sums(static_cast<std::size_t>(piece) * stride);
-    std::vector<double> misses(sums.size());
+    recalled.sums.resize(static_cast<std::size_t>(piece) * stride);
+    recalled.misses.resize(recalled.sums.size());
     core::WorkerPool* pool = out.poolFor(parallel);
-    std::unique_ptr<core::PatternRecall> recall = pool != nullptr
-                                                      ? std::make_unique<core::PatternRecall>(*pool)
-                                                      : std::make_unique<core::PatternRecall>(1);
+    std::unique_ptr<core::PatternRecall> recall;
     int failed = 0;
     for (int first = 1; first <= net.NumPatterns && failed == 0 && !out.failed(); first += piece) {
         const int count = std::min(piece, net.NumPatterns - first + 1);
-        const int finite = recall->recall(net, first, count, sums.data(), misses.data());
-        const double* table = errors ? misses.data() : sums.data();
+        if (recalled.first != first || recalled.count != count) {
+            if (!recall) {
+                recall = pool != nullptr ? std::make_unique<core::PatternRecall>(*pool)
+                                         : std::make_unique<core::PatternRecall>(1);
+            }
+            recalled.finite =
+                recall->recall(net, first, count, recalled.sums.data(), recalled.misses.data());
+            recalled.first = first;
+            recalled.count = count;
+        }
+        const int finite = recalled.finite;
+        const double* table = errors ? recalled.misses.data() : recalled.sums.data();
         (void)OrderedRows(out, pool, finite, outputs, [&](std::string& text, int r, int) {
             const double* values = table + static_cast<std::size_t>(r - 1) * stride;
             text += "Pattern ";
@@ -234,6 +257,7 @@ bool streamReport(core::PublicStuff& net, const SectionFlags& flags, const Repor
         return false;
     }
     Writer w(sink, context);
+    RecalledPiece recalled;
 
     w.line("Distributed Associative Memory Program");
     w.line(kSectionRule);
@@ -252,7 +276,7 @@ bool streamReport(core::PublicStuff& net, const SectionFlags& flags, const Repor
     if (flags[ResponsesSection]) {
         w.line("Network Responses To Each Input Pattern:");
         w.line(kSubRule);
-        if (!recallRows(net, w, false, message)) {
+        if (!recallRows(net, w, false, recalled, message)) {
             return false;
         }
         w.line(kSectionRule);
@@ -262,7 +286,7 @@ bool streamReport(core::PublicStuff& net, const SectionFlags& flags, const Repor
                text::FormatGeneral(net.TotalSSE, w.separators()));
         w.line("Network Response Errors To Each Input Pattern:");
         w.line(kSubRule);
-        if (!recallRows(net, w, true, message)) {
+        if (!recallRows(net, w, true, recalled, message)) {
             return false;
         }
         w.line(kSectionRule);

@@ -37,6 +37,7 @@ class Collected {
     explicit Collected(std::size_t capacity = std::string::npos) : m_capacity(capacity) {}
 
     std::string& buffer() { return m_pending; }
+    std::vector<std::string>& runs() { return m_runs; }
     void endRow() { take(m_pending); }
     void pass(const std::string& bytes) { take(bytes); }
     bool failed() const { return m_failed; }
@@ -55,6 +56,7 @@ class Collected {
     std::size_t m_capacity;
     std::string m_text;
     std::string m_pending;
+    std::vector<std::string> m_runs;
     bool m_failed = false;
 };
 
